@@ -1,0 +1,89 @@
+#include "app/dialogue.h"
+
+#include <algorithm>
+#include <string>
+#include <string_view>
+
+#include "app/state.h"
+#include "text/reader.h"
+#include "text/run_end.h"
+#include "text/writer.h"
+
+namespace diffboot::app {
+namespace {
+
+using text::console;
+
+// A blank, the text, then blanks up to `length` characters.
+std::string line(std::string_view text, std::size_t length) {
+  std::string s(1, ' ');
+  s += text;
+  s.resize(length, ' ');
+  return s;
+}
+
+void banner_line(const std::string& s) { text::write_record(console, "(a)", {s}); }
+
+[[noreturn]] void give_up() {
+  text::write_list(console, {"OK - terminates"});
+  text::stop_run();
+}
+
+}  // namespace
+
+void show_banner() {
+  const std::string rule(79, '=');
+  const std::string blank(79, ' ');
+  for (int i = 0; i < 10; ++i) banner_line(" ");
+  for (const std::string& s : {rule, blank, line("DIFFBOOT:", 45), blank, rule, blank}) banner_line(s);
+  banner_line(line("Two-sample bootstrap: Student's t and BCa confidence intervals", 79));
+  banner_line(line("for differences of means, medians, standard deviations and MADs,", 79));
+  banner_line(line("or for the mean and median of paired differences.", 79));
+  banner_line(blank);
+  banner_line(line("B. Efron (1987)", 70));
+  banner_line(line("Journal of the American Statistical Association", 79));
+  banner_line(line("82(397), 171-185", 79));
+  banner_line(blank);
+  banner_line(line("https://en.wikipedia.org/wiki/Bootstrapping_(statistics)", 79));
+  for (const std::string& s : {blank, rule, blank}) banner_line(s);
+}
+
+void ask_filenames() {
+  State& s = state();
+  text::write_list(console, {});
+  text::write_record(console, "(a)", {"sample 1 (x):                 [path + filename]"});
+  text::read_chars(console, s.filename_x, filename_length);
+  text::write_list(console, {});
+  text::write_record(console, "(a)", {"sample 2 (y):                 [path + filename]"});
+  text::read_chars(console, s.filename_y, filename_length);
+}
+
+void ask_experiment_type() {
+  State& s = state();
+  if (s.n_x != s.n_y) return;
+  for (int attempt = 1; attempt <= max_attempts; ++attempt) {
+    text::write_list(console, {});
+    text::write_record(console, "(a)", {"two samples -   paired                      [p]"});
+    text::write_record(console, "(a)", {"            - unpaired                      [u]"});
+    std::string answer;
+    text::read_chars(console, answer, 1);
+    s.experiment_type = answer[0];
+    if (s.experiment_type == 'p' || s.experiment_type == 'u') return;
+  }
+  give_up();
+}
+
+void ask_alpha() {
+  State& s = state();
+  for (int attempt = 1; attempt <= max_attempts; ++attempt) {
+    text::write_list(console, {});
+    text::write_record(console, "(4(a,f4.3),a)",
+                       {"alpha:          [", alpha_levels[0], ", ", alpha_levels[1], ", ", alpha_levels[2], ", ",
+                        alpha_levels[3], "]"});
+    text::read_real(console, s.alpha);
+    if (std::find(alpha_levels.begin(), alpha_levels.end(), s.alpha) != alpha_levels.end()) return;
+  }
+  give_up();
+}
+
+}  // namespace diffboot::app

@@ -1,0 +1,30 @@
+#pragma once
+// The console dialogue: banner, file names, experiment type and alpha.
+// Answers are read one line each from standard input; the end of input at any
+// question is a fatal input error (exit status 255).
+#include <array>
+
+namespace diffboot::app {
+
+// The admissible significance levels, in the order they are tested.
+inline constexpr std::array<double, 4> alpha_levels{0.01, 0.025, 0.05, 0.1};
+// Answers allowed per question before "OK - terminates".
+inline constexpr int max_attempts = 5;
+
+// Writes the 28-line banner.
+void show_banner();
+
+// Asks for the two sample file names into filename_x and filename_y (79
+// characters, blank-padded or cut).
+void ask_filenames();
+
+// With n_x = n_y asks paired [p] or unpaired [u] (first character of the
+// answer, exact lower case); five wrong answers write "OK - terminates" and
+// stop the run. With n_x != n_y asks nothing: the run is unpaired.
+void ask_experiment_type();
+
+// Asks for alpha until it equals one of alpha_levels exactly; five wrong
+// values write "OK - terminates" and stop the run. A word is a fatal input error.
+void ask_alpha();
+
+}  // namespace diffboot::app

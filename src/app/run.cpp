@@ -1,0 +1,64 @@
+#include "app/run.h"
+
+#include <cfenv>
+#include <cfloat>
+#include <new>
+#include <ostream>
+
+#include "app/dialogue.h"
+#include "app/stages.h"
+#include "app/state.h"
+#include "text/run_end.h"
+#include "text/units.h"
+
+namespace diffboot::app {
+namespace {
+
+// Every intermediate result is rounded to double: SSE2 arithmetic, no
+// extended precision, rounding to nearest.
+static_assert(FLT_EVAL_METHOD == 0, "double arithmetic must not use extended precision");
+
+void run_sequence() {
+  std::fesetround(FE_TONEAREST);
+  show_banner();
+  ask_filenames();
+  count_samples();
+  allocate_samples();
+  read_samples();
+  sample_summaries();
+  make_histograms();
+  ask_experiment_type();
+  ask_alpha();
+  t_quantiles();
+  bootstrap_intervals();
+  info2('-');
+  write_report_file();
+  release_samples();
+  release_histograms();
+}
+
+// Closes the open files and writes what must go to standard error; a file
+// whose pending output is lost turns the end into a fatal one.
+int finish(int status, const std::string& error_text) {
+  const std::string unwritten = text::close_all_files();
+  std::ostream& err = *text::console_streams().err;
+  err << error_text << unwritten;
+  err.flush();
+  return unwritten.empty() ? status : text::fatal_io_status;
+}
+
+}  // namespace
+
+int run_program() {
+  reset_state();
+  try {
+    run_sequence();
+  } catch (const text::RunEnd& end) {
+    return finish(end.status, end.error_text);
+  } catch (const std::bad_alloc&) {
+    return finish(text::fatal_io_status, "Memory error: the samples are too large for this machine's memory\r\n");
+  }
+  return finish(0, {});
+}
+
+}  // namespace diffboot::app

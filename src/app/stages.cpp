@@ -1,0 +1,197 @@
+#include "app/stages.h"
+
+#include <cstdint>
+#include <limits>
+#include <new>
+#include <stdexcept>
+#include <string_view>
+
+#include "app/state.h"
+#include "bootstrap/bootstrap.h"
+#include "input/sample_files.h"
+#include "numeric/distributions.h"
+#include "numeric/summaries.h"
+#include "plot/histogram.h"
+#include "plot/histogram_file.h"
+#include "plot/plot_program.h"
+#include "report/report.h"
+#include "text/run_end.h"
+#include "text/writer.h"
+
+namespace diffboot::app {
+namespace {
+
+[[noreturn]] void terminate_with(std::string_view message) {
+  text::write_list(text::console, {message});
+  text::stop_run();
+}
+
+// One allocation request for a pair of arrays of n values, filled with -999.0.
+void allocate_pair(std::vector<double>& a, std::vector<double>& b, std::int64_t n, std::string_view message) {
+  try {
+    const auto size = static_cast<std::size_t>(n < 0 ? 0 : n);
+    a.assign(size, unset);
+    b.assign(size, unset);
+  } catch (const std::bad_alloc&) {
+    a.clear();
+    b.clear();
+    terminate_with(message);
+  } catch (const std::length_error&) {
+    a.clear();
+    b.clear();
+    terminate_with(message);
+  }
+}
+
+void allocate_array(std::vector<double>& a, std::int64_t n, std::string_view message) {
+  std::vector<double> unused;
+  allocate_pair(a, unused, n, message);
+}
+
+// A count that does not fit the 32-bit sample size can never be allocated.
+std::int32_t sample_size(std::int64_t count, std::string_view message) {
+  if (count > std::numeric_limits<std::int32_t>::max()) terminate_with(message);
+  return static_cast<std::int32_t>(count);
+}
+
+bootstrap::Measure measure(double estimate, double t_quant, Replicates& boot) {
+  return {estimate, t_quant, boot, {}};
+}
+
+void store(const bootstrap::Interval& in, double& t_lower, double& t_upper, double& bca_lower, double& bca_upper) {
+  t_lower = in.t_lower;
+  t_upper = in.t_upper;
+  bca_lower = in.bca_lower;
+  bca_upper = in.bca_upper;
+}
+
+void bootstrap_unpaired(State& s) {
+  std::array<bootstrap::Measure, 4> m{measure(s.d_AVE, s.tquant_n2, s.d_AVE_boot),
+                                      measure(s.d_MED, s.tquant_n2, s.d_MED_boot),
+                                      measure(s.d_STD, s.tquant_n4, s.d_STD_boot),
+                                      measure(s.d_MAD, s.tquant_n4, s.d_MAD_boot)};
+  bootstrap::bootstrap_unpaired({s.x1, s.x2, s.x1_resample, s.x2_resample}, m, s.alpha, s.generator);
+  store(m[0].interval, s.d_AVE_t_lower, s.d_AVE_t_upper, s.d_AVE_bca_lower, s.d_AVE_bca_upper);
+  store(m[1].interval, s.d_MED_t_lower, s.d_MED_t_upper, s.d_MED_bca_lower, s.d_MED_bca_upper);
+  store(m[2].interval, s.d_STD_t_lower, s.d_STD_t_upper, s.d_STD_bca_lower, s.d_STD_bca_upper);
+  store(m[3].interval, s.d_MAD_t_lower, s.d_MAD_t_upper, s.d_MAD_bca_lower, s.d_MAD_bca_upper);
+}
+
+void bootstrap_paired(State& s) {
+  std::array<bootstrap::Measure, 2> m{measure(s.AVE_d, s.tquant_x1, s.AVE_d_boot),
+                                      measure(s.MED_d, s.tquant_x1, s.MED_d_boot)};
+  s.MED_d = bootstrap::bootstrap_paired({s.x1, s.x2, s.x3, s.x3_resample}, m, s.alpha, s.generator);
+  store(m[0].interval, s.AVE_d_t_lower, s.AVE_d_t_upper, s.AVE_d_bca_lower, s.AVE_d_bca_upper);
+  store(m[1].interval, s.MED_d_t_lower, s.MED_d_t_upper, s.MED_d_bca_lower, s.MED_d_bca_upper);
+}
+
+report::Report report_of(const State& s) {
+  report::Report r{s.filename_x, s.filename_y, s.n_x, s.n_y, s.experiment_type, s.alpha, B, {}};
+  if (s.experiment_type == 'p') {
+    r.rows = {{"AVE_d = ", {s.AVE_d, s.AVE_d_t_lower, s.AVE_d_t_upper, s.AVE_d_bca_lower, s.AVE_d_bca_upper}},
+              {"MED_d = ", {s.MED_d, s.MED_d_t_lower, s.MED_d_t_upper, s.MED_d_bca_lower, s.MED_d_bca_upper}}};
+  } else if (s.experiment_type == 'u') {
+    r.rows = {{"d_AVE = ", {s.d_AVE, s.d_AVE_t_lower, s.d_AVE_t_upper, s.d_AVE_bca_lower, s.d_AVE_bca_upper}},
+              {"d_MED = ", {s.d_MED, s.d_MED_t_lower, s.d_MED_t_upper, s.d_MED_bca_lower, s.d_MED_bca_upper}},
+              {"d_STD = ", {s.d_STD, s.d_STD_t_lower, s.d_STD_t_upper, s.d_STD_bca_lower, s.d_STD_bca_upper}},
+              {"d_MAD = ", {s.d_MAD, s.d_MAD_t_lower, s.d_MAD_t_upper, s.d_MAD_bca_lower, s.d_MAD_bca_upper}}};
+  }
+  return r;
+}
+
+}  // namespace
+
+void count_samples() {
+  State& s = state();
+  const input::SampleCounts counts = input::count_samples(s.filename_x, s.filename_y);
+  s.n_x = sample_size(counts.n_x, "x: space requested not possible - terminate");
+  s.n_y = sample_size(counts.n_y, "y: space requested not possible - terminate");
+}
+
+void allocate_samples() {
+  State& s = state();
+  allocate_pair(s.x1, s.x1_resample, s.n_x, "x: space requested not possible - terminate");
+  allocate_pair(s.x2, s.x2_resample, s.n_y, "y: space requested not possible - terminate");
+  allocate_pair(s.x3, s.x3_resample, s.n_x, "x3: space requested not possible - terminate");
+}
+
+void read_samples() {
+  State& s = state();
+  input::read_samples(s.filename_x, s.x1, s.filename_y, s.x2);
+}
+
+void sample_summaries() {
+  State& s = state();
+  const numeric::SampleSummary x = numeric::summarize(s.x1);
+  s.ave_x = x.ave, s.std_x = x.std, s.min_x = x.min, s.max_x = x.max, s.med_x = x.med, s.mad_x = x.mad;
+  const numeric::SampleSummary y = numeric::summarize(s.x2);
+  s.ave_y = y.ave, s.std_y = y.std, s.min_y = y.min, s.max_y = y.max, s.med_y = y.med, s.mad_y = y.mad;
+  s.d_AVE = s.ave_x - s.ave_y;
+  s.d_STD = s.std_x - s.std_y;
+  s.d_MED = s.med_x - s.med_y;
+  s.d_MAD = s.mad_x - s.mad_y;
+  s.AVE_d = s.d_AVE;
+}
+
+void allocate_histograms() {
+  State& s = state();
+  allocate_array(s.x1histclass, std::int64_t{s.nclass_x} + 1, "x histogram class bounds data: space requested not possible - terminate");
+  allocate_array(s.x2histclass, std::int64_t{s.nclass_y} + 1, "y histogram class bounds data: space requested not possible - terminate");
+  allocate_array(s.nx1class, s.nclass_x, "x histogram data: space requested not possible - terminate");
+  allocate_array(s.nx2class, s.nclass_y, "y histogram data: space requested not possible - terminate");
+}
+
+void make_histograms() {
+  State& s = state();
+  s.nclass_x = plot::scott_class_number(s.min_x, s.max_x, s.n_x, s.std_x);
+  s.nclass_y = plot::scott_class_number(s.min_y, s.max_y, s.n_y, s.std_y);
+  allocate_histograms();
+  plot::histogram_classes(s.min_x, s.max_x, s.x1, s.nx1class, s.x1histclass);
+  plot::histogram_classes(s.min_y, s.max_y, s.x2, s.nx2class, s.x2histclass);
+  plot::writehistogramdata(plot::HistogramTarget::sample1_plot, s.x1histclass, s.nx1class, {});
+  plot::writehistogramdata(plot::HistogramTarget::sample2_plot, s.x2histclass, s.nx2class, {});
+  plot::write_plot_script();
+  plot::run_plot_program();
+}
+
+void t_quantiles() {
+  State& s = state();
+  const std::int64_t n_x = s.n_x, n_y = s.n_y;
+  s.tquant_n2 = numeric::t_quantile(s.alpha, n_x + n_y - 2);
+  s.tquant_n4 = numeric::t_quantile(s.alpha, n_x + n_y - 4);
+  s.tquant_x1 = numeric::t_quantile(s.alpha, n_x - 1);
+}
+
+void bootstrap_intervals() {
+  State& s = state();
+  if (s.experiment_type == 'u') {
+    bootstrap_unpaired(s);
+  } else if (s.experiment_type == 'p') {
+    bootstrap_paired(s);
+  }
+}
+
+void info2(char mode) { report::info2(mode, report_of(state())); }
+
+void write_report_file() {
+  State& s = state();
+  info2('w');
+  plot::writehistogramdata(plot::HistogramTarget::report, s.x1histclass, s.nx1class, "Sample 1 (x1):");
+  plot::writehistogramdata(plot::HistogramTarget::report, s.x2histclass, s.nx2class, "Sample 2 (x2):");
+}
+
+void release_samples() {
+  State& s = state();
+  for (std::vector<double>* a : {&s.x1, &s.x1_resample, &s.x2, &s.x2_resample, &s.x3, &s.x3_resample}) {
+    std::vector<double>().swap(*a);
+  }
+}
+
+void release_histograms() {
+  State& s = state();
+  for (std::vector<double>* a : {&s.x1histclass, &s.x2histclass, &s.nx1class, &s.nx2class}) {
+    std::vector<double>().swap(*a);
+  }
+}
+
+}  // namespace diffboot::app

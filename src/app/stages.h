@@ -1,0 +1,35 @@
+#pragma once
+// The stages of a run. Each takes no arguments: it reads what earlier stages
+// left in the program state and writes its own results there. A stage that
+// meets a failure writes its message and ends the run (RunEnd).
+namespace diffboot::app {
+
+// Counts both sample files into n_x and n_y.
+void count_samples();
+// Allocates x1, x1_resample (n_x), x2, x2_resample (n_y), x3, x3_resample
+// (n_x), filled with -999.0; "x: space requested not possible - terminate"
+// (or y:, x3:) when memory cannot be had.
+void allocate_samples();
+// Reads both sample files into x1 and x2.
+void read_samples();
+// Summaries of both samples and the point estimates d_AVE, d_STD, d_MED,
+// d_MAD and AVE_d.
+void sample_summaries();
+// Histogram classes of both samples, the plot files, and the plotting
+// program, whose end it waits for.
+void make_histograms();
+// Creates the four histogram arrays (negative sizes taken as 0).
+void allocate_histograms();
+// tquant_n2, tquant_n4, tquant_x1 for alpha and n_x + n_y - 2, n_x + n_y - 4, n_x - 1.
+void t_quantiles();
+// Replications, Student's t and BCa intervals of the chosen experiment type.
+void bootstrap_intervals();
+// The report on the console (mode other than 'w') or in diffboot.dat ('w').
+void info2(char mode);
+// diffboot.dat: the report, then the histogram sections of both samples.
+void write_report_file();
+// Release the sample arrays, then the histogram arrays.
+void release_samples();
+void release_histograms();
+
+}  // namespace diffboot::app

@@ -1,0 +1,19 @@
+#include "app/state.h"
+
+#include <memory>
+
+namespace diffboot::app {
+namespace {
+
+std::unique_ptr<State>& current() {
+  static std::unique_ptr<State> s = std::make_unique<State>();
+  return s;
+}
+
+}  // namespace
+
+State& state() { return *current(); }
+
+void reset_state() { current() = std::make_unique<State>(); }
+
+}  // namespace diffboot::app

@@ -1,0 +1,111 @@
+#include "bootstrap/bca.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+#include <limits>
+
+#include "numeric/distributions.h"
+
+namespace diffboot::bootstrap {
+namespace {
+
+// 1.0e-12 held in single precision and widened to double.
+const double spread_threshold = static_cast<double>(1.0e-12f);
+constexpr double infinity = std::numeric_limits<double>::infinity();
+
+// Running sum, largest and smallest of jackknife values in storage order.
+struct Scan {
+  double sum = 0.0;
+  double vmax = -infinity;
+  double vmin = infinity;
+  void add(double v) {
+    sum += v;
+    vmax = vmax > v ? vmax : v;
+    vmin = vmin < v ? vmin : v;
+  }
+  bool flat() const { return std::fabs(vmin - vmax) < spread_threshold; }
+};
+
+// Sums of squared and cubed deviations (mean minus value) in storage order.
+struct Powers {
+  double s2 = 0.0;
+  double s3 = 0.0;
+  void add(double m, double v) {
+    const double d = m - v;
+    s2 += d * d;
+    s3 += d * d * d;
+  }
+  double acceleration() const { return s3 / (6.0 * std::pow(s2, 1.5)); }
+};
+
+}  // namespace
+
+double bias_correction(std::span<const double> replicates, double estimate) {
+  std::int64_t equal = 0;
+  std::int64_t less = 0;
+  for (double r : replicates) {
+    if (r == estimate) ++equal;
+    if (r < estimate) ++less;
+  }
+  const double p0 = (0.5 * static_cast<double>(equal) + static_cast<double>(less)) / 1999.0;
+  return numeric::norm_quantile(p0);
+}
+
+double acceleration(std::span<const double> jack) {
+  Scan scan;
+  for (double v : jack) scan.add(v);
+  if (scan.flat()) return 0.0;
+  const double m = scan.sum / static_cast<double>(jack.size());
+  Powers powers;
+  for (double v : jack) powers.add(m, v);
+  return powers.acceleration();
+}
+
+std::array<double, 4> unpaired_accelerations(const LeaveOneOut& x1, const LeaveOneOut& x2) {
+  const std::array<const std::vector<double>*, 4> a{&x1.ave, &x1.med, &x1.std, &x1.mad};
+  const std::array<const std::vector<double>*, 4> b{&x2.ave, &x2.med, &x2.std, &x2.mad};
+  const std::size_t nx = x1.ave.size();
+  const std::size_t ny = x2.ave.size();
+  std::array<Scan, 4> scans;
+  for (std::size_t j = 0; j < ny; ++j) {
+    for (std::size_t i = 0; i < nx; ++i) {
+      for (std::size_t k = 0; k < 4; ++k) scans[k].add((*a[k])[i] - (*b[k])[j]);
+    }
+  }
+  const double n = static_cast<double>(static_cast<std::int64_t>(nx) * static_cast<std::int64_t>(ny));
+  std::array<double, 4> means{};
+  for (std::size_t k = 0; k < 4; ++k) means[k] = scans[k].sum / n;
+  std::array<Powers, 4> powers;
+  if (!std::all_of(scans.begin(), scans.end(), [](const Scan& s) { return s.flat(); })) {
+    for (std::size_t j = 0; j < ny; ++j) {
+      for (std::size_t i = 0; i < nx; ++i) {
+        for (std::size_t k = 0; k < 4; ++k) powers[k].add(means[k], (*a[k])[i] - (*b[k])[j]);
+      }
+    }
+  }
+  std::array<double, 4> acc{};
+  for (std::size_t k = 0; k < 4; ++k) acc[k] = scans[k].flat() ? 0.0 : powers[k].acceleration();
+  return acc;
+}
+
+Levels bca_levels(double z0, double acc, double z_alpha) {
+  const double w_lower = z0 + z_alpha;
+  const double w_upper = z0 - z_alpha;
+  return {numeric::norm_cdf(z0 + w_lower / (1.0 - acc * w_lower)),
+          numeric::norm_cdf(z0 + w_upper / (1.0 - acc * w_upper))};
+}
+
+double percentile(std::span<const double> s, double p) {
+  if (std::isnan(p)) return p;
+  const auto count = static_cast<std::int64_t>(s.size());
+  const auto k = static_cast<std::int64_t>(std::clamp(p * 2000.0, 0.0, 2001.0));
+  const std::int64_t lo = std::clamp<std::int64_t>(k, 1, count);
+  const std::int64_t hi = std::min<std::int64_t>(k + 1, count);
+  const double low = s[static_cast<std::size_t>(lo - 1)];
+  const double width = 2000.0 * (s[static_cast<std::size_t>(hi - 1)] - low);
+  const double frac = p - static_cast<double>(lo) / 2000.0;
+  return low + frac * width;
+}
+
+}  // namespace diffboot::bootstrap

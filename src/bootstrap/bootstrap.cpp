@@ -1,0 +1,108 @@
+#include "bootstrap/bootstrap.h"
+
+#include <cmath>
+#include <vector>
+
+#include "numeric/distributions.h"
+#include "numeric/sorting.h"
+#include "numeric/summaries.h"
+
+namespace diffboot::bootstrap {
+namespace {
+
+// Student's t bounds est -/+ |t| * se, se being the standard deviation of the
+// replicates in replication order.
+void t_interval(Measure& m) {
+  double ave = 0.0, adev = 0.0, se = 0.0, var = 0.0, skew = 0.0, curt = 0.0;
+  numeric::moment(m.boot, ave, adev, se, var, skew, curt);
+  m.interval.t_lower = m.estimate + m.t_quant * se;
+  m.interval.t_upper = m.estimate - m.t_quant * se;
+}
+
+template <std::size_t N>
+void t_intervals(std::array<Measure, N>& measures) {
+  for (Measure& m : measures) t_interval(m);
+}
+
+// BCa bounds of each measure from its bias correction and acceleration.
+template <std::size_t N>
+void bca_bounds(std::array<Measure, N>& measures, const std::array<double, N>& z0, const std::array<double, N>& acc,
+                double alpha) {
+  const double z_alpha = numeric::norm_quantile(alpha);
+  for (std::size_t k = 0; k < N; ++k) {
+    const Levels levels = bca_levels(z0[k], acc[k], z_alpha);
+    measures[k].interval.bca_lower = percentile(measures[k].boot, levels.lower);
+    measures[k].interval.bca_upper = percentile(measures[k].boot, levels.upper);
+  }
+}
+
+template <std::size_t N>
+std::array<double, N> bias_corrections(const std::array<Measure, N>& measures) {
+  std::array<double, N> z0{};
+  for (std::size_t k = 0; k < N; ++k) z0[k] = bias_correction(measures[k].boot, measures[k].estimate);
+  return z0;
+}
+
+// Statistics of one resample.
+struct Stats {
+  double ave, std, med, mad;
+};
+
+Stats resample_stats(numeric::UniformState& g, std::span<const double> x, std::span<double> out,
+                     std::vector<double>& work) {
+  numeric::resample(g, x, out);
+  Stats s{};
+  double var = 0.0;
+  numeric::ave_var(out.first(x.size()), s.ave, var);
+  s.std = std::sqrt(var);
+  numeric::med_mad(out.first(x.size()), s.med, s.mad, work);
+  return s;
+}
+
+}  // namespace
+
+void bootstrap_unpaired(const UnpairedSamples& s, std::array<Measure, 4>& measures, double alpha,
+                        numeric::UniformState& g) {
+  numeric::init_uniform(g);
+  std::vector<double> work;
+  for (std::size_t i = 0; i < B; ++i) {
+    const Stats a = resample_stats(g, s.x1, s.x1_resample, work);
+    const Stats b = resample_stats(g, s.x2, s.x2_resample, work);
+    measures[0].boot[i] = a.ave - b.ave;
+    measures[1].boot[i] = a.med - b.med;
+    measures[2].boot[i] = a.std - b.std;
+    measures[3].boot[i] = a.mad - b.mad;
+  }
+  t_intervals(measures);
+  for (std::size_t k : {0, 2, 1, 3}) numeric::sort(measures[k].boot);
+  const std::array<double, 4> z0 = bias_corrections(measures);
+  const LeaveOneOut jack1 = leave_one_out(s.x1, true);
+  const LeaveOneOut jack2 = leave_one_out(s.x2, true);
+  bca_bounds(measures, z0, unpaired_accelerations(jack1, jack2), alpha);
+}
+
+double bootstrap_paired(const PairedSamples& s, std::array<Measure, 2>& measures, double alpha,
+                        numeric::UniformState& g) {
+  numeric::init_uniform(g);
+  const std::size_t n = s.x1.size();
+  for (std::size_t i = 0; i < n; ++i) s.x3[i] = s.x1[i] - s.x2[i];
+  const std::span<const double> x3 = s.x3.first(n);
+  std::vector<double> work;
+  double med_d = 0.0, mad = 0.0;
+  numeric::med_mad(x3, med_d, mad, work);
+  measures[1].estimate = med_d;
+  for (std::size_t i = 0; i < B; ++i) {
+    numeric::resample(g, x3, s.x3_resample);
+    double var = 0.0;
+    numeric::ave_var(s.x3_resample.first(n), measures[0].boot[i], var);
+    numeric::med_mad(s.x3_resample.first(n), measures[1].boot[i], mad, work);
+  }
+  t_intervals(measures);
+  for (Measure& m : measures) numeric::sort(m.boot);
+  const std::array<double, 2> z0 = bias_corrections(measures);
+  const LeaveOneOut jack = leave_one_out(x3, false);
+  bca_bounds(measures, z0, {acceleration(jack.ave), acceleration(jack.med)}, alpha);
+  return med_d;
+}
+
+}  // namespace diffboot::bootstrap

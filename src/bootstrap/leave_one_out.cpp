@@ -1,0 +1,168 @@
+#include "bootstrap/leave_one_out.h"
+
+#include <algorithm>
+#include <bit>
+#include <cmath>
+#include <cstdint>
+#include <map>
+
+#include "numeric/summaries.h"
+
+namespace diffboot::bootstrap {
+namespace {
+
+// Columns handled together: their sums share the loads of x and run as
+// independent accumulators, each in its own column's order.
+constexpr std::size_t block = 8;
+
+// Means of columns j0 .. j0+W-1. `prefix` is the in-order sum of x[0..j0),
+// the part every one of these columns starts with.
+template <std::size_t W>
+void block_means(std::span<const double> x, std::size_t j0, double prefix, std::vector<double>& ave) {
+  double acc[W];
+  for (std::size_t c = 0; c < W; ++c) acc[c] = prefix;
+  for (std::size_t i = j0; i < j0 + W; ++i) {
+    for (std::size_t c = 0; c < W; ++c) {
+      if (i != j0 + c) acc[c] += x[i];
+    }
+  }
+  for (std::size_t i = j0 + W; i < x.size(); ++i) {
+    const double v = x[i];
+    for (std::size_t c = 0; c < W; ++c) acc[c] += v;
+  }
+  const auto n = static_cast<double>(x.size() - 1);
+  for (std::size_t c = 0; c < W; ++c) ave[j0 + c] = acc[c] / n;
+}
+
+// Variances of columns j0 .. j0+W-1 about their means, by the corrected
+// two-pass formula of ave_var.
+template <std::size_t W>
+void block_variances(std::span<const double> x, std::size_t j0, const std::vector<double>& ave,
+                     std::vector<double>& var) {
+  double a[W], ss[W], ep[W];
+  for (std::size_t c = 0; c < W; ++c) {
+    a[c] = ave[j0 + c];
+    ss[c] = 0.0;
+    ep[c] = 0.0;
+  }
+  auto add_all = [&](std::size_t from, std::size_t to) {
+    for (std::size_t i = from; i < to; ++i) {
+      const double v = x[i];
+      for (std::size_t c = 0; c < W; ++c) {
+        const double s = v - a[c];
+        ss[c] += s * s;
+        ep[c] += s;
+      }
+    }
+  };
+  add_all(0, j0);
+  for (std::size_t i = j0; i < j0 + W; ++i) {
+    for (std::size_t c = 0; c < W; ++c) {
+      if (i == j0 + c) continue;
+      const double s = x[i] - a[c];
+      ss[c] += s * s;
+      ep[c] += s;
+    }
+  }
+  add_all(j0 + W, x.size());
+  const auto n = static_cast<double>(x.size() - 1);
+  for (std::size_t c = 0; c < W; ++c) var[j0 + c] = (ss[c] - ep[c] * ep[c] / n) / (n - 1.0);
+}
+
+void means_and_deviations(std::span<const double> x, bool spread, LeaveOneOut& out) {
+  const std::size_t m = x.size();
+  std::vector<double> var(spread ? m : 0);
+  double prefix = 0.0;
+  std::size_t j0 = 0;
+  for (; j0 + block <= m; j0 += block) {
+    block_means<block>(x, j0, prefix, out.ave);
+    if (spread) block_variances<block>(x, j0, out.ave, var);
+    for (std::size_t i = j0; i < j0 + block; ++i) prefix += x[i];
+  }
+  for (; j0 < m; ++j0) {
+    block_means<1>(x, j0, prefix, out.ave);
+    if (spread) block_variances<1>(x, j0, out.ave, var);
+    prefix += x[j0];
+  }
+  for (std::size_t j = 0; j < var.size(); ++j) out.std[j] = std::sqrt(var[j]);
+}
+
+// k-th smallest (one-based) of the sorted values s without the copy at p.
+double kth_without(const std::vector<double>& s, std::size_t p, std::size_t k) {
+  return k - 1 < p ? s[k - 1] : s[k];
+}
+
+// Median of the sorted values s without the copy at p, by the rule of med_mad.
+double median_without(const std::vector<double>& s, std::size_t p) {
+  const std::size_t n = s.size() - 1;
+  if (n % 2 == 1) return kth_without(s, p, n / 2 + 1);
+  const double a = kth_without(s, p, n / 2);
+  const double b = kth_without(s, p, n / 2 + 1);
+  return (b + a) * 0.5;
+}
+
+std::size_t position_of(const std::vector<double>& sorted, double v) {
+  return static_cast<std::size_t>(std::lower_bound(sorted.begin(), sorted.end(), v) - sorted.begin());
+}
+
+// Medians and MADs read off sorted copies: a column's median is an order
+// statistic of the sample without one value, and all columns whose median is
+// the same double share one sorted array of absolute deviations.
+void medians_from_sorted(std::span<const double> x, bool spread, LeaveOneOut& out) {
+  std::vector<double> sorted(x.begin(), x.end());
+  std::sort(sorted.begin(), sorted.end());
+  std::map<std::uint64_t, std::vector<std::size_t>> columns_by_median;
+  for (std::size_t j = 0; j < x.size(); ++j) {
+    out.med[j] = median_without(sorted, position_of(sorted, x[j]));
+    if (spread) columns_by_median[std::bit_cast<std::uint64_t>(out.med[j])].push_back(j);
+  }
+  for (const auto& [bits, columns] : columns_by_median) {
+    const double med = std::bit_cast<double>(bits);
+    if (std::isnan(med)) {  // every deviation is NaN, and so is their median
+      for (std::size_t j : columns) out.mad[j] = med;
+      continue;
+    }
+    for (std::size_t i = 0; i < x.size(); ++i) sorted[i] = std::fabs(x[i] - med);
+    std::sort(sorted.begin(), sorted.end());
+    for (std::size_t j : columns) {
+      out.mad[j] = median_without(sorted, position_of(sorted, std::fabs(x[j] - med))) * numeric::mad_scale;
+    }
+  }
+}
+
+// Medians and MADs by med_mad on each column, for samples holding NaN, which
+// have no sorted order.
+void medians_by_column(std::span<const double> x, LeaveOneOut& out) {
+  std::vector<double> column(x.size() - 1);
+  std::vector<double> work;
+  for (std::size_t j = 0; j < x.size(); ++j) {
+    std::copy(x.begin(), x.begin() + static_cast<std::ptrdiff_t>(j), column.begin());
+    std::copy(x.begin() + static_cast<std::ptrdiff_t>(j) + 1, x.end(), column.begin() + static_cast<std::ptrdiff_t>(j));
+    numeric::med_mad(column, out.med[j], out.mad[j], work);
+  }
+}
+
+}  // namespace
+
+LeaveOneOut leave_one_out(std::span<const double> x, bool spread) {
+  const std::size_t m = x.size();
+  LeaveOneOut out{std::vector<double>(m), std::vector<double>(spread ? m : 0), std::vector<double>(m),
+                  std::vector<double>(spread ? m : 0)};
+  if (m == 0) return out;
+  means_and_deviations(x, spread, out);
+  if (m == 1) {
+    double med = 0.0, mad = 0.0;
+    numeric::med_mad(std::span<const double>{}, med, mad);
+  }
+  const bool has_nan = std::any_of(x.begin(), x.end(), [](double v) { return std::isnan(v); });
+  if (has_nan) {
+    out.mad.resize(m);
+    medians_by_column(x, out);
+    if (!spread) out.mad.clear();
+  } else {
+    medians_from_sorted(x, spread, out);
+  }
+  return out;
+}
+
+}  // namespace diffboot::bootstrap

@@ -1,0 +1,20 @@
+#pragma once
+// Statistics of the leave-one-out columns of a sample (column j is the sample
+// without its j-th value, the rest in sample order), each bit-identical to
+// ave_var and med_mad applied to that column, without building the columns.
+#include <span>
+#include <vector>
+
+namespace diffboot::bootstrap {
+
+struct LeaveOneOut {
+  std::vector<double> ave, std, med, mad;  // one entry per column
+};
+
+// Mean and median of every column; with `spread` also the standard deviation
+// (sqrt of the ave_var variance) and the scaled MAD. A sample of one value
+// has one empty column, whose median ends the run through the "select args"
+// assertion, as med_mad does.
+LeaveOneOut leave_one_out(std::span<const double> x, bool spread);
+
+}  // namespace diffboot::bootstrap

@@ -1,0 +1,3 @@
+#include "app/run.h"
+
+int main() { return diffboot::app::run_program(); }

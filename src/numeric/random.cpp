@@ -1,0 +1,60 @@
+#include "numeric/random.h"
+
+#include <cmath>
+
+namespace diffboot::numeric {
+namespace {
+
+// Two's complement 32-bit arithmetic on unsigned words, free of overflow.
+std::uint32_t word(std::int32_t v) { return static_cast<std::uint32_t>(v); }
+std::int32_t signed_word(std::uint32_t v) { return static_cast<std::int32_t>(v); }
+
+std::uint32_t magnitude(std::int32_t v) { return v < 0 ? 0u - word(v) : word(v); }
+
+void initialise(UniformState& g, std::int32_t& seed) {
+  g.deviate_scale = std::nextafter(1.0f, 0.0f) * 0x1p-31f;
+  const std::uint32_t m = magnitude(seed);
+  g.lcg_word = signed_word((m ^ 888889999u) | 1u);
+  g.shift_word = signed_word(m ^ 777755555u);
+  seed = signed_word(m + 1u);
+}
+
+}  // namespace
+
+float uniform_deviate(UniformState& g, std::int32_t& seed) {
+  if (seed <= 0 || g.lcg_word < 0) initialise(g, seed);
+  std::uint32_t x = word(g.shift_word);
+  x ^= x << 13;
+  x ^= x >> 17;
+  x ^= x << 5;
+  g.shift_word = signed_word(x);
+  const std::int32_t k = g.lcg_word / 127773;
+  std::int32_t lcg = 16807 * (g.lcg_word - k * 127773) - 2836 * k;
+  if (lcg < 0) lcg += 2147483647;
+  g.lcg_word = lcg;
+  const std::uint32_t m = ((word(g.shift_word) ^ word(g.lcg_word)) & 2147483647u) | 1u;
+  return g.deviate_scale * static_cast<float>(m);
+}
+
+void init_uniform(UniformState& g) {
+  if (g.seed_flag != '-') return;
+  std::int32_t seed = fixed_seed;
+  uniform_deviate(g, seed);
+  g.seed_flag = '+';
+}
+
+std::int64_t resample_position(float u, std::int64_t n) {
+  const float p = u * static_cast<float>(n);
+  const auto j = static_cast<std::int64_t>(p) + 1;
+  return j < n ? j : n;
+}
+
+void resample(UniformState& g, std::span<const double> src, std::span<double> dst) {
+  const auto n = static_cast<std::int64_t>(src.size());
+  for (std::int64_t i = 0; i < n; ++i) {
+    const float u = uniform_deviate(g, g.ran_seed);
+    dst[static_cast<std::size_t>(i)] = src[static_cast<std::size_t>(resample_position(u, n) - 1)];
+  }
+}
+
+}  // namespace diffboot::numeric

@@ -1,0 +1,38 @@
+#pragma once
+// The uniform generator (32-bit xorshift combined with the multiplicative
+// congruential generator 16807 mod 2^31 - 1 by Schrage's method) and the
+// bootstrap resampler. The fixed seed makes every run draw the same stream.
+#include <cstdint>
+#include <span>
+
+namespace diffboot::numeric {
+
+// Generator, seeding and resampler state of one run, as created with the process.
+struct UniformState {
+  std::int32_t shift_word = -1;   // xorshift register
+  std::int32_t lcg_word = -1;     // congruential value; negative: not initialised
+  float deviate_scale = 0.0f;     // maps the combined 31-bit integer into (0, 1)
+  char seed_flag = '-';           // '+' once init_uniform has seeded
+  std::int32_t ran_seed = 1;      // in-out seed of the resampler's draws
+};
+
+// Fixed seed of the run.
+inline constexpr std::int32_t fixed_seed = -286761062;
+
+// Next single-precision deviate, strictly between 0 and 1. Initialises the
+// generator from |seed| (and sets seed to |seed| + 1) when seed <= 0 or the
+// generator is not initialised.
+float uniform_deviate(UniformState& g, std::int32_t& seed);
+
+// Seeds the generator from the fixed seed on its first call (consuming one
+// deviate); later calls do nothing.
+void init_uniform(UniformState& g);
+
+// Fills dst[0..n) with values of src[0..n) drawn with replacement, n =
+// src.size() <= dst.size(); consumes exactly n deviates.
+void resample(UniformState& g, std::span<const double> src, std::span<double> dst);
+
+// Source position (one-based, capped at n) that deviate u picks in a resample of n values.
+std::int64_t resample_position(float u, std::int64_t n);
+
+}  // namespace diffboot::numeric

@@ -1,0 +1,95 @@
+#include "numeric/summaries.h"
+
+#include <cmath>
+#include <limits>
+
+#include "numeric/errors.h"
+#include "numeric/sorting.h"
+
+namespace diffboot::numeric {
+namespace {
+
+double sum_of(std::span<const double> data) {
+  double sum = 0.0;
+  for (double v : data) sum += v;
+  return sum;
+}
+
+// Median of w by `select`: one call for odd n, two for even n on the same,
+// partly reordered array, averaged as (second + first) * 0.5.
+double median_by_select(std::span<double> w) {
+  const auto n = static_cast<std::int64_t>(w.size());
+  if (n % 2 == 1) return select(n / 2 + 1, w);
+  const double a = select(n / 2, w);
+  const double b = select(n / 2 + 1, w);
+  return (b + a) * 0.5;
+}
+
+}  // namespace
+
+void ave_var(std::span<const double> data, double& ave, double& var) {
+  const auto n = static_cast<double>(data.size());
+  ave = sum_of(data) / n;
+  double ss = 0.0;
+  double ep = 0.0;
+  for (double v : data) {
+    const double s = v - ave;
+    ss += s * s;
+    ep += s;
+  }
+  var = (ss - ep * ep / n) / (n - 1.0);
+}
+
+void med_mad(std::span<const double> data, double& med, double& mad, std::vector<double>& work) {
+  work.assign(data.begin(), data.end());
+  med = median_by_select(work);
+  for (std::size_t i = 0; i < data.size(); ++i) work[i] = std::fabs(data[i] - med);
+  mad = median_by_select(work) * mad_scale;
+}
+
+void med_mad(std::span<const double> data, double& med, double& mad) {
+  std::vector<double> work;
+  med_mad(data, med, mad, work);
+}
+
+void moment(std::span<const double> data, double& ave, double& adev, double& sdev, double& var, double& skew,
+            double& curt) {
+  if (data.size() < 2) nrerror("moment: n must be at least 2");
+  const auto n = static_cast<double>(data.size());
+  ave = sum_of(data) / n;
+  double ep = 0.0, abs_sum = 0.0, s2 = 0.0, s3 = 0.0, s4 = 0.0;
+  for (double v : data) {
+    const double s = v - ave;
+    ep += s;
+    abs_sum += std::fabs(s);
+    double p = s * s;
+    s2 += p;
+    p = p * s;
+    s3 += p;
+    p = p * s;
+    s4 += p;
+  }
+  adev = abs_sum / n;
+  var = (s2 - ep * ep / n) / (n - 1.0);
+  sdev = std::sqrt(var);
+  if (var == 0.0) nrerror("moment: no skew or kurtosis when zero variance");
+  skew = s3 / (((sdev * sdev) * sdev) * n);
+  curt = s4 / ((var * var) * n) - 3.0;
+}
+
+SampleSummary summarize(std::span<const double> data) {
+  SampleSummary s{};
+  double var = 0.0;
+  ave_var(data, s.ave, var);
+  s.std = std::sqrt(var);
+  s.min = std::numeric_limits<double>::infinity();
+  s.max = -std::numeric_limits<double>::infinity();
+  for (double v : data) {
+    if (v < s.min) s.min = v;
+    if (v > s.max) s.max = v;
+  }
+  med_mad(data, s.med, s.mad);
+  return s;
+}
+
+}  // namespace diffboot::numeric

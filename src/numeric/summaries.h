@@ -1,0 +1,40 @@
+#pragma once
+// Descriptive statistics of a sample. None of these routines reorders its
+// input; sums run from the first value upward.
+#include <span>
+#include <vector>
+
+namespace diffboot::numeric {
+
+// Scale factor of the MAD, exactly as written (not the reciprocal of the
+// normal upper quartile).
+inline constexpr double mad_scale = 1.4826;
+
+// Mean and unbiased variance (divisor n - 1) by the corrected two-pass
+// formula. No check of n: n = 1 gives a variance of 0/0 (NaN).
+void ave_var(std::span<const double> data, double& ave, double& var);
+
+// Median and MAD x 1.4826 of `data`, using `select` on a copy kept in `work`
+// (resized as needed, so repeated calls need no allocation). An empty sample
+// ends the run through the "select args" assertion.
+void med_mad(std::span<const double> data, double& med, double& mad, std::vector<double>& work);
+
+// The same with a work array of its own.
+void med_mad(std::span<const double> data, double& med, double& mad);
+
+// Mean, mean absolute deviation, standard deviation, variance, skewness and
+// excess kurtosis. Ends the run through nrerror for n < 2 and for a variance
+// of exactly zero (ave, adev, sdev and var are stored before that stop).
+void moment(std::span<const double> data, double& ave, double& adev, double& sdev, double& var, double& skew,
+            double& curt);
+
+// Summaries of one sample.
+struct SampleSummary {
+  double ave, std, min, max, med, mad;
+};
+
+// Mean, standard deviation (sqrt of the ave_var variance), extremes (scans
+// from +/- infinity), median and MAD of one sample.
+SampleSummary summarize(std::span<const double> data);
+
+}  // namespace diffboot::numeric

@@ -1,0 +1,68 @@
+#include "plot/histogram_file.h"
+
+#include "report/report.h"
+#include "text/run_end.h"
+#include "text/writer.h"
+
+namespace diffboot::plot {
+namespace {
+
+constexpr int histogram_unit = 1;
+constexpr int script_unit = 2;
+
+int open_target(HistogramTarget type) {
+  switch (type) {
+    case HistogramTarget::sample1_plot: return text::open_text_file(histogram_unit, "1a.tmp", text::FileMode::replace);
+    case HistogramTarget::sample2_plot: return text::open_text_file(histogram_unit, "1b.tmp", text::FileMode::replace);
+    case HistogramTarget::report:
+      return text::open_text_file(histogram_unit, report::report_file, text::FileMode::append);
+  }
+  return 1;
+}
+
+void corner(double x, double y) { text::write_record(histogram_unit, "(12x,2(es11.4,4x))", {x, y}); }
+
+}  // namespace
+
+void writehistogramdata(HistogramTarget type, std::span<const double> bounds, std::span<const double> counts,
+                        std::string_view label) {
+  if (open_target(type) != 0) {
+    text::write_list(text::console, {"Error during output data file opening (subroutine writehistogramdata) - terminate"});
+    text::write_list(text::console, {"type = ", static_cast<std::int32_t>(type)});
+    text::stop_run();
+  }
+  const auto k = static_cast<std::int32_t>(counts.size());
+  if (type == HistogramTarget::report) {
+    text::write_record(histogram_unit, "(a)", {" "});
+    text::write_record(histogram_unit, "(a,i8)", {"Histogram data with class number (Scott 1979): ", k});
+    text::write_record(histogram_unit, "(a)", {label});
+    text::write_record(histogram_unit, "(a)", {" "});
+  }
+  for (std::size_t i = 0; i < counts.size(); ++i) {
+    corner(bounds[i], 0.0);
+    corner(bounds[i], counts[i]);
+    corner(bounds[i + 1], counts[i]);
+    corner(bounds[i + 1], 0.0);
+  }
+  text::close_text_file(histogram_unit);
+}
+
+void write_plot_script() {
+  if (text::open_text_file(script_unit, "2.tmp", text::FileMode::replace) != 0) {
+    text::write_list(text::console, {"Error during plot file opening - terminate"});
+    text::stop_run();
+  }
+  const int u = script_unit;
+  text::write_record(u, "(a)", {" set key"});
+  text::write_record(u, "(a)", {" set nogrid"});
+  text::write_record(u, "((a))", {" set title \" Histograms\""});
+  text::write_record(u, "(a)", {" set autoscale x"});
+  text::write_record(u, "(a)", {" set autoscale y"});
+  // "lt" names the line type: a bare number after "w l" is refused by gnuplot 5.
+  text::write_record(u, "(a,a,a,i1,a,i4,a,a)", {" plot '", "1a.tmp", "' title 'Sample ", 1, "' w l lt ", 7, ",", "\\"});
+  text::write_record(u, "(a,a,a,i1,a,i4)", {"'", "1b.tmp", "' title 'Sample ", 2, "' w l lt ", 5});
+  text::write_record(u, "(1x,a)", {"pause mouse key"});
+  text::close_text_file(script_unit);
+}
+
+}  // namespace diffboot::plot

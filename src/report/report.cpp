@@ -1,0 +1,56 @@
+#include "report/report.h"
+
+#include <string>
+
+#include "text/run_end.h"
+#include "text/writer.h"
+
+namespace diffboot::report {
+namespace {
+
+void write_header(int out, const Report& r) {
+  using text::write_record;
+  write_record(out, "(a,a)", {"Sample 1 (x): ", r.filename_x});
+  write_record(out, "(a,i10)", {"n_x = ", r.n_x});
+  write_record(out, "(a)", {" "});
+  write_record(out, "(a,a)", {"Sample 2 (y): ", r.filename_y});
+  write_record(out, "(a,i10)", {"n_y = ", r.n_y});
+  write_record(out, "(a)", {" "});
+  if (r.experiment_type == 'p') write_record(out, "(a)", {"Experiment type:   paired"});
+  if (r.experiment_type == 'u') write_record(out, "(a)", {"Experiment type: unpaired"});
+  write_record(out, "(a)", {" "});
+  write_record(out, "(a,f5.3,a,a,i8,a)",
+               {"(1-2*alpha) Bootstrap confidence intervals (alpha = ", r.alpha, ",", " B = ", r.replications, ")"});
+  write_record(out, "(a)", {std::string(79, ' ')});
+  write_record(out, "(27x,a)", {"Student's t                 BCa                     "});
+  write_record(out, "(a)", {std::string(72, ' ')});
+  write_record(out, "(27x,a)", {"lower bound  upper bound    lower bound  upper bound"});
+  write_record(out, "(a)", {std::string(89, ' ')});
+}
+
+void write_rows(int out, const Report& r) {
+  for (const ResultRow& row : r.rows) {
+    const auto& v = row.values;
+    text::write_record(out, "(a,(4x,es11.4,2(4x,es11.4,2x,es11.4)))", {row.label, v[0], v[1], v[2], v[3], v[4]});
+  }
+}
+
+}  // namespace
+
+void info2(char mode, const Report& report) {
+  int out = text::console;
+  if (mode != 'w') {
+    for (int i = 0; i < 10; ++i) text::write_record(text::console, "(a)", {" "});
+  } else {
+    if (text::open_text_file(report_unit, report_file, text::FileMode::replace) != 0) {
+      text::write_list(text::console, {"Error during output data file opening (subroutine info2) - terminate"});
+      text::stop_run();
+    }
+    out = report_unit;
+  }
+  write_header(out, report);
+  write_rows(out, report);
+  if (mode == 'w') text::close_text_file(report_unit);
+}
+
+}  // namespace diffboot::report

@@ -1,0 +1,184 @@
+#include "text/reader.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <istream>
+
+#include "text/free_form.h"
+#include "text/run_end.h"
+
+namespace diffboot::text {
+namespace {
+
+// Records longer than this are cut; such a record never holds a valid value.
+constexpr std::size_t max_record = std::size_t{1} << 24;
+constexpr std::size_t read_ahead = std::size_t{1} << 16;
+
+int tab_size() {
+  static const int size = parse_tab_size(std::getenv("TABSIZE"));
+  return size;
+}
+
+std::string source_name(int source) {
+  if (source == console) return "standard input";
+  const OpenFile* file = find_unit(source);
+  return file == nullptr ? "unit " + std::to_string(source) : "file \"" + file->name + "\"";
+}
+
+void append_bounded(RecordInput& in, const char* data, std::size_t size) {
+  const std::size_t room = max_record - std::min(max_record, in.record.size());
+  if (size > room) in.overlong = true;
+  in.record.append(data, std::min(size, room));
+}
+
+// Refills the read-ahead buffer; false at the end of the file.
+bool refill(OpenFile& f) {
+  if (f.at_eof) return false;
+  if (f.buffer.empty()) f.buffer.resize(read_ahead);
+  errno = 0;
+  f.begin = 0;
+  f.end = std::fread(f.buffer.data(), 1, f.buffer.size(), f.file);
+  if (f.end == 0) {
+    if (std::ferror(f.file) != 0) {
+      fatal_io_error("Input error: cannot read file \"" + f.name + "\": " + std::strerror(errno));
+    }
+    f.at_eof = true;
+    return false;
+  }
+  return true;
+}
+
+// Reads the next line of a file into its record; false at the end of the file.
+bool next_file_line(OpenFile& f) {
+  RecordInput& in = f.input;
+  in.record.clear();
+  in.overlong = false;
+  bool partial = false;
+  while (f.begin < f.end || refill(f)) {
+    const char* start = f.buffer.data() + f.begin;
+    const std::size_t size = f.end - f.begin;
+    const void* newline = std::memchr(start, '\n', size);
+    if (newline != nullptr) {
+      const std::size_t length = static_cast<std::size_t>(static_cast<const char*>(newline) - start);
+      append_bounded(in, start, length);
+      f.begin += length + 1;
+      return true;
+    }
+    append_bounded(in, start, size);
+    f.begin = f.end;
+    partial = true;
+  }
+  return partial;
+}
+
+bool next_console_line(Console& c) {
+  c.input.overlong = false;
+  return static_cast<bool>(std::getline(*c.in, c.input.record));
+}
+
+RecordInput& input_of(int source) {
+  if (source == console) return console_streams().input;
+  OpenFile* file = find_unit(source);
+  if (file == nullptr || file->mode != FileMode::read) {
+    fatal_io_error("Input error: " + source_name(source) + " is not open for reading");
+  }
+  return file->input;
+}
+
+// Advances `source` to its next record; false at the end of the source.
+bool next_record(int source) {
+  RecordInput& in = input_of(source);
+  if (in.replay) {
+    in.replay = false;
+    ++in.number;
+    return true;
+  }
+  const bool got = source == console ? next_console_line(console_streams()) : next_file_line(*find_unit(source));
+  if (!got) return false;
+  in.record.erase(std::remove(in.record.begin(), in.record.end(), '\r'), in.record.end());
+  in.has_record = true;
+  ++in.number;
+  return true;
+}
+
+// The first `length` columns of `record` with tabs expanded to tab stops.
+std::string expand_tabs(std::string_view record, std::size_t length) {
+  const int tab = tab_size();
+  std::string out;
+  for (char c : record) {
+    if (out.size() >= length) break;
+    if (c == '\t' && tab > 0) {
+      const std::size_t stop = (out.size() / static_cast<std::size_t>(tab) + 1) * static_cast<std::size_t>(tab);
+      out.resize(std::min(stop, length), ' ');
+    } else {
+      out += c;
+    }
+  }
+  out.resize(length, ' ');
+  return out;
+}
+
+// A short, printable excerpt of a record for an error report.
+std::string excerpt(std::string_view text) {
+  std::string out;
+  for (char c : text.substr(0, 40)) out += (c >= 32 && c < 127) ? c : '?';
+  if (text.size() > 40) out += "...";
+  return out;
+}
+
+}  // namespace
+
+int parse_tab_size(const char* value) {
+  constexpr int standard = 8;
+  if (value == nullptr || *value == '\0') return standard;
+  long long n = 0;
+  for (const char* p = value; *p != '\0'; ++p) {
+    if (*p < '0' || *p > '9') return standard;
+    n = std::min<long long>(n * 10 + (*p - '0'), 1'000'000'000);
+  }
+  return static_cast<int>(n);
+}
+
+void read_chars(int source, std::string& field, std::size_t length) {
+  if (!next_record(source)) {
+    fatal_io_error("Input error: end of " + source_name(source) + " where a line was expected");
+  }
+  field = expand_tabs(input_of(source).record, length);
+}
+
+void read_real(int source, double& target, int& status) {
+  while (next_record(source)) {
+    const RecordInput& in = input_of(source);
+    const FreeFormField field = parse_free_form(in.record, tab_size() > 0);
+    if (field.kind == FreeForm::blank && !in.overlong) continue;
+    if (field.kind == FreeForm::value && !in.overlong) target = field.value;
+    const bool valid = !in.overlong && field.kind != FreeForm::invalid && field.kind != FreeForm::blank;
+    status = valid ? read_ok : read_invalid;
+    return;
+  }
+  status = read_end;
+}
+
+void read_real(int source, double& target) {
+  int status = read_ok;
+  read_real(source, target, status);
+  if (status == read_end) {
+    fatal_io_error("Input error: end of " + source_name(source) + " where a number was expected");
+  }
+  if (status == read_invalid) {
+    const RecordInput& in = input_of(source);
+    fatal_io_error("Input error: \"" + excerpt(parse_free_form(in.record, tab_size() > 0).text) + "\" in record " +
+                   std::to_string(in.number) + " of " + source_name(source) + " is not a number");
+  }
+}
+
+void backspace_record(int unit) {
+  RecordInput& in = input_of(unit);
+  if (!in.has_record || in.replay) return;
+  in.replay = true;
+  --in.number;
+}
+
+}  // namespace diffboot::text

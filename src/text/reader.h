@@ -1,0 +1,42 @@
+#pragma once
+// The record reader: answers from the console and values from sample files,
+// one record (line) at a time. Carriage returns are dropped wherever they
+// stand; tabs expand to tab stops (every 8 columns, or TABSIZE).
+#include <string>
+#include <string_view>
+
+#include "text/units.h"
+
+namespace diffboot::text {
+
+// Read status of `read_real`: a value (or a null value) was read.
+inline constexpr int read_ok = 0;
+// Read status: the end of the source came before a value.
+inline constexpr int read_end = -1;
+// Read status: the characters found are not a valid value.
+inline constexpr int read_invalid = 1;
+
+// Tab width given by a TABSIZE value: a non-negative whole number, or 8 when
+// the variable is unset or holds anything else; 0 leaves tabs as they are.
+int parse_tab_size(const char* value);
+
+// Copies the next record of `source` (`console` or a unit open for reading)
+// into `field`, cut or blank-padded to `length` characters ("(a)" reads with
+// the field's length, "(a1)" with 1). The end of the source ends the run as a
+// fatal input error naming the source.
+void read_chars(int source, std::string& field, std::size_t length);
+
+// Reads one free-form value from the next records of `source` into `target`
+// and sets `status` (read_ok, read_end or read_invalid). Never ends the run.
+// A null value (comma or slash) leaves `target` unchanged with read_ok.
+void read_real(int source, double& target, int& status);
+
+// As above without a status: the end of the source or an invalid value ends
+// the run as a fatal input error naming the source and the record.
+void read_real(int source, double& target);
+
+// Steps `unit` back one record, so that the next read reads the last record
+// again. Before the first record, and a second time in a row, it does nothing.
+void backspace_record(int unit);
+
+}  // namespace diffboot::text
