@@ -75,7 +75,7 @@ std::string destination_name(int destination) {
 }
 
 [[noreturn]] void write_failed(int destination, int error) {
-  std::string report = "Output error: cannot write to " + destination_name(destination);
+  std::string report = "Output error: cannot write " + destination_name(destination);
   if (error != 0) report += std::string(": ") + std::strerror(error);
   fatal_io_error(report);
 }

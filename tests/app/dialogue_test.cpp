@@ -1,0 +1,116 @@
+// The console questions through in-memory streams: what is shown, which
+// answers are taken, and the five-attempt limit.
+#include "app/dialogue.h"
+
+#include <gtest/gtest.h>
+
+#include "app/state.h"
+#include "support/console_capture.h"
+
+namespace diffboot::app {
+namespace {
+
+const std::string type_question =
+    " \r\ntwo samples -   paired                      [p]\r\n            - unpaired                      [u]\r\n";
+const std::string alpha_question = " \r\nalpha:          [.010, .025, .050, .100]\r\n";
+
+std::string times(const std::string& s, int n) {
+  std::string out;
+  for (int i = 0; i < n; ++i) out += s;
+  return out;
+}
+
+TEST(DialogueTest, BannerLineLengths) {
+  testing::ConsoleCapture capture;
+  show_banner();
+  const auto lines = testing::records(capture.out());
+  ASSERT_EQ(lines.size(), 28u);
+  for (std::size_t i = 0; i < 28; ++i) {
+    const std::size_t expected = i < 10 ? 1 : (i == 12 ? 45 : (i == 20 ? 70 : 79));
+    EXPECT_EQ(lines[i].size(), expected) << "line " << i + 1;
+    EXPECT_EQ(lines[i][0], i == 10 || i == 14 || i == 26 ? '=' : ' ') << "line " << i + 1;
+  }
+  EXPECT_EQ(lines[12].substr(0, 10), " DIFFBOOT:");
+}
+
+TEST(DialogueTest, FileNamesArePaddedOrCut) {
+  reset_state();
+  const std::string long_name(100, 'a');
+  testing::ConsoleCapture capture("x.txt\n" + long_name + "\n");
+  ask_filenames();
+  EXPECT_EQ(state().filename_x, "x.txt" + std::string(74, ' '));
+  EXPECT_EQ(state().filename_y, std::string(79, 'a'));
+  EXPECT_EQ(capture.out(),
+            " \r\nsample 1 (x):                 [path + filename]\r\n \r\nsample 2 (y):                 [path + filename]\r\n");
+}
+
+TEST(DialogueTest, ExperimentType) {
+  struct Case {
+    std::int32_t n_x, n_y;
+    const char* answers;
+    char type;
+    int questions;
+  };
+  const Case cases[] = {
+      {5, 5, "p\n", 'p', 1},           {5, 5, "paired\n", 'p', 1},  {5, 5, "u\n", 'u', 1},
+      {5, 5, "P\n p\nx\n\nu\n", 'u', 5}, {5, 6, "p\n", 'u', 0},
+  };
+  for (const auto& c : cases) {
+    reset_state();
+    state().n_x = c.n_x;
+    state().n_y = c.n_y;
+    testing::ConsoleCapture capture(c.answers);
+    ask_experiment_type();
+    EXPECT_EQ(state().experiment_type, c.type) << c.answers;
+    EXPECT_EQ(capture.out(), times(type_question, c.questions));
+  }
+}
+
+TEST(DialogueTest, FiveWrongTypesTerminate) {
+  reset_state();
+  state().n_x = state().n_y = 3;
+  testing::ConsoleCapture capture("P\nq\nU\n\n u\np\n");
+  const text::RunEnd end = testing::run_end_of([] { ask_experiment_type(); });
+  EXPECT_EQ(end.status, 0);
+  EXPECT_EQ(capture.out(), times(type_question, 5) + " OK - terminates\r\n");
+}
+
+TEST(DialogueTest, Alpha) {
+  struct Case {
+    const char* answers;
+    double alpha;
+    int questions;
+  };
+  const Case cases[] = {
+      {"0.05\n", 0.05, 1},     {".05\n", 0.05, 1},       {"5E-2\n", 0.05, 1},  {"0.050\n", 0.05, 1},
+      {"0.01\n", 0.01, 1},     {"0.025\n", 0.025, 1},    {"0.1\n", 0.1, 1},    {"1.0D-1\n", 0.1, 1},
+      {"0.06\n0.0501\n/\n,\n0.1\n", 0.1, 5},             {"\n\n0.05\n", 0.05, 1},
+  };
+  for (const auto& c : cases) {
+    reset_state();
+    testing::ConsoleCapture capture(c.answers);
+    ask_alpha();
+    EXPECT_EQ(state().alpha, c.alpha) << c.answers;
+    EXPECT_EQ(capture.out(), times(alpha_question, c.questions)) << c.answers;
+  }
+}
+
+TEST(DialogueTest, AlphaGivesUpOrFails) {
+  {
+    reset_state();
+    testing::ConsoleCapture capture("1\n2\n3\n4\n5\n0.05\n");
+    const text::RunEnd end = testing::run_end_of([] { ask_alpha(); });
+    EXPECT_EQ(end.status, 0);
+    EXPECT_EQ(capture.out(), times(alpha_question, 5) + " OK - terminates\r\n");
+  }
+  {
+    reset_state();
+    testing::ConsoleCapture capture("abc\n0.05\n");
+    const text::RunEnd end = testing::run_end_of([] { ask_alpha(); });
+    EXPECT_EQ(end.status, 255);
+    EXPECT_EQ(capture.out(), alpha_question);
+  }
+}
+
+}  // namespace
+}  // namespace diffboot::app

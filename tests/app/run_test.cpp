@@ -1,0 +1,99 @@
+// Whole runs in-process: the three ways a run ends, and what each leaves.
+#include "app/run.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+
+#include "app/state.h"
+#include "support/console_capture.h"
+
+namespace diffboot::app {
+namespace {
+
+// A temporary working directory whose PATH holds no plotting program.
+class RunTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    saved_path_ = std::getenv("PATH") ? std::getenv("PATH") : "";
+    setenv("PATH", dir_.path().c_str(), 1);
+  }
+  void TearDown() override { setenv("PATH", saved_path_.c_str(), 1); }
+
+  testing::TempDir dir_;
+  std::string saved_path_;
+};
+
+TEST_F(RunTest, NormalEnd) {
+  testing::write_file("x.txt", "1\n2\n3\n4\n5\n6\n");
+  testing::write_file("y.txt", "2\n4\n3\n8\n");
+  testing::ConsoleCapture capture("x.txt\ny.txt\n0.1\n");
+  EXPECT_EQ(run_program(), 0);
+  const auto lines = testing::records(capture.out());
+  EXPECT_EQ(lines.back().substr(0, 8), "d_MAD = ");
+  EXPECT_EQ(capture.err(), "");
+  const auto report = testing::records(testing::read_file("diffboot.dat"));
+  EXPECT_EQ(report[6], "Experiment type: unpaired");
+  EXPECT_EQ(std::vector<std::string>(lines.end() - 18, lines.end()),
+            std::vector<std::string>(report.begin(), report.begin() + 18))
+      << "the console lists what the file holds";
+  EXPECT_EQ(state().MED_d, -999.0) << "no paired estimate in an unpaired run";
+  EXPECT_EQ(state().AVE_d_bca_lower, -999.0);
+  EXPECT_EQ(state().AVE_d, state().d_AVE);
+}
+
+TEST_F(RunTest, EndOfInputAtEachQuestionIsFatal) {
+  testing::write_file("x.txt", "1\n2\n3\n");
+  testing::write_file("y.txt", "1\n5\n2\n");
+  for (const char* answers : {"", "x.txt\n", "x.txt\ny.txt\n", "x.txt\ny.txt\np\n"}) {
+    testing::ConsoleCapture capture(answers);
+    EXPECT_EQ(run_program(), 255) << answers;
+    EXPECT_EQ(capture.err().substr(0, 19), "Input error: end of") << answers;
+    EXPECT_FALSE(std::filesystem::exists("diffboot.dat"));
+  }
+}
+
+TEST_F(RunTest, StopKeepsAnEarlierReport) {
+  testing::write_file("diffboot.dat", "earlier report\r\n");
+  testing::write_file("x.txt", "1\n2\n");
+  testing::ConsoleCapture capture("x.txt\nmissing.txt\n");
+  EXPECT_EQ(run_program(), 0);
+  EXPECT_EQ(testing::records(capture.out()).back(), " x2: Error during data file opening - terminate");
+  EXPECT_EQ(testing::read_file("diffboot.dat"), "earlier report\r\n");
+  EXPECT_EQ(capture.err(), "");
+}
+
+TEST_F(RunTest, EmptySampleEndsInTheSummaries) {
+  testing::write_file("x.txt", "#only a header\n\n");
+  testing::write_file("y.txt", "1\n2\n");
+  testing::ConsoleCapture capture("x.txt\ny.txt\n");
+  EXPECT_EQ(run_program(), 0);
+  EXPECT_EQ(testing::records(capture.out()).back(), " nrerror: an assertion failed with this tag:select args");
+  EXPECT_EQ(capture.err(), "program terminated by assert2\r\n");
+}
+
+TEST_F(RunTest, DiskFullWhileWritingTheReport) {
+  testing::write_file("x.txt", "1\n2\n3\n4\n");
+  testing::write_file("y.txt", "2\n5\n3\n");
+  std::filesystem::create_symlink("/dev/full", "diffboot.dat");
+  testing::ConsoleCapture capture("x.txt\ny.txt\n0.05\n");
+  EXPECT_EQ(run_program(), 255);
+  EXPECT_EQ(capture.err(), "Output error: cannot write file \"diffboot.dat\": No space left on device\r\n");
+}
+
+TEST_F(RunTest, PairedRunReportsPairedMeasures) {
+  testing::write_file("x.txt", "1.5\n2.25\n3\n4.75\n");
+  testing::write_file("y.txt", "1\n2\n2.5\n3\n");
+  testing::ConsoleCapture capture("x.txt\ny.txt\np\n.025\n");
+  EXPECT_EQ(run_program(), 0);
+  const auto lines = testing::records(capture.out());
+  EXPECT_EQ(lines[lines.size() - 2].substr(0, 8), "AVE_d = ");
+  EXPECT_EQ(lines.back().substr(0, 8), "MED_d = ");
+  EXPECT_EQ(state().d_AVE_t_lower, -999.0);
+  EXPECT_EQ(state().x3, (std::vector<double>{}) ) << "released at the end";
+  EXPECT_EQ(state().MED_d, 0.5);
+}
+
+}  // namespace
+}  // namespace diffboot::app

@@ -1,0 +1,150 @@
+// The bootstrap: its draws, its replicates, the percentile rule, the bias
+// correction and the stops it can meet.
+#include "bootstrap/bootstrap.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <numeric>
+#include <vector>
+
+#include "numeric/summaries.h"
+#include "support/console_capture.h"
+
+namespace diffboot::bootstrap {
+namespace {
+
+using Replicates = std::array<double, B>;
+
+struct Unpaired {
+  std::vector<double> x1, x2, r1, r2;
+  std::array<Replicates, 4> boot{};
+  std::array<Measure, 4> measures;
+  numeric::UniformState g;
+
+  Unpaired(std::vector<double> a, std::vector<double> b)
+      : x1(std::move(a)), x2(std::move(b)), r1(x1.size()), r2(x2.size()),
+        measures{Measure{0.0, -2.0, boot[0], {}}, Measure{0.0, -2.0, boot[1], {}}, Measure{0.0, -2.0, boot[2], {}},
+                 Measure{0.0, -2.0, boot[3], {}}} {}
+
+  void run(double alpha = 0.05) { bootstrap_unpaired({x1, x2, r1, r2}, measures, alpha, g); }
+};
+
+std::vector<double> range(double from, int n) {
+  std::vector<double> v(static_cast<std::size_t>(n));
+  std::iota(v.begin(), v.end(), from);
+  return v;
+}
+
+TEST(BootstrapTest, FirstUnpairedReplication) {
+  // Replication 1 takes x1 at 6,4,5,1,10,5,1,8,7,2 (mean 4.9, median 5.0) and
+  // x2 at 5,8,10,7,2,9,10,2,3,6 (mean 16.2, median 16.5).
+  Unpaired u(range(1, 10), range(11, 10));
+  u.run();
+  const double d_ave = 4.9 - 16.2;
+  double ave1, ave2, var;
+  numeric::ave_var(std::vector<double>{6, 4, 5, 1, 10, 5, 1, 8, 7, 2}, ave1, var);
+  numeric::ave_var(std::vector<double>{15, 18, 20, 17, 12, 19, 20, 12, 13, 16}, ave2, var);
+  EXPECT_NEAR(ave1 - ave2, d_ave, 1e-12);
+  EXPECT_TRUE(std::find(u.boot[0].begin(), u.boot[0].end(), ave1 - ave2) != u.boot[0].end());
+  EXPECT_TRUE(std::find(u.boot[1].begin(), u.boot[1].end(), -11.5) != u.boot[1].end());
+  for (const Replicates& r : u.boot) EXPECT_TRUE(std::is_sorted(r.begin(), r.end()));
+}
+
+TEST(BootstrapTest, DrawCountsAndRepeatability) {
+  Unpaired u(range(1, 7), range(3, 5));
+  u.run();
+  numeric::UniformState expected;
+  numeric::init_uniform(expected);
+  for (int i = 0; i < B * (7 + 5); ++i) numeric::uniform_deviate(expected, expected.ran_seed);
+  EXPECT_EQ(u.g.lcg_word, expected.lcg_word);
+  EXPECT_EQ(u.g.shift_word, expected.shift_word);
+
+  Unpaired again(range(1, 7), range(3, 5));
+  again.run();
+  EXPECT_EQ(u.boot, again.boot);
+  for (std::size_t k = 0; k < 4; ++k) {
+    EXPECT_EQ(u.measures[k].interval.bca_lower, again.measures[k].interval.bca_lower);
+    EXPECT_EQ(u.measures[k].interval.t_upper, again.measures[k].interval.t_upper);
+  }
+}
+
+TEST(BootstrapTest, PairedRun) {
+  const std::vector<double> x1{1, 2, 3, 10, 5}, x2{0, 0, 0, 0, 0};
+  std::vector<double> x3(5, -999.0), r3(5);
+  Replicates ave{}, med{};
+  std::array<Measure, 2> m{Measure{4.2, -2.0, ave, {}}, Measure{-999.0, -2.0, med, {}}};
+  numeric::UniformState g;
+  EXPECT_EQ(bootstrap_paired({x1, x2, x3, r3}, m, 0.05, g), 3.0);
+  EXPECT_EQ(x3, x1);
+  EXPECT_EQ(m[1].estimate, 3.0);
+  numeric::UniformState expected;
+  numeric::init_uniform(expected);
+  for (int i = 0; i < B * 5; ++i) numeric::uniform_deviate(expected, expected.ran_seed);
+  EXPECT_EQ(g.lcg_word, expected.lcg_word);
+  EXPECT_NEAR(m[0].interval.t_lower - 4.2, 4.2 - m[0].interval.t_upper, 1e-12);
+}
+
+TEST(BootstrapTest, PercentileRule) {
+  Replicates s{};
+  for (std::size_t i = 0; i < B; ++i) s[i] = static_cast<double>(i + 1) * 10.0;  // s(k) = 10 k
+  struct Case {
+    double p, expected;
+  };
+  const Case cases[] = {
+      {0.025, 500.0},                   // k = 50 exactly: s(50)
+      {0.0251, 500.0 + 0.2 * 10.0},     // s(50) + 0.2 (s(51) - s(50))
+      {0.0004, 10.0},                   // below 1/2000: s(1)
+      {0.0, 10.0},
+      {0.9995, 19990.0},                // from 1999/2000 on: s(1999)
+      {1.0, 19990.0},
+  };
+  for (const auto& c : cases) EXPECT_NEAR(percentile(s, c.p), c.expected, 1e-9) << c.p;
+  EXPECT_TRUE(std::isnan(percentile(s, std::nan(""))));
+}
+
+TEST(BootstrapTest, BiasCorrectionCountsTiesHalf) {
+  Replicates r{};
+  for (std::size_t i = 0; i < B; ++i) r[i] = i < 999 ? -1.0 : (i == 999 ? 0.0 : 1.0);
+  EXPECT_EQ(bias_correction(r, 0.0), 0.0);
+  r.fill(5.0);
+  EXPECT_EQ(bias_correction(r, 1.0), -1.0e38) << "all above the estimate";
+  EXPECT_EQ(bias_correction(r, 9.0), 1.0e38) << "all below the estimate";
+  const Levels up = bca_levels(1.0e38, 0.0, -1.96);
+  EXPECT_EQ(up.lower, 1.0);
+  EXPECT_EQ(up.upper, 1.0);
+  const Levels plain = bca_levels(0.0, 0.0, -1.96);
+  EXPECT_NEAR(plain.lower, 0.02499789, 1e-8);
+  EXPECT_NEAR(plain.upper, 0.97500211, 1e-8);
+}
+
+TEST(BootstrapTest, ConstantSamplesStopAtTheFirstStandardError) {
+  testing::ConsoleCapture capture;
+  Unpaired u(std::vector<double>(8, 3.0), std::vector<double>(6, 1.0));
+  const text::RunEnd end = testing::run_end_of([&] { u.run(); });
+  EXPECT_EQ(capture.out(), " nrerror: moment: no skew or kurtosis when zero variance\r\n");
+  EXPECT_EQ(end.error_text, "program terminated by nrerror\r\n");
+}
+
+TEST(BootstrapTest, PairedSingleWholeDifferenceStops) {
+  testing::ConsoleCapture capture;
+  const std::vector<double> x1{5}, x2{3};
+  std::vector<double> x3(1), r3(1);
+  Replicates ave{}, med{};
+  std::array<Measure, 2> m{Measure{2.0, -2.0, ave, {}}, Measure{0.0, -2.0, med, {}}};
+  numeric::UniformState g;
+  testing::run_end_of([&] { bootstrap_paired({x1, x2, x3, r3}, m, 0.05, g); });
+  EXPECT_EQ(capture.out(), " nrerror: moment: no skew or kurtosis when zero variance\r\n");
+}
+
+TEST(BootstrapTest, SampleOfOneValueStopsInTheJackknife) {
+  testing::ConsoleCapture capture;
+  Unpaired u({4.0}, range(1, 6));
+  testing::run_end_of([&] { u.run(); });
+  EXPECT_EQ(capture.out(), " nrerror: an assertion failed with this tag:select args\r\n");
+  EXPECT_TRUE(std::all_of(u.boot[2].begin(), u.boot[2].end(), [](double v) { return std::isnan(v); }));
+}
+
+}  // namespace
+}  // namespace diffboot::bootstrap

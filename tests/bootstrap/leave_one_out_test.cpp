@@ -1,0 +1,115 @@
+// The streamed jackknife against the literal one: leave-one-out columns
+// built in full and passed to ave_var and med_mad, and accelerations over the
+// materialised n_x x n_y matrices, must agree bit for bit.
+#include "bootstrap/leave_one_out.h"
+
+#include <gtest/gtest.h>
+
+#include <bit>
+#include <cmath>
+#include <random>
+#include <vector>
+
+#include "bootstrap/bca.h"
+#include "numeric/summaries.h"
+
+namespace diffboot::bootstrap {
+namespace {
+
+std::uint64_t bits(double v) { return std::bit_cast<std::uint64_t>(v); }
+
+std::vector<double> sample(const std::string& shape, std::size_t n, unsigned seed) {
+  std::mt19937_64 rng(seed);
+  std::vector<double> v(n);
+  for (double& x : v) {
+    if (shape == "random") x = std::normal_distribution<double>(10, 3)(rng);
+    if (shape == "tied") x = static_cast<double>(rng() % 4) * 0.1;
+    if (shape == "skewed") x = std::exp(std::normal_distribution<double>(0, 2)(rng));
+  }
+  return v;
+}
+
+// The columns of the literal layout, with their statistics.
+LeaveOneOut literal(const std::vector<double>& x) {
+  LeaveOneOut out;
+  for (std::size_t j = 0; j < x.size(); ++j) {
+    std::vector<double> column(x);
+    column.erase(column.begin() + static_cast<std::ptrdiff_t>(j));
+    double ave, var, med, mad;
+    numeric::ave_var(column, ave, var);
+    numeric::med_mad(column, med, mad);
+    out.ave.push_back(ave);
+    out.std.push_back(std::sqrt(var));
+    out.med.push_back(med);
+    out.mad.push_back(mad);
+  }
+  return out;
+}
+
+void expect_same_bits(const std::vector<double>& a, const std::vector<double>& b, const std::string& what) {
+  ASSERT_EQ(a.size(), b.size()) << what;
+  for (std::size_t i = 0; i < a.size(); ++i) EXPECT_EQ(bits(a[i]), bits(b[i])) << what << " column " << i;
+}
+
+TEST(LeaveOneOutTest, ColumnStatisticsMatchTheLiteralColumns) {
+  for (const char* shape : {"random", "tied", "skewed"}) {
+    for (std::size_t n : {2, 3, 4, 7, 8, 9, 16, 17, 40}) {
+      const std::vector<double> x = sample(shape, n, static_cast<unsigned>(n));
+      const LeaveOneOut streamed = leave_one_out(x, true);
+      const LeaveOneOut expected = literal(x);
+      const std::string what = std::string(shape) + " n=" + std::to_string(n);
+      expect_same_bits(streamed.ave, expected.ave, what + " ave");
+      expect_same_bits(streamed.std, expected.std, what + " std");
+      expect_same_bits(streamed.med, expected.med, what + " med");
+      expect_same_bits(streamed.mad, expected.mad, what + " mad");
+    }
+  }
+}
+
+TEST(LeaveOneOutTest, SamplesWithNanUseTheColumnsThemselves) {
+  const std::vector<double> x{1, std::nan(""), 3, 2, 5};
+  const LeaveOneOut streamed = leave_one_out(x, true);
+  const LeaveOneOut expected = literal(x);
+  expect_same_bits(streamed.med, expected.med, "med");
+  expect_same_bits(streamed.mad, expected.mad, "mad");
+}
+
+TEST(LeaveOneOutTest, AccelerationsMatchTheMaterialisedMatrices) {
+  for (const char* shape : {"random", "tied", "skewed"}) {
+    const std::vector<double> x1 = sample(shape, 13, 1), x2 = sample(shape, 9, 2);
+    const LeaveOneOut a = leave_one_out(x1, true), b = leave_one_out(x2, true);
+    const LeaveOneOut la = literal(x1), lb = literal(x2);
+    const std::array<const std::vector<double>*, 4> ca{&la.ave, &la.med, &la.std, &la.mad};
+    const std::array<const std::vector<double>*, 4> cb{&lb.ave, &lb.med, &lb.std, &lb.mad};
+    const std::array<double, 4> streamed = unpaired_accelerations(a, b);
+    for (std::size_t k = 0; k < 4; ++k) {
+      std::vector<double> matrix;  // column by column, i fastest
+      for (std::size_t j = 0; j < x2.size(); ++j) {
+        for (std::size_t i = 0; i < x1.size(); ++i) matrix.push_back((*ca[k])[i] - (*cb[k])[j]);
+      }
+      EXPECT_EQ(bits(streamed[k]), bits(acceleration(matrix))) << shape << " measure " << k;
+    }
+  }
+}
+
+TEST(LeaveOneOutTest, PairedDifferencesExample) {
+  // x3 = (1, 2, 3, 10): jackknife means (5, 14/3, 13/3, 2), m = 4,
+  // S2 = 50/9, S3 = 20/3, acc = 0.6/sqrt(50); medians (3, 3, 2, 2), acc = 0.
+  const std::vector<double> x3{1, 2, 3, 10};
+  const LeaveOneOut jack = leave_one_out(x3, false);
+  EXPECT_EQ(jack.ave, (std::vector<double>{5, 14.0 / 3.0, 13.0 / 3.0, 2}));
+  EXPECT_EQ(jack.med, (std::vector<double>{3, 3, 2, 2}));
+  EXPECT_NEAR(acceleration(jack.ave), 0.6 / std::sqrt(50.0), 1e-15);
+  EXPECT_NEAR(acceleration(jack.ave), 0.0848528, 1e-7);
+  EXPECT_EQ(acceleration(jack.med), 0.0);
+}
+
+TEST(LeaveOneOutTest, SpreadThreshold) {
+  const double threshold = 9.999999960041972e-13;
+  EXPECT_EQ(acceleration(std::vector<double>{1.0, 1.0 + threshold / 2, 1.0}), 0.0);
+  EXPECT_NE(acceleration(std::vector<double>{0.0, threshold, threshold}), 0.0);
+  EXPECT_EQ(acceleration(std::vector<double>{0.0, threshold * 0.999, 0.0}), 0.0);
+}
+
+}  // namespace
+}  // namespace diffboot::bootstrap

@@ -1,0 +1,110 @@
+// Sample files: header lines, the count pass and its end of data, the
+// reading pass and the open failures.
+#include "input/sample_files.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <vector>
+
+#include "support/console_capture.h"
+
+namespace diffboot::input {
+namespace {
+
+using testing::ConsoleCapture;
+using testing::TempDir;
+using testing::write_file;
+
+struct CountCase {
+  const char* content;
+  std::int64_t n;
+  std::vector<double> values;
+};
+
+TEST(SampleFilesTest, CountsAndValues) {
+  const CountCase cases[] = {
+      {"# a\n#b\n#\n1\n2\n3\n4\n5\n", 5, {1, 2, 3, 4, 5}},
+      {"1.5 2.5\n1.5,2.5\n", 2, {1.5, 1.5}},
+      {"1\n\n\n2\n\n", 2, {1, 2}},
+      {"1\n2\nword\n3\n", 2, {1, 2}},
+      {"1\n# note\n2\n", 1, {1}},
+      {"\n# late header\n1\n", 0, {}},
+      {"# only\n\n\n", 0, {}},
+      {"1\n/\n,\n4\n", 4, {1, -999, -999, 4}},
+      {"#h\r\n2.5\r\n-1D2\r\n", 2, {2.5, -100}},
+      {"7", 1, {7}},
+      {"1\n1e400\n2\n", 1, {1}},
+  };
+  for (const auto& c : cases) {
+    TempDir dir;
+    ConsoleCapture capture;
+    write_file("x.txt", c.content);
+    write_file("y.txt", "0\n");
+    const SampleCounts counts = count_samples("  x.txt  ", "y.txt");
+    EXPECT_EQ(counts.n_x, c.n) << c.content;
+    EXPECT_EQ(counts.n_y, 1);
+    std::vector<double> x(static_cast<std::size_t>(counts.n_x), -999.0);
+    std::vector<double> y(1, -999.0);
+    read_samples(" x.txt", x, "y.txt", y);
+    EXPECT_EQ(x, c.values) << c.content;
+    EXPECT_EQ(capture.out(), "");
+  }
+}
+
+TEST(SampleFilesTest, FilesThatDoNotOpen) {
+  struct Case {
+    bool x_exists, y_exists;
+    const char* message;
+  };
+  const Case cases[] = {
+      {false, true, " x1: Error during data file opening - terminate\r\n"},
+      {true, false, " x2: Error during data file opening - terminate\r\n"},
+      {false, false, " x1: Error during data file opening - terminate\r\n"},
+  };
+  for (const auto& c : cases) {
+    TempDir dir;
+    ConsoleCapture capture;
+    if (c.x_exists) write_file("x.txt", "1\n");
+    if (c.y_exists) write_file("y.txt", "1\n");
+    const text::RunEnd end = testing::run_end_of([] { count_samples("x.txt", "y.txt"); });
+    EXPECT_EQ(end.status, 0);
+    EXPECT_EQ(capture.out(), c.message);
+  }
+}
+
+TEST(SampleFilesTest, DirectoryAndEmptyNamesDoNotOpen) {
+  TempDir dir;
+  ConsoleCapture capture;
+  std::filesystem::create_directory("d");
+  write_file("y.txt", "1\n");
+  testing::run_end_of([] { count_samples("d", "y.txt"); });
+  testing::run_end_of([] { count_samples("y.txt", "    "); });
+  EXPECT_EQ(capture.out(),
+            " x1: Error during data file opening - terminate\r\n x2: Error during data file opening - terminate\r\n");
+}
+
+TEST(SampleFilesTest, FileEndingInItsHeaderIsFatal) {
+  for (const char* content : {"", "# a\n# b\n"}) {
+    TempDir dir;
+    ConsoleCapture capture;
+    write_file("x.txt", content);
+    write_file("y.txt", "1\n");
+    const text::RunEnd end = testing::run_end_of([] { count_samples("x.txt", "y.txt"); });
+    EXPECT_EQ(end.status, 255);
+    EXPECT_EQ(end.error_text, "Input error: end of file \"x.txt\" where a line was expected\r\n");
+  }
+}
+
+TEST(SampleFilesTest, FileShortenedBetweenThePassesIsFatal) {
+  TempDir dir;
+  ConsoleCapture capture;
+  write_file("x.txt", "1\n2\n");
+  write_file("y.txt", "1\n");
+  std::vector<double> x(3), y(1);
+  const text::RunEnd end = testing::run_end_of([&] { read_samples("x.txt", x, "y.txt", y); });
+  EXPECT_EQ(end.status, 255);
+}
+
+}  // namespace
+}  // namespace diffboot::input

@@ -1,0 +1,82 @@
+// The generator stream from the fixed seed: the values below are the
+// documented seeding deviate, state words, next deviates and resample
+// positions of the run's stream.
+#include "numeric/random.h"
+
+#include <gtest/gtest.h>
+
+#include <vector>
+
+namespace diffboot::numeric {
+namespace {
+
+std::vector<std::int64_t> positions(UniformState& g, std::int64_t n) {
+  std::vector<std::int64_t> out;
+  for (std::int64_t i = 0; i < n; ++i) out.push_back(resample_position(uniform_deviate(g, g.ran_seed), n));
+  return out;
+}
+
+TEST(RandomTest, SeedingDeviateAndState) {
+  UniformState g;
+  std::int32_t seed = fixed_seed;
+  EXPECT_EQ(uniform_deviate(g, seed), 0.784068823f);
+  EXPECT_EQ(g.lcg_word, 1525703282);
+  EXPECT_EQ(g.shift_word, -1096008641);
+  EXPECT_EQ(seed, 286761063);
+}
+
+TEST(RandomTest, NextFiveDeviates) {
+  UniformState g;
+  init_uniform(g);
+  for (float expected : {0.559464991f, 0.397665501f, 0.45472756f, 0.0548686348f, 0.976943195f}) {
+    EXPECT_EQ(uniform_deviate(g, g.ran_seed), expected);
+  }
+  EXPECT_EQ(g.ran_seed, 1);
+}
+
+TEST(RandomTest, ResamplePositions) {
+  UniformState g;
+  init_uniform(g);
+  init_uniform(g);  // a second call consumes nothing
+  EXPECT_EQ(positions(g, 10), (std::vector<std::int64_t>{6, 4, 5, 1, 10, 5, 1, 8, 7, 2}));
+  EXPECT_EQ(positions(g, 10), (std::vector<std::int64_t>{5, 8, 10, 7, 2, 9, 10, 2, 3, 6}));
+}
+
+TEST(RandomTest, ResampleCopiesTheDrawnValues) {
+  UniformState g;
+  init_uniform(g);
+  const std::vector<double> src{1, 2, 3, 4, 5, 6, 7, 8, 9, 10};
+  std::vector<double> dst(10);
+  resample(g, src, dst);
+  EXPECT_EQ(dst, (std::vector<double>{6, 4, 5, 1, 10, 5, 1, 8, 7, 2}));
+}
+
+TEST(RandomTest, UninitialisedResampleSeedsFromRanSeed) {
+  UniformState a;
+  std::vector<double> dst(1);
+  resample(a, std::vector<double>{4.0}, dst);
+  EXPECT_EQ(dst[0], 4.0);
+  EXPECT_EQ(a.ran_seed, 2) << "the generator initialised from ran_seed = 1";
+  UniformState b;
+  resample(b, std::vector<double>{}, dst);
+  EXPECT_EQ(b.lcg_word, -1) << "n = 0 draws nothing";
+}
+
+TEST(RandomTest, PositionCapAndExtremeDeviates) {
+  const float largest = 1.0f - 0x1p-24f;
+  EXPECT_EQ(resample_position(largest, 10), 10);
+  EXPECT_EQ(resample_position(largest, 1 << 20), 1 << 20);
+  EXPECT_EQ(resample_position(largest, (1 << 24) + 1), 1 << 24) << "n is not exact in single precision";
+  EXPECT_EQ(resample_position(4.6566126e-10f, 10), 1);
+}
+
+TEST(RandomTest, MostNegativeSeedDoesNotOverflow) {
+  UniformState g;
+  std::int32_t seed = -2147483647 - 1;
+  const float u = uniform_deviate(g, seed);
+  EXPECT_GT(u, 0.0f);
+  EXPECT_LT(u, 1.0f);
+}
+
+}  // namespace
+}  // namespace diffboot::numeric

@@ -1,0 +1,93 @@
+// Sorting and selection against the standard library on arrays of every
+// shape, and the selection's argument check.
+#include "numeric/sorting.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <random>
+#include <vector>
+
+#include "support/console_capture.h"
+
+namespace diffboot::numeric {
+namespace {
+
+std::vector<double> shaped(const std::string& shape, std::size_t n) {
+  std::mt19937_64 rng(n);
+  std::vector<double> v(n);
+  for (std::size_t i = 0; i < n; ++i) {
+    if (shape == "random") v[i] = std::uniform_real_distribution<double>(-1e3, 1e3)(rng);
+    if (shape == "ascending") v[i] = static_cast<double>(i);
+    if (shape == "descending") v[i] = static_cast<double>(n - i);
+    if (shape == "equal") v[i] = 4.25;
+    if (shape == "few values") v[i] = static_cast<double>(rng() % 3);
+    if (shape == "organ pipe") v[i] = static_cast<double>(std::min(i, n - i));
+  }
+  return v;
+}
+
+TEST(SortingTest, SortAgreesWithStdSort) {
+  for (const char* shape : {"random", "ascending", "descending", "equal", "few values", "organ pipe"}) {
+    for (std::size_t n : {0, 1, 2, 3, 15, 16, 17, 100, 4096, 1000000}) {
+      std::vector<double> v = shaped(shape, n);
+      std::vector<double> expected = v;
+      std::sort(expected.begin(), expected.end());
+      sort(v);
+      EXPECT_EQ(v, expected) << shape << " n=" << n;
+    }
+  }
+}
+
+TEST(SortingTest, SelectAgreesWithNthElement) {
+  for (const char* shape : {"random", "ascending", "descending", "equal", "few values"}) {
+    for (std::size_t n : {1, 2, 3, 10, 11, 1000, 1000000}) {
+      const std::vector<double> input = shaped(shape, n);
+      for (std::size_t k : {std::size_t{1}, n / 2 + 1, n}) {
+        std::vector<double> v = input;
+        std::vector<double> expected = input;
+        std::nth_element(expected.begin(), expected.begin() + static_cast<std::ptrdiff_t>(k - 1), expected.end());
+        const double got = select(static_cast<std::int64_t>(k), v);
+        EXPECT_EQ(got, expected[k - 1]) << shape << " n=" << n << " k=" << k;
+        EXPECT_EQ(v[k - 1], got);
+        EXPECT_TRUE(std::all_of(v.begin(), v.begin() + static_cast<std::ptrdiff_t>(k), [&](double x) { return x <= got; }));
+        EXPECT_TRUE(std::all_of(v.begin() + static_cast<std::ptrdiff_t>(k), v.end(), [&](double x) { return x >= got; }));
+        std::sort(v.begin(), v.end());
+        std::vector<double> sorted = input;
+        std::sort(sorted.begin(), sorted.end());
+        EXPECT_EQ(v, sorted) << "select leaves a permutation";
+      }
+    }
+  }
+}
+
+TEST(SortingTest, SuccessiveSelectsOnOneArray) {
+  std::vector<double> v{9, 1, 8, 2, 7, 3, 6, 4, 5, 0};
+  EXPECT_EQ(select(5, v), 4.0);
+  EXPECT_EQ(select(6, v), 5.0);
+  std::vector<double> two{3, 1};
+  EXPECT_EQ(select(2, two), 3.0);
+  EXPECT_EQ(two, (std::vector<double>{1, 3}));
+}
+
+TEST(SortingTest, SelectOutsideTheArrayEndsTheRun) {
+  for (std::int64_t k : {0, 4}) {
+    testing::ConsoleCapture capture;
+    std::vector<double> v{1, 2, 3};
+    const text::RunEnd end = testing::run_end_of([&] { select(k, v); });
+    EXPECT_EQ(capture.out(), " nrerror: an assertion failed with this tag:select args\r\n");
+    EXPECT_EQ(end.error_text, "program terminated by assert2\r\n");
+  }
+}
+
+TEST(SortingTest, ExchangeIf) {
+  double a = 1, b = 2;
+  exchange_if(a, b, false);
+  EXPECT_EQ(a, 1.0);
+  exchange_if(a, b, true);
+  EXPECT_EQ(a, 2.0);
+  EXPECT_EQ(b, 1.0);
+}
+
+}  // namespace
+}  // namespace diffboot::numeric

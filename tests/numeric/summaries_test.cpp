@@ -1,0 +1,95 @@
+// Means, variances, medians, MADs and moments on the documented small
+// samples, with the exact values worked by hand.
+#include "numeric/summaries.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <vector>
+
+#include "support/console_capture.h"
+
+namespace diffboot::numeric {
+namespace {
+
+TEST(SummariesTest, MedianAndMad) {
+  struct Case {
+    std::vector<double> data;
+    double med, mad;
+  };
+  const Case cases[] = {
+      {{3, 1, 2}, 2.0, 1.4826},          // deviations (1, 1, 0)
+      {{1, 2, 3, 4}, 2.5, 1.4826},       // deviations (1.5, .5, .5, 1.5), median 1
+      {{5}, 5.0, 0.0},
+      {{2, 2, 2, 9}, 2.0, 0.0},
+  };
+  for (const auto& c : cases) {
+    const std::vector<double> before = c.data;
+    double med = 0, mad = 0;
+    med_mad(c.data, med, mad);
+    EXPECT_EQ(med, c.med);
+    EXPECT_EQ(mad, c.mad);
+    EXPECT_EQ(c.data, before) << "the caller's order is kept";
+  }
+}
+
+TEST(SummariesTest, MeanAndVariance) {
+  double ave = 0, var = 0;
+  ave_var(std::vector<double>{1, 2, 3, 4}, ave, var);
+  EXPECT_EQ(ave, 2.5);
+  EXPECT_EQ(var, 5.0 / 3.0);
+  ave_var(std::vector<double>{7}, ave, var);
+  EXPECT_EQ(ave, 7.0);
+  EXPECT_TRUE(std::isnan(var)) << "0/0 for one value";
+}
+
+TEST(SummariesTest, Moment) {
+  double ave, adev, sdev, var, skew, curt;
+  moment(std::vector<double>{1, 2, 3, 4}, ave, adev, sdev, var, skew, curt);
+  EXPECT_EQ(ave, 2.5);
+  EXPECT_EQ(adev, 1.0);
+  EXPECT_EQ(var, 5.0 / 3.0);
+  EXPECT_EQ(sdev, std::sqrt(5.0 / 3.0));
+  EXPECT_EQ(skew, 0.0);
+  EXPECT_DOUBLE_EQ(curt, 10.25 / (4 * (5.0 / 3.0) * (5.0 / 3.0)) - 3.0);
+}
+
+TEST(SummariesTest, MomentStops) {
+  struct Case {
+    std::vector<double> data;
+    const char* console;
+  };
+  const Case cases[] = {
+      {{2, 2}, " nrerror: moment: no skew or kurtosis when zero variance\r\n"},
+      {{1}, " nrerror: moment: n must be at least 2\r\n"},
+      {{}, " nrerror: moment: n must be at least 2\r\n"},
+  };
+  for (const auto& c : cases) {
+    testing::ConsoleCapture capture;
+    double ave, adev, sdev, var, skew, curt;
+    const text::RunEnd end = testing::run_end_of([&] { moment(c.data, ave, adev, sdev, var, skew, curt); });
+    EXPECT_EQ(capture.out(), c.console);
+    EXPECT_EQ(end.error_text, "program terminated by nrerror\r\n");
+    EXPECT_EQ(end.status, 0);
+  }
+}
+
+TEST(SummariesTest, SummaryOfOneValue) {
+  const SampleSummary s = summarize(std::vector<double>{3.5});
+  EXPECT_EQ(s.ave, 3.5);
+  EXPECT_TRUE(std::isnan(s.std));
+  EXPECT_EQ(s.min, 3.5);
+  EXPECT_EQ(s.max, 3.5);
+  EXPECT_EQ(s.med, 3.5);
+  EXPECT_EQ(s.mad, 0.0);
+}
+
+TEST(SummariesTest, EmptySampleFailsTheMedian) {
+  testing::ConsoleCapture capture;
+  const text::RunEnd end = testing::run_end_of([] { summarize({}); });
+  EXPECT_EQ(capture.out(), " nrerror: an assertion failed with this tag:select args\r\n");
+  EXPECT_EQ(end.error_text, "program terminated by assert2\r\n");
+}
+
+}  // namespace
+}  // namespace diffboot::numeric

@@ -1,0 +1,191 @@
+// Reading answers and sample lines: free-form values, character fields,
+// stepping back, line ends and the fatal end of a read without status.
+#include "text/reader.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdlib>
+
+#include "support/console_capture.h"
+#include "text/free_form.h"
+#include "text/run_end.h"
+
+namespace diffboot::text {
+namespace {
+
+using testing::ConsoleCapture;
+
+struct FreeFormCase {
+  const char* record;
+  FreeForm kind;
+  double value;
+};
+
+TEST(ReaderTest, FreeFormValues) {
+  const FreeFormCase cases[] = {
+      {"12", FreeForm::value, 12.0},
+      {"-3.5", FreeForm::value, -3.5},
+      {".5", FreeForm::value, 0.5},
+      {"5.", FreeForm::value, 5.0},
+      {"1.5E3", FreeForm::value, 1500.0},
+      {"1.5e-03", FreeForm::value, 0.0015},
+      {"2.0D+00", FreeForm::value, 2.0},
+      {"2.5q1", FreeForm::value, 25.0},
+      {"+7", FreeForm::value, 7.0},
+      {"1.5+3", FreeForm::value, 1500.0},
+      {"1.5-1", FreeForm::value, 0.15},
+      {"   3.25   ", FreeForm::value, 3.25},
+      {"3.25 comment", FreeForm::value, 3.25},
+      {"3,25", FreeForm::value, 3.0},
+      {"1.5 2.5", FreeForm::value, 1.5},
+      {"1.5,2.5", FreeForm::value, 1.5},
+      {"7/", FreeForm::value, 7.0},
+      {"0.1", FreeForm::value, 0.1},
+      {"4.9e-324", FreeForm::value, 4.9e-324},
+      {"1e-400", FreeForm::value, 0.0},
+      {",", FreeForm::no_value, 0.0},
+      {" /", FreeForm::no_value, 0.0},
+      {"", FreeForm::blank, 0.0},
+      {"     ", FreeForm::blank, 0.0},
+      {"#", FreeForm::invalid, 0.0},
+      {"abc", FreeForm::invalid, 0.0},
+      {"1.2.3", FreeForm::invalid, 0.0},
+      {".", FreeForm::invalid, 0.0},
+      {"-", FreeForm::invalid, 0.0},
+      {"1e", FreeForm::invalid, 0.0},
+      {"1e+", FreeForm::invalid, 0.0},
+      {"1x", FreeForm::invalid, 0.0},
+      {"1e400", FreeForm::invalid, 0.0},
+      {"-1e400", FreeForm::invalid, 0.0},
+      {"inf", FreeForm::invalid, 0.0},
+      {"nan", FreeForm::invalid, 0.0},
+      {"0x10", FreeForm::invalid, 0.0},
+      {"1e5.5", FreeForm::invalid, 0.0},
+  };
+  for (const auto& c : cases) {
+    const FreeFormField f = parse_free_form(c.record, true);
+    EXPECT_EQ(f.kind, c.kind) << '"' << c.record << '"';
+    if (c.kind == FreeForm::value) {
+      EXPECT_EQ(f.value, c.value) << c.record;
+    }
+  }
+}
+
+TEST(ReaderTest, TabsSeparateUnlessLeftUnexpanded) {
+  EXPECT_EQ(parse_free_form("\t2.5\t9", true).value, 2.5);
+  EXPECT_EQ(parse_free_form("\t2.5", false).kind, FreeForm::invalid);
+}
+
+TEST(ReaderTest, TabSizeFromTheEnvironment) {
+  const std::pair<const char*, int> cases[] = {{nullptr, 8}, {"", 8}, {"4", 4}, {"0", 0}, {"-2", 8},
+                                               {"x", 8},     {"3x", 8}, {"12", 12}, {"99999999999999", 1000000000}};
+  for (const auto& [value, expected] : cases) EXPECT_EQ(parse_tab_size(value), expected) << (value ? value : "unset");
+}
+
+TEST(ReaderTest, CharacterFields) {
+  const std::string long_line(100, 'n');
+  ConsoleCapture capture("abc\r\n" + long_line + "\n\n#  header\n\tx\n  lead\nlast");
+  std::string field;
+  read_chars(console, field, 79);
+  EXPECT_EQ(field, "abc" + std::string(76, ' '));
+  read_chars(console, field, 79);
+  EXPECT_EQ(field, std::string(79, 'n'));
+  read_chars(console, field, 1);
+  EXPECT_EQ(field, " ");
+  read_chars(console, field, 1);
+  EXPECT_EQ(field, "#");
+  read_chars(console, field, 10);
+  EXPECT_EQ(field, std::string(8, ' ') + "x ");
+  read_chars(console, field, 7);
+  EXPECT_EQ(field, "  lead ");
+  read_chars(console, field, 4);
+  EXPECT_EQ(field, "last");
+  const RunEnd end = testing::run_end_of([&] { read_chars(console, field, 1); });
+  EXPECT_EQ(end.status, 255);
+  EXPECT_EQ(end.error_text, "Input error: end of standard input where a line was expected\r\n");
+}
+
+TEST(ReaderTest, RealsWithStatus) {
+  ConsoleCapture capture("\n   \n1.5 2.5\r\n/\n,\nword\n7");
+  double v = -999.0;
+  int status = 99;
+  read_real(console, v, status);
+  EXPECT_EQ(status, read_ok);
+  EXPECT_EQ(v, 1.5);
+  read_real(console, v, status);
+  EXPECT_EQ(status, read_ok);
+  EXPECT_EQ(v, 1.5) << "a slash leaves the target unchanged";
+  read_real(console, v, status);
+  EXPECT_EQ(status, read_ok);
+  EXPECT_EQ(v, 1.5) << "a null value leaves the target unchanged";
+  read_real(console, v, status);
+  EXPECT_GT(status, 0);
+  EXPECT_EQ(v, 1.5);
+  read_real(console, v, status);
+  EXPECT_EQ(status, read_ok);
+  EXPECT_EQ(v, 7.0) << "a last line without a line feed is a record";
+  read_real(console, v, status);
+  EXPECT_LT(status, 0);
+  EXPECT_EQ(v, 7.0);
+}
+
+TEST(ReaderTest, RealsWithoutStatusEndTheRun) {
+  double v = 0.0;
+  {
+    ConsoleCapture capture("\n  abc def\n");
+    const RunEnd end = testing::run_end_of([&] { read_real(console, v); });
+    EXPECT_EQ(end.status, 255);
+    EXPECT_EQ(end.error_text, "Input error: \"abc\" in record 2 of standard input is not a number\r\n");
+  }
+  {
+    ConsoleCapture capture("\n");
+    const RunEnd end = testing::run_end_of([&] { read_real(console, v); });
+    EXPECT_EQ(end.error_text, "Input error: end of standard input where a number was expected\r\n");
+  }
+}
+
+TEST(ReaderTest, BackspaceRereadsTheLastRecord) {
+  testing::TempDir dir;
+  ConsoleCapture capture;
+  testing::write_file("f.txt", "# head\r\n  4.5 x\r\n6\n");
+  ASSERT_EQ(open_text_file(1, "f.txt", FileMode::read), 0);
+  backspace_record(1);  // before the first record: nothing happens
+  std::string c;
+  read_chars(1, c, 1);
+  EXPECT_EQ(c, "#");
+  read_chars(1, c, 1);
+  EXPECT_EQ(c, " ");
+  backspace_record(1);
+  backspace_record(1);  // a second step back in a row does nothing more
+  double v = 0.0;
+  read_real(1, v);
+  EXPECT_EQ(v, 4.5);
+  read_real(1, v);
+  EXPECT_EQ(v, 6.0);
+  int status = 0;
+  read_real(1, v, status);
+  EXPECT_EQ(status, read_end);
+  const RunEnd end = testing::run_end_of([] { double w; read_real(1, w); });
+  EXPECT_EQ(end.error_text, "Input error: end of file \"f.txt\" where a number was expected\r\n");
+}
+
+TEST(ReaderTest, LongLinesAndBinaryBytes) {
+  testing::TempDir dir;
+  ConsoleCapture capture;
+  std::string content = std::string(100000, ' ') + "2.5\n" + "0." + std::string(99997, '0') + "1\n";
+  content += std::string("\0\x01\xff", 3) + "\n";
+  testing::write_file("f.txt", content);
+  ASSERT_EQ(open_text_file(1, "f.txt", FileMode::read), 0);
+  double v = 0.0;
+  read_real(1, v);
+  EXPECT_EQ(v, 2.5);
+  read_real(1, v);
+  EXPECT_EQ(v, 0.0) << "a value below the smallest double reads as zero";
+  int status = 0;
+  read_real(1, v, status);
+  EXPECT_EQ(status, read_invalid);
+}
+
+}  // namespace
+}  // namespace diffboot::text
