@@ -62,28 +62,84 @@ double acceleration(std::span<const double> jack) {
   return powers.acceleration();
 }
 
+namespace {
+
+// Two measures side by side in one register: the lanes never mix, so each
+// lane's sums keep their own order and round exactly as scalar code would.
+using Lanes = double __attribute__((vector_size(16)));
+
+struct LaneScan {
+  Lanes sum{0.0, 0.0};
+  Lanes vmax{-infinity, -infinity};
+  Lanes vmin{infinity, infinity};
+  void add(Lanes v) {
+    sum += v;
+    vmax = vmax > v ? vmax : v;
+    vmin = vmin < v ? vmin : v;
+  }
+};
+
+struct LanePowers {
+  Lanes s2{0.0, 0.0};
+  Lanes s3{0.0, 0.0};
+  void add(Lanes m, Lanes v) {
+    const Lanes d = m - v;
+    s2 += d * d;
+    s3 += d * d * d;
+  }
+};
+
+// Jackknife values (i, j) of two measures: a[i] - b[j] per lane.
+struct MeasurePair {
+  std::vector<Lanes> a, b;
+  MeasurePair(const std::vector<double>& a0, const std::vector<double>& a1, const std::vector<double>& b0,
+              const std::vector<double>& b1)
+      : a(a0.size()), b(b0.size()) {
+    for (std::size_t i = 0; i < a.size(); ++i) a[i] = Lanes{a0[i], a1[i]};
+    for (std::size_t j = 0; j < b.size(); ++j) b[j] = Lanes{b0[j], b1[j]};
+  }
+};
+
+void scan_pairs(const MeasurePair& p, const MeasurePair& q, LaneScan& sp, LaneScan& sq) {
+  for (std::size_t j = 0; j < p.b.size(); ++j) {
+    const Lanes bp = p.b[j], bq = q.b[j];
+    for (std::size_t i = 0; i < p.a.size(); ++i) {
+      sp.add(p.a[i] - bp);
+      sq.add(q.a[i] - bq);
+    }
+  }
+}
+
+void power_pairs(const MeasurePair& p, const MeasurePair& q, Lanes mp, Lanes mq, LanePowers& pp, LanePowers& pq) {
+  for (std::size_t j = 0; j < p.b.size(); ++j) {
+    const Lanes bp = p.b[j], bq = q.b[j];
+    for (std::size_t i = 0; i < p.a.size(); ++i) {
+      pp.add(mp, p.a[i] - bp);
+      pq.add(mq, q.a[i] - bq);
+    }
+  }
+}
+
+Scan lane(const LaneScan& s, int k) { return {s.sum[k], s.vmax[k], s.vmin[k]}; }
+
+}  // namespace
+
 std::array<double, 4> unpaired_accelerations(const LeaveOneOut& x1, const LeaveOneOut& x2) {
-  const std::array<const std::vector<double>*, 4> a{&x1.ave, &x1.med, &x1.std, &x1.mad};
-  const std::array<const std::vector<double>*, 4> b{&x2.ave, &x2.med, &x2.std, &x2.mad};
-  const std::size_t nx = x1.ave.size();
-  const std::size_t ny = x2.ave.size();
-  std::array<Scan, 4> scans;
-  for (std::size_t j = 0; j < ny; ++j) {
-    for (std::size_t i = 0; i < nx; ++i) {
-      for (std::size_t k = 0; k < 4; ++k) scans[k].add((*a[k])[i] - (*b[k])[j]);
-    }
-  }
-  const double n = static_cast<double>(static_cast<std::int64_t>(nx) * static_cast<std::int64_t>(ny));
-  std::array<double, 4> means{};
-  for (std::size_t k = 0; k < 4; ++k) means[k] = scans[k].sum / n;
-  std::array<Powers, 4> powers;
+  // The four measures run side by side as independent chains, two to a
+  // register; each keeps the storage order (i fastest) of its own values.
+  const MeasurePair p(x1.ave, x1.med, x2.ave, x2.med);
+  const MeasurePair q(x1.std, x1.mad, x2.std, x2.mad);
+  LaneScan sp, sq;
+  scan_pairs(p, q, sp, sq);
+  const std::array<Scan, 4> scans{lane(sp, 0), lane(sp, 1), lane(sq, 0), lane(sq, 1)};
+  const double n = static_cast<double>(static_cast<std::int64_t>(x1.ave.size()) * static_cast<std::int64_t>(x2.ave.size()));
+  const Lanes mp = sp.sum / n, mq = sq.sum / n;
+  LanePowers pp, pq;
   if (!std::all_of(scans.begin(), scans.end(), [](const Scan& s) { return s.flat(); })) {
-    for (std::size_t j = 0; j < ny; ++j) {
-      for (std::size_t i = 0; i < nx; ++i) {
-        for (std::size_t k = 0; k < 4; ++k) powers[k].add(means[k], (*a[k])[i] - (*b[k])[j]);
-      }
-    }
+    power_pairs(p, q, mp, mq, pp, pq);
   }
+  const std::array<Powers, 4> powers{Powers{pp.s2[0], pp.s3[0]}, Powers{pp.s2[1], pp.s3[1]},
+                                     Powers{pq.s2[0], pq.s3[0]}, Powers{pq.s2[1], pq.s3[1]}};
   std::array<double, 4> acc{};
   for (std::size_t k = 0; k < 4; ++k) acc[k] = scans[k].flat() ? 0.0 : powers[k].acceleration();
   return acc;

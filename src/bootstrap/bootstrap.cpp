@@ -6,6 +6,7 @@
 #include "numeric/distributions.h"
 #include "numeric/sorting.h"
 #include "numeric/summaries.h"
+#include "bootstrap/resample_stats.h"
 
 namespace diffboot::bootstrap {
 namespace {
@@ -43,31 +44,15 @@ std::array<double, N> bias_corrections(const std::array<Measure, N>& measures) {
   return z0;
 }
 
-// Statistics of one resample.
-struct Stats {
-  double ave, std, med, mad;
-};
-
-Stats resample_stats(numeric::UniformState& g, std::span<const double> x, std::span<double> out,
-                     std::vector<double>& work) {
-  numeric::resample(g, x, out);
-  Stats s{};
-  double var = 0.0;
-  numeric::ave_var(out.first(x.size()), s.ave, var);
-  s.std = std::sqrt(var);
-  numeric::med_mad(out.first(x.size()), s.med, s.mad, work);
-  return s;
-}
-
 }  // namespace
 
 void bootstrap_unpaired(const UnpairedSamples& s, std::array<Measure, 4>& measures, double alpha,
                         numeric::UniformState& g) {
   numeric::init_uniform(g);
-  std::vector<double> work;
+  ResampleCounter sample1(s.x1), sample2(s.x2);
   for (std::size_t i = 0; i < B; ++i) {
-    const Stats a = resample_stats(g, s.x1, s.x1_resample, work);
-    const Stats b = resample_stats(g, s.x2, s.x2_resample, work);
+    const ResampleStats a = sample1.draw(g, s.x1_resample);
+    const ResampleStats b = sample2.draw(g, s.x2_resample);
     measures[0].boot[i] = a.ave - b.ave;
     measures[1].boot[i] = a.med - b.med;
     measures[2].boot[i] = a.std - b.std;
@@ -87,15 +72,14 @@ double bootstrap_paired(const PairedSamples& s, std::array<Measure, 2>& measures
   const std::size_t n = s.x1.size();
   for (std::size_t i = 0; i < n; ++i) s.x3[i] = s.x1[i] - s.x2[i];
   const std::span<const double> x3 = s.x3.first(n);
-  std::vector<double> work;
   double med_d = 0.0, mad = 0.0;
-  numeric::med_mad(x3, med_d, mad, work);
+  numeric::med_mad(x3, med_d, mad);
   measures[1].estimate = med_d;
+  ResampleCounter differences(x3);
   for (std::size_t i = 0; i < B; ++i) {
-    numeric::resample(g, x3, s.x3_resample);
-    double var = 0.0;
-    numeric::ave_var(s.x3_resample.first(n), measures[0].boot[i], var);
-    numeric::med_mad(s.x3_resample.first(n), measures[1].boot[i], mad, work);
+    const ResampleStats r = differences.draw(g, s.x3_resample);
+    measures[0].boot[i] = r.ave;
+    measures[1].boot[i] = r.med;
   }
   t_intervals(measures);
   for (Measure& m : measures) numeric::sort(m.boot);

@@ -1,0 +1,43 @@
+#pragma once
+// Statistics of bootstrap resamples of one fixed sample. The median and the
+// MAD of a resample are order statistics of values of the sample, so they are
+// read off counts over the sample sorted once, in linear time and without
+// reordering anything; they are bit-identical to med_mad on the resample.
+#include <cstdint>
+#include <span>
+#include <vector>
+
+#include "numeric/random.h"
+
+namespace diffboot::bootstrap {
+
+struct ResampleStats {
+  double ave, std, med, mad;  // std is the square root of the ave_var variance
+};
+
+class ResampleCounter {
+ public:
+  // Prepares for resamples of x, which must outlive the counter.
+  explicit ResampleCounter(std::span<const double> x);
+
+  // Draws one resample of x into out (as `resample` does, consuming x.size()
+  // deviates) and returns its mean, standard deviation, median and MAD.
+  ResampleStats draw(numeric::UniformState& g, std::span<double> out);
+
+ private:
+  struct Pair {
+    double kth, next;
+  };
+  Pair order_statistics(std::size_t k, bool with_next) const;
+  Pair deviations(double med, std::size_t k, bool with_next) const;
+
+  std::span<const double> x_;
+  std::vector<double> sorted_;
+  std::vector<std::uint32_t> rank_;   // position of x[j] in sorted_
+  std::vector<std::uint32_t> drawn_;  // positions drawn for the current resample
+  std::vector<std::uint32_t> count_;  // draws of each sorted position
+  std::vector<double> work_;          // for samples without a sorted order
+  bool counted_;                      // false: NaN or -0.0 present, use med_mad
+};
+
+}  // namespace diffboot::bootstrap
