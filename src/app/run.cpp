@@ -49,8 +49,8 @@ int finish(int status, const std::string& error_text) {
 
 }  // namespace
 
-int run_program() {
-  reset_state();
+int run_program(unsigned threads) {
+  reset_state(threads);
   try {
     run_sequence();
   } catch (const text::RunEnd& end) {

@@ -70,7 +70,7 @@ void bootstrap_unpaired(State& s) {
                                       measure(s.d_MED, s.tquant_n2, s.d_MED_boot),
                                       measure(s.d_STD, s.tquant_n4, s.d_STD_boot),
                                       measure(s.d_MAD, s.tquant_n4, s.d_MAD_boot)};
-  bootstrap::bootstrap_unpaired({s.x1, s.x2, s.x1_resample, s.x2_resample}, m, s.alpha, s.generator);
+  bootstrap::bootstrap_unpaired({s.x1, s.x2, s.x1_resample, s.x2_resample}, m, s.alpha, s.generator, s.threads);
   store(m[0].interval, s.d_AVE_t_lower, s.d_AVE_t_upper, s.d_AVE_bca_lower, s.d_AVE_bca_upper);
   store(m[1].interval, s.d_MED_t_lower, s.d_MED_t_upper, s.d_MED_bca_lower, s.d_MED_bca_upper);
   store(m[2].interval, s.d_STD_t_lower, s.d_STD_t_upper, s.d_STD_bca_lower, s.d_STD_bca_upper);

@@ -14,6 +14,9 @@ std::unique_ptr<State>& current() {
 
 State& state() { return *current(); }
 
-void reset_state() { current() = std::make_unique<State>(); }
+void reset_state(unsigned threads) {
+  current() = std::make_unique<State>();
+  current()->threads = threads;
+}
 
 }  // namespace diffboot::app

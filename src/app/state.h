@@ -46,6 +46,7 @@ struct State {
   Replicates d_AVE_boot = filled(), d_MED_boot = filled(), d_STD_boot = filled(), d_MAD_boot = filled();
 
   numeric::UniformState generator;
+  unsigned threads = 1;  // threads the computation may use; the results never depend on it
 
   static Replicates filled() {
     Replicates r;
@@ -57,7 +58,8 @@ struct State {
 // The state of the current run.
 State& state();
 
-// Starts a new run: every variable back to its initial value.
-void reset_state();
+// Starts a new run: every variable back to its initial value, computing with
+// `threads` threads.
+void reset_state(unsigned threads = 1);
 
 }  // namespace diffboot::app

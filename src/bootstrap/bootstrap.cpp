@@ -1,6 +1,7 @@
 #include "bootstrap/bootstrap.h"
 
 #include <cmath>
+#include <future>
 #include <vector>
 
 #include "numeric/distributions.h"
@@ -44,11 +45,41 @@ std::array<double, N> bias_corrections(const std::array<Measure, N>& measures) {
   return z0;
 }
 
+// Accelerations of the four unpaired measures, computed on a second thread
+// while the calling thread goes on. Samples of one value are not taken:
+// their jackknife ends the run, which must happen in its place in the order.
+class ConcurrentJackknife {
+ public:
+  ConcurrentJackknife(std::span<const double> x1, std::span<const double> x2, unsigned threads) {
+    if (threads < 2 || x1.size() < 2 || x2.size() < 2) return;
+    result_ = std::async(std::launch::async, [x1, f = second_.get_future()]() mutable {
+      const LeaveOneOut first = leave_one_out(x1, true);
+      return unpaired_accelerations(first, f.get());
+    });
+    second_.set_value(leave_one_out(x2, true));
+  }
+
+  // The accelerations; computed here and now when no second thread took them.
+  std::array<double, 4> get(std::span<const double> x1, std::span<const double> x2) {
+    if (result_.valid()) return result_.get();
+    const LeaveOneOut jack1 = leave_one_out(x1, true);
+    const LeaveOneOut jack2 = leave_one_out(x2, true);
+    return unpaired_accelerations(jack1, jack2);
+  }
+
+ private:
+  // Declared first, destroyed last: a broken promise releases the worker
+  // before the future waits for it.
+  std::future<std::array<double, 4>> result_;
+  std::promise<LeaveOneOut> second_;
+};
+
 }  // namespace
 
 void bootstrap_unpaired(const UnpairedSamples& s, std::array<Measure, 4>& measures, double alpha,
-                        numeric::UniformState& g) {
+                        numeric::UniformState& g, unsigned threads) {
   numeric::init_uniform(g);
+  ConcurrentJackknife jackknife(s.x1, s.x2, threads);
   ResampleCounter sample1(s.x1), sample2(s.x2);
   for (std::size_t i = 0; i < B; ++i) {
     const ResampleStats a = sample1.draw(g, s.x1_resample);
@@ -61,9 +92,7 @@ void bootstrap_unpaired(const UnpairedSamples& s, std::array<Measure, 4>& measur
   t_intervals(measures);
   for (std::size_t k : {0, 2, 1, 3}) numeric::sort(measures[k].boot);
   const std::array<double, 4> z0 = bias_corrections(measures);
-  const LeaveOneOut jack1 = leave_one_out(s.x1, true);
-  const LeaveOneOut jack2 = leave_one_out(s.x2, true);
-  bca_bounds(measures, z0, unpaired_accelerations(jack1, jack2), alpha);
+  bca_bounds(measures, z0, jackknife.get(s.x1, s.x2), alpha);
 }
 
 double bootstrap_paired(const PairedSamples& s, std::array<Measure, 2>& measures, double alpha,

@@ -39,9 +39,10 @@ struct PairedSamples {
 // Unpaired run: measures d_AVE, d_MED, d_STD, d_MAD in that order. Each
 // replication resamples x1 (n_x draws) then x2 (n_y draws). A zero variance
 // of a measure's replicates ends the run through `moment`; samples of one
-// value end it in the jackknife ("select args").
+// value end it in the jackknife ("select args"). With `threads` > 1 the
+// jackknife runs beside the replications; the results are the same bits.
 void bootstrap_unpaired(const UnpairedSamples& s, std::array<Measure, 4>& measures, double alpha,
-                        numeric::UniformState& g);
+                        numeric::UniformState& g, unsigned threads);
 
 // Paired run: measures AVE_d, MED_d. Fills x3 = x1 - x2 and returns MED_d,
 // the median of x3 (the estimate of measures[1] is set to it first).

@@ -15,6 +15,21 @@ bool has_plain_order(std::span<const double> x) {
   return std::none_of(x.begin(), x.end(), [](double v) { return std::isnan(v) || (v == 0.0 && std::signbit(v)); });
 }
 
+// First index in [0, n) at which the monotone predicate holds, or n.
+template <typename Predicate>
+std::size_t first_index(std::size_t n, Predicate holds) {
+  std::size_t lo = 0, hi = n;
+  while (lo < hi) {
+    const std::size_t mid = lo + (hi - lo) / 2;
+    if (holds(mid)) {
+      hi = mid;
+    } else {
+      lo = mid + 1;
+    }
+  }
+  return lo;
+}
+
 }  // namespace
 
 ResampleCounter::ResampleCounter(std::span<const double> x)
@@ -31,42 +46,37 @@ ResampleCounter::ResampleCounter(std::span<const double> x)
   }
   drawn_.resize(x.size());
   count_.resize(x.size());
+  below_.resize(x.size() + 1);
 }
 
-// k-th smallest value of the resample (one-based) and, with_next, the (k+1)-th.
-ResampleCounter::Pair ResampleCounter::order_statistics(std::size_t k, bool with_next) const {
-  std::size_t cumulative = 0;
-  std::size_t r = 0;
-  while (cumulative + count_[r] < k) cumulative += count_[r++];
-  Pair p{sorted_[r], 0.0};
-  if (!with_next) return p;
-  while (cumulative + count_[r] < k + 1) cumulative += count_[r++];
-  p.next = sorted_[r];
-  return p;
+// k-th smallest value of the resample (one-based).
+double ResampleCounter::kth_value(std::size_t k) const {
+  const auto first = below_.begin() + 1;
+  const auto r = std::lower_bound(first, below_.end(), static_cast<std::uint32_t>(k)) - first;
+  return sorted_[static_cast<std::size_t>(r)];
 }
 
-// k-th smallest absolute deviation |value - med| of the resample and,
-// with_next, the (k+1)-th: the deviations grow outward from med on both sides
-// of the sorted sample, so the two runs are merged.
-ResampleCounter::Pair ResampleCounter::deviations(double med, std::size_t k, bool with_next) const {
-  const auto n = static_cast<std::ptrdiff_t>(sorted_.size());
-  std::ptrdiff_t right = std::lower_bound(sorted_.begin(), sorted_.end(), med) - sorted_.begin();
-  std::ptrdiff_t left = right - 1;
-  const std::size_t last = with_next ? k + 1 : k;
-  std::size_t cumulative = 0;
-  Pair p{0.0, 0.0};
-  while (cumulative < last) {
-    const bool take_left =
-        right >= n || (left >= 0 && std::fabs(sorted_[static_cast<std::size_t>(left)] - med) <=
-                                        std::fabs(sorted_[static_cast<std::size_t>(right)] - med));
-    const auto r = static_cast<std::size_t>(take_left ? left-- : right++);
-    const double d = std::fabs(sorted_[r] - med);
-    const std::size_t before = cumulative;
-    cumulative += count_[r];
-    if (before < k && cumulative >= k) p.kth = d;
-    if (cumulative >= k + 1) p.next = d;
-  }
-  return p;
+// k-th smallest absolute deviation |value - med| of the resample. The
+// deviations grow outward from med on both sides of the sorted sample; the
+// number of draws whose deviation is at most d is read off the counts of the
+// two runs, and the smallest deviation of either run that reaches k draws is
+// the answer, found by bisection.
+double ResampleCounter::kth_deviation(double med, std::size_t k) const {
+  const std::size_t m = sorted_.size();
+  const auto p = static_cast<std::size_t>(std::lower_bound(sorted_.begin(), sorted_.end(), med) - sorted_.begin());
+  auto left = [&](std::size_t t) { return std::fabs(sorted_[p - 1 - t] - med); };  // t < p
+  auto right = [&](std::size_t u) { return std::fabs(sorted_[p + u] - med); };    // u < m - p
+  auto draws_within = [&](double d) {
+    const std::size_t t = first_index(p, [&](std::size_t i) { return left(i) > d; });
+    const std::size_t u = first_index(m - p, [&](std::size_t i) { return right(i) > d; });
+    return (below_[p] - below_[p - t]) + (below_[p + u] - below_[p]);
+  };
+  double best = HUGE_VAL;
+  const std::size_t t = first_index(p, [&](std::size_t i) { return draws_within(left(i)) >= k; });
+  if (t < p) best = left(t);
+  const std::size_t u = first_index(m - p, [&](std::size_t i) { return draws_within(right(i)) >= k; });
+  if (u < m - p) best = std::min(best, right(u));
+  return best;
 }
 
 ResampleStats ResampleCounter::draw(numeric::UniformState& g, std::span<double> out) {
@@ -94,14 +104,15 @@ ResampleStats ResampleCounter::draw(numeric::UniformState& g, std::span<double> 
   double var = 0.0;
   numeric::ave_var(out.first(n), s.ave, var);
   s.std = std::sqrt(var);
+  for (std::size_t r = 0; r < n; ++r) below_[r + 1] = below_[r] + count_[r];
   if (n % 2 == 1) {
-    s.med = order_statistics(n / 2 + 1, false).kth;
-    s.mad = deviations(s.med, n / 2 + 1, false).kth * numeric::mad_scale;
+    s.med = kth_value(n / 2 + 1);
+    s.mad = kth_deviation(s.med, n / 2 + 1) * numeric::mad_scale;
   } else {
-    const Pair v = order_statistics(n / 2, true);
-    s.med = (v.next + v.kth) * 0.5;
-    const Pair d = deviations(s.med, n / 2, true);
-    s.mad = ((d.next + d.kth) * 0.5) * numeric::mad_scale;
+    const double a = kth_value(n / 2);
+    s.med = (kth_value(n / 2 + 1) + a) * 0.5;
+    const double da = kth_deviation(s.med, n / 2);
+    s.mad = ((kth_deviation(s.med, n / 2 + 1) + da) * 0.5) * numeric::mad_scale;
   }
   return s;
 }

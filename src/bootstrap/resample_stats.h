@@ -25,17 +25,15 @@ class ResampleCounter {
   ResampleStats draw(numeric::UniformState& g, std::span<double> out);
 
  private:
-  struct Pair {
-    double kth, next;
-  };
-  Pair order_statistics(std::size_t k, bool with_next) const;
-  Pair deviations(double med, std::size_t k, bool with_next) const;
+  double kth_value(std::size_t k) const;
+  double kth_deviation(double med, std::size_t k) const;
 
   std::span<const double> x_;
   std::vector<double> sorted_;
   std::vector<std::uint32_t> rank_;   // position of x[j] in sorted_
   std::vector<std::uint32_t> drawn_;  // positions drawn for the current resample
   std::vector<std::uint32_t> count_;  // draws of each sorted position
+  std::vector<std::uint32_t> below_;  // below_[r]: draws of sorted positions before r
   std::vector<double> work_;          // for samples without a sorted order
   bool counted_;                      // false: NaN or -0.0 present, use med_mad
 };

@@ -4,7 +4,10 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <cmath>
 #include <filesystem>
+#include <functional>
+#include <random>
 
 #include "app/state.h"
 #include "support/console_capture.h"
@@ -29,7 +32,7 @@ TEST_F(RunTest, NormalEnd) {
   testing::write_file("x.txt", "1\n2\n3\n4\n5\n6\n");
   testing::write_file("y.txt", "2\n4\n3\n8\n");
   testing::ConsoleCapture capture("x.txt\ny.txt\n0.1\n");
-  EXPECT_EQ(run_program(), 0);
+  EXPECT_EQ(run_program(1), 0);
   const auto lines = testing::records(capture.out());
   EXPECT_EQ(lines.back().substr(0, 8), "d_MAD = ");
   EXPECT_EQ(capture.err(), "");
@@ -48,7 +51,7 @@ TEST_F(RunTest, EndOfInputAtEachQuestionIsFatal) {
   testing::write_file("y.txt", "1\n5\n2\n");
   for (const char* answers : {"", "x.txt\n", "x.txt\ny.txt\n", "x.txt\ny.txt\np\n"}) {
     testing::ConsoleCapture capture(answers);
-    EXPECT_EQ(run_program(), 255) << answers;
+    EXPECT_EQ(run_program(1), 255) << answers;
     EXPECT_EQ(capture.err().substr(0, 19), "Input error: end of") << answers;
     EXPECT_FALSE(std::filesystem::exists("diffboot.dat"));
   }
@@ -58,7 +61,7 @@ TEST_F(RunTest, StopKeepsAnEarlierReport) {
   testing::write_file("diffboot.dat", "earlier report\r\n");
   testing::write_file("x.txt", "1\n2\n");
   testing::ConsoleCapture capture("x.txt\nmissing.txt\n");
-  EXPECT_EQ(run_program(), 0);
+  EXPECT_EQ(run_program(1), 0);
   EXPECT_EQ(testing::records(capture.out()).back(), " x2: Error during data file opening - terminate");
   EXPECT_EQ(testing::read_file("diffboot.dat"), "earlier report\r\n");
   EXPECT_EQ(capture.err(), "");
@@ -68,7 +71,7 @@ TEST_F(RunTest, EmptySampleEndsInTheSummaries) {
   testing::write_file("x.txt", "#only a header\n\n");
   testing::write_file("y.txt", "1\n2\n");
   testing::ConsoleCapture capture("x.txt\ny.txt\n");
-  EXPECT_EQ(run_program(), 0);
+  EXPECT_EQ(run_program(1), 0);
   EXPECT_EQ(testing::records(capture.out()).back(), " nrerror: an assertion failed with this tag:select args");
   EXPECT_EQ(capture.err(), "program terminated by assert2\r\n");
 }
@@ -78,7 +81,7 @@ TEST_F(RunTest, DiskFullWhileWritingTheReport) {
   testing::write_file("y.txt", "2\n5\n3\n");
   std::filesystem::create_symlink("/dev/full", "diffboot.dat");
   testing::ConsoleCapture capture("x.txt\ny.txt\n0.05\n");
-  EXPECT_EQ(run_program(), 255);
+  EXPECT_EQ(run_program(1), 255);
   EXPECT_EQ(capture.err(), "Output error: cannot write file \"diffboot.dat\": No space left on device\r\n");
 }
 
@@ -86,13 +89,43 @@ TEST_F(RunTest, PairedRunReportsPairedMeasures) {
   testing::write_file("x.txt", "1.5\n2.25\n3\n4.75\n");
   testing::write_file("y.txt", "1\n2\n2.5\n3\n");
   testing::ConsoleCapture capture("x.txt\ny.txt\np\n.025\n");
-  EXPECT_EQ(run_program(), 0);
+  EXPECT_EQ(run_program(1), 0);
   const auto lines = testing::records(capture.out());
   EXPECT_EQ(lines[lines.size() - 2].substr(0, 8), "AVE_d = ");
   EXPECT_EQ(lines.back().substr(0, 8), "MED_d = ");
   EXPECT_EQ(state().d_AVE_t_lower, -999.0);
   EXPECT_EQ(state().x3, (std::vector<double>{}) ) << "released at the end";
   EXPECT_EQ(state().MED_d, 0.5);
+}
+
+}  // namespace
+}  // namespace diffboot::app
+
+namespace diffboot::app {
+namespace {
+
+// Console output and report of one run with `threads` threads.
+std::pair<std::string, std::string> outputs_with(unsigned threads, const std::string& answers) {
+  testing::ConsoleCapture capture(answers);
+  EXPECT_EQ(run_program(threads), 0);
+  return {capture.out(), testing::read_file("diffboot.dat")};
+}
+
+TEST_F(RunTest, ThreadCountNeverChangesTheOutput) {
+  std::mt19937_64 rng(11);
+  const std::pair<const char*, std::function<double()>> shapes[] = {
+      {"random", [&] { return std::normal_distribution<double>(5, 2)(rng); }},
+      {"tied", [&] { return static_cast<double>(rng() % 4); }},
+      {"skewed", [&] { return std::exp(std::normal_distribution<double>(0, 1.5)(rng)); }},
+  };
+  for (const auto& [shape, draw] : shapes) {
+    std::string x, y;
+    for (int i = 0; i < 150; ++i) x += std::to_string(draw()) + "\n";
+    for (int i = 0; i < 110; ++i) y += std::to_string(draw()) + "\n";
+    testing::write_file("x.txt", x);
+    testing::write_file("y.txt", y);
+    EXPECT_EQ(outputs_with(1, "x.txt\ny.txt\n0.05\n"), outputs_with(2, "x.txt\ny.txt\n0.05\n")) << shape;
+  }
 }
 
 }  // namespace

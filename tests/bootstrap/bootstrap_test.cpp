@@ -28,7 +28,7 @@ struct Unpaired {
         measures{Measure{0.0, -2.0, boot[0], {}}, Measure{0.0, -2.0, boot[1], {}}, Measure{0.0, -2.0, boot[2], {}},
                  Measure{0.0, -2.0, boot[3], {}}} {}
 
-  void run(double alpha = 0.05) { bootstrap_unpaired({x1, x2, r1, r2}, measures, alpha, g); }
+  void run(unsigned threads = 1) { bootstrap_unpaired({x1, x2, r1, r2}, measures, 0.05, g, threads); }
 };
 
 std::vector<double> range(double from, int n) {
