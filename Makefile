@@ -6,6 +6,8 @@ TEST := $(SOURCE)build/test
 JOBS := $(shell nproc 2>/dev/null || echo 2)
 
 .PHONY: run test build bench fuzz plotter
+FUZZ_SECONDS ?= 60
+FUZZ := $(SOURCE)build/fuzz
 
 build:
 	cmake -S $(SOURCE) -B $(RELEASE) -DCMAKE_BUILD_TYPE=Release
@@ -34,3 +36,16 @@ bench:
 	cmake -S $(SOURCE) -B $(SOURCE)build/bench -DCMAKE_BUILD_TYPE=Release -DDIFFBOOT_BENCH=ON
 	cmake --build $(SOURCE)build/bench -j $(JOBS)
 	$(SOURCE)build/bench/bench/diffboot_bench
+
+# Each fuzz target runs FUZZ_SECONDS on a fresh build; new inputs go to the
+# build folder, the checked-in seeds in fuzz/corpus stay as they are.
+fuzz:
+	CXX=clang++ cmake -S $(SOURCE) -B $(FUZZ) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DDIFFBOOT_FUZZ=ON
+	cmake --build $(FUZZ) -j $(JOBS) --target fuzz_record_reader fuzz_free_form fuzz_fields
+	for t in record_reader free_form fields; do \
+	  mkdir -p $(FUZZ)/corpus/$$t; \
+	  $(FUZZ)/fuzz/fuzz_$$t -max_total_time=$(FUZZ_SECONDS) -print_final_stats=1 \
+	    $(FUZZ)/corpus/$$t $(SOURCE)fuzz/corpus/$$t > $(FUZZ)/$$t.log 2>&1; status=$$?; \
+	  echo "fuzz_$$t: $$(grep -o 'number_of_executed_units: [0-9]*' $(FUZZ)/$$t.log)"; \
+	  if [ $$status -ne 0 ]; then tail -n 40 $(FUZZ)/$$t.log; exit 1; fi; \
+	done
