@@ -23,6 +23,16 @@ void count_by_scan(double maximum, std::span<const double> values, std::span<dou
   }
 }
 
+// Number of the ascending lower bounds that are not above v, searched from
+// the estimate `guess`.
+std::size_t lower_bounds_not_above(double v, std::span<const double> lower, double guess) {
+  const std::size_t k = lower.size();
+  std::size_t p = guess >= 0.0 && guess < static_cast<double>(k) ? static_cast<std::size_t>(guess) + 1 : (guess >= 0.0 ? k : 0);
+  while (p > 0 && !(lower[p - 1] <= v)) --p;
+  while (p < k && lower[p] <= v) ++p;
+  return p;
+}
+
 }  // namespace
 
 std::int32_t scott_class_number(double minimum, double maximum, std::int64_t n, double sd) {
@@ -49,10 +59,11 @@ void histogram_classes(double minimum, double maximum, std::span<const double> v
     return;
   }
   // Finite bounds ascend, so the only class whose comparisons a value can
-  // pass is the one that starts at the last lower bound not above it.
-  const auto lower = bounds.first(k);
+  // pass is the one that starts at the last lower bound not above it. The
+  // equal widths give a first guess, which the exact comparisons correct.
+  const double width = range / static_cast<double>(k);
   for (double v : values) {
-    const auto p = static_cast<std::size_t>(std::upper_bound(lower.begin(), lower.end(), v) - lower.begin());
+    const std::size_t p = lower_bounds_not_above(v, bounds.first(k), (v - minimum) / width);
     if (p == 0) continue;
     if (p < k || v <= maximum) counts[p - 1] += 1.0;
   }

@@ -7,17 +7,22 @@
 #include <cerrno>
 #include <cstring>
 #include <iostream>
-#include <map>
+#include <array>
 
 #include "text/run_end.h"
 
 namespace diffboot::text {
 namespace {
 
-std::map<int, std::unique_ptr<OpenFile>>& units() {
-  static std::map<int, std::unique_ptr<OpenFile>> table;
+// Units 0 to 15; the program uses 1, 2 and 6.
+constexpr int unit_count = 16;
+
+std::array<std::unique_ptr<OpenFile>, unit_count>& units() {
+  static std::array<std::unique_ptr<OpenFile>, unit_count> table;
   return table;
 }
+
+bool valid_unit(int unit) { return unit >= 0 && unit < unit_count; }
 
 std::string_view without_trailing_blanks(std::string_view name) {
   while (!name.empty() && name.back() == ' ') name.remove_suffix(1);
@@ -73,44 +78,35 @@ Console& console_streams() {
 
 int open_text_file(int unit, std::string_view name, FileMode mode) {
   const std::string path(without_trailing_blanks(name));
-  if (path.empty() || find_unit(unit) != nullptr) return 1;
+  if (path.empty() || !valid_unit(unit) || find_unit(unit) != nullptr) return 1;
   std::FILE* f = open_in_mode(path, mode);
   if (f == nullptr) return 1;
   auto file = std::make_unique<OpenFile>();
   file->file = f;
   file->name = path;
   file->mode = mode;
-  units()[unit] = std::move(file);
+  units()[static_cast<std::size_t>(unit)] = std::move(file);
   return 0;
 }
 
 void close_text_file(int unit) {
-  auto found = units().find(unit);
-  if (found == units().end()) return;
-  std::unique_ptr<OpenFile> file = std::move(found->second);
-  units().erase(found);
+  if (find_unit(unit) == nullptr) return;
+  std::unique_ptr<OpenFile> file = std::move(units()[static_cast<std::size_t>(unit)]);
   const std::string report = close_file(*file);
   if (!report.empty()) fatal_io_error(report);
 }
 
 std::string close_all_files() noexcept {
   std::string reports;
-  try {
-    while (!units().empty()) {
-      std::unique_ptr<OpenFile> file = std::move(units().begin()->second);
-      units().erase(units().begin());
-      const std::string report = close_file(*file);
-      if (!report.empty()) reports += report + "\r\n";
-    }
-  } catch (...) {
-    reports += "Output error: files could not be closed\r\n";
+  for (std::unique_ptr<OpenFile>& slot : units()) {
+    if (!slot) continue;
+    std::unique_ptr<OpenFile> file = std::move(slot);
+    const std::string report = close_file(*file);
+    if (!report.empty()) reports += report + "\r\n";
   }
   return reports;
 }
 
-OpenFile* find_unit(int unit) {
-  auto found = units().find(unit);
-  return found == units().end() ? nullptr : found->second.get();
-}
+OpenFile* find_unit(int unit) { return valid_unit(unit) ? units()[static_cast<std::size_t>(unit)].get() : nullptr; }
 
 }  // namespace diffboot::text
