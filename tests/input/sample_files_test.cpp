@@ -108,3 +108,24 @@ TEST(SampleFilesTest, FileShortenedBetweenThePassesIsFatal) {
 
 }  // namespace
 }  // namespace diffboot::input
+
+namespace diffboot::input {
+namespace {
+
+TEST(SampleFilesTest, MillionLineFile) {
+  testing::TempDir dir;
+  testing::ConsoleCapture capture;
+  std::string content;
+  for (int i = 0; i < 1000000; ++i) content += std::to_string(i % 1000) + ".5\n";
+  testing::write_file("x.txt", content);
+  testing::write_file("y.txt", "1\n");
+  const SampleCounts counts = count_samples("x.txt", "y.txt");
+  ASSERT_EQ(counts.n_x, 1000000);
+  std::vector<double> x(1000000), y(1);
+  read_samples("x.txt", x, "y.txt", y);
+  EXPECT_EQ(x.front(), 0.5);
+  EXPECT_EQ(x.back(), 999.5);
+}
+
+}  // namespace
+}  // namespace diffboot::input

@@ -1,0 +1,138 @@
+// Bad and odd inputs, run as a user would meet them: the built program with
+// answers piped in, in a fresh working directory. Each row of the README's
+// bad-input table is a row here: what the program writes last on the console,
+// on standard error, its exit status, and which files it leaves.
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "support/console_capture.h"
+
+namespace diffboot {
+namespace {
+
+namespace fs = std::filesystem;
+
+const std::string ten = "1\n2\n3\n4\n5\n6\n7\n8\n9\n10\n";
+const std::string twelve = "3\n1\n4\n1\n5\n9\n2\n6\n5\n3\n5\n8\n";
+
+struct Row {
+  const char* name;
+  std::map<std::string, std::string> files;  // created in the working directory
+  std::string answers;
+  std::string env;                    // extra variables, such as "TABSIZE=0"
+  int status;
+  std::string last_line;              // prefix of the last console record
+  std::string stderr_text;            // prefix of standard error ("" = empty)
+  std::vector<std::string> absent;    // files the run must not leave
+  std::string setup = {};             // shell commands run first in the directory
+  std::string cwd = {};               // working directory when not the fresh one
+};
+
+void PrintTo(const Row& row, std::ostream* os) { *os << row.name; }
+
+const std::string report_last = "d_MAD = ";
+const std::string stop_select = "program terminated by assert2\r\n";
+const std::string all_files[] = {"diffboot.dat", "1a.tmp", "1b.tmp", "2.tmp"};
+
+std::vector<Row> rows() {
+  const std::string dat = "diffboot.dat";
+  return {
+      {"missing sample 1", {{"y.txt", ten}}, "x.txt\ny.txt\n", "", 0, " x1: Error during data file opening - terminate", "", {all_files, all_files + 4}},
+      {"missing sample 2", {{"x.txt", ten}}, "x.txt\ny.txt\n", "", 0, " x2: Error during data file opening - terminate", "", {all_files, all_files + 4}},
+      {"both missing", {}, "x.txt\ny.txt\n", "", 0, " x1: Error during data file opening - terminate", "", {dat}},
+      {"directory as a file name", {{"y.txt", ten}}, "d\ny.txt\n", "", 0, " x1: Error during data file opening - terminate", "", {dat}, "mkdir d"},
+      {"unreadable file", {{"y.txt", ten}}, "/proc/self/mem\ny.txt\n", "", 255, "sample 2", "Input error: cannot read file \"/proc/self/mem\"", {dat}},
+      {"empty name", {{"y.txt", ten}}, "\ny.txt\n", "", 0, " x1: Error during data file opening - terminate", "", {dat}},
+      {"name with blanks around it", {{"x.txt", ten}, {"y.txt", twelve}}, "   x.txt  \ny.txt\n0.05\n", "", 0, report_last, "", {}},
+      {"name of 200 characters", {{"y.txt", ten}}, std::string(200, 'n') + "\ny.txt\n", "", 0, " x1: Error during data file opening - terminate", "", {dat}},
+      {"empty file", {{"x.txt", ""}, {"y.txt", ten}}, "x.txt\ny.txt\n", "", 255, "sample 2", "Input error: end of file \"x.txt\" where a line was expected", {dat}},
+      {"header lines only", {{"x.txt", "# a\n# b\n"}, {"y.txt", ten}}, "x.txt\ny.txt\n", "", 255, "sample 2", "Input error: end of file \"x.txt\"", {dat}},
+      {"header then empty lines", {{"x.txt", "# a\n\n\n"}, {"y.txt", ten}}, "x.txt\ny.txt\n", "", 0, " nrerror: an assertion failed with this tag:select args", stop_select, {dat, "1a.tmp"}},
+      {"binary bytes", {{"x.txt", std::string("\x7f" "ELF\0\x01\xff\n\x02", 9)}, {"y.txt", ten}}, "x.txt\ny.txt\n", "", 0, " nrerror: an assertion failed with this tag:select args", stop_select, {dat}},
+      {"line of 10^5 characters", {{"x.txt", std::string(100000, ' ') + "7\n" + ten}, {"y.txt", twelve}}, "x.txt\ny.txt\n0.05\n", "", 0, report_last, "", {}},
+      {"CR LF line ends", {{"x.txt", "#h\r\n1\r\n2\r\n3\r\n4\r\n5\r\n"}, {"y.txt", twelve}}, "x.txt\ny.txt\n0.05\n", "", 0, report_last, "", {}},
+      {"tabs around values", {{"x.txt", "\t1\t#\n\t\t2\n3\t4\n5\n6\n"}, {"y.txt", twelve}}, "x.txt\ny.txt\n0.05\n", "", 0, report_last, "", {}},
+      {"TABSIZE=0 keeps tabs", {{"x.txt", "\t1\n\t2\n"}, {"y.txt", ten}}, "x.txt\ny.txt\n", "TABSIZE=0", 0, " nrerror: an assertion failed with this tag:select args", stop_select, {dat}},
+      {"TABSIZE not a number", {{"x.txt", "\t1\n\t2\n\t3\n\t4\n"}, {"y.txt", twelve}}, "x.txt\ny.txt\n0.05\n", "TABSIZE=wide", 0, report_last, "", {}},
+      {"D exponents", {{"x.txt", "1.5D2\n-2d-1\n3Q0\n4.0D+00\n"}, {"y.txt", twelve}}, "x.txt\ny.txt\n0.05\n", "", 0, report_last, "", {}},
+      {"overflow ends the data", {{"x.txt", "1\n1e400\n2\n"}, {"y.txt", ten}}, "x.txt\ny.txt\n0.05\n", "", 0, " nrerror: an assertion failed with this tag:select args", stop_select, {dat}},
+      {"denormal values", {{"x.txt", "4.9e-324\n1e-310\n0\n2e-308\n"}, {"y.txt", twelve}}, "x.txt\ny.txt\n0.05\n", "", 0, report_last, "", {}},
+      {"a word ends the data", {{"x.txt", "1\n2\n3\nword\n4\n"}, {"y.txt", "5\n7\n6.5\n"}}, "x.txt\ny.txt\np\n0.05\n", "", 0, "MED_d = ", "", {}},
+      {"end of input at sample 1", {}, "", "", 255, "sample 1", "Input error: end of standard input", {dat}},
+      {"end of input at sample 2", {}, "x.txt\n", "", 255, "sample 2", "Input error: end of standard input", {dat}},
+      {"end of input at the type", {{"x.txt", ten}, {"y.txt", ten}}, "x.txt\ny.txt\n", "", 255, "            - unpaired", "Input error: end of standard input", {dat}},
+      {"end of input at alpha", {{"x.txt", ten}, {"y.txt", twelve}}, "x.txt\ny.txt\n", "", 255, "alpha:", "Input error: end of standard input", {dat}},
+      {"a letter at alpha", {{"x.txt", ten}, {"y.txt", twelve}}, "x.txt\ny.txt\nabc\n", "", 255, "alpha:", "Input error: \"abc\" in record 3 of standard input is not a number", {dat}},
+      {"five wrong types", {{"x.txt", ten}, {"y.txt", ten}}, "x.txt\ny.txt\nP\nU\n1\n\nx\n", "", 0, " OK - terminates", "", {dat}},
+      {"five wrong alphas", {{"x.txt", ten}, {"y.txt", twelve}}, "x.txt\ny.txt\n0.5\n0.06\n/\n,\n1e-2000\n", "", 0, " OK - terminates", "", {dat}},
+      {"unwritable working directory", {}, "", "", 0, " type =            1", "", {}, "", "/proc"},
+      {"diffboot.dat is a directory", {{"x.txt", ten}, {"y.txt", twelve}}, "x.txt\ny.txt\n0.05\n", "", 0, " Error during output data file opening (subroutine info2) - terminate", "", {}, "mkdir diffboot.dat"},
+      {"1a.tmp is a directory", {{"x.txt", ten}, {"y.txt", twelve}}, "x.txt\ny.txt\n0.05\n", "", 0, " type =            1", "", {dat, "2.tmp"}, "mkdir 1a.tmp"},
+      {"2.tmp is a directory", {{"x.txt", ten}, {"y.txt", twelve}}, "x.txt\ny.txt\n0.05\n", "", 0, " Error during plot file opening - terminate", "", {dat}, "mkdir 2.tmp"},
+      {"disk full while writing the report", {{"x.txt", ten}, {"y.txt", twelve}}, "x.txt\ny.txt\n0.05\n", "", 255, report_last, "Output error: cannot write file \"diffboot.dat\": No space left on device", {}, "ln -s /dev/full diffboot.dat"},
+      {"plotting program crashes", {{"x.txt", ten}, {"y.txt", twelve}}, "x.txt\ny.txt\n0.05\n", "", 0, report_last, "", {}, "printf '#!/bin/sh\\nkill -SEGV $$\\n' > bin/gnuplot; chmod +x bin/gnuplot"},
+      {"plotting program cannot start", {{"x.txt", ten}, {"y.txt", twelve}}, "x.txt\ny.txt\n0.05\n", "", 0, report_last, "", {}, "printf 'not a program' > bin/gnuplot"},
+      {"constant samples", {{"x.txt", "3\n3\n3\n"}, {"y.txt", "1\n1\n"}}, "x.txt\ny.txt\n0.05\n", "", 0, " nrerror: moment: no skew or kurtosis when zero variance", "program terminated by nrerror\r\n", {dat}},
+      {"sample of one value", {{"x.txt", "2.5\n"}, {"y.txt", ten}}, "x.txt\ny.txt\n0.05\n", "", 0, " nrerror: an assertion failed with this tag:select args", stop_select, {dat}},
+  };
+}
+
+class BadInputTest : public ::testing::TestWithParam<Row> {};
+
+TEST_P(BadInputTest, EndsAsDescribed) {
+  const Row& row = GetParam();
+  testing::TempDir dir;
+  const fs::path here = dir.path();
+  fs::create_directory("bin");
+  for (const auto& [name, content] : row.files) testing::write_file(name, content);
+  if (!row.setup.empty()) {
+    ASSERT_EQ(std::system(row.setup.c_str()), 0);
+  }
+  std::string answers = row.answers;
+  if (!row.cwd.empty()) {  // sample files by absolute name, from a directory the run cannot write
+    testing::write_file("x.txt", ten);
+    testing::write_file("y.txt", twelve);
+    answers = (here / "x.txt").string() + "\n" + (here / "y.txt").string() + "\n0.05\n";
+  }
+  testing::write_file("answers.txt", answers);
+  const std::string cwd = row.cwd.empty() ? here.string() : row.cwd;
+  const std::string command = "cd '" + cwd + "' && env -u TABSIZE " + row.env + " PATH='" + (here / "bin").string() +
+                              "' " + DIFFBOOT_EXE + " < '" + (here / "answers.txt").string() + "' > '" +
+                              (here / "stdout.txt").string() + "' 2> '" + (here / "stderr.txt").string() + "'";
+  const int raw = std::system(command.c_str());
+  EXPECT_EQ(WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, row.status);
+  const std::vector<std::string> lines = testing::records(testing::read_file("stdout.txt"));
+  ASSERT_FALSE(lines.empty());
+  EXPECT_EQ(lines.back().substr(0, row.last_line.size()), row.last_line);
+  const std::string err = testing::read_file("stderr.txt");
+  if (row.stderr_text.empty()) {
+    EXPECT_EQ(err, "");
+  } else {
+    EXPECT_EQ(err.substr(0, row.stderr_text.size()), row.stderr_text);
+    EXPECT_EQ(err.substr(err.size() - 2), "\r\n");
+  }
+  for (const std::string& file : row.absent) EXPECT_FALSE(fs::exists(file)) << file;
+}
+
+INSTANTIATE_TEST_SUITE_P(Rows, BadInputTest, ::testing::ValuesIn(rows()), [](const auto& info) {
+  std::string name;
+  for (char c : std::string(info.param.name)) name += std::isalnum(static_cast<unsigned char>(c)) ? c : '_';
+  return name;
+});
+
+TEST(BadInputTest, FullStandardOutput) {
+  testing::TempDir dir;
+  testing::write_file("answers.txt", "x.txt\n");
+  const int raw = std::system((std::string(DIFFBOOT_EXE) + " < answers.txt > /dev/full 2> stderr.txt").c_str());
+  EXPECT_EQ(WEXITSTATUS(raw), 255);
+  EXPECT_EQ(testing::read_file("stderr.txt"), "Output error: cannot write standard output\r\n");
+}
+
+}  // namespace
+}  // namespace diffboot
