@@ -49,3 +49,58 @@ TEST(PlotProgramTest, MissingProgramIsNotAnError) {
 
 }  // namespace
 }  // namespace diffboot::plot
+
+namespace diffboot::plot {
+namespace {
+
+// Runs the built program with a stand-in gnuplot that records what it finds
+// when it starts: the three plot files, whether the program still holds any
+// of them open, and the GNUTERM it was given.
+class StandInRun : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    testing::write_file("x.txt", "1\n2\n3\n4\n5\n6\n7\n8\n9\n10\n");
+    testing::write_file("y.txt", "3\n1\n4\n1\n5\n9\n2\n6\n");
+    testing::write_file("answers.txt", "x.txt\ny.txt\n0.05\n");
+    std::filesystem::create_directory("bin");
+    testing::write_file("bin/gnuplot",
+                        "#!/bin/sh\n"
+                        "cp 1a.tmp seen1a; cp 1b.tmp seen1b; cp 2.tmp seen2\n"
+                        "ls -l /proc/$PPID/fd | grep -c 'tmp$' > open_files\n"
+                        "echo \"${GNUTERM-unset}\" > gnuterm\n");
+    std::filesystem::permissions("bin/gnuplot", std::filesystem::perms::owner_all);
+  }
+
+  // Runs the program; `terminal` gives it a terminal as standard output.
+  int run(const std::string& env, bool terminal) {
+    const std::string program = "env -u DISPLAY -u WAYLAND_DISPLAY -u GNUTERM " + env + " PATH=\"$PWD/bin:/usr/bin:/bin\" " +
+                                DIFFBOOT_EXE + " < answers.txt";
+    const std::string command =
+        terminal ? "script -qec '" + program + "' /dev/null > stdout.txt 2>&1" : program + " > stdout.txt 2>&1";
+    return std::system(command.c_str());
+  }
+
+  testing::TempDir dir_;
+};
+
+TEST_F(StandInRun, FilesAreCompleteAndClosedWhenItStarts) {
+  EXPECT_EQ(run("DISPLAY=:0", false), 0);
+  EXPECT_EQ(testing::read_file("seen1a"), testing::read_file("1a.tmp"));
+  EXPECT_EQ(testing::read_file("seen1b"), testing::read_file("1b.tmp"));
+  EXPECT_EQ(testing::read_file("seen2"), testing::read_file("2.tmp"));
+  EXPECT_EQ(testing::records(testing::read_file("2.tmp")).size(), 8u);
+  EXPECT_EQ(testing::read_file("open_files"), "0\n");
+  EXPECT_EQ(testing::read_file("gnuterm"), "unset\n") << "with a display the environment is passed unchanged";
+}
+
+TEST_F(StandInRun, TextPlotWithoutADisplay) {
+  EXPECT_EQ(run("", true), 0);
+  EXPECT_EQ(testing::read_file("gnuterm"), "dumb\n");
+  EXPECT_EQ(run("GNUTERM=png", true), 0);
+  EXPECT_EQ(testing::read_file("gnuterm"), "png\n") << "the user's choice stands";
+  EXPECT_EQ(run("", false), 0);
+  EXPECT_EQ(testing::read_file("gnuterm"), "unset\n") << "no terminal to draw on";
+}
+
+}  // namespace
+}  // namespace diffboot::plot
