@@ -130,8 +130,8 @@ void medians_from_sorted(std::span<const double> x, bool spread, LeaveOneOut& ou
   }
 }
 
-// Medians and MADs by med_mad on each column, for samples holding NaN, which
-// have no sorted order.
+// Medians and MADs by med_mad on each column, for samples without a plain
+// sorted order: NaN, or a negative zero that sorting cannot tell from +0.
 void medians_by_column(std::span<const double> x, LeaveOneOut& out) {
   std::vector<double> column(x.size() - 1);
   std::vector<double> work;
@@ -154,8 +154,8 @@ LeaveOneOut leave_one_out(std::span<const double> x, bool spread) {
     double med = 0.0, mad = 0.0;
     numeric::med_mad(std::span<const double>{}, med, mad);
   }
-  const bool has_nan = std::any_of(x.begin(), x.end(), [](double v) { return std::isnan(v); });
-  if (has_nan) {
+  const bool plain = std::none_of(x.begin(), x.end(), [](double v) { return std::isnan(v) || (v == 0.0 && std::signbit(v)); });
+  if (!plain) {
     out.mad.resize(m);
     medians_by_column(x, out);
     if (!spread) out.mad.clear();

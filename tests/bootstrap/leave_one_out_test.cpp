@@ -66,12 +66,14 @@ TEST(LeaveOneOutTest, ColumnStatisticsMatchTheLiteralColumns) {
   }
 }
 
-TEST(LeaveOneOutTest, SamplesWithNanUseTheColumnsThemselves) {
-  const std::vector<double> x{1, std::nan(""), 3, 2, 5};
-  const LeaveOneOut streamed = leave_one_out(x, true);
-  const LeaveOneOut expected = literal(x);
-  expect_same_bits(streamed.med, expected.med, "med");
-  expect_same_bits(streamed.mad, expected.mad, "mad");
+TEST(LeaveOneOutTest, NanAndSignedZerosUseTheColumnsThemselves) {
+  const std::vector<double> samples[] = {{1, std::nan(""), 3, 2, 5}, {0.0, -0.0, 1, -0.0, 0.0, 2}, {-0.0, 0.0, -0.0}};
+  for (const auto& x : samples) {
+    const LeaveOneOut streamed = leave_one_out(x, true);
+    const LeaveOneOut expected = literal(x);
+    expect_same_bits(streamed.med, expected.med, "med");
+    expect_same_bits(streamed.mad, expected.mad, "mad");
+  }
 }
 
 TEST(LeaveOneOutTest, AccelerationsMatchTheMaterialisedMatrices) {
