@@ -4,6 +4,8 @@
 #include <cfloat>
 #include <new>
 #include <ostream>
+#include <stdexcept>
+#include <string>
 
 #include "app/dialogue.h"
 #include "app/stages.h"
@@ -57,6 +59,8 @@ int run_program(unsigned threads) {
     return finish(end.status, end.error_text);
   } catch (const std::bad_alloc&) {
     return finish(text::fatal_io_status, "Memory error: the samples are too large for this machine's memory\r\n");
+  } catch (const std::exception& e) {
+    return finish(text::fatal_io_status, std::string("Internal error: ") + e.what() + "\r\n");
   }
   return finish(0, {});
 }
