@@ -66,7 +66,7 @@ class StandInRun : public ::testing::Test {
     testing::write_file("bin/gnuplot",
                         "#!/bin/sh\n"
                         "cp 1a.tmp seen1a; cp 1b.tmp seen1b; cp 2.tmp seen2\n"
-                        "ls -l /proc/$PPID/fd | grep -c 'tmp$' > open_files\n"
+                        "ls -l /proc/$PPID/fd | grep -cE '/(1a|1b|2)[.]tmp$' > open_files\n"
                         "echo \"${GNUTERM-unset}\" > gnuterm\n");
     std::filesystem::permissions("bin/gnuplot", std::filesystem::perms::owner_all);
   }
