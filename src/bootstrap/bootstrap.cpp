@@ -2,12 +2,13 @@
 
 #include <cmath>
 #include <future>
+#include <system_error>
 #include <vector>
 
+#include "bootstrap/resample_stats.h"
 #include "numeric/distributions.h"
 #include "numeric/sorting.h"
 #include "numeric/summaries.h"
-#include "bootstrap/resample_stats.h"
 
 namespace diffboot::bootstrap {
 namespace {
@@ -52,10 +53,14 @@ class ConcurrentJackknife {
  public:
   ConcurrentJackknife(std::span<const double> x1, std::span<const double> x2, unsigned threads) {
     if (threads < 2 || x1.size() < 2 || x2.size() < 2) return;
-    result_ = std::async(std::launch::async, [x1, f = second_.get_future()]() mutable {
-      const LeaveOneOut first = leave_one_out(x1, true);
-      return unpaired_accelerations(first, f.get());
-    });
+    try {
+      result_ = std::async(std::launch::async, [x1, f = second_.get_future()]() mutable {
+        const LeaveOneOut first = leave_one_out(x1, true);
+        return unpaired_accelerations(first, f.get());
+      });
+    } catch (const std::system_error&) {
+      return;  // no thread to be had: the jackknife runs in its place instead
+    }
     second_.set_value(leave_one_out(x2, true));
   }
 
