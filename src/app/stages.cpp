@@ -2,8 +2,7 @@
 
 #include <cstdint>
 #include <limits>
-#include <new>
-#include <stdexcept>
+#include <exception>
 #include <string_view>
 
 #include "app/state.h"
@@ -32,11 +31,7 @@ void allocate_pair(std::vector<double>& a, std::vector<double>& b, std::int64_t 
     const auto size = static_cast<std::size_t>(n < 0 ? 0 : n);
     a.assign(size, unset);
     b.assign(size, unset);
-  } catch (const std::bad_alloc&) {
-    a.clear();
-    b.clear();
-    terminate_with(message);
-  } catch (const std::length_error&) {
+  } catch (const std::exception&) {  // bad_alloc, or length_error beyond any vector's size
     a.clear();
     b.clear();
     terminate_with(message);

@@ -14,12 +14,18 @@ namespace {
 const double spread_threshold = static_cast<double>(1.0e-12f);
 constexpr double infinity = std::numeric_limits<double>::infinity();
 
-// Running sum, largest and smallest of jackknife values in storage order.
-struct Scan {
-  double sum = 0.0;
-  double vmax = -infinity;
-  double vmin = infinity;
-  void add(double v) {
+// Two measures side by side in one register: the lanes never mix, so each
+// lane's sums keep their own order and round exactly as scalar code would.
+using Lanes = double __attribute__((vector_size(16)));
+
+// Running sum, largest and smallest of jackknife values in storage order, of
+// one measure (T = double) or of two side by side (T = Lanes).
+template <typename T>
+struct ScanOf {
+  T sum = T{} + 0.0;
+  T vmax = T{} - infinity;
+  T vmin = T{} + infinity;
+  void add(T v) {
     sum += v;
     vmax = vmax > v ? vmax : v;
     vmin = vmin < v ? vmin : v;
@@ -28,16 +34,20 @@ struct Scan {
 };
 
 // Sums of squared and cubed deviations (mean minus value) in storage order.
-struct Powers {
-  double s2 = 0.0;
-  double s3 = 0.0;
-  void add(double m, double v) {
-    const double d = m - v;
+template <typename T>
+struct PowersOf {
+  T s2 = T{} + 0.0;
+  T s3 = T{} + 0.0;
+  void add(T m, T v) {
+    const T d = m - v;
     s2 += d * d;
     s3 += d * d * d;
   }
   double acceleration() const { return s3 / (6.0 * std::pow(s2, 1.5)); }
 };
+
+using Scan = ScanOf<double>;
+using Powers = PowersOf<double>;
 
 }  // namespace
 
@@ -64,30 +74,8 @@ double acceleration(std::span<const double> jack) {
 
 namespace {
 
-// Two measures side by side in one register: the lanes never mix, so each
-// lane's sums keep their own order and round exactly as scalar code would.
-using Lanes = double __attribute__((vector_size(16)));
-
-struct LaneScan {
-  Lanes sum{0.0, 0.0};
-  Lanes vmax{-infinity, -infinity};
-  Lanes vmin{infinity, infinity};
-  void add(Lanes v) {
-    sum += v;
-    vmax = vmax > v ? vmax : v;
-    vmin = vmin < v ? vmin : v;
-  }
-};
-
-struct LanePowers {
-  Lanes s2{0.0, 0.0};
-  Lanes s3{0.0, 0.0};
-  void add(Lanes m, Lanes v) {
-    const Lanes d = m - v;
-    s2 += d * d;
-    s3 += d * d * d;
-  }
-};
+using LaneScan = ScanOf<Lanes>;
+using LanePowers = PowersOf<Lanes>;
 
 // Jackknife values (i, j) of two measures: a[i] - b[j] per lane.
 struct MeasurePair {

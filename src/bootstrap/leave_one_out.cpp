@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <map>
 
+#include "bootstrap/plain_order.h"
 #include "numeric/summaries.h"
 
 namespace diffboot::bootstrap {
@@ -154,8 +155,7 @@ LeaveOneOut leave_one_out(std::span<const double> x, bool spread) {
     double med = 0.0, mad = 0.0;
     numeric::med_mad(std::span<const double>{}, med, mad);
   }
-  const bool plain = std::none_of(x.begin(), x.end(), [](double v) { return std::isnan(v) || (v == 0.0 && std::signbit(v)); });
-  if (!plain) {
+  if (!has_plain_order(x)) {
     out.mad.resize(m);
     medians_by_column(x, out);
     if (!spread) out.mad.clear();

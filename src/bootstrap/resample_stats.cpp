@@ -4,16 +4,11 @@
 #include <cmath>
 #include <numeric>
 
+#include "bootstrap/plain_order.h"
 #include "numeric/summaries.h"
 
 namespace diffboot::bootstrap {
 namespace {
-
-// Samples whose order statistics are unambiguous doubles: no NaN, and no
-// negative zero that could stand for a positive one.
-bool has_plain_order(std::span<const double> x) {
-  return std::none_of(x.begin(), x.end(), [](double v) { return std::isnan(v) || (v == 0.0 && std::signbit(v)); });
-}
 
 // First index in [0, n) at which the monotone predicate holds, or n.
 template <typename Predicate>
