@@ -30,10 +30,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   std::fclose(f);
   std::istringstream in;
   std::ostringstream out, err;
-  text::Console& console = text::console_streams();
-  console.in = &in;
-  console.out = &out;
-  console.err = &err;
+  text::redirect_console({&in, &out, &err});
   try {
     const input::SampleCounts counts = input::count_samples(sample_path(), sample_path());
     if (counts.n_x != counts.n_y || counts.n_x < 0) __builtin_trap();

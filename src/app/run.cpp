@@ -33,7 +33,7 @@ void run_sequence() {
   ask_alpha();
   t_quantiles();
   bootstrap_intervals();
-  info2('-');
+  info2(report::ReportMode::console);
   write_report_file();
   release_samples();
   release_histograms();
@@ -43,7 +43,7 @@ void run_sequence() {
 // whose pending output is lost turns the end into a fatal one.
 int finish(int status, const std::string& error_text) {
   const std::string unwritten = text::close_all_files();
-  std::ostream& err = *text::console_streams().err;
+  std::ostream& err = text::error_stream();
   err << error_text << unwritten;
   err.flush();
   return unwritten.empty() ? status : text::fatal_io_status;

@@ -5,6 +5,7 @@
 #include <exception>
 #include <string_view>
 
+#include "app/run_files.h"
 #include "app/state.h"
 #include "bootstrap/bootstrap.h"
 #include "input/sample_files.h"
@@ -43,58 +44,36 @@ void allocate_array(std::vector<double>& a, std::int64_t n, std::string_view mes
   allocate_pair(a, unused, n, message);
 }
 
-// A count that does not fit the 32-bit sample size can never be allocated.
-std::int32_t sample_size(std::int64_t count, std::string_view message) {
-  if (count > std::numeric_limits<std::int32_t>::max()) terminate_with(message);
-  return static_cast<std::int32_t>(count);
-}
-
-bootstrap::Measure measure(double estimate, double t_quant, Replicates& boot) {
-  return {estimate, t_quant, boot, {}};
-}
-
-void store(const bootstrap::Interval& in, double& t_lower, double& t_upper, double& bca_lower, double& bca_upper) {
-  t_lower = in.t_lower;
-  t_upper = in.t_upper;
-  bca_lower = in.bca_lower;
-  bca_upper = in.bca_upper;
-}
-
 void bootstrap_unpaired(State& s) {
-  std::array<bootstrap::Measure, 4> m{measure(s.d_AVE, s.tquant_n2, s.d_AVE_boot),
-                                      measure(s.d_MED, s.tquant_n2, s.d_MED_boot),
-                                      measure(s.d_STD, s.tquant_n4, s.d_STD_boot),
-                                      measure(s.d_MAD, s.tquant_n4, s.d_MAD_boot)};
+  std::array<bootstrap::Measure, 4> m{bootstrap::Measure{s.d_AVE, s.tquant_n2, s.d_AVE_boot},
+                                      bootstrap::Measure{s.d_MED, s.tquant_n2, s.d_MED_boot},
+                                      bootstrap::Measure{s.d_STD, s.tquant_n4, s.d_STD_boot},
+                                      bootstrap::Measure{s.d_MAD, s.tquant_n4, s.d_MAD_boot}};
   bootstrap::bootstrap_unpaired({s.x1, s.x2, s.x1_resample, s.x2_resample}, m, s.alpha, s.generator, s.threads);
-  store(m[0].interval, s.d_AVE_t_lower, s.d_AVE_t_upper, s.d_AVE_bca_lower, s.d_AVE_bca_upper);
-  store(m[1].interval, s.d_MED_t_lower, s.d_MED_t_upper, s.d_MED_bca_lower, s.d_MED_bca_upper);
-  store(m[2].interval, s.d_STD_t_lower, s.d_STD_t_upper, s.d_STD_bca_lower, s.d_STD_bca_upper);
-  store(m[3].interval, s.d_MAD_t_lower, s.d_MAD_t_upper, s.d_MAD_bca_lower, s.d_MAD_bca_upper);
 }
 
 void bootstrap_paired(State& s) {
-  std::array<bootstrap::Measure, 2> m{measure(s.AVE_d, s.tquant_x1, s.AVE_d_boot),
-                                      measure(s.MED_d, s.tquant_x1, s.MED_d_boot)};
-  s.MED_d = bootstrap::bootstrap_paired({s.x1, s.x2, s.x3, s.x3_resample}, m, s.alpha, s.generator);
-  store(m[0].interval, s.AVE_d_t_lower, s.AVE_d_t_upper, s.AVE_d_bca_lower, s.AVE_d_bca_upper);
-  store(m[1].interval, s.MED_d_t_lower, s.MED_d_t_upper, s.MED_d_bca_lower, s.MED_d_bca_upper);
+  std::array<bootstrap::Measure, 2> m{bootstrap::Measure{s.AVE_d, s.tquant_x1, s.AVE_d_boot},
+                                      bootstrap::Measure{s.MED_d, s.tquant_x1, s.MED_d_boot}};
+  bootstrap::bootstrap_paired({s.x1, s.x2, s.x3, s.x3_resample}, m, s.alpha, s.generator);
 }
 
 report::Report report_of(const State& s) {
-  report::Report r{s.filename_x, s.filename_y, s.n_x, s.n_y, s.experiment_type, s.alpha, B, {}};
+  report::Report r{s.filename_x, s.filename_y, s.n_x, s.n_y, s.experiment_type, s.alpha, s.B, {}};
   if (s.experiment_type == 'p') {
-    r.rows = {{"AVE_d = ", {s.AVE_d, s.AVE_d_t_lower, s.AVE_d_t_upper, s.AVE_d_bca_lower, s.AVE_d_bca_upper}},
-              {"MED_d = ", {s.MED_d, s.MED_d_t_lower, s.MED_d_t_upper, s.MED_d_bca_lower, s.MED_d_bca_upper}}};
+    r.rows = {{"AVE_d = ", &s.AVE_d}, {"MED_d = ", &s.MED_d}};
   } else if (s.experiment_type == 'u') {
-    r.rows = {{"d_AVE = ", {s.d_AVE, s.d_AVE_t_lower, s.d_AVE_t_upper, s.d_AVE_bca_lower, s.d_AVE_bca_upper}},
-              {"d_MED = ", {s.d_MED, s.d_MED_t_lower, s.d_MED_t_upper, s.d_MED_bca_lower, s.d_MED_bca_upper}},
-              {"d_STD = ", {s.d_STD, s.d_STD_t_lower, s.d_STD_t_upper, s.d_STD_bca_lower, s.d_STD_bca_upper}},
-              {"d_MAD = ", {s.d_MAD, s.d_MAD_t_lower, s.d_MAD_t_upper, s.d_MAD_bca_lower, s.d_MAD_bca_upper}}};
+    r.rows = {{"d_AVE = ", &s.d_AVE}, {"d_MED = ", &s.d_MED}, {"d_STD = ", &s.d_STD}, {"d_MAD = ", &s.d_MAD}};
   }
   return r;
 }
 
 }  // namespace
+
+std::int32_t sample_size(std::int64_t count, std::string_view message) {
+  if (count > std::numeric_limits<std::int32_t>::max()) terminate_with(message);
+  return static_cast<std::int32_t>(count);
+}
 
 void count_samples() {
   State& s = state();
@@ -121,11 +100,11 @@ void sample_summaries() {
   s.ave_x = x.ave, s.std_x = x.std, s.min_x = x.min, s.max_x = x.max, s.med_x = x.med, s.mad_x = x.mad;
   const numeric::SampleSummary y = numeric::summarize(s.x2);
   s.ave_y = y.ave, s.std_y = y.std, s.min_y = y.min, s.max_y = y.max, s.med_y = y.med, s.mad_y = y.mad;
-  s.d_AVE = s.ave_x - s.ave_y;
-  s.d_STD = s.std_x - s.std_y;
-  s.d_MED = s.med_x - s.med_y;
-  s.d_MAD = s.mad_x - s.mad_y;
-  s.AVE_d = s.d_AVE;
+  s.d_AVE.estimate = s.ave_x - s.ave_y;
+  s.d_STD.estimate = s.std_x - s.std_y;
+  s.d_MED.estimate = s.med_x - s.med_y;
+  s.d_MAD.estimate = s.mad_x - s.mad_y;
+  s.AVE_d.estimate = s.d_AVE.estimate;
 }
 
 void allocate_histograms() {
@@ -143,10 +122,10 @@ void make_histograms() {
   allocate_histograms();
   plot::histogram_classes(s.min_x, s.max_x, s.x1, s.nx1class, s.x1histclass);
   plot::histogram_classes(s.min_y, s.max_y, s.x2, s.nx2class, s.x2histclass);
-  plot::writehistogramdata(plot::HistogramTarget::sample1_plot, s.x1histclass, s.nx1class, {});
-  plot::writehistogramdata(plot::HistogramTarget::sample2_plot, s.x2histclass, s.nx2class, {});
-  plot::write_plot_script();
-  plot::run_plot_program();
+  plot::writehistogramdata(plot::HistogramTarget::sample1_plot, sample1_plot_file, s.x1histclass, s.nx1class, {});
+  plot::writehistogramdata(plot::HistogramTarget::sample2_plot, sample2_plot_file, s.x2histclass, s.nx2class, {});
+  plot::write_plot_script(plot_script_file, sample1_plot_file, sample2_plot_file);
+  plot::run_plot_program(plot_script_file);
 }
 
 void t_quantiles() {
@@ -166,13 +145,13 @@ void bootstrap_intervals() {
   }
 }
 
-void info2(char mode) { report::info2(mode, report_of(state())); }
+void info2(report::ReportMode mode) { report::info2(mode, report_of(state()), report_file); }
 
 void write_report_file() {
   State& s = state();
-  info2('w');
-  plot::writehistogramdata(plot::HistogramTarget::report, s.x1histclass, s.nx1class, "Sample 1 (x1):");
-  plot::writehistogramdata(plot::HistogramTarget::report, s.x2histclass, s.nx2class, "Sample 2 (x2):");
+  info2(report::ReportMode::file);
+  plot::writehistogramdata(plot::HistogramTarget::report, report_file, s.x1histclass, s.nx1class, "Sample 1 (x1):");
+  plot::writehistogramdata(plot::HistogramTarget::report, report_file, s.x2histclass, s.nx2class, "Sample 2 (x2):");
 }
 
 void release_samples() {

@@ -2,10 +2,18 @@
 // The stages of a run. Each takes no arguments: it reads what earlier stages
 // left in the program state and writes its own results there. A stage that
 // meets a failure writes its message and ends the run (RunEnd).
+#include <cstdint>
+#include <string_view>
+
+#include "report/report.h"
+
 namespace diffboot::app {
 
 // Counts both sample files into n_x and n_y.
 void count_samples();
+// The 32-bit sample size of a count; a count beyond 2^31 - 1 can never be
+// allocated: writes `message` and stops the run.
+std::int32_t sample_size(std::int64_t count, std::string_view message);
 // Allocates x1, x1_resample (n_x), x2, x2_resample (n_y), x3, x3_resample
 // (n_x), filled with -999.0; "x: space requested not possible - terminate"
 // (or y:, x3:) when memory cannot be had.
@@ -24,8 +32,8 @@ void allocate_histograms();
 void t_quantiles();
 // Replications, Student's t and BCa intervals of the chosen experiment type.
 void bootstrap_intervals();
-// The report on the console (mode other than 'w') or in diffboot.dat ('w').
-void info2(char mode);
+// The report on the console (ReportMode::console) or in diffboot.dat (ReportMode::file).
+void info2(report::ReportMode mode);
 // diffboot.dat: the report, then the histogram sections of both samples.
 void write_report_file();
 // Release the sample arrays, then the histogram arrays.

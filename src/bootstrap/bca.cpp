@@ -58,7 +58,8 @@ double bias_correction(std::span<const double> replicates, double estimate) {
     if (r == estimate) ++equal;
     if (r < estimate) ++less;
   }
-  const double p0 = (0.5 * static_cast<double>(equal) + static_cast<double>(less)) / 1999.0;
+  const auto replications = static_cast<double>(replicates.size());
+  const double p0 = (0.5 * static_cast<double>(equal) + static_cast<double>(less)) / replications;
   return numeric::norm_quantile(p0);
 }
 
@@ -143,12 +144,13 @@ Levels bca_levels(double z0, double acc, double z_alpha) {
 double percentile(std::span<const double> s, double p) {
   if (std::isnan(p)) return p;
   const auto count = static_cast<std::int64_t>(s.size());
-  const auto k = static_cast<std::int64_t>(std::clamp(p * 2000.0, 0.0, 2001.0));
+  const double places = static_cast<double>(count) + 1.0;  // B + 1: s(k) sits at level k/(B + 1)
+  const auto k = static_cast<std::int64_t>(std::clamp(p * places, 0.0, places + 1.0));
   const std::int64_t lo = std::clamp<std::int64_t>(k, 1, count);
   const std::int64_t hi = std::min<std::int64_t>(k + 1, count);
   const double low = s[static_cast<std::size_t>(lo - 1)];
-  const double width = 2000.0 * (s[static_cast<std::size_t>(hi - 1)] - low);
-  const double frac = p - static_cast<double>(lo) / 2000.0;
+  const double width = places * (s[static_cast<std::size_t>(hi - 1)] - low);
+  const double frac = p - static_cast<double>(lo) / places;
   return low + frac * width;
 }
 

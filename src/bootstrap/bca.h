@@ -7,11 +7,8 @@
 
 namespace diffboot::bootstrap {
 
-// Number of bootstrap replications of a run.
-inline constexpr int B = 1999;
-
-// z0 = norm_quantile((0.5 * #equal + #less) / 1999), replicates equal to the
-// estimate counting half below it.
+// z0 = norm_quantile((0.5 * #equal + #less) / B) over the B replicates,
+// replicates equal to the estimate counting half below it.
 double bias_correction(std::span<const double> replicates, double estimate);
 
 // Acceleration of jackknife values v in storage order: 0 when their spread
@@ -33,8 +30,9 @@ struct Levels {
 // w = z0 + z_alpha (lower) and w = z0 - z_alpha (upper).
 Levels bca_levels(double z0, double acc, double z_alpha);
 
-// Linear interpolation in the B sorted replicates with s(k) at level k/2000:
-// below 1/2000 gives s(1), from 1999/2000 on gives s(B); NaN gives NaN.
+// Linear interpolation in the B sorted replicates with s(k) at level
+// k/(B + 1): below 1/(B + 1) gives s(1), from B/(B + 1) on gives s(B); NaN
+// gives NaN.
 double percentile(std::span<const double> sorted, double p);
 
 }  // namespace diffboot::bootstrap

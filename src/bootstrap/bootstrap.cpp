@@ -18,8 +18,10 @@ namespace {
 void t_interval(Measure& m) {
   double ave = 0.0, adev = 0.0, se = 0.0, var = 0.0, skew = 0.0, curt = 0.0;
   numeric::moment(m.boot, ave, adev, se, var, skew, curt);
-  m.interval.t_lower = m.estimate + m.t_quant * se;
-  m.interval.t_upper = m.estimate - m.t_quant * se;
+  Result& r = m.result;
+  r.se = se;
+  r.t_lower = r.estimate + m.t_quant * se;
+  r.t_upper = r.estimate - m.t_quant * se;
 }
 
 template <std::size_t N>
@@ -29,21 +31,20 @@ void t_intervals(std::array<Measure, N>& measures) {
 
 // BCa bounds of each measure from its bias correction and acceleration.
 template <std::size_t N>
-void bca_bounds(std::array<Measure, N>& measures, const std::array<double, N>& z0, const std::array<double, N>& acc,
-                double alpha) {
+void bca_bounds(std::array<Measure, N>& measures, const std::array<double, N>& acc, double alpha) {
   const double z_alpha = numeric::norm_quantile(alpha);
   for (std::size_t k = 0; k < N; ++k) {
-    const Levels levels = bca_levels(z0[k], acc[k], z_alpha);
-    measures[k].interval.bca_lower = percentile(measures[k].boot, levels.lower);
-    measures[k].interval.bca_upper = percentile(measures[k].boot, levels.upper);
+    Result& r = measures[k].result;
+    r.acceleration = acc[k];
+    const Levels levels = bca_levels(r.z0, r.acceleration, z_alpha);
+    r.bca_lower = percentile(measures[k].boot, levels.lower);
+    r.bca_upper = percentile(measures[k].boot, levels.upper);
   }
 }
 
 template <std::size_t N>
-std::array<double, N> bias_corrections(const std::array<Measure, N>& measures) {
-  std::array<double, N> z0{};
-  for (std::size_t k = 0; k < N; ++k) z0[k] = bias_correction(measures[k].boot, measures[k].estimate);
-  return z0;
+void bias_corrections(std::array<Measure, N>& measures) {
+  for (Measure& m : measures) m.result.z0 = bias_correction(m.boot, m.result.estimate);
 }
 
 // Accelerations of the four unpaired measures, computed on a second thread
@@ -55,20 +56,20 @@ class ConcurrentJackknife {
     if (threads < 2 || x1.size() < 2 || x2.size() < 2) return;
     try {
       result_ = std::async(std::launch::async, [x1, f = second_.get_future()]() mutable {
-        const LeaveOneOut first = leave_one_out(x1, true);
+        const LeaveOneOut first = leave_one_out(x1, Spread::with);
         return unpaired_accelerations(first, f.get());
       });
     } catch (const std::system_error&) {
       return;  // no thread to be had: the jackknife runs in its place instead
     }
-    second_.set_value(leave_one_out(x2, true));
+    second_.set_value(leave_one_out(x2, Spread::with));
   }
 
   // The accelerations; computed here and now when no second thread took them.
   std::array<double, 4> get(std::span<const double> x1, std::span<const double> x2) {
     if (result_.valid()) return result_.get();
-    const LeaveOneOut jack1 = leave_one_out(x1, true);
-    const LeaveOneOut jack2 = leave_one_out(x2, true);
+    const LeaveOneOut jack1 = leave_one_out(x1, Spread::with);
+    const LeaveOneOut jack2 = leave_one_out(x2, Spread::with);
     return unpaired_accelerations(jack1, jack2);
   }
 
@@ -86,7 +87,8 @@ void bootstrap_unpaired(const UnpairedSamples& s, std::array<Measure, 4>& measur
   numeric::init_uniform(g);
   ConcurrentJackknife jackknife(s.x1, s.x2, threads);
   ResampleCounter sample1(s.x1), sample2(s.x2);
-  for (std::size_t i = 0; i < B; ++i) {
+  const std::size_t replications = measures[0].boot.size();
+  for (std::size_t i = 0; i < replications; ++i) {
     const ResampleStats a = sample1.draw(g, s.x1_resample);
     const ResampleStats b = sample2.draw(g, s.x2_resample);
     measures[0].boot[i] = a.ave - b.ave;
@@ -96,31 +98,30 @@ void bootstrap_unpaired(const UnpairedSamples& s, std::array<Measure, 4>& measur
   }
   t_intervals(measures);
   for (std::size_t k : {0, 2, 1, 3}) numeric::sort(measures[k].boot);
-  const std::array<double, 4> z0 = bias_corrections(measures);
-  bca_bounds(measures, z0, jackknife.get(s.x1, s.x2), alpha);
+  bias_corrections(measures);
+  bca_bounds(measures, jackknife.get(s.x1, s.x2), alpha);
 }
 
-double bootstrap_paired(const PairedSamples& s, std::array<Measure, 2>& measures, double alpha,
-                        numeric::UniformState& g) {
+void bootstrap_paired(const PairedSamples& s, std::array<Measure, 2>& measures, double alpha,
+                      numeric::UniformState& g) {
   numeric::init_uniform(g);
   const std::size_t n = s.x1.size();
   for (std::size_t i = 0; i < n; ++i) s.x3[i] = s.x1[i] - s.x2[i];
   const std::span<const double> x3 = s.x3.first(n);
-  double med_d = 0.0, mad = 0.0;
-  numeric::med_mad(x3, med_d, mad);
-  measures[1].estimate = med_d;
+  double mad = 0.0;
+  numeric::med_mad(x3, measures[1].result.estimate, mad);
   ResampleCounter differences(x3);
-  for (std::size_t i = 0; i < B; ++i) {
+  const std::size_t replications = measures[0].boot.size();
+  for (std::size_t i = 0; i < replications; ++i) {
     const ResampleStats r = differences.draw(g, s.x3_resample);
     measures[0].boot[i] = r.ave;
     measures[1].boot[i] = r.med;
   }
   t_intervals(measures);
   for (Measure& m : measures) numeric::sort(m.boot);
-  const std::array<double, 2> z0 = bias_corrections(measures);
-  const LeaveOneOut jack = leave_one_out(x3, false);
-  bca_bounds(measures, z0, {acceleration(jack.ave), acceleration(jack.med)}, alpha);
-  return med_d;
+  bias_corrections(measures);
+  const LeaveOneOut jack = leave_one_out(x3, Spread::without);
+  bca_bounds(measures, {acceleration(jack.ave), acceleration(jack.med)}, alpha);
 }
 
 }  // namespace diffboot::bootstrap

@@ -6,24 +6,16 @@
 #include <span>
 
 #include "bootstrap/bca.h"
+#include "bootstrap/result.h"
 #include "numeric/random.h"
 
 namespace diffboot::bootstrap {
 
-// The four bounds of a measure; -999 until computed.
-struct Interval {
-  double t_lower = -999.0;
-  double t_upper = -999.0;
-  double bca_lower = -999.0;
-  double bca_upper = -999.0;
-};
-
 // One effect measure of a run.
 struct Measure {
-  double estimate;            // point estimate from the samples themselves
+  Result& result;             // estimate read (paired MED_d: written), the rest written
   double t_quant;             // Student's t quantile of its interval (negative)
-  std::span<double> boot;     // B replicates: replication order, sorted on return
-  Interval interval;          // written by the bootstrap
+  std::span<double> boot;     // its B replicates, B = boot.size(): replication order, sorted on return
 };
 
 struct UnpairedSamples {
@@ -44,9 +36,9 @@ struct PairedSamples {
 void bootstrap_unpaired(const UnpairedSamples& s, std::array<Measure, 4>& measures, double alpha,
                         numeric::UniformState& g, unsigned threads);
 
-// Paired run: measures AVE_d, MED_d. Fills x3 = x1 - x2 and returns MED_d,
-// the median of x3 (the estimate of measures[1] is set to it first).
-double bootstrap_paired(const PairedSamples& s, std::array<Measure, 2>& measures, double alpha,
+// Paired run: measures AVE_d, MED_d. Fills x3 = x1 - x2 and sets the
+// estimate of MED_d to the median of x3 before the replications.
+void bootstrap_paired(const PairedSamples& s, std::array<Measure, 2>& measures, double alpha,
                         numeric::UniformState& g);
 
 }  // namespace diffboot::bootstrap

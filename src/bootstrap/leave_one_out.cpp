@@ -145,7 +145,8 @@ void medians_by_column(std::span<const double> x, LeaveOneOut& out) {
 
 }  // namespace
 
-LeaveOneOut leave_one_out(std::span<const double> x, bool spread) {
+LeaveOneOut leave_one_out(std::span<const double> x, Spread wanted) {
+  const bool spread = wanted == Spread::with;
   const std::size_t m = x.size();
   LeaveOneOut out{std::vector<double>(m), std::vector<double>(spread ? m : 0), std::vector<double>(m),
                   std::vector<double>(spread ? m : 0)};

@@ -11,10 +11,13 @@ struct LeaveOneOut {
   std::vector<double> ave, std, med, mad;  // one entry per column
 };
 
-// Mean and median of every column; with `spread` also the standard deviation
-// (sqrt of the ave_var variance) and the scaled MAD. A sample of one value
+// Whether the leave-one-out statistics include the spread of each column.
+enum class Spread { without, with };
+
+// Mean and median of every column; with Spread::with also the standard
+// deviation (sqrt of the ave_var variance) and the scaled MAD. A sample of one value
 // has one empty column, whose median ends the run through the "select args"
 // assertion, as med_mad does.
-LeaveOneOut leave_one_out(std::span<const double> x, bool spread);
+LeaveOneOut leave_one_out(std::span<const double> x, Spread spread);
 
 }  // namespace diffboot::bootstrap

@@ -38,10 +38,10 @@ void skip_header(int unit) {
 std::int64_t count_values(int unit) {
   std::int64_t k = 1;
   double scratch = 0.0;
-  int status = text::read_ok;
+  text::ReadStatus status = text::ReadStatus::ok;
   for (;;) {
     text::read_real(unit, scratch, status);
-    if (status != text::read_ok) break;
+    if (status != text::ReadStatus::ok) break;
     ++k;
   }
   text::close_text_file(unit);

@@ -5,6 +5,20 @@
 namespace diffboot::numeric {
 namespace {
 
+// The minimal standard generator of Park and Miller (1988), x <- 16807 x mod
+// (2^31 - 1), computed without overflow by Schrage's decomposition of the
+// modulus m = a q + r with q = m / a and r = m mod a (Schrage 1979).
+constexpr std::int32_t lcg_multiplier = 16807;         // a = 7^5
+constexpr std::int32_t lcg_modulus = 2147483647;       // m = 2^31 - 1, a prime
+constexpr std::int32_t schrage_quotient = 127773;      // q = m / a
+constexpr std::int32_t schrage_remainder = 2836;       // r = m mod a, < q, so no product overflows
+// Masks that seeding XORs into |seed| so that the two generators start from
+// different words (the congruential word is then made odd, hence non-zero).
+constexpr std::uint32_t lcg_seed_mask = 888889999u;
+constexpr std::uint32_t shift_seed_mask = 777755555u;
+// The sign bit cleared: the combined word is a 31-bit integer.
+constexpr std::uint32_t low_31_bits = 2147483647u;
+
 // Two's complement 32-bit arithmetic on unsigned words, free of overflow.
 std::uint32_t word(std::int32_t v) { return static_cast<std::uint32_t>(v); }
 std::int32_t signed_word(std::uint32_t v) { return static_cast<std::int32_t>(v); }
@@ -14,8 +28,8 @@ std::uint32_t magnitude(std::int32_t v) { return v < 0 ? 0u - word(v) : word(v);
 void initialise(UniformState& g, std::int32_t& seed) {
   g.deviate_scale = std::nextafter(1.0f, 0.0f) * 0x1p-31f;
   const std::uint32_t m = magnitude(seed);
-  g.lcg_word = signed_word((m ^ 888889999u) | 1u);
-  g.shift_word = signed_word(m ^ 777755555u);
+  g.lcg_word = signed_word((m ^ lcg_seed_mask) | 1u);
+  g.shift_word = signed_word(m ^ shift_seed_mask);
   seed = signed_word(m + 1u);
 }
 
@@ -23,16 +37,17 @@ void initialise(UniformState& g, std::int32_t& seed) {
 
 float uniform_deviate(UniformState& g, std::int32_t& seed) {
   if (seed <= 0 || g.lcg_word < 0) initialise(g, seed);
+  // Marsaglia's (2003) 32-bit xorshift with shifts (13, 17, 5).
   std::uint32_t x = word(g.shift_word);
   x ^= x << 13;
   x ^= x >> 17;
   x ^= x << 5;
   g.shift_word = signed_word(x);
-  const std::int32_t k = g.lcg_word / 127773;
-  std::int32_t lcg = 16807 * (g.lcg_word - k * 127773) - 2836 * k;
-  if (lcg < 0) lcg += 2147483647;
+  const std::int32_t k = g.lcg_word / schrage_quotient;
+  std::int32_t lcg = lcg_multiplier * (g.lcg_word - k * schrage_quotient) - schrage_remainder * k;
+  if (lcg < 0) lcg += lcg_modulus;
   g.lcg_word = lcg;
-  const std::uint32_t m = ((word(g.shift_word) ^ word(g.lcg_word)) & 2147483647u) | 1u;
+  const std::uint32_t m = ((word(g.shift_word) ^ word(g.lcg_word)) & low_31_bits) | 1u;
   return g.deviate_scale * static_cast<float>(m);
 }
 

@@ -1,6 +1,5 @@
 #include "plot/histogram_file.h"
 
-#include "report/report.h"
 #include "text/run_end.h"
 #include "text/writer.h"
 
@@ -10,23 +9,18 @@ namespace {
 constexpr int histogram_unit = 1;
 constexpr int script_unit = 2;
 
-int open_target(HistogramTarget type) {
-  switch (type) {
-    case HistogramTarget::sample1_plot: return text::open_text_file(histogram_unit, "1a.tmp", text::FileMode::replace);
-    case HistogramTarget::sample2_plot: return text::open_text_file(histogram_unit, "1b.tmp", text::FileMode::replace);
-    case HistogramTarget::report:
-      return text::open_text_file(histogram_unit, report::report_file, text::FileMode::append);
-  }
-  return 1;
+int open_target(HistogramTarget type, std::string_view path) {
+  const text::FileMode mode = type == HistogramTarget::report ? text::FileMode::append : text::FileMode::replace;
+  return text::open_text_file(histogram_unit, path, mode);
 }
 
 void corner(double x, double y) { text::write_record(histogram_unit, "(12x,2(es11.4,4x))", {x, y}); }
 
 }  // namespace
 
-void writehistogramdata(HistogramTarget type, std::span<const double> bounds, std::span<const double> counts,
-                        std::string_view label) {
-  if (open_target(type) != 0) {
+void writehistogramdata(HistogramTarget type, std::string_view path, std::span<const double> bounds,
+                        std::span<const double> counts, std::string_view label) {
+  if (open_target(type, path) != 0) {
     text::write_list(text::console, {"Error during output data file opening (subroutine writehistogramdata) - terminate"});
     text::write_list(text::console, {"type = ", static_cast<std::int32_t>(type)});
     text::stop_run();
@@ -47,8 +41,8 @@ void writehistogramdata(HistogramTarget type, std::span<const double> bounds, st
   text::close_text_file(histogram_unit);
 }
 
-void write_plot_script() {
-  if (text::open_text_file(script_unit, "2.tmp", text::FileMode::replace) != 0) {
+void write_plot_script(std::string_view path, std::string_view sample1_data, std::string_view sample2_data) {
+  if (text::open_text_file(script_unit, path, text::FileMode::replace) != 0) {
     text::write_list(text::console, {"Error during plot file opening - terminate"});
     text::stop_run();
   }
@@ -59,8 +53,8 @@ void write_plot_script() {
   text::write_record(u, "(a)", {" set autoscale x"});
   text::write_record(u, "(a)", {" set autoscale y"});
   // "lt" names the line type: a bare number after "w l" is refused by gnuplot 5.
-  text::write_record(u, "(a,a,a,i1,a,i4,a,a)", {" plot '", "1a.tmp", "' title 'Sample ", 1, "' w l lt ", 7, ",", "\\"});
-  text::write_record(u, "(a,a,a,i1,a,i4)", {"'", "1b.tmp", "' title 'Sample ", 2, "' w l lt ", 5});
+  text::write_record(u, "(a,a,a,i1,a,i4,a,a)", {" plot '", sample1_data, "' title 'Sample ", 1, "' w l lt ", 7, ",", "\\"});
+  text::write_record(u, "(a,a,a,i1,a,i4)", {"'", sample2_data, "' title 'Sample ", 2, "' w l lt ", 5});
   text::write_record(u, "(1x,a)", {"pause mouse key"});
   text::close_text_file(script_unit);
 }

@@ -34,12 +34,12 @@ std::vector<char*> plot_environment(std::string& dumb) {
 
 }  // namespace
 
-int run_plot_program() {
+int run_plot_program(std::string_view script_name) {
   posix_spawn_file_actions_t actions;
   if (posix_spawn_file_actions_init(&actions) != 0) return -1;
   posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
   std::string program = "gnuplot";
-  std::string script = "2.tmp";
+  std::string script(script_name);
   char* argv[] = {program.data(), script.data(), nullptr};
   std::string dumb;
   std::vector<char*> env = plot_environment(dumb);

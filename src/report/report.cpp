@@ -30,19 +30,20 @@ void write_header(int out, const Report& r) {
 
 void write_rows(int out, const Report& r) {
   for (const ResultRow& row : r.rows) {
-    const auto& v = row.values;
-    text::write_record(out, "(a,(4x,es11.4,2(4x,es11.4,2x,es11.4)))", {row.label, v[0], v[1], v[2], v[3], v[4]});
+    const bootstrap::Result& v = *row.result;
+    text::write_record(out, "(a,(4x,es11.4,2(4x,es11.4,2x,es11.4)))",
+                       {row.label, v.estimate, v.t_lower, v.t_upper, v.bca_lower, v.bca_upper});
   }
 }
 
 }  // namespace
 
-void info2(char mode, const Report& report) {
+void info2(ReportMode mode, const Report& report, std::string_view path) {
   int out = text::console;
-  if (mode != 'w') {
+  if (mode != ReportMode::file) {
     for (int i = 0; i < 10; ++i) text::write_record(text::console, "(a)", {" "});
   } else {
-    if (text::open_text_file(report_unit, report_file, text::FileMode::replace) != 0) {
+    if (text::open_text_file(report_unit, path, text::FileMode::replace) != 0) {
       text::write_list(text::console, {"Error during output data file opening (subroutine info2) - terminate"});
       text::stop_run();
     }
@@ -50,7 +51,7 @@ void info2(char mode, const Report& report) {
   }
   write_header(out, report);
   write_rows(out, report);
-  if (mode == 'w') text::close_text_file(report_unit);
+  if (mode == ReportMode::file) text::close_text_file(report_unit);
 }
 
 }  // namespace diffboot::report

@@ -1,21 +1,24 @@
 #pragma once
 // The results report: the inputs of the run and, per effect measure, the
-// estimate with its Student's t and BCa bounds. Listed on the console and
-// written to the report file diffboot.dat.
-#include <array>
+// estimate with its Student's t and BCa bounds. Listed on the console or
+// written to the report file.
 #include <cstdint>
 #include <string_view>
 #include <vector>
 
+#include "bootstrap/result.h"
+
 namespace diffboot::report {
 
-inline constexpr std::string_view report_file = "diffboot.dat";
 // Unit of the report file while `info2` writes it.
 inline constexpr int report_unit = 6;
 
+// Where `info2` writes the report; any other value lists it on the console.
+enum class ReportMode : char { console = '-', file = 'w' };
+
 struct ResultRow {
-  std::string_view label;          // 8 characters, such as "d_AVE = "
-  std::array<double, 5> values;    // estimate, t lower, t upper, BCa lower, BCa upper
+  std::string_view label;            // 8 characters, such as "d_AVE = "
+  const bootstrap::Result* result;   // its estimate, t bounds and BCa bounds are printed
 };
 
 struct Report {
@@ -27,10 +30,11 @@ struct Report {
   std::vector<ResultRow> rows;
 };
 
-// Mode other than 'w': ten one-blank records, then the report, on the console.
-// Mode 'w': the report replaces diffboot.dat; a file that cannot be opened
-// writes "Error during output data file opening (subroutine info2) - terminate"
-// and stops the run, leaving any earlier file as it was.
-void info2(char mode, const Report& report);
+// ReportMode::console (or any mode but 'w'): ten one-blank records, then the
+// report, on the console. ReportMode::file: the report replaces the file
+// `path`; a file that cannot be opened writes "Error during output data file
+// opening (subroutine info2) - terminate" and stops the run, leaving any
+// earlier file as it was.
+void info2(ReportMode mode, const Report& report, std::string_view path);
 
 }  // namespace diffboot::report

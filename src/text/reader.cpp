@@ -7,6 +7,7 @@
 #include <istream>
 
 #include "text/free_form.h"
+#include "text/open_files.h"
 #include "text/run_end.h"
 
 namespace diffboot::text {
@@ -75,11 +76,11 @@ bool next_file_line(OpenFile& f) {
 
 bool next_console_line(Console& c) {
   c.input.overlong = false;
-  return static_cast<bool>(std::getline(*c.in, c.input.record));
+  return static_cast<bool>(std::getline(*c.streams.in, c.input.record));
 }
 
 RecordInput& input_of(int source) {
-  if (source == console) return console_streams().input;
+  if (source == console) return console_state().input;
   OpenFile* file = find_unit(source);
   if (file == nullptr || file->mode != FileMode::read) {
     fatal_io_error("Input error: " + source_name(source) + " is not open for reading");
@@ -95,7 +96,7 @@ bool next_record(int source) {
     ++in.number;
     return true;
   }
-  const bool got = source == console ? next_console_line(console_streams()) : next_file_line(*find_unit(source));
+  const bool got = source == console ? next_console_line(console_state()) : next_file_line(*find_unit(source));
   if (!got) return false;
   in.record.erase(std::remove(in.record.begin(), in.record.end(), '\r'), in.record.end());
   in.has_record = true;
@@ -148,26 +149,26 @@ void read_chars(int source, std::string& field, std::size_t length) {
   field = expand_tabs(input_of(source).record, length);
 }
 
-void read_real(int source, double& target, int& status) {
+void read_real(int source, double& target, ReadStatus& status) {
   while (next_record(source)) {
     const RecordInput& in = input_of(source);
     const FreeFormField field = parse_free_form(in.record, tab_size() > 0);
     if (field.kind == FreeForm::blank && !in.overlong) continue;
     if (field.kind == FreeForm::value && !in.overlong) target = field.value;
     const bool valid = !in.overlong && field.kind != FreeForm::invalid && field.kind != FreeForm::blank;
-    status = valid ? read_ok : read_invalid;
+    status = valid ? ReadStatus::ok : ReadStatus::invalid;
     return;
   }
-  status = read_end;
+  status = ReadStatus::end;
 }
 
 void read_real(int source, double& target) {
-  int status = read_ok;
+  ReadStatus status = ReadStatus::ok;
   read_real(source, target, status);
-  if (status == read_end) {
+  if (status == ReadStatus::end) {
     fatal_io_error("Input error: end of " + source_name(source) + " where a number was expected");
   }
-  if (status == read_invalid) {
+  if (status == ReadStatus::invalid) {
     const RecordInput& in = input_of(source);
     fatal_io_error("Input error: \"" + excerpt(parse_free_form(in.record, tab_size() > 0).text) + "\" in record " +
                    std::to_string(in.number) + " of " + source_name(source) + " is not a number");

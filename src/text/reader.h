@@ -9,12 +9,12 @@
 
 namespace diffboot::text {
 
-// Read status of `read_real`: a value (or a null value) was read.
-inline constexpr int read_ok = 0;
-// Read status: the end of the source came before a value.
-inline constexpr int read_end = -1;
-// Read status: the characters found are not a valid value.
-inline constexpr int read_invalid = 1;
+// Read status of `read_real`.
+enum class ReadStatus {
+  ok,       // a value (or a null value) was read
+  end,      // the end of the source came before a value
+  invalid,  // the characters found are not a valid value
+};
 
 // Tab width given by a TABSIZE value: a non-negative whole number, or 8 when
 // the variable is unset or holds anything else; 0 leaves tabs as they are.
@@ -27,9 +27,9 @@ int parse_tab_size(const char* value);
 void read_chars(int source, std::string& field, std::size_t length);
 
 // Reads one free-form value from the next records of `source` into `target`
-// and sets `status` (read_ok, read_end or read_invalid). Never ends the run.
+// and sets `status`. Never ends the run.
 // A null value (comma or slash) leaves `target` unchanged with read_ok.
-void read_real(int source, double& target, int& status);
+void read_real(int source, double& target, ReadStatus& status);
 
 // As above without a status: the end of the source or an invalid value ends
 // the run as a fatal input error naming the source and the record.

@@ -7,8 +7,10 @@
 #include <cerrno>
 #include <cstring>
 #include <iostream>
+#include <memory>
 #include <array>
 
+#include "text/open_files.h"
 #include "text/run_end.h"
 
 namespace diffboot::text {
@@ -71,10 +73,20 @@ std::string close_file(OpenFile& file) {
 
 }  // namespace
 
-Console& console_streams() {
-  static Console streams{&std::cin, &std::cout, &std::cerr, {}};
-  return streams;
+Console& console_state() {
+  static Console c{{&std::cin, &std::cout, &std::cerr}, {}};
+  return c;
 }
+
+ConsoleStreams redirect_console(const ConsoleStreams& streams) {
+  Console& c = console_state();
+  const ConsoleStreams previous = c.streams;
+  c.streams = streams;
+  c.input = {};
+  return previous;
+}
+
+std::ostream& error_stream() { return *console_state().streams.err; }
 
 int open_text_file(int unit, std::string_view name, FileMode mode) {
   const std::string path(without_trailing_blanks(name));
@@ -106,6 +118,8 @@ std::string close_all_files() noexcept {
   }
   return reports;
 }
+
+bool unit_is_open(int unit) { return find_unit(unit) != nullptr; }
 
 OpenFile* find_unit(int unit) { return valid_unit(unit) ? units()[static_cast<std::size_t>(unit)].get() : nullptr; }
 

@@ -1,13 +1,11 @@
 #pragma once
-// The console streams and the table of open text files, known by unit number.
-// This is the record layer's only state: it lives for the whole process.
-#include <cstdint>
-#include <cstdio>
+// The console and the text files of the record layer, known by unit number.
+// Units are opened and closed here; records are written and read through
+// writer.h and reader.h. A failed flush on closing ends the run as a fatal
+// output error.
 #include <iosfwd>
-#include <memory>
 #include <string>
 #include <string_view>
-#include <vector>
 
 namespace diffboot::text {
 
@@ -17,39 +15,24 @@ inline constexpr int console = -1;
 
 enum class FileMode { replace, append, read };
 
-// Where a source keeps the record it has read last.
-struct RecordInput {
-  std::string record;          // the last record read, CR removed
-  bool overlong = false;       // the record was longer than can be held and was cut
-  bool replay = false;         // the next read returns `record` again
-  bool has_record = false;     // a record has been read since the source opened
-  std::int64_t number = 0;     // number of the last record read, from 1
-};
-
-struct OpenFile {
-  std::FILE* file = nullptr;
-  std::string name;
-  FileMode mode = FileMode::read;
-  std::vector<char> buffer;    // read ahead of a file in read mode
-  std::size_t begin = 0, end = 0;
-  bool at_eof = false;
-  RecordInput input;
-};
-
-struct Console {
+// The streams behind the console.
+struct ConsoleStreams {
   std::istream* in;
   std::ostream* out;
   std::ostream* err;
-  RecordInput input;
 };
 
-// The console streams; standard input, output and error unless a test has
-// pointed them elsewhere.
-Console& console_streams();
+// Points the console at `streams` (standard input, output and error until a
+// caller does so) and forgets any record read from the previous input.
+// Returns the streams it was pointed at before.
+ConsoleStreams redirect_console(const ConsoleStreams& streams);
 
-// Connects `name` (trailing blanks dropped) to `unit` in `mode`. Returns 0 on
-// success, non-zero when the file cannot be opened: missing in append or read
-// mode, not creatable, a directory, or the unit already in use.
+// The stream that takes stop texts and fatal error reports.
+std::ostream& error_stream();
+
+// Connects `name` (trailing blanks dropped) to `unit` (0 to 15) in `mode`.
+// Returns 0 on success, non-zero when the file cannot be opened: missing in
+// append or read mode, not creatable, a directory, or the unit already in use.
 int open_text_file(int unit, std::string_view name, FileMode mode);
 
 // Flushes and closes the file on `unit`, keeping it on disk. A failed flush is
@@ -60,7 +43,7 @@ void close_text_file(int unit);
 // report of any file whose pending output could not be written (empty if none).
 std::string close_all_files() noexcept;
 
-// The file open on `unit`, or nullptr.
-OpenFile* find_unit(int unit);
+// Whether a file is open on `unit`.
+bool unit_is_open(int unit);
 
 }  // namespace diffboot::text

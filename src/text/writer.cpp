@@ -8,6 +8,7 @@
 
 #include "text/fields.h"
 #include "text/format.h"
+#include "text/open_files.h"
 #include "text/run_end.h"
 
 namespace diffboot::text {
@@ -83,7 +84,7 @@ std::string destination_name(int destination) {
 void emit(int destination, std::string record) {
   record += "\r\n";
   if (destination == console) {
-    std::ostream& out = *console_streams().out;
+    std::ostream& out = *console_state().streams.out;
     out.write(record.data(), static_cast<std::streamsize>(record.size()));
     out.flush();
     if (!out) write_failed(destination, 0);

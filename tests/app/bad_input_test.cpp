@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "support/console_capture.h"
+#include "support/program.h"
 
 namespace diffboot {
 namespace {
@@ -101,16 +102,16 @@ TEST_P(BadInputTest, EndsAsDescribed) {
     answers = (here / "x.txt").string() + "\n" + (here / "y.txt").string() + "\n0.05\n";
   }
   testing::write_file("answers.txt", answers);
-  const std::string cwd = row.cwd.empty() ? here.string() : row.cwd;
-  const std::string command = "cd '" + cwd + "' && env -u TABSIZE " + row.env + " PATH='" + (here / "bin").string() +
-                              "' " + DIFFBOOT_EXE + " < '" + (here / "answers.txt").string() + "' > '" +
-                              (here / "stdout.txt").string() + "' 2> '" + (here / "stderr.txt").string() + "'";
-  const int raw = std::system(command.c_str());
-  EXPECT_EQ(WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, row.status);
-  const std::vector<std::string> lines = testing::records(testing::read_file("stdout.txt"));
+  testing::Launch launch;
+  launch.env = row.env;
+  launch.path = "bin";
+  launch.directory = row.cwd;
+  const testing::Outcome outcome = testing::run_built_program(launch);
+  EXPECT_EQ(outcome.status, row.status);
+  const std::vector<std::string> lines = testing::records(outcome.out);
   ASSERT_FALSE(lines.empty());
   EXPECT_EQ(lines.back().substr(0, row.last_line.size()), row.last_line);
-  const std::string err = testing::read_file("stderr.txt");
+  const std::string& err = outcome.err;
   if (row.stderr_text.empty()) {
     EXPECT_EQ(err, "");
   } else {

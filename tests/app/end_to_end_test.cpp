@@ -3,7 +3,6 @@
 // Standard output, the exit status and every file left behind are compared
 // byte for byte with the golden runs in tests/golden.
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 
 #include <cstdlib>
 #include <filesystem>
@@ -11,24 +10,16 @@
 #include <vector>
 
 #include "support/console_capture.h"
+#include "support/program.h"
 
 namespace diffboot {
 namespace {
 
 namespace fs = std::filesystem;
 
-struct Outcome {
-  int status;
-  std::string out, err;
-};
+using testing::Outcome;
 
-// Runs the program in the current directory with `answers.txt` on standard input.
-Outcome run_program_in_cwd() {
-  const std::string command = "env -u TABSIZE PATH=\"$PWD/nobin\" " + std::string(DIFFBOOT_EXE) +
-                              " < answers.txt > stdout.txt 2> stderr.txt";
-  const int raw = std::system(command.c_str());
-  return {WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, testing::read_file("stdout.txt"), testing::read_file("stderr.txt")};
-}
+Outcome run_program_in_cwd() { return testing::run_built_program(); }
 
 // Banner lines whose wording is free: only their length and leading blank count.
 bool free_line(std::size_t index) { return (index >= 16 && index <= 18) || (index >= 20 && index <= 22) || index == 24; }

@@ -6,11 +6,11 @@
 #include <cstdlib>
 #include <cmath>
 #include <filesystem>
-#include <functional>
-#include <random>
 
 #include "app/state.h"
 #include "support/console_capture.h"
+#include "support/program.h"
+#include "support/samples.h"
 
 namespace diffboot::app {
 namespace {
@@ -18,14 +18,8 @@ namespace {
 // A temporary working directory whose PATH holds no plotting program.
 class RunTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    saved_path_ = std::getenv("PATH") ? std::getenv("PATH") : "";
-    setenv("PATH", dir_.path().c_str(), 1);
-  }
-  void TearDown() override { setenv("PATH", saved_path_.c_str(), 1); }
-
   testing::TempDir dir_;
-  std::string saved_path_;
+  testing::ScopedEnv path_{"PATH", dir_.path().c_str()};
 };
 
 TEST_F(RunTest, NormalEnd) {
@@ -41,9 +35,9 @@ TEST_F(RunTest, NormalEnd) {
   EXPECT_EQ(std::vector<std::string>(lines.end() - 18, lines.end()),
             std::vector<std::string>(report.begin(), report.begin() + 18))
       << "the console lists what the file holds";
-  EXPECT_EQ(state().MED_d, -999.0) << "no paired estimate in an unpaired run";
-  EXPECT_EQ(state().AVE_d_bca_lower, -999.0);
-  EXPECT_EQ(state().AVE_d, state().d_AVE);
+  EXPECT_EQ(state().MED_d.estimate, -999.0) << "no paired estimate in an unpaired run";
+  EXPECT_EQ(state().AVE_d.bca_lower, -999.0);
+  EXPECT_EQ(state().AVE_d.estimate, state().d_AVE.estimate);
 }
 
 TEST_F(RunTest, EndOfInputAtEachQuestionIsFatal) {
@@ -93,9 +87,9 @@ TEST_F(RunTest, PairedRunReportsPairedMeasures) {
   const auto lines = testing::records(capture.out());
   EXPECT_EQ(lines[lines.size() - 2].substr(0, 8), "AVE_d = ");
   EXPECT_EQ(lines.back().substr(0, 8), "MED_d = ");
-  EXPECT_EQ(state().d_AVE_t_lower, -999.0);
+  EXPECT_EQ(state().d_AVE.t_lower, -999.0);
   EXPECT_EQ(state().x3, (std::vector<double>{}) ) << "released at the end";
-  EXPECT_EQ(state().MED_d, 0.5);
+  EXPECT_EQ(state().MED_d.estimate, 0.5);
 }
 
 }  // namespace
@@ -112,16 +106,10 @@ std::pair<std::string, std::string> outputs_with(unsigned threads, const std::st
 }
 
 TEST_F(RunTest, ThreadCountNeverChangesTheOutput) {
-  std::mt19937_64 rng(11);
-  const std::pair<const char*, std::function<double()>> shapes[] = {
-      {"random", [&] { return std::normal_distribution<double>(5, 2)(rng); }},
-      {"tied", [&] { return static_cast<double>(rng() % 4); }},
-      {"skewed", [&] { return std::exp(std::normal_distribution<double>(0, 1.5)(rng)); }},
-  };
-  for (const auto& [shape, draw] : shapes) {
+  for (const char* shape : {"random", "tied", "skewed"}) {
     std::string x, y;
-    for (int i = 0; i < 150; ++i) x += std::to_string(draw()) + "\n";
-    for (int i = 0; i < 110; ++i) y += std::to_string(draw()) + "\n";
+    for (double v : testing::shaped_sample(shape, 150, 11)) x += std::to_string(v) + "\n";
+    for (double v : testing::shaped_sample(shape, 110, 12)) y += std::to_string(v) + "\n";
     testing::write_file("x.txt", x);
     testing::write_file("y.txt", y);
     EXPECT_EQ(outputs_with(1, "x.txt\ny.txt\n0.05\n"), outputs_with(2, "x.txt\ny.txt\n0.05\n")) << shape;

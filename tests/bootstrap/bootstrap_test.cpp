@@ -6,36 +6,35 @@
 
 #include <algorithm>
 #include <cmath>
-#include <numeric>
 #include <vector>
 
+#include "numeric/distributions.h"
 #include "numeric/summaries.h"
 #include "support/console_capture.h"
+#include "support/samples.h"
 
 namespace diffboot::bootstrap {
 namespace {
 
-using Replicates = std::array<double, B>;
+constexpr std::size_t B = 1999;
+using Replicates = std::vector<double>;
 
 struct Unpaired {
   std::vector<double> x1, x2, r1, r2;
-  std::array<Replicates, 4> boot{};
+  std::array<Replicates, 4> boot{Replicates(B), Replicates(B), Replicates(B), Replicates(B)};
+  std::array<Result, 4> results{Result{0.0}, Result{0.0}, Result{0.0}, Result{0.0}};
   std::array<Measure, 4> measures;
   numeric::UniformState g;
 
   Unpaired(std::vector<double> a, std::vector<double> b)
       : x1(std::move(a)), x2(std::move(b)), r1(x1.size()), r2(x2.size()),
-        measures{Measure{0.0, -2.0, boot[0], {}}, Measure{0.0, -2.0, boot[1], {}}, Measure{0.0, -2.0, boot[2], {}},
-                 Measure{0.0, -2.0, boot[3], {}}} {}
+        measures{Measure{results[0], -2.0, boot[0]}, Measure{results[1], -2.0, boot[1]},
+                 Measure{results[2], -2.0, boot[2]}, Measure{results[3], -2.0, boot[3]}} {}
 
   void run(unsigned threads = 1) { bootstrap_unpaired({x1, x2, r1, r2}, measures, 0.05, g, threads); }
 };
 
-std::vector<double> range(double from, int n) {
-  std::vector<double> v(static_cast<std::size_t>(n));
-  std::iota(v.begin(), v.end(), from);
-  return v;
-}
+std::vector<double> range(double from, std::size_t n) { return testing::counting(from, n); }
 
 TEST(BootstrapTest, FirstUnpairedReplication) {
   // Replication 1 takes x1 at 6,4,5,1,10,5,1,8,7,2 (mean 4.9, median 5.0) and
@@ -57,7 +56,7 @@ TEST(BootstrapTest, DrawCountsAndRepeatability) {
   u.run();
   numeric::UniformState expected;
   numeric::init_uniform(expected);
-  for (int i = 0; i < B * (7 + 5); ++i) numeric::uniform_deviate(expected, expected.ran_seed);
+  for (std::size_t i = 0; i < B * (7 + 5); ++i) numeric::uniform_deviate(expected, expected.ran_seed);
   EXPECT_EQ(u.g.lcg_word, expected.lcg_word);
   EXPECT_EQ(u.g.shift_word, expected.shift_word);
 
@@ -65,29 +64,65 @@ TEST(BootstrapTest, DrawCountsAndRepeatability) {
   again.run();
   EXPECT_EQ(u.boot, again.boot);
   for (std::size_t k = 0; k < 4; ++k) {
-    EXPECT_EQ(u.measures[k].interval.bca_lower, again.measures[k].interval.bca_lower);
-    EXPECT_EQ(u.measures[k].interval.t_upper, again.measures[k].interval.t_upper);
+    EXPECT_EQ(u.results[k].bca_lower, again.results[k].bca_lower);
+    EXPECT_EQ(u.results[k].t_upper, again.results[k].t_upper);
   }
 }
 
 TEST(BootstrapTest, PairedRun) {
   const std::vector<double> x1{1, 2, 3, 10, 5}, x2{0, 0, 0, 0, 0};
   std::vector<double> x3(5, -999.0), r3(5);
-  Replicates ave{}, med{};
-  std::array<Measure, 2> m{Measure{4.2, -2.0, ave, {}}, Measure{-999.0, -2.0, med, {}}};
+  Replicates ave(B), med(B);
+  Result ave_d{4.2}, med_d;
+  std::array<Measure, 2> m{Measure{ave_d, -2.0, ave}, Measure{med_d, -2.0, med}};
   numeric::UniformState g;
-  EXPECT_EQ(bootstrap_paired({x1, x2, x3, r3}, m, 0.05, g), 3.0);
+  bootstrap_paired({x1, x2, x3, r3}, m, 0.05, g);
   EXPECT_EQ(x3, x1);
-  EXPECT_EQ(m[1].estimate, 3.0);
+  EXPECT_EQ(med_d.estimate, 3.0);
   numeric::UniformState expected;
   numeric::init_uniform(expected);
-  for (int i = 0; i < B * 5; ++i) numeric::uniform_deviate(expected, expected.ran_seed);
+  for (std::size_t i = 0; i < B * 5; ++i) numeric::uniform_deviate(expected, expected.ran_seed);
   EXPECT_EQ(g.lcg_word, expected.lcg_word);
-  EXPECT_NEAR(m[0].interval.t_lower - 4.2, 4.2 - m[0].interval.t_upper, 1e-12);
+  EXPECT_NEAR(ave_d.t_lower - 4.2, 4.2 - ave_d.t_upper, 1e-12);
+}
+
+TEST(BootstrapTest, PairedBoundsWithNonZeroAcceleration) {
+  // Differences (1, 2, 3, 10): jackknife means (5, 14/3, 13/3, 2) with mean
+  // 4, S2 = 50/9 and S3 = 20/3, so acc = (20/3) / (6 (50/9)^1.5) = 0.6/sqrt(50)
+  // worked by hand; the medians' jackknife (3, 3, 2, 2) is symmetric: acc 0.
+  const std::vector<double> x1{1, 2, 3, 10}, x2{0, 0, 0, 0};
+  std::vector<double> x3(4), r3(4);
+  Replicates ave(B), med(B);
+  Result ave_d{4.0}, med_d;
+  std::array<Measure, 2> m{Measure{ave_d, -2.0, ave}, Measure{med_d, -2.0, med}};
+  numeric::UniformState g;
+  bootstrap_paired({x1, x2, x3, r3}, m, 0.05, g);
+  EXPECT_NEAR(ave_d.acceleration, 0.6 / std::sqrt(50.0), 1e-15);
+  EXPECT_EQ(med_d.acceleration, 0.0);
+  const Levels levels = bca_levels(ave_d.z0, ave_d.acceleration, numeric::norm_quantile(0.05));
+  EXPECT_EQ(ave_d.bca_lower, percentile(ave, levels.lower));
+  EXPECT_EQ(ave_d.bca_upper, percentile(ave, levels.upper));
+  EXPECT_GT(levels.lower, numeric::norm_cdf(ave_d.z0 + (ave_d.z0 + numeric::norm_quantile(0.05))))
+      << "a positive acceleration moves the lower level up";
+}
+
+TEST(BootstrapTest, AcceleratedLevelsAndBounds) {
+  // z0 = 0.5, acc = 0.25, z_alpha = -2: w_lower = -1.5 gives the argument
+  // 0.5 - 1.5/1.375 = -13/22; w_upper = 2.5 gives 0.5 + 2.5/0.375 = 43/6.
+  // Expected levels from the exact normal distribution function (erfc), which
+  // the program's approximation follows to about 1e-7.
+  const Levels levels = bca_levels(0.5, 0.25, -2.0);
+  const double exact_lower = 0.5 * std::erfc((13.0 / 22.0) / std::sqrt(2.0));
+  EXPECT_NEAR(levels.lower, exact_lower, 2e-7);
+  EXPECT_NEAR(levels.upper, 1.0, 1e-9);
+  Replicates s(B);
+  for (std::size_t i = 0; i < B; ++i) s[i] = static_cast<double>(i + 1);  // s(k) = k
+  EXPECT_NEAR(percentile(s, levels.lower), 2000.0 * exact_lower, 1e-3) << "s(k) = k interpolates to 2000 p";
+  EXPECT_EQ(percentile(s, levels.upper), 1999.0) << "a level from 1999/2000 on gives s(B)";
 }
 
 TEST(BootstrapTest, PercentileRule) {
-  Replicates s{};
+  Replicates s(B);
   for (std::size_t i = 0; i < B; ++i) s[i] = static_cast<double>(i + 1) * 10.0;  // s(k) = 10 k
   struct Case {
     double p, expected;
@@ -105,10 +140,10 @@ TEST(BootstrapTest, PercentileRule) {
 }
 
 TEST(BootstrapTest, BiasCorrectionCountsTiesHalf) {
-  Replicates r{};
+  Replicates r(B);
   for (std::size_t i = 0; i < B; ++i) r[i] = i < 999 ? -1.0 : (i == 999 ? 0.0 : 1.0);
   EXPECT_EQ(bias_correction(r, 0.0), 0.0);
-  r.fill(5.0);
+  std::fill(r.begin(), r.end(), 5.0);
   EXPECT_EQ(bias_correction(r, 1.0), -1.0e38) << "all above the estimate";
   EXPECT_EQ(bias_correction(r, 9.0), 1.0e38) << "all below the estimate";
   const Levels up = bca_levels(1.0e38, 0.0, -1.96);
@@ -131,8 +166,9 @@ TEST(BootstrapTest, PairedSingleWholeDifferenceStops) {
   testing::ConsoleCapture capture;
   const std::vector<double> x1{5}, x2{3};
   std::vector<double> x3(1), r3(1);
-  Replicates ave{}, med{};
-  std::array<Measure, 2> m{Measure{2.0, -2.0, ave, {}}, Measure{0.0, -2.0, med, {}}};
+  Replicates ave(B), med(B);
+  Result ave_d{2.0}, med_d{0.0};
+  std::array<Measure, 2> m{Measure{ave_d, -2.0, ave}, Measure{med_d, -2.0, med}};
   numeric::UniformState g;
   testing::run_end_of([&] { bootstrap_paired({x1, x2, x3, r3}, m, 0.05, g); });
   EXPECT_EQ(capture.out(), " nrerror: moment: no skew or kurtosis when zero variance\r\n");

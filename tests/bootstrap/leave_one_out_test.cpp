@@ -5,29 +5,18 @@
 
 #include <gtest/gtest.h>
 
-#include <bit>
 #include <cmath>
-#include <random>
 #include <vector>
 
 #include "bootstrap/bca.h"
 #include "numeric/summaries.h"
+#include "support/samples.h"
 
 namespace diffboot::bootstrap {
 namespace {
 
-std::uint64_t bits(double v) { return std::bit_cast<std::uint64_t>(v); }
-
-std::vector<double> sample(const std::string& shape, std::size_t n, unsigned seed) {
-  std::mt19937_64 rng(seed);
-  std::vector<double> v(n);
-  for (double& x : v) {
-    if (shape == "random") x = std::normal_distribution<double>(10, 3)(rng);
-    if (shape == "tied") x = static_cast<double>(rng() % 4) * 0.1;
-    if (shape == "skewed") x = std::exp(std::normal_distribution<double>(0, 2)(rng));
-  }
-  return v;
-}
+using testing::bits;
+using testing::shaped_sample;
 
 // The columns of the literal layout, with their statistics.
 LeaveOneOut literal(const std::vector<double>& x) {
@@ -54,8 +43,8 @@ void expect_same_bits(const std::vector<double>& a, const std::vector<double>& b
 TEST(LeaveOneOutTest, ColumnStatisticsMatchTheLiteralColumns) {
   for (const char* shape : {"random", "tied", "skewed"}) {
     for (std::size_t n : {2, 3, 4, 7, 8, 9, 16, 17, 40}) {
-      const std::vector<double> x = sample(shape, n, static_cast<unsigned>(n));
-      const LeaveOneOut streamed = leave_one_out(x, true);
+      const std::vector<double> x = shaped_sample(shape, n, static_cast<unsigned>(n));
+      const LeaveOneOut streamed = leave_one_out(x, Spread::with);
       const LeaveOneOut expected = literal(x);
       const std::string what = std::string(shape) + " n=" + std::to_string(n);
       expect_same_bits(streamed.ave, expected.ave, what + " ave");
@@ -69,7 +58,7 @@ TEST(LeaveOneOutTest, ColumnStatisticsMatchTheLiteralColumns) {
 TEST(LeaveOneOutTest, NanAndSignedZerosUseTheColumnsThemselves) {
   const std::vector<double> samples[] = {{1, std::nan(""), 3, 2, 5}, {0.0, -0.0, 1, -0.0, 0.0, 2}, {-0.0, 0.0, -0.0}};
   for (const auto& x : samples) {
-    const LeaveOneOut streamed = leave_one_out(x, true);
+    const LeaveOneOut streamed = leave_one_out(x, Spread::with);
     const LeaveOneOut expected = literal(x);
     expect_same_bits(streamed.med, expected.med, "med");
     expect_same_bits(streamed.mad, expected.mad, "mad");
@@ -78,8 +67,8 @@ TEST(LeaveOneOutTest, NanAndSignedZerosUseTheColumnsThemselves) {
 
 TEST(LeaveOneOutTest, AccelerationsMatchTheMaterialisedMatrices) {
   for (const char* shape : {"random", "tied", "skewed"}) {
-    const std::vector<double> x1 = sample(shape, 13, 1), x2 = sample(shape, 9, 2);
-    const LeaveOneOut a = leave_one_out(x1, true), b = leave_one_out(x2, true);
+    const std::vector<double> x1 = shaped_sample(shape, 13, 1), x2 = shaped_sample(shape, 9, 2);
+    const LeaveOneOut a = leave_one_out(x1, Spread::with), b = leave_one_out(x2, Spread::with);
     const LeaveOneOut la = literal(x1), lb = literal(x2);
     const std::array<const std::vector<double>*, 4> ca{&la.ave, &la.med, &la.std, &la.mad};
     const std::array<const std::vector<double>*, 4> cb{&lb.ave, &lb.med, &lb.std, &lb.mad};
@@ -98,7 +87,7 @@ TEST(LeaveOneOutTest, PairedDifferencesExample) {
   // x3 = (1, 2, 3, 10): jackknife means (5, 14/3, 13/3, 2), m = 4,
   // S2 = 50/9, S3 = 20/3, acc = 0.6/sqrt(50); medians (3, 3, 2, 2), acc = 0.
   const std::vector<double> x3{1, 2, 3, 10};
-  const LeaveOneOut jack = leave_one_out(x3, false);
+  const LeaveOneOut jack = leave_one_out(x3, Spread::without);
   EXPECT_EQ(jack.ave, (std::vector<double>{5, 14.0 / 3.0, 13.0 / 3.0, 2}));
   EXPECT_EQ(jack.med, (std::vector<double>{3, 3, 2, 2}));
   EXPECT_NEAR(acceleration(jack.ave), 0.6 / std::sqrt(50.0), 1e-15);

@@ -4,30 +4,18 @@
 
 #include <gtest/gtest.h>
 
-#include <bit>
 #include <cmath>
-#include <random>
 #include <vector>
 
 #include "numeric/summaries.h"
+#include "support/samples.h"
 
 namespace diffboot::bootstrap {
 namespace {
 
-std::uint64_t bits(double v) { return std::bit_cast<std::uint64_t>(v); }
+using testing::bits;
 
-std::vector<double> sample(const std::string& shape, std::size_t n) {
-  std::mt19937_64 rng(n * 31 + shape.size());
-  std::vector<double> v(n);
-  for (double& x : v) {
-    if (shape == "random") x = std::normal_distribution<double>(0, 5)(rng);
-    if (shape == "tied") x = static_cast<double>(rng() % 3) - 1.0;  // -1, 0, 1
-    if (shape == "skewed") x = std::exp(std::normal_distribution<double>(0, 3)(rng));
-    if (shape == "signed zeros") x = (rng() % 2) ? 0.0 : -0.0;
-    if (shape == "nan") x = (rng() % 5) ? 1.0 : std::nan("");
-  }
-  return v;
-}
+std::vector<double> sample(const std::string& shape, std::size_t n) { return testing::shaped_sample(shape, n, n * 31); }
 
 TEST(ResampleStatsTest, CountsAgreeWithMedMadOnTheResample) {
   for (const char* shape : {"random", "tied", "skewed", "signed zeros", "nan"}) {

@@ -5,27 +5,15 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <random>
 #include <vector>
 
 #include "support/console_capture.h"
+#include "support/samples.h"
 
 namespace diffboot::numeric {
 namespace {
 
-std::vector<double> shaped(const std::string& shape, std::size_t n) {
-  std::mt19937_64 rng(n);
-  std::vector<double> v(n);
-  for (std::size_t i = 0; i < n; ++i) {
-    if (shape == "random") v[i] = std::uniform_real_distribution<double>(-1e3, 1e3)(rng);
-    if (shape == "ascending") v[i] = static_cast<double>(i);
-    if (shape == "descending") v[i] = static_cast<double>(n - i);
-    if (shape == "equal") v[i] = 4.25;
-    if (shape == "few values") v[i] = static_cast<double>(rng() % 3);
-    if (shape == "organ pipe") v[i] = static_cast<double>(std::min(i, n - i));
-  }
-  return v;
-}
+std::vector<double> shaped(const std::string& shape, std::size_t n) { return testing::shaped_sample(shape, n, n); }
 
 TEST(SortingTest, SortAgreesWithStdSort) {
   for (const char* shape : {"random", "ascending", "descending", "equal", "few values", "organ pipe"}) {

@@ -6,13 +6,13 @@
 
 #include <cmath>
 #include <filesystem>
-#include <numeric>
 #include <random>
 #include <vector>
 
 #include "numeric/summaries.h"
 #include "plot/histogram_file.h"
 #include "support/console_capture.h"
+#include "support/samples.h"
 
 namespace diffboot::plot {
 namespace {
@@ -31,11 +31,7 @@ Histogram histogram_of(const std::vector<double>& x) {
   return h;
 }
 
-std::vector<double> one_to(int n) {
-  std::vector<double> v(static_cast<std::size_t>(n));
-  std::iota(v.begin(), v.end(), 1.0);
-  return v;
-}
+std::vector<double> one_to(std::size_t n) { return testing::counting(1.0, n); }
 
 TEST(HistogramTest, DocumentedSamples) {
   struct Case {
@@ -96,7 +92,7 @@ TEST(HistogramTest, ReportSection) {
   testing::ConsoleCapture capture;
   testing::write_file("diffboot.dat", "");
   const Histogram h = histogram_of(one_to(10));
-  writehistogramdata(HistogramTarget::report, h.bounds, h.counts, "Sample 1 (x1):");
+  writehistogramdata(HistogramTarget::report, "diffboot.dat", h.bounds, h.counts, "Sample 1 (x1):");
   const std::vector<std::string> expected{
       " ",
       "Histogram data with class number (Scott 1979):        2",
@@ -112,7 +108,7 @@ TEST(HistogramTest, ReportSection) {
       "             1.0000E+01     0.0000E+00",
   };
   EXPECT_EQ(testing::records(testing::read_file("diffboot.dat")), expected);
-  writehistogramdata(HistogramTarget::sample1_plot, h.bounds, h.counts, {});
+  writehistogramdata(HistogramTarget::sample1_plot, "1a.tmp", h.bounds, h.counts, {});
   EXPECT_EQ(testing::records(testing::read_file("1a.tmp")),
             std::vector<std::string>(expected.begin() + 4, expected.end()));
 }
@@ -121,7 +117,7 @@ TEST(HistogramTest, NegativeBoundsAndEmptyClasses) {
   testing::TempDir dir;
   testing::ConsoleCapture capture;
   const std::vector<double> bounds{-2.5, 0.0, 20.0}, counts{0, 20};
-  writehistogramdata(HistogramTarget::sample2_plot, bounds, counts, {});
+  writehistogramdata(HistogramTarget::sample2_plot, "1b.tmp", bounds, counts, {});
   const std::vector<std::string> expected{
       "            -2.5000E+00     0.0000E+00", "            -2.5000E+00     0.0000E+00",
       "             0.0000E+00     0.0000E+00", "             0.0000E+00     0.0000E+00",
@@ -136,7 +132,7 @@ TEST(HistogramTest, FilesReplacedWithoutLeftovers) {
   testing::ConsoleCapture capture;
   testing::write_file("1a.tmp", std::string(10000, 'x'));
   const std::vector<double> bounds{1, 1}, counts{3};
-  writehistogramdata(HistogramTarget::sample1_plot, bounds, counts, {});
+  writehistogramdata(HistogramTarget::sample1_plot, "1a.tmp", bounds, counts, {});
   EXPECT_EQ(testing::records(testing::read_file("1a.tmp")).size(), 4u);
 }
 
@@ -149,7 +145,7 @@ TEST(HistogramTest, DestinationsThatCannotBeOpened) {
     testing::ConsoleCapture capture;
     std::filesystem::create_directory(file);
     const std::vector<double> bounds{1, 2}, counts{1};
-    const text::RunEnd end = testing::run_end_of([&] { writehistogramdata(type, bounds, counts, "Sample 1 (x1):"); });
+    const text::RunEnd end = testing::run_end_of([&] { writehistogramdata(type, file, bounds, counts, "Sample 1 (x1):"); });
     EXPECT_EQ(end.status, 0);
     EXPECT_EQ(capture.out(),
               " Error during output data file opening (subroutine writehistogramdata) - terminate\r\n type =            " +
@@ -158,21 +154,21 @@ TEST(HistogramTest, DestinationsThatCannotBeOpened) {
   testing::TempDir dir;
   testing::ConsoleCapture capture;
   const std::vector<double> bounds{1, 2}, counts{1};
-  testing::run_end_of([&] { writehistogramdata(HistogramTarget::report, bounds, counts, "x"); });
+  testing::run_end_of([&] { writehistogramdata(HistogramTarget::report, "diffboot.dat", bounds, counts, "x"); });
   EXPECT_FALSE(std::filesystem::exists("diffboot.dat")) << "appending never creates the report";
 }
 
 TEST(HistogramTest, PlotScript) {
   testing::TempDir dir;
   testing::ConsoleCapture capture;
-  write_plot_script();
+  write_plot_script("2.tmp", "1a.tmp", "1b.tmp");
   const std::vector<std::string> expected{
       " set key", " set nogrid", " set title \" Histograms\"", " set autoscale x", " set autoscale y",
       " plot '1a.tmp' title 'Sample 1' w l lt    7,\\", "'1b.tmp' title 'Sample 2' w l lt    5", " pause mouse key"};
   EXPECT_EQ(testing::records(testing::read_file("2.tmp")), expected);
   std::filesystem::remove("2.tmp");
   std::filesystem::create_directory("2.tmp");
-  const text::RunEnd end = testing::run_end_of([] { write_plot_script(); });
+  const text::RunEnd end = testing::run_end_of([] { write_plot_script("2.tmp", "1a.tmp", "1b.tmp"); });
   EXPECT_EQ(end.status, 0);
   EXPECT_EQ(capture.out(), " Error during plot file opening - terminate\r\n");
 }

@@ -9,21 +9,10 @@
 #include <string>
 
 #include "support/console_capture.h"
+#include "support/program.h"
 
 namespace diffboot::plot {
 namespace {
-
-// Sets PATH for its lifetime.
-class PathSetting {
- public:
-  explicit PathSetting(const std::string& path) : saved_(std::getenv("PATH") ? std::getenv("PATH") : "") {
-    setenv("PATH", path.c_str(), 1);
-  }
-  ~PathSetting() { setenv("PATH", saved_.c_str(), 1); }
-
- private:
-  std::string saved_;
-};
 
 TEST(PlotProgramTest, StandInSeesItsArgumentDirectoryAndEmptyInput) {
   testing::TempDir dir;
@@ -36,15 +25,16 @@ TEST(PlotProgramTest, StandInSeesItsArgumentDirectoryAndEmptyInput) {
                       "if read line; then echo input >> seen.txt; else echo eof >> seen.txt; fi\n"
                       "exit 3\n");
   std::filesystem::permissions(bin / "gnuplot", std::filesystem::perms::owner_all);
-  PathSetting path(bin.string() + ":/usr/bin:/bin");
-  EXPECT_EQ(run_plot_program(), 3);
+  const std::string path_list = bin.string() + ":/usr/bin:/bin";
+  testing::ScopedEnv path("PATH", path_list.c_str());
+  EXPECT_EQ(run_plot_program("2.tmp"), 3);
   EXPECT_EQ(testing::read_file("seen.txt"), "args:1:2.tmp\n" + dir.path().string() + "\neof\n");
 }
 
 TEST(PlotProgramTest, MissingProgramIsNotAnError) {
   testing::TempDir dir;
-  PathSetting path(dir.path().string());
-  EXPECT_EQ(run_plot_program(), -1);
+  testing::ScopedEnv path("PATH", dir.path().c_str());
+  EXPECT_EQ(run_plot_program("2.tmp"), -1);
 }
 
 }  // namespace
@@ -73,11 +63,11 @@ class StandInRun : public ::testing::Test {
 
   // Runs the program; `terminal` gives it a terminal as standard output.
   int run(const std::string& env, bool terminal) {
-    const std::string program = "env -u DISPLAY -u WAYLAND_DISPLAY -u GNUTERM " + env + " PATH=\"$PWD/bin:/usr/bin:/bin\" " +
-                                DIFFBOOT_EXE + " < answers.txt";
-    const std::string command =
-        terminal ? "script -qec '" + program + "' /dev/null > stdout.txt 2>&1" : program + " > stdout.txt 2>&1";
-    return std::system(command.c_str());
+    testing::Launch launch;
+    launch.env = "-u DISPLAY -u WAYLAND_DISPLAY -u GNUTERM " + env;
+    launch.path = "bin:/usr/bin:/bin";
+    launch.terminal = terminal;
+    return testing::run_built_program(launch).status;
   }
 
   testing::TempDir dir_;

@@ -10,21 +10,12 @@
 
 namespace diffboot::testing {
 
-ConsoleCapture::ConsoleCapture(const std::string& answers) : in_(answers) {
-  text::Console& c = text::console_streams();
-  c.in = &in_;
-  c.out = &out_;
-  c.err = &err_;
-  c.input = {};
-}
+ConsoleCapture::ConsoleCapture(const std::string& answers)
+    : in_(answers), previous_(text::redirect_console({&in_, &out_, &err_})) {}
 
 ConsoleCapture::~ConsoleCapture() {
   text::close_all_files();
-  text::Console& c = text::console_streams();
-  c.in = &std::cin;
-  c.out = &std::cout;
-  c.err = &std::cerr;
-  c.input = {};
+  text::redirect_console(previous_);
 }
 
 TempDir::TempDir() : previous_(std::filesystem::current_path()) {

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "text/run_end.h"
+#include "text/units.h"
 
 namespace diffboot::testing {
 
@@ -22,6 +23,7 @@ class ConsoleCapture {
  private:
   std::istringstream in_;
   std::ostringstream out_, err_;
+  text::ConsoleStreams previous_;
 };
 
 // Creates an empty temporary directory and makes it the working directory

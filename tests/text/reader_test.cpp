@@ -109,24 +109,24 @@ TEST(ReaderTest, CharacterFields) {
 TEST(ReaderTest, RealsWithStatus) {
   ConsoleCapture capture("\n   \n1.5 2.5\r\n/\n,\nword\n7");
   double v = -999.0;
-  int status = 99;
+  ReadStatus status = ReadStatus::ok;
   read_real(console, v, status);
-  EXPECT_EQ(status, read_ok);
+  EXPECT_EQ(status, ReadStatus::ok);
   EXPECT_EQ(v, 1.5);
   read_real(console, v, status);
-  EXPECT_EQ(status, read_ok);
+  EXPECT_EQ(status, ReadStatus::ok);
   EXPECT_EQ(v, 1.5) << "a slash leaves the target unchanged";
   read_real(console, v, status);
-  EXPECT_EQ(status, read_ok);
+  EXPECT_EQ(status, ReadStatus::ok);
   EXPECT_EQ(v, 1.5) << "a null value leaves the target unchanged";
   read_real(console, v, status);
-  EXPECT_GT(status, 0);
+  EXPECT_EQ(status, ReadStatus::invalid);
   EXPECT_EQ(v, 1.5);
   read_real(console, v, status);
-  EXPECT_EQ(status, read_ok);
+  EXPECT_EQ(status, ReadStatus::ok);
   EXPECT_EQ(v, 7.0) << "a last line without a line feed is a record";
   read_real(console, v, status);
-  EXPECT_LT(status, 0);
+  EXPECT_EQ(status, ReadStatus::end);
   EXPECT_EQ(v, 7.0);
 }
 
@@ -163,9 +163,9 @@ TEST(ReaderTest, BackspaceRereadsTheLastRecord) {
   EXPECT_EQ(v, 4.5);
   read_real(1, v);
   EXPECT_EQ(v, 6.0);
-  int status = 0;
+  ReadStatus status = ReadStatus::ok;
   read_real(1, v, status);
-  EXPECT_EQ(status, read_end);
+  EXPECT_EQ(status, ReadStatus::end);
   const RunEnd end = testing::run_end_of([] { double w; read_real(1, w); });
   EXPECT_EQ(end.error_text, "Input error: end of file \"f.txt\" where a number was expected\r\n");
 }
@@ -182,9 +182,9 @@ TEST(ReaderTest, LongLinesAndBinaryBytes) {
   EXPECT_EQ(v, 2.5);
   read_real(1, v);
   EXPECT_EQ(v, 0.0) << "a value below the smallest double reads as zero";
-  int status = 0;
+  ReadStatus status = ReadStatus::ok;
   read_real(1, v, status);
-  EXPECT_EQ(status, read_invalid);
+  EXPECT_EQ(status, ReadStatus::invalid);
 }
 
 }  // namespace

@@ -1,0 +1,43 @@
+#pragma once
+// Inside the record layer only: the table of open files with the reader's
+// read-ahead, and the record each source has read last.
+#include <cstdint>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "text/units.h"
+
+namespace diffboot::text {
+
+// Where a source keeps the record it has read last.
+struct RecordInput {
+  std::string record;          // the last record read, CR removed
+  bool overlong = false;       // the record was longer than can be held and was cut
+  bool replay = false;         // the next read returns `record` again
+  bool has_record = false;     // a record has been read since the source opened
+  std::int64_t number = 0;     // number of the last record read, from 1
+};
+
+struct OpenFile {
+  std::FILE* file = nullptr;
+  std::string name;
+  FileMode mode = FileMode::read;
+  std::vector<char> buffer;    // read ahead of a file in read mode
+  std::size_t begin = 0, end = 0;
+  bool at_eof = false;
+  RecordInput input;
+};
+
+struct Console {
+  ConsoleStreams streams;
+  RecordInput input;
+};
+
+// The console's streams and the record last read from it.
+Console& console_state();
+
+// The file open on `unit`, or nullptr.
+OpenFile* find_unit(int unit);
+
+}  // namespace diffboot::text

@@ -1,0 +1,41 @@
+#pragma once
+// Test support: the built program run as a user runs it, through the shell,
+// with TABSIZE unset and a PATH of the test's choosing.
+#include <string>
+
+namespace diffboot::testing {
+
+struct Launch {
+  std::string arguments;               // command-line words, quoted for the shell
+  std::string input = "answers.txt";   // what standard input reads, relative to the current directory
+  std::string path = "nobin";          // PATH of the run; relative entries are taken from the current directory
+  std::string env;                     // further "NAME=value" or "-u NAME" words for env
+  std::string directory;               // working directory of the run; the current one when empty
+  bool terminal = false;               // standard output (and error) on a pseudo-terminal
+};
+
+struct Outcome {
+  int status;       // exit status, -1 when killed by a signal
+  std::string out;  // standard output (with a terminal: output and error together)
+  std::string err;  // standard error
+};
+
+// Runs the built program as `launch` says; its output goes through the files
+// stdout.txt and stderr.txt of the current directory.
+Outcome run_built_program(const Launch& launch = {});
+
+// RAII: sets an environment variable (or unsets it, for nullptr) and restores
+// the earlier value on destruction.
+class ScopedEnv {
+ public:
+  ScopedEnv(const char* name, const char* value);
+  ~ScopedEnv();
+  ScopedEnv(const ScopedEnv&) = delete;
+  ScopedEnv& operator=(const ScopedEnv&) = delete;
+
+ private:
+  std::string name_, saved_;
+  bool had_value_;
+};
+
+}  // namespace diffboot::testing
