@@ -11,6 +11,7 @@
 #include "app/stages.h"
 #include "app/state.h"
 #include "text/run_end.h"
+#include "text/staging.h"
 #include "text/units.h"
 
 namespace diffboot::app {
@@ -52,6 +53,7 @@ int finish(int status, const std::string& error_text) {
 }  // namespace
 
 int run_program(unsigned threads) {
+  text::remove_staged_files_on_signals();
   reset_state(threads);
   try {
     run_sequence();

@@ -16,6 +16,7 @@
 #include "plot/plot_program.h"
 #include "report/report.h"
 #include "text/run_end.h"
+#include "text/staging.h"
 #include "text/writer.h"
 
 namespace diffboot::app {
@@ -80,6 +81,9 @@ void count_samples() {
   const input::SampleCounts counts = input::count_samples(s.filename_x, s.filename_y);
   s.n_x = sample_size(counts.n_x, "x: space requested not possible - terminate");
   s.n_y = sample_size(counts.n_y, "y: space requested not possible - terminate");
+  const std::string outputs[] = {std::string(report_file), std::string(sample1_plot_file),
+                                 std::string(sample2_plot_file), std::string(plot_script_file)};
+  input::stop_if_output(s.filename_x, s.filename_y, outputs);
 }
 
 void allocate_samples() {
@@ -125,6 +129,7 @@ void make_histograms() {
   plot::writehistogramdata(plot::HistogramTarget::sample1_plot, sample1_plot_file, s.x1histclass, s.nx1class, {});
   plot::writehistogramdata(plot::HistogramTarget::sample2_plot, sample2_plot_file, s.x2histclass, s.nx2class, {});
   plot::write_plot_script(plot_script_file, sample1_plot_file, sample2_plot_file);
+  text::commit_text_files();
   plot::run_plot_program(plot_script_file);
 }
 
@@ -152,6 +157,7 @@ void write_report_file() {
   info2(report::ReportMode::file);
   plot::writehistogramdata(plot::HistogramTarget::report, report_file, s.x1histclass, s.nx1class, "Sample 1 (x1):");
   plot::writehistogramdata(plot::HistogramTarget::report, report_file, s.x2histclass, s.nx2class, "Sample 2 (x2):");
+  text::commit_text_files();
 }
 
 void release_samples() {

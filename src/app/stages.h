@@ -9,7 +9,8 @@
 
 namespace diffboot::app {
 
-// Counts both sample files into n_x and n_y.
+// Counts both sample files into n_x and n_y; stops the run when a sample
+// file is one of the run's output files.
 void count_samples();
 // The 32-bit sample size of a count; a count beyond 2^31 - 1 can never be
 // allocated: writes `message` and stops the run.
@@ -23,8 +24,8 @@ void read_samples();
 // Summaries of both samples and the point estimates d_AVE, d_STD, d_MED,
 // d_MAD and AVE_d.
 void sample_summaries();
-// Histogram classes of both samples, the plot files, and the plotting
-// program, whose end it waits for.
+// Histogram classes of both samples, the plot files (all three in place
+// before it goes on), and the plotting program, whose end it waits for.
 void make_histograms();
 // Creates the four histogram arrays (negative sizes taken as 0).
 void allocate_histograms();
@@ -34,7 +35,8 @@ void t_quantiles();
 void bootstrap_intervals();
 // The report on the console (ReportMode::console) or in diffboot.dat (ReportMode::file).
 void info2(report::ReportMode mode);
-// diffboot.dat: the report, then the histogram sections of both samples.
+// diffboot.dat: the report, then the histogram sections of both samples;
+// the file takes its name only when it is complete.
 void write_report_file();
 // Release the sample arrays, then the histogram arrays.
 void release_samples();

@@ -10,7 +10,8 @@
 namespace diffboot::bootstrap {
 namespace {
 
-// 1.0e-12 held in single precision and widened to double.
+// 1.0e-12 held in single precision and widened to double: the relative
+// spread below which jackknife values count as equal.
 const double spread_threshold = static_cast<double>(1.0e-12f);
 constexpr double infinity = std::numeric_limits<double>::infinity();
 
@@ -30,7 +31,9 @@ struct ScanOf {
     vmax = vmax > v ? vmax : v;
     vmin = vmin < v ? vmin : v;
   }
-  bool flat() const { return std::fabs(vmin - vmax) < spread_threshold; }
+  // Relative to the values' magnitude, so that the same data in other units
+  // give the same acceleration; equal values are always flat.
+  bool flat() const { return std::fabs(vmin - vmax) <= spread_threshold * std::max(std::fabs(vmin), std::fabs(vmax)); }
 };
 
 // Sums of squared and cubed deviations (mean minus value) in storage order.

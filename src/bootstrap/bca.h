@@ -12,7 +12,8 @@ namespace diffboot::bootstrap {
 double bias_correction(std::span<const double> replicates, double estimate);
 
 // Acceleration of jackknife values v in storage order: 0 when their spread
-// is below 1.0e-12 (single precision, widened), else
+// |vmin - vmax| is at most 1.0e-12 (single precision, widened) times
+// max(|vmin|, |vmax|), else
 // sum (m - v)^3 / (6 * (sum (m - v)^2)^1.5) with m their mean.
 double acceleration(std::span<const double> jack);
 

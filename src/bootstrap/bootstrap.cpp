@@ -14,14 +14,17 @@ namespace diffboot::bootstrap {
 namespace {
 
 // Student's t bounds est -/+ |t| * se, se being the standard deviation of the
-// replicates in replication order.
+// replicates in replication order. Its variance is the one `moment` forms
+// (the same corrected two-pass sums), without moment's stop over a skewness
+// that is never used: replicates of zero variance give se = 0 and bounds
+// equal to the estimate.
 void t_interval(Measure& m) {
-  double ave = 0.0, adev = 0.0, se = 0.0, var = 0.0, skew = 0.0, curt = 0.0;
-  numeric::moment(m.boot, ave, adev, se, var, skew, curt);
+  double ave = 0.0, var = 0.0;
+  numeric::ave_var(m.boot, ave, var);
   Result& r = m.result;
-  r.se = se;
-  r.t_lower = r.estimate + m.t_quant * se;
-  r.t_upper = r.estimate - m.t_quant * se;
+  r.se = std::sqrt(var);
+  r.t_lower = r.estimate + m.t_quant * r.se;
+  r.t_upper = r.estimate - m.t_quant * r.se;
 }
 
 template <std::size_t N>

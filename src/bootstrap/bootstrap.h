@@ -29,9 +29,8 @@ struct PairedSamples {
 };
 
 // Unpaired run: measures d_AVE, d_MED, d_STD, d_MAD in that order. Each
-// replication resamples x1 (n_x draws) then x2 (n_y draws). A zero variance
-// of a measure's replicates ends the run through `moment`; samples of one
-// value end it in the jackknife ("select args"). With `threads` > 1 the
+// replication resamples x1 (n_x draws) then x2 (n_y draws). Samples of one
+// value end the run in the jackknife ("select args"). With `threads` > 1 the
 // jackknife runs beside the replications; the results are the same bits.
 void bootstrap_unpaired(const UnpairedSamples& s, std::array<Measure, 4>& measures, double alpha,
                         numeric::UniformState& g, unsigned threads);

@@ -1,6 +1,10 @@
 #include "input/sample_files.h"
 
+#include <sys/stat.h>
+
+#include <ostream>
 #include <string>
+#include <utility>
 
 #include "text/reader.h"
 #include "text/run_end.h"
@@ -19,11 +23,37 @@ std::string_view trimmed(std::string_view name) {
   return name;
 }
 
-void open_or_stop(int unit, std::string_view name, std::string_view message) {
-  if (text::open_text_file(unit, trimmed(name), text::FileMode::read) != 0) {
-    text::write_list(text::console, {message});
-    text::stop_run();
+[[noreturn]] void terminate_with(const std::string& message) {
+  text::write_list(text::console, {message});
+  text::stop_run();
+}
+
+void open_or_stop(int unit, std::string_view name, std::string_view label) {
+  const int status = text::open_text_file(unit, trimmed(name), text::FileMode::read);
+  if (status == text::open_too_large) {
+    terminate_with(std::string(label) + ": \"" + std::string(trimmed(name)) +
+                   "\" is not a regular file and holds more than 1 GiB - terminate");
   }
+  if (status != text::open_ok) terminate_with(std::string(label) + ": Error during data file opening - terminate");
+}
+
+// Digits, one comma, digits and nothing else but blanks: a number written
+// with a decimal comma, which the free-form read takes up to the comma.
+bool decimal_comma(std::string_view record) {
+  const auto first = record.find_first_not_of(" \t");
+  if (first == std::string_view::npos) return false;
+  record = record.substr(first, record.find_last_not_of(" \t") - first + 1);
+  if (record.front() == '+' || record.front() == '-') record.remove_prefix(1);
+  const auto comma = record.find(',');
+  const auto digits = [](std::string_view s) {
+    return !s.empty() && s.find_first_not_of("0123456789") == std::string_view::npos;
+  };
+  return comma != std::string_view::npos && digits(record.substr(0, comma)) && digits(record.substr(comma + 1));
+}
+
+void warn_decimal_comma(std::string_view name, std::string_view record) {
+  text::error_stream() << "Warning: file \"" << trimmed(name) << "\" holds values with a decimal comma, such as \""
+                       << record << "\"; each was read up to the comma\r\n";
 }
 
 // Skips the "#" lines at the top and steps back onto the first other line.
@@ -35,13 +65,18 @@ void skip_header(int unit) {
   text::backspace_record(unit);
 }
 
-std::int64_t count_values(int unit) {
+std::int64_t count_values(int unit, std::string_view name) {
   std::int64_t k = 1;
   double scratch = 0.0;
   text::ReadStatus status = text::ReadStatus::ok;
+  bool warned = false;
   for (;;) {
     text::read_real(unit, scratch, status);
     if (status != text::ReadStatus::ok) break;
+    if (!warned && decimal_comma(text::last_record(unit))) {
+      warn_decimal_comma(name, text::last_record(unit));
+      warned = true;
+    }
     ++k;
   }
   text::close_text_file(unit);
@@ -60,14 +95,30 @@ void read_values(int unit, std::string_view name, std::span<double> values) {
 }  // namespace
 
 SampleCounts count_samples(std::string_view filename_x, std::string_view filename_y) {
-  open_or_stop(unit_x, filename_x, "x1: Error during data file opening - terminate");
-  open_or_stop(unit_y, filename_y, "x2: Error during data file opening - terminate");
+  open_or_stop(unit_x, filename_x, "x1");
+  open_or_stop(unit_y, filename_y, "x2");
   skip_header(unit_x);
   skip_header(unit_y);
   SampleCounts counts{};
-  counts.n_x = count_values(unit_x);
-  counts.n_y = count_values(unit_y);
+  counts.n_x = count_values(unit_x, filename_x);
+  counts.n_y = count_values(unit_y, filename_y);
   return counts;
+}
+
+void stop_if_output(std::string_view filename_x, std::string_view filename_y,
+                    std::span<const std::string> outputs) {
+  const std::pair<std::string_view, const char*> samples[] = {{filename_x, "x1"}, {filename_y, "x2"}};
+  for (const auto& [name, label] : samples) {
+    struct stat sample {};
+    if (stat(std::string(trimmed(name)).c_str(), &sample) != 0) continue;
+    for (const std::string& output : outputs) {
+      struct stat out {};
+      if (stat(output.c_str(), &out) == 0 && out.st_dev == sample.st_dev && out.st_ino == sample.st_ino) {
+        terminate_with(std::string(label) + ": data file would be overwritten by the output file " + output +
+                       " - terminate");
+      }
+    }
+  }
 }
 
 void read_samples(std::string_view filename_x, std::span<double> x1, std::string_view filename_y,

@@ -4,6 +4,7 @@
 // holds no number. Both passes stream the files; memory does not grow with them.
 #include <cstdint>
 #include <span>
+#include <string>
 #include <string_view>
 
 namespace diffboot::input {
@@ -14,11 +15,20 @@ struct SampleCounts {
 };
 
 // Counts the values of both files (names trimmed of leading and trailing
-// blanks), both open at once. A file that does not open writes
+// blanks), both open at once; the data end at the first line that holds no
+// number or begins with a null value. A file that does not open writes
 // "x1: Error during data file opening - terminate" (or "x2: ...") and stops
-// the run; sample 2 is opened only after sample 1 has opened. A file that ends
-// inside its header is a fatal input error.
+// the run; sample 2 is opened only after sample 1 has opened. A file that is
+// not a regular file and holds more than 1 GiB stops the run with a message
+// naming it. A file that ends inside its header is a fatal input error. A
+// file whose values look like decimal commas ("1,5") gets one warning line on
+// standard error; the values stay as read, up to the comma.
 SampleCounts count_samples(std::string_view filename_x, std::string_view filename_y);
+
+// Stops the run with "x1: data file would be overwritten by the output file
+// <name> - terminate" (x2 for sample 2) when a sample file is one of
+// `outputs` (same device and inode).
+void stop_if_output(std::string_view filename_x, std::string_view filename_y, std::span<const std::string> outputs);
 
 // Reads the first x1.size() values of sample 1 into x1, then the first
 // x2.size() values of sample 2 into x2, one file after the other. The counts

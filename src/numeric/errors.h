@@ -1,6 +1,6 @@
 #pragma once
 // Failure reporting of the numerical library: a console record
-// " nrerror: <message>", then a stop text on standard error, exit status 0.
+// " nrerror: <message>", then a stop text on standard error, exit status 1.
 #include <string_view>
 
 namespace diffboot::numeric {

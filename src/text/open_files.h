@@ -3,6 +3,7 @@
 // read-ahead, and the record each source has read last.
 #include <cstdint>
 #include <cstdio>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -20,11 +21,12 @@ struct RecordInput {
 };
 
 struct OpenFile {
-  std::FILE* file = nullptr;
+  std::FILE* file = nullptr;   // null for a file read from memory
   std::string name;
   FileMode mode = FileMode::read;
   std::vector<char> buffer;    // read ahead of a file in read mode
-  std::size_t begin = 0, end = 0;
+  std::shared_ptr<const std::vector<char>> memory;  // the whole content of a file that is not a regular file
+  std::size_t begin = 0, end = 0;  // unread part of `buffer` (or of `memory`)
   bool at_eof = false;
   RecordInput input;
 };

@@ -13,9 +13,17 @@
 namespace diffboot::text {
 namespace {
 
-// Records longer than this are cut; such a record never holds a valid value.
+// File records longer than this are cut: a value that ends inside the kept
+// part is still read, the rest of the line is passed over unstored.
 constexpr std::size_t max_record = std::size_t{1} << 24;
+// Answer lines are kept up to this length and the rest is passed over; an
+// answer line longer than max_answer_line is a fatal input error (a stream
+// without line ends, such as /dev/zero, would otherwise be read for ever).
+constexpr std::size_t max_answer = std::size_t{1} << 16;
+constexpr std::size_t max_answer_line = std::size_t{1} << 20;
 constexpr std::size_t read_ahead = std::size_t{1} << 16;
+// The UTF-8 byte-order mark that some programs write before a file's first line.
+constexpr std::string_view byte_order_mark = "\xEF\xBB\xBF";
 
 int tab_size() {
   static const int size = parse_tab_size(std::getenv("TABSIZE"));
@@ -36,7 +44,7 @@ void append_bounded(RecordInput& in, const char* data, std::size_t size) {
 
 // Refills the read-ahead buffer; false at the end of the file.
 bool refill(OpenFile& f) {
-  if (f.at_eof) return false;
+  if (f.at_eof || f.memory) return false;
   if (f.buffer.empty()) f.buffer.resize(read_ahead);
   errno = 0;
   f.begin = 0;
@@ -58,7 +66,7 @@ bool next_file_line(OpenFile& f) {
   in.overlong = false;
   bool partial = false;
   while (f.begin < f.end || refill(f)) {
-    const char* start = f.buffer.data() + f.begin;
+    const char* start = (f.memory ? f.memory->data() : f.buffer.data()) + f.begin;
     const std::size_t size = f.end - f.begin;
     const void* newline = std::memchr(start, '\n', size);
     if (newline != nullptr) {
@@ -75,8 +83,20 @@ bool next_file_line(OpenFile& f) {
 }
 
 bool next_console_line(Console& c) {
-  c.input.overlong = false;
-  return static_cast<bool>(std::getline(*c.streams.in, c.input.record));
+  RecordInput& in = c.input;
+  in.record.clear();
+  in.overlong = false;
+  std::streambuf& buffer = *c.streams.in->rdbuf();
+  std::size_t length = 0;
+  for (int ch = buffer.sbumpc(); ch != std::char_traits<char>::eof(); ch = buffer.sbumpc()) {
+    if (ch == '\n') return true;
+    if (++length > max_answer_line) {
+      fatal_io_error("Input error: line " + std::to_string(in.number + 1) + " of standard input is longer than " +
+                     std::to_string(max_answer_line) + " characters");
+    }
+    if (length <= max_answer) in.record += static_cast<char>(ch);
+  }
+  return length > 0;
 }
 
 RecordInput& input_of(int source) {
@@ -98,6 +118,9 @@ bool next_record(int source) {
   }
   const bool got = source == console ? next_console_line(console_state()) : next_file_line(*find_unit(source));
   if (!got) return false;
+  if (source != console && !in.has_record && in.record.starts_with(byte_order_mark)) {
+    in.record.erase(0, byte_order_mark.size());
+  }
   in.record.erase(std::remove(in.record.begin(), in.record.end(), '\r'), in.record.end());
   in.has_record = true;
   ++in.number;
@@ -154,9 +177,17 @@ void read_real(int source, double& target, ReadStatus& status) {
     const RecordInput& in = input_of(source);
     const FreeFormField field = parse_free_form(in.record, tab_size() > 0);
     if (field.kind == FreeForm::blank && !in.overlong) continue;
-    if (field.kind == FreeForm::value && !in.overlong) target = field.value;
-    const bool valid = !in.overlong && field.kind != FreeForm::invalid && field.kind != FreeForm::blank;
-    status = valid ? ReadStatus::ok : ReadStatus::invalid;
+    // In a record that was cut, only a value followed by a separator is whole.
+    const bool whole = !in.overlong || (field.kind != FreeForm::blank &&
+                                        field.text.data() + field.text.size() < in.record.data() + in.record.size());
+    if (!whole || field.kind == FreeForm::invalid || field.kind == FreeForm::blank) {
+      status = ReadStatus::invalid;
+    } else if (field.kind == FreeForm::no_value) {
+      status = ReadStatus::no_value;
+    } else {
+      target = field.value;
+      status = ReadStatus::ok;
+    }
     return;
   }
   status = ReadStatus::end;
@@ -174,6 +205,8 @@ void read_real(int source, double& target) {
                    std::to_string(in.number) + " of " + source_name(source) + " is not a number");
   }
 }
+
+std::string_view last_record(int source) { return input_of(source).record; }
 
 void backspace_record(int unit) {
   RecordInput& in = input_of(unit);

@@ -1,7 +1,9 @@
 #pragma once
 // The record reader: answers from the console and values from sample files,
 // one record (line) at a time. Carriage returns are dropped wherever they
-// stand; tabs expand to tab stops (every 8 columns, or TABSIZE).
+// stand; tabs expand to tab stops (every 8 columns, or TABSIZE); a UTF-8
+// byte-order mark before a file's first line is skipped. Memory stays
+// bounded whatever the length of a line.
 #include <string>
 #include <string_view>
 
@@ -11,9 +13,10 @@ namespace diffboot::text {
 
 // Read status of `read_real`.
 enum class ReadStatus {
-  ok,       // a value (or a null value) was read
-  end,      // the end of the source came before a value
-  invalid,  // the characters found are not a valid value
+  ok,        // a value was read
+  no_value,  // the record begins with a null value (a comma or slash): no number
+  end,       // the end of the source came before a value
+  invalid,   // the characters found are not a valid value
 };
 
 // Tab width given by a TABSIZE value: a non-negative whole number, or 8 when
@@ -27,13 +30,18 @@ int parse_tab_size(const char* value);
 void read_chars(int source, std::string& field, std::size_t length);
 
 // Reads one free-form value from the next records of `source` into `target`
-// and sets `status`. Never ends the run.
-// A null value (comma or slash) leaves `target` unchanged with read_ok.
+// and sets `status`; empty records are passed over. Never ends the run. A
+// null value (comma or slash) leaves `target` unchanged.
 void read_real(int source, double& target, ReadStatus& status);
 
 // As above without a status: the end of the source or an invalid value ends
-// the run as a fatal input error naming the source and the record.
+// the run as a fatal input error naming the source and the record; a null
+// value leaves `target` unchanged.
 void read_real(int source, double& target);
+
+// The record last read from `source`: carriage returns removed, tabs as they
+// stand; empty before the first read.
+std::string_view last_record(int source);
 
 // Steps `unit` back one record, so that the next read reads the last record
 // again. Before the first record, and a second time in a row, it does nothing.

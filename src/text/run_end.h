@@ -6,6 +6,9 @@
 
 namespace diffboot::text {
 
+// Exit status of a stop that the program detected and explained on the
+// console: no results were produced.
+inline constexpr int stop_status = 1;
 // Exit status of a fatal input/output error of the record layer (-1 as a byte).
 inline constexpr int fatal_io_status = 255;
 
@@ -14,9 +17,9 @@ struct RunEnd {
   std::string error_text;   // written to standard error as it stands; may be empty
 };
 
-// Ends the run with status 0 and nothing on standard error; the caller has
-// already written its message.
-[[noreturn]] inline void stop_run() { throw RunEnd{0, {}}; }
+// Ends the run with stop_status and nothing on standard error; the caller
+// has already written its message.
+[[noreturn]] inline void stop_run() { throw RunEnd{stop_status, {}}; }
 
 // Ends the run as a fatal input/output error: report (one line, CR LF added)
 // on standard error, exit status 255.

@@ -4,14 +4,17 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <array>
 #include <cerrno>
 #include <cstring>
 #include <iostream>
+#include <map>
 #include <memory>
-#include <array>
 
 #include "text/open_files.h"
 #include "text/run_end.h"
+#include "text/staged_output.h"
+#include "text/staging.h"
 
 namespace diffboot::text {
 namespace {
@@ -31,38 +34,97 @@ std::string_view without_trailing_blanks(std::string_view name) {
   return name;
 }
 
-// Opens for reading; a directory is refused, since it holds no records.
-std::FILE* open_for_reading(const std::string& name) {
-  std::FILE* f = std::fopen(name.c_str(), "rb");
-  if (f == nullptr) return nullptr;
-  struct stat info {};
-  if (fstat(fileno(f), &info) != 0 || S_ISDIR(info.st_mode)) {
-    std::fclose(f);
-    return nullptr;
-  }
-  return f;
+// Files that are not regular files (pipes, devices) can be read only once:
+// their content is read into memory on the first opening and every later
+// opening reads it from there, until all files are closed.
+constexpr std::size_t max_unseekable = std::size_t{1} << 30;
+
+using Content = std::shared_ptr<const std::vector<char>>;
+
+std::map<std::string, Content>& read_once() {
+  static std::map<std::string, Content> contents;
+  return contents;
 }
 
-// Opens an existing file for appending; a missing file is not created.
+// The whole content of `fd`; nullptr beyond max_unseekable bytes.
+Content read_whole(int fd, const std::string& name) {
+  auto content = std::make_shared<std::vector<char>>();
+  std::vector<char> block(std::size_t{1} << 16);
+  for (;;) {
+    const ssize_t got = ::read(fd, block.data(), block.size());
+    if (got == 0) return content;
+    if (got < 0) {
+      if (errno == EINTR) continue;
+      const int error = errno;
+      ::close(fd);
+      fatal_io_error("Input error: cannot read file \"" + name + "\": " + std::strerror(error));
+    }
+    if (content->size() + static_cast<std::size_t>(got) > max_unseekable) return nullptr;
+    content->insert(content->end(), block.data(), block.data() + got);
+  }
+}
+
+// Opens `file` for reading; a directory is refused, since it holds no records.
+int open_for_reading(OpenFile& file) {
+  if (const auto cached = read_once().find(file.name); cached != read_once().end()) {
+    file.memory = cached->second;
+    file.end = file.memory->size();
+    return open_ok;
+  }
+  const int fd = ::open(file.name.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return open_failed;
+  struct stat info {};
+  if (fstat(fd, &info) != 0 || S_ISDIR(info.st_mode)) {
+    ::close(fd);
+    return open_failed;
+  }
+  if (!S_ISREG(info.st_mode)) {
+    Content content = read_whole(fd, file.name);
+    ::close(fd);
+    if (!content) return open_too_large;
+    read_once()[file.name] = content;
+    file.memory = content;
+    file.end = content->size();
+    return open_ok;
+  }
+  file.file = fdopen(fd, "rb");
+  if (file.file == nullptr) ::close(fd);
+  return file.file == nullptr ? open_failed : open_ok;
+}
+
+// Opens for appending: the staged content of an output not yet committed,
+// or else an existing file; a missing file is not created.
 std::FILE* open_for_appending(const std::string& name) {
-  const int fd = ::open(name.c_str(), O_WRONLY | O_APPEND | O_CLOEXEC);
+  const std::string staged = staged_path(name);
+  const int fd = ::open((staged.empty() ? name : staged).c_str(), O_WRONLY | O_APPEND | O_CLOEXEC);
   if (fd < 0) return nullptr;
   std::FILE* f = fdopen(fd, "ab");
   if (f == nullptr) ::close(fd);
   return f;
 }
 
-std::FILE* open_in_mode(const std::string& name, FileMode mode) {
-  switch (mode) {
-    case FileMode::replace: return std::fopen(name.c_str(), "wbe");
-    case FileMode::append: return open_for_appending(name);
-    case FileMode::read: return open_for_reading(name);
+// Opens for replacing: a device is written in place, anything else (a
+// regular file, a symbolic link, a pipe, nothing) is replaced on commit.
+std::FILE* open_for_replacing(const std::string& name) {
+  struct stat info {};
+  if (lstat(name.c_str(), &info) == 0 && (S_ISCHR(info.st_mode) || S_ISBLK(info.st_mode))) {
+    return std::fopen(name.c_str(), "wbe");
   }
-  return nullptr;
+  return open_staged(name);
+}
+
+int open_in_mode(OpenFile& file) {
+  switch (file.mode) {
+    case FileMode::replace: file.file = open_for_replacing(file.name); break;
+    case FileMode::append: file.file = open_for_appending(file.name); break;
+    case FileMode::read: return open_for_reading(file);
+  }
+  return file.file == nullptr ? open_failed : open_ok;
 }
 
 // Closes one file; returns an empty string or the report of a failed flush.
 std::string close_file(OpenFile& file) {
+  if (file.file == nullptr) return {};
   const bool failed = std::ferror(file.file) != 0;
   const int saved = errno;
   const bool close_failed = std::fclose(file.file) != 0;
@@ -90,15 +152,13 @@ std::ostream& error_stream() { return *console_state().streams.err; }
 
 int open_text_file(int unit, std::string_view name, FileMode mode) {
   const std::string path(without_trailing_blanks(name));
-  if (path.empty() || !valid_unit(unit) || find_unit(unit) != nullptr) return 1;
-  std::FILE* f = open_in_mode(path, mode);
-  if (f == nullptr) return 1;
+  if (path.empty() || !valid_unit(unit) || find_unit(unit) != nullptr) return open_failed;
   auto file = std::make_unique<OpenFile>();
-  file->file = f;
   file->name = path;
   file->mode = mode;
-  units()[static_cast<std::size_t>(unit)] = std::move(file);
-  return 0;
+  const int status = open_in_mode(*file);
+  if (status == open_ok) units()[static_cast<std::size_t>(unit)] = std::move(file);
+  return status;
 }
 
 void close_text_file(int unit) {
@@ -116,6 +176,8 @@ std::string close_all_files() noexcept {
     const std::string report = close_file(*file);
     if (!report.empty()) reports += report + "\r\n";
   }
+  discard_text_files();
+  read_once().clear();
   return reports;
 }
 

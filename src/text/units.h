@@ -30,17 +30,27 @@ ConsoleStreams redirect_console(const ConsoleStreams& streams);
 // The stream that takes stop texts and fatal error reports.
 std::ostream& error_stream();
 
+// Statuses of open_text_file.
+inline constexpr int open_ok = 0;
+inline constexpr int open_failed = 1;     // missing, not creatable, a directory, or the unit in use
+inline constexpr int open_too_large = 2;  // not a regular file, and more than 1 GiB to read
+
 // Connects `name` (trailing blanks dropped) to `unit` (0 to 15) in `mode`.
-// Returns 0 on success, non-zero when the file cannot be opened: missing in
-// append or read mode, not creatable, a directory, or the unit already in use.
+// Replace mode writes a staged file that takes the name on commit
+// (staging.h); append mode appends to the staged file of that name when there
+// is one. A file to read that is not a regular file (a pipe, a device) is
+// read into memory once and read from there at every opening until all files
+// are closed. Returns open_ok, open_failed or open_too_large. A read error
+// while taking in such a file is a fatal input error.
 int open_text_file(int unit, std::string_view name, FileMode mode);
 
 // Flushes and closes the file on `unit`, keeping it on disk. A failed flush is
 // a fatal input/output error naming the file.
 void close_text_file(int unit);
 
-// Closes every open file, keeping what was written. Never throws; returns the
-// report of any file whose pending output could not be written (empty if none).
+// Closes every open file, removes the staged files not committed and forgets
+// the contents read into memory. Never throws; returns the report of any file
+// whose pending output could not be written (empty if none).
 std::string close_all_files() noexcept;
 
 // Whether a file is open on `unit`.

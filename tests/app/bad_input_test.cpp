@@ -3,6 +3,7 @@
 // bad-input table is a row here: what the program writes last on the console,
 // on standard error, its exit status, and which files it leaves.
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 
 #include <cstdlib>
@@ -33,6 +34,7 @@ struct Row {
   std::vector<std::string> absent;    // files the run must not leave
   std::string setup = {};             // shell commands run first in the directory
   std::string cwd = {};               // working directory when not the fresh one
+  std::string shell_prefix = {};      // shell commands in the program's own shell, such as a ulimit
 };
 
 void PrintTo(const Row& row, std::ostream* os) { *os << row.name; }
@@ -43,26 +45,29 @@ const std::string all_files[] = {"diffboot.dat", "1a.tmp", "1b.tmp", "2.tmp"};
 
 std::vector<Row> rows() {
   const std::string dat = "diffboot.dat";
+  std::string many_zeros;
+  for (int i = 0; i < 1000; ++i) many_zeros += "0\n";
+  many_zeros += "1\n";
   return {
-      {"missing sample 1", {{"y.txt", ten}}, "x.txt\ny.txt\n", "", 0, " x1: Error during data file opening - terminate", "", {all_files, all_files + 4}},
-      {"missing sample 2", {{"x.txt", ten}}, "x.txt\ny.txt\n", "", 0, " x2: Error during data file opening - terminate", "", {all_files, all_files + 4}},
-      {"both missing", {}, "x.txt\ny.txt\n", "", 0, " x1: Error during data file opening - terminate", "", {dat}},
-      {"directory as a file name", {{"y.txt", ten}}, "d\ny.txt\n", "", 0, " x1: Error during data file opening - terminate", "", {dat}, "mkdir d"},
+      {"missing sample 1", {{"y.txt", ten}}, "x.txt\ny.txt\n", "", 1, " x1: Error during data file opening - terminate", "", {all_files, all_files + 4}},
+      {"missing sample 2", {{"x.txt", ten}}, "x.txt\ny.txt\n", "", 1, " x2: Error during data file opening - terminate", "", {all_files, all_files + 4}},
+      {"both missing", {}, "x.txt\ny.txt\n", "", 1, " x1: Error during data file opening - terminate", "", {dat}},
+      {"directory as a file name", {{"y.txt", ten}}, "d\ny.txt\n", "", 1, " x1: Error during data file opening - terminate", "", {dat}, "mkdir d"},
       {"unreadable file", {{"y.txt", ten}}, "/proc/self/mem\ny.txt\n", "", 255, "sample 2", "Input error: cannot read file \"/proc/self/mem\"", {dat}},
-      {"empty name", {{"y.txt", ten}}, "\ny.txt\n", "", 0, " x1: Error during data file opening - terminate", "", {dat}},
+      {"empty name", {{"y.txt", ten}}, "\ny.txt\n", "", 1, " x1: Error during data file opening - terminate", "", {dat}},
       {"name with blanks around it", {{"x.txt", ten}, {"y.txt", twelve}}, "   x.txt  \ny.txt\n0.05\n", "", 0, report_last, "", {}},
-      {"name of 200 characters", {{"y.txt", ten}}, std::string(200, 'n') + "\ny.txt\n", "", 0, " x1: Error during data file opening - terminate", "", {dat}},
+      {"name of 200 characters", {{"y.txt", ten}}, std::string(200, 'n') + "\ny.txt\n", "", 1, " x1: Error during data file opening - terminate", "", {dat}},
       {"empty file", {{"x.txt", ""}, {"y.txt", ten}}, "x.txt\ny.txt\n", "", 255, "sample 2", "Input error: end of file \"x.txt\" where a line was expected", {dat}},
       {"header lines only", {{"x.txt", "# a\n# b\n"}, {"y.txt", ten}}, "x.txt\ny.txt\n", "", 255, "sample 2", "Input error: end of file \"x.txt\"", {dat}},
-      {"header then empty lines", {{"x.txt", "# a\n\n\n"}, {"y.txt", ten}}, "x.txt\ny.txt\n", "", 0, " nrerror: an assertion failed with this tag:select args", stop_select, {dat, "1a.tmp"}},
-      {"binary bytes", {{"x.txt", std::string("\x7f" "ELF\0\x01\xff\n\x02", 9)}, {"y.txt", ten}}, "x.txt\ny.txt\n", "", 0, " nrerror: an assertion failed with this tag:select args", stop_select, {dat}},
+      {"header then empty lines", {{"x.txt", "# a\n\n\n"}, {"y.txt", ten}}, "x.txt\ny.txt\n", "", 1, " nrerror: an assertion failed with this tag:select args", stop_select, {dat, "1a.tmp"}},
+      {"binary bytes", {{"x.txt", std::string("\x7f" "ELF\0\x01\xff\n\x02", 9)}, {"y.txt", ten}}, "x.txt\ny.txt\n", "", 1, " nrerror: an assertion failed with this tag:select args", stop_select, {dat}},
       {"line of 10^5 characters", {{"x.txt", std::string(100000, ' ') + "7\n" + ten}, {"y.txt", twelve}}, "x.txt\ny.txt\n0.05\n", "", 0, report_last, "", {}},
       {"CR LF line ends", {{"x.txt", "#h\r\n1\r\n2\r\n3\r\n4\r\n5\r\n"}, {"y.txt", twelve}}, "x.txt\ny.txt\n0.05\n", "", 0, report_last, "", {}},
       {"tabs around values", {{"x.txt", "\t1\t#\n\t\t2\n3\t4\n5\n6\n"}, {"y.txt", twelve}}, "x.txt\ny.txt\n0.05\n", "", 0, report_last, "", {}},
-      {"TABSIZE=0 keeps tabs", {{"x.txt", "\t1\n\t2\n"}, {"y.txt", ten}}, "x.txt\ny.txt\n", "TABSIZE=0", 0, " nrerror: an assertion failed with this tag:select args", stop_select, {dat}},
+      {"TABSIZE=0 keeps tabs", {{"x.txt", "\t1\n\t2\n"}, {"y.txt", ten}}, "x.txt\ny.txt\n", "TABSIZE=0", 1, " nrerror: an assertion failed with this tag:select args", stop_select, {dat}},
       {"TABSIZE not a number", {{"x.txt", "\t1\n\t2\n\t3\n\t4\n"}, {"y.txt", twelve}}, "x.txt\ny.txt\n0.05\n", "TABSIZE=wide", 0, report_last, "", {}},
       {"D exponents", {{"x.txt", "1.5D2\n-2d-1\n3Q0\n4.0D+00\n"}, {"y.txt", twelve}}, "x.txt\ny.txt\n0.05\n", "", 0, report_last, "", {}},
-      {"overflow ends the data", {{"x.txt", "1\n1e400\n2\n"}, {"y.txt", ten}}, "x.txt\ny.txt\n0.05\n", "", 0, " nrerror: an assertion failed with this tag:select args", stop_select, {dat}},
+      {"overflow ends the data", {{"x.txt", "1\n1e400\n2\n"}, {"y.txt", ten}}, "x.txt\ny.txt\n0.05\n", "", 1, " nrerror: an assertion failed with this tag:select args", stop_select, {dat}},
       {"denormal values", {{"x.txt", "4.9e-324\n1e-310\n0\n2e-308\n"}, {"y.txt", twelve}}, "x.txt\ny.txt\n0.05\n", "", 0, report_last, "", {}},
       {"a word ends the data", {{"x.txt", "1\n2\n3\nword\n4\n"}, {"y.txt", "5\n7\n6.5\n"}}, "x.txt\ny.txt\np\n0.05\n", "", 0, "MED_d = ", "", {}},
       {"end of input at sample 1", {}, "", "", 255, "sample 1", "Input error: end of standard input", {dat}},
@@ -70,17 +75,27 @@ std::vector<Row> rows() {
       {"end of input at the type", {{"x.txt", ten}, {"y.txt", ten}}, "x.txt\ny.txt\n", "", 255, "            - unpaired", "Input error: end of standard input", {dat}},
       {"end of input at alpha", {{"x.txt", ten}, {"y.txt", twelve}}, "x.txt\ny.txt\n", "", 255, "alpha:", "Input error: end of standard input", {dat}},
       {"a letter at alpha", {{"x.txt", ten}, {"y.txt", twelve}}, "x.txt\ny.txt\nabc\n", "", 255, "alpha:", "Input error: \"abc\" in record 3 of standard input is not a number", {dat}},
-      {"five wrong types", {{"x.txt", ten}, {"y.txt", ten}}, "x.txt\ny.txt\nP\nU\n1\n\nx\n", "", 0, " OK - terminates", "", {dat}},
-      {"five wrong alphas", {{"x.txt", ten}, {"y.txt", twelve}}, "x.txt\ny.txt\n0.5\n0.06\n/\n,\n1e-2000\n", "", 0, " OK - terminates", "", {dat}},
-      {"unwritable working directory", {}, "", "", 0, " type =            1", "", {}, "", "/proc"},
-      {"diffboot.dat is a directory", {{"x.txt", ten}, {"y.txt", twelve}}, "x.txt\ny.txt\n0.05\n", "", 0, " Error during output data file opening (subroutine info2) - terminate", "", {}, "mkdir diffboot.dat"},
-      {"1a.tmp is a directory", {{"x.txt", ten}, {"y.txt", twelve}}, "x.txt\ny.txt\n0.05\n", "", 0, " type =            1", "", {dat, "2.tmp"}, "mkdir 1a.tmp"},
-      {"2.tmp is a directory", {{"x.txt", ten}, {"y.txt", twelve}}, "x.txt\ny.txt\n0.05\n", "", 0, " Error during plot file opening - terminate", "", {dat}, "mkdir 2.tmp"},
-      {"disk full while writing the report", {{"x.txt", ten}, {"y.txt", twelve}}, "x.txt\ny.txt\n0.05\n", "", 255, report_last, "Output error: cannot write file \"diffboot.dat\": No space left on device", {}, "ln -s /dev/full diffboot.dat"},
+      {"five wrong types", {{"x.txt", ten}, {"y.txt", ten}}, "x.txt\ny.txt\nP\nU\n1\n\nx\n", "", 1, " OK - terminates", "", {dat}},
+      {"five wrong alphas", {{"x.txt", ten}, {"y.txt", twelve}}, "x.txt\ny.txt\n0.5\n0.06\n/\n,\n1e-2000\n", "", 1, " OK - terminates", "", {dat}},
+      {"unwritable working directory", {}, "", "", 1, " type =            1", "", {}, "", "/proc"},
+      {"diffboot.dat is a directory", {{"x.txt", ten}, {"y.txt", twelve}}, "x.txt\ny.txt\n0.05\n", "", 1, " Error during output data file opening (subroutine info2) - terminate", "", {}, "mkdir diffboot.dat"},
+      {"1a.tmp is a directory", {{"x.txt", ten}, {"y.txt", twelve}}, "x.txt\ny.txt\n0.05\n", "", 1, " type =            1", "", {dat, "2.tmp"}, "mkdir 1a.tmp"},
+      {"2.tmp is a directory", {{"x.txt", ten}, {"y.txt", twelve}}, "x.txt\ny.txt\n0.05\n", "", 1, " Error during plot file opening - terminate", "", {dat}, "mkdir 2.tmp"},
+      // 1000 zeros and a one give 90 classes: 1a.tmp (14560 bytes) fits in 15360, the report (16106) does not.
+      {"disk full while writing the report", {{"x.txt", many_zeros}, {"y.txt", ten}, {dat, "earlier\r\n"}}, "x.txt\ny.txt\n0.05\n", "", 255, report_last, "Output error: cannot write file \"diffboot.dat\": File too large", {}, {}, {}, "ulimit -f 30; trap '' XFSZ;"},
       {"plotting program crashes", {{"x.txt", ten}, {"y.txt", twelve}}, "x.txt\ny.txt\n0.05\n", "", 0, report_last, "", {}, "printf '#!/bin/sh\\nkill -SEGV $$\\n' > bin/gnuplot; chmod +x bin/gnuplot"},
       {"plotting program cannot start", {{"x.txt", ten}, {"y.txt", twelve}}, "x.txt\ny.txt\n0.05\n", "", 0, report_last, "", {}, "printf 'not a program' > bin/gnuplot"},
-      {"constant samples", {{"x.txt", "3\n3\n3\n"}, {"y.txt", "1\n1\n"}}, "x.txt\ny.txt\n0.05\n", "", 0, " nrerror: moment: no skew or kurtosis when zero variance", "program terminated by nrerror\r\n", {dat}},
-      {"sample of one value", {{"x.txt", "2.5\n"}, {"y.txt", ten}}, "x.txt\ny.txt\n0.05\n", "", 0, " nrerror: an assertion failed with this tag:select args", stop_select, {dat}},
+      {"constant samples", {{"x.txt", "3\n3\n3\n"}, {"y.txt", "1\n1\n"}}, "x.txt\ny.txt\n0.05\n", "", 0, report_last, "", {}},
+      {"heavily tied data", {{"x.txt", "1\n1\n1\n1\n1\n1\n1\n2\n"}, {"y.txt", "5\n5\n5\n5\n5\n5\n6\n"}}, "x.txt\ny.txt\n0.05\n", "", 0, report_last, "", {}},
+      {"paired y = x + 1", {{"x.txt", ten}, {"y.txt", "2\n3\n4\n5\n6\n7\n8\n9\n10\n11\n"}}, "x.txt\ny.txt\np\n0.05\n", "", 0, "MED_d = ", "", {}},
+      {"sample of one value", {{"x.txt", "2.5\n"}, {"y.txt", ten}}, "x.txt\ny.txt\n0.05\n", "", 1, " nrerror: an assertion failed with this tag:select args", stop_select, {dat}},
+      {"a null value ends the data", {{"x.txt", "1\n2\n3\n,\n-999\n"}, {"y.txt", twelve}}, "x.txt\ny.txt\n0.05\n", "", 0, report_last, "", {}},
+      {"byte-order mark", {{"x.txt", "\xEF\xBB\xBF" "1\n2\n3\n"}, {"y.txt", twelve}}, "x.txt\ny.txt\n0.05\n", "", 0, report_last, "", {}},
+      {"decimal commas", {{"x.txt", "1,5\n2,25\n3\n"}, {"y.txt", twelve}}, "x.txt\ny.txt\n0.05\n", "", 0, report_last, "Warning: file \"x.txt\" holds values with a decimal comma, such as \"1,5\"; each was read up to the comma", {}},
+      {"sample through a pipe", {{"y.txt", twelve}}, "s.fifo\ny.txt\n0.05\n", "", 0, report_last, "", {}, "mkfifo s.fifo; (printf '1\\n2\\n3\\n' > s.fifo &)"},
+      {"/dev/zero as a sample", {{"y.txt", ten}}, "/dev/zero\ny.txt\n", "", 1, " x1: \"/dev/zero\" is not a regular file and holds more than 1 GiB - terminate", "", {dat, "1a.tmp"}},
+      {"an output name is a pipe", {{"x.txt", ten}, {"y.txt", twelve}}, "x.txt\ny.txt\n0.05\n", "", 0, report_last, "", {}, "mkfifo 2.tmp diffboot.dat"},
+      {"a sample file is the report file", {{dat, ten}, {"y.txt", twelve}}, "diffboot.dat\ny.txt\n", "", 1, " x1: data file would be overwritten by the output file diffboot.dat - terminate", "", {"1a.tmp"}},
   };
 }
 
@@ -106,6 +121,7 @@ TEST_P(BadInputTest, EndsAsDescribed) {
   launch.env = row.env;
   launch.path = "bin";
   launch.directory = row.cwd;
+  launch.shell_prefix = row.shell_prefix;
   const testing::Outcome outcome = testing::run_built_program(launch);
   EXPECT_EQ(outcome.status, row.status);
   const std::vector<std::string> lines = testing::records(outcome.out);
@@ -119,6 +135,12 @@ TEST_P(BadInputTest, EndsAsDescribed) {
     EXPECT_EQ(err.substr(err.size() - 2), "\r\n");
   }
   for (const std::string& file : row.absent) EXPECT_FALSE(fs::exists(file)) << file;
+  for (const auto& [name, content] : row.files) {
+    EXPECT_EQ(testing::read_file(name), content) << name << " changed";
+  }
+  for (const auto& entry : fs::directory_iterator(".")) {
+    EXPECT_NE(entry.path().filename().string()[0], '.') << "temporary file left: " << entry.path();
+  }
 }
 
 INSTANTIATE_TEST_SUITE_P(Rows, BadInputTest, ::testing::ValuesIn(rows()), [](const auto& info) {
@@ -126,6 +148,18 @@ INSTANTIATE_TEST_SUITE_P(Rows, BadInputTest, ::testing::ValuesIn(rows()), [](con
   for (char c : std::string(info.param.name)) name += std::isalnum(static_cast<unsigned char>(c)) ? c : '_';
   return name;
 });
+
+TEST(BadInputTest, EndlessStandardInputInBoundedMemory) {
+  testing::TempDir dir;
+  testing::Launch launch;
+  launch.input = "/dev/zero";
+  const testing::Outcome outcome = testing::run_built_program(launch);
+  EXPECT_EQ(outcome.status, 255);
+  EXPECT_EQ(outcome.err, "Input error: line 1 of standard input is longer than 1048576 characters\r\n");
+  rusage usage{};
+  getrusage(RUSAGE_CHILDREN, &usage);
+  EXPECT_LT(usage.ru_maxrss, 400 * 1024) << "peak resident kilobytes of any run so far";
+}
 
 TEST(BadInputTest, FullStandardOutput) {
   testing::TempDir dir;

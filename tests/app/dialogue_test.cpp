@@ -71,7 +71,7 @@ TEST(DialogueTest, FiveWrongTypesTerminate) {
   state().n_x = state().n_y = 3;
   testing::ConsoleCapture capture("P\nq\nU\n\n u\np\n");
   const text::RunEnd end = testing::run_end_of([] { ask_experiment_type(); });
-  EXPECT_EQ(end.status, 0);
+  EXPECT_EQ(end.status, 1);
   EXPECT_EQ(capture.out(), times(type_question, 5) + " OK - terminates\r\n");
 }
 
@@ -100,7 +100,7 @@ TEST(DialogueTest, AlphaGivesUpOrFails) {
     reset_state();
     testing::ConsoleCapture capture("1\n2\n3\n4\n5\n0.05\n");
     const text::RunEnd end = testing::run_end_of([] { ask_alpha(); });
-    EXPECT_EQ(end.status, 0);
+    EXPECT_EQ(end.status, 1);
     EXPECT_EQ(capture.out(), times(alpha_question, 5) + " OK - terminates\r\n");
   }
   {

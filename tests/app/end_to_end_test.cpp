@@ -3,6 +3,11 @@
 // Standard output, the exit status and every file left behind are compared
 // byte for byte with the golden runs in tests/golden.
 #include <gtest/gtest.h>
+#include <fcntl.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <csignal>
 
 #include <cstdlib>
 #include <filesystem>
@@ -92,7 +97,7 @@ TEST(EndToEndTest, WaysOfEnding) {
   };
   const Case cases[] = {
       {"x.txt\ny.txt\n0.05\n", 0, "d_MAD = "},
-      {"x.txt\ny.txt\n7\n7\n7\n7\n7\n", 0, " OK - terminates"},
+      {"x.txt\ny.txt\n7\n7\n7\n7\n7\n", 1, " OK - terminates"},
       {"x.txt\ny.txt\nabc\n", 255, "alpha:          [.010, .025, .050, .100]"},
       {"", 255, "sample 1 (x):                 [path + filename]"},
   };
@@ -106,6 +111,104 @@ TEST(EndToEndTest, WaysOfEnding) {
     const auto lines = testing::records(outcome.out);
     EXPECT_EQ(lines.back().substr(0, std::string(c.last_line).size()), c.last_line) << c.answers;
   }
+}
+
+}  // namespace
+}  // namespace diffboot
+
+namespace diffboot {
+namespace {
+
+// Starts the built program in the background in the current directory, with
+// `answers` on standard input and no plotting program; returns its process id.
+pid_t start_program(const std::string& answers, const std::string& out) {
+  const pid_t pid = fork();
+  if (pid == 0) {
+    const int in = open(answers.c_str(), O_RDONLY);
+    const int sink = open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    dup2(in, STDIN_FILENO);
+    dup2(sink, STDOUT_FILENO);
+    dup2(sink, STDERR_FILENO);
+    setenv("PATH", "/nonexistent", 1);
+    execl(DIFFBOOT_EXE, DIFFBOOT_EXE, static_cast<char*>(nullptr));
+    _exit(127);
+  }
+  return pid;
+}
+
+int wait_status(pid_t pid) {
+  int status = 0;
+  waitpid(pid, &status, 0);
+  return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+}
+
+std::vector<std::string> leftover_temporaries() {
+  std::vector<std::string> names;
+  for (const auto& entry : fs::directory_iterator(".")) {
+    if (entry.path().filename().string()[0] == '.') names.push_back(entry.path().filename().string());
+  }
+  return names;
+}
+
+TEST(EndToEndTest, ConcurrentRunsLeaveOneRunsReport) {
+  testing::TempDir dir;
+  testing::write_file("a1.txt", "1\n2\n3\n4\n5\n6\n7\n8\n");
+  testing::write_file("a2.txt", "2\n4\n3\n8\n1\n");
+  testing::write_file("b1.txt", "10\n12\n9\n14\n");
+  testing::write_file("b2.txt", "1\n3\n2\n");
+  testing::write_file("a.ans", "a1.txt\na2.txt\n0.05\n");
+  testing::write_file("b.ans", "b1.txt\nb2.txt\n0.1\n");
+  std::string expected_a, expected_b;
+  for (auto [answers, expected] : {std::pair{"a.ans", &expected_a}, std::pair{"b.ans", &expected_b}}) {
+    ASSERT_EQ(wait_status(start_program(answers, "out.txt")), 0);
+    *expected = testing::read_file("diffboot.dat");
+  }
+  ASSERT_NE(expected_a, expected_b);
+  for (int i = 0; i < 200; ++i) {
+    const pid_t a = start_program("a.ans", "out_a.txt");
+    const pid_t b = start_program("b.ans", "out_b.txt");
+    ASSERT_EQ(wait_status(a), 0);
+    ASSERT_EQ(wait_status(b), 0);
+    const std::string report = testing::read_file("diffboot.dat");
+    ASSERT_TRUE(report == expected_a || report == expected_b) << "pair " << i << " mixed the two runs' reports";
+  }
+  EXPECT_EQ(leftover_temporaries(), std::vector<std::string>{});
+}
+
+TEST(EndToEndTest, TerminationDuringTheBootstrapKeepsTheEarlierReport) {
+  testing::TempDir dir;
+  std::string x, y;
+  for (int i = 0; i < 3000; ++i) x += std::to_string(i % 97) + ".25\n";
+  for (int i = 0; i < 2500; ++i) y += std::to_string(i % 89) + ".5\n";
+  testing::write_file("x.txt", x);
+  testing::write_file("y.txt", y);
+  testing::write_file("answers.txt", "x.txt\ny.txt\n0.05\n");
+  testing::write_file("diffboot.dat", "earlier report\r\n");
+  const pid_t pid = start_program("answers.txt", "out.txt");
+  // The plot script is committed just before the questions and the bootstrap.
+  while (!fs::exists("2.tmp")) usleep(1000);
+  usleep(100000);
+  kill(pid, SIGTERM);
+  EXPECT_EQ(wait_status(pid), 128 + SIGTERM) << "the run was already over: make it larger";
+  EXPECT_EQ(testing::read_file("diffboot.dat"), "earlier report\r\n");
+  EXPECT_EQ(leftover_temporaries(), std::vector<std::string>{});
+}
+
+TEST(EndToEndTest, SampleThroughProcessSubstitutionReportsAsTheFile) {
+  testing::TempDir dir;
+  testing::write_file("x.txt", "# pH\n7.1\n6.8\n7.4\n7.0\n6.9\n7.3\n");
+  testing::write_file("y.txt", "6.2\n6.6\n6.1\n6.9\n6.4\n");
+  testing::write_file("answers.txt", "x.txt\ny.txt\n0.05\n");
+  ASSERT_EQ(testing::run_built_program().status, 0);
+  const std::vector<std::string> from_file = testing::records(testing::read_file("diffboot.dat"));
+  const std::string command = "bash -c 'exec 3< <(cat x.txt); printf \"/dev/fd/3\\ny.txt\\n0.05\\n\" | "
+                              "PATH=/nonexistent " + std::string(DIFFBOOT_EXE) + " > stdout.txt 2> stderr.txt'";
+  ASSERT_EQ(std::system(command.c_str()), 0) << testing::read_file("stderr.txt");
+  const std::vector<std::string> from_pipe = testing::records(testing::read_file("diffboot.dat"));
+  ASSERT_EQ(from_pipe.size(), from_file.size());
+  EXPECT_EQ(from_pipe[0].substr(0, 23), "Sample 1 (x): /dev/fd/3");
+  EXPECT_EQ(std::vector<std::string>(from_pipe.begin() + 1, from_pipe.end()),
+            std::vector<std::string>(from_file.begin() + 1, from_file.end()));
 }
 
 }  // namespace

@@ -2,6 +2,9 @@
 #include "app/run.h"
 
 #include <gtest/gtest.h>
+#include <sys/resource.h>
+
+#include <csignal>
 
 #include <cstdlib>
 #include <cmath>
@@ -55,7 +58,7 @@ TEST_F(RunTest, StopKeepsAnEarlierReport) {
   testing::write_file("diffboot.dat", "earlier report\r\n");
   testing::write_file("x.txt", "1\n2\n");
   testing::ConsoleCapture capture("x.txt\nmissing.txt\n");
-  EXPECT_EQ(run_program(1), 0);
+  EXPECT_EQ(run_program(1), 1);
   EXPECT_EQ(testing::records(capture.out()).back(), " x2: Error during data file opening - terminate");
   EXPECT_EQ(testing::read_file("diffboot.dat"), "earlier report\r\n");
   EXPECT_EQ(capture.err(), "");
@@ -65,18 +68,32 @@ TEST_F(RunTest, EmptySampleEndsInTheSummaries) {
   testing::write_file("x.txt", "#only a header\n\n");
   testing::write_file("y.txt", "1\n2\n");
   testing::ConsoleCapture capture("x.txt\ny.txt\n");
-  EXPECT_EQ(run_program(1), 0);
+  EXPECT_EQ(run_program(1), 1);
   EXPECT_EQ(testing::records(capture.out()).back(), " nrerror: an assertion failed with this tag:select args");
   EXPECT_EQ(capture.err(), "program terminated by assert2\r\n");
 }
 
-TEST_F(RunTest, DiskFullWhileWritingTheReport) {
+TEST_F(RunTest, FailedWriteOfTheReportKeepsTheEarlierOne) {
   testing::write_file("x.txt", "1\n2\n3\n4\n");
   testing::write_file("y.txt", "2\n5\n3\n");
-  std::filesystem::create_symlink("/dev/full", "diffboot.dat");
+  testing::write_file("diffboot.dat", "earlier report\r\n");
   testing::ConsoleCapture capture("x.txt\ny.txt\n0.05\n");
-  EXPECT_EQ(run_program(1), 255);
-  EXPECT_EQ(capture.err(), "Output error: cannot write file \"diffboot.dat\": No space left on device\r\n");
+  // Files may grow to 1000 bytes: the plot files fit, the report does not.
+  rlimit saved{};
+  getrlimit(RLIMIT_FSIZE, &saved);
+  const auto previous = std::signal(SIGXFSZ, SIG_IGN);
+  rlimit small = saved;
+  small.rlim_cur = 1000;
+  setrlimit(RLIMIT_FSIZE, &small);
+  const int status = run_program(1);
+  setrlimit(RLIMIT_FSIZE, &saved);
+  std::signal(SIGXFSZ, previous);
+  EXPECT_EQ(status, 255);
+  EXPECT_EQ(capture.err().rfind("Output error: cannot write file \"diffboot.dat\"", 0), 0u) << capture.err();
+  EXPECT_EQ(testing::read_file("diffboot.dat"), "earlier report\r\n");
+  for (const auto& entry : std::filesystem::directory_iterator(".")) {
+    EXPECT_NE(entry.path().filename().string()[0], '.') << "temporary file left: " << entry.path();
+  }
 }
 
 TEST_F(RunTest, PairedRunReportsPairedMeasures) {

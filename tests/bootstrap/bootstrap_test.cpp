@@ -121,6 +121,32 @@ TEST(BootstrapTest, AcceleratedLevelsAndBounds) {
   EXPECT_EQ(percentile(s, levels.upper), 1999.0) << "a level from 1999/2000 on gives s(B)";
 }
 
+TEST(BootstrapTest, BoundsScaleWithTheData) {
+  // The same samples in metres and in units of 1e-14 m: every bound scales.
+  const std::vector<double> x = testing::shaped_sample("skewed", 40, 3), y = testing::shaped_sample("random", 30, 4);
+  std::vector<double> xs(x), ys(y);
+  for (double& v : xs) v *= 1e-14;
+  for (double& v : ys) v *= 1e-14;
+  Unpaired plain(x, y), scaled(xs, ys);
+  for (Unpaired* u : {&plain, &scaled}) {
+    const numeric::SampleSummary a = numeric::summarize(u->x1), b = numeric::summarize(u->x2);
+    const double estimates[] = {a.ave - b.ave, a.med - b.med, a.std - b.std, a.mad - b.mad};
+    for (std::size_t k = 0; k < 4; ++k) u->results[k].estimate = estimates[k];
+    u->run();
+  }
+  for (std::size_t k = 0; k < 4; ++k) {
+    const Result& p = plain.results[k];
+    const Result& q = scaled.results[k];
+    EXPECT_NE(q.acceleration, 0.0) << k << ": data at 1e-14 keep their acceleration";
+    if (std::fabs(p.acceleration) > 1e-6) {
+      EXPECT_NEAR(q.acceleration / p.acceleration, 1.0, 1e-9) << k;
+    }
+    for (auto bound : {&Result::t_lower, &Result::t_upper, &Result::bca_lower, &Result::bca_upper}) {
+      EXPECT_NEAR(q.*bound / 1e-14 / (p.*bound), 1.0, 1e-9) << k;
+    }
+  }
+}
+
 TEST(BootstrapTest, PercentileRule) {
   Replicates s(B);
   for (std::size_t i = 0; i < B; ++i) s[i] = static_cast<double>(i + 1) * 10.0;  // s(k) = 10 k
@@ -154,15 +180,42 @@ TEST(BootstrapTest, BiasCorrectionCountsTiesHalf) {
   EXPECT_NEAR(plain.upper, 0.97500211, 1e-8);
 }
 
-TEST(BootstrapTest, ConstantSamplesStopAtTheFirstStandardError) {
+TEST(BootstrapTest, ConstantSamplesGiveZeroWidthIntervals) {
   testing::ConsoleCapture capture;
   Unpaired u(std::vector<double>(8, 3.0), std::vector<double>(6, 1.0));
-  const text::RunEnd end = testing::run_end_of([&] { u.run(); });
-  EXPECT_EQ(capture.out(), " nrerror: moment: no skew or kurtosis when zero variance\r\n");
-  EXPECT_EQ(end.error_text, "program terminated by nrerror\r\n");
+  u.results[0].estimate = u.results[1].estimate = 2.0;
+  u.run();
+  for (const Result& r : u.results) {
+    EXPECT_EQ(r.se, 0.0);
+    EXPECT_EQ(r.t_lower, r.estimate);
+    EXPECT_EQ(r.t_upper, r.estimate);
+    EXPECT_EQ(r.bca_lower, r.estimate) << "every replicate equals the estimate";
+    EXPECT_EQ(r.bca_upper, r.estimate);
+  }
+  EXPECT_EQ(capture.out(), "");
 }
 
-TEST(BootstrapTest, PairedSingleWholeDifferenceStops) {
+TEST(BootstrapTest, ConstantPairedDifferencesGoOnWhateverTheirRounding) {
+  // y = x + d: every resample of the differences has mean -d and variance 0
+  // or a rounding residue; neither may end the run.
+  for (double d : {1.0, 0.1, -3.0}) {
+    testing::ConsoleCapture capture;
+    const std::vector<double> x1{1.5, 2, 7, 4, 4, 9}, x2{1.5 + d, 2 + d, 7 + d, 4 + d, 4 + d, 9 + d};
+    std::vector<double> x3(6), r3(6);
+    Replicates ave(B), med(B);
+    Result ave_d{(1.5 + 2 + 7 + 4 + 4 + 9) / 6 - ((1.5 + d) + (2 + d) + (7 + d) + (4 + d) + (4 + d) + (9 + d)) / 6};
+    Result med_d;
+    std::array<Measure, 2> m{Measure{ave_d, -2.0, ave}, Measure{med_d, -2.0, med}};
+    numeric::UniformState g;
+    bootstrap_paired({x1, x2, x3, r3}, m, 0.05, g);
+    EXPECT_LT(ave_d.se, 1e-15) << d;
+    EXPECT_NEAR(ave_d.t_lower, ave_d.estimate, 1e-14) << d;
+    EXPECT_NEAR(med_d.t_upper, med_d.estimate, 1e-14) << d;
+    EXPECT_EQ(capture.out(), "") << d;
+  }
+}
+
+TEST(BootstrapTest, PairedSingleDifferenceStopsInTheJackknife) {
   testing::ConsoleCapture capture;
   const std::vector<double> x1{5}, x2{3};
   std::vector<double> x3(1), r3(1);
@@ -171,7 +224,8 @@ TEST(BootstrapTest, PairedSingleWholeDifferenceStops) {
   std::array<Measure, 2> m{Measure{ave_d, -2.0, ave}, Measure{med_d, -2.0, med}};
   numeric::UniformState g;
   testing::run_end_of([&] { bootstrap_paired({x1, x2, x3, r3}, m, 0.05, g); });
-  EXPECT_EQ(capture.out(), " nrerror: moment: no skew or kurtosis when zero variance\r\n");
+  EXPECT_EQ(capture.out(), " nrerror: an assertion failed with this tag:select args\r\n");
+  EXPECT_EQ(ave_d.se, 0.0) << "the replicates' zero spread is not what stops it";
 }
 
 TEST(BootstrapTest, SampleOfOneValueStopsInTheJackknife) {

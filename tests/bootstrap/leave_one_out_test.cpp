@@ -95,11 +95,27 @@ TEST(LeaveOneOutTest, PairedDifferencesExample) {
   EXPECT_EQ(acceleration(jack.med), 0.0);
 }
 
-TEST(LeaveOneOutTest, SpreadThreshold) {
+TEST(LeaveOneOutTest, SpreadThresholdIsRelative) {
+  // 1.0e-12 in single precision, widened: the relative spread that counts as none.
   const double threshold = 9.999999960041972e-13;
-  EXPECT_EQ(acceleration(std::vector<double>{1.0, 1.0 + threshold / 2, 1.0}), 0.0);
-  EXPECT_NE(acceleration(std::vector<double>{0.0, threshold, threshold}), 0.0);
-  EXPECT_EQ(acceleration(std::vector<double>{0.0, threshold * 0.999, 0.0}), 0.0);
+  struct Case {
+    std::vector<double> v;
+    bool flat;
+  };
+  const Case cases[] = {
+      {{1.0, 1.0 + threshold / 2, 1.0}, true},
+      {{1.0, 1.0 + 4 * threshold, 1.0}, false},
+      {{1e6, 1e6 + 1e-7, 1e6}, true},             // 1e-13 relative: flat, though 1e-7 apart
+      {{1e-14, 3e-14, 2e-14, 1e-14}, false},      // tiny values keep their acceleration
+      {{0.0, threshold, threshold}, false},
+      {{0.0, 0.0, 0.0}, true},                    // equal values: exactly flat
+      {{-2.5, -2.5, -2.5}, true},
+  };
+  for (const Case& c : cases) EXPECT_EQ(acceleration(c.v) == 0.0, c.flat) << c.v[0] << " " << c.v[1];
+  const std::vector<double> metres{1.0, 3.0, 2.0, 1.0, 7.0};
+  std::vector<double> nanometres(metres);
+  for (double& v : nanometres) v *= 1e-14;
+  EXPECT_NEAR(acceleration(nanometres) / acceleration(metres), 1.0, 1e-12) << "the acceleration has no unit";
 }
 
 }  // namespace

@@ -3,6 +3,9 @@
 #include "input/sample_files.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <thread>
 
 #include <filesystem>
 #include <vector>
@@ -31,7 +34,10 @@ TEST(SampleFilesTest, CountsAndValues) {
       {"1\n# note\n2\n", 1, {1}},
       {"\n# late header\n1\n", 0, {}},
       {"# only\n\n\n", 0, {}},
-      {"1\n/\n,\n4\n", 4, {1, -999, -999, 4}},
+      {"1\n/\n,\n4\n", 1, {1}},                         // a null value ends the data
+      {",3.2\n1\n", 0, {}},
+      {"\xEF\xBB\xBF# exported\n1\n2\n", 2, {1, 2}},      // byte-order mark skipped
+      {"\xEF\xBB\xBF" "5\n", 1, {5}},
       {"#h\r\n2.5\r\n-1D2\r\n", 2, {2.5, -100}},
       {"7", 1, {7}},
       {"1\n1e400\n2\n", 1, {1}},
@@ -52,6 +58,61 @@ TEST(SampleFilesTest, CountsAndValues) {
   }
 }
 
+TEST(SampleFilesTest, DecimalCommasAreFlaggedOnce) {
+  TempDir dir;
+  ConsoleCapture capture;
+  write_file("x.txt", "# Gewicht\n1,5\n2\n-3,25\n");
+  write_file("y.txt", "1.5,2.5\n1,2.5\n");
+  const SampleCounts counts = count_samples("x.txt", "y.txt");
+  std::vector<double> x(3), y(2);
+  read_samples("x.txt", x, "y.txt", y);
+  EXPECT_EQ(x, (std::vector<double>{1, 2, -3})) << "values stay as read";
+  EXPECT_EQ(y, (std::vector<double>{1.5, 1}));
+  EXPECT_EQ(counts.n_y, 2);
+  EXPECT_EQ(capture.err(),
+            "Warning: file \"x.txt\" holds values with a decimal comma, such as \"1,5\"; each was read up to the comma\r\n");
+}
+
+TEST(SampleFilesTest, LineLongerThanTheRecordLimit) {
+  TempDir dir;
+  ConsoleCapture capture;
+  const std::string filler(20 << 20, '9');
+  write_file("x.txt", "1\n2.5 " + filler + "\n3\n" + filler + "\n4\n");
+  write_file("y.txt", "1\n");
+  const SampleCounts counts = count_samples("x.txt", "y.txt");
+  EXPECT_EQ(counts.n_x, 3) << "a value before the cut is read; a number cut off ends the data";
+  std::vector<double> x(3), y(1);
+  read_samples("x.txt", x, "y.txt", y);
+  EXPECT_EQ(x, (std::vector<double>{1, 2.5, 3}));
+}
+
+TEST(SampleFilesTest, PipeIsReadOnceForBothPasses) {
+  TempDir dir;
+  ConsoleCapture capture;
+  ASSERT_EQ(mkfifo("x.fifo", 0600), 0);
+  std::thread writer([] { write_file("x.fifo", "# from a pipe\n4\n5\n6\n"); });
+  write_file("y.txt", "1\n");
+  const SampleCounts counts = count_samples("x.fifo", "y.txt");
+  writer.join();
+  ASSERT_EQ(counts.n_x, 3);
+  std::vector<double> x(3), y(1);
+  read_samples("x.fifo", x, "y.txt", y);
+  EXPECT_EQ(x, (std::vector<double>{4, 5, 6}));
+}
+
+TEST(SampleFilesTest, SampleThatIsAnOutputFile) {
+  TempDir dir;
+  ConsoleCapture capture;
+  write_file("x.txt", "1\n");
+  write_file("y.txt", "2\n");
+  std::filesystem::create_hard_link("y.txt", "out.dat");
+  const std::string outputs[] = {"none.dat", "out.dat"};
+  stop_if_output("x.txt", "y.txt", std::span<const std::string>(outputs, 1));
+  const text::RunEnd end = testing::run_end_of([&] { stop_if_output(" x.txt", " y.txt ", outputs); });
+  EXPECT_EQ(end.status, 1);
+  EXPECT_EQ(capture.out(), " x2: data file would be overwritten by the output file out.dat - terminate\r\n");
+}
+
 TEST(SampleFilesTest, FilesThatDoNotOpen) {
   struct Case {
     bool x_exists, y_exists;
@@ -68,7 +129,7 @@ TEST(SampleFilesTest, FilesThatDoNotOpen) {
     if (c.x_exists) write_file("x.txt", "1\n");
     if (c.y_exists) write_file("y.txt", "1\n");
     const text::RunEnd end = testing::run_end_of([] { count_samples("x.txt", "y.txt"); });
-    EXPECT_EQ(end.status, 0);
+    EXPECT_EQ(end.status, 1);
     EXPECT_EQ(capture.out(), c.message);
   }
 }

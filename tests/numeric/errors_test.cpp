@@ -12,7 +12,7 @@ TEST(ErrorsTest, NrerrorWritesMessageAndStopText) {
   testing::ConsoleCapture capture;
   const text::RunEnd end = testing::run_end_of([] { nrerror("sort: NSTACK too small"); });
   EXPECT_EQ(capture.out(), " nrerror: sort: NSTACK too small\r\n");
-  EXPECT_EQ(end.status, 0);
+  EXPECT_EQ(end.status, 1);
   EXPECT_EQ(end.error_text, "program terminated by nrerror\r\n");
 }
 
@@ -22,7 +22,7 @@ TEST(ErrorsTest, Assert2NeedsBothConditions) {
     testing::ConsoleCapture capture;
     const text::RunEnd end = testing::run_end_of([&] { assert2(c1, c2, "select args"); });
     EXPECT_EQ(capture.out(), " nrerror: an assertion failed with this tag:select args\r\n");
-    EXPECT_EQ(end.status, 0);
+    EXPECT_EQ(end.status, 1);
     EXPECT_EQ(end.error_text, "program terminated by assert2\r\n");
   }
   testing::ConsoleCapture capture;

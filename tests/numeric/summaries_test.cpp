@@ -70,7 +70,7 @@ TEST(SummariesTest, MomentStops) {
     const text::RunEnd end = testing::run_end_of([&] { moment(c.data, ave, adev, sdev, var, skew, curt); });
     EXPECT_EQ(capture.out(), c.console);
     EXPECT_EQ(end.error_text, "program terminated by nrerror\r\n");
-    EXPECT_EQ(end.status, 0);
+    EXPECT_EQ(end.status, 1);
   }
 }
 

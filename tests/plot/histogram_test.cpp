@@ -13,6 +13,7 @@
 #include "plot/histogram_file.h"
 #include "support/console_capture.h"
 #include "support/samples.h"
+#include "text/staging.h"
 
 namespace diffboot::plot {
 namespace {
@@ -109,6 +110,7 @@ TEST(HistogramTest, ReportSection) {
   };
   EXPECT_EQ(testing::records(testing::read_file("diffboot.dat")), expected);
   writehistogramdata(HistogramTarget::sample1_plot, "1a.tmp", h.bounds, h.counts, {});
+  text::commit_text_files();
   EXPECT_EQ(testing::records(testing::read_file("1a.tmp")),
             std::vector<std::string>(expected.begin() + 4, expected.end()));
 }
@@ -118,6 +120,7 @@ TEST(HistogramTest, NegativeBoundsAndEmptyClasses) {
   testing::ConsoleCapture capture;
   const std::vector<double> bounds{-2.5, 0.0, 20.0}, counts{0, 20};
   writehistogramdata(HistogramTarget::sample2_plot, "1b.tmp", bounds, counts, {});
+  text::commit_text_files();
   const std::vector<std::string> expected{
       "            -2.5000E+00     0.0000E+00", "            -2.5000E+00     0.0000E+00",
       "             0.0000E+00     0.0000E+00", "             0.0000E+00     0.0000E+00",
@@ -133,6 +136,7 @@ TEST(HistogramTest, FilesReplacedWithoutLeftovers) {
   testing::write_file("1a.tmp", std::string(10000, 'x'));
   const std::vector<double> bounds{1, 1}, counts{3};
   writehistogramdata(HistogramTarget::sample1_plot, "1a.tmp", bounds, counts, {});
+  text::commit_text_files();
   EXPECT_EQ(testing::records(testing::read_file("1a.tmp")).size(), 4u);
 }
 
@@ -146,7 +150,7 @@ TEST(HistogramTest, DestinationsThatCannotBeOpened) {
     std::filesystem::create_directory(file);
     const std::vector<double> bounds{1, 2}, counts{1};
     const text::RunEnd end = testing::run_end_of([&] { writehistogramdata(type, file, bounds, counts, "Sample 1 (x1):"); });
-    EXPECT_EQ(end.status, 0);
+    EXPECT_EQ(end.status, 1);
     EXPECT_EQ(capture.out(),
               " Error during output data file opening (subroutine writehistogramdata) - terminate\r\n type =            " +
                   std::to_string(static_cast<int>(type)) + "\r\n");
@@ -162,6 +166,7 @@ TEST(HistogramTest, PlotScript) {
   testing::TempDir dir;
   testing::ConsoleCapture capture;
   write_plot_script("2.tmp", "1a.tmp", "1b.tmp");
+  text::commit_text_files();
   const std::vector<std::string> expected{
       " set key", " set nogrid", " set title \" Histograms\"", " set autoscale x", " set autoscale y",
       " plot '1a.tmp' title 'Sample 1' w l lt    7,\\", "'1b.tmp' title 'Sample 2' w l lt    5", " pause mouse key"};
@@ -169,7 +174,7 @@ TEST(HistogramTest, PlotScript) {
   std::filesystem::remove("2.tmp");
   std::filesystem::create_directory("2.tmp");
   const text::RunEnd end = testing::run_end_of([] { write_plot_script("2.tmp", "1a.tmp", "1b.tmp"); });
-  EXPECT_EQ(end.status, 0);
+  EXPECT_EQ(end.status, 1);
   EXPECT_EQ(capture.out(), " Error during plot file opening - terminate\r\n");
 }
 

@@ -6,6 +6,7 @@
 #include <filesystem>
 
 #include "support/console_capture.h"
+#include "text/staging.h"
 
 namespace diffboot::report {
 namespace {
@@ -31,6 +32,7 @@ TEST(ReportTest, FileRecords) {
   testing::TempDir dir;
   testing::ConsoleCapture capture;
   info2(ReportMode::file, sample_report('u', 0.05), "diffboot.dat");
+  text::commit_text_files();
   const auto lines = testing::records(testing::read_file("diffboot.dat"));
   ASSERT_EQ(lines.size(), 18u);
   EXPECT_EQ(lines[0].size(), 93u);
@@ -72,7 +74,7 @@ TEST(ReportTest, ReportFileThatCannotBeOpened) {
   testing::ConsoleCapture capture;
   std::filesystem::create_directory("diffboot.dat");
   const text::RunEnd end = testing::run_end_of([] { info2(ReportMode::file, sample_report('u', 0.05), "diffboot.dat"); });
-  EXPECT_EQ(end.status, 0);
+  EXPECT_EQ(end.status, 1);
   EXPECT_EQ(capture.out(), " Error during output data file opening (subroutine info2) - terminate\r\n");
   EXPECT_TRUE(std::filesystem::is_directory("diffboot.dat"));
 }

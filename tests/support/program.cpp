@@ -30,7 +30,7 @@ std::string absolute_path_list(const std::string& path) {
 
 Outcome run_built_program(const Launch& launch) {
   const std::filesystem::path here = std::filesystem::current_path();
-  const std::string program = "env -u TABSIZE " + launch.env + " PATH=" + quoted(absolute_path_list(launch.path)) + " " +
+  const std::string program = launch.shell_prefix + " env -u TABSIZE " + launch.env + " PATH=" + quoted(absolute_path_list(launch.path)) + " " +
                               DIFFBOOT_EXE + " " + launch.arguments + " < " + quoted((here / launch.input).string());
   const std::string out = quoted((here / "stdout.txt").string());
   const std::string err = quoted((here / "stderr.txt").string());

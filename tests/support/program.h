@@ -7,10 +7,11 @@ namespace diffboot::testing {
 
 struct Launch {
   std::string arguments;               // command-line words, quoted for the shell
-  std::string input = "answers.txt";   // what standard input reads, relative to the current directory
+  std::string input = "answers.txt";   // what standard input reads: relative to the current directory, or absolute
   std::string path = "nobin";          // PATH of the run; relative entries are taken from the current directory
   std::string env;                     // further "NAME=value" or "-u NAME" words for env
   std::string directory;               // working directory of the run; the current one when empty
+  std::string shell_prefix;            // shell commands run just before the program, in its shell
   bool terminal = false;               // standard output (and error) on a pseudo-terminal
 };
 

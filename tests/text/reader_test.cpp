@@ -114,10 +114,10 @@ TEST(ReaderTest, RealsWithStatus) {
   EXPECT_EQ(status, ReadStatus::ok);
   EXPECT_EQ(v, 1.5);
   read_real(console, v, status);
-  EXPECT_EQ(status, ReadStatus::ok);
+  EXPECT_EQ(status, ReadStatus::no_value);
   EXPECT_EQ(v, 1.5) << "a slash leaves the target unchanged";
   read_real(console, v, status);
-  EXPECT_EQ(status, ReadStatus::ok);
+  EXPECT_EQ(status, ReadStatus::no_value);
   EXPECT_EQ(v, 1.5) << "a null value leaves the target unchanged";
   read_real(console, v, status);
   EXPECT_EQ(status, ReadStatus::invalid);

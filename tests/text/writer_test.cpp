@@ -10,6 +10,7 @@
 
 #include "support/console_capture.h"
 #include "text/run_end.h"
+#include "text/staging.h"
 
 namespace diffboot::text {
 namespace {
@@ -88,9 +89,12 @@ TEST(WriterTest, FileModes) {
   ASSERT_EQ(open_text_file(1, "out.txt", FileMode::append), 0);
   write_list(1, {"second"});
   close_text_file(1);
+  EXPECT_FALSE(std::filesystem::exists("out.txt")) << "not in place before it is committed";
+  commit_text_files();
   EXPECT_EQ(testing::read_file("out.txt"), "first\r\n second\r\n");
   ASSERT_EQ(open_text_file(2, "out.txt", FileMode::replace), 0);
   close_text_file(2);
+  commit_text_files();
   EXPECT_EQ(testing::read_file("out.txt"), "");
   std::filesystem::create_directory("adir");
   EXPECT_NE(open_text_file(1, "adir", FileMode::replace), 0);

@@ -1,0 +1,21 @@
+#pragma once
+// Output files are never half-written: a file opened in replace mode is
+// written to a new temporary file beside it, which takes the file's name
+// only when the run commits it. A run that ends before (a stop, a fatal
+// error, an interrupt or termination signal) removes its temporary files and
+// leaves any earlier file of that name as it was.
+namespace diffboot::text {
+
+// Gives every completed output file its name, replacing what was there (a
+// symbolic link is replaced, not written through). A rename that fails is a
+// fatal output error naming the file.
+void commit_text_files();
+
+// Removes the temporary files of outputs not yet committed. Never throws.
+void discard_text_files() noexcept;
+
+// From now on SIGINT, SIGTERM and SIGHUP first remove the temporary files
+// of uncommitted outputs, then end the process as the signal would.
+void remove_staged_files_on_signals();
+
+}  // namespace diffboot::text
