@@ -5,11 +5,27 @@ RELEASE := $(SOURCE)build/release
 TEST := $(SOURCE)build/test
 JOBS := $(shell nproc 2>/dev/null || echo 2)
 
-.PHONY: run test build bench fuzz plotter
+.PHONY: run test build bench fuzz plotter build-deps test-deps
 FUZZ_SECONDS ?= 60
 FUZZ := $(SOURCE)build/fuzz
 
-build:
+# Debian packages the build needs (option parsing, json) and the tests add.
+BUILD_PACKAGES := cmake g++ make libcli11-dev nlohmann-json3-dev
+TEST_PACKAGES := $(BUILD_PACKAGES) libgtest-dev
+
+# Installs the packages of $(1) that are missing, when run as root; otherwise
+# CMake names what is missing.
+define install_missing
+	@missing=""; for p in $(1); do 	  dpkg-query -W -f='$${Status}' $$p 2>/dev/null | grep -q "install ok installed" || missing="$$missing $$p"; 	done; 	if [ -n "$$missing" ] && [ "$$(id -u)" = 0 ] && command -v apt-get >/dev/null 2>&1; then 	  echo "installing$$missing"; 	  DEBIAN_FRONTEND=noninteractive apt-get install -y --no-install-recommends $$missing >/dev/null 2>&1 || 	  { apt-get update >/dev/null 2>&1 && DEBIAN_FRONTEND=noninteractive apt-get install -y --no-install-recommends $$missing >/dev/null; }; 	fi
+endef
+
+build-deps:
+	$(call install_missing,$(BUILD_PACKAGES))
+
+test-deps:
+	$(call install_missing,$(TEST_PACKAGES))
+
+build: build-deps
 	cmake -S $(SOURCE) -B $(RELEASE) -DCMAKE_BUILD_TYPE=Release
 	cmake --build $(RELEASE) -j $(JOBS)
 
@@ -27,15 +43,16 @@ plotter:
 	    echo "gnuplot is not installed (sudo apt-get install --no-install-recommends gnuplot-x11); the histograms will not be shown"; \
 	  fi; }
 
-test:
+test: test-deps
 	cmake -S $(SOURCE) -B $(TEST) -DCMAKE_BUILD_TYPE=Debug -DDIFFBOOT_SANITIZE=ON -DDIFFBOOT_TESTS=ON
 	cmake --build $(TEST) -j $(JOBS)
 	ctest --test-dir $(TEST) --output-on-failure
 
-bench:
+bench: build-deps
 	cmake -S $(SOURCE) -B $(SOURCE)build/bench -DCMAKE_BUILD_TYPE=Release -DDIFFBOOT_BENCH=ON
 	cmake --build $(SOURCE)build/bench -j $(JOBS)
 	$(SOURCE)build/bench/bench/diffboot_bench
+	$(SOURCE)bench/batch_loop.sh $(SOURCE)build/bench/diffboot
 
 # Each fuzz target runs FUZZ_SECONDS on a fresh build; new inputs go to the
 # build folder, the checked-in seeds in fuzz/corpus stay as they are.

@@ -52,11 +52,13 @@ int finish(int status, const std::string& error_text) {
 
 }  // namespace
 
-int run_program(unsigned threads) {
+int run_program(unsigned threads) { return run_to_end(threads, run_sequence); }
+
+int run_to_end(unsigned threads, const std::function<void()>& sequence) {
   text::remove_staged_files_on_signals();
   reset_state(threads);
   try {
-    run_sequence();
+    sequence();
   } catch (const text::RunEnd& end) {
     return finish(end.status, end.error_text);
   } catch (const std::bad_alloc&) {

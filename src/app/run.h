@@ -1,5 +1,6 @@
 #pragma once
 // The run sequence of the program.
+#include <functional>
 
 namespace diffboot::app {
 
@@ -9,5 +10,10 @@ namespace diffboot::app {
 // stops (explained on the console), 255 for a fatal input/output error. Open files are closed on every way out. The
 // computation uses up to `threads` threads; the output does not depend on it.
 int run_program(unsigned threads);
+
+// Runs `sequence` from a fresh program state (computing with `threads`
+// threads) and ends the run as run_program does: files closed, uncommitted
+// output removed, error text on standard error. Returns the exit status.
+int run_to_end(unsigned threads, const std::function<void()>& sequence);
 
 }  // namespace diffboot::app

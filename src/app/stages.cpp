@@ -59,15 +59,6 @@ void bootstrap_paired(State& s) {
   bootstrap::bootstrap_paired({s.x1, s.x2, s.x3, s.x3_resample}, m, s.alpha, s.generator);
 }
 
-report::Report report_of(const State& s) {
-  report::Report r{s.filename_x, s.filename_y, s.n_x, s.n_y, s.experiment_type, s.alpha, s.B, {}};
-  if (s.experiment_type == 'p') {
-    r.rows = {{"AVE_d = ", &s.AVE_d}, {"MED_d = ", &s.MED_d}};
-  } else if (s.experiment_type == 'u') {
-    r.rows = {{"d_AVE = ", &s.d_AVE}, {"d_MED = ", &s.d_MED}, {"d_STD = ", &s.d_STD}, {"d_MAD = ", &s.d_MAD}};
-  }
-  return r;
-}
 
 }  // namespace
 
@@ -81,9 +72,11 @@ void count_samples() {
   const input::SampleCounts counts = input::count_samples(s.filename_x, s.filename_y);
   s.n_x = sample_size(counts.n_x, "x: space requested not possible - terminate");
   s.n_y = sample_size(counts.n_y, "y: space requested not possible - terminate");
-  const std::string outputs[] = {std::string(report_file), std::string(sample1_plot_file),
-                                 std::string(sample2_plot_file), std::string(plot_script_file)};
-  input::stop_if_output(s.filename_x, s.filename_y, outputs);
+  const std::string outputs[] = {output_path(s.output_directory, report_file),
+                                 output_path(s.output_directory, sample1_plot_file),
+                                 output_path(s.output_directory, sample2_plot_file),
+                                 output_path(s.output_directory, plot_script_file)};
+  if (s.write_files) input::stop_if_output(s.filename_x, s.filename_y, outputs);
 }
 
 void allocate_samples() {
@@ -126,11 +119,16 @@ void make_histograms() {
   allocate_histograms();
   plot::histogram_classes(s.min_x, s.max_x, s.x1, s.nx1class, s.x1histclass);
   plot::histogram_classes(s.min_y, s.max_y, s.x2, s.nx2class, s.x2histclass);
-  plot::writehistogramdata(plot::HistogramTarget::sample1_plot, sample1_plot_file, s.x1histclass, s.nx1class, {});
-  plot::writehistogramdata(plot::HistogramTarget::sample2_plot, sample2_plot_file, s.x2histclass, s.nx2class, {});
-  plot::write_plot_script(plot_script_file, sample1_plot_file, sample2_plot_file);
-  text::commit_text_files();
-  plot::run_plot_program(plot_script_file);
+  if (s.write_files) {
+    const std::string& dir = s.output_directory;
+    plot::writehistogramdata(plot::HistogramTarget::sample1_plot, output_path(dir, sample1_plot_file), s.x1histclass,
+                             s.nx1class, {});
+    plot::writehistogramdata(plot::HistogramTarget::sample2_plot, output_path(dir, sample2_plot_file), s.x2histclass,
+                             s.nx2class, {});
+    plot::write_plot_script(output_path(dir, plot_script_file), sample1_plot_file, sample2_plot_file);
+    text::commit_text_files();
+  }
+  if (s.show_plot) plot::run_plot_program(s.output_directory, plot_script_file);
 }
 
 void t_quantiles() {
@@ -143,6 +141,7 @@ void t_quantiles() {
 
 void bootstrap_intervals() {
   State& s = state();
+  s.generator.initial_seed = -s.seed;
   if (s.experiment_type == 'u') {
     bootstrap_unpaired(s);
   } else if (s.experiment_type == 'p') {
@@ -150,13 +149,27 @@ void bootstrap_intervals() {
   }
 }
 
-void info2(report::ReportMode mode) { report::info2(mode, report_of(state()), report_file); }
+report::Report report_of(const State& s) {
+  report::Report r{s.filename_x, s.filename_y, s.n_x, s.n_y, s.experiment_type, s.alpha, s.B, {}};
+  if (s.experiment_type == 'p') {
+    r.rows = {{"AVE_d = ", &s.AVE_d}, {"MED_d = ", &s.MED_d}};
+  } else if (s.experiment_type == 'u') {
+    r.rows = {{"d_AVE = ", &s.d_AVE}, {"d_MED = ", &s.d_MED}, {"d_STD = ", &s.d_STD}, {"d_MAD = ", &s.d_MAD}};
+  }
+  return r;
+}
+
+void info2(report::ReportMode mode) {
+  const State& s = state();
+  report::info2(mode, report_of(s), output_path(s.output_directory, report_file));
+}
 
 void write_report_file() {
   State& s = state();
+  const std::string path = output_path(s.output_directory, report_file);
   info2(report::ReportMode::file);
-  plot::writehistogramdata(plot::HistogramTarget::report, report_file, s.x1histclass, s.nx1class, "Sample 1 (x1):");
-  plot::writehistogramdata(plot::HistogramTarget::report, report_file, s.x2histclass, s.nx2class, "Sample 2 (x2):");
+  plot::writehistogramdata(plot::HistogramTarget::report, path, s.x1histclass, s.nx1class, "Sample 1 (x1):");
+  plot::writehistogramdata(plot::HistogramTarget::report, path, s.x2histclass, s.nx2class, "Sample 2 (x2):");
   text::commit_text_files();
 }
 

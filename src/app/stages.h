@@ -9,6 +9,8 @@
 
 namespace diffboot::app {
 
+struct State;
+
 // Counts both sample files into n_x and n_y; stops the run when a sample
 // file is one of the run's output files.
 void count_samples();
@@ -33,6 +35,8 @@ void allocate_histograms();
 void t_quantiles();
 // Replications, Student's t and BCa intervals of the chosen experiment type.
 void bootstrap_intervals();
+// The report of the run as the program state holds it.
+report::Report report_of(const State& s);
 // The report on the console (ReportMode::console) or in diffboot.dat (ReportMode::file).
 void info2(report::ReportMode mode);
 // diffboot.dat: the report, then the histogram sections of both samples;

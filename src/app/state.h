@@ -33,6 +33,8 @@ struct State {
   double tquant_n2 = unset, tquant_n4 = unset, tquant_x1 = unset;
 
   std::int32_t B = replications;
+  // The generator is seeded from -seed; the default draws the fixed stream.
+  std::int32_t seed = -numeric::fixed_seed;
 
   // Result groups (estimate, Student's t bounds, BCa bounds, ...), such as d_MAD.bca_upper.
   bootstrap::Result AVE_d, MED_d, d_AVE, d_MED, d_STD, d_MAD;
@@ -45,6 +47,12 @@ struct State {
 
   numeric::UniformState generator;
   unsigned threads = 1;  // threads the computation may use; the results never depend on it
+
+  // How the run meets the outside world (the dialogue: all files in the
+  // working directory, the histograms shown).
+  std::string output_directory;  // where the output files go; the working directory when empty
+  bool write_files = true;       // the plot files and the report file
+  bool show_plot = true;         // start the plotting program and wait for it
 
   static Replicates filled(std::int32_t count) { return Replicates(static_cast<std::size_t>(count), unset); }
 };

@@ -157,4 +157,11 @@ double percentile(std::span<const double> s, double p) {
   return low + frac * width;
 }
 
+PlainBounds plain_bounds(std::span<const double> sorted, double estimate, double z_alpha) {
+  const Levels plain = bca_levels(0.0, 0.0, z_alpha);
+  const double lower = percentile(sorted, plain.lower);
+  const double upper = percentile(sorted, plain.upper);
+  return {lower, upper, 2.0 * estimate - upper, 2.0 * estimate - lower};
+}
+
 }  // namespace diffboot::bootstrap

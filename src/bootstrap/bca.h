@@ -36,4 +36,14 @@ Levels bca_levels(double z0, double acc, double z_alpha);
 // gives NaN.
 double percentile(std::span<const double> sorted, double p);
 
+struct PlainBounds {
+  double percentile_lower, percentile_upper;
+  double basic_lower, basic_upper;
+};
+
+// The percentile interval (the percentile rule at the levels z0 = 0 and
+// acceleration 0 give) of the sorted replicates, and the basic interval
+// 2 estimate - percentile_upper, 2 estimate - percentile_lower.
+PlainBounds plain_bounds(std::span<const double> sorted, double estimate, double z_alpha);
+
 }  // namespace diffboot::bootstrap

@@ -23,6 +23,7 @@ void t_interval(Measure& m) {
   numeric::ave_var(m.boot, ave, var);
   Result& r = m.result;
   r.se = std::sqrt(var);
+  r.bias = ave - r.estimate;
   r.t_lower = r.estimate + m.t_quant * r.se;
   r.t_upper = r.estimate - m.t_quant * r.se;
 }
@@ -32,7 +33,8 @@ void t_intervals(std::array<Measure, N>& measures) {
   for (Measure& m : measures) t_interval(m);
 }
 
-// BCa bounds of each measure from its bias correction and acceleration.
+// BCa bounds of each measure from its bias correction and acceleration; the
+// percentile and basic bounds from the plain levels.
 template <std::size_t N>
 void bca_bounds(std::array<Measure, N>& measures, const std::array<double, N>& acc, double alpha) {
   const double z_alpha = numeric::norm_quantile(alpha);
@@ -42,6 +44,11 @@ void bca_bounds(std::array<Measure, N>& measures, const std::array<double, N>& a
     const Levels levels = bca_levels(r.z0, r.acceleration, z_alpha);
     r.bca_lower = percentile(measures[k].boot, levels.lower);
     r.bca_upper = percentile(measures[k].boot, levels.upper);
+    const PlainBounds plain = plain_bounds(measures[k].boot, r.estimate, z_alpha);
+    r.percentile_lower = plain.percentile_lower;
+    r.percentile_upper = plain.percentile_upper;
+    r.basic_lower = plain.basic_lower;
+    r.basic_upper = plain.basic_upper;
   }
 }
 

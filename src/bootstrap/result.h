@@ -14,8 +14,13 @@ struct Result {
   double bca_lower = unset;     // BCa percentile interval
   double bca_upper = unset;
   double se = unset;            // standard deviation of the replicates
+  double bias = unset;          // mean of the replicates minus the estimate
   double z0 = unset;            // bias correction
   double acceleration = unset;  // from the jackknife
+  double percentile_lower = unset;  // the percentile rule at the plain levels (z0 = 0, acceleration 0)
+  double percentile_upper = unset;
+  double basic_lower = unset;       // 2 estimate - percentile_upper
+  double basic_upper = unset;       // 2 estimate - percentile_lower
 };
 
 }  // namespace diffboot::bootstrap

@@ -53,7 +53,7 @@ float uniform_deviate(UniformState& g, std::int32_t& seed) {
 
 void init_uniform(UniformState& g) {
   if (g.seed_flag != '-') return;
-  std::int32_t seed = fixed_seed;
+  std::int32_t seed = g.initial_seed;
   uniform_deviate(g, seed);
   g.seed_flag = '+';
 }

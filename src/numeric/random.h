@@ -8,7 +8,11 @@
 namespace diffboot::numeric {
 
 // Generator, seeding and resampler state of one run, as created with the process.
+// Fixed seed of the run.
+inline constexpr std::int32_t fixed_seed = -286761062;
+
 struct UniformState {
+  std::int32_t initial_seed = fixed_seed;  // the negative seed init_uniform seeds from
   std::int32_t shift_word = -1;   // xorshift register
   std::int32_t lcg_word = -1;     // congruential value; negative: not initialised
   float deviate_scale = 0.0f;     // maps the combined 31-bit integer into (0, 1)
@@ -16,16 +20,13 @@ struct UniformState {
   std::int32_t ran_seed = 1;      // in-out seed of the resampler's draws
 };
 
-// Fixed seed of the run.
-inline constexpr std::int32_t fixed_seed = -286761062;
-
 // Next single-precision deviate, strictly between 0 and 1. Initialises the
 // generator from |seed| (and sets seed to |seed| + 1) when seed <= 0 or the
 // generator is not initialised.
 float uniform_deviate(UniformState& g, std::int32_t& seed);
 
-// Seeds the generator from the fixed seed on its first call (consuming one
-// deviate); later calls do nothing.
+// Seeds the generator from g.initial_seed (the fixed seed unless a run chose
+// another) on its first call, consuming one deviate; later calls do nothing.
 void init_uniform(UniformState& g);
 
 // Fills dst[0..n) with values of src[0..n) drawn with replacement, n =

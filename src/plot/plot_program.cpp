@@ -34,10 +34,11 @@ std::vector<char*> plot_environment(std::string& dumb) {
 
 }  // namespace
 
-int run_plot_program(std::string_view script_name) {
+int run_plot_program(const std::string& directory, std::string_view script_name) {
   posix_spawn_file_actions_t actions;
   if (posix_spawn_file_actions_init(&actions) != 0) return -1;
   posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
+  if (!directory.empty()) posix_spawn_file_actions_addchdir_np(&actions, directory.c_str());
   std::string program = "gnuplot";
   std::string script(script_name);
   char* argv[] = {program.data(), script.data(), nullptr};

@@ -38,6 +38,11 @@ void write_rows(int out, const Report& r) {
 
 }  // namespace
 
+void list_report(const Report& report) {
+  write_header(text::console, report);
+  write_rows(text::console, report);
+}
+
 void info2(ReportMode mode, const Report& report, std::string_view path) {
   int out = text::console;
   if (mode != ReportMode::file) {

@@ -37,4 +37,8 @@ struct Report {
 // earlier file as it was.
 void info2(ReportMode mode, const Report& report, std::string_view path);
 
+// The report block alone, from "Sample 1 (x): " to the last result record, on
+// the console: what info2 lists after its ten blank records.
+void list_report(const Report& report);
+
 }  // namespace diffboot::report

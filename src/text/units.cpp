@@ -148,6 +148,8 @@ ConsoleStreams redirect_console(const ConsoleStreams& streams) {
   return previous;
 }
 
+ConsoleStreams console_streams() { return console_state().streams; }
+
 std::ostream& error_stream() { return *console_state().streams.err; }
 
 int open_text_file(int unit, std::string_view name, FileMode mode) {

@@ -27,6 +27,9 @@ struct ConsoleStreams {
 // Returns the streams it was pointed at before.
 ConsoleStreams redirect_console(const ConsoleStreams& streams);
 
+// The streams the console is pointed at now.
+ConsoleStreams console_streams();
+
 // The stream that takes stop texts and fatal error reports.
 std::ostream& error_stream();
 

@@ -11,6 +11,7 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -70,6 +71,32 @@ TEST_P(GoldenTest, MatchesByteForByte) {
     } else {
       EXPECT_FALSE(fs::exists(file)) << file << " must not be created";
     }
+  }
+}
+
+// The same files and answers as a batch run: the dialogue's report block on
+// standard output and the same four files, byte for byte.
+TEST_P(GoldenTest, BatchRunWritesTheSameBytes) {
+  const fs::path golden = fs::path(GOLDEN_DIR) / GetParam();
+  const fs::path expected = golden / "expected";
+  if (testing::read_file(expected / "exit_status") != "0\n") GTEST_SKIP() << "no report to compare";
+  testing::TempDir dir;
+  for (const auto& entry : fs::directory_iterator(golden / "input")) fs::copy(entry.path(), entry.path().filename());
+  std::vector<std::string> answers;
+  std::istringstream in(testing::read_file("answers.txt"));
+  for (std::string line; std::getline(in, line);) answers.push_back(line);
+  const bool paired = answers.size() == 4 && answers[2] == "p";
+  testing::Launch launch;
+  launch.arguments = (answers.size() == 4 ? (paired ? "-p" : "-u") : std::string()) + " -a " + answers.back() + " " +
+                     answers[0] + " " + answers[1];
+  const Outcome outcome = testing::run_built_program(launch);
+  EXPECT_EQ(outcome.status, 0) << outcome.err;
+  const auto expected_lines = testing::records(testing::read_file(expected / "stdout"));
+  const std::size_t block = paired ? 16 : 18;
+  EXPECT_EQ(testing::records(outcome.out),
+            std::vector<std::string>(expected_lines.end() - static_cast<std::ptrdiff_t>(block), expected_lines.end()));
+  for (const char* file : {"diffboot.dat", "1a.tmp", "1b.tmp", "2.tmp"}) {
+    EXPECT_EQ(testing::read_file(file), testing::read_file(expected / file)) << file;
   }
 }
 

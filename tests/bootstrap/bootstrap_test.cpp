@@ -165,6 +165,20 @@ TEST(BootstrapTest, PercentileRule) {
   EXPECT_TRUE(std::isnan(percentile(s, std::nan(""))));
 }
 
+TEST(BootstrapTest, PercentileAndBasicBounds) {
+  // Replicates s(k) = k place level p at 2000 p. alpha = 0.025: the plain
+  // levels are Phi(-1.95996400) and Phi(1.95996400), 0.025 and 0.975 to 1e-7,
+  // so the percentile bounds are 50 and 1950 and, with the estimate 900, the
+  // basic bounds 1800 - 1950 = -150 and 1800 - 50 = 1750.
+  Replicates s(B);
+  for (std::size_t i = 0; i < B; ++i) s[i] = static_cast<double>(i + 1);
+  const PlainBounds b = plain_bounds(s, 900.0, numeric::norm_quantile(0.025));
+  EXPECT_NEAR(b.percentile_lower, 50.0, 1e-3);
+  EXPECT_NEAR(b.percentile_upper, 1950.0, 1e-3);
+  EXPECT_NEAR(b.basic_lower, -150.0, 1e-3);
+  EXPECT_NEAR(b.basic_upper, 1750.0, 1e-3);
+}
+
 TEST(BootstrapTest, BiasCorrectionCountsTiesHalf) {
   Replicates r(B);
   for (std::size_t i = 0; i < B; ++i) r[i] = i < 999 ? -1.0 : (i == 999 ? 0.0 : 1.0);

@@ -27,14 +27,14 @@ TEST(PlotProgramTest, StandInSeesItsArgumentDirectoryAndEmptyInput) {
   std::filesystem::permissions(bin / "gnuplot", std::filesystem::perms::owner_all);
   const std::string path_list = bin.string() + ":/usr/bin:/bin";
   testing::ScopedEnv path("PATH", path_list.c_str());
-  EXPECT_EQ(run_plot_program("2.tmp"), 3);
+  EXPECT_EQ(run_plot_program("", "2.tmp"), 3);
   EXPECT_EQ(testing::read_file("seen.txt"), "args:1:2.tmp\n" + dir.path().string() + "\neof\n");
 }
 
 TEST(PlotProgramTest, MissingProgramIsNotAnError) {
   testing::TempDir dir;
   testing::ScopedEnv path("PATH", dir.path().c_str());
-  EXPECT_EQ(run_plot_program("2.tmp"), -1);
+  EXPECT_EQ(run_plot_program("", "2.tmp"), -1);
 }
 
 }  // namespace

@@ -1,0 +1,154 @@
+#include "app/batch.h"
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <ostream>
+
+#include "app/run.h"
+#include "app/stages.h"
+#include "app/state.h"
+#include "report/machine_report.h"
+#include "report/report.h"
+#include "text/run_end.h"
+#include "text/units.h"
+
+namespace diffboot::app {
+namespace {
+
+// A name as the dialogue would hold it: blank-padded to the field length.
+std::string name_field(const std::string& name) {
+  std::string field = name;
+  if (field.size() < filename_length) field.resize(filename_length, ' ');
+  return field;
+}
+
+// A sample that cannot be read stops the run with the name and the reason.
+// Nothing is opened here: a named pipe's writer must meet only the real read.
+void check_readable(const std::string& name, const char* which) {
+  struct stat info {};
+  int error = 0;
+  if (stat(name.c_str(), &info) != 0 || access(name.c_str(), R_OK) != 0) error = errno;
+  else if (S_ISDIR(info.st_mode)) error = EISDIR;
+  if (error != 0) {
+    throw text::RunEnd{text::stop_status,
+                       std::string("diffboot: cannot read ") + which + " \"" + name + "\": " + std::strerror(error) + "\n"};
+  }
+}
+
+[[noreturn]] void usage_stop(const std::string& problem) { throw text::RunEnd{usage_status, usage_error(problem)}; }
+
+// The experiment type the options and the sizes give.
+char experiment_type(const BatchOptions& o, std::int32_t n_x, std::int32_t n_y) {
+  if (n_x != n_y) {
+    if (o.experiment == 'p') {
+      usage_stop("--paired needs samples of equal size, but sample 1 has " + std::to_string(n_x) +
+                 " values and sample 2 has " + std::to_string(n_y));
+    }
+    return 'u';
+  }
+  if (!o.experiment) {
+    usage_stop("both samples have " + std::to_string(n_x) +
+               " values: say --paired or --unpaired (pairing is a property of the design)");
+  }
+  return *o.experiment;
+}
+
+report::MachineReport machine_report(const State& s, const BatchOptions& o) {
+  report::MachineReport r{program_version(), o.sample1, o.sample2, s.n_x, s.n_y,
+                          s.experiment_type == 'p' ? "paired" : "unpaired", o.alpha, o.level, s.B, s.seed,
+                          {s.ave_x, s.std_x, s.med_x, s.mad_x, s.min_x, s.max_x},
+                          {s.ave_y, s.std_y, s.med_y, s.mad_y, s.min_y, s.max_y}, {}};
+  if (s.experiment_type == 'p') {
+    r.measures = {{"AVE_d", &s.AVE_d}, {"MED_d", &s.MED_d}};
+  } else {
+    r.measures = {{"d_AVE", &s.d_AVE}, {"d_MED", &s.d_MED}, {"d_STD", &s.d_STD}, {"d_MAD", &s.d_MAD}};
+  }
+  return r;
+}
+
+void write_results(std::ostream& out, const std::string& text) {
+  out << text;
+  out.flush();
+  if (!out) text::fatal_io_error("Output error: cannot write standard output");
+}
+
+// The results in the chosen format on `results`, while messages go to the
+// console's error stream.
+void print_results(const BatchOptions& o, const text::ConsoleStreams& results) {
+  const State& s = state();
+  if (o.format == OutputFormat::text) {
+    const text::ConsoleStreams messages = text::redirect_console(results);
+    try {
+      report::list_report(report_of(s));
+    } catch (...) {
+      text::redirect_console(messages);
+      throw;
+    }
+    text::redirect_console(messages);
+    return;
+  }
+  const report::MachineReport r = machine_report(s, o);
+  write_results(*results.out, o.format == OutputFormat::csv ? report::results_csv(r) : report::results_json(r));
+}
+
+void batch_sequence(const BatchOptions& o, const text::ConsoleStreams& results) {
+  State& s = state();
+  s.filename_x = name_field(o.sample1);
+  s.filename_y = name_field(o.sample2);
+  s.output_directory = o.directory;
+  s.write_files = o.write_files;
+  s.show_plot = o.show_plot;
+  check_readable(o.sample1, "sample 1");
+  check_readable(o.sample2, "sample 2");
+  count_samples();
+  s.experiment_type = experiment_type(o, s.n_x, s.n_y);
+  allocate_samples();
+  read_samples();
+  sample_summaries();
+  make_histograms();
+  s.alpha = o.alpha;
+  t_quantiles();
+  bootstrap_intervals();
+  print_results(o, results);
+  if (s.write_files) write_report_file();
+  release_samples();
+  release_histograms();
+}
+
+// Points the console's output at standard error for its lifetime: in a batch
+// run standard output holds the results only.
+class MessagesToStandardError {
+ public:
+  MessagesToStandardError()
+      : results_(text::redirect_console({text::console_streams().in, text::console_streams().err,
+                                         text::console_streams().err})) {}
+  ~MessagesToStandardError() { text::redirect_console(results_); }
+  const text::ConsoleStreams& results() const { return results_; }
+
+ private:
+  text::ConsoleStreams results_;
+};
+
+}  // namespace
+
+int run_batch(const BatchOptions& options, unsigned threads) {
+  const MessagesToStandardError redirect;
+  return run_to_end(threads, [&] { batch_sequence(options, redirect.results()); });
+}
+
+int run_command_line(std::span<const std::string> args, unsigned threads) {
+  const ParsedCommandLine parsed = parse_command_line(args);
+  if (!parsed.options) {
+    const text::ConsoleStreams streams = text::console_streams();
+    *streams.out << parsed.out;
+    *streams.err << parsed.err;
+    streams.out->flush();
+    return parsed.status;
+  }
+  return run_batch(*parsed.options, threads);
+}
+
+}  // namespace diffboot::app

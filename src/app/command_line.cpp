@@ -1,0 +1,165 @@
+#include "app/command_line.h"
+
+#include <CLI/CLI.hpp>
+#include <array>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "app/dialogue.h"
+#include "text/free_form.h"
+
+namespace diffboot::app {
+namespace {
+
+// The interval levels 1 - 2 alpha that go with alpha_levels, in the same order.
+constexpr std::array<double, 4> interval_levels{0.98, 0.95, 0.9, 0.8};
+constexpr std::array<double, 4> interval_percents{98, 95, 90, 80};
+
+constexpr const char* description =
+    "Bootstrap confidence intervals for the effect in a two-sample experiment:\n"
+    "Student's t and BCa intervals from B = 1999 replications.";
+
+constexpr const char* footer = R"(Effect measures (differences are sample 1 minus sample 2):
+  unpaired  d_AVE = mean(x) - mean(y)
+            d_MED = median(x) - median(y)
+            d_STD = sd(x) - sd(y)    (standard deviations, divisor n - 1)
+            d_MAD = mad(x) - mad(y)  (median absolute deviations scaled by 1.4826)
+  paired    AVE_d = mean(d), MED_d = median(d), d = x - y paired by position
+
+Intervals, each of level 1 - 2*alpha (alpha 0.025: 95% intervals with 2.5%
+beyond each bound):
+  t           estimate -/+ |t quantile| * bootstrap standard error
+  BCa         bias-corrected and accelerated percentile interval (Efron 1987)
+  percentile  the replicates' percentiles at alpha and 1 - alpha (csv, json)
+  basic       2 * estimate minus the percentile bounds (csv, json)
+
+Without SAMPLE1 and SAMPLE2 the program asks its questions at the console.
+
+Exit status: 0 results reported; 1 a stop explained on standard error (a
+sample that cannot be read or has too few values, an output file that cannot
+be written); 2 a usage error; 255 a fatal input/output error.)";
+
+// The double a free-form value names, as the alpha question reads it.
+std::optional<double> number(std::string text) {
+  const text::FreeFormField field = text::parse_free_form(text, true);
+  if (field.kind != text::FreeForm::value || field.text.size() != text.size()) return std::nullopt;
+  return field.value;
+}
+
+// Index of the admissible alpha that `text` names.
+std::optional<std::size_t> alpha_index(const std::string& text) {
+  const std::optional<double> v = number(text);
+  for (std::size_t k = 0; v && k < alpha_levels.size(); ++k) {
+    if (*v == alpha_levels[k]) return k;
+  }
+  return std::nullopt;
+}
+
+// Index of the admissible level that `text` names: 0.95, 95 or 95%.
+std::optional<std::size_t> level_index(std::string text) {
+  const bool percent = !text.empty() && text.back() == '%';
+  if (percent) text.pop_back();
+  const std::optional<double> v = number(text);
+  for (std::size_t k = 0; v && k < interval_levels.size(); ++k) {
+    if ((!percent && *v == interval_levels[k]) || *v == interval_percents[k]) return k;
+  }
+  return std::nullopt;
+}
+
+struct RawOptions {
+  bool paired = false, unpaired = false, no_files = false, show = false;
+  std::string alpha, level, format = "text", directory;
+  std::string sample1, sample2;
+};
+
+void define(CLI::App& app, RawOptions& raw) {
+  app.description(description);
+  app.footer(footer);
+  app.set_help_flag("-h,--help", "Show this help and exit");
+  app.set_version_flag("-V,--version", std::string("diffboot ") + program_version(), "Show the version and exit");
+  CLI::Option* paired = app.add_flag("-p,--paired", raw.paired, "Paired experiment: values paired by position (equal sizes)");
+  CLI::Option* unpaired = app.add_flag("-u,--unpaired", raw.unpaired, "Unpaired experiment");
+  paired->excludes(unpaired);
+  app.add_option("-a,--alpha", raw.alpha, "Tail probability beyond each bound: 0.01, 0.025, 0.05 or 0.1")->type_name("A");
+  app.add_option("-l,--level", raw.level, "Interval level 1 - 2*alpha: 0.98, 0.95 (default), 0.9, 0.8; also 95 or 95%")
+      ->type_name("L");
+  app.add_option("-f,--format", raw.format, "What goes to standard output: text (default), csv or json")
+      ->type_name("FORMAT");
+  app.add_option("-C,--directory", raw.directory, "Write diffboot.dat and the plot files in DIR (it must exist)")
+      ->type_name("DIR");
+  app.add_flag("--no-files", raw.no_files, "Write no file at all: results on standard output only");
+  app.add_flag("--show", raw.show, "Show the histograms in a plot window, as the dialogue does");
+  app.add_option("SAMPLE1", raw.sample1, "Sample 1 (x): a file of one number per line")->required();
+  app.add_option("SAMPLE2", raw.sample2, "Sample 2 (y)")->required();
+  app.get_formatter()->column_width(24);
+}
+
+// Checks the values CLI11 took as text; returns the problem, or nothing.
+std::optional<std::string> interpret(const RawOptions& raw, BatchOptions& o) {
+  o.sample1 = raw.sample1;
+  o.sample2 = raw.sample2;
+  if (raw.paired) o.experiment = 'p';
+  if (raw.unpaired) o.experiment = 'u';
+  std::optional<std::size_t> a, l;
+  if (!raw.alpha.empty() && !(a = alpha_index(raw.alpha))) {
+    return "--alpha \"" + raw.alpha + "\" is not one of 0.01, 0.025, 0.05, 0.1";
+  }
+  if (!raw.level.empty() && !(l = level_index(raw.level))) {
+    return "--level \"" + raw.level + "\" is not one of 0.98, 0.95, 0.9, 0.8 (or 98, 95, 90, 80, 95%)";
+  }
+  if (a && l && *a != *l) {
+    return "--alpha " + raw.alpha + " and --level " + raw.level + " disagree (the level is 1 - 2*alpha)";
+  }
+  const std::size_t k = a ? *a : l ? *l : 1;
+  o.alpha = alpha_levels[k];
+  o.level = interval_levels[k];
+  if (raw.format == "text") o.format = OutputFormat::text;
+  else if (raw.format == "csv") o.format = OutputFormat::csv;
+  else if (raw.format == "json") o.format = OutputFormat::json;
+  else return "--format \"" + raw.format + "\" is not one of text, csv, json";
+  std::error_code error;
+  if (!raw.directory.empty() && !std::filesystem::is_directory(raw.directory, error)) {
+    return "--directory \"" + raw.directory + "\" is not an existing directory";
+  }
+  o.directory = raw.directory;
+  o.write_files = !raw.no_files;
+  o.show_plot = raw.show;
+  if (raw.no_files && raw.show) return "--show needs the plot files and cannot go with --no-files";
+  return std::nullopt;
+}
+
+}  // namespace
+
+const char* program_version() { return DIFFBOOT_VERSION; }
+
+std::string usage_error(const std::string& problem) {
+  return "diffboot: " + problem + "\nTry 'diffboot --help'.\n";
+}
+
+ParsedCommandLine parse_command_line(std::span<const std::string> args) {
+  CLI::App app{"", "diffboot"};
+  RawOptions raw;
+  define(app, raw);
+  std::vector<std::string> reversed(args.rbegin(), args.rend());  // CLI11 takes the arguments last first
+  ParsedCommandLine result;
+  try {
+    app.parse(reversed);
+  } catch (const CLI::CallForHelp&) {
+    result.out = app.help();
+    return result;
+  } catch (const CLI::CallForVersion&) {
+    result.out = std::string("diffboot ") + program_version() + "\n";
+    return result;
+  } catch (const CLI::ParseError& e) {
+    return {std::nullopt, usage_status, "", usage_error(e.what())};
+  }
+  BatchOptions options;
+  if (const std::optional<std::string> problem = interpret(raw, options)) {
+    return {std::nullopt, usage_status, "", usage_error(*problem)};
+  }
+  result.options = options;
+  return result;
+}
+
+}  // namespace diffboot::app

@@ -1,0 +1,45 @@
+#pragma once
+// The command line of a batch run: `diffboot [OPTIONS] SAMPLE1 SAMPLE2`.
+// Parsing needs no files; what depends on the samples (their sizes) is
+// checked by the run itself.
+#include <optional>
+#include <span>
+#include <string>
+
+namespace diffboot::app {
+
+enum class OutputFormat { text, csv, json };
+
+struct BatchOptions {
+  std::string sample1, sample2;      // file names as given
+  std::optional<char> experiment;    // 'p' or 'u' when chosen
+  double alpha = 0.025;              // one of the admissible levels
+  double level = 0.95;               // 1 - 2 alpha, as written in the help
+  OutputFormat format = OutputFormat::text;
+  std::string directory;             // output directory; empty: the working directory
+  bool write_files = true;
+  bool show_plot = false;
+};
+
+// What the command line asks for: a batch run, or an end right away with a
+// status and text for standard output (help, version) or error (usage).
+struct ParsedCommandLine {
+  std::optional<BatchOptions> options;
+  int status = 0;
+  std::string out, err;
+};
+
+// Exit status of a usage error.
+inline constexpr int usage_status = 2;
+
+// The program's version, as set in the build.
+const char* program_version();
+
+// Parses `args` (without the program name). A usage error gives one line
+// naming the problem, then "Try 'diffboot --help'.", status 2.
+ParsedCommandLine parse_command_line(std::span<const std::string> args);
+
+// The text of a usage error: "diffboot: <problem>" and the hint line.
+std::string usage_error(const std::string& problem);
+
+}  // namespace diffboot::app

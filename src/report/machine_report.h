@@ -1,0 +1,51 @@
+#pragma once
+// The results of a run for other programs: one csv row per measure, or one
+// json object with the inputs, the samples' summaries and every measure.
+// Numbers are written in their shortest form that reads back as the same
+// double.
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "bootstrap/result.h"
+
+namespace diffboot::report {
+
+struct SampleFacts {
+  double mean, sd, median, mad, min, max;  // sd: divisor n - 1; mad: scaled by 1.4826
+};
+
+struct MeasureRow {
+  std::string_view name;             // "d_AVE", "AVE_d", ...
+  const bootstrap::Result* result;
+};
+
+struct MachineReport {
+  std::string_view version;
+  std::string_view sample1, sample2;  // the file names as given
+  std::int32_t n_x, n_y;
+  std::string_view experiment;        // "paired" or "unpaired"
+  double alpha, level;                // level = 1 - 2 alpha
+  std::int32_t replications;
+  std::int64_t seed;                  // N of --seed N that draws the same replicates
+  SampleFacts x, y;
+  std::vector<MeasureRow> measures;
+};
+
+// A header line and one row per measure, comma-separated, LF line ends.
+// Columns: measure, estimate, se, bias, t_lower, t_upper, bca_lower,
+// bca_upper, percentile_lower, percentile_upper, basic_lower, basic_upper, z0,
+// acceleration, alpha, level, B, n_x, n_y, experiment, seed. Non-finite values
+// as NaN, Inf, -Inf.
+std::string results_csv(const MachineReport& r);
+
+// One json object (program, version, inputs, samples, measures), ended by a
+// line feed. Non-finite values as null; bytes of a file name that are not
+// UTF-8 become U+FFFD.
+std::string results_json(const MachineReport& r);
+
+// The shortest text of `v` that reads back as the same double; NaN, Inf, -Inf.
+std::string shortest(double v);
+
+}  // namespace diffboot::report

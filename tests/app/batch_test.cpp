@@ -1,0 +1,189 @@
+// Batch runs against the dialogue on random data: the same report block and
+// the same files; csv and json read back as the very doubles of the run.
+#include "app/batch.h"
+
+#include <gtest/gtest.h>
+
+#include <charconv>
+#include <cmath>
+#include <nlohmann/json.hpp>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "app/run.h"
+#include "app/state.h"
+#include "support/console_capture.h"
+#include "support/program.h"
+#include "support/samples.h"
+
+namespace diffboot::app {
+namespace {
+
+using Args = std::vector<std::string>;
+const char* const output_files[] = {"diffboot.dat", "1a.tmp", "1b.tmp", "2.tmp"};
+
+void write_sample(const std::string& name, const std::vector<double>& v) {
+  std::ostringstream text;
+  text.precision(17);
+  for (double x : v) text << x << "\n";
+  testing::write_file(name, text.str());
+}
+
+struct Outputs {
+  std::vector<std::string> report_block;
+  std::vector<std::string> files;
+};
+
+Outputs files_of(const std::vector<std::string>& block) {
+  Outputs o{block, {}};
+  for (const char* f : output_files) o.files.push_back(testing::read_file(f));
+  return o;
+}
+
+class BatchTest : public ::testing::Test {
+ protected:
+  testing::TempDir dir_;
+  testing::ScopedEnv path_{"PATH", dir_.path().c_str()};
+};
+
+TEST_F(BatchTest, SameReportAndFilesAsTheDialogue) {
+  struct Case {
+    const char* shape;
+    std::size_t n_x, n_y;
+    const char* type;  // answer to the type question; "" when not asked
+    const char* alpha;
+  };
+  const Case cases[] = {{"random", 40, 31, "", "0.05"}, {"skewed", 25, 25, "p", ".01"},
+                        {"tied", 30, 30, "u", "0.1"}, {"random", 12, 12, "p", "0.025"}};
+  for (const Case& c : cases) {
+    write_sample("x.txt", testing::shaped_sample(c.shape, c.n_x, 5));
+    write_sample("y.txt", testing::shaped_sample(c.shape, c.n_y, 6));
+    const std::string type = c.type;
+    const std::string answers = "x.txt\ny.txt\n" + (type.empty() ? "" : type + "\n") + c.alpha + "\n";
+    Outputs dialogue;
+    {
+      testing::ConsoleCapture capture(answers);
+      ASSERT_EQ(run_program(1), 0);
+      const auto lines = testing::records(capture.out());
+      const std::size_t block = type == "p" ? 16 : 18;
+      dialogue = files_of(std::vector<std::string>(lines.end() - static_cast<std::ptrdiff_t>(block), lines.end()));
+    }
+    for (const char* f : output_files) std::filesystem::remove(f);
+    Args args{"-a", c.alpha, "x.txt", "y.txt"};
+    if (type == "p") args.insert(args.begin(), "--paired");
+    if (type == "u") args.insert(args.begin(), "--unpaired");
+    testing::ConsoleCapture capture;
+    ASSERT_EQ(run_command_line(args, 1), 0) << capture.err();
+    const Outputs batch = files_of(testing::records(capture.out()));
+    EXPECT_EQ(batch.report_block, dialogue.report_block) << c.shape;
+    EXPECT_EQ(batch.files, dialogue.files) << c.shape;
+    EXPECT_EQ(capture.err(), "");
+  }
+}
+
+std::uint64_t bits_of_text(const std::string& text) {
+  if (text == "NaN") return testing::bits(std::nan(""));
+  double v = 0.0;
+  const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), v);
+  EXPECT_EQ(error, std::errc()) << text;
+  EXPECT_EQ(end, text.data() + text.size()) << text;
+  return testing::bits(v);
+}
+
+std::vector<std::string> split(const std::string& line, char sep) {
+  std::vector<std::string> out;
+  std::string item;
+  std::istringstream in(line);
+  while (std::getline(in, item, sep)) out.push_back(item);
+  return out;
+}
+
+// Each measure's values in the columns of the csv and the keys of the json.
+const std::pair<const char*, double bootstrap::Result::*> fields[] = {
+    {"estimate", &bootstrap::Result::estimate},
+    {"se", &bootstrap::Result::se},
+    {"bias", &bootstrap::Result::bias},
+    {"t_lower", &bootstrap::Result::t_lower},
+    {"t_upper", &bootstrap::Result::t_upper},
+    {"bca_lower", &bootstrap::Result::bca_lower},
+    {"bca_upper", &bootstrap::Result::bca_upper},
+    {"percentile_lower", &bootstrap::Result::percentile_lower},
+    {"percentile_upper", &bootstrap::Result::percentile_upper},
+    {"basic_lower", &bootstrap::Result::basic_lower},
+    {"basic_upper", &bootstrap::Result::basic_upper},
+    {"z0", &bootstrap::Result::z0},
+    {"acceleration", &bootstrap::Result::acceleration},
+};
+
+const bootstrap::Result& result_named(const std::string& name) {
+  const State& s = state();
+  if (name == "AVE_d") return s.AVE_d;
+  if (name == "MED_d") return s.MED_d;
+  if (name == "d_AVE") return s.d_AVE;
+  if (name == "d_MED") return s.d_MED;
+  if (name == "d_STD") return s.d_STD;
+  return s.d_MAD;
+}
+
+TEST_F(BatchTest, CsvReadsBackBitForBit) {
+  write_sample("x.txt", testing::shaped_sample("skewed", 23, 8));
+  write_sample("y.txt", testing::shaped_sample("random", 17, 9));
+  testing::ConsoleCapture capture;
+  ASSERT_EQ(run_command_line(Args{"-f", "csv", "-l", "90", "x.txt", "y.txt"}, 1), 0);
+  const std::vector<std::string> lines = split(capture.out(), '\n');
+  ASSERT_EQ(lines.size(), 5u);
+  const std::vector<std::string> header = split(lines[0], ',');
+  EXPECT_EQ(lines[0],
+            "measure,estimate,se,bias,t_lower,t_upper,bca_lower,bca_upper,percentile_lower,percentile_upper,"
+            "basic_lower,basic_upper,z0,acceleration,alpha,level,B,n_x,n_y,experiment,seed");
+  for (std::size_t row = 1; row < lines.size(); ++row) {
+    const std::vector<std::string> cells = split(lines[row], ',');
+    ASSERT_EQ(cells.size(), header.size());
+    const bootstrap::Result& r = result_named(cells[0]);
+    for (std::size_t k = 0; k < std::size(fields); ++k) {
+      EXPECT_EQ(bits_of_text(cells[k + 1]), testing::bits(r.*fields[k].second)) << cells[0] << " " << fields[k].first;
+    }
+    EXPECT_EQ(std::vector<std::string>(cells.begin() + 14, cells.end()),
+              (std::vector<std::string>{"0.05", "0.9", "1999", "23", "17", "unpaired", "286761062"}));
+  }
+}
+
+TEST_F(BatchTest, JsonReadsBackBitForBit) {
+  write_sample("x.txt", testing::shaped_sample("random", 15, 10));
+  write_sample("y.txt", testing::shaped_sample("random", 15, 11));
+  testing::ConsoleCapture capture;
+  ASSERT_EQ(run_command_line(Args{"-f", "json", "-p", "x.txt", "y.txt"}, 1), 0);
+  const nlohmann::json j = nlohmann::json::parse(capture.out());
+  const State& s = state();
+  EXPECT_EQ(j["program"], "diffboot");
+  EXPECT_EQ(j["version"], program_version());
+  EXPECT_EQ(j["inputs"]["sample1"], "x.txt");
+  EXPECT_EQ(j["inputs"]["experiment"], "paired");
+  EXPECT_EQ(j["inputs"]["n_x"], 15);
+  EXPECT_EQ(j["inputs"]["B"], 1999);
+  EXPECT_EQ(j["inputs"]["level"].get<double>(), 0.95);
+  EXPECT_EQ(testing::bits(j["samples"]["x"]["median"].get<double>()), testing::bits(s.med_x));
+  EXPECT_EQ(testing::bits(j["samples"]["y"]["mad"].get<double>()), testing::bits(s.mad_y));
+  ASSERT_EQ(j["measures"].size(), 2u);
+  for (const nlohmann::json& m : j["measures"]) {
+    const bootstrap::Result& r = result_named(m["measure"]);
+    for (const auto& [key, field] : fields) {
+      EXPECT_EQ(testing::bits(m[key].get<double>()), testing::bits(r.*field)) << m["measure"] << " " << key;
+    }
+  }
+}
+
+TEST_F(BatchTest, JsonEscapesAnyFileName) {
+  const std::string name = "odd \"name\"\\\t\x01\xff.txt";
+  write_sample(name, {1, 2, 3, 4});
+  write_sample("y.txt", {2, 5, 3});
+  testing::ConsoleCapture capture;
+  ASSERT_EQ(run_command_line(Args{"-f", "json", "--no-files", name, "y.txt"}, 1), 0);
+  const nlohmann::json j = nlohmann::json::parse(capture.out());
+  EXPECT_EQ(j["inputs"]["sample1"], "odd \"name\"\\\t\x01\xEF\xBF\xBD.txt") << "a byte that is not UTF-8 becomes U+FFFD";
+  EXPECT_TRUE(j["measures"][2]["acceleration"].is_number());
+}
+
+}  // namespace
+}  // namespace diffboot::app

@@ -1,0 +1,149 @@
+// The command line: each option, each usage error by its exact text, and the
+// exit status of each way a batch run ends.
+#include "app/command_line.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "app/batch.h"
+#include "support/console_capture.h"
+
+namespace diffboot::app {
+namespace {
+
+using Args = std::vector<std::string>;
+
+std::string usage(const std::string& problem) { return "diffboot: " + problem + "\nTry 'diffboot --help'.\n"; }
+
+TEST(CommandLineTest, UsageErrors) {
+  struct Case {
+    Args args;
+    std::string problem;
+  };
+  const Case cases[] = {
+      {{"x.txt"}, "SAMPLE2 is required"},
+      {{"x.txt", "y.txt", "z.txt"}, "The following argument was not expected: z.txt"},
+      {{"--bogus", "x.txt", "y.txt"}, "The following argument was not expected: --bogus"},
+      {{"-a"}, "--alpha: 1 required A missing"},
+      {{"-a", "0.2", "x", "y"}, "--alpha \"0.2\" is not one of 0.01, 0.025, 0.05, 0.1"},
+      {{"-a", "0.0501", "x", "y"}, "--alpha \"0.0501\" is not one of 0.01, 0.025, 0.05, 0.1"},
+      {{"-a", "abc", "x", "y"}, "--alpha \"abc\" is not one of 0.01, 0.025, 0.05, 0.1"},
+      {{"-l", "50", "x", "y"}, "--level \"50\" is not one of 0.98, 0.95, 0.9, 0.8 (or 98, 95, 90, 80, 95%)"},
+      {{"-l", "0.95%", "x", "y"}, "--level \"0.95%\" is not one of 0.98, 0.95, 0.9, 0.8 (or 98, 95, 90, 80, 95%)"},
+      {{"-a", ".05", "-l", "95", "x", "y"}, "--alpha .05 and --level 95 disagree (the level is 1 - 2*alpha)"},
+      {{"-f", "xml", "x", "y"}, "--format \"xml\" is not one of text, csv, json"},
+      {{"-C", "no/such/dir", "x", "y"}, "--directory \"no/such/dir\" is not an existing directory"},
+      {{"--no-files", "--show", "x", "y"}, "--show needs the plot files and cannot go with --no-files"},
+      {{"-p", "-u", "x", "y"}, "--paired excludes --unpaired"},
+  };
+  for (const Case& c : cases) {
+    const ParsedCommandLine parsed = parse_command_line(c.args);
+    EXPECT_FALSE(parsed.options) << c.problem;
+    EXPECT_EQ(parsed.status, 2) << c.problem;
+    EXPECT_EQ(parsed.out, "") << c.problem;
+    EXPECT_EQ(parsed.err, usage(c.problem));
+  }
+}
+
+TEST(CommandLineTest, Options) {
+  struct Case {
+    Args args;
+    double alpha;
+    std::optional<char> experiment;
+    OutputFormat format;
+  };
+  const Case cases[] = {
+      {{"x", "y"}, 0.025, std::nullopt, OutputFormat::text},
+      {{"-a", "5E-2", "x", "y"}, 0.05, std::nullopt, OutputFormat::text},
+      {{"--alpha=.1", "x", "y"}, 0.1, std::nullopt, OutputFormat::text},
+      {{"-l", "95%", "x", "y"}, 0.025, std::nullopt, OutputFormat::text},
+      {{"-l", "0.8", "x", "y"}, 0.1, std::nullopt, OutputFormat::text},
+      {{"--level", "98", "-a", "0.01", "x", "y"}, 0.01, std::nullopt, OutputFormat::text},
+      {{"-p", "-f", "csv", "x", "y"}, 0.025, 'p', OutputFormat::csv},
+      {{"--unpaired", "--format", "json", "x", "y"}, 0.025, 'u', OutputFormat::json},
+  };
+  for (const Case& c : cases) {
+    const ParsedCommandLine parsed = parse_command_line(c.args);
+    ASSERT_TRUE(parsed.options) << parsed.err;
+    EXPECT_EQ(parsed.options->alpha, c.alpha) << c.args[0];
+    EXPECT_EQ(parsed.options->experiment, c.experiment) << c.args[0];
+    EXPECT_EQ(parsed.options->format, c.format) << c.args[0];
+    EXPECT_EQ(parsed.options->sample1, "x");
+    EXPECT_EQ(parsed.options->sample2, "y");
+  }
+  const ParsedCommandLine files = parse_command_line(Args{"-C", ".", "--no-files", "--", "-x.txt", "y"});
+  ASSERT_TRUE(files.options) << files.err;
+  EXPECT_EQ(files.options->directory, ".");
+  EXPECT_FALSE(files.options->write_files);
+  EXPECT_FALSE(files.options->show_plot);
+  EXPECT_EQ(files.options->sample1, "-x.txt") << "-- ends the options";
+  EXPECT_TRUE(parse_command_line(Args{"--show", "x", "y"}).options->show_plot);
+}
+
+TEST(CommandLineTest, HelpAndVersion) {
+  for (const char* flag : {"-V", "--version"}) {
+    const ParsedCommandLine parsed = parse_command_line(Args{flag});
+    EXPECT_EQ(parsed.status, 0);
+    EXPECT_EQ(parsed.out, std::string("diffboot ") + program_version() + "\n");
+  }
+  const ParsedCommandLine help = parse_command_line(Args{"--help"});
+  EXPECT_EQ(help.status, 0);
+  for (const char* text : {"Usage: diffboot [OPTIONS] SAMPLE1 SAMPLE2", "--paired", "--unpaired", "--alpha", "--level",
+                           "--format", "--directory", "--no-files", "--show", "d_MAD = mad(x) - mad(y)",
+                           "d = x - y", "level 1 - 2*alpha", "BCa", "percentile", "basic", "Exit status"}) {
+    EXPECT_NE(help.out.find(text), std::string::npos) << text;
+  }
+}
+
+// Batch runs in-process: the status and standard error of each way one ends.
+TEST(CommandLineTest, WaysABatchRunEnds) {
+  struct Case {
+    Args args;
+    int status;
+    std::string err;
+  };
+  const Case cases[] = {
+      {{"x.txt", "y.txt"}, 0, ""},
+      {{"-p", "x.txt", "y.txt"}, 2, usage("--paired needs samples of equal size, but sample 1 has 6 values and sample 2 has 4")},
+      {{"x.txt", "x.txt"}, 2, usage("both samples have 6 values: say --paired or --unpaired (pairing is a property of the design)")},
+      {{"x.txt", "missing.txt"}, 1, "diffboot: cannot read sample 2 \"missing.txt\": No such file or directory\n"},
+      {{"-u", "one.txt", "y.txt"}, 1, " nrerror: an assertion failed with this tag:select args\r\nprogram terminated by assert2\r\n"},
+      {{"--help"}, 0, ""},
+      {{"--bogus", "x.txt", "y.txt"}, 2, usage("The following argument was not expected: --bogus")},
+  };
+  for (const Case& c : cases) {
+    testing::TempDir dir;
+    testing::write_file("x.txt", "1\n2\n3\n4\n5\n6\n");
+    testing::write_file("y.txt", "2\n4\n3\n8\n");
+    testing::write_file("one.txt", "4\n");
+    testing::ConsoleCapture capture;
+    EXPECT_EQ(run_command_line(c.args, 1), c.status) << c.args[0];
+    EXPECT_EQ(capture.err(), c.err) << c.args[0];
+    if (c.status != 0) {
+      EXPECT_EQ(capture.out(), "") << "standard output holds results only";
+      EXPECT_FALSE(std::filesystem::exists("diffboot.dat"));
+    }
+  }
+}
+
+TEST(CommandLineTest, OutputDirectoryAndNoFiles) {
+  testing::TempDir dir;
+  testing::write_file("x.txt", "1\n2\n3\n4\n5\n6\n");
+  testing::write_file("y.txt", "2\n4\n3\n8\n");
+  std::filesystem::create_directory("out");
+  testing::ConsoleCapture capture;
+  ASSERT_EQ(run_command_line(Args{"-C", "out", "x.txt", "y.txt"}, 1), 0);
+  for (const char* file : {"diffboot.dat", "1a.tmp", "1b.tmp", "2.tmp"}) {
+    EXPECT_TRUE(std::filesystem::exists(std::filesystem::path("out") / file)) << file;
+    EXPECT_FALSE(std::filesystem::exists(file)) << file;
+  }
+  ASSERT_EQ(run_command_line(Args{"--no-files", "-f", "csv", "x.txt", "y.txt"}, 1), 0);
+  EXPECT_FALSE(std::filesystem::exists("diffboot.dat"));
+  EXPECT_FALSE(std::filesystem::exists("1a.tmp"));
+}
+
+}  // namespace
+}  // namespace diffboot::app
