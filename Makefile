@@ -5,13 +5,14 @@ RELEASE := $(SOURCE)build/release
 TEST := $(SOURCE)build/test
 JOBS := $(shell nproc 2>/dev/null || echo 2)
 
-.PHONY: run test build bench fuzz plotter build-deps test-deps
+.PHONY: run test build bench fuzz plotter build-deps test-deps install
+PREFIX ?= /usr/local
 FUZZ_SECONDS ?= 60
 FUZZ := $(SOURCE)build/fuzz
 
 # Debian packages the build needs (option parsing, json) and the tests add.
-BUILD_PACKAGES := cmake g++ make libcli11-dev nlohmann-json3-dev
-TEST_PACKAGES := $(BUILD_PACKAGES) libgtest-dev
+BUILD_PACKAGES := cmake g++ make libcli11-dev nlohmann-json3-dev help2man
+TEST_PACKAGES := $(BUILD_PACKAGES) libgtest-dev man-db
 
 # Installs the packages of $(1) that are missing, when run as root; otherwise
 # CMake names what is missing.
@@ -28,6 +29,10 @@ test-deps:
 build: build-deps
 	cmake -S $(SOURCE) -B $(RELEASE) -DCMAKE_BUILD_TYPE=Release
 	cmake --build $(RELEASE) -j $(JOBS)
+
+# Installs bin/diffboot and share/man/man1/diffboot.1 under PREFIX.
+install: build
+	cmake --install $(RELEASE) --prefix $(PREFIX)
 
 run: build plotter
 	$(RELEASE)/diffboot

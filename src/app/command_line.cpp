@@ -18,17 +18,18 @@ constexpr std::array<double, 4> interval_percents{98, 95, 90, 80};
 
 constexpr const char* description =
     "Bootstrap confidence intervals for the effect in a two-sample experiment:\n"
-    "Student's t and BCa intervals from B = 1999 replications.";
+    "Student's t and BCa intervals from B bootstrap replications (1999 unless -B).";
 
 constexpr const char* footer = R"(Effect measures (differences are sample 1 minus sample 2):
-  unpaired  d_AVE = mean(x) - mean(y)
-            d_MED = median(x) - median(y)
-            d_STD = sd(x) - sd(y)    (standard deviations, divisor n - 1)
-            d_MAD = mad(x) - mad(y)  (median absolute deviations scaled by 1.4826)
-  paired    AVE_d = mean(d), MED_d = median(d), d = x - y paired by position
+  d_AVE    unpaired: mean(x) - mean(y)
+  d_MED    unpaired: median(x) - median(y)
+  d_STD    unpaired: sd(x) - sd(y), standard deviations with divisor n - 1
+  d_MAD    unpaired: mad(x) - mad(y), median absolute deviations times 1.4826
+  AVE_d    paired: mean(d), d = x - y with values paired by position
+  MED_d    paired: median(d)
 
-Intervals, each of level 1 - 2*alpha (alpha 0.025: 95% intervals with 2.5%
-beyond each bound):
+Intervals, each of level 1 - 2*alpha (alpha 0.025: 95% intervals, 2.5% beyond
+each bound):
   t           estimate -/+ |t quantile| * bootstrap standard error
   BCa         bias-corrected and accelerated percentile interval (Efron 1987)
   percentile  the replicates' percentiles at alpha and 1 - alpha (csv, json)
@@ -67,9 +68,17 @@ std::optional<std::size_t> level_index(std::string text) {
   return std::nullopt;
 }
 
+// A whole number written with digits only, within [low, high].
+std::optional<std::int32_t> whole_number(const std::string& text, std::int32_t low, std::int32_t high) {
+  if (text.empty() || text.size() > 10 || text.find_first_not_of("0123456789") != std::string::npos) return std::nullopt;
+  const long long v = std::stoll(text);
+  if (v < low || v > high) return std::nullopt;
+  return static_cast<std::int32_t>(v);
+}
+
 struct RawOptions {
   bool paired = false, unpaired = false, no_files = false, show = false;
-  std::string alpha, level, format = "text", directory;
+  std::string alpha, level, format = "text", directory, seed, replications;
   std::string sample1, sample2;
 };
 
@@ -88,11 +97,15 @@ void define(CLI::App& app, RawOptions& raw) {
       ->type_name("FORMAT");
   app.add_option("-C,--directory", raw.directory, "Write diffboot.dat and the plot files in DIR (it must exist)")
       ->type_name("DIR");
+  app.add_option("-s,--seed", raw.seed, "Seed the generator from -N (1 to 2147483647) instead of the fixed seed 286761062")
+      ->type_name("N");
+  app.add_option("-B,--replications", raw.replications, "Number of bootstrap replications, 99 to 1000000 (default 1999)")
+      ->type_name("B");
   app.add_flag("--no-files", raw.no_files, "Write no file at all: results on standard output only");
   app.add_flag("--show", raw.show, "Show the histograms in a plot window, as the dialogue does");
   app.add_option("SAMPLE1", raw.sample1, "Sample 1 (x): a file of one number per line")->required();
   app.add_option("SAMPLE2", raw.sample2, "Sample 2 (y)")->required();
-  app.get_formatter()->column_width(24);
+  app.get_formatter()->column_width(30);
 }
 
 // Checks the values CLI11 took as text; returns the problem, or nothing.
@@ -123,6 +136,16 @@ std::optional<std::string> interpret(const RawOptions& raw, BatchOptions& o) {
     return "--directory \"" + raw.directory + "\" is not an existing directory";
   }
   o.directory = raw.directory;
+  if (!raw.seed.empty()) {
+    const std::optional<std::int32_t> seed = whole_number(raw.seed, 1, 2147483647);
+    if (!seed) return "--seed \"" + raw.seed + "\" is not a whole number from 1 to 2147483647";
+    o.seed = *seed;
+  }
+  if (!raw.replications.empty()) {
+    const std::optional<std::int32_t> b = whole_number(raw.replications, min_replications, max_replications);
+    if (!b) return "--replications \"" + raw.replications + "\" is not a whole number from 99 to 1000000";
+    o.replications = *b;
+  }
   o.write_files = !raw.no_files;
   o.show_plot = raw.show;
   if (raw.no_files && raw.show) return "--show needs the plot files and cannot go with --no-files";

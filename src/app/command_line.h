@@ -2,13 +2,21 @@
 // The command line of a batch run: `diffboot [OPTIONS] SAMPLE1 SAMPLE2`.
 // Parsing needs no files; what depends on the samples (their sizes) is
 // checked by the run itself.
+#include <cstdint>
 #include <optional>
 #include <span>
 #include <string>
 
+#include "app/state.h"
+#include "numeric/random.h"
+
 namespace diffboot::app {
 
 enum class OutputFormat { text, csv, json };
+
+// The range of --replications.
+inline constexpr std::int32_t min_replications = 99;
+inline constexpr std::int32_t max_replications = 1000000;
 
 struct BatchOptions {
   std::string sample1, sample2;      // file names as given
@@ -19,6 +27,8 @@ struct BatchOptions {
   std::string directory;             // output directory; empty: the working directory
   bool write_files = true;
   bool show_plot = false;
+  std::int32_t seed = -numeric::fixed_seed;  // the generator is seeded from -seed
+  std::int32_t replications = app::replications;
 };
 
 // What the command line asks for: a batch run, or an end right away with a

@@ -19,4 +19,11 @@ void reset_state(unsigned threads) {
   current()->threads = threads;
 }
 
+void set_replications(State& s, std::int32_t B) {
+  s.B = B;
+  for (Replicates* r : {&s.AVE_d_boot, &s.MED_d_boot, &s.d_AVE_boot, &s.d_MED_boot, &s.d_STD_boot, &s.d_MAD_boot}) {
+    *r = State::filled(B);
+  }
+}
+
 }  // namespace diffboot::app

@@ -64,4 +64,8 @@ State& state();
 // `threads` threads.
 void reset_state(unsigned threads = 1);
 
+// Sets the number of replications B of the run: the six replicate arrays
+// get B values of -999.0.
+void set_replications(State& s, std::int32_t B);
+
 }  // namespace diffboot::app

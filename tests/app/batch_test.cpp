@@ -82,6 +82,28 @@ TEST_F(BatchTest, SameReportAndFilesAsTheDialogue) {
   }
 }
 
+TEST_F(BatchTest, SeedAndReplications) {
+  write_sample("x.txt", testing::shaped_sample("skewed", 20, 12));
+  write_sample("y.txt", testing::shaped_sample("skewed", 16, 13));
+  auto csv = [](const Args& options) {
+    Args args(options);
+    args.insert(args.end(), {"-f", "csv", "--no-files", "x.txt", "y.txt"});
+    testing::ConsoleCapture capture;
+    EXPECT_EQ(run_command_line(args, 1), 0) << capture.err();
+    return std::pair{capture.out(), state().d_AVE_boot};
+  };
+  const auto fixed = csv({});
+  EXPECT_EQ(csv({"-B", "1999"}), fixed) << "-B 1999 is the default";
+  EXPECT_EQ(csv({"-s", "286761062"}), fixed) << "the fixed seed, given";
+  const auto one = csv({"-s", "1"}), two = csv({"-s", "2"});
+  EXPECT_NE(one.second, two.second) << "two seeds draw different replicates";
+  EXPECT_NE(one.first, two.first);
+  EXPECT_NE(one.first.find(",1\n"), std::string::npos) << "the seed is reported";
+  const auto small = csv({"-B", "99"});
+  EXPECT_EQ(small.second.size(), 99u);
+  EXPECT_NE(small.first.find(",99,20,16,unpaired,"), std::string::npos);
+}
+
 std::uint64_t bits_of_text(const std::string& text) {
   if (text == "NaN") return testing::bits(std::nan(""));
   double v = 0.0;

@@ -38,6 +38,12 @@ TEST(CommandLineTest, UsageErrors) {
       {{"-C", "no/such/dir", "x", "y"}, "--directory \"no/such/dir\" is not an existing directory"},
       {{"--no-files", "--show", "x", "y"}, "--show needs the plot files and cannot go with --no-files"},
       {{"-p", "-u", "x", "y"}, "--paired excludes --unpaired"},
+      {{"-s", "0", "x", "y"}, "--seed \"0\" is not a whole number from 1 to 2147483647"},
+      {{"--seed", "2147483648", "x", "y"}, "--seed \"2147483648\" is not a whole number from 1 to 2147483647"},
+      {{"-s", "-5", "x", "y"}, "--seed \"-5\" is not a whole number from 1 to 2147483647"},
+      {{"-B", "98", "x", "y"}, "--replications \"98\" is not a whole number from 99 to 1000000"},
+      {{"--replications", "1000001", "x", "y"}, "--replications \"1000001\" is not a whole number from 99 to 1000000"},
+      {{"-B", "1e3", "x", "y"}, "--replications \"1e3\" is not a whole number from 99 to 1000000"},
   };
   for (const Case& c : cases) {
     const ParsedCommandLine parsed = parse_command_line(c.args);
@@ -81,6 +87,12 @@ TEST(CommandLineTest, Options) {
   EXPECT_FALSE(files.options->show_plot);
   EXPECT_EQ(files.options->sample1, "-x.txt") << "-- ends the options";
   EXPECT_TRUE(parse_command_line(Args{"--show", "x", "y"}).options->show_plot);
+  const ParsedCommandLine monte_carlo = parse_command_line(Args{"-s", "2147483647", "-B", "99", "x", "y"});
+  ASSERT_TRUE(monte_carlo.options) << monte_carlo.err;
+  EXPECT_EQ(monte_carlo.options->seed, 2147483647);
+  EXPECT_EQ(monte_carlo.options->replications, 99);
+  EXPECT_EQ(files.options->seed, 286761062) << "the fixed seed as --seed takes it";
+  EXPECT_EQ(files.options->replications, 1999);
 }
 
 TEST(CommandLineTest, HelpAndVersion) {

@@ -179,6 +179,33 @@ TEST(BootstrapTest, PercentileAndBasicBounds) {
   EXPECT_NEAR(b.basic_upper, 1750.0, 1e-3);
 }
 
+TEST(BootstrapTest, PercentileRuleForOtherReplicationCounts) {
+  // s(k) = k sits at level k/(B + 1): level 0.025 is at 0.025 (B + 1).
+  struct Case {
+    std::size_t replications;
+    double p, expected;
+  };
+  const Case cases[] = {
+      {99, 0.025, 2.5},       // 2.5 = between s(2) and s(3)
+      {99, 0.005, 1.0},       // below 1/100: s(1)
+      {99, 0.995, 99.0},      // from 99/100 on: s(B)
+      {999, 0.025, 25.0},     // exactly s(25)
+      {999, 0.9751, 975.1},
+      {9999, 0.025, 250.0},
+      {9999, 0.99995, 9999.0},
+  };
+  for (const Case& c : cases) {
+    Replicates s(c.replications);
+    for (std::size_t i = 0; i < s.size(); ++i) s[i] = static_cast<double>(i + 1);
+    EXPECT_NEAR(percentile(s, c.p), c.expected, 1e-9) << c.replications << " " << c.p;
+  }
+  // The bias correction divides by B: 49 below and one tie of 99 give 49.5/99 = 0.5.
+  Replicates r(99, 1.0);
+  for (std::size_t i = 0; i < 49; ++i) r[i] = -1.0;
+  r[49] = 0.0;
+  EXPECT_EQ(bias_correction(r, 0.0), 0.0);
+}
+
 TEST(BootstrapTest, BiasCorrectionCountsTiesHalf) {
   Replicates r(B);
   for (std::size_t i = 0; i < B; ++i) r[i] = i < 999 ? -1.0 : (i == 999 ? 0.0 : 1.0);
