@@ -4,12 +4,14 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cmath>
 #include <cstring>
 #include <ostream>
 
 #include "app/run.h"
 #include "app/stages.h"
 #include "app/state.h"
+#include "plot/figure.h"
 #include "report/machine_report.h"
 #include "report/report.h"
 #include "text/run_end.h"
@@ -94,6 +96,45 @@ void print_results(const BatchOptions& o, const text::ConsoleStreams& results) {
   write_results(*results.out, o.format == OutputFormat::csv ? report::results_csv(r) : report::results_json(r));
 }
 
+// Panel titles: each measure with the direction of its difference.
+std::string_view panel_title(std::string_view name) {
+  if (name == "d_AVE") return "d_AVE = mean(x) − mean(y)";
+  if (name == "d_MED") return "d_MED = median(x) − median(y)";
+  if (name == "d_STD") return "d_STD = sd(x) − sd(y)";
+  if (name == "d_MAD") return "d_MAD = mad(x) − mad(y)";
+  if (name == "AVE_d") return "AVE_d = mean(x − y)";
+  return "MED_d = median(x − y)";
+}
+
+const Replicates& replicates_of(const State& s, std::string_view name) {
+  if (name == "AVE_d") return s.AVE_d_boot;
+  if (name == "MED_d") return s.MED_d_boot;
+  if (name == "d_AVE") return s.d_AVE_boot;
+  if (name == "d_MED") return s.d_MED_boot;
+  if (name == "d_STD") return s.d_STD_boot;
+  return s.d_MAD_boot;
+}
+
+// Draws the figure the options ask for; a figure that cannot be drawn stops
+// the run after everything else is written.
+void draw_figure(const State& s, const BatchOptions& o) {
+  plot::Figure f{o.figure, *plot::figure_format(o.figure),
+                 o.sample1 + " (n_x = " + std::to_string(s.n_x) + ") and " + o.sample2 + " (n_y = " +
+                     std::to_string(s.n_y) + "), " + (s.experiment_type == 'p' ? "paired" : "unpaired") + ": " +
+                     std::to_string(std::lround(o.level * 100)) + "% intervals, B = " + std::to_string(s.B),
+                 {o.sample1, s.x1histclass, s.nx1class},
+                 {o.sample2, s.x2histclass, s.nx2class},
+                 {}};
+  for (const report::MeasureRow& m : machine_report(s, o).measures) {
+    const bootstrap::Result& r = *m.result;
+    f.panels.push_back({panel_title(m.name), m.name, r.estimate, r.t_lower, r.t_upper, r.bca_lower, r.bca_upper,
+                        replicates_of(s, m.name)});
+  }
+  if (const std::string problem = plot::draw_figure(f); !problem.empty()) {
+    throw text::RunEnd{text::stop_status, "diffboot: cannot draw the figure \"" + o.figure + "\": " + problem + "\n"};
+  }
+}
+
 void batch_sequence(const BatchOptions& o, const text::ConsoleStreams& results) {
   State& s = state();
   s.filename_x = name_field(o.sample1);
@@ -116,6 +157,7 @@ void batch_sequence(const BatchOptions& o, const text::ConsoleStreams& results) 
   bootstrap_intervals();
   print_results(o, results);
   if (s.write_files) write_report_file();
+  if (!o.figure.empty()) draw_figure(s, o);
   release_samples();
   release_histograms();
 }

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "app/dialogue.h"
+#include "plot/figure.h"
 #include "text/free_form.h"
 
 namespace diffboot::app {
@@ -78,7 +79,7 @@ std::optional<std::int32_t> whole_number(const std::string& text, std::int32_t l
 
 struct RawOptions {
   bool paired = false, unpaired = false, no_files = false, show = false;
-  std::string alpha, level, format = "text", directory, seed, replications;
+  std::string alpha, level, format = "text", directory, seed, replications, figure;
   std::string sample1, sample2;
 };
 
@@ -101,6 +102,10 @@ void define(CLI::App& app, RawOptions& raw) {
       ->type_name("N");
   app.add_option("-B,--replications", raw.replications, "Number of bootstrap replications, 99 to 1000000 (default 1999)")
       ->type_name("B");
+  app.add_option("--figure", raw.figure,
+                 "Draw the samples and each measure's bootstrap distribution with its intervals into FILE "
+                 "(.svg, .png or .pdf); FILE.gp and FILE.dat, its gnuplot script and data, are kept beside it")
+      ->type_name("FILE");
   app.add_flag("--no-files", raw.no_files, "Write no file at all: results on standard output only");
   app.add_flag("--show", raw.show, "Show the histograms in a plot window, as the dialogue does");
   app.add_option("SAMPLE1", raw.sample1, "Sample 1 (x): a file of one number per line")->required();
@@ -149,6 +154,11 @@ std::optional<std::string> interpret(const RawOptions& raw, BatchOptions& o) {
   o.write_files = !raw.no_files;
   o.show_plot = raw.show;
   if (raw.no_files && raw.show) return "--show needs the plot files and cannot go with --no-files";
+  if (!raw.figure.empty() && !plot::figure_format(raw.figure)) {
+    return "--figure \"" + raw.figure + "\" does not end in .svg, .png or .pdf";
+  }
+  if (!raw.figure.empty() && raw.no_files) return "--figure writes files and cannot go with --no-files";
+  o.figure = raw.figure;
   return std::nullopt;
 }
 

@@ -29,6 +29,7 @@ struct BatchOptions {
   bool show_plot = false;
   std::int32_t seed = -numeric::fixed_seed;  // the generator is seeded from -seed
   std::int32_t replications = app::replications;
+  std::string figure;                // --figure FILE: empty for none
 };
 
 // What the command line asks for: a batch run, or an end right away with a

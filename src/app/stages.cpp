@@ -1,6 +1,9 @@
 #include "app/stages.h"
 
+#include <unistd.h>
+
 #include <cstdint>
+#include <ostream>
 #include <limits>
 #include <exception>
 #include <string_view>
@@ -17,6 +20,7 @@
 #include "report/report.h"
 #include "text/run_end.h"
 #include "text/staging.h"
+#include "text/units.h"
 #include "text/writer.h"
 
 namespace diffboot::app {
@@ -128,7 +132,13 @@ void make_histograms() {
     plot::write_plot_script(output_path(dir, plot_script_file), sample1_plot_file, sample2_plot_file);
     text::commit_text_files();
   }
-  if (s.show_plot) plot::run_plot_program(s.output_directory, plot_script_file);
+  if (s.show_plot && plot::plot_can_be_shown()) {
+    if (isatty(STDIN_FILENO) == 1 && plot::plot_window_expected()) {
+      text::error_stream() << "The histograms are in the plot window: press Enter there to go on.\r\n";
+      text::error_stream().flush();
+    }
+    plot::run_plot_program(s.output_directory, plot_script_file);
+  }
 }
 
 void t_quantiles() {

@@ -4,11 +4,13 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
-#include <istream>
+#include <iostream>
+#include <optional>
 
 #include "text/free_form.h"
 #include "text/open_files.h"
 #include "text/run_end.h"
+#include "text/terminal_line.h"
 
 namespace diffboot::text {
 namespace {
@@ -82,10 +84,20 @@ bool next_file_line(OpenFile& f) {
   return partial;
 }
 
+// An answer line from the terminal, through the line editor.
+bool next_terminal_line(RecordInput& in) {
+  std::optional<std::string> line = read_terminal_line();
+  if (!line) return false;
+  if (line->size() > max_answer) line->resize(max_answer);
+  in.record = std::move(*line);
+  return true;
+}
+
 bool next_console_line(Console& c) {
   RecordInput& in = c.input;
   in.record.clear();
   in.overlong = false;
+  if (c.streams.in == &std::cin && answers_from_terminal()) return next_terminal_line(in);
   std::streambuf& buffer = *c.streams.in->rdbuf();
   std::size_t length = 0;
   for (int ch = buffer.sbumpc(); ch != std::char_traits<char>::eof(); ch = buffer.sbumpc()) {

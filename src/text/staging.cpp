@@ -101,6 +101,20 @@ void commit_text_files() {
   publish_for_signals();
 }
 
+std::string write_whole_file(const std::string& path, std::string_view content) {
+  std::FILE* f = open_staged(path);
+  if (f == nullptr) return "cannot create a file beside \"" + path + "\"";
+  const std::string temp = staged().back().temp;
+  const bool written = std::fwrite(content.data(), 1, content.size(), f) == content.size();
+  const int error = errno;
+  const bool whole = std::fclose(f) == 0 && written && std::rename(temp.c_str(), path.c_str()) == 0;
+  const int reason = written ? errno : error;
+  if (!whole) unlink(temp.c_str());
+  staged().pop_back();
+  publish_for_signals();
+  return whole ? std::string() : "cannot write \"" + path + "\": " + std::strerror(reason);
+}
+
 void discard_text_files() noexcept {
   signal_count = 0;
   for (const Staged& s : staged()) unlink(s.temp.c_str());

@@ -4,12 +4,20 @@
 // only when the run commits it. A run that ends before (a stop, a fatal
 // error, an interrupt or termination signal) removes its temporary files and
 // leaves any earlier file of that name as it was.
+#include <string>
+#include <string_view>
+
 namespace diffboot::text {
 
 // Gives every completed output file its name, replacing what was there (a
 // symbolic link is replaced, not written through). A rename that fails is a
 // fatal output error naming the file.
 void commit_text_files();
+
+// Writes `content` to a temporary file beside `path` and gives it the name
+// `path` at once. Returns an empty string, or the reason it failed (the
+// earlier file of that name then stays as it was).
+std::string write_whole_file(const std::string& path, std::string_view content);
 
 // Removes the temporary files of outputs not yet committed. Never throws.
 void discard_text_files() noexcept;

@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "support/console_capture.h"
+#include "support/pixels.h"
 #include "support/program.h"
 
 namespace diffboot {
@@ -236,6 +237,30 @@ TEST(EndToEndTest, SampleThroughProcessSubstitutionReportsAsTheFile) {
   EXPECT_EQ(from_pipe[0].substr(0, 23), "Sample 1 (x): /dev/fd/3");
   EXPECT_EQ(std::vector<std::string>(from_pipe.begin() + 1, from_pipe.end()),
             std::vector<std::string>(from_file.begin() + 1, from_file.end()));
+}
+
+}  // namespace
+}  // namespace diffboot
+
+namespace diffboot {
+namespace {
+
+TEST(EndToEndTest, TabCompletesAFileNameTypedAtATerminal) {
+  if (!testing::on_path("script")) GTEST_SKIP() << "script (bsdutils) is not installed";
+  testing::TempDir dir;
+  testing::write_file("long_sample_name.txt", "1\n2\n3\n4\n5\n6\n");
+  testing::write_file("y.txt", "2\n4\n3\n8\n");
+  testing::write_file("keys.txt", "long\t\ny.txt\n0.05\n");
+  testing::Launch launch;
+  launch.input = "keys.txt";
+  launch.terminal = true;
+  launch.typed = true;
+  const testing::Outcome outcome = testing::run_built_program(launch);
+  EXPECT_EQ(outcome.status, 0) << outcome.out;
+  const std::vector<std::string> report = testing::records(testing::read_file("diffboot.dat"));
+  ASSERT_FALSE(report.empty());
+  EXPECT_EQ(report[0].substr(0, 34), "Sample 1 (x): long_sample_name.txt");
+  EXPECT_EQ(report[1], "n_x =          6") << "the completed name's file was read";
 }
 
 }  // namespace

@@ -61,14 +61,19 @@ class StandInRun : public ::testing::Test {
     std::filesystem::permissions("bin/gnuplot", std::filesystem::perms::owner_all);
   }
 
-  // Runs the program; `terminal` gives it a terminal as standard output.
-  int run(const std::string& env, bool terminal) {
+  // Runs the program; `terminal` gives it a terminal as standard output,
+  // `typed` as standard input too.
+  int run(const std::string& env, bool terminal, bool typed = false) {
     testing::Launch launch;
     launch.env = "-u DISPLAY -u WAYLAND_DISPLAY -u GNUTERM " + env;
     launch.path = "bin:/usr/bin:/bin";
     launch.terminal = terminal;
-    return testing::run_built_program(launch).status;
+    launch.typed = typed;
+    outcome_ = testing::run_built_program(launch);
+    return outcome_.status;
   }
+
+  testing::Outcome outcome_{};
 
   testing::TempDir dir_;
 };
@@ -88,8 +93,19 @@ TEST_F(StandInRun, TextPlotWithoutADisplay) {
   EXPECT_EQ(testing::read_file("gnuterm"), "dumb\n");
   EXPECT_EQ(run("GNUTERM=png", true), 0);
   EXPECT_EQ(testing::read_file("gnuterm"), "png\n") << "the user's choice stands";
+  std::filesystem::remove("gnuterm");
   EXPECT_EQ(run("", false), 0);
-  EXPECT_EQ(testing::read_file("gnuterm"), "unset\n") << "no terminal to draw on";
+  EXPECT_FALSE(std::filesystem::exists("gnuterm")) << "no display and no terminal: nothing could be shown";
+  EXPECT_EQ(outcome_.err, "");
+}
+
+TEST_F(StandInRun, TypedAnswersAreToldWhichKeyGoesOn) {
+  const std::string message = "The histograms are in the plot window: press Enter there to go on.";
+  EXPECT_EQ(run("DISPLAY=:0", true, true), 0);
+  EXPECT_NE(outcome_.out.find(message), std::string::npos) << outcome_.out;
+  EXPECT_EQ(run("DISPLAY=:0", false), 0);
+  EXPECT_EQ(outcome_.err, "") << "answers piped: nobody to tell";
+  EXPECT_EQ(testing::read_file("gnuterm"), "unset\n") << "the window is still shown";
 }
 
 }  // namespace

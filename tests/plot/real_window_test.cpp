@@ -17,16 +17,16 @@
 #include <thread>
 
 #include "support/console_capture.h"
+#include "support/pixels.h"
 
 namespace diffboot::plot {
 namespace {
 
 namespace fs = std::filesystem;
+using testing::has_colour;
+using testing::on_path;
+using testing::output_of;
 using namespace std::chrono_literals;
-
-bool on_path(const std::string& program) {
-  return std::system(("command -v " + program + " >/dev/null 2>&1").c_str()) == 0;
-}
 
 // A free X display number: no socket and no lock file for it.
 int free_display() {
@@ -59,34 +59,6 @@ int wait_for(pid_t pid, std::chrono::seconds limit) {
   return -1;
 }
 
-// Output of a shell command, or empty.
-std::string output_of(const std::string& command) {
-  std::string out;
-  if (FILE* p = popen(command.c_str(), "r")) {
-    char buffer[256];
-    while (fgets(buffer, sizeof buffer, p) != nullptr) out += buffer;
-    pclose(p);
-  }
-  return out;
-}
-
-// Whether a binary PPM (P6, maxval 255) holds a pixel of the colour rgb.
-bool has_colour(const std::string& ppm, unsigned rgb) {
-  std::istringstream in(ppm);
-  std::string magic;
-  int width = 0, height = 0, maxval = 0;
-  in >> magic >> width >> height >> maxval;
-  in.get();
-  if (magic != "P6" || maxval != 255) return false;
-  const std::string pixels = ppm.substr(static_cast<std::size_t>(in.tellg()));
-  for (std::size_t i = 0; i + 2 < pixels.size(); i += 3) {
-    const unsigned p = (static_cast<unsigned char>(pixels[i]) << 16) | (static_cast<unsigned char>(pixels[i + 1]) << 8) |
-                       static_cast<unsigned char>(pixels[i + 2]);
-    if (p == rgb) return true;
-  }
-  return false;
-}
-
 TEST(RealWindowTest, HistogramsShownAndDismissedByAKey) {
   for (const char* tool : {"Xvfb", "xdotool", "import", "gnuplot"}) {
     if (!on_path(tool)) GTEST_SKIP() << tool << " is not installed; the real-window test needs Xvfb, xdotool, imagemagick and gnuplot-x11";
@@ -117,8 +89,8 @@ TEST(RealWindowTest, HistogramsShownAndDismissedByAKey) {
   EXPECT_TRUE(has_colour(shot, 0xF0E442)) << "sample 2 (line type 5) is not drawn";
 
   window.erase(window.find_last_not_of('\n') + 1);
-  // A plain letter: gnuplot keeps the space bar for raising its console.
-  std::system(("xdotool mousemove --window " + window + " 200 200 2>/dev/null; sleep 0.3; xdotool key a 2>/dev/null").c_str());
+  // Enter, the key the program names (gnuplot keeps the space bar for raising its console).
+  std::system(("xdotool mousemove --window " + window + " 200 200 2>/dev/null; sleep 0.3; xdotool key Return 2>/dev/null").c_str());
   EXPECT_EQ(wait_for(program, 60s), 0);
   EXPECT_EQ(testing::read_file("diffboot.dat"), testing::read_file(golden / "expected" / "diffboot.dat"));
   const std::string out = testing::read_file("stdout.txt");

@@ -30,11 +30,14 @@ std::string absolute_path_list(const std::string& path) {
 
 Outcome run_built_program(const Launch& launch) {
   const std::filesystem::path here = std::filesystem::current_path();
-  const std::string program = launch.shell_prefix + " env -u TABSIZE " + launch.env + " PATH=" + quoted(absolute_path_list(launch.path)) + " " +
-                              DIFFBOOT_EXE + " " + launch.arguments + " < " + quoted((here / launch.input).string());
+  const std::string input = " < " + quoted((here / launch.input).string());
+  const std::string program = launch.shell_prefix + " env -u TABSIZE " + launch.env + " PATH=" +
+                              quoted(absolute_path_list(launch.path)) + " " + DIFFBOOT_EXE + " " + launch.arguments +
+                              (launch.typed ? "" : input);
   const std::string out = quoted((here / "stdout.txt").string());
   const std::string err = quoted((here / "stderr.txt").string());
-  std::string command = launch.terminal ? "script -qec \"" + program + "\" /dev/null > " + out + " 2>&1"
+  std::string command = launch.terminal ? "script -qec \"" + program + "\" /dev/null" + (launch.typed ? input : "") +
+                                              " > " + out + " 2>&1"
                                         : program + " > " + out + " 2> " + err;
   if (!launch.directory.empty()) command = "cd " + quoted(launch.directory) + " && " + command;
   std::filesystem::remove(here / "stderr.txt");

@@ -13,6 +13,7 @@ struct Launch {
   std::string directory;               // working directory of the run; the current one when empty
   std::string shell_prefix;            // shell commands run just before the program, in its shell
   bool terminal = false;               // standard output (and error) on a pseudo-terminal
+  bool typed = false;                  // with `terminal`: standard input on it too, `input` typed there
 };
 
 struct Outcome {

@@ -1,0 +1,20 @@
+#include "text/terminal_line.h"
+
+#include <editline/readline.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <memory>
+
+namespace diffboot::text {
+
+bool answers_from_terminal() { return isatty(STDIN_FILENO) == 1; }
+
+std::optional<std::string> read_terminal_line() {
+  const std::unique_ptr<char, decltype(&std::free)> line(readline(""), &std::free);
+  if (!line) return std::nullopt;
+  if (*line != '\0') add_history(line.get());
+  return std::string(line.get());
+}
+
+}  // namespace diffboot::text
