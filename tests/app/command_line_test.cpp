@@ -104,7 +104,7 @@ TEST(CommandLineTest, HelpAndVersion) {
   const ParsedCommandLine help = parse_command_line(Args{"--help"});
   EXPECT_EQ(help.status, 0);
   for (const char* text : {"Usage: diffboot [OPTIONS] SAMPLE1 SAMPLE2", "--paired", "--unpaired", "--alpha", "--level",
-                           "--format", "--directory", "--no-files", "--show", "d_MAD = mad(x) - mad(y)",
+                           "--format", "--directory", "--no-files", "--show", "unpaired: mad(x) - mad(y)",
                            "d = x - y", "level 1 - 2*alpha", "BCa", "percentile", "basic", "Exit status"}) {
     EXPECT_NE(help.out.find(text), std::string::npos) << text;
   }
