@@ -60,7 +60,7 @@ void bootstrap_unpaired(State& s) {
 void bootstrap_paired(State& s) {
   std::array<bootstrap::Measure, 2> m{bootstrap::Measure{s.AVE_d, s.tquant_x1, s.AVE_d_boot},
                                       bootstrap::Measure{s.MED_d, s.tquant_x1, s.MED_d_boot}};
-  bootstrap::bootstrap_paired({s.x1, s.x2, s.x3, s.x3_resample}, m, s.alpha, s.generator);
+  bootstrap::bootstrap_paired({s.x1, s.x2, s.x3, s.x3_resample}, m, s.alpha, s.generator, s.threads);
 }
 
 

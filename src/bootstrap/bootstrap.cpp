@@ -1,5 +1,6 @@
 #include "bootstrap/bootstrap.h"
 
+#include <algorithm>
 #include <cmath>
 #include <future>
 #include <system_error>
@@ -90,22 +91,63 @@ class ConcurrentJackknife {
   std::promise<LeaveOneOut> second_;
 };
 
+// Runs replications [0, count) in contiguous blocks, one per thread, through
+// run_block(begin, end, generator, last). Each block's generator starts at
+// the block's first deviate in the one stream (`per_replication` deviates a
+// replication), so every replicate is the same bits as from one thread. The
+// last block runs on the calling thread with `g`, which ends where a single
+// thread would have left it; without a thread to be had a block runs in its
+// place instead.
+template <typename Block>
+void replicate_in_blocks(numeric::UniformState& g, std::size_t count, std::uint64_t per_replication, unsigned threads,
+                         const Block& run_block) {
+  const std::size_t blocks = std::clamp<std::size_t>(threads, 1, std::max<std::size_t>(count, 1));
+  const auto start = [&](std::size_t b) { return count * b / blocks; };
+  std::vector<std::future<void>> workers;
+  for (std::size_t b = 0; b + 1 < blocks; ++b) {
+    numeric::UniformState gen = g;
+    numeric::skip_deviates(gen, start(b) * per_replication);
+    const std::size_t begin = start(b), end = start(b + 1);
+    try {
+      workers.push_back(std::async(std::launch::async, [&run_block, begin, end, gen]() mutable {
+        run_block(begin, end, gen, false);
+      }));
+    } catch (const std::system_error&) {
+      run_block(begin, end, gen, false);
+    }
+  }
+  numeric::skip_deviates(g, start(blocks - 1) * per_replication);
+  run_block(start(blocks - 1), count, g, true);
+  for (std::future<void>& w : workers) w.get();
+}
+
+// Resample buffers of a block: the caller's for the last block, which must
+// hold the last replication's resamples, private ones for the others.
+struct ResampleBuffer {
+  std::vector<double> own;
+  std::span<double> out;
+  ResampleBuffer(std::span<double> shared, std::size_t n, bool last) : own(last ? 0 : n), out(last ? shared : own) {}
+};
+
 }  // namespace
 
 void bootstrap_unpaired(const UnpairedSamples& s, std::array<Measure, 4>& measures, double alpha,
                         numeric::UniformState& g, unsigned threads) {
   numeric::init_uniform(g);
   ConcurrentJackknife jackknife(s.x1, s.x2, threads);
-  ResampleCounter sample1(s.x1), sample2(s.x2);
-  const std::size_t replications = measures[0].boot.size();
-  for (std::size_t i = 0; i < replications; ++i) {
-    const ResampleStats a = sample1.draw(g, s.x1_resample);
-    const ResampleStats b = sample2.draw(g, s.x2_resample);
-    measures[0].boot[i] = a.ave - b.ave;
-    measures[1].boot[i] = a.med - b.med;
-    measures[2].boot[i] = a.std - b.std;
-    measures[3].boot[i] = a.mad - b.mad;
-  }
+  const auto block = [&](std::size_t begin, std::size_t end, numeric::UniformState& gen, bool last) {
+    ResampleCounter sample1(s.x1), sample2(s.x2);
+    ResampleBuffer r1(s.x1_resample, s.x1.size(), last), r2(s.x2_resample, s.x2.size(), last);
+    for (std::size_t i = begin; i < end; ++i) {
+      const ResampleStats a = sample1.draw(gen, r1.out);
+      const ResampleStats b = sample2.draw(gen, r2.out);
+      measures[0].boot[i] = a.ave - b.ave;
+      measures[1].boot[i] = a.med - b.med;
+      measures[2].boot[i] = a.std - b.std;
+      measures[3].boot[i] = a.mad - b.mad;
+    }
+  };
+  replicate_in_blocks(g, measures[0].boot.size(), s.x1.size() + s.x2.size(), threads, block);
   t_intervals(measures);
   for (std::size_t k : {0, 2, 1, 3}) numeric::sort(measures[k].boot);
   bias_corrections(measures);
@@ -113,20 +155,23 @@ void bootstrap_unpaired(const UnpairedSamples& s, std::array<Measure, 4>& measur
 }
 
 void bootstrap_paired(const PairedSamples& s, std::array<Measure, 2>& measures, double alpha,
-                      numeric::UniformState& g) {
+                      numeric::UniformState& g, unsigned threads) {
   numeric::init_uniform(g);
   const std::size_t n = s.x1.size();
   for (std::size_t i = 0; i < n; ++i) s.x3[i] = s.x1[i] - s.x2[i];
   const std::span<const double> x3 = s.x3.first(n);
   double mad = 0.0;
   numeric::med_mad(x3, measures[1].result.estimate, mad);
-  ResampleCounter differences(x3);
-  const std::size_t replications = measures[0].boot.size();
-  for (std::size_t i = 0; i < replications; ++i) {
-    const ResampleStats r = differences.draw(g, s.x3_resample);
-    measures[0].boot[i] = r.ave;
-    measures[1].boot[i] = r.med;
-  }
+  const auto block = [&](std::size_t begin, std::size_t end, numeric::UniformState& gen, bool last) {
+    ResampleCounter differences(x3);
+    ResampleBuffer r3(s.x3_resample, n, last);
+    for (std::size_t i = begin; i < end; ++i) {
+      const ResampleStats r = differences.draw(gen, r3.out);
+      measures[0].boot[i] = r.ave;
+      measures[1].boot[i] = r.med;
+    }
+  };
+  replicate_in_blocks(g, measures[0].boot.size(), n, threads, block);
   t_intervals(measures);
   for (Measure& m : measures) numeric::sort(m.boot);
   bias_corrections(measures);

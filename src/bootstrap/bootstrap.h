@@ -31,13 +31,15 @@ struct PairedSamples {
 // Unpaired run: measures d_AVE, d_MED, d_STD, d_MAD in that order. Each
 // replication resamples x1 (n_x draws) then x2 (n_y draws). Samples of one
 // value end the run in the jackknife ("select args"). With `threads` > 1 the
-// jackknife runs beside the replications; the results are the same bits.
+// replications run in blocks on that many threads and the jackknife beside
+// them; the results are the same bits as from one thread.
 void bootstrap_unpaired(const UnpairedSamples& s, std::array<Measure, 4>& measures, double alpha,
                         numeric::UniformState& g, unsigned threads);
 
 // Paired run: measures AVE_d, MED_d. Fills x3 = x1 - x2 and sets the
-// estimate of MED_d to the median of x3 before the replications.
+// estimate of MED_d to the median of x3 before the replications, which run on
+// up to `threads` threads with the same bits as from one.
 void bootstrap_paired(const PairedSamples& s, std::array<Measure, 2>& measures, double alpha,
-                        numeric::UniformState& g);
+                      numeric::UniformState& g, unsigned threads);
 
 }  // namespace diffboot::bootstrap

@@ -1,5 +1,6 @@
 #include "numeric/random.h"
 
+#include <array>
 #include <cmath>
 
 namespace diffboot::numeric {
@@ -33,16 +34,64 @@ void initialise(UniformState& g, std::int32_t& seed) {
   seed = signed_word(m + 1u);
 }
 
+// The xorshift step as a 32 x 32 matrix over GF(2), one word per column:
+// column j is the step applied to the word with only bit j set.
+using BitMatrix = std::array<std::uint32_t, 32>;
+
+std::uint32_t xorshift_step(std::uint32_t x) {
+  x ^= x << 13;
+  x ^= x >> 17;
+  x ^= x << 5;
+  return x;
+}
+
+std::uint32_t apply(const BitMatrix& m, std::uint32_t v) {
+  std::uint32_t out = 0;
+  for (int j = 0; j < 32; ++j) {
+    if ((v >> j) & 1u) out ^= m[static_cast<std::size_t>(j)];
+  }
+  return out;
+}
+
+BitMatrix product(const BitMatrix& a, const BitMatrix& b) {
+  BitMatrix out{};
+  for (std::size_t j = 0; j < 32; ++j) out[j] = apply(a, b[j]);
+  return out;
+}
+
+// x -> step^count (x), by squaring.
+std::uint32_t xorshift_skip(std::uint32_t x, std::uint64_t count) {
+  BitMatrix power{};
+  for (std::size_t j = 0; j < 32; ++j) power[j] = xorshift_step(1u << j);
+  for (; count != 0; count >>= 1) {
+    if (count & 1u) x = apply(power, x);
+    power = product(power, power);
+  }
+  return x;
+}
+
+// x -> 16807^count x mod (2^31 - 1), as Schrage's steps give it.
+std::uint32_t lcg_skip(std::uint32_t x, std::uint64_t count) {
+  const std::uint64_t m = static_cast<std::uint64_t>(lcg_modulus);
+  std::uint64_t factor = 1, base = static_cast<std::uint64_t>(lcg_multiplier);
+  for (; count != 0; count >>= 1) {
+    if (count & 1u) factor = factor * base % m;
+    base = base * base % m;
+  }
+  return static_cast<std::uint32_t>(factor * x % m);
+}
+
 }  // namespace
+
+void skip_deviates(UniformState& g, std::uint64_t count) {
+  g.shift_word = signed_word(xorshift_skip(word(g.shift_word), count));
+  g.lcg_word = signed_word(lcg_skip(word(g.lcg_word), count));
+}
 
 float uniform_deviate(UniformState& g, std::int32_t& seed) {
   if (seed <= 0 || g.lcg_word < 0) initialise(g, seed);
   // Marsaglia's (2003) 32-bit xorshift with shifts (13, 17, 5).
-  std::uint32_t x = word(g.shift_word);
-  x ^= x << 13;
-  x ^= x >> 17;
-  x ^= x << 5;
-  g.shift_word = signed_word(x);
+  g.shift_word = signed_word(xorshift_step(word(g.shift_word)));
   const std::int32_t k = g.lcg_word / schrage_quotient;
   std::int32_t lcg = lcg_multiplier * (g.lcg_word - k * schrage_quotient) - schrage_remainder * k;
   if (lcg < 0) lcg += lcg_modulus;

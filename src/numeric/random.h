@@ -29,6 +29,12 @@ float uniform_deviate(UniformState& g, std::int32_t& seed);
 // another) on its first call, consuming one deviate; later calls do nothing.
 void init_uniform(UniformState& g);
 
+// Advances an initialised generator by `count` deviates, exactly as `count`
+// calls of uniform_deviate with a positive seed would, in O(log count) steps:
+// the congruential part by a power of its multiplier, the xorshift part by a
+// power of its step matrix over GF(2).
+void skip_deviates(UniformState& g, std::uint64_t count);
+
 // Fills dst[0..n) with values of src[0..n) drawn with replacement, n =
 // src.size() <= dst.size(); consumes exactly n deviates.
 void resample(UniformState& g, std::span<const double> src, std::span<double> dst);

@@ -69,6 +69,37 @@ TEST(BootstrapTest, DrawCountsAndRepeatability) {
   }
 }
 
+TEST(BootstrapTest, ThreadCountsGiveTheSameBits) {
+  for (const char* shape : {"random", "tied", "skewed"}) {
+    const std::vector<double> x = testing::shaped_sample(shape, 57, 21), y = testing::shaped_sample(shape, 44, 22);
+    Unpaired one(x, y);
+    one.run(1);
+    for (unsigned threads : {2u, 3u, 7u}) {
+      Unpaired many(x, y);
+      many.run(threads);
+      EXPECT_EQ(many.boot, one.boot) << shape << " " << threads;
+      EXPECT_EQ(many.r1, one.r1) << "the last replication's resample";
+      EXPECT_EQ(many.g.lcg_word, one.g.lcg_word);
+      EXPECT_EQ(many.g.shift_word, one.g.shift_word);
+      for (std::size_t k = 0; k < 4; ++k) EXPECT_EQ(many.results[k].bca_upper, one.results[k].bca_upper);
+    }
+    std::array<Replicates, 2> paired_boot[2];
+    std::vector<double> last_resample[2];
+    for (unsigned t : {1u, 2u}) {
+      std::vector<double> x3(57), r3(57);
+      Replicates ave(B), med(B);
+      Result ave_d{0.0}, med_d;
+      std::array<Measure, 2> m{Measure{ave_d, -2.0, ave}, Measure{med_d, -2.0, med}};
+      numeric::UniformState g;
+      bootstrap_paired({x, testing::shaped_sample(shape, 57, 23), x3, r3}, m, 0.05, g, t);
+      paired_boot[t - 1] = {ave, med};
+      last_resample[t - 1] = r3;
+    }
+    EXPECT_EQ(paired_boot[0], paired_boot[1]) << shape;
+    EXPECT_EQ(last_resample[0], last_resample[1]) << shape;
+  }
+}
+
 TEST(BootstrapTest, PairedRun) {
   const std::vector<double> x1{1, 2, 3, 10, 5}, x2{0, 0, 0, 0, 0};
   std::vector<double> x3(5, -999.0), r3(5);
@@ -76,7 +107,7 @@ TEST(BootstrapTest, PairedRun) {
   Result ave_d{4.2}, med_d;
   std::array<Measure, 2> m{Measure{ave_d, -2.0, ave}, Measure{med_d, -2.0, med}};
   numeric::UniformState g;
-  bootstrap_paired({x1, x2, x3, r3}, m, 0.05, g);
+  bootstrap_paired({x1, x2, x3, r3}, m, 0.05, g, 1);
   EXPECT_EQ(x3, x1);
   EXPECT_EQ(med_d.estimate, 3.0);
   numeric::UniformState expected;
@@ -96,7 +127,7 @@ TEST(BootstrapTest, PairedBoundsWithNonZeroAcceleration) {
   Result ave_d{4.0}, med_d;
   std::array<Measure, 2> m{Measure{ave_d, -2.0, ave}, Measure{med_d, -2.0, med}};
   numeric::UniformState g;
-  bootstrap_paired({x1, x2, x3, r3}, m, 0.05, g);
+  bootstrap_paired({x1, x2, x3, r3}, m, 0.05, g, 1);
   EXPECT_NEAR(ave_d.acceleration, 0.6 / std::sqrt(50.0), 1e-15);
   EXPECT_EQ(med_d.acceleration, 0.0);
   const Levels levels = bca_levels(ave_d.z0, ave_d.acceleration, numeric::norm_quantile(0.05));
@@ -248,7 +279,7 @@ TEST(BootstrapTest, ConstantPairedDifferencesGoOnWhateverTheirRounding) {
     Result med_d;
     std::array<Measure, 2> m{Measure{ave_d, -2.0, ave}, Measure{med_d, -2.0, med}};
     numeric::UniformState g;
-    bootstrap_paired({x1, x2, x3, r3}, m, 0.05, g);
+    bootstrap_paired({x1, x2, x3, r3}, m, 0.05, g, 1);
     EXPECT_LT(ave_d.se, 1e-15) << d;
     EXPECT_NEAR(ave_d.t_lower, ave_d.estimate, 1e-14) << d;
     EXPECT_NEAR(med_d.t_upper, med_d.estimate, 1e-14) << d;
@@ -264,7 +295,7 @@ TEST(BootstrapTest, PairedSingleDifferenceStopsInTheJackknife) {
   Result ave_d{2.0}, med_d{0.0};
   std::array<Measure, 2> m{Measure{ave_d, -2.0, ave}, Measure{med_d, -2.0, med}};
   numeric::UniformState g;
-  testing::run_end_of([&] { bootstrap_paired({x1, x2, x3, r3}, m, 0.05, g); });
+  testing::run_end_of([&] { bootstrap_paired({x1, x2, x3, r3}, m, 0.05, g, 1); });
   EXPECT_EQ(capture.out(), " nrerror: an assertion failed with this tag:select args\r\n");
   EXPECT_EQ(ave_d.se, 0.0) << "the replicates' zero spread is not what stops it";
 }

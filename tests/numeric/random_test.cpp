@@ -78,5 +78,25 @@ TEST(RandomTest, MostNegativeSeedDoesNotOverflow) {
   EXPECT_LT(u, 1.0f);
 }
 
+TEST(RandomTest, SkippingEqualsStepping) {
+  for (std::int32_t seed : {fixed_seed, -1, -2147483647}) {
+    UniformState stepped;
+    stepped.initial_seed = seed;
+    init_uniform(stepped);
+    std::uint64_t done = 0;
+    for (std::uint64_t target : {0ull, 1ull, 2ull, 31ull, 1000ull, 123457ull, 2000000ull}) {
+      for (; done < target; ++done) uniform_deviate(stepped, stepped.ran_seed);
+      UniformState skipped;
+      skipped.initial_seed = seed;
+      init_uniform(skipped);
+      skip_deviates(skipped, target);
+      EXPECT_EQ(skipped.lcg_word, stepped.lcg_word) << seed << " " << target;
+      EXPECT_EQ(skipped.shift_word, stepped.shift_word) << seed << " " << target;
+      EXPECT_EQ(uniform_deviate(skipped, skipped.ran_seed), uniform_deviate(stepped, stepped.ran_seed));
+      ++done;
+    }
+  }
+}
+
 }  // namespace
 }  // namespace diffboot::numeric
