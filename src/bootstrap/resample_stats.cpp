@@ -28,7 +28,7 @@ std::size_t first_index(std::size_t n, Predicate holds) {
 }  // namespace
 
 ResampleCounter::ResampleCounter(std::span<const double> x)
-    : x_(x), counted_(!x.empty() && has_plain_order(x) && x.size() < (std::size_t{1} << 32)) {
+    : x_(x), positions_(x.size()), counted_(!x.empty() && has_plain_order(x) && x.size() < (std::size_t{1} << 32)) {
   if (!counted_) return;
   std::vector<std::uint32_t> order(x.size());
   std::iota(order.begin(), order.end(), 0u);
@@ -86,12 +86,9 @@ ResampleStats ResampleCounter::draw(numeric::UniformState& g, std::span<double> 
     return s;
   }
   std::fill(count_.begin(), count_.end(), 0u);
-  const auto size = static_cast<std::int64_t>(n);
-  // The generator's chain first, then the scattered reads and counts, which
+  // The generator's chains first, then the scattered reads and counts, which
   // are independent of each other and overlap in the processor.
-  for (std::size_t i = 0; i < n; ++i) {
-    drawn_[i] = static_cast<std::uint32_t>(numeric::resample_position(numeric::uniform_deviate(g, g.ran_seed), size) - 1);
-  }
+  positions_.draw(g, drawn_);
   for (std::size_t i = 0; i < n; ++i) {
     out[i] = x_[drawn_[i]];
     ++count_[rank_[drawn_[i]]];

@@ -29,6 +29,7 @@ class ResampleCounter {
   double kth_deviation(double med, std::size_t k) const;
 
   std::span<const double> x_;
+  numeric::PositionDrawer positions_;
   std::vector<double> sorted_;
   std::vector<std::uint32_t> rank_;   // position of x[j] in sorted_
   std::vector<std::uint32_t> drawn_;  // positions drawn for the current resample

@@ -81,7 +81,59 @@ std::uint32_t lcg_skip(std::uint32_t x, std::uint64_t count) {
   return static_cast<std::uint32_t>(factor * x % m);
 }
 
+// One deviate's steps on the two words, as uniform_deviate takes them.
+struct Words {
+  std::uint32_t shift, lcg;
+  std::uint32_t next() {
+    shift = xorshift_step(shift);
+    const auto x = static_cast<std::int32_t>(lcg);
+    const std::int32_t k = x / schrage_quotient;
+    std::int32_t y = lcg_multiplier * (x - k * schrage_quotient) - schrage_remainder * k;
+    if (y < 0) y += lcg_modulus;
+    lcg = static_cast<std::uint32_t>(y);
+    return ((shift ^ lcg) & low_31_bits) | 1u;
+  }
+};
+
+std::uint32_t position(float scale, std::uint32_t m, std::int64_t n) {
+  return static_cast<std::uint32_t>(resample_position(scale * static_cast<float>(m), n) - 1);
+}
+
 }  // namespace
+
+Jump::Jump(std::uint64_t distance) : xorshift_{}, lcg_factor_(lcg_skip(1u, distance)) {
+  for (std::size_t j = 0; j < 32; ++j) xorshift_[j] = xorshift_skip(1u << j, distance);
+}
+
+void Jump::apply(UniformState& g) const {
+  g.shift_word = signed_word(numeric::apply(xorshift_, word(g.shift_word)));
+  g.lcg_word = signed_word(static_cast<std::uint32_t>(lcg_factor_ * word(g.lcg_word) % static_cast<std::uint64_t>(lcg_modulus)));
+}
+
+PositionDrawer::PositionDrawer(std::size_t n) : n_(n), part_(n / 4), jump_(n / 4) {}
+
+void PositionDrawer::draw(UniformState& g, std::span<std::uint32_t> positions) const {
+  const auto n = static_cast<std::int64_t>(n_);
+  if (g.ran_seed <= 0 || g.lcg_word < 0 || part_ == 0) {
+    for (std::size_t i = 0; i < n_; ++i) {
+      positions[i] = static_cast<std::uint32_t>(resample_position(uniform_deviate(g, g.ran_seed), n) - 1);
+    }
+    return;
+  }
+  std::array<Words, 4> lane{};
+  UniformState at = g;
+  for (Words& w : lane) {
+    w = {word(at.shift_word), word(at.lcg_word)};
+    jump_.apply(at);
+  }
+  const float scale = g.deviate_scale;
+  for (std::size_t i = 0; i < part_; ++i) {
+    for (std::size_t k = 0; k < 4; ++k) positions[k * part_ + i] = position(scale, lane[k].next(), n);
+  }
+  for (std::size_t i = 4 * part_; i < n_; ++i) positions[i] = position(scale, lane[3].next(), n);
+  g.shift_word = signed_word(lane[3].shift);
+  g.lcg_word = signed_word(lane[3].lcg);
+}
 
 void skip_deviates(UniformState& g, std::uint64_t count) {
   g.shift_word = signed_word(xorshift_skip(word(g.shift_word), count));

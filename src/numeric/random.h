@@ -2,6 +2,8 @@
 // The uniform generator (32-bit xorshift combined with the multiplicative
 // congruential generator 16807 mod 2^31 - 1 by Schrage's method) and the
 // bootstrap resampler. The fixed seed makes every run draw the same stream.
+#include <array>
+#include <cstddef>
 #include <cstdint>
 #include <span>
 
@@ -34,6 +36,34 @@ void init_uniform(UniformState& g);
 // the congruential part by a power of its multiplier, the xorshift part by a
 // power of its step matrix over GF(2).
 void skip_deviates(UniformState& g, std::uint64_t count);
+
+// The generator advanced by a fixed number of deviates, prepared once so that
+// each use costs a few dozen operations.
+class Jump {
+ public:
+  explicit Jump(std::uint64_t distance);
+  void apply(UniformState& g) const;
+
+ private:
+  std::array<std::uint32_t, 32> xorshift_;  // the xorshift step matrix to the power distance, by columns
+  std::uint64_t lcg_factor_;                // 16807^distance mod (2^31 - 1)
+};
+
+// The resample positions of n values drawn from an initialised generator,
+// computed in four contiguous parts whose generators start at their places in
+// the stream, so that the four chains of steps overlap in the processor.
+class PositionDrawer {
+ public:
+  explicit PositionDrawer(std::size_t n);
+  // Writes the zero-based positions of the next n deviates (as
+  // resample_position(uniform_deviate(g, g.ran_seed), n) - 1 gives them) and
+  // leaves g after the n-th deviate.
+  void draw(UniformState& g, std::span<std::uint32_t> positions) const;
+
+ private:
+  std::size_t n_, part_;
+  Jump jump_;  // by part_ deviates
+};
 
 // Fills dst[0..n) with values of src[0..n) drawn with replacement, n =
 // src.size() <= dst.size(); consumes exactly n deviates.

@@ -98,5 +98,30 @@ TEST(RandomTest, SkippingEqualsStepping) {
   }
 }
 
+TEST(RandomTest, LanesOfPositionsEqualOneChain) {
+  UniformState scalar, lanes;
+  init_uniform(scalar);
+  init_uniform(lanes);
+  for (std::size_t n : {1, 2, 3, 4, 5, 7, 8, 100, 1001, 65537}) {
+    const PositionDrawer drawer(n);
+    for (int round = 0; round < 3; ++round) {
+      std::vector<std::uint32_t> got(n);
+      drawer.draw(lanes, got);
+      std::vector<std::uint32_t> expected(n);
+      for (std::uint32_t& p : expected) {
+        p = static_cast<std::uint32_t>(resample_position(uniform_deviate(scalar, scalar.ran_seed), static_cast<std::int64_t>(n)) - 1);
+      }
+      ASSERT_EQ(got, expected) << n;
+      ASSERT_EQ(lanes.lcg_word, scalar.lcg_word) << n;
+      ASSERT_EQ(lanes.shift_word, scalar.shift_word) << n;
+    }
+  }
+  UniformState jumped = scalar;
+  Jump(12345).apply(jumped);
+  skip_deviates(scalar, 12345);
+  EXPECT_EQ(jumped.lcg_word, scalar.lcg_word);
+  EXPECT_EQ(jumped.shift_word, scalar.shift_word);
+}
+
 }  // namespace
 }  // namespace diffboot::numeric
