@@ -19,6 +19,7 @@
 #include "plot/plot_program.h"
 #include "report/report.h"
 #include "text/run_end.h"
+#include "text/side_by_side.h"
 #include "text/staging.h"
 #include "text/units.h"
 #include "text/writer.h"
@@ -97,9 +98,13 @@ void read_samples() {
 
 void sample_summaries() {
   State& s = state();
-  const numeric::SampleSummary x = numeric::summarize(s.x1);
+  // An empty sample ends the run in its median, sample 1's first: only
+  // samples that both hold values are summarised side by side.
+  const auto summary_x = [&] { return numeric::summarize(s.x1); };
+  const auto summary_y = [&] { return numeric::summarize(s.x2); };
+  const auto [x, y] = s.x1.empty() || s.x2.empty() ? std::pair{summary_x(), summary_y()}
+                                                   : text::side_by_side(summary_x, summary_y);
   s.ave_x = x.ave, s.std_x = x.std, s.min_x = x.min, s.max_x = x.max, s.med_x = x.med, s.mad_x = x.mad;
-  const numeric::SampleSummary y = numeric::summarize(s.x2);
   s.ave_y = y.ave, s.std_y = y.std, s.min_y = y.min, s.max_y = y.max, s.med_y = y.med, s.mad_y = y.mad;
   s.d_AVE.estimate = s.ave_x - s.ave_y;
   s.d_STD.estimate = s.std_x - s.std_y;

@@ -8,6 +8,7 @@
 
 #include "text/reader.h"
 #include "text/run_end.h"
+#include "text/side_by_side.h"
 #include "text/units.h"
 #include "text/writer.h"
 
@@ -51,10 +52,16 @@ bool decimal_comma(std::string_view record) {
   return comma != std::string_view::npos && digits(record.substr(0, comma)) && digits(record.substr(comma + 1));
 }
 
-void warn_decimal_comma(std::string_view name, std::string_view record) {
-  text::error_stream() << "Warning: file \"" << trimmed(name) << "\" holds values with a decimal comma, such as \""
-                       << record << "\"; each was read up to the comma\r\n";
+std::string decimal_comma_warning(std::string_view name, std::string_view record) {
+  return "Warning: file \"" + std::string(trimmed(name)) + "\" holds values with a decimal comma, such as \"" +
+         std::string(record) + "\"; each was read up to the comma\r\n";
 }
+
+// The values of a file and the warning to give about them.
+struct FileCount {
+  std::int64_t n;
+  std::string warning;
+};
 
 // Skips the "#" lines at the top and steps back onto the first other line.
 void skip_header(int unit) {
@@ -65,31 +72,34 @@ void skip_header(int unit) {
   text::backspace_record(unit);
 }
 
-std::int64_t count_values(int unit, std::string_view name) {
+FileCount count_values(int unit, std::string_view name) {
   std::int64_t k = 1;
   double scratch = 0.0;
   text::ReadStatus status = text::ReadStatus::ok;
-  bool warned = false;
+  std::string warning;
   for (;;) {
     text::read_real(unit, scratch, status);
     if (status != text::ReadStatus::ok) break;
-    if (!warned && decimal_comma(text::last_record(unit))) {
-      warn_decimal_comma(name, text::last_record(unit));
-      warned = true;
+    if (warning.empty() && decimal_comma(text::last_record(unit))) {
+      warning = decimal_comma_warning(name, text::last_record(unit));
     }
     ++k;
   }
   text::close_text_file(unit);
-  return k - 1;
+  return {k - 1, warning};
 }
 
-void read_values(int unit, std::string_view name, std::span<double> values) {
-  if (text::open_text_file(unit, trimmed(name), text::FileMode::read) != 0) {
-    text::fatal_io_error("Input error: cannot open file \"" + std::string(trimmed(name)) + "\" again");
-  }
+bool open_again(int unit, std::string_view name) {
+  return text::open_text_file(unit, trimmed(name), text::FileMode::read) == text::open_ok;
+}
+
+// Reads the values of a file opened again (`opened` false: it would not open).
+int read_values(int unit, bool opened, std::string_view name, std::span<double> values) {
+  if (!opened) text::fatal_io_error("Input error: cannot open file \"" + std::string(trimmed(name)) + "\" again");
   skip_header(unit);
   for (double& v : values) text::read_real(unit, v);
   text::close_text_file(unit);
+  return 0;
 }
 
 }  // namespace
@@ -99,10 +109,11 @@ SampleCounts count_samples(std::string_view filename_x, std::string_view filenam
   open_or_stop(unit_y, filename_y, "x2");
   skip_header(unit_x);
   skip_header(unit_y);
-  SampleCounts counts{};
-  counts.n_x = count_values(unit_x, filename_x);
-  counts.n_y = count_values(unit_y, filename_y);
-  return counts;
+  // The two files are counted side by side; warnings come in file order.
+  const auto [x, y] = text::side_by_side([&] { return count_values(unit_x, filename_x); },
+                                   [&] { return count_values(unit_y, filename_y); });
+  text::error_stream() << x.warning << y.warning;
+  return {x.n, y.n};
 }
 
 void stop_if_output(std::string_view filename_x, std::string_view filename_y,
@@ -123,8 +134,10 @@ void stop_if_output(std::string_view filename_x, std::string_view filename_y,
 
 void read_samples(std::string_view filename_x, std::span<double> x1, std::string_view filename_y,
                   std::span<double> x2) {
-  read_values(unit_x, filename_x, x1);
-  read_values(unit_y, filename_y, x2);
+  const bool x_opened = open_again(unit_x, filename_x);
+  const bool y_opened = x_opened && open_again(unit_y, filename_y);
+  text::side_by_side([&] { return read_values(unit_x, x_opened, filename_x, x1); },
+               [&] { return read_values(unit_y, y_opened, filename_y, x2); });
 }
 
 }  // namespace diffboot::input

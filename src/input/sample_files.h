@@ -30,9 +30,10 @@ SampleCounts count_samples(std::string_view filename_x, std::string_view filenam
 // `outputs` (same device and inode).
 void stop_if_output(std::string_view filename_x, std::string_view filename_y, std::span<const std::string> outputs);
 
-// Reads the first x1.size() values of sample 1 into x1, then the first
-// x2.size() values of sample 2 into x2, one file after the other. The counts
-// must come from count_samples on the same files.
+// Reads the first x1.size() values of sample 1 into x1 and the first
+// x2.size() values of sample 2 into x2. The counts must come from
+// count_samples on the same files. Both passes take the two files side by
+// side on two threads, with the outcome of taking them one after the other.
 void read_samples(std::string_view filename_x, std::span<double> x1, std::string_view filename_y,
                   std::span<double> x2);
 

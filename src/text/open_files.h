@@ -17,6 +17,7 @@ struct RecordInput {
   bool overlong = false;       // the record was longer than can be held and was cut
   bool replay = false;         // the next read returns `record` again
   bool has_record = false;     // a record has been read since the source opened
+  bool may_hold_cr = true;     // the record may hold carriage returns still to be dropped
   std::int64_t number = 0;     // number of the last record read, from 1
 };
 
@@ -27,6 +28,7 @@ struct OpenFile {
   std::vector<char> buffer;    // read ahead of a file in read mode
   std::shared_ptr<const std::vector<char>> memory;  // the whole content of a file that is not a regular file
   std::size_t begin = 0, end = 0;  // unread part of `buffer` (or of `memory`)
+  bool cr_ahead = true;            // the unread part may hold a carriage return
   bool at_eof = false;
   RecordInput input;
 };

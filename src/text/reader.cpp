@@ -51,6 +51,7 @@ bool refill(OpenFile& f) {
   errno = 0;
   f.begin = 0;
   f.end = std::fread(f.buffer.data(), 1, f.buffer.size(), f.file);
+  f.cr_ahead = std::memchr(f.buffer.data(), '\r', f.end) != nullptr;
   if (f.end == 0) {
     if (std::ferror(f.file) != 0) {
       fatal_io_error("Input error: cannot read file \"" + f.name + "\": " + std::strerror(errno));
@@ -66,10 +67,12 @@ bool next_file_line(OpenFile& f) {
   RecordInput& in = f.input;
   in.record.clear();
   in.overlong = false;
+  in.may_hold_cr = false;
   bool partial = false;
   while (f.begin < f.end || refill(f)) {
     const char* start = (f.memory ? f.memory->data() : f.buffer.data()) + f.begin;
     const std::size_t size = f.end - f.begin;
+    in.may_hold_cr = in.may_hold_cr || f.cr_ahead;
     const void* newline = std::memchr(start, '\n', size);
     if (newline != nullptr) {
       const std::size_t length = static_cast<std::size_t>(static_cast<const char*>(newline) - start);
@@ -133,7 +136,9 @@ bool next_record(int source) {
   if (source != console && !in.has_record && in.record.starts_with(byte_order_mark)) {
     in.record.erase(0, byte_order_mark.size());
   }
-  in.record.erase(std::remove(in.record.begin(), in.record.end(), '\r'), in.record.end());
+  if (in.may_hold_cr && in.record.find('\r') != std::string::npos) {
+    in.record.erase(std::remove(in.record.begin(), in.record.end(), '\r'), in.record.end());
+  }
   in.has_record = true;
   ++in.number;
   return true;

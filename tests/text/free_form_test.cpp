@@ -1,0 +1,83 @@
+// The fast number reader against the general route through strtod: the same
+// double, bit for bit, or the same refusal, for every token of the fuzz
+// corpus and for a million random numerals.
+#include "text/free_form.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdlib>
+#include <filesystem>
+#include <random>
+#include <string>
+
+#include "support/console_capture.h"
+#include "support/samples.h"
+
+namespace diffboot::text {
+namespace {
+
+// What strtod makes of a token after the exponent mapping: the reader's
+// reference, with an overflow refused.
+std::optional<double> through_strtod(std::string_view token) {
+  const std::optional<std::string> text = strtod_text(token);
+  if (!text) return std::nullopt;
+  const double value = std::strtod(text->c_str(), nullptr);
+  if (std::isinf(value)) return std::nullopt;
+  return value;
+}
+
+void expect_same(std::string_view token) {
+  const std::optional<double> fast = convert_real(token), reference = through_strtod(token);
+  ASSERT_EQ(fast.has_value(), reference.has_value()) << token;
+  if (fast) {
+    ASSERT_EQ(testing::bits(*fast), testing::bits(*reference)) << token;
+  }
+}
+
+TEST(FreeFormTest, FuzzCorpusTokensReadAsStrtodReadsThem) {
+  std::size_t tokens = 0;
+  for (const auto& entry : std::filesystem::recursive_directory_iterator(FUZZ_CORPUS_DIR)) {
+    if (!entry.is_regular_file()) continue;
+    const std::string bytes = testing::read_file(entry.path());
+    std::size_t start = 0;
+    for (std::size_t i = 0; i <= bytes.size(); ++i) {
+      const bool separator = i == bytes.size() || bytes[i] == '\n' || bytes[i] == ' ' || bytes[i] == ',' ||
+                             bytes[i] == '/' || bytes[i] == '\t' || bytes[i] == '\r';
+      if (!separator) continue;
+      if (i > start) {
+        expect_same(std::string_view(bytes).substr(start, i - start));
+        ++tokens;
+      }
+      start = i + 1;
+    }
+  }
+  EXPECT_GT(tokens, 20u) << "the corpus was read";
+}
+
+TEST(FreeFormTest, RandomNumeralsReadAsStrtodReadsThem) {
+  std::mt19937_64 rng(2026);
+  const std::string signs[] = {"", "", "-", "+"};
+  const std::string letters[] = {"E", "e", "D", "d", "Q", ""};
+  auto digits = [&](int max) {
+    std::string d;
+    for (int k = static_cast<int>(rng() % static_cast<unsigned>(max + 1)); k > 0; --k) d += static_cast<char>('0' + rng() % 10);
+    return d;
+  };
+  for (int i = 0; i < 1000000; ++i) {
+    std::string token = signs[rng() % 4] + digits(20);
+    if (rng() % 2) token += "." + digits(20);
+    if (rng() % 2) {
+      const int exponent = static_cast<int>(rng() % 700) - 350;
+      token += letters[rng() % 6] + (exponent >= 0 && rng() % 2 ? "+" : "") + std::to_string(exponent);
+    }
+    expect_same(token);
+  }
+  for (const char* edge : {"4.9e-324", "2.4703282292062327e-324", "1e-400", "1.7976931348623157e308", "1.8e308",
+                           "-0", "0.0e0", "inf", "nan", "-.5", ".", "-", "1e", "1.5+3", "0x1p3", "1d-2"}) {
+    expect_same(edge);
+  }
+}
+
+}  // namespace
+}  // namespace diffboot::text
