@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <cstring>
 #include <limits>
 
 #include "numeric/distributions.h"
@@ -15,18 +16,14 @@ namespace {
 const double spread_threshold = static_cast<double>(1.0e-12f);
 constexpr double infinity = std::numeric_limits<double>::infinity();
 
-// Two measures side by side in one register: the lanes never mix, so each
-// lane's sums keep their own order and round exactly as scalar code would.
-using Lanes = double __attribute__((vector_size(16)));
-
 // Running sum, largest and smallest of jackknife values in storage order, of
-// one measure (T = double) or of two side by side (T = Lanes).
+// one measure (T = double) or of several side by side (a vector type).
 template <typename T>
 struct ScanOf {
   T sum = T{} + 0.0;
   T vmax = T{} - infinity;
   T vmin = T{} + infinity;
-  void add(T v) {
+  void add(const T& v) {
     sum += v;
     vmax = vmax > v ? vmax : v;
     vmin = vmin < v ? vmin : v;
@@ -41,7 +38,7 @@ template <typename T>
 struct PowersOf {
   T s2 = T{} + 0.0;
   T s3 = T{} + 0.0;
-  void add(T m, T v) {
+  void add(const T& m, const T& v) {
     const T d = m - v;
     s2 += d * d;
     s3 += d * d * d;
@@ -78,62 +75,71 @@ double acceleration(std::span<const double> jack) {
 
 namespace {
 
-using LaneScan = ScanOf<Lanes>;
-using LanePowers = PowersOf<Lanes>;
+// The four measures side by side in one vector: native 256-bit registers where
+// the processor has AVX2 (the functions below come in an AVX2 and a plain
+// version, chosen when the program starts), register pairs elsewhere. The
+// lanes never mix: each measure's sums keep their own storage order.
+using Quad = double __attribute__((vector_size(32)));
+using QuadScan = ScanOf<Quad>;
+using QuadPowers = PowersOf<Quad>;
 
-// Jackknife values (i, j) of two measures: a[i] - b[j] per lane.
-struct MeasurePair {
-  std::vector<Lanes> a, b;
-  MeasurePair(const std::vector<double>& a0, const std::vector<double>& a1, const std::vector<double>& b0,
-              const std::vector<double>& b1)
-      : a(a0.size()), b(b0.size()) {
-    for (std::size_t i = 0; i < a.size(); ++i) a[i] = Lanes{a0[i], a1[i]};
-    for (std::size_t j = 0; j < b.size(); ++j) b[j] = Lanes{b0[j], b1[j]};
+// Leave-one-out statistics (ave, med, std, mad) of each column, four
+// doubles a column, read into a vector with an unaligned load.
+std::vector<double> quads(const LeaveOneOut& s) {
+  std::vector<double> q(4 * s.ave.size());
+  for (std::size_t i = 0; i < s.ave.size(); ++i) {
+    q[4 * i] = s.ave[i], q[4 * i + 1] = s.med[i], q[4 * i + 2] = s.std[i], q[4 * i + 3] = s.mad[i];
   }
-};
-
-void scan_pairs(const MeasurePair& p, const MeasurePair& q, LaneScan& sp, LaneScan& sq) {
-  for (std::size_t j = 0; j < p.b.size(); ++j) {
-    const Lanes bp = p.b[j], bq = q.b[j];
-    for (std::size_t i = 0; i < p.a.size(); ++i) {
-      sp.add(p.a[i] - bp);
-      sq.add(q.a[i] - bq);
-    }
-  }
+  return q;
 }
 
-void power_pairs(const MeasurePair& p, const MeasurePair& q, Lanes mp, Lanes mq, LanePowers& pp, LanePowers& pq) {
-  for (std::size_t j = 0; j < p.b.size(); ++j) {
-    const Lanes bp = p.b[j], bq = q.b[j];
-    for (std::size_t i = 0; i < p.a.size(); ++i) {
-      pp.add(mp, p.a[i] - bp);
-      pq.add(mq, q.a[i] - bq);
+// Four doubles from p into v (out-parameter: a 32-byte vector returned by
+// value would have two calling conventions).
+inline void load(Quad& v, const double* p) { std::memcpy(&v, p, sizeof v); }
+
+// Jackknife values (i, j) = a[i] - b[j] in storage order (i fastest).
+__attribute__((target_clones("avx2", "default")))
+void scan_quads(const std::vector<double>& a, const std::vector<double>& b, QuadScan& scan) {
+  QuadScan s = scan;
+  Quad bj, ai;
+  for (std::size_t j = 0; j < b.size(); j += 4) {
+    load(bj, &b[j]);
+    for (std::size_t i = 0; i < a.size(); i += 4) {
+      load(ai, &a[i]);
+      s.add(ai - bj);
     }
   }
+  scan = s;
 }
 
-Scan lane(const LaneScan& s, int k) { return {s.sum[k], s.vmax[k], s.vmin[k]}; }
+__attribute__((target_clones("avx2", "default")))
+void power_quads(const std::vector<double>& a, const std::vector<double>& b, const Quad& m, QuadPowers& powers) {
+  QuadPowers p = powers;
+  Quad bj, ai;
+  for (std::size_t j = 0; j < b.size(); j += 4) {
+    load(bj, &b[j]);
+    for (std::size_t i = 0; i < a.size(); i += 4) {
+      load(ai, &a[i]);
+      p.add(m, ai - bj);
+    }
+  }
+  powers = p;
+}
 
 }  // namespace
 
 std::array<double, 4> unpaired_accelerations(const LeaveOneOut& x1, const LeaveOneOut& x2) {
-  // The four measures run side by side as independent chains, two to a
-  // register; each keeps the storage order (i fastest) of its own values.
-  const MeasurePair p(x1.ave, x1.med, x2.ave, x2.med);
-  const MeasurePair q(x1.std, x1.mad, x2.std, x2.mad);
-  LaneScan sp, sq;
-  scan_pairs(p, q, sp, sq);
-  const std::array<Scan, 4> scans{lane(sp, 0), lane(sp, 1), lane(sq, 0), lane(sq, 1)};
+  const std::vector<double> a = quads(x1), b = quads(x2);
+  QuadScan scan;
+  scan_quads(a, b, scan);
+  std::array<Scan, 4> scans{};
+  for (std::size_t k = 0; k < 4; ++k) scans[k] = {scan.sum[k], scan.vmax[k], scan.vmin[k]};
   const double n = static_cast<double>(static_cast<std::int64_t>(x1.ave.size()) * static_cast<std::int64_t>(x2.ave.size()));
-  const Lanes mp = sp.sum / n, mq = sq.sum / n;
-  LanePowers pp, pq;
-  if (!std::all_of(scans.begin(), scans.end(), [](const Scan& s) { return s.flat(); })) {
-    power_pairs(p, q, mp, mq, pp, pq);
-  }
-  const std::array<Powers, 4> powers{Powers{pp.s2[0], pp.s3[0]}, Powers{pp.s2[1], pp.s3[1]},
-                                     Powers{pq.s2[0], pq.s3[0]}, Powers{pq.s2[1], pq.s3[1]}};
+  const Quad m = scan.sum / n;
+  QuadPowers powers;
+  if (!std::all_of(scans.begin(), scans.end(), [](const Scan& s) { return s.flat(); })) power_quads(a, b, m, powers);
   std::array<double, 4> acc{};
-  for (std::size_t k = 0; k < 4; ++k) acc[k] = scans[k].flat() ? 0.0 : powers[k].acceleration();
+  for (std::size_t k = 0; k < 4; ++k) acc[k] = scans[k].flat() ? 0.0 : Powers{powers.s2[k], powers.s3[k]}.acceleration();
   return acc;
 }
 
