@@ -8,6 +8,7 @@
 #include <exception>
 #include <string_view>
 
+#include "app/progress_line.h"
 #include "app/run_files.h"
 #include "app/state.h"
 #include "bootstrap/bootstrap.h"
@@ -50,18 +51,19 @@ void allocate_array(std::vector<double>& a, std::int64_t n, std::string_view mes
   allocate_pair(a, unused, n, message);
 }
 
-void bootstrap_unpaired(State& s) {
+void bootstrap_unpaired(State& s, bootstrap::Progress& progress) {
   std::array<bootstrap::Measure, 4> m{bootstrap::Measure{s.d_AVE, s.tquant_n2, s.d_AVE_boot},
                                       bootstrap::Measure{s.d_MED, s.tquant_n2, s.d_MED_boot},
                                       bootstrap::Measure{s.d_STD, s.tquant_n4, s.d_STD_boot},
                                       bootstrap::Measure{s.d_MAD, s.tquant_n4, s.d_MAD_boot}};
-  bootstrap::bootstrap_unpaired({s.x1, s.x2, s.x1_resample, s.x2_resample}, m, s.alpha, s.generator, s.threads);
+  bootstrap::bootstrap_unpaired({s.x1, s.x2, s.x1_resample, s.x2_resample}, m, s.alpha, s.generator, s.threads,
+                                &progress);
 }
 
-void bootstrap_paired(State& s) {
+void bootstrap_paired(State& s, bootstrap::Progress& progress) {
   std::array<bootstrap::Measure, 2> m{bootstrap::Measure{s.AVE_d, s.tquant_x1, s.AVE_d_boot},
                                       bootstrap::Measure{s.MED_d, s.tquant_x1, s.MED_d_boot}};
-  bootstrap::bootstrap_paired({s.x1, s.x2, s.x3, s.x3_resample}, m, s.alpha, s.generator, s.threads);
+  bootstrap::bootstrap_paired({s.x1, s.x2, s.x3, s.x3_resample}, m, s.alpha, s.generator, s.threads, &progress);
 }
 
 
@@ -157,10 +159,16 @@ void t_quantiles() {
 void bootstrap_intervals() {
   State& s = state();
   s.generator.initial_seed = -s.seed;
-  if (s.experiment_type == 'u') {
-    bootstrap_unpaired(s);
-  } else if (s.experiment_type == 'p') {
-    bootstrap_paired(s);
+  if (s.experiment_type != 'u' && s.experiment_type != 'p') return;
+  const bool paired = s.experiment_type == 'p';
+  bootstrap::Progress progress;
+  progress.total = bootstrap::work_units(s.x1.size(), s.x2.size(), static_cast<std::size_t>(s.B), paired);
+  const ProgressLine line(progress, paired ? "bootstrap replications" : "bootstrap replications and jackknife",
+                          text::error_stream());
+  if (paired) {
+    bootstrap_paired(s, progress);
+  } else {
+    bootstrap_unpaired(s, progress);
   }
 }
 

@@ -99,10 +99,11 @@ inline void load(Quad& v, const double* p) { std::memcpy(&v, p, sizeof v); }
 
 // Jackknife values (i, j) = a[i] - b[j] in storage order (i fastest).
 __attribute__((target_clones("avx2", "default")))
-void scan_quads(const std::vector<double>& a, const std::vector<double>& b, QuadScan& scan) {
+void scan_quads(const std::vector<double>& a, const std::vector<double>& b, QuadScan& scan, Progress* progress) {
   QuadScan s = scan;
   Quad bj, ai;
   for (std::size_t j = 0; j < b.size(); j += 4) {
+    if (progress != nullptr) progress->add(a.size() / 4);
     load(bj, &b[j]);
     for (std::size_t i = 0; i < a.size(); i += 4) {
       load(ai, &a[i]);
@@ -113,10 +114,12 @@ void scan_quads(const std::vector<double>& a, const std::vector<double>& b, Quad
 }
 
 __attribute__((target_clones("avx2", "default")))
-void power_quads(const std::vector<double>& a, const std::vector<double>& b, const Quad& m, QuadPowers& powers) {
+void power_quads(const std::vector<double>& a, const std::vector<double>& b, const Quad& m, QuadPowers& powers,
+                 Progress* progress) {
   QuadPowers p = powers;
   Quad bj, ai;
   for (std::size_t j = 0; j < b.size(); j += 4) {
+    if (progress != nullptr) progress->add(a.size() / 4);
     load(bj, &b[j]);
     for (std::size_t i = 0; i < a.size(); i += 4) {
       load(ai, &a[i]);
@@ -128,16 +131,20 @@ void power_quads(const std::vector<double>& a, const std::vector<double>& b, con
 
 }  // namespace
 
-std::array<double, 4> unpaired_accelerations(const LeaveOneOut& x1, const LeaveOneOut& x2) {
+std::array<double, 4> unpaired_accelerations(const LeaveOneOut& x1, const LeaveOneOut& x2, Progress* progress) {
   const std::vector<double> a = quads(x1), b = quads(x2);
   QuadScan scan;
-  scan_quads(a, b, scan);
+  scan_quads(a, b, scan, progress);
   std::array<Scan, 4> scans{};
   for (std::size_t k = 0; k < 4; ++k) scans[k] = {scan.sum[k], scan.vmax[k], scan.vmin[k]};
   const double n = static_cast<double>(static_cast<std::int64_t>(x1.ave.size()) * static_cast<std::int64_t>(x2.ave.size()));
   const Quad m = scan.sum / n;
   QuadPowers powers;
-  if (!std::all_of(scans.begin(), scans.end(), [](const Scan& s) { return s.flat(); })) power_quads(a, b, m, powers);
+  if (!std::all_of(scans.begin(), scans.end(), [](const Scan& s) { return s.flat(); })) {
+    power_quads(a, b, m, powers, progress);
+  } else if (progress != nullptr) {
+    progress->add(x1.ave.size() * x2.ave.size());
+  }
   std::array<double, 4> acc{};
   for (std::size_t k = 0; k < 4; ++k) acc[k] = scans[k].flat() ? 0.0 : Powers{powers.s2[k], powers.s3[k]}.acceleration();
   return acc;

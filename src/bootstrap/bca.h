@@ -4,6 +4,7 @@
 #include <span>
 
 #include "bootstrap/leave_one_out.h"
+#include "bootstrap/progress.h"
 
 namespace diffboot::bootstrap {
 
@@ -21,7 +22,9 @@ double acceleration(std::span<const double> jack);
 // (i, j) is the statistic of x1 without value i minus that of x2 without
 // value j, over the n_x x n_y values in storage order (i fastest). Bit-identical
 // to `acceleration` on the materialised matrices.
-std::array<double, 4> unpaired_accelerations(const LeaveOneOut& x1, const LeaveOneOut& x2);
+// Counts n_x n_y units of `progress` (when given) for each of its two passes.
+std::array<double, 4> unpaired_accelerations(const LeaveOneOut& x1, const LeaveOneOut& x2,
+                                             Progress* progress = nullptr);
 
 struct Levels {
   double lower, upper;

@@ -63,12 +63,13 @@ void bias_corrections(std::array<Measure, N>& measures) {
 // their jackknife ends the run, which must happen in its place in the order.
 class ConcurrentJackknife {
  public:
-  ConcurrentJackknife(std::span<const double> x1, std::span<const double> x2, unsigned threads) {
+  ConcurrentJackknife(std::span<const double> x1, std::span<const double> x2, unsigned threads, Progress* progress)
+      : progress_(progress) {
     if (threads < 2 || x1.size() < 2 || x2.size() < 2) return;
     try {
-      result_ = std::async(std::launch::async, [x1, f = second_.get_future()]() mutable {
+      result_ = std::async(std::launch::async, [x1, progress, f = second_.get_future()]() mutable {
         const LeaveOneOut first = leave_one_out(x1, Spread::with);
-        return unpaired_accelerations(first, f.get());
+        return unpaired_accelerations(first, f.get(), progress);
       });
     } catch (const std::system_error&) {
       return;  // no thread to be had: the jackknife runs in its place instead
@@ -81,7 +82,7 @@ class ConcurrentJackknife {
     if (result_.valid()) return result_.get();
     const LeaveOneOut jack1 = leave_one_out(x1, Spread::with);
     const LeaveOneOut jack2 = leave_one_out(x2, Spread::with);
-    return unpaired_accelerations(jack1, jack2);
+    return unpaired_accelerations(jack1, jack2, progress_);
   }
 
  private:
@@ -89,6 +90,7 @@ class ConcurrentJackknife {
   // before the future waits for it.
   std::future<std::array<double, 4>> result_;
   std::promise<LeaveOneOut> second_;
+  Progress* progress_;
 };
 
 // Runs replications [0, count) in contiguous blocks, one per thread, through
@@ -141,10 +143,15 @@ struct ResampleBuffer {
 
 }  // namespace
 
+std::uint64_t work_units(std::size_t n_x, std::size_t n_y, std::size_t replications, bool paired) {
+  const std::uint64_t draws = static_cast<std::uint64_t>(replications) * (paired ? n_x : n_x + n_y);
+  return paired ? draws : draws + 2 * static_cast<std::uint64_t>(n_x) * n_y;
+}
+
 void bootstrap_unpaired(const UnpairedSamples& s, std::array<Measure, 4>& measures, double alpha,
-                        numeric::UniformState& g, unsigned threads) {
+                        numeric::UniformState& g, unsigned threads, Progress* progress) {
   numeric::init_uniform(g);
-  ConcurrentJackknife jackknife(s.x1, s.x2, threads);
+  ConcurrentJackknife jackknife(s.x1, s.x2, threads, progress);
   const auto block = [&](std::size_t begin, std::size_t end, numeric::UniformState& gen, bool last) {
     ResampleCounter sample1(s.x1), sample2(s.x2);
     ResampleBuffer r1(s.x1_resample, s.x1.size(), last), r2(s.x2_resample, s.x2.size(), last);
@@ -155,6 +162,7 @@ void bootstrap_unpaired(const UnpairedSamples& s, std::array<Measure, 4>& measur
       measures[1].boot[i] = a.med - b.med;
       measures[2].boot[i] = a.std - b.std;
       measures[3].boot[i] = a.mad - b.mad;
+      if (progress != nullptr) progress->add(s.x1.size() + s.x2.size());
     }
   };
   replicate_in_blocks(g, measures[0].boot.size(), s.x1.size() + s.x2.size(),
@@ -166,7 +174,7 @@ void bootstrap_unpaired(const UnpairedSamples& s, std::array<Measure, 4>& measur
 }
 
 void bootstrap_paired(const PairedSamples& s, std::array<Measure, 2>& measures, double alpha,
-                      numeric::UniformState& g, unsigned threads) {
+                      numeric::UniformState& g, unsigned threads, Progress* progress) {
   numeric::init_uniform(g);
   const std::size_t n = s.x1.size();
   for (std::size_t i = 0; i < n; ++i) s.x3[i] = s.x1[i] - s.x2[i];
@@ -180,6 +188,7 @@ void bootstrap_paired(const PairedSamples& s, std::array<Measure, 2>& measures, 
       const ResampleStats r = differences.draw(gen, r3.out);
       measures[0].boot[i] = r.ave;
       measures[1].boot[i] = r.med;
+      if (progress != nullptr) progress->add(n);
     }
   };
   replicate_in_blocks(g, measures[0].boot.size(), n, threads, block);

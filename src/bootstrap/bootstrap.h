@@ -1,11 +1,13 @@
 #pragma once
 // Bootstrap replication of the effect measures with their Student's t and
 // BCa intervals. The draws come from one stream in a fixed order, so the
-// same samples always give the same replicates and bounds.
+// same samples always give the same replicates and bounds. A Progress, when
+// given, counts the work done as it goes.
 #include <array>
 #include <span>
 
 #include "bootstrap/bca.h"
+#include "bootstrap/progress.h"
 #include "bootstrap/result.h"
 #include "numeric/random.h"
 
@@ -34,12 +36,16 @@ struct PairedSamples {
 // replications run in blocks on that many threads and the jackknife beside
 // them; the results are the same bits as from one thread.
 void bootstrap_unpaired(const UnpairedSamples& s, std::array<Measure, 4>& measures, double alpha,
-                        numeric::UniformState& g, unsigned threads);
+                        numeric::UniformState& g, unsigned threads, Progress* progress = nullptr);
 
 // Paired run: measures AVE_d, MED_d. Fills x3 = x1 - x2 and sets the
 // estimate of MED_d to the median of x3 before the replications, which run on
 // up to `threads` threads with the same bits as from one.
 void bootstrap_paired(const PairedSamples& s, std::array<Measure, 2>& measures, double alpha,
-                      numeric::UniformState& g, unsigned threads);
+                      numeric::UniformState& g, unsigned threads, Progress* progress = nullptr);
+
+// The units of work `progress` counts for these samples and B replications:
+// n draws a replication, and 2 n_x n_y jackknife pairs when unpaired.
+std::uint64_t work_units(std::size_t n_x, std::size_t n_y, std::size_t replications, bool paired);
 
 }  // namespace diffboot::bootstrap

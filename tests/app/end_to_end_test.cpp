@@ -265,3 +265,32 @@ TEST(EndToEndTest, TabCompletesAFileNameTypedAtATerminal) {
 
 }  // namespace
 }  // namespace diffboot
+
+namespace diffboot {
+namespace {
+
+TEST(EndToEndTest, ProgressLineOnATerminalOnly) {
+  testing::TempDir dir;
+  std::string x, y;
+  for (int i = 0; i < 2000; ++i) x += std::to_string((i * 37) % 1009) + ".5\n";
+  for (int i = 0; i < 2000; ++i) y += std::to_string((i * 53) % 997) + ".25\n";
+  testing::write_file("x.txt", x);
+  testing::write_file("y.txt", y);
+  testing::write_file("answers.txt", "");
+  testing::Launch launch;
+  launch.arguments = "-u -f csv --no-files -B 8000 x.txt y.txt";
+  const testing::Outcome piped = testing::run_built_program(launch);
+  ASSERT_EQ(piped.status, 0);
+  EXPECT_EQ(piped.err, "") << "no progress line where standard error is not a terminal";
+  launch.terminal = true;
+  const testing::Outcome shown = testing::run_built_program(launch);
+  ASSERT_EQ(shown.status, 0);
+  const std::string line = "\rdiffboot: bootstrap replications and jackknife: ";
+  ASSERT_NE(shown.out.find(line), std::string::npos) << "a run of more than a second shows its progress";
+  const std::size_t erased = shown.out.rfind('\r', shown.out.find("measure,"));
+  EXPECT_EQ(shown.out.substr(shown.out.rfind(line) + line.size() + 4, 2), ", ");
+  EXPECT_EQ(shown.out.find_first_not_of(' ', shown.out.rfind('\r', erased - 1) + 1), erased) << "erased at the end";
+}
+
+}  // namespace
+}  // namespace diffboot
