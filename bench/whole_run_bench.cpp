@@ -41,6 +41,7 @@ Outcome run_once(const fs::path& dir) {
     const int out = open("/dev/null", O_WRONLY);
     dup2(in, 0);
     dup2(out, 1);
+    dup2(out, 2);
     setenv("PATH", dir.c_str(), 1);
     execl(DIFFBOOT_EXE, DIFFBOOT_EXE, static_cast<char*>(nullptr));
     _exit(127);
@@ -52,23 +53,29 @@ Outcome run_once(const fs::path& dir) {
   return {elapsed.count(), usage.ru_maxrss, WIFEXITED(status) ? WEXITSTATUS(status) : -1};
 }
 
-void BM_whole_run(benchmark::State& state) {
-  const auto n = static_cast<std::size_t>(state.range(0));
-  const bool paired = state.range(1) == 1;
+// Times the runs of the benchmark on samples of n values in a fresh
+// directory with `answers`; every run must end with `status`.
+void time_runs(benchmark::State& state, std::size_t n, const std::string& answers, int status) {
   const fs::path dir = fs::temp_directory_path() / ("diffboot-bench-" + std::to_string(getpid()));
   fs::create_directories(dir);
   write_sample(dir / "x.txt", n, 1, false);
   write_sample(dir / "y.txt", n, 2, true);
-  std::ofstream(dir / "answers.txt") << "x.txt\ny.txt\n" << (paired ? "p" : "u") << "\n0.05\n";
+  std::ofstream(dir / "answers.txt") << answers;
   long peak = 0;
   for (auto _ : state) {
     const Outcome o = run_once(dir);
-    if (o.status != 0) state.SkipWithError("the run did not end normally");
+    if (o.status != status) state.SkipWithError("the run did not end as expected");
     state.SetIterationTime(o.seconds);
     peak = std::max(peak, o.peak_kb);
   }
   state.counters["peak_MB"] = static_cast<double>(peak) / 1024.0;
   fs::remove_all(dir);
+}
+
+void BM_whole_run(benchmark::State& state) {
+  const bool paired = state.range(1) == 1;
+  time_runs(state, static_cast<std::size_t>(state.range(0)),
+            std::string("x.txt\ny.txt\n") + (paired ? "p" : "u") + "\n0.05\n", 0);
 }
 BENCHMARK(BM_whole_run)
     ->ArgsProduct({{30, 300, 3000, 30000}, {0, 1}})
@@ -76,5 +83,24 @@ BENCHMARK(BM_whole_run)
     ->UseManualTime()
     ->Unit(benchmark::kMillisecond)
     ->Iterations(3);
+BENCHMARK(BM_whole_run)
+    ->Args({100000, 0})
+    ->ArgNames({"n", "paired"})
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(1);
+
+// Two files of 10^7 values each, counted, read, summarised and turned into
+// histograms: the run is timed up to the experiment-type question, where the
+// answers end (a fatal end of input, status 255).
+void BM_read_to_type_question(benchmark::State& state) {
+  time_runs(state, static_cast<std::size_t>(state.range(0)), "x.txt\ny.txt\n", 255);
+}
+BENCHMARK(BM_read_to_type_question)
+    ->Arg(10000000)
+    ->ArgName("values")
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(1);
 
 }  // namespace

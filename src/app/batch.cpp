@@ -63,11 +63,7 @@ report::MachineReport machine_report(const State& s, const BatchOptions& o) {
                           s.experiment_type == 'p' ? "paired" : "unpaired", o.alpha, o.level, s.B, s.seed,
                           {s.ave_x, s.std_x, s.med_x, s.mad_x, s.min_x, s.max_x},
                           {s.ave_y, s.std_y, s.med_y, s.mad_y, s.min_y, s.max_y}, {}};
-  if (s.experiment_type == 'p') {
-    r.measures = {{"AVE_d", &s.AVE_d}, {"MED_d", &s.MED_d}};
-  } else {
-    r.measures = {{"d_AVE", &s.d_AVE}, {"d_MED", &s.d_MED}, {"d_STD", &s.d_STD}, {"d_MAD", &s.d_MAD}};
-  }
+  for (const MeasureOfRun& m : measures_of(s)) r.measures.push_back({m.name, m.result});
   return r;
 }
 
@@ -96,25 +92,6 @@ void print_results(const BatchOptions& o, const text::ConsoleStreams& results) {
   write_results(*results.out, o.format == OutputFormat::csv ? report::results_csv(r) : report::results_json(r));
 }
 
-// Panel titles: each measure with the direction of its difference.
-std::string_view panel_title(std::string_view name) {
-  if (name == "d_AVE") return "d_AVE = mean(x) − mean(y)";
-  if (name == "d_MED") return "d_MED = median(x) − median(y)";
-  if (name == "d_STD") return "d_STD = sd(x) − sd(y)";
-  if (name == "d_MAD") return "d_MAD = mad(x) − mad(y)";
-  if (name == "AVE_d") return "AVE_d = mean(x − y)";
-  return "MED_d = median(x − y)";
-}
-
-const Replicates& replicates_of(const State& s, std::string_view name) {
-  if (name == "AVE_d") return s.AVE_d_boot;
-  if (name == "MED_d") return s.MED_d_boot;
-  if (name == "d_AVE") return s.d_AVE_boot;
-  if (name == "d_MED") return s.d_MED_boot;
-  if (name == "d_STD") return s.d_STD_boot;
-  return s.d_MAD_boot;
-}
-
 // Draws the figure the options ask for; a figure that cannot be drawn stops
 // the run after everything else is written.
 void draw_figure(const State& s, const BatchOptions& o) {
@@ -125,10 +102,9 @@ void draw_figure(const State& s, const BatchOptions& o) {
                  {o.sample1, s.x1histclass, s.nx1class},
                  {o.sample2, s.x2histclass, s.nx2class},
                  {}};
-  for (const report::MeasureRow& m : machine_report(s, o).measures) {
+  for (const MeasureOfRun& m : measures_of(s)) {
     const bootstrap::Result& r = *m.result;
-    f.panels.push_back({panel_title(m.name), m.name, r.estimate, r.t_lower, r.t_upper, r.bca_lower, r.bca_upper,
-                        replicates_of(s, m.name)});
+    f.panels.push_back({m.definition, m.name, r.estimate, r.t_lower, r.t_upper, r.bca_lower, r.bca_upper, *m.replicates});
   }
   if (const std::string problem = plot::draw_figure(f); !problem.empty()) {
     throw text::RunEnd{text::stop_status, "diffboot: cannot draw the figure \"" + o.figure + "\": " + problem + "\n"};

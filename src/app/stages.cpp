@@ -174,11 +174,7 @@ void bootstrap_intervals() {
 
 report::Report report_of(const State& s) {
   report::Report r{s.filename_x, s.filename_y, s.n_x, s.n_y, s.experiment_type, s.alpha, s.B, {}};
-  if (s.experiment_type == 'p') {
-    r.rows = {{"AVE_d = ", &s.AVE_d}, {"MED_d = ", &s.MED_d}};
-  } else if (s.experiment_type == 'u') {
-    r.rows = {{"d_AVE = ", &s.d_AVE}, {"d_MED = ", &s.d_MED}, {"d_STD = ", &s.d_STD}, {"d_MAD = ", &s.d_MAD}};
-  }
+  for (const MeasureOfRun& m : measures_of(s)) r.rows.push_back({m.label, m.result});
   return r;
 }
 

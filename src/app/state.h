@@ -5,6 +5,7 @@
 // value visible in the report.
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "bootstrap/result.h"
@@ -56,6 +57,20 @@ struct State {
 
   static Replicates filled(std::int32_t count) { return Replicates(static_cast<std::size_t>(count), unset); }
 };
+
+// One effect measure of the run as the state holds it.
+struct MeasureOfRun {
+  std::string_view name;          // "d_AVE", "AVE_d", ...
+  std::string_view label;         // its report label, such as "d_AVE = "
+  std::string_view definition;    // such as "d_MED = median(x) − median(y)"
+  const bootstrap::Result* result;
+  const Replicates* replicates;
+};
+
+// The measures of the run's experiment type, in report order: AVE_d, MED_d
+// when paired ('p'); d_AVE, d_MED, d_STD, d_MAD when unpaired ('u'); none
+// for any other type.
+std::vector<MeasureOfRun> measures_of(const State& s);
 
 // The state of the current run.
 State& state();

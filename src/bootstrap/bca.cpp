@@ -97,19 +97,26 @@ std::vector<double> quads(const LeaveOneOut& s) {
 // value would have two calling conventions).
 inline void load(Quad& v, const double* p) { std::memcpy(&v, p, sizeof v); }
 
-// Jackknife values (i, j) = a[i] - b[j] in storage order (i fastest).
-__attribute__((target_clones("avx2", "default")))
-void scan_quads(const std::vector<double>& a, const std::vector<double>& b, QuadScan& scan, Progress* progress) {
-  QuadScan s = scan;
+// Calls visit(a[i] - b[j]) for the jackknife values (i, j) in storage order
+// (i fastest), counting n_x units of `progress` a column j.
+template <typename Visit>
+[[gnu::always_inline]] inline void for_each_pair(const std::vector<double>& a, const std::vector<double>& b,
+                                                 Progress* progress, Visit&& visit) {
   Quad bj, ai;
   for (std::size_t j = 0; j < b.size(); j += 4) {
     if (progress != nullptr) progress->add(a.size() / 4);
     load(bj, &b[j]);
     for (std::size_t i = 0; i < a.size(); i += 4) {
       load(ai, &a[i]);
-      s.add(ai - bj);
+      visit(ai - bj);
     }
   }
+}
+
+__attribute__((target_clones("avx2", "default")))
+void scan_quads(const std::vector<double>& a, const std::vector<double>& b, QuadScan& scan, Progress* progress) {
+  QuadScan s = scan;
+  for_each_pair(a, b, progress, [&s](const Quad& v) __attribute__((always_inline)) { s.add(v); });
   scan = s;
 }
 
@@ -117,15 +124,7 @@ __attribute__((target_clones("avx2", "default")))
 void power_quads(const std::vector<double>& a, const std::vector<double>& b, const Quad& m, QuadPowers& powers,
                  Progress* progress) {
   QuadPowers p = powers;
-  Quad bj, ai;
-  for (std::size_t j = 0; j < b.size(); j += 4) {
-    if (progress != nullptr) progress->add(a.size() / 4);
-    load(bj, &b[j]);
-    for (std::size_t i = 0; i < a.size(); i += 4) {
-      load(ai, &a[i]);
-      p.add(m, ai - bj);
-    }
-  }
+  for_each_pair(a, b, progress, [&p, &m](const Quad& v) __attribute__((always_inline)) { p.add(m, v); });
   powers = p;
 }
 
