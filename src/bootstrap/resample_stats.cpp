@@ -89,13 +89,16 @@ ResampleStats ResampleCounter::draw(numeric::UniformState& g, std::span<double> 
   // The generator's chains first, then the scattered reads and counts, which
   // are independent of each other and overlap in the processor.
   positions_.draw(g, drawn_);
+  // The resample's in-order sum, which ave_var begins with, runs beside the
+  // gathering, where its chain of additions costs nothing extra.
+  double sum = 0.0;
   for (std::size_t i = 0; i < n; ++i) {
     out[i] = x_[drawn_[i]];
+    sum += out[i];
     ++count_[rank_[drawn_[i]]];
   }
-  double var = 0.0;
-  numeric::ave_var(out.first(n), s.ave, var);
-  s.std = std::sqrt(var);
+  s.ave = sum / static_cast<double>(n);
+  s.std = std::sqrt(numeric::variance_about(out.first(n), s.ave));
   for (std::size_t r = 0; r < n; ++r) below_[r + 1] = below_[r] + count_[r];
   if (n % 2 == 1) {
     s.med = kth_value(n / 2 + 1);

@@ -28,8 +28,12 @@ double median_by_select(std::span<double> w) {
 }  // namespace
 
 void ave_var(std::span<const double> data, double& ave, double& var) {
+  ave = sum_of(data) / static_cast<double>(data.size());
+  var = variance_about(data, ave);
+}
+
+double variance_about(std::span<const double> data, double ave) {
   const auto n = static_cast<double>(data.size());
-  ave = sum_of(data) / n;
   double ss = 0.0;
   double ep = 0.0;
   for (double v : data) {
@@ -37,7 +41,7 @@ void ave_var(std::span<const double> data, double& ave, double& var) {
     ss += s * s;
     ep += s;
   }
-  var = (ss - ep * ep / n) / (n - 1.0);
+  return (ss - ep * ep / n) / (n - 1.0);
 }
 
 void med_mad(std::span<const double> data, double& med, double& mad, std::vector<double>& work) {

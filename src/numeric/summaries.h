@@ -14,6 +14,10 @@ inline constexpr double mad_scale = 1.4826;
 // formula. No check of n: n = 1 gives a variance of 0/0 (NaN).
 void ave_var(std::span<const double> data, double& ave, double& var);
 
+// The variance step of ave_var alone, about a mean `ave` that the caller has
+// formed as ave_var does (the in-order sum divided by n).
+double variance_about(std::span<const double> data, double ave);
+
 // Median and MAD x 1.4826 of `data`, using `select` on a copy kept in `work`
 // (resized as needed, so repeated calls need no allocation). An empty sample
 // ends the run through the "select args" assertion.
