@@ -62,6 +62,22 @@ bool plain_numeral(std::string_view token, double& value) {
   return error == std::errc() && end == token.data() + token.size();
 }
 
+// A plain numeral at the start of `rest` that a separator (or the end of the
+// record) follows: its length, with the value; 0 when the general route must
+// decide. Reading the numeral first spares a second scan of its characters.
+std::size_t plain_numeral_at(std::string_view rest, bool tab_is_blank, double& value) {
+  if (rest.empty() || !(is_digit(rest[0]) || rest[0] == '.' || rest[0] == '-')) return 0;
+  if (rest[0] == '-' && (rest.size() < 2 || !(is_digit(rest[1]) || rest[1] == '.'))) return 0;
+  const auto [end, error] = fast_float::from_chars(rest.data(), rest.data() + rest.size(), value);
+  if (error != std::errc() || std::isinf(value)) return 0;
+  const auto length = static_cast<std::size_t>(end - rest.data());
+  if (length < rest.size()) {
+    const char next = rest[length];
+    if (next != ' ' && next != ',' && next != '/' && !(tab_is_blank && next == '\t')) return 0;
+  }
+  return length;
+}
+
 // The double a valid value names; false for an invalid one or an overflow.
 bool convert(std::string_view token, double& value) {
   if (plain_numeral(token, value)) return !std::isinf(value);
@@ -94,10 +110,13 @@ FreeFormField parse_free_form(std::string_view record, bool tab_is_blank) {
   while (pos < record.size() && separates(record[pos])) ++pos;
   if (pos == record.size()) return {FreeForm::blank, 0.0, {}};
   if (record[pos] == ',' || record[pos] == '/') return {FreeForm::no_value, 0.0, record.substr(pos, 1)};
+  double value = 0.0;
+  if (const std::size_t length = plain_numeral_at(record.substr(pos), tab_is_blank, value)) {
+    return {FreeForm::value, value, record.substr(pos, length)};
+  }
   std::size_t end = pos;
   while (end < record.size() && !separates(record[end]) && record[end] != ',' && record[end] != '/') ++end;
   const std::string_view token = record.substr(pos, end - pos);
-  double value = 0.0;
   if (!convert(token, value)) return {FreeForm::invalid, 0.0, token};
   return {FreeForm::value, value, token};
 }

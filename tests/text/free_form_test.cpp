@@ -27,11 +27,20 @@ std::optional<double> through_strtod(std::string_view token) {
   return value;
 }
 
+// The value alone, and the value as the first item of a record.
 void expect_same(std::string_view token) {
   const std::optional<double> fast = convert_real(token), reference = through_strtod(token);
   ASSERT_EQ(fast.has_value(), reference.has_value()) << token;
   if (fast) {
     ASSERT_EQ(testing::bits(*fast), testing::bits(*reference)) << token;
+  }
+  const std::string record = "  " + std::string(token) + ",7 x";
+  const FreeFormField field = parse_free_form(record, true);
+  if (token.empty()) return;
+  ASSERT_EQ(field.kind == FreeForm::value, reference.has_value()) << record;
+  if (reference) {
+    ASSERT_EQ(testing::bits(field.value), testing::bits(*reference)) << record;
+    ASSERT_EQ(field.text, token) << record;
   }
 }
 
