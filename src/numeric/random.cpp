@@ -38,6 +38,7 @@ void initialise(UniformState& g, std::int32_t& seed) {
 // column j is the step applied to the word with only bit j set.
 using BitMatrix = std::array<std::uint32_t, 32>;
 
+// Marsaglia's (2003) 32-bit xorshift with shifts (13, 17, 5).
 std::uint32_t xorshift_step(std::uint32_t x) {
   x ^= x << 13;
   x ^= x >> 17;
@@ -59,29 +60,34 @@ BitMatrix product(const BitMatrix& a, const BitMatrix& b) {
   return out;
 }
 
-// x -> step^count (x), by squaring.
-std::uint32_t xorshift_skip(std::uint32_t x, std::uint64_t count) {
-  BitMatrix power{};
-  for (std::size_t j = 0; j < 32; ++j) power[j] = xorshift_step(1u << j);
+// The xorshift step matrix to the power count, by squaring.
+BitMatrix xorshift_power(std::uint64_t count) {
+  BitMatrix power{}, result{};
+  for (std::size_t j = 0; j < 32; ++j) {
+    power[j] = xorshift_step(1u << j);
+    result[j] = 1u << j;
+  }
   for (; count != 0; count >>= 1) {
-    if (count & 1u) x = apply(power, x);
+    if (count & 1u) result = product(power, result);
     power = product(power, power);
   }
-  return x;
+  return result;
 }
 
-// x -> 16807^count x mod (2^31 - 1), as Schrage's steps give it.
-std::uint32_t lcg_skip(std::uint32_t x, std::uint64_t count) {
+// 16807^count mod (2^31 - 1): the congruential step taken count times is a
+// multiplication by it, as Schrage's steps give it.
+std::uint64_t lcg_power(std::uint64_t count) {
   const std::uint64_t m = static_cast<std::uint64_t>(lcg_modulus);
   std::uint64_t factor = 1, base = static_cast<std::uint64_t>(lcg_multiplier);
   for (; count != 0; count >>= 1) {
     if (count & 1u) factor = factor * base % m;
     base = base * base % m;
   }
-  return static_cast<std::uint32_t>(factor * x % m);
+  return factor;
 }
 
-// One deviate's steps on the two words, as uniform_deviate takes them.
+// One deviate's steps on the two words: the xorshift step, the congruential
+// step by Schrage's method without overflow, and the combined 31-bit word.
 struct Words {
   std::uint32_t shift, lcg;
   std::uint32_t next() {
@@ -101,9 +107,7 @@ std::uint32_t position(float scale, std::uint32_t m, std::int64_t n) {
 
 }  // namespace
 
-Jump::Jump(std::uint64_t distance) : xorshift_{}, lcg_factor_(lcg_skip(1u, distance)) {
-  for (std::size_t j = 0; j < 32; ++j) xorshift_[j] = xorshift_skip(1u << j, distance);
-}
+Jump::Jump(std::uint64_t distance) : xorshift_(xorshift_power(distance)), lcg_factor_(lcg_power(distance)) {}
 
 void Jump::apply(UniformState& g) const {
   g.shift_word = signed_word(numeric::apply(xorshift_, word(g.shift_word)));
@@ -135,20 +139,14 @@ void PositionDrawer::draw(UniformState& g, std::span<std::uint32_t> positions) c
   g.lcg_word = signed_word(lane[3].lcg);
 }
 
-void skip_deviates(UniformState& g, std::uint64_t count) {
-  g.shift_word = signed_word(xorshift_skip(word(g.shift_word), count));
-  g.lcg_word = signed_word(lcg_skip(word(g.lcg_word), count));
-}
+void skip_deviates(UniformState& g, std::uint64_t count) { Jump(count).apply(g); }
 
 float uniform_deviate(UniformState& g, std::int32_t& seed) {
   if (seed <= 0 || g.lcg_word < 0) initialise(g, seed);
-  // Marsaglia's (2003) 32-bit xorshift with shifts (13, 17, 5).
-  g.shift_word = signed_word(xorshift_step(word(g.shift_word)));
-  const std::int32_t k = g.lcg_word / schrage_quotient;
-  std::int32_t lcg = lcg_multiplier * (g.lcg_word - k * schrage_quotient) - schrage_remainder * k;
-  if (lcg < 0) lcg += lcg_modulus;
-  g.lcg_word = lcg;
-  const std::uint32_t m = ((word(g.shift_word) ^ word(g.lcg_word)) & low_31_bits) | 1u;
+  Words w{word(g.shift_word), word(g.lcg_word)};
+  const std::uint32_t m = w.next();
+  g.shift_word = signed_word(w.shift);
+  g.lcg_word = signed_word(w.lcg);
   return g.deviate_scale * static_cast<float>(m);
 }
 

@@ -49,22 +49,12 @@ std::optional<std::string> strtod_text(std::string_view token) {
 
 namespace {
 
-// The double of a plain numeral (a digit, a point or a minus sign first, an E
-// exponent if any) read in one step by fast_float, which rounds correctly as
-// strtod does (beyond the largest double it gives infinity, as strtod does);
-// false for anything else, which takes the general route. Results travel by
-// reference: an optional<double> returned through memory costs a stalled
-// load per value.
-bool plain_numeral(std::string_view token, double& value) {
-  if (token.empty() || !(is_digit(token[0]) || token[0] == '.' || token[0] == '-')) return false;
-  if (token[0] == '-' && (token.size() < 2 || !(is_digit(token[1]) || token[1] == '.'))) return false;
-  const auto [end, error] = fast_float::from_chars(token.data(), token.data() + token.size(), value);
-  return error == std::errc() && end == token.data() + token.size();
-}
-
-// A plain numeral at the start of `rest` that a separator (or the end of the
-// record) follows: its length, with the value; 0 when the general route must
-// decide. Reading the numeral first spares a second scan of its characters.
+// A plain numeral (a digit, a point or a minus sign first, an E exponent if
+// any) at the start of `rest` that a separator or the end of the record
+// follows, read in one scan by fast_float, which rounds correctly as strtod
+// does: its length, with its value; 0 for anything else (an overflow
+// included), which takes the general route. The value travels by reference:
+// an optional<double> returned through memory costs a stalled load per value.
 std::size_t plain_numeral_at(std::string_view rest, bool tab_is_blank, double& value) {
   if (rest.empty() || !(is_digit(rest[0]) || rest[0] == '.' || rest[0] == '-')) return 0;
   if (rest[0] == '-' && (rest.size() < 2 || !(is_digit(rest[1]) || rest[1] == '.'))) return 0;
@@ -78,9 +68,14 @@ std::size_t plain_numeral_at(std::string_view rest, bool tab_is_blank, double& v
   return length;
 }
 
+// A whole token that is a plain numeral.
+bool plain_numeral(std::string_view token, double& value) {
+  return !token.empty() && plain_numeral_at(token, false, value) == token.size();
+}
+
 // The double a valid value names; false for an invalid one or an overflow.
 bool convert(std::string_view token, double& value) {
-  if (plain_numeral(token, value)) return !std::isinf(value);
+  if (plain_numeral(token, value)) return true;
   const std::optional<double> general = convert_real(token);
   if (general) value = *general;
   return general.has_value();
@@ -90,7 +85,7 @@ bool convert(std::string_view token, double& value) {
 
 std::optional<double> convert_real(std::string_view token) {
   double plain = 0.0;
-  if (plain_numeral(token, plain)) return std::isinf(plain) ? std::nullopt : std::optional<double>(plain);
+  if (plain_numeral(token, plain)) return plain;
   const std::optional<std::string> text = strtod_text(token);
   if (!text) return std::nullopt;
   // from_chars rounds correctly, as strtod does, but takes no '+'; at the
