@@ -20,6 +20,19 @@
 namespace diffboot::app {
 namespace {
 
+// Points the console at other streams for its lifetime.
+class ConsoleRedirect {
+ public:
+  explicit ConsoleRedirect(const text::ConsoleStreams& streams) : previous_(text::redirect_console(streams)) {}
+  ~ConsoleRedirect() { text::redirect_console(previous_); }
+  ConsoleRedirect(const ConsoleRedirect&) = delete;
+  ConsoleRedirect& operator=(const ConsoleRedirect&) = delete;
+  const text::ConsoleStreams& previous() const { return previous_; }
+
+ private:
+  text::ConsoleStreams previous_;
+};
+
 // A name as the dialogue would hold it: blank-padded to the field length.
 std::string name_field(const std::string& name) {
   std::string field = name;
@@ -78,14 +91,8 @@ void write_results(std::ostream& out, const std::string& text) {
 void print_results(const BatchOptions& o, const text::ConsoleStreams& results) {
   const State& s = state();
   if (o.format == OutputFormat::text) {
-    const text::ConsoleStreams messages = text::redirect_console(results);
-    try {
-      report::list_report(report_of(s));
-    } catch (...) {
-      text::redirect_console(messages);
-      throw;
-    }
-    text::redirect_console(messages);
+    const ConsoleRedirect to_results(results);
+    report::list_report(report_of(s));
     return;
   }
   const report::MachineReport r = machine_report(s, o);
@@ -138,25 +145,14 @@ void batch_sequence(const BatchOptions& o, const text::ConsoleStreams& results) 
   release_histograms();
 }
 
-// Points the console's output at standard error for its lifetime: in a batch
-// run standard output holds the results only.
-class MessagesToStandardError {
- public:
-  MessagesToStandardError()
-      : results_(text::redirect_console({text::console_streams().in, text::console_streams().err,
-                                         text::console_streams().err})) {}
-  ~MessagesToStandardError() { text::redirect_console(results_); }
-  const text::ConsoleStreams& results() const { return results_; }
-
- private:
-  text::ConsoleStreams results_;
-};
-
 }  // namespace
 
 int run_batch(const BatchOptions& options, unsigned threads) {
-  const MessagesToStandardError redirect;
-  return run_to_end(threads, [&] { batch_sequence(options, redirect.results()); });
+  // In a batch run standard output holds the results only: the console's
+  // records (messages) go to standard error.
+  const text::ConsoleStreams streams = text::console_streams();
+  const ConsoleRedirect messages({streams.in, streams.err, streams.err});
+  return run_to_end(threads, [&] { batch_sequence(options, messages.previous()); });
 }
 
 int run_command_line(std::span<const std::string> args, unsigned threads) {

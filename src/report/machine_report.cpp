@@ -40,13 +40,6 @@ nlohmann::json facts(const SampleFacts& f) {
 
 }  // namespace
 
-std::string shortest(double v) {
-  if (std::isnan(v)) return "NaN";
-  if (std::isinf(v)) return v > 0 ? "Inf" : "-Inf";
-  char text[32];
-  const auto end = std::to_chars(text, text + sizeof text, v).ptr;
-  return {text, end};
-}
 
 std::string results_csv(const MachineReport& r) {
   std::string out = "measure";

@@ -45,7 +45,4 @@ std::string results_csv(const MachineReport& r);
 // UTF-8 become U+FFFD.
 std::string results_json(const MachineReport& r);
 
-// The shortest text of `v` that reads back as the same double; NaN, Inf, -Inf.
-std::string shortest(double v);
-
 }  // namespace diffboot::report
