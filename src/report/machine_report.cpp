@@ -38,8 +38,16 @@ nlohmann::json facts(const SampleFacts& f) {
           {"mad", number(f.mad)},   {"min", number(f.min)}, {"max", number(f.max)}};
 }
 
-}  // namespace
+// The shortest text of `v` that reads back as the same double; NaN, Inf, -Inf.
+std::string shortest(double v) {
+  if (std::isnan(v)) return "NaN";
+  if (std::isinf(v)) return v > 0 ? "Inf" : "-Inf";
+  char text[32];
+  const auto end = std::to_chars(text, text + sizeof text, v).ptr;
+  return {text, end};
+}
 
+}  // namespace
 
 std::string results_csv(const MachineReport& r) {
   std::string out = "measure";
