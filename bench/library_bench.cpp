@@ -1,10 +1,12 @@
 // Library routines at n = 10^3, 10^5 and 10^6: deviates, resamples, medians
-// with MADs, and sorting.
+// with MADs, and sorting; the leave-one-out statistics of a sample at
+// n = 3000 and 30000 (quadratic in n).
 #include <benchmark/benchmark.h>
 
 #include <random>
 #include <vector>
 
+#include "bootstrap/leave_one_out.h"
 #include "numeric/random.h"
 #include "numeric/sorting.h"
 #include "numeric/summaries.h"
@@ -69,3 +71,13 @@ void BM_sort(benchmark::State& state) {
 BENCHMARK(BM_sort)->Arg(1000)->Arg(100000)->Arg(1000000);
 
 }  // namespace
+
+void BM_leave_one_out(benchmark::State& state) {
+  const auto x = normal_sample(static_cast<std::size_t>(state.range(0)));
+  for (auto _ : state) {
+    const bootstrap::LeaveOneOut loo = bootstrap::leave_one_out(x, bootstrap::Spread::with);
+    benchmark::DoNotOptimize(loo.std.data());
+  }
+  state.SetItemsProcessed(state.iterations() * state.range(0) * state.range(0));
+}
+BENCHMARK(BM_leave_one_out)->Arg(3000)->Arg(30000)->Unit(benchmark::kMillisecond);

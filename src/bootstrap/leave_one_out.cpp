@@ -4,6 +4,7 @@
 #include <bit>
 #include <cmath>
 #include <cstdint>
+#include <cstring>
 #include <map>
 
 #include "bootstrap/plain_order.h"
@@ -12,53 +13,75 @@
 namespace diffboot::bootstrap {
 namespace {
 
+// Four doubles side by side: native 256-bit registers where the processor
+// has AVX2 (the sums below come in an AVX2 and a plain version, chosen when
+// the program starts), register pairs elsewhere. A scalar in an operation
+// with one stands for four copies of itself.
+using Lanes = double __attribute__((vector_size(32)));
+
 // Columns handled together: their sums share the loads of x and run as
-// independent accumulators, each in its own column's order, as wide as the
-// processor's vectors allow (the sums below come in an AVX2 and a plain
-// version, chosen when the program starts).
-constexpr std::size_t block = 16;
+// independent accumulators, each column's additions in its own order. The
+// means keep eight vectors of sums in flight, the variances four vectors each
+// of squares and of deviations (sixteen columns at a time, two calls a block).
+constexpr std::size_t block = 32;
+
+// Columns of one call: V accumulators of type T (double or Lanes).
+template <typename T, std::size_t V>
+constexpr std::size_t columns = V * sizeof(T) / sizeof(double);
+static_assert(columns<Lanes, 8> == block && 2 * columns<Lanes, 4> == block);
 
 // Means of columns j0 .. j0+W-1. `prefix` is the in-order sum of x[0..j0),
-// the part every one of these columns starts with.
-template <std::size_t W>
-[[gnu::always_inline]] inline void block_means(std::span<const double> x, std::size_t j0, double prefix, std::vector<double>& ave) {
-  double acc[W];
-  for (std::size_t c = 0; c < W; ++c) acc[c] = prefix;
+// the part every one of these columns starts with; the W values from j0 on
+// are added one by one, each column skipping its own.
+template <typename T, std::size_t V>
+[[gnu::always_inline]] inline void block_means(std::span<const double> x, std::size_t j0, double prefix,
+                                               std::vector<double>& ave) {
+  constexpr std::size_t W = columns<T, V>;
+  double head[W];
+  for (std::size_t c = 0; c < W; ++c) head[c] = prefix;
   for (std::size_t i = j0; i < j0 + W; ++i) {
     for (std::size_t c = 0; c < W; ++c) {
-      if (i != j0 + c) acc[c] += x[i];
+      if (i != j0 + c) head[c] += x[i];
     }
   }
+  T acc[V];
+  std::memcpy(acc, head, sizeof acc);
   for (std::size_t i = j0 + W; i < x.size(); ++i) {
     const double v = x[i];
-    for (std::size_t c = 0; c < W; ++c) acc[c] += v;
+    for (std::size_t k = 0; k < V; ++k) acc[k] += v;
   }
+  std::memcpy(head, acc, sizeof head);
   const auto n = static_cast<double>(x.size() - 1);
-  for (std::size_t c = 0; c < W; ++c) ave[j0 + c] = acc[c] / n;
+  for (std::size_t c = 0; c < W; ++c) ave[j0 + c] = head[c] / n;
 }
+
+// Sums of squared deviations and of deviations about the column means a.
+template <typename T, std::size_t V>
+struct Deviations {
+  T a[V], ss[V], ep[V];
+  [[gnu::always_inline]] inline void add(double v) {
+    for (std::size_t k = 0; k < V; ++k) {
+      const T s = v - a[k];
+      ss[k] += s * s;
+      ep[k] += s;
+    }
+  }
+};
 
 // Variances of columns j0 .. j0+W-1 about their means, by the corrected
 // two-pass formula of ave_var.
-template <std::size_t W>
-[[gnu::always_inline]] inline void block_variances(std::span<const double> x, std::size_t j0, const std::vector<double>& ave,
-                     std::vector<double>& var) {
+template <typename T, std::size_t V>
+[[gnu::always_inline]] inline void block_variances(std::span<const double> x, std::size_t j0,
+                                                   const std::vector<double>& ave, std::vector<double>& var) {
+  constexpr std::size_t W = columns<T, V>;
+  Deviations<T, V> d;
+  std::memcpy(d.a, &ave[j0], sizeof d.a);
+  for (std::size_t k = 0; k < V; ++k) d.ss[k] = d.ep[k] = T{};
+  for (std::size_t i = 0; i < j0; ++i) d.add(x[i]);
   double a[W], ss[W], ep[W];
-  for (std::size_t c = 0; c < W; ++c) {
-    a[c] = ave[j0 + c];
-    ss[c] = 0.0;
-    ep[c] = 0.0;
-  }
-  auto add_all = [&](std::size_t from, std::size_t to) {
-    for (std::size_t i = from; i < to; ++i) {
-      const double v = x[i];
-      for (std::size_t c = 0; c < W; ++c) {
-        const double s = v - a[c];
-        ss[c] += s * s;
-        ep[c] += s;
-      }
-    }
-  };
-  add_all(0, j0);
+  std::memcpy(a, d.a, sizeof a);
+  std::memcpy(ss, d.ss, sizeof ss);
+  std::memcpy(ep, d.ep, sizeof ep);
   for (std::size_t i = j0; i < j0 + W; ++i) {
     for (std::size_t c = 0; c < W; ++c) {
       if (i == j0 + c) continue;
@@ -67,7 +90,11 @@ template <std::size_t W>
       ep[c] += s;
     }
   }
-  add_all(j0 + W, x.size());
+  std::memcpy(d.ss, ss, sizeof ss);
+  std::memcpy(d.ep, ep, sizeof ep);
+  for (std::size_t i = j0 + W; i < x.size(); ++i) d.add(x[i]);
+  std::memcpy(ss, d.ss, sizeof ss);
+  std::memcpy(ep, d.ep, sizeof ep);
   const auto n = static_cast<double>(x.size() - 1);
   for (std::size_t c = 0; c < W; ++c) var[j0 + c] = (ss[c] - ep[c] * ep[c] / n) / (n - 1.0);
 }
@@ -79,13 +106,16 @@ void means_and_deviations(std::span<const double> x, bool spread, LeaveOneOut& o
   double prefix = 0.0;
   std::size_t j0 = 0;
   for (; j0 + block <= m; j0 += block) {
-    block_means<block>(x, j0, prefix, out.ave);
-    if (spread) block_variances<block>(x, j0, out.ave, var);
+    block_means<Lanes, 8>(x, j0, prefix, out.ave);
+    if (spread) {
+      block_variances<Lanes, 4>(x, j0, out.ave, var);
+      block_variances<Lanes, 4>(x, j0 + block / 2, out.ave, var);
+    }
     for (std::size_t i = j0; i < j0 + block; ++i) prefix += x[i];
   }
   for (; j0 < m; ++j0) {
-    block_means<1>(x, j0, prefix, out.ave);
-    if (spread) block_variances<1>(x, j0, out.ave, var);
+    block_means<double, 1>(x, j0, prefix, out.ave);
+    if (spread) block_variances<double, 1>(x, j0, out.ave, var);
     prefix += x[j0];
   }
   for (std::size_t j = 0; j < var.size(); ++j) out.std[j] = std::sqrt(var[j]);

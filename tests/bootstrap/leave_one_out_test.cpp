@@ -6,6 +6,9 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <limits>
+#include <string>
+#include <utility>
 #include <vector>
 
 #include "bootstrap/bca.h"
@@ -42,7 +45,7 @@ void expect_same_bits(const std::vector<double>& a, const std::vector<double>& b
 
 TEST(LeaveOneOutTest, ColumnStatisticsMatchTheLiteralColumns) {
   for (const char* shape : {"random", "tied", "skewed"}) {
-    for (std::size_t n : {2, 3, 4, 7, 8, 9, 16, 17, 40}) {
+    for (std::size_t n : {2, 3, 4, 7, 8, 9, 16, 17, 31, 32, 33, 40, 64, 97}) {
       const std::vector<double> x = shaped_sample(shape, n, static_cast<unsigned>(n));
       const LeaveOneOut streamed = leave_one_out(x, Spread::with);
       const LeaveOneOut expected = literal(x);
@@ -55,11 +58,28 @@ TEST(LeaveOneOutTest, ColumnStatisticsMatchTheLiteralColumns) {
   }
 }
 
+// Long enough (70 values) for full blocks of columns and a remainder; NaN,
+// infinities and signed zeros placed inside and outside the first block.
+std::vector<double> with_specials(std::vector<std::pair<std::size_t, double>> at) {
+  std::vector<double> x = shaped_sample("random", 70, 5);
+  for (const auto& [i, v] : at) x[i] = v;
+  return x;
+}
+
 TEST(LeaveOneOutTest, NanAndSignedZerosUseTheColumnsThemselves) {
-  const std::vector<double> samples[] = {{1, std::nan(""), 3, 2, 5}, {0.0, -0.0, 1, -0.0, 0.0, 2}, {-0.0, 0.0, -0.0}};
+  const double inf = std::numeric_limits<double>::infinity();
+  const std::vector<double> samples[] = {{1, std::nan(""), 3, 2, 5},
+                                         {0.0, -0.0, 1, -0.0, 0.0, 2},
+                                         {-0.0, 0.0, -0.0},
+                                         with_specials({{3, std::nan("")}}),
+                                         with_specials({{40, inf}}),
+                                         with_specials({{1, inf}, {50, -inf}}),
+                                         std::vector<double>(40, -0.0)};
   for (const auto& x : samples) {
     const LeaveOneOut streamed = leave_one_out(x, Spread::with);
     const LeaveOneOut expected = literal(x);
+    expect_same_bits(streamed.ave, expected.ave, "ave");
+    expect_same_bits(streamed.std, expected.std, "std");
     expect_same_bits(streamed.med, expected.med, "med");
     expect_same_bits(streamed.mad, expected.mad, "mad");
   }
