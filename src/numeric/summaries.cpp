@@ -3,6 +3,7 @@
 #include <cmath>
 #include <limits>
 
+#include "numeric/bracketed_median.h"
 #include "numeric/errors.h"
 #include "numeric/sorting.h"
 
@@ -45,10 +46,17 @@ double variance_about(std::span<const double> data, double ave) {
 }
 
 void med_mad(std::span<const double> data, double& med, double& mad, std::vector<double>& work) {
-  work.assign(data.begin(), data.end());
-  med = median_by_select(work);
-  for (std::size_t i = 0; i < data.size(); ++i) work[i] = std::fabs(data[i] - med);
-  mad = median_by_select(work) * mad_scale;
+  if (!bracketed_median(data, med)) {
+    work.assign(data.begin(), data.end());
+    med = median_by_select(work);
+  }
+  double deviation = 0.0;
+  if (!bracketed_median_deviation(data, med, deviation)) {
+    work.resize(data.size());
+    for (std::size_t i = 0; i < data.size(); ++i) work[i] = std::fabs(data[i] - med);
+    deviation = median_by_select(work);
+  }
+  mad = deviation * mad_scale;
 }
 
 void med_mad(std::span<const double> data, double& med, double& mad) {

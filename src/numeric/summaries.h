@@ -19,8 +19,9 @@ void ave_var(std::span<const double> data, double& ave, double& var);
 double variance_about(std::span<const double> data, double ave);
 
 // Median and MAD x 1.4826 of `data`, using `select` on a copy kept in `work`
-// (resized as needed, so repeated calls need no allocation). An empty sample
-// ends the run through the "select args" assertion.
+// (resized as needed, so repeated calls need no allocation); large samples in
+// a plain order are bracketed instead, to the same bits, without the copy.
+// An empty sample ends the run through the "select args" assertion.
 void med_mad(std::span<const double> data, double& med, double& mad, std::vector<double>& work);
 
 // The same with a work array of its own.
