@@ -46,19 +46,25 @@ bool median_in_bracket(std::size_t n, const Value& value, double& med) {
   std::sort(sample.begin(), sample.end());
   const std::size_t lower_rank = (n - 1) / 2, upper_rank = n / 2;  // zero-based middle ranks
   const Bracket b = bracket_of(sample, n, lower_rank);
-  std::size_t below = 0;
-  std::vector<double> inside;
+  // First the counts, without a branch (about half the values lie below the
+  // bracket); then, when the bracket holds the middle, the values inside it.
+  std::size_t below = 0, within = 0;
   bool all_plain = true;
   for (std::size_t i = 0; i < n; ++i) {
     const double v = value(i);
     all_plain &= plain(v);
-    if (v < b.lo) {
-      ++below;
-    } else if (v <= b.hi) {
-      inside.push_back(v);
-    }
+    below += v < b.lo ? 1 : 0;
+    within += (v >= b.lo) & (v <= b.hi) ? 1 : 0;
   }
-  if (!all_plain || below > lower_rank || below + inside.size() <= upper_rank) return false;
+  if (!all_plain || below > lower_rank || below + within <= upper_rank) return false;
+  std::vector<double> inside(within + 1);
+  std::size_t gathered = 0;
+  for (std::size_t i = 0; i < n; ++i) {
+    const double v = value(i);
+    inside[gathered] = v;
+    gathered += (v >= b.lo) & (v <= b.hi) ? 1 : 0;
+  }
+  inside.pop_back();
   const auto lower = inside.begin() + static_cast<std::ptrdiff_t>(lower_rank - below);
   std::nth_element(inside.begin(), lower, inside.end());
   const double a = *lower;

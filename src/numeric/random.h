@@ -50,8 +50,9 @@ class Jump {
 };
 
 // The resample positions of n values drawn from an initialised generator,
-// computed in four contiguous parts whose generators start at their places in
-// the stream, so that the four chains of steps overlap in the processor.
+// computed in sixteen contiguous parts whose generators start at their places
+// in the stream and step side by side in vector lanes (a resample of fewer than
+// sixteen values, or of 2^30 and more, one deviate after another).
 class PositionDrawer {
  public:
   explicit PositionDrawer(std::size_t n);

@@ -98,22 +98,31 @@ TEST(RandomTest, SkippingEqualsStepping) {
   }
 }
 
+// Positions from the lanes against one deviate after another, for seeds
+// including one whose congruential word starts at 2^31 - 1 (its residue is 0
+// from then on), and sizes around the lanes' parts up to two million.
 TEST(RandomTest, LanesOfPositionsEqualOneChain) {
   UniformState scalar, lanes;
-  init_uniform(scalar);
-  init_uniform(lanes);
-  for (std::size_t n : {1, 2, 3, 4, 5, 7, 8, 100, 1001, 65537}) {
-    const PositionDrawer drawer(n);
-    for (int round = 0; round < 3; ++round) {
-      std::vector<std::uint32_t> got(n);
-      drawer.draw(lanes, got);
-      std::vector<std::uint32_t> expected(n);
-      for (std::uint32_t& p : expected) {
-        p = static_cast<std::uint32_t>(resample_position(uniform_deviate(scalar, scalar.ran_seed), static_cast<std::int64_t>(n)) - 1);
+  const std::int32_t seeds[] = {fixed_seed, -1, -(0x7FFFFFFF ^ 888889999)};
+  for (const std::int32_t seed : seeds) {
+    scalar = lanes = UniformState{};
+    scalar.initial_seed = lanes.initial_seed = seed;
+    init_uniform(scalar);
+    init_uniform(lanes);
+    for (std::size_t n : {1, 2, 3, 15, 16, 17, 31, 32, 33, 100, 1001, 65537, 2000003}) {
+      const PositionDrawer drawer(n);
+      for (int round = 0; round < (n > 100000 ? 1 : 3); ++round) {
+        std::vector<std::uint32_t> got(n);
+        drawer.draw(lanes, got);
+        std::vector<std::uint32_t> expected(n);
+        for (std::uint32_t& p : expected) {
+          p = static_cast<std::uint32_t>(
+              resample_position(uniform_deviate(scalar, scalar.ran_seed), static_cast<std::int64_t>(n)) - 1);
+        }
+        ASSERT_EQ(got, expected) << "seed " << seed << " n " << n;
+        ASSERT_EQ(lanes.lcg_word, scalar.lcg_word) << n;
+        ASSERT_EQ(lanes.shift_word, scalar.shift_word) << n;
       }
-      ASSERT_EQ(got, expected) << n;
-      ASSERT_EQ(lanes.lcg_word, scalar.lcg_word) << n;
-      ASSERT_EQ(lanes.shift_word, scalar.shift_word) << n;
     }
   }
   UniformState jumped = scalar;
