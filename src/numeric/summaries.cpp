@@ -16,8 +16,8 @@ double sum_of(std::span<const double> data) {
   return sum;
 }
 
-// Median of w by `select`: one call for odd n, two for even n on the same,
-// partly reordered array, averaged as (second + first) * 0.5.
+}  // namespace
+
 double median_by_select(std::span<double> w) {
   const auto n = static_cast<std::int64_t>(w.size());
   if (n % 2 == 1) return select(n / 2 + 1, w);
@@ -25,8 +25,6 @@ double median_by_select(std::span<double> w) {
   const double b = select(n / 2 + 1, w);
   return (b + a) * 0.5;
 }
-
-}  // namespace
 
 void ave_var(std::span<const double> data, double& ave, double& var) {
   ave = sum_of(data) / static_cast<double>(data.size());

@@ -18,6 +18,11 @@ void ave_var(std::span<const double> data, double& ave, double& var);
 // formed as ave_var does (the in-order sum divided by n).
 double variance_about(std::span<const double> data, double ave);
 
+// Median of w by `select`: one call for odd n, two for even n on the same,
+// partly reordered array, averaged as (second + first) * 0.5. An empty w ends
+// the run through the "select args" assertion.
+double median_by_select(std::span<double> w);
+
 // Median and MAD x 1.4826 of `data`, using `select` on a copy kept in `work`
 // (resized as needed, so repeated calls need no allocation); large samples in
 // a plain order are bracketed instead, to the same bits, without the copy.

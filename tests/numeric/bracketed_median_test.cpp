@@ -5,12 +5,10 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <cstdint>
 #include <limits>
 #include <string>
 #include <vector>
 
-#include "numeric/sorting.h"
 #include "numeric/summaries.h"
 #include "support/samples.h"
 
@@ -20,14 +18,7 @@ namespace {
 using testing::bits;
 using testing::shaped_sample;
 
-// The median by `select` on a copy: one call for odd n, two for even n.
-double selected_median(std::vector<double> w) {
-  const auto n = static_cast<std::int64_t>(w.size());
-  if (n % 2 == 1) return select(n / 2 + 1, w);
-  const double a = select(n / 2, w);
-  const double b = select(n / 2 + 1, w);
-  return (b + a) * 0.5;
-}
+double selected_median(std::vector<double> w) { return median_by_select(w); }
 
 std::vector<double> deviations(const std::vector<double>& x, double center) {
   std::vector<double> d(x.size());
