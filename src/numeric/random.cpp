@@ -165,9 +165,9 @@ struct Lanes8 {
 // Resamples larger than this are drawn one deviate after another.
 constexpr std::size_t largest_in_lanes = std::size_t{1} << 30;
 
-// Lanes 16 contiguous parts of `part` deviates each, lane k starting at the
-// generator jumped k times by `jump`; writes part k's positions to
-// positions[k part ..) and returns the last lane's words after its part.
+// Draws sixteen contiguous parts of `part` deviates each, one a lane, lane k
+// starting from g jumped k times by `jump`: part k's positions go to
+// positions[k part ..). Returns the last lane's words after its part.
 __attribute__((target_clones("avx2", "default")))
 Words draw_in_lanes(const UniformState& g, const Jump& jump, std::size_t part, std::span<std::uint32_t> positions) {
   Lanes8 lanes[2];
