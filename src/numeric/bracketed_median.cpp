@@ -48,13 +48,14 @@ bool median_in_bracket(std::size_t n, const Value& value, double& med) {
   const Bracket b = bracket_of(sample, n, lower_rank);
   // First the counts, without a branch (about half the values lie below the
   // bracket); then, when the bracket holds the middle, the values inside it.
+  const auto in_bracket = [b](double v) -> std::size_t { return (v >= b.lo) & (v <= b.hi); };
   std::size_t below = 0, within = 0;
   bool all_plain = true;
   for (std::size_t i = 0; i < n; ++i) {
     const double v = value(i);
     all_plain &= plain(v);
     below += v < b.lo ? 1 : 0;
-    within += (v >= b.lo) & (v <= b.hi) ? 1 : 0;
+    within += in_bracket(v);
   }
   if (!all_plain || below > lower_rank || below + within <= upper_rank) return false;
   std::vector<double> inside(within + 1);
@@ -62,7 +63,7 @@ bool median_in_bracket(std::size_t n, const Value& value, double& med) {
   for (std::size_t i = 0; i < n; ++i) {
     const double v = value(i);
     inside[gathered] = v;
-    gathered += (v >= b.lo) & (v <= b.hi) ? 1 : 0;
+    gathered += in_bracket(v);
   }
   inside.pop_back();
   const auto lower = inside.begin() + static_cast<std::ptrdiff_t>(lower_rank - below);
