@@ -122,6 +122,8 @@ void batch_sequence(const BatchOptions& o, const text::ConsoleStreams& results) 
   State& s = state();
   s.filename_x = name_field(o.sample1);
   s.filename_y = name_field(o.sample2);
+  s.path_x = o.sample1;
+  s.path_y = o.sample2;
   s.output_directory = o.directory;
   s.write_files = o.write_files;
   s.show_plot = o.show_plot;
@@ -131,6 +133,7 @@ void batch_sequence(const BatchOptions& o, const text::ConsoleStreams& results) 
   check_readable(o.sample2, "sample 2");
   count_samples();
   s.experiment_type = experiment_type(o, s.n_x, s.n_y);
+  check_sample_sizes();
   allocate_samples();
   read_samples();
   sample_summaries();

@@ -22,6 +22,13 @@ std::string line(std::string_view text, std::size_t length) {
   return s;
 }
 
+// A typed name without the blanks before and after it.
+std::string trimmed(std::string_view name) {
+  const auto first = name.find_first_not_of(' ');
+  if (first == std::string_view::npos) return {};
+  return std::string(name.substr(first, name.find_last_not_of(' ') - first + 1));
+}
+
 void banner_line(const std::string& s) { text::write_record(console, "(a)", {s}); }
 
 [[noreturn]] void give_up() {
@@ -56,6 +63,8 @@ void ask_filenames() {
   text::write_list(console, {});
   text::write_record(console, "(a)", {"sample 2 (y):                 [path + filename]"});
   text::read_chars(console, s.filename_y, filename_length);
+  s.path_x = trimmed(s.filename_x);
+  s.path_y = trimmed(s.filename_y);
 }
 
 void ask_experiment_type() {
@@ -80,8 +89,12 @@ void ask_alpha() {
     text::write_record(console, "(4(a,f4.3),a)",
                        {"alpha:          [", alpha_levels[0], ", ", alpha_levels[1], ", ", alpha_levels[2], ", ",
                         alpha_levels[3], "]"});
-    text::read_real(console, s.alpha);
-    if (std::find(alpha_levels.begin(), alpha_levels.end(), s.alpha) != alpha_levels.end()) return;
+    text::ReadStatus status = text::ReadStatus::ok;
+    text::read_real(console, s.alpha, status);
+    if (status == text::ReadStatus::end) {
+      text::fatal_io_error("Input error: end of standard input where a number was expected");
+    }
+    if (status == text::ReadStatus::ok && std::find(alpha_levels.begin(), alpha_levels.end(), s.alpha) != alpha_levels.end()) return;
   }
   give_up();
 }

@@ -24,7 +24,8 @@ void ask_filenames();
 void ask_experiment_type();
 
 // Asks for alpha until it equals one of alpha_levels exactly; five wrong
-// values write "OK - terminates" and stop the run. A word is a fatal input error.
+// answers (other values, words, null values) write "OK - terminates" and
+// stop the run. The end of input is a fatal input error.
 void ask_alpha();
 
 }  // namespace diffboot::app

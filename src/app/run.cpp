@@ -31,6 +31,7 @@ void run_sequence() {
   sample_summaries();
   make_histograms();
   ask_experiment_type();
+  check_sample_sizes();
   ask_alpha();
   t_quantiles();
   bootstrap_intervals();

@@ -76,14 +76,28 @@ std::int32_t sample_size(std::int64_t count, std::string_view message) {
 
 void count_samples() {
   State& s = state();
-  const input::SampleCounts counts = input::count_samples(s.filename_x, s.filename_y);
+  const input::SampleCounts counts = input::count_samples(s.path_x, s.path_y);
   s.n_x = sample_size(counts.n_x, "x: space requested not possible - terminate");
   s.n_y = sample_size(counts.n_y, "y: space requested not possible - terminate");
+  if (s.n_x == 0) terminate_with("x1: no values in \"" + s.path_x + "\" - terminate");
+  if (s.n_y == 0) terminate_with("x2: no values in \"" + s.path_y + "\" - terminate");
   const std::string outputs[] = {output_path(s.output_directory, report_file),
                                  output_path(s.output_directory, sample1_plot_file),
                                  output_path(s.output_directory, sample2_plot_file),
                                  output_path(s.output_directory, plot_script_file)};
-  if (s.write_files) input::stop_if_output(s.filename_x, s.filename_y, outputs);
+  if (s.write_files) input::stop_if_output(s.path_x, s.path_y, outputs);
+}
+
+void check_sample_sizes() {
+  const State& s = state();
+  if (s.experiment_type == 'u' && (s.n_x < min_unpaired_size || s.n_y < min_unpaired_size)) {
+    terminate_with("Too few values for an unpaired experiment: each sample needs at least " +
+                   std::to_string(min_unpaired_size) + " - terminate");
+  }
+  if (s.experiment_type == 'p' && s.n_x < min_paired_size) {
+    terminate_with("Too few values for a paired experiment: at least " + std::to_string(min_paired_size) +
+                   " pairs are needed - terminate");
+  }
 }
 
 void allocate_samples() {
@@ -95,7 +109,7 @@ void allocate_samples() {
 
 void read_samples() {
   State& s = state();
-  input::read_samples(s.filename_x, s.x1, s.filename_y, s.x2);
+  input::read_samples(s.path_x, s.x1, s.path_y, s.x2);
 }
 
 void sample_summaries() {

@@ -12,11 +12,20 @@ namespace diffboot::app {
 struct State;
 
 // Counts both sample files into n_x and n_y; stops the run when a sample
-// file is one of the run's output files.
+// has no values ("x1: no values in \"NAME\" - terminate") or is one of
+// the run's output files.
 void count_samples();
 // The 32-bit sample size of a count; a count beyond 2^31 - 1 can never be
 // allocated: writes `message` and stops the run.
 std::int32_t sample_size(std::int64_t count, std::string_view message);
+// The fewest values a sample may have in an unpaired experiment (two standard
+// deviations of leave-one-out columns need two values each) and the fewest
+// pairs of a paired one (one degree of freedom for the t quantile).
+inline constexpr std::int32_t min_unpaired_size = 3;
+inline constexpr std::int32_t min_paired_size = 2;
+// Stops the run when the samples are too small for the experiment type:
+// "Too few values for an unpaired experiment: ..." or "... a paired ...".
+void check_sample_sizes();
 // Allocates x1, x1_resample (n_x), x2, x2_resample (n_y), x3, x3_resample
 // (n_x), filled with -999.0; "x: space requested not possible - terminate"
 // (or y:, x3:) when memory cannot be had.

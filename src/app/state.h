@@ -25,6 +25,7 @@ using Replicates = std::vector<double>;
 struct State {
   std::string filename_x = std::string(filename_length, ' ');
   std::string filename_y = std::string(filename_length, ' ');
+  std::string path_x, path_y;  // the sample files as opened: the dialogue's names trimmed, the command line's as given
   std::int32_t n_x = unset_count, n_y = unset_count;
   double ave_x = unset, std_x = unset, min_x = unset, max_x = unset, med_x = unset, mad_x = unset;
   double ave_y = unset, std_y = unset, min_y = unset, max_y = unset, med_y = unset, mad_y = unset;

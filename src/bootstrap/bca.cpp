@@ -49,14 +49,29 @@ struct PowersOf {
 using Scan = ScanOf<double>;
 using Powers = PowersOf<double>;
 
+// The acceleration does not change when all jackknife values are multiplied
+// by a power of two, except where its sums overflow. For an acceleration
+// that is not finite from finite values, the exponent k such that values
+// times 2^-k are at most about 2^200 (their cubes summed stay finite);
+// otherwise 0, the acceleration stands.
+int overflow_scale(double acc, const Scan& scan) {
+  if (std::isfinite(acc) || !std::isfinite(scan.vmin) || !std::isfinite(scan.vmax)) return 0;
+  const int k = std::ilogb(std::max(std::fabs(scan.vmin), std::fabs(scan.vmax))) - 200;
+  return k > 0 ? k : 0;
+}
+
 }  // namespace
 
-double bias_correction(std::span<const double> replicates, double estimate) {
+double bias_correction(std::span<const double> replicates, double estimate, double se) {
+  const double tie = tie_tolerance * (std::fabs(estimate) + se);
   std::int64_t equal = 0;
   std::int64_t less = 0;
   for (double r : replicates) {
-    if (r == estimate) ++equal;
-    if (r < estimate) ++less;
+    if (r == estimate || std::fabs(r - estimate) <= tie) {
+      ++equal;
+    } else if (r < estimate) {
+      ++less;
+    }
   }
   const auto replications = static_cast<double>(replicates.size());
   const double p0 = (0.5 * static_cast<double>(equal) + static_cast<double>(less)) / replications;
@@ -70,7 +85,12 @@ double acceleration(std::span<const double> jack) {
   const double m = scan.sum / static_cast<double>(jack.size());
   Powers powers;
   for (double v : jack) powers.add(m, v);
-  return powers.acceleration();
+  const double acc = powers.acceleration();
+  const int k = overflow_scale(acc, scan);
+  if (k == 0) return acc;
+  std::vector<double> scaled(jack.begin(), jack.end());
+  for (double& v : scaled) v = std::ldexp(v, -k);
+  return acceleration(scaled);
 }
 
 namespace {
@@ -128,6 +148,20 @@ void power_quads(const std::vector<double>& a, const std::vector<double>& b, con
   powers = p;
 }
 
+// The unpaired acceleration of measure k (0 to 3: ave, med, std, mad) from
+// the leave-one-out statistics times 2^-e, which leaves it as it is but for
+// the overflow of its sums.
+double scaled_acceleration(const LeaveOneOut& x1, const LeaveOneOut& x2, std::size_t k, int e) {
+  const auto scaled = [k, e](const LeaveOneOut& s) {
+    const std::vector<double>* columns[] = {&s.ave, &s.med, &s.std, &s.mad};
+    LeaveOneOut out;
+    for (double v : *columns[k]) out.ave.push_back(std::ldexp(v, -e));
+    out.med = out.std = out.mad = out.ave;
+    return out;
+  };
+  return unpaired_accelerations(scaled(x1), scaled(x2))[0];
+}
+
 }  // namespace
 
 std::array<double, 4> unpaired_accelerations(const LeaveOneOut& x1, const LeaveOneOut& x2, Progress* progress) {
@@ -146,6 +180,9 @@ std::array<double, 4> unpaired_accelerations(const LeaveOneOut& x1, const LeaveO
   }
   std::array<double, 4> acc{};
   for (std::size_t k = 0; k < 4; ++k) acc[k] = scans[k].flat() ? 0.0 : Powers{powers.s2[k], powers.s3[k]}.acceleration();
+  for (std::size_t k = 0; k < 4; ++k) {
+    if (const int e = overflow_scale(acc[k], scans[k]); e > 0) acc[k] = scaled_acceleration(x1, x2, k, e);
+  }
   return acc;
 }
 

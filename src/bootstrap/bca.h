@@ -8,9 +8,15 @@
 
 namespace diffboot::bootstrap {
 
+// Relative distance within which a replicate counts as equal to the estimate:
+// the rounding of sums that are mathematically equal stays far below it.
+inline constexpr double tie_tolerance = 1e-12;
+
 // z0 = norm_quantile((0.5 * #equal + #less) / B) over the B replicates,
-// replicates equal to the estimate counting half below it.
-double bias_correction(std::span<const double> replicates, double estimate);
+// replicates equal to the estimate counting half below it. A replicate r is
+// equal when r = estimate or |r - estimate| <= 1e-12 (|estimate| + se), se
+// the replicates' standard error; NaN is neither equal nor less.
+double bias_correction(std::span<const double> replicates, double estimate, double se);
 
 // Acceleration of jackknife values v in storage order: 0 when their spread
 // |vmin - vmax| is at most 1.0e-12 (single precision, widened) times

@@ -20,11 +20,10 @@ namespace {
 // that is never used: replicates of zero variance give se = 0 and bounds
 // equal to the estimate.
 void t_interval(Measure& m) {
-  double ave = 0.0, var = 0.0;
-  numeric::ave_var(m.boot, ave, var);
+  const numeric::MeanSd replicates = numeric::mean_and_sd(m.boot);
   Result& r = m.result;
-  r.se = std::sqrt(var);
-  r.bias = ave - r.estimate;
+  r.se = replicates.sd;
+  r.bias = replicates.ave - r.estimate;
   r.t_lower = r.estimate + m.t_quant * r.se;
   r.t_upper = r.estimate - m.t_quant * r.se;
 }
@@ -55,7 +54,7 @@ void bca_bounds(std::array<Measure, N>& measures, const std::array<double, N>& a
 
 template <std::size_t N>
 void bias_corrections(std::array<Measure, N>& measures) {
-  for (Measure& m : measures) m.result.z0 = bias_correction(m.boot, m.result.estimate);
+  for (Measure& m : measures) m.result.z0 = bias_correction(m.boot, m.result.estimate, m.result.se);
 }
 
 // Accelerations of the four unpaired measures, computed on a second thread
@@ -179,7 +178,10 @@ void bootstrap_paired(const PairedSamples& s, std::array<Measure, 2>& measures, 
   const std::size_t n = s.x1.size();
   for (std::size_t i = 0; i < n; ++i) s.x3[i] = s.x1[i] - s.x2[i];
   const std::span<const double> x3 = s.x3.first(n);
+  // The mean of the differences by the sums of a replicate that draws every
+  // position once, so that replicates equal to it compare equal.
   double mad = 0.0;
+  measures[0].result.estimate = numeric::mean_and_sd(x3).ave;
   numeric::med_mad(x3, measures[1].result.estimate, mad);
   const auto block = [&](std::size_t begin, std::size_t end, numeric::UniformState& gen, bool last) {
     ResampleCounter differences(x3);

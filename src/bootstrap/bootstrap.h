@@ -39,7 +39,8 @@ void bootstrap_unpaired(const UnpairedSamples& s, std::array<Measure, 4>& measur
                         numeric::UniformState& g, unsigned threads, Progress* progress = nullptr);
 
 // Paired run: measures AVE_d, MED_d. Fills x3 = x1 - x2 and sets the
-// estimate of MED_d to the median of x3 before the replications, which run on
+// estimates to the mean (as ave_var sums it) and the median of x3 before the
+// replications, which run on
 // up to `threads` threads with the same bits as from one.
 void bootstrap_paired(const PairedSamples& s, std::array<Measure, 2>& measures, double alpha,
                       numeric::UniformState& g, unsigned threads, Progress* progress = nullptr);

@@ -121,6 +121,22 @@ void means_and_deviations(std::span<const double> x, bool spread, LeaveOneOut& o
   for (std::size_t j = 0; j < var.size(); ++j) out.std[j] = std::sqrt(var[j]);
 }
 
+// Columns whose mean or standard deviation overflowed, formed again as
+// mean_and_sd forms them (the sums of the others are left as they are).
+// Values that are not finite make every column so, as they should.
+void beyond_overflow(std::span<const double> x, bool spread, LeaveOneOut& out) {
+  if (!std::all_of(x.begin(), x.end(), [](double v) { return std::isfinite(v); })) return;
+  std::vector<double> column;
+  for (std::size_t j = 0; j < x.size(); ++j) {
+    if (std::isfinite(out.ave[j]) && (!spread || std::isfinite(out.std[j]))) continue;
+    column.assign(x.begin(), x.end());
+    column.erase(column.begin() + static_cast<std::ptrdiff_t>(j));
+    const numeric::MeanSd m = numeric::beyond_overflow(column, {out.ave[j], spread ? out.std[j] : 0.0});
+    out.ave[j] = m.ave;
+    if (spread) out.std[j] = m.sd;
+  }
+}
+
 // k-th smallest (one-based) of the sorted values s without the copy at p.
 double kth_without(const std::vector<double>& s, std::size_t p, std::size_t k) {
   return k - 1 < p ? s[k - 1] : s[k];
@@ -185,6 +201,7 @@ LeaveOneOut leave_one_out(std::span<const double> x, Spread wanted) {
                   std::vector<double>(spread ? m : 0)};
   if (m == 0) return out;
   means_and_deviations(x, spread, out);
+  beyond_overflow(x, spread, out);
   if (m == 1) {
     double med = 0.0, mad = 0.0;
     numeric::med_mad(std::span<const double>{}, med, mad);

@@ -79,9 +79,9 @@ ResampleStats ResampleCounter::draw(numeric::UniformState& g, std::span<double> 
   ResampleStats s{};
   if (!counted_) {
     numeric::resample(g, x_, out);
-    double var = 0.0;
-    numeric::ave_var(out.first(n), s.ave, var);
-    s.std = std::sqrt(var);
+    const numeric::MeanSd m = numeric::mean_and_sd(out.first(n));
+    s.ave = m.ave;
+    s.std = m.sd;
     numeric::med_mad(out.first(n), s.med, s.mad, work_);
     return s;
   }
@@ -99,6 +99,9 @@ ResampleStats ResampleCounter::draw(numeric::UniformState& g, std::span<double> 
   }
   s.ave = sum / static_cast<double>(n);
   s.std = std::sqrt(numeric::variance_about(out.first(n), s.ave));
+  const numeric::MeanSd m = numeric::beyond_overflow(out.first(n), {s.ave, s.std});
+  s.ave = m.ave;
+  s.std = m.sd;
   for (std::size_t r = 0; r < n; ++r) below_[r + 1] = below_[r] + count_[r];
   if (n % 2 == 1) {
     s.med = kth_value(n / 2 + 1);

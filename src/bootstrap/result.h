@@ -8,7 +8,7 @@ namespace diffboot::bootstrap {
 inline constexpr double unset = -999.0;
 
 struct Result {
-  double estimate = unset;      // from the samples themselves
+  double estimate = unset;      // from the samples themselves (read; paired runs write theirs)
   double t_lower = unset;       // Student's t interval: estimate -/+ |t| * se
   double t_upper = unset;
   double bca_lower = unset;     // BCa percentile interval

@@ -18,21 +18,15 @@ namespace {
 constexpr int unit_x = 1;
 constexpr int unit_y = 2;
 
-std::string_view trimmed(std::string_view name) {
-  while (!name.empty() && name.front() == ' ') name.remove_prefix(1);
-  while (!name.empty() && name.back() == ' ') name.remove_suffix(1);
-  return name;
-}
-
 [[noreturn]] void terminate_with(const std::string& message) {
   text::write_list(text::console, {message});
   text::stop_run();
 }
 
 void open_or_stop(int unit, std::string_view name, std::string_view label) {
-  const int status = text::open_text_file(unit, trimmed(name), text::FileMode::read);
+  const int status = text::open_text_file(unit, name, text::FileMode::read);
   if (status == text::open_too_large) {
-    terminate_with(std::string(label) + ": \"" + std::string(trimmed(name)) +
+    terminate_with(std::string(label) + ": \"" + std::string(name) +
                    "\" is not a regular file and holds more than 1 GiB - terminate");
   }
   if (status != text::open_ok) terminate_with(std::string(label) + ": Error during data file opening - terminate");
@@ -53,7 +47,7 @@ bool decimal_comma(std::string_view record) {
 }
 
 std::string decimal_comma_warning(std::string_view name, std::string_view record) {
-  return "Warning: file \"" + std::string(trimmed(name)) + "\" holds values with a decimal comma, such as \"" +
+  return "Warning: file \"" + std::string(name) + "\" holds values with a decimal comma, such as \"" +
          std::string(record) + "\"; each was read up to the comma\r\n";
 }
 
@@ -90,12 +84,12 @@ FileCount count_values(int unit, std::string_view name) {
 }
 
 bool open_again(int unit, std::string_view name) {
-  return text::open_text_file(unit, trimmed(name), text::FileMode::read) == text::open_ok;
+  return text::open_text_file(unit, name, text::FileMode::read) == text::open_ok;
 }
 
 // Reads the values of a file opened again (`opened` false: it would not open).
 int read_values(int unit, bool opened, std::string_view name, std::span<double> values) {
-  if (!opened) text::fatal_io_error("Input error: cannot open file \"" + std::string(trimmed(name)) + "\" again");
+  if (!opened) text::fatal_io_error("Input error: cannot open file \"" + std::string(name) + "\" again");
   skip_header(unit);
   for (double& v : values) text::read_real(unit, v);
   text::close_text_file(unit);
@@ -121,7 +115,7 @@ void stop_if_output(std::string_view filename_x, std::string_view filename_y,
   const std::pair<std::string_view, const char*> samples[] = {{filename_x, "x1"}, {filename_y, "x2"}};
   for (const auto& [name, label] : samples) {
     struct stat sample {};
-    if (stat(std::string(trimmed(name)).c_str(), &sample) != 0) continue;
+    if (stat(std::string(name).c_str(), &sample) != 0) continue;
     for (const std::string& output : outputs) {
       struct stat out {};
       if (stat(output.c_str(), &out) == 0 && out.st_dev == sample.st_dev && out.st_ino == sample.st_ino) {

@@ -14,8 +14,8 @@ struct SampleCounts {
   std::int64_t n_y;
 };
 
-// Counts the values of both files (names trimmed of leading and trailing
-// blanks), both open at once; the data end at the first line that holds no
+// Counts the values of both files (opened by exactly the names given), both
+// open at once; the data end at the first line that holds no
 // number or begins with a null value. A file that does not open writes
 // "x1: Error during data file opening - terminate" (or "x2: ...") and stops
 // the run; sample 2 is opened only after sample 1 has opened. A file that is

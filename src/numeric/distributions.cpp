@@ -2,7 +2,10 @@
 
 #include <array>
 #include <cmath>
+#include <limits>
 #include <vector>
+
+#include <boost/math/distributions/students_t.hpp>
 
 namespace diffboot::numeric {
 namespace {
@@ -81,6 +84,15 @@ double poly_eval(double x, std::span<const double> c) {
 }
 
 double t_quantile(double p, std::int64_t degrees) {
+  if (degrees < 1) return std::numeric_limits<double>::quiet_NaN();
+  if (degrees <= largest_exact_degrees) {
+    if (!(p > 0.0 && p < 1.0)) return std::numeric_limits<double>::quiet_NaN();
+    return boost::math::quantile(boost::math::students_t(static_cast<double>(degrees)), p);
+  }
+  return t_expansion(p, degrees);
+}
+
+double t_expansion(double p, std::int64_t degrees) {
   const double z = norm_quantile(p);
   const double z3 = (z * z) * z;
   const double z5 = (((z * z) * z) * z) * z;

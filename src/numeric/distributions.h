@@ -20,8 +20,16 @@ double erfc_approx(double x);
 // folding from 8 on. 0 for no coefficients.
 double poly_eval(double x, std::span<const double> c);
 
-// p-quantile of Student's t with nu degrees of freedom (Cornish-Fisher to
-// order 1/nu^4). No test of nu: nu <= 0 gives what IEEE arithmetic gives.
+// Degrees of freedom up to which t_quantile is exact; from the next on the
+// expansion's error is below 1e-6 (1.3e-6 at 15, 6e-7 at 16 for p = 0.01).
+inline constexpr std::int64_t largest_exact_degrees = 15;
+
+// p-quantile (0 < p < 1) of Student's t with nu degrees of freedom: exact
+// for nu <= largest_exact_degrees, the expansion beyond; NaN for nu < 1.
 double t_quantile(double p, std::int64_t nu);
+
+// The Cornish-Fisher expansion of the t quantile in the normal quantile to
+// order 1/nu^4, for nu >= 1.
+double t_expansion(double p, std::int64_t nu);
 
 }  // namespace diffboot::numeric

@@ -1,5 +1,6 @@
 #include "numeric/summaries.h"
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 
@@ -16,7 +17,35 @@ double sum_of(std::span<const double> data) {
   return sum;
 }
 
+// ave_var's mean and standard deviation of data times 2^-k, scaled back by
+// 2^k, with k chosen so that the largest magnitude becomes about 2^400:
+// squares of 2^800 summed over any sample stay finite.
+MeanSd scaled_mean_and_sd(std::span<const double> data) {
+  double largest = 0.0;
+  for (double v : data) largest = std::max(largest, std::fabs(v));
+  const int k = std::ilogb(largest) - 400;
+  std::vector<double> scaled(data.size());
+  for (std::size_t i = 0; i < data.size(); ++i) scaled[i] = std::ldexp(data[i], -k);
+  double ave = 0.0, var = 0.0;
+  ave_var(scaled, ave, var);
+  return {std::ldexp(ave, k), std::ldexp(std::sqrt(var), k)};
+}
+
 }  // namespace
+
+MeanSd mean_and_sd(std::span<const double> data) {
+  double ave = 0.0, var = 0.0;
+  ave_var(data, ave, var);
+  return beyond_overflow(data, {ave, std::sqrt(var)});
+}
+
+MeanSd beyond_overflow(std::span<const double> data, MeanSd formed) {
+  if ((std::isfinite(formed.ave) && std::isfinite(formed.sd)) || data.size() < 2) return formed;
+  for (double v : data) {
+    if (!std::isfinite(v)) return formed;
+  }
+  return scaled_mean_and_sd(data);
+}
 
 double median_by_select(std::span<double> w) {
   const auto n = static_cast<std::int64_t>(w.size());
@@ -89,9 +118,9 @@ void moment(std::span<const double> data, double& ave, double& adev, double& sde
 
 SampleSummary summarize(std::span<const double> data) {
   SampleSummary s{};
-  double var = 0.0;
-  ave_var(data, s.ave, var);
-  s.std = std::sqrt(var);
+  const MeanSd m = mean_and_sd(data);
+  s.ave = m.ave;
+  s.std = m.sd;
   s.min = std::numeric_limits<double>::infinity();
   s.max = -std::numeric_limits<double>::infinity();
   for (double v : data) {

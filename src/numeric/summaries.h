@@ -18,6 +18,21 @@ void ave_var(std::span<const double> data, double& ave, double& var);
 // formed as ave_var does (the in-order sum divided by n).
 double variance_about(std::span<const double> data, double ave);
 
+// A mean and a standard deviation (the square root of the ave_var variance).
+struct MeanSd {
+  double ave, sd;
+};
+
+// The mean and standard deviation of `data` by ave_var's sums. Where those
+// sums overflow although the values are finite, they are formed again on the
+// values times a power of two and scaled back (exact), so that a mean or a
+// standard deviation that is itself representable is returned.
+MeanSd mean_and_sd(std::span<const double> data);
+
+// `formed` as it is when finite (or when `data` holds fewer than two values
+// or a value that is not finite); otherwise mean_and_sd(data).
+MeanSd beyond_overflow(std::span<const double> data, MeanSd formed);
+
 // Median of w by `select`: one call for odd n, two for even n on the same,
 // partly reordered array, averaged as (second + first) * 0.5. An empty w ends
 // the run through the "select args" assertion.

@@ -49,8 +49,13 @@ void histogram_classes(double minimum, double maximum, std::span<const double> v
                        std::span<double> bounds) {
   const std::size_t k = counts.size();
   const double range = maximum - minimum;
+  const auto classes = static_cast<double>(k);
   for (std::size_t i = 0; i <= k; ++i) {
-    bounds[i] = (range * static_cast<double>(i)) / static_cast<double>(k) + minimum;
+    const auto steps = static_cast<double>(i);
+    // A range beyond the largest double (values near +/-1.8e308): the bounds
+    // are weighted means of the extremes instead, which stay finite.
+    bounds[i] = std::isfinite(range) ? (range * steps) / classes + minimum
+                                     : (minimum * (classes - steps)) / classes + (maximum * steps) / classes;
   }
   std::fill(counts.begin(), counts.end(), 0.0);
   if (k == 0) return;

@@ -122,7 +122,7 @@ TEST(CommandLineTest, WaysABatchRunEnds) {
       {{"-p", "x.txt", "y.txt"}, 2, usage("--paired needs samples of equal size, but sample 1 has 6 values and sample 2 has 4")},
       {{"x.txt", "x.txt"}, 2, usage("both samples have 6 values: say --paired or --unpaired (pairing is a property of the design)")},
       {{"x.txt", "missing.txt"}, 1, "diffboot: cannot read sample 2 \"missing.txt\": No such file or directory\n"},
-      {{"-u", "one.txt", "y.txt"}, 1, " nrerror: an assertion failed with this tag:select args\r\nprogram terminated by assert2\r\n"},
+      {{"-u", "one.txt", "y.txt"}, 1, " Too few values for an unpaired experiment: each sample needs at least 3 - terminate\r\n"},
       {{"--help"}, 0, ""},
       {{"--bogus", "x.txt", "y.txt"}, 2, usage("The following argument was not expected: --bogus")},
   };

@@ -105,10 +105,17 @@ TEST(DialogueTest, AlphaGivesUpOrFails) {
   }
   {
     reset_state();
-    testing::ConsoleCapture capture("abc\n0.05\n");
+    testing::ConsoleCapture capture("95%\n/\n0.05\n");
+    ask_alpha();
+    EXPECT_EQ(state().alpha, 0.05) << "a word and a null value are wrong answers, asked again";
+    EXPECT_EQ(capture.out(), times(alpha_question, 3));
+  }
+  {
+    reset_state();
+    testing::ConsoleCapture capture("abc\n");
     const text::RunEnd end = testing::run_end_of([] { ask_alpha(); });
     EXPECT_EQ(end.status, 255);
-    EXPECT_EQ(capture.out(), alpha_question);
+    EXPECT_EQ(end.error_text, "Input error: end of standard input where a number was expected\r\n");
   }
 }
 

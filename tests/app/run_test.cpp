@@ -64,13 +64,13 @@ TEST_F(RunTest, StopKeepsAnEarlierReport) {
   EXPECT_EQ(capture.err(), "");
 }
 
-TEST_F(RunTest, EmptySampleEndsInTheSummaries) {
-  testing::write_file("x.txt", "#only a header\n\n");
-  testing::write_file("y.txt", "1\n2\n");
-  testing::ConsoleCapture capture("x.txt\ny.txt\n");
+TEST_F(RunTest, SampleWithoutValuesStopsAfterTheCount) {
+  testing::write_file("x.txt", "1\n2\n");
+  testing::write_file("y.txt", "#only a header\n\n");
+  testing::ConsoleCapture capture("x.txt\n y.txt\n");
   EXPECT_EQ(run_program(1), 1);
-  EXPECT_EQ(testing::records(capture.out()).back(), " nrerror: an assertion failed with this tag:select args");
-  EXPECT_EQ(capture.err(), "program terminated by assert2\r\n");
+  EXPECT_EQ(testing::records(capture.out()).back(), " x2: no values in \"y.txt\" - terminate");
+  EXPECT_EQ(capture.err(), "");
 }
 
 TEST_F(RunTest, FailedWriteOfTheReportKeepsTheEarlierOne) {

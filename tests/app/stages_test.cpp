@@ -15,14 +15,14 @@ namespace {
 
 TEST(StagesTest, TQuantileDegreesOfFreedom) {
   // alpha = 0.05; unpaired n_x = 6, n_y = 8 gives nu = 12, 10, 5 and paired
-  // n = 6 gives nu = 10, 8, 5. Expected: the fourth-order Cornish-Fisher
-  // expansion evaluated separately (in Python) at the exact normal quantile
-  // -1.6448536270; the program's quantile approximation moves them by < 5e-8.
+  // n = 6 gives nu = 10, 8, 5: exact quantiles (mpmath, as in the
+  // distribution tests).
   struct Case {
     std::int32_t n_x, n_y;
     double n2, n4, x1;
   };
-  const double t5 = -2.01497379, t8 = -1.85954129, t10 = -1.81245896, t12 = -1.78228670;
+  const double t5 = -2.0150483733330242, t8 = -1.8595480375308984, t10 = -1.8124611228116764,
+               t12 = -1.7822875556493201;
   const Case cases[] = {{6, 8, t12, t10, t5}, {6, 6, t10, t8, t5}};
   for (const Case& c : cases) {
     reset_state();
@@ -31,9 +31,9 @@ TEST(StagesTest, TQuantileDegreesOfFreedom) {
     s.n_x = c.n_x;
     s.n_y = c.n_y;
     t_quantiles();
-    EXPECT_NEAR(s.tquant_n2, c.n2, 5e-8) << c.n_x << " " << c.n_y;
-    EXPECT_NEAR(s.tquant_n4, c.n4, 5e-8) << c.n_x << " " << c.n_y;
-    EXPECT_NEAR(s.tquant_x1, c.x1, 5e-8) << c.n_x << " " << c.n_y;
+    EXPECT_NEAR(s.tquant_n2, c.n2, 1e-12) << c.n_x << " " << c.n_y;
+    EXPECT_NEAR(s.tquant_n4, c.n4, 1e-12) << c.n_x << " " << c.n_y;
+    EXPECT_NEAR(s.tquant_x1, c.x1, 1e-12) << c.n_x << " " << c.n_y;
   }
 }
 

@@ -234,16 +234,28 @@ TEST(BootstrapTest, PercentileRuleForOtherReplicationCounts) {
   Replicates r(99, 1.0);
   for (std::size_t i = 0; i < 49; ++i) r[i] = -1.0;
   r[49] = 0.0;
-  EXPECT_EQ(bias_correction(r, 0.0), 0.0);
+  EXPECT_EQ(bias_correction(r, 0.0, 1.0), 0.0);
 }
 
 TEST(BootstrapTest, BiasCorrectionCountsTiesHalf) {
   Replicates r(B);
   for (std::size_t i = 0; i < B; ++i) r[i] = i < 999 ? -1.0 : (i == 999 ? 0.0 : 1.0);
-  EXPECT_EQ(bias_correction(r, 0.0), 0.0);
+  EXPECT_EQ(bias_correction(r, 0.0, 1.0), 0.0);
   std::fill(r.begin(), r.end(), 5.0);
-  EXPECT_EQ(bias_correction(r, 1.0), -1.0e38) << "all above the estimate";
-  EXPECT_EQ(bias_correction(r, 9.0), 1.0e38) << "all below the estimate";
+  EXPECT_EQ(bias_correction(r, 1.0, 0.0), -1.0e38) << "all above the estimate";
+  EXPECT_EQ(bias_correction(r, 9.0, 0.0), 1.0e38) << "all below the estimate";
+  // Within 1e-12 (|estimate| + se) a replicate ties: 1 + 4e-16 and 2.9e-12
+  // away with se = 2 (tolerance 3e-12) count half, 1e-11 away counts below.
+  struct Tie {
+    double replicate, se;
+    double p0;
+  };
+  const Tie ties[] = {{1.0 + 4e-16, 0.0, 0.5}, {1.0 - 2.9e-12, 2.0, 0.5}, {1.0 - 1e-11, 2.0, 1.0},
+                      {1.0 + 1e-11, 2.0, 0.0}, {std::nan(""), 2.0, 0.0}};
+  for (const Tie& t : ties) {
+    std::fill(r.begin(), r.end(), t.replicate);
+    EXPECT_EQ(bias_correction(r, 1.0, t.se), numeric::norm_quantile(t.p0)) << t.replicate;
+  }
   const Levels up = bca_levels(1.0e38, 0.0, -1.96);
   EXPECT_EQ(up.lower, 1.0);
   EXPECT_EQ(up.upper, 1.0);

@@ -47,12 +47,12 @@ TEST(SampleFilesTest, CountsAndValues) {
     ConsoleCapture capture;
     write_file("x.txt", c.content);
     write_file("y.txt", "0\n");
-    const SampleCounts counts = count_samples("  x.txt  ", "y.txt");
+    const SampleCounts counts = count_samples("x.txt", "y.txt");
     EXPECT_EQ(counts.n_x, c.n) << c.content;
     EXPECT_EQ(counts.n_y, 1);
     std::vector<double> x(static_cast<std::size_t>(counts.n_x), -999.0);
     std::vector<double> y(1, -999.0);
-    read_samples(" x.txt", x, "y.txt", y);
+    read_samples("x.txt", x, "y.txt", y);
     EXPECT_EQ(x, c.values) << c.content;
     EXPECT_EQ(capture.out(), "");
   }
@@ -108,7 +108,7 @@ TEST(SampleFilesTest, SampleThatIsAnOutputFile) {
   std::filesystem::create_hard_link("y.txt", "out.dat");
   const std::string outputs[] = {"none.dat", "out.dat"};
   stop_if_output("x.txt", "y.txt", std::span<const std::string>(outputs, 1));
-  const text::RunEnd end = testing::run_end_of([&] { stop_if_output(" x.txt", " y.txt ", outputs); });
+  const text::RunEnd end = testing::run_end_of([&] { stop_if_output("x.txt", "y.txt", outputs); });
   EXPECT_EQ(end.status, 1);
   EXPECT_EQ(capture.out(), " x2: data file would be overwritten by the output file out.dat - terminate\r\n");
 }
