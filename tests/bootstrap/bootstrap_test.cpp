@@ -152,30 +152,82 @@ TEST(BootstrapTest, AcceleratedLevelsAndBounds) {
   EXPECT_EQ(percentile(s, levels.upper), 1999.0) << "a level from 1999/2000 on gives s(B)";
 }
 
+// An unpaired run with the estimates of its samples' summaries.
+Unpaired estimated_run(std::vector<double> x, std::vector<double> y) {
+  Unpaired u(std::move(x), std::move(y));
+  const numeric::SampleSummary a = numeric::summarize(u.x1), b = numeric::summarize(u.x2);
+  const double estimates[] = {a.ave - b.ave, a.med - b.med, a.std - b.std, a.mad - b.mad};
+  for (std::size_t k = 0; k < 4; ++k) u.results[k].estimate = estimates[k];
+  u.run();
+  return u;
+}
+
 TEST(BootstrapTest, BoundsScaleWithTheData) {
-  // The same samples in metres and in units of 1e-14 m: every bound scales.
-  const std::vector<double> x = testing::shaped_sample("skewed", 40, 3), y = testing::shaped_sample("random", 30, 4);
-  std::vector<double> xs(x), ys(y);
-  for (double& v : xs) v *= 1e-14;
-  for (double& v : ys) v *= 1e-14;
-  Unpaired plain(x, y), scaled(xs, ys);
-  for (Unpaired* u : {&plain, &scaled}) {
-    const numeric::SampleSummary a = numeric::summarize(u->x1), b = numeric::summarize(u->x2);
-    const double estimates[] = {a.ave - b.ave, a.med - b.med, a.std - b.std, a.mad - b.mad};
-    for (std::size_t k = 0; k < 4; ++k) u->results[k].estimate = estimates[k];
-    u->run();
-  }
-  for (std::size_t k = 0; k < 4; ++k) {
-    const Result& p = plain.results[k];
-    const Result& q = scaled.results[k];
-    EXPECT_NE(q.acceleration, 0.0) << k << ": data at 1e-14 keep their acceleration";
-    if (std::fabs(p.acceleration) > 1e-6) {
-      EXPECT_NEAR(q.acceleration / p.acceleration, 1.0, 1e-9) << k;
+  // The same samples in other units: every bound scales and every z0 stays,
+  // also where replicates tie with the estimate (the chick weights' medians
+  // and MADs, in grams and in 1e-9 g; examples/chick_*.txt).
+  struct Case {
+    std::vector<double> x, y;
+    double unit;
+  };
+  const Case cases[] = {
+      {testing::shaped_sample("skewed", 40, 3), testing::shaped_sample("random", 30, 4), 1e-14},
+      {{179, 160, 136, 227, 217, 168, 108, 124, 143, 140},
+       {309, 229, 181, 141, 260, 203, 148, 169, 213, 257, 244, 271},
+       1e-9},
+  };
+  for (const Case& c : cases) {
+    std::vector<double> xs(c.x), ys(c.y);
+    for (double& v : xs) v *= c.unit;
+    for (double& v : ys) v *= c.unit;
+    const Unpaired plain = estimated_run(c.x, c.y), scaled = estimated_run(xs, ys);
+    for (std::size_t k = 0; k < 4; ++k) {
+      const Result& p = plain.results[k];
+      const Result& q = scaled.results[k];
+      EXPECT_EQ(q.z0, p.z0) << k << " in units of " << c.unit;
+      if (std::fabs(p.acceleration) > 1e-6) {
+        EXPECT_NEAR(q.acceleration / p.acceleration, 1.0, 1e-9) << k;
+      }
+      for (auto bound : {&Result::t_lower, &Result::t_upper, &Result::bca_lower, &Result::bca_upper}) {
+        EXPECT_NEAR(q.*bound / c.unit / (p.*bound), 1.0, 1e-9) << k << " in units of " << c.unit;
+      }
     }
-    for (auto bound : {&Result::t_lower, &Result::t_upper, &Result::bca_lower, &Result::bca_upper}) {
-      EXPECT_NEAR(q.*bound / 1e-14 / (p.*bound), 1.0, 1e-9) << k;
-    }
   }
+}
+
+TEST(BootstrapTest, StandardDeviationsNearTheLargestDouble) {
+  // sd(x) = 1e308 sqrt(4.5/4) ~ 1.06e308 is a double although its variance
+  // is not; the accelerations of such values stay finite too.
+  const Unpaired u = estimated_run({1e308, -1e308, 1e308, -1e308, 0.5e308}, {1, 2, 3, 4});
+  for (const Result& r : u.results) {
+    EXPECT_TRUE(std::isfinite(r.se));
+    EXPECT_TRUE(std::isfinite(r.acceleration));
+  }
+  EXPECT_TRUE(std::isfinite(u.results[2].estimate));
+  EXPECT_TRUE(std::isfinite(u.results[2].bca_lower) && std::isfinite(u.results[2].bca_upper));
+}
+
+TEST(BootstrapTest, PairedMeanAsItsReplicates) {
+  // (x, y) and (x - y, 0) are the same paired experiment: the same z0 for
+  // the mean, whose estimate is summed as its replicates are; and y = x + 1
+  // makes every replicate equal to the estimate (within rounding): z0 = 0.
+  const std::vector<double> x = testing::shaped_sample("tied", 30, 5), y = testing::shaped_sample("random", 30, 6);
+  std::vector<double> d(30), zeros(30, 0.0), shifted(x);
+  for (std::size_t i = 0; i < 30; ++i) d[i] = x[i] - y[i];
+  for (double& v : shifted) v += 1.0;
+  std::array<Result, 2> results[3];
+  const std::pair<const std::vector<double>*, const std::vector<double>*> runs[] = {{&x, &y}, {&d, &zeros}, {&x, &shifted}};
+  for (std::size_t k = 0; k < 3; ++k) {
+    std::vector<double> x3(30), r3(30);
+    Replicates ave(B), med(B);
+    std::array<Measure, 2> m{Measure{results[k][0], -2.0, ave}, Measure{results[k][1], -2.0, med}};
+    numeric::UniformState g;
+    bootstrap_paired({*runs[k].first, *runs[k].second, x3, r3}, m, 0.05, g, 1);
+  }
+  EXPECT_EQ(results[0][0].z0, results[1][0].z0);
+  EXPECT_EQ(results[0][0].bca_lower, results[1][0].bca_lower);
+  EXPECT_EQ(results[2][0].z0, 0.0);
+  EXPECT_EQ(results[2][1].z0, 0.0);
 }
 
 TEST(BootstrapTest, PercentileRule) {
