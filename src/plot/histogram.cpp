@@ -55,7 +55,7 @@ void histogram_classes(double minimum, double maximum, std::span<const double> v
     // A range beyond the largest double (values near +/-1.8e308): the bounds
     // are weighted means of the extremes instead, which stay finite.
     bounds[i] = std::isfinite(range) ? (range * steps) / classes + minimum
-                                     : (minimum * (classes - steps)) / classes + (maximum * steps) / classes;
+                                     : minimum * ((classes - steps) / classes) + maximum * (steps / classes);
   }
   std::fill(counts.begin(), counts.end(), 0.0);
   if (k == 0) return;

@@ -13,7 +13,7 @@ namespace diffboot::plot {
 std::int32_t scott_class_number(double minimum, double maximum, std::int64_t n, double sd);
 
 // Class bounds bounds[i] = ((max - min) * i) / k + min for i = 0..k (where
-// max - min overflows, (min (k - i)) / k + (max i) / k), and the counts of values per class: half-open [bounds[i], bounds[i+1]) classes,
+// max - min overflows, min ((k - i) / k) + max (i / k)), and the counts of values per class: half-open [bounds[i], bounds[i+1]) classes,
 // the last one closed at the sample maximum. NaN values are counted nowhere.
 // bounds holds k + 1 values, counts k.
 void histogram_classes(double minimum, double maximum, std::span<const double> values, std::span<double> counts,

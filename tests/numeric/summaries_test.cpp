@@ -43,6 +43,31 @@ TEST(SummariesTest, MeanAndVariance) {
   EXPECT_TRUE(std::isnan(var)) << "0/0 for one value";
 }
 
+TEST(SummariesTest, MeanAndSdBeyondOverflow) {
+  // Columns: data, mean, sd. The squares of 1e308 overflow; the sd of
+  // (1e308, -1e308) is sqrt(2) 1e308 and that of (a, a, a) is 0 exactly.
+  // Ordinary data keep ave_var's bits; NaN data stay NaN.
+  struct Case {
+    std::vector<double> data;
+    double ave, sd;
+  };
+  const Case cases[] = {
+      {{1e308, -1e308}, 0.0, std::sqrt(2.0) * 1e308},
+      {{1.5e308, 1.5e308, 1.5e308}, 1.5e308, 0.0},
+      {{1, 2, 3, 4}, 2.5, std::sqrt(5.0 / 3.0)},
+      {{1e308, std::nan("")}, std::nan(""), std::nan("")},
+  };
+  for (const Case& c : cases) {
+    const MeanSd m = mean_and_sd(c.data);
+    if (std::isnan(c.ave)) {
+      EXPECT_TRUE(std::isnan(m.ave) && std::isnan(m.sd));
+      continue;
+    }
+    EXPECT_EQ(m.ave, c.ave) << c.data[0];
+    EXPECT_NEAR(m.sd, c.sd, 1e-15 * c.sd) << c.data[0];
+  }
+}
+
 TEST(SummariesTest, Moment) {
   double ave, adev, sdev, var, skew, curt;
   moment(std::vector<double>{1, 2, 3, 4}, ave, adev, sdev, var, skew, curt);

@@ -115,6 +115,15 @@ TEST(HistogramTest, ReportSection) {
             std::vector<std::string>(expected.begin() + 4, expected.end()));
 }
 
+TEST(HistogramTest, RangeBeyondTheLargestDouble) {
+  // max - min = 2e308 overflows: the bounds are weighted means of the extremes.
+  const std::vector<double> x{-1e308, 1e308, 1e308, 0.0};
+  std::vector<double> bounds(3), counts(2);
+  histogram_classes(-1e308, 1e308, x, counts, bounds);
+  EXPECT_EQ(bounds, (std::vector<double>{-1e308, 0.0, 1e308}));
+  EXPECT_EQ(counts, (std::vector<double>{1.0, 3.0}));
+}
+
 TEST(HistogramTest, NegativeBoundsAndEmptyClasses) {
   testing::TempDir dir;
   testing::ConsoleCapture capture;
