@@ -127,6 +127,7 @@ void batch_sequence(const BatchOptions& o, const text::ConsoleStreams& results) 
   s.output_directory = o.directory;
   s.write_files = o.write_files;
   s.show_plot = o.show_plot;
+  s.figure = o.figure;
   s.seed = o.seed;
   set_replications(s, o.replications);
   check_readable(o.sample1, "sample 1");

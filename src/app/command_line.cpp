@@ -111,6 +111,30 @@ void define(CLI::App& app, RawOptions& raw) {
   app.add_option("SAMPLE1", raw.sample1, "Sample 1 (x): a file of one number per line")->required();
   app.add_option("SAMPLE2", raw.sample2, "Sample 2 (y)")->required();
   app.get_formatter()->column_width(30);
+  app.allow_extras();
+}
+
+// The options that take a value: an empty value is a usage error, not the default.
+constexpr const char* valued_options[] = {"--alpha", "--level", "--format", "--directory", "--seed", "--replications",
+                                          "--figure"};
+
+// A problem CLI11 lets through: an option given an empty value, or more than
+// two sample names (after "--" every argument is one).
+std::optional<std::string> unparsed(const CLI::App& app, const RawOptions& raw) {
+  for (const char* name : valued_options) {
+    const CLI::Option* option = app.get_option(name);
+    if (option->count() > 0 && option->as<std::string>().empty()) return std::string(name) + " needs a value";
+  }
+  std::vector<std::string> extra = app.remaining();
+  const bool separated = std::erase(extra, "--") > 0;
+  for (const std::string& word : extra) {
+    if (!separated && word.size() > 1 && word[0] == '-') return "The following argument was not expected: " + word;
+  }
+  if (extra.empty()) return std::nullopt;
+  extra.insert(extra.begin(), {raw.sample1, raw.sample2});
+  std::string list;
+  for (const std::string& name : extra) list += (list.empty() ? "\"" : ", \"") + name + "\"";
+  return std::to_string(extra.size()) + " samples named (" + list + "), but two are compared";
 }
 
 // Checks the values CLI11 took as text; returns the problem, or nothing.
@@ -188,6 +212,7 @@ ParsedCommandLine parse_command_line(std::span<const std::string> args) {
     return {std::nullopt, usage_status, "", usage_error(e.what())};
   }
   BatchOptions options;
+  if (const std::optional<std::string> problem = unparsed(app, raw)) return {std::nullopt, usage_status, "", usage_error(*problem)};
   if (const std::optional<std::string> problem = interpret(raw, options)) {
     return {std::nullopt, usage_status, "", usage_error(*problem)};
   }

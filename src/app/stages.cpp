@@ -81,11 +81,14 @@ void count_samples() {
   s.n_y = sample_size(counts.n_y, "y: space requested not possible - terminate");
   if (s.n_x == 0) terminate_with("x1: no values in \"" + s.path_x + "\" - terminate");
   if (s.n_y == 0) terminate_with("x2: no values in \"" + s.path_y + "\" - terminate");
-  const std::string outputs[] = {output_path(s.output_directory, report_file),
-                                 output_path(s.output_directory, sample1_plot_file),
-                                 output_path(s.output_directory, sample2_plot_file),
-                                 output_path(s.output_directory, plot_script_file)};
-  if (s.write_files) input::stop_if_output(s.path_x, s.path_y, outputs);
+  std::vector<std::string> outputs;
+  if (s.write_files) {
+    for (std::string_view file : {report_file, sample1_plot_file, sample2_plot_file, plot_script_file}) {
+      outputs.push_back(output_path(s.output_directory, file));
+    }
+  }
+  if (!s.figure.empty()) outputs.insert(outputs.end(), {s.figure, s.figure + ".gp", s.figure + ".dat"});
+  input::stop_if_output(s.path_x, s.path_y, outputs);
 }
 
 void check_sample_sizes() {

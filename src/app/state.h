@@ -55,6 +55,7 @@ struct State {
   std::string output_directory;  // where the output files go; the working directory when empty
   bool write_files = true;       // the plot files and the report file
   bool show_plot = true;         // start the plotting program and wait for it
+  std::string figure;            // the figure file of the run, empty for none
 
   static Replicates filled(std::int32_t count) { return Replicates(static_cast<std::size_t>(count), unset); }
 };

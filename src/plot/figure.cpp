@@ -3,10 +3,11 @@
 #include <algorithm>
 #include <charconv>
 #include <cmath>
+#include <filesystem>
 #include <limits>
 
 #include "plot/plot_program.h"
-#include "text/staging.h"
+#include "text/unnamed_file.h"
 
 namespace diffboot::plot {
 namespace {
@@ -28,16 +29,92 @@ std::string number(double v) {
   return {text, std::to_chars(text, text + sizeof text, v).ptr};
 }
 
-// A string for a single-quoted gnuplot string: quotes doubled, control
-// characters shown as '?'.
-std::string quoted(std::string_view s) {
+// Length of the UTF-8 sequence that starts s[i] when it is valid and not a
+// control character, else 0.
+std::size_t printable_length(std::string_view s, std::size_t i) {
+  const auto byte = [&](std::size_t k) { return static_cast<unsigned char>(s[k]); };
+  const unsigned char c = byte(i);
+  if (c < 0x20 || c == 0x7f) return 0;
+  if (c < 0x80) return 1;
+  const std::size_t length = c >= 0xc2 && c < 0xe0 ? 2 : c >= 0xe0 && c < 0xf0 ? 3 : c >= 0xf0 && c < 0xf5 ? 4 : 0;
+  if (length == 0 || i + length > s.size()) return 0;
+  for (std::size_t k = i + 1; k < i + length; ++k) {
+    if ((byte(k) & 0xc0) != 0x80) return 0;
+  }
+  return length;
+}
+
+// A byte that is not printable text, as text: \n, \t, \r or \xNN.
+std::string shown_byte(unsigned char c) {
+  if (c == '\n') return "\\n";
+  if (c == '\t') return "\\t";
+  if (c == '\r') return "\\r";
+  constexpr const char* hex = "0123456789ABCDEF";
+  return std::string("\\x") + hex[c >> 4] + hex[c & 15];
+}
+
+// A single-quoted gnuplot string literal of `s` (single quotes doubled; no
+// backquote, macro or escape is taken from inside one) as it is shown: control
+// characters and bytes that are not UTF-8 as \n, \t, \r, \xNN.
+std::string gnuplot_text(std::string_view s) {
   std::string out = "'";
-  for (char c : s) {
-    if (c == '\'') out += "''";
-    else out += static_cast<unsigned char>(c) < 32 ? '?' : c;
+  for (std::size_t i = 0; i < s.size();) {
+    const std::size_t length = printable_length(s, i);
+    if (length == 0) {
+      out += shown_byte(static_cast<unsigned char>(s[i++]));
+      continue;
+    }
+    out += s[i] == '\'' ? "''" : std::string(s.substr(i, length));
+    i += length;
   }
   return out + "'";
 }
+
+// `text` with what is not printable UTF-8 shown as gnuplot_text() shows it: for
+// comment lines, which end at a line break.
+std::string shown(std::string_view text) {
+  const std::string q = gnuplot_text(text);
+  std::string out;
+  for (std::size_t i = 1; i + 1 < q.size(); ++i) out += q[i] == '\'' ? q[i++] : q[i];
+  return out;
+}
+
+// A gnuplot string expression whose value is exactly the file name `path`:
+// relative names start with "./", so that gnuplot never takes one for a
+// pipe ('|', '<'); printable runs in single quotes, every other byte as a
+// double-quoted octal escape ("\012"), joined by gnuplot's '.' operator.
+std::string file_name_expression(std::string_view path) {
+  const std::string name = (path.empty() || path.front() != '/' ? "./" : "") + std::string(path);
+  std::string out, run;
+  const auto flush = [&] {
+    if (!run.empty()) out += (out.empty() ? "'" : " . '") + run + "'";
+    run.clear();
+  };
+  for (char ch : name) {
+    const auto c = static_cast<unsigned char>(ch);
+    if (c >= 0x20 && c != 0x7f) {
+      run += ch == '\'' ? std::string("''") : std::string(1, ch);
+      continue;
+    }
+    flush();
+    const char octal[] = {'\\', static_cast<char>('0' + (c >> 6)), static_cast<char>('0' + ((c >> 3) & 7)),
+                          static_cast<char>('0' + (c & 7)), '\0'};
+    out += std::string(out.empty() ? "\"" : " . \"") + octal + "\"";
+  }
+  flush();
+  return out;
+}
+
+constexpr double largest = std::numeric_limits<double>::max();
+
+// b - a, or the largest double of its sign where that overflows: no infinity
+// reaches the script or the data.
+double difference(double b, double a) {
+  const double d = b - a;
+  return std::isfinite(d) ? d : std::copysign(largest, d);
+}
+
+double clamped(double v) { return std::clamp(v, -largest, largest); }
 
 struct Range {
   double low = std::numeric_limits<double>::infinity();
@@ -51,8 +128,8 @@ struct Range {
   // Widened so that a single value still has a width.
   Range padded(double fraction) const {
     if (empty()) return {-1.0, 1.0};
-    const double width = high > low ? high - low : std::max(std::fabs(low), 1.0);
-    return {low - fraction * width, high + fraction * width};
+    const double width = high > low ? difference(high, low) : std::max(std::fabs(low), 1.0);
+    return {clamped(low - fraction * width), clamped(high + fraction * width)};
   }
 };
 
@@ -64,7 +141,7 @@ struct Boxes {
 Boxes sample_boxes(const SampleHistogram& h) {
   Boxes b;
   for (std::size_t i = 0; i < h.counts.size(); ++i) {
-    const double w = h.bounds[i + 1] - h.bounds[i];
+    const double w = difference(h.bounds[i + 1], h.bounds[i]);
     b.centre.push_back(0.5 * (h.bounds[i] + h.bounds[i + 1]));
     b.count.push_back(h.counts[i]);
     b.width.push_back(w > 0 ? w : std::max(std::fabs(h.bounds[i]) * 0.1, 1.0));
@@ -83,7 +160,7 @@ Boxes replicate_boxes(const MeasurePanel& p) {
   Boxes b;
   if (r.empty()) return b;
   const Range span = r.high > r.low ? r : r.padded(0.5);
-  const double width = (span.high - span.low) / replicate_classes;
+  const double width = difference(span.high, span.low) / replicate_classes;
   std::vector<double> counts(replicate_classes, 0.0);
   for (double v : p.replicates) {
     if (!std::isfinite(v)) continue;
@@ -137,8 +214,8 @@ std::string samples_panel(const Figure& f) {
          "set title 'Samples'\nset xlabel 'value'\nset ylabel 'count'\n"
          "set xrange [*:*]\nset yrange [0:" + number(std::max(top, 1.0) * 1.15) + "]\n"
          "set key top right\n"
-         "plot data index 0 using 1:2:3 with boxes lc rgb sample1 title " + quoted(f.x.name) +
-         ", \\\n     data index 1 using 1:2:3 with boxes lc rgb sample2 title " + quoted(f.y.name) + "\n";
+         "plot data index 0 using 1:2:3 with boxes lc rgb sample1 title " + gnuplot_text(f.x.name) +
+         ", \\\n     data index 1 using 1:2:3 with boxes lc rgb sample2 title " + gnuplot_text(f.y.name) + "\n";
 }
 
 std::string measure_panel(const MeasurePanel& p, std::size_t k, const Place& place) {
@@ -149,7 +226,7 @@ std::string measure_panel(const MeasurePanel& p, std::size_t k, const Place& pla
   const std::size_t block = 2 + 4 * k;
   std::string s = "set origin " + number(place.x) + ", " + number(place.y) + "\nset size " + number(place.width) +
                   ", " + number(place.height) + "\n";
-  s += "set title " + quoted(p.title) + "\nset xlabel " + quoted(std::string(p.name) + ", bootstrap replicates") +
+  s += "set title " + gnuplot_text(p.title) + "\nset xlabel " + gnuplot_text(std::string(p.name) + ", bootstrap replicates") +
        "\nset ylabel 'count'\n";
   s += "set xrange [" + number(x.low) + ":" + number(x.high) + "]\nset yrange [0:" + number(top * headroom) + "]\n";
   s += "set key top left horizontal samplen 2\nunset arrow\n";
@@ -182,7 +259,7 @@ std::optional<FigureFormat> figure_format(std::string_view file) {
 }
 
 std::string figure_data(const Figure& f) {
-  std::string out = "# " + f.heading + "\n# sample 1 and sample 2: class centre, count, class width\n";
+  std::string out = "# " + shown(f.heading) + "\n# sample 1 and sample 2: class centre, count, class width\n";
   add_boxes(out, sample_boxes(f.x));
   add_boxes(out, sample_boxes(f.y));
   for (const MeasurePanel& p : f.panels) {
@@ -196,29 +273,60 @@ std::string figure_data(const Figure& f) {
   return out;
 }
 
-std::string figure_script(const Figure& f) {
+std::string figure_script(const Figure& f, std::string_view output, std::string_view data) {
   std::string s = "# The figure of a diffboot run. Restyle it here and draw it again with: gnuplot " +
-                  quoted(f.file + ".gp") + "\n";
-  s += "set encoding utf8\n" + terminal_line(f.format) + "set output " + quoted(f.file) + "\n";
-  s += "data = " + quoted(f.file + ".dat") + "\n";
+                  gnuplot_text(shown(f.file + ".gp")) + "\n";
+  s += "set encoding utf8\n" + terminal_line(f.format) + "set output " + file_name_expression(output) + "\n";
+  s += "data = " + file_name_expression(data) + "\n";
   s += std::string("sample1 = '") + sample1_colour + "'\nsample2 = '" + sample2_colour + "'\ntbar = '" + t_colour +
        "'\nbcabar = '" + bca_colour + "'\n";
   s += "set style fill transparent solid 0.45 border\nset grid ytics lc rgb 'gray90'\n";
-  s += "set multiplot title " + quoted(f.heading) + "\n";
+  s += "set multiplot title " + gnuplot_text(f.heading) + "\n";
   s += samples_panel(f);
   const std::vector<Place> places = panel_places(f.panels.size());
   for (std::size_t k = 0; k < f.panels.size() && k < places.size(); ++k) s += measure_panel(f.panels[k], k, places[k]);
   return s + "unset multiplot\nunset output\n";
 }
 
-std::string draw_figure(const Figure& f) {
-  const std::string script = f.file + ".gp";
-  for (const auto& [path, content] : {std::pair{script, figure_script(f)}, std::pair{f.file + ".dat", figure_data(f)}}) {
-    if (const std::string error = text::write_whole_file(path, content); !error.empty()) return error;
+std::string figure_script(const Figure& f) { return figure_script(f, f.file, f.file + ".dat"); }
+
+namespace {
+
+// Whether `figure` ends as a whole file of its format does: an SVG's closing
+// tag, a PNG's IEND chunk (then its 4-byte checksum), a PDF's end-of-file mark.
+bool complete(const text::UnnamedFile& figure, FigureFormat format) {
+  switch (format) {
+    case FigureFormat::svg: return figure.tail(64).find("</svg>") != std::string::npos;
+    case FigureFormat::png: return figure.tail(8).substr(0, 4) == "IEND";
+    case FigureFormat::pdf: return figure.tail(64).find("%%EOF") != std::string::npos;
   }
-  const int status = run_figure_script(script);
-  if (status < 0) return "gnuplot was not found";
-  if (status > 0) return "gnuplot ended with status " + std::to_string(status);
+  return false;
+}
+
+}  // namespace
+
+std::string draw_figure(const Figure& f) {
+  const std::string directory = std::filesystem::path(f.file).parent_path().string();
+  text::UnnamedFile data(directory), script(directory), kept_script(directory), figure(directory);
+  for (const text::UnnamedFile* file : {&data, &script, &kept_script, &figure}) {
+    if (!file->error().empty()) return file->error();
+  }
+  // gnuplot reads this run's own data and writes into this run's own file,
+  // both reached through descriptors, never through a name the user gave.
+  if (!data.write(figure_data(f))) return data.error();
+  if (!script.write(figure_script(f, figure.child_path(), data.child_path()))) return script.error();
+  if (!kept_script.write(figure_script(f))) return kept_script.error();
+  const int inherited[] = {data.descriptor(), script.descriptor(), figure.descriptor()};
+  if (std::string problem = describe(run_figure_script(script.child_path(), inherited)); !problem.empty()) {
+    return problem;
+  }
+  if (figure.size() <= 0 || !complete(figure, f.format)) return "gnuplot wrote no complete figure";
+  // The three take their names one run at a time, so that they always come
+  // from one run.
+  const text::DirectoryLock lock(directory);
+  for (auto [file, name] : {std::pair{&data, f.file + ".dat"}, {&kept_script, f.file + ".gp"}, {&figure, f.file}}) {
+    if (std::string problem = file->give_name(name); !problem.empty()) return "cannot write \"" + name + "\": " + problem;
+  }
   return {};
 }
 

@@ -46,12 +46,24 @@ struct Figure {
 // and its estimate line (x, y pairs).
 std::string figure_data(const Figure& f);
 
-// The gnuplot script that draws `f` from its data file into f.file.
+// The gnuplot script that draws `f` from the data file `data` into `output`.
+// Names enter it as string expressions of their exact bytes (relative ones
+// after "./"), text (titles, keys) as single-quoted strings with control
+// characters and bytes that are not UTF-8 shown as \n, \xNN: nothing the
+// user named is ever read by gnuplot as a command, a pipe or an option.
+std::string figure_script(const Figure& f, std::string_view output, std::string_view data);
+
+// The script kept beside the figure: draws f.file from f.file + ".dat".
 std::string figure_script(const Figure& f);
 
-// Writes the script and the data file (each whole, or not at all) and runs
-// gnuplot on the script. Returns an empty string, or the reason the figure
-// could not be drawn ("gnuplot was not found", "gnuplot ended with status 1").
+// Draws the figure: gnuplot runs on a script and data of this run that have
+// no name yet and writes into a file that has none either; only when it has
+// exited 0 and the figure is complete do the data, the kept script and the
+// figure take the names f.file + ".dat", f.file + ".gp" and f.file (one run
+// at a time in a directory), replacing what is there. Otherwise nothing of
+// the earlier files changes and nothing is left behind. Returns an empty
+// string, or the reason ("gnuplot was not found", "gnuplot ended with status
+// 1", "gnuplot wrote no complete figure", ...).
 std::string draw_figure(const Figure& f);
 
 }  // namespace diffboot::plot

@@ -6,6 +6,8 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <csignal>
+#include <cstring>
 #include <cstdlib>
 #include <string>
 #include <vector>
@@ -35,24 +37,37 @@ std::vector<char*> plot_environment(std::string& dumb) {
   return environment_with(dumb.data());
 }
 
-// Starts gnuplot on `script` in `directory` with `env`, and waits for it.
-int run_gnuplot(const std::string& directory, std::string_view script_name, std::vector<char*>& env) {
+// Starts gnuplot on `script` in `directory` with `env` and the descriptors
+// `inherited` kept open, and waits for it. Signals the program ignores
+// (SIGXFSZ) take their default action in gnuplot.
+ProgramEnd run_gnuplot(const std::string& directory, std::string_view script_name, std::vector<char*>& env,
+                       std::span<const int> inherited = {}) {
   posix_spawn_file_actions_t actions;
-  if (posix_spawn_file_actions_init(&actions) != 0) return -1;
+  if (posix_spawn_file_actions_init(&actions) != 0) return {ProgramEnd::Way::not_started, ENOMEM};
   posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
   if (!directory.empty()) posix_spawn_file_actions_addchdir_np(&actions, directory.c_str());
+  for (int fd : inherited) posix_spawn_file_actions_adddup2(&actions, fd, fd);  // clears close-on-exec
+  posix_spawnattr_t attributes;
+  posix_spawnattr_init(&attributes);
+  sigset_t defaults;
+  sigemptyset(&defaults);
+  sigaddset(&defaults, SIGXFSZ);
+  posix_spawnattr_setsigdefault(&attributes, &defaults);
+  posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGDEF);
   std::string program = "gnuplot";
   std::string script(script_name);
   char* argv[] = {program.data(), script.data(), nullptr};
   pid_t pid = 0;
-  const int started = posix_spawnp(&pid, program.c_str(), &actions, nullptr, argv, env.data());
+  const int started = posix_spawnp(&pid, program.c_str(), &actions, &attributes, argv, env.data());
   posix_spawn_file_actions_destroy(&actions);
-  if (started != 0) return -1;
+  posix_spawnattr_destroy(&attributes);
+  if (started != 0) return {ProgramEnd::Way::not_started, started};
   int status = 0;
   while (waitpid(pid, &status, 0) < 0) {
-    if (errno != EINTR) return -1;
+    if (errno != EINTR) return {ProgramEnd::Way::not_started, errno};
   }
-  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  if (WIFSIGNALED(status)) return {ProgramEnd::Way::killed, WTERMSIG(status)};
+  return {ProgramEnd::Way::exited, WEXITSTATUS(status)};
 }
 
 }  // namespace
@@ -64,12 +79,25 @@ bool plot_can_be_shown() { return has_display() || isatty(STDOUT_FILENO) == 1; }
 int run_plot_program(const std::string& directory, std::string_view script) {
   std::string dumb;
   std::vector<char*> env = plot_environment(dumb);
-  return run_gnuplot(directory, script, env);
+  const ProgramEnd end = run_gnuplot(directory, script, env);
+  return end.way == ProgramEnd::Way::exited ? end.value : -1;
 }
 
-int run_figure_script(std::string_view script) {
+ProgramEnd run_figure_script(std::string_view script, std::span<const int> inherited) {
   std::vector<char*> env = environment_with(nullptr);
-  return run_gnuplot({}, script, env);
+  return run_gnuplot({}, script, env, inherited);
+}
+
+std::string describe(const ProgramEnd& end) {
+  switch (end.way) {
+    case ProgramEnd::Way::exited:
+      return end.value == 0 ? std::string() : "gnuplot ended with status " + std::to_string(end.value);
+    case ProgramEnd::Way::killed:
+      return "gnuplot was killed by signal " + std::to_string(end.value) + " (" + strsignal(end.value) + ")";
+    case ProgramEnd::Way::not_started:
+      return end.value == ENOENT ? "gnuplot was not found" : "gnuplot could not be started: " + std::string(std::strerror(end.value));
+  }
+  return {};
 }
 
 }  // namespace diffboot::plot

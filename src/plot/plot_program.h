@@ -1,5 +1,6 @@
 #pragma once
 // The outside plotting program that shows the histograms.
+#include <span>
 #include <string>
 #include <string_view>
 
@@ -14,11 +15,22 @@ namespace diffboot::plot {
 // its exit status, or -1 when it could not be started; the run goes on either way.
 int run_plot_program(const std::string& directory, std::string_view script);
 
+// How the plotting program ended: its exit status, the signal that killed
+// it, or the error that kept it from starting.
+struct ProgramEnd {
+  enum class Way { exited, killed, not_started } way;
+  int value;
+};
+
+// "" for an exit status of 0, else what happened: "gnuplot was not found",
+// "gnuplot could not be started: <reason>", "gnuplot ended with status N",
+// "gnuplot was killed by signal N (<name>)".
+std::string describe(const ProgramEnd& end);
+
 // Starts "gnuplot <script>" in the working directory with standard input from
-// /dev/null and the environment unchanged (the script names its own terminal),
-// and waits for it. Returns its exit status, or -1 when it could not be started
-// or was killed.
-int run_figure_script(std::string_view script);
+// /dev/null, the environment unchanged (the script names its own terminal)
+// and the descriptors `inherited` open, and waits for it.
+ProgramEnd run_figure_script(std::string_view script, std::span<const int> inherited);
 
 // Whether the histograms could be shown: a display, or a terminal on
 // standard output to draw on as text.

@@ -19,7 +19,7 @@ namespace diffboot::text {
 namespace {
 
 struct Staged {
-  std::string name;  // the output file's name
+  std::string name;  // the output file's name; empty for a caller's own temporary file
   std::string temp;  // the temporary file written in its place
 };
 
@@ -89,12 +89,14 @@ std::string staged_path(const std::string& name) {
 }
 
 void commit_text_files() {
-  std::vector<Staged> files = std::move(staged());
-  staged().clear();
+  std::vector<Staged> files;
+  std::vector<Staged> kept;
+  for (Staged& s : staged()) (s.name.empty() ? kept : files).push_back(std::move(s));
+  staged() = std::move(kept);
   for (std::size_t k = 0; k < files.size(); ++k) {
     if (std::rename(files[k].temp.c_str(), files[k].name.c_str()) != 0) {
       const int error = errno;
-      staged().assign(files.begin() + static_cast<std::ptrdiff_t>(k), files.end());
+      staged().insert(staged().end(), files.begin() + static_cast<std::ptrdiff_t>(k), files.end());
       fatal_io_error("Output error: cannot write file \"" + files[k].name + "\": " + std::strerror(error));
     }
   }
@@ -115,6 +117,16 @@ std::string write_whole_file(const std::string& path, std::string_view content) 
   return whole ? std::string() : "cannot write \"" + path + "\": " + std::strerror(reason);
 }
 
+void track_temporary(const std::string& temp) {
+  staged().push_back({{}, temp});
+  publish_for_signals();
+}
+
+void forget_temporary(const std::string& temp) {
+  std::erase_if(staged(), [&](const Staged& s) { return s.name.empty() && s.temp == temp; });
+  publish_for_signals();
+}
+
 void discard_text_files() noexcept {
   signal_count = 0;
   for (const Staged& s : staged()) unlink(s.temp.c_str());
@@ -127,6 +139,7 @@ void remove_staged_files_on_signals() {
   action.sa_flags = SA_RESETHAND;
   sigemptyset(&action.sa_mask);
   for (int signal : {SIGINT, SIGTERM, SIGHUP}) sigaction(signal, &action, nullptr);
+  std::signal(SIGXFSZ, SIG_IGN);
 }
 
 }  // namespace diffboot::text

@@ -19,11 +19,18 @@ void commit_text_files();
 // earlier file of that name then stays as it was).
 std::string write_whole_file(const std::string& path, std::string_view content);
 
+// Records `temp`, a temporary file of the caller's, for removal by the signal
+// handlers and by discard_text_files until forget_temporary(temp).
+void track_temporary(const std::string& temp);
+void forget_temporary(const std::string& temp);
+
 // Removes the temporary files of outputs not yet committed. Never throws.
 void discard_text_files() noexcept;
 
 // From now on SIGINT, SIGTERM and SIGHUP first remove the temporary files
-// of uncommitted outputs, then end the process as the signal would.
+// of uncommitted outputs, then end the process as the signal would; SIGXFSZ
+// is ignored, so that a write beyond the file size limit fails (EFBIG) and
+// is reported like any other failed write.
 void remove_staged_files_on_signals();
 
 }  // namespace diffboot::text

@@ -25,8 +25,16 @@ TEST(CommandLineTest, UsageErrors) {
   };
   const Case cases[] = {
       {{"x.txt"}, "SAMPLE2 is required"},
-      {{"x.txt", "y.txt", "z.txt"}, "The following argument was not expected: z.txt"},
+      {{"x.txt", "y.txt", "z.txt"}, "3 samples named (\"x.txt\", \"y.txt\", \"z.txt\"), but two are compared"},
+      {{"--", "-u", "x", "y"}, "3 samples named (\"-u\", \"x\", \"y\"), but two are compared"},
       {{"--bogus", "x.txt", "y.txt"}, "The following argument was not expected: --bogus"},
+      {{"-a", "", "x", "y"}, "--alpha needs a value"},
+      {{"-l", "", "x", "y"}, "--level needs a value"},
+      {{"-f", "", "x", "y"}, "--format needs a value"},
+      {{"-s", "", "x", "y"}, "--seed needs a value"},
+      {{"-B", "", "x", "y"}, "--replications needs a value"},
+      {{"-C", "", "x", "y"}, "--directory needs a value"},
+      {{"--figure", "", "x", "y"}, "--figure needs a value"},
       {{"-a"}, "--alpha: 1 required A missing"},
       {{"-a", "0.2", "x", "y"}, "--alpha \"0.2\" is not one of 0.01, 0.025, 0.05, 0.1"},
       {{"-a", "0.0501", "x", "y"}, "--alpha \"0.0501\" is not one of 0.01, 0.025, 0.05, 0.1"},
