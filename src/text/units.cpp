@@ -29,11 +29,6 @@ std::array<std::unique_ptr<OpenFile>, unit_count>& units() {
 
 bool valid_unit(int unit) { return unit >= 0 && unit < unit_count; }
 
-std::string_view without_trailing_blanks(std::string_view name) {
-  while (!name.empty() && name.back() == ' ') name.remove_suffix(1);
-  return name;
-}
-
 // Files that are not regular files (pipes, devices) can be read only once:
 // their content is read into memory on the first opening and every later
 // opening reads it from there, until all files are closed.
@@ -153,7 +148,7 @@ ConsoleStreams console_streams() { return console_state().streams; }
 std::ostream& error_stream() { return *console_state().streams.err; }
 
 int open_text_file(int unit, std::string_view name, FileMode mode) {
-  const std::string path(without_trailing_blanks(name));
+  const std::string path(name);
   if (path.empty() || !valid_unit(unit) || find_unit(unit) != nullptr) return open_failed;
   auto file = std::make_unique<OpenFile>();
   file->name = path;

@@ -38,7 +38,7 @@ inline constexpr int open_ok = 0;
 inline constexpr int open_failed = 1;     // missing, not creatable, a directory, or the unit in use
 inline constexpr int open_too_large = 2;  // not a regular file, and more than 1 GiB to read
 
-// Connects `name` (trailing blanks dropped) to `unit` (0 to 15) in `mode`.
+// Connects the file `name` (exactly as given) to `unit` (0 to 15) in `mode`.
 // Replace mode writes a staged file that takes the name on commit
 // (staging.h); append mode appends to the staged file of that name when there
 // is one. A file to read that is not a regular file (a pipe, a device) is

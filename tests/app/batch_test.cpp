@@ -146,6 +146,17 @@ const bootstrap::Result& result_named(const std::string& name) {
   return state().d_AVE;
 }
 
+TEST_F(BatchTest, SampleNamesAreOpenedAsGiven) {
+  // "pa" and "pa " are two files; " pb" begins with a blank.
+  write_sample("pa", {1, 2, 3});
+  write_sample("pa ", {1, 2, 3, 4});
+  write_sample(" pb", {5, 6, 7, 8, 9});
+  testing::ConsoleCapture capture;
+  ASSERT_EQ(run_command_line(Args{"-u", "--no-files", "pa ", " pb"}, 1), 0) << capture.err();
+  EXPECT_EQ(state().n_x, 4);
+  EXPECT_EQ(state().n_y, 5);
+}
+
 TEST_F(BatchTest, CsvReadsBackBitForBit) {
   write_sample("x.txt", testing::shaped_sample("skewed", 23, 8));
   write_sample("y.txt", testing::shaped_sample("random", 17, 9));

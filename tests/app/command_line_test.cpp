@@ -131,6 +131,8 @@ TEST(CommandLineTest, WaysABatchRunEnds) {
       {{"x.txt", "x.txt"}, 2, usage("both samples have 6 values: say --paired or --unpaired (pairing is a property of the design)")},
       {{"x.txt", "missing.txt"}, 1, "diffboot: cannot read sample 2 \"missing.txt\": No such file or directory\n"},
       {{"-u", "one.txt", "y.txt"}, 1, " Too few values for an unpaired experiment: each sample needs at least 3 - terminate\r\n"},
+      {{"-u", "--figure", "f.svg", "f.svg.dat", "y.txt"}, 1,
+       " x1: data file would be overwritten by the output file f.svg.dat - terminate\r\n"},
       {{"--help"}, 0, ""},
       {{"--bogus", "x.txt", "y.txt"}, 2, usage("The following argument was not expected: --bogus")},
   };
@@ -139,6 +141,7 @@ TEST(CommandLineTest, WaysABatchRunEnds) {
     testing::write_file("x.txt", "1\n2\n3\n4\n5\n6\n");
     testing::write_file("y.txt", "2\n4\n3\n8\n");
     testing::write_file("one.txt", "4\n");
+    testing::write_file("f.svg.dat", "4\n5\n6\n");
     testing::ConsoleCapture capture;
     EXPECT_EQ(run_command_line(c.args, 1), c.status) << c.args[0];
     EXPECT_EQ(capture.err(), c.err) << c.args[0];
@@ -146,6 +149,7 @@ TEST(CommandLineTest, WaysABatchRunEnds) {
       EXPECT_EQ(capture.out(), "") << "standard output holds results only";
       EXPECT_FALSE(std::filesystem::exists("diffboot.dat"));
     }
+    EXPECT_EQ(testing::read_file("f.svg.dat"), "4\n5\n6\n") << "a sample is never an output";
   }
 }
 

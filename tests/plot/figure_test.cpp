@@ -57,13 +57,38 @@ TEST(FigureTest, DataBlocks) {
 TEST(FigureTest, Script) {
   std::vector<double> replicates{1.0, 2.0, 3.0};
   const std::string script = figure_script(small_figure(replicates));
-  for (const char* text : {"set terminal svg", "set output 'out.svg'", "data = 'out.svg.dat'", "'#0072B2'", "'#E69F00'",
+  for (const char* text : {"set terminal svg", "set output './out.svg'", "data = './out.svg.dat'", "'#0072B2'", "'#E69F00'",
                            "title 'x.txt'", "title 'y''s.txt'", "set title 'AVE_d = mean(x − y)'",
                            "title \"Student's t\"", "set arrow from 0, graph 0", "set xlabel 'value'",
                            "set ylabel 'count'", "set multiplot title 'x.txt (n_x = 7) and y''s.txt (n_y = 4)'"}) {
     EXPECT_NE(script.find(text), std::string::npos) << text;
   }
   EXPECT_EQ(script.find("title 'BCa'"), std::string::npos) << "no BCa bar without both bounds";
+}
+
+TEST(FigureTest, NamesInTheScript) {
+  // Columns: the figure's name, its `set output` line, a sample name, its key.
+  struct Case {
+    const char* file;
+    const char* output;
+    const char* sample;
+    const char* key;
+  };
+  const Case cases[] = {
+      {"/tmp/a.svg", "set output '/tmp/a.svg'\n", "plain.txt", "title 'plain.txt'"},
+      {"|cmd.svg", "set output './|cmd.svg'\n", "q'uote`cmd`.txt", "title 'q''uote`cmd`.txt'"},
+      {"new\nline.svg", "set output './new' . \"\\012\" . 'line.svg'\n", "new\nline", "title 'new\\nline'"},
+      {"\t.svg", "set output './' . \"\\011\" . '.svg'\n", "bad\xff", "title 'bad\\xFF'"},
+  };
+  for (const Case& c : cases) {
+    std::vector<double> replicates{1.0};
+    Figure f = small_figure(replicates);
+    f.file = c.file;
+    f.x.name = c.sample;
+    const std::string script = figure_script(f);
+    EXPECT_NE(script.find(c.output), std::string::npos) << c.file;
+    EXPECT_NE(script.find(c.key), std::string::npos) << c.sample;
+  }
 }
 
 // Real renderings: the built program with the real gnuplot.
@@ -104,8 +129,10 @@ TEST_F(RenderedFigure, SvgHoldsNamesTitlesAndBars) {
     };
     EXPECT_EQ(count("Student's t"), titles.size()) << "one t bar per measure";
     EXPECT_EQ(count(">BCa<"), titles.size()) << "one BCa bar per measure";
-    EXPECT_TRUE(std::filesystem::exists("fig.svg.gp"));
-    EXPECT_TRUE(std::filesystem::exists("fig.svg.dat"));
+    const std::string drawn = svg;
+    std::filesystem::remove("fig.svg");
+    EXPECT_EQ(std::system("gnuplot fig.svg.gp"), 0) << "the kept script redraws the figure from the kept data";
+    EXPECT_EQ(testing::read_file("fig.svg"), drawn);
   }
 }
 
@@ -127,15 +154,23 @@ TEST_F(RenderedFigure, PdfOpens) {
 }
 
 TEST(FigureFailureTest, ResultsStayWhenTheFigureCannotBeDrawn) {
+  // Each way gnuplot can fail: the results are printed, the report files
+  // written, the earlier figure, script and data kept, nothing else left.
   struct Case {
     const char* gnuplot;  // the stand-in's script, or nullptr for none
     const char* reason;
   };
-  const Case cases[] = {{nullptr, "gnuplot was not found"}, {"#!/bin/sh\nexit 1\n", "gnuplot ended with status 1"}};
+  const Case cases[] = {
+      {nullptr, "gnuplot was not found"},
+      {"#!/bin/sh\nexit 1\n", "gnuplot ended with status 1"},
+      {"#!/bin/sh\nexit 0\n", "gnuplot wrote no complete figure"},
+      {"#!/bin/sh\nkill -SEGV $$\n", "gnuplot was killed by signal 11 (Segmentation fault)"},
+  };
   for (const Case& c : cases) {
     testing::TempDir dir;
     testing::write_file("x.txt", "1\n2\n3\n4\n5\n6\n");
     testing::write_file("y.txt", "2\n4\n3\n8\n");
+    for (const char* file : {"fig.png", "fig.png.gp", "fig.png.dat"}) testing::write_file(file, "earlier\n");
     std::filesystem::create_directory("bin");
     if (c.gnuplot != nullptr) {
       testing::write_file("bin/gnuplot", c.gnuplot);
@@ -149,8 +184,11 @@ TEST(FigureFailureTest, ResultsStayWhenTheFigureCannotBeDrawn) {
     EXPECT_EQ(capture.err(), std::string("diffboot: cannot draw the figure \"fig.png\": ") + c.reason + "\n");
     const std::string out = capture.out();
     EXPECT_EQ(std::count(out.begin(), out.end(), '\n'), 5) << "the results are printed";
-    for (const char* file : {"diffboot.dat", "1a.tmp", "fig.png.gp", "fig.png.dat"}) {
-      EXPECT_TRUE(std::filesystem::exists(file)) << file;
+    std::size_t files = 0;
+    for (const auto& entry : std::filesystem::directory_iterator(".")) files += entry.is_regular_file();
+    EXPECT_EQ(files, 9u) << c.reason << ": the samples, the four run files and the three earlier ones";
+    for (const char* file : {"fig.png", "fig.png.gp", "fig.png.dat"}) {
+      EXPECT_EQ(testing::read_file(file), "earlier\n") << file;
     }
   }
 }

@@ -1,6 +1,10 @@
 #include "support/program.h"
 
+#include <fcntl.h>
 #include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
 
 #include <cstdlib>
 #include <filesystem>
@@ -43,6 +47,34 @@ Outcome run_built_program(const Launch& launch) {
   std::filesystem::remove(here / "stderr.txt");
   const int raw = std::system(command.c_str());
   return {WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, read_file(here / "stdout.txt"), read_file(here / "stderr.txt")};
+}
+
+pid_t start_built_program(const std::vector<std::string>& arguments, const std::string& path, const std::string& log) {
+  std::vector<std::string> words{DIFFBOOT_EXE};
+  words.insert(words.end(), arguments.begin(), arguments.end());
+  const std::string out = log + ".out", err = log + ".err", search = "PATH=" + path;
+  std::vector<char*> argv;
+  for (std::string& w : words) argv.push_back(w.data());
+  argv.push_back(nullptr);
+  const pid_t pid = fork();
+  if (pid != 0) return pid;
+  const int in = open("/dev/null", O_RDONLY);
+  const int to_out = open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+  const int to_err = open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+  dup2(in, STDIN_FILENO);
+  dup2(to_out, STDOUT_FILENO);
+  dup2(to_err, STDERR_FILENO);
+  unsetenv("TABSIZE");
+  putenv(const_cast<char*>(search.c_str()));
+  execv(DIFFBOOT_EXE, argv.data());
+  _exit(127);
+}
+
+Outcome wait_for_program(pid_t pid, const std::string& log) {
+  int raw = 0;
+  while (waitpid(pid, &raw, 0) < 0 && errno == EINTR) {
+  }
+  return {WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, read_file(log + ".out"), read_file(log + ".err")};
 }
 
 ScopedEnv::ScopedEnv(const char* name, const char* value) : name_(name), had_value_(std::getenv(name) != nullptr) {

@@ -1,7 +1,10 @@
 #pragma once
 // Test support: the built program run as a user runs it, through the shell,
 // with TABSIZE unset and a PATH of the test's choosing.
+#include <sys/types.h>
+
 #include <string>
+#include <vector>
 
 namespace diffboot::testing {
 
@@ -25,6 +28,17 @@ struct Outcome {
 // Runs the built program as `launch` says; its output goes through the files
 // stdout.txt and stderr.txt of the current directory.
 Outcome run_built_program(const Launch& launch = {});
+
+// Starts the built program with exactly `arguments` (no shell: any bytes
+// reach it as they are), standard input from /dev/null, standard output and
+// error into `log`.out and `log`.err of the current directory, TABSIZE unset
+// and PATH = `path`. Returns its process id.
+pid_t start_built_program(const std::vector<std::string>& arguments, const std::string& path,
+                          const std::string& log = "run");
+
+// Waits for a program started so: its exit status (-1 when a signal ended
+// it) and what it wrote.
+Outcome wait_for_program(pid_t pid, const std::string& log = "run");
 
 // RAII: sets an environment variable (or unsets it, for nullptr) and restores
 // the earlier value on destruction.

@@ -82,7 +82,7 @@ TEST(WriterTest, FileModes) {
   EXPECT_NE(open_text_file(1, "missing.txt", FileMode::append), 0);
   EXPECT_NE(open_text_file(1, "missing.txt", FileMode::read), 0);
   EXPECT_FALSE(std::filesystem::exists("missing.txt"));
-  ASSERT_EQ(open_text_file(1, "out.txt   ", FileMode::replace), 0);
+  ASSERT_EQ(open_text_file(1, "out.txt", FileMode::replace), 0);
   EXPECT_NE(open_text_file(1, "other.txt", FileMode::replace), 0) << "unit 1 is in use";
   write_record(1, "(a)", {"first"});
   close_text_file(1);
