@@ -164,7 +164,8 @@ void bootstrap_unpaired(const UnpairedSamples& s, std::array<Measure, 4>& measur
       if (progress != nullptr) progress->add(s.x1.size() + s.x2.size());
     }
   };
-  replicate_in_blocks(g, measures[0].boot.size(), s.x1.size() + s.x2.size(),
+  replicate_in_blocks(g, measures[0].boot.size(),
+                      numeric::resample_deviates(s.x1.size()) + numeric::resample_deviates(s.x2.size()),
                       replication_threads(s.x1.size(), s.x2.size(), measures[0].boot.size(), threads), block);
   t_intervals(measures);
   for (std::size_t k : {0, 2, 1, 3}) numeric::sort(measures[k].boot);
@@ -193,7 +194,7 @@ void bootstrap_paired(const PairedSamples& s, std::array<Measure, 2>& measures, 
       if (progress != nullptr) progress->add(n);
     }
   };
-  replicate_in_blocks(g, measures[0].boot.size(), n, threads, block);
+  replicate_in_blocks(g, measures[0].boot.size(), numeric::resample_deviates(n), threads, block);
   t_intervals(measures);
   for (Measure& m : measures) numeric::sort(m.boot);
   bias_corrections(measures);

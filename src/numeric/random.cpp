@@ -2,6 +2,7 @@
 
 #include <array>
 #include <cmath>
+#include <optional>
 
 namespace diffboot::numeric {
 namespace {
@@ -105,6 +106,18 @@ std::uint32_t position(float scale, std::uint32_t m, std::int64_t n) {
   return static_cast<std::uint32_t>(resample_position(scale * static_cast<float>(m), n) - 1);
 }
 
+// Whether a resample of n values draws each position from two deviates.
+bool exact_draws(std::size_t n) { return n > largest_single_deviate_resample; }
+
+// The deviates of one draw among n values.
+std::uint64_t deviates_per_draw(std::size_t n) { return exact_draws(n) ? 2 : 1; }
+
+// 60 uniform bits from two combined words: bits 1 to 30 of each (bit 0 is
+// always set, bit 31 always clear).
+std::uint64_t bits_of(std::uint32_t first, std::uint32_t second) {
+  return (std::uint64_t{first >> 1} << 30) | (second >> 1);
+}
+
 }  // namespace
 
 Jump::Jump(std::uint64_t distance) : xorshift_(xorshift_power(distance)), lcg_factor_(lcg_power(distance)) {}
@@ -113,6 +126,39 @@ void Jump::apply(UniformState& g) const {
   g.shift_word = signed_word(numeric::apply(xorshift_, word(g.shift_word)));
   g.lcg_word = signed_word(static_cast<std::uint32_t>(lcg_factor_ * word(g.lcg_word) % static_cast<std::uint64_t>(lcg_modulus)));
 }
+
+namespace {
+
+// Where the bits of two words are rejected, words of a reserve stream take
+// their place: the stream from the state `after` those two words, jumped
+// 2^62 deviates ahead (far beyond the draws of any run), so that the choice
+// depends on that state alone, never on how the draws are split up. It
+// happens with a probability below n / 2^60.
+std::uint32_t reserve_position(const Words& after, std::uint64_t n) {
+  static const Jump reserve(std::uint64_t{1} << 62);
+  UniformState s;
+  s.shift_word = signed_word(after.shift);
+  s.lcg_word = signed_word(after.lcg);
+  reserve.apply(s);
+  Words r{word(s.shift_word), word(s.lcg_word)};
+  for (;;) {
+    const std::uint32_t first = r.next();
+    if (const auto p = position_of_bits(bits_of(first, r.next()), n)) return *p;
+  }
+}
+
+// The exactly uniform position that the next two words of w pick.
+std::uint32_t exact_position(Words& w, std::uint64_t n) {
+  const std::uint32_t first = w.next();
+  if (const auto p = position_of_bits(bits_of(first, w.next()), n)) return *p;
+  return reserve_position(w, n);
+}
+
+void ensure_initialised(UniformState& g) {
+  if (g.ran_seed <= 0 || g.lcg_word < 0) initialise(g, g.ran_seed);
+}
+
+}  // namespace
 
 namespace {
 
@@ -147,14 +193,19 @@ using Pairs4 = std::uint64_t __attribute__((vector_size(32)));  // the same bits
 
 struct Lanes8 {
   Words8 shift, lcg;
-  // The zero-based positions of each lane's next deviate among n values
-  // (n below 2^30, so that p fits a 32-bit integer), as `position` gives them.
-  [[gnu::always_inline]] inline void next_positions(float scale, std::int32_t n, Ints8& out) {
+  // Each lane's next combined word, as Words::next gives it.
+  [[gnu::always_inline]] inline void next_words(Words8& m) {
     shift ^= shift << 13;
     shift ^= shift >> 17;
     shift ^= shift << 5;
     lcg_steps(lcg);
-    const Words8 m = ((shift ^ lcg) & low_31_bits) | 1u;
+    m = ((shift ^ lcg) & low_31_bits) | 1u;
+  }
+  // The zero-based positions of each lane's next deviate among n values
+  // (n below 2^30, so that p fits a 32-bit integer), as `position` gives them.
+  [[gnu::always_inline]] inline void next_positions(float scale, std::int32_t n, Ints8& out) {
+    Words8 m;
+    next_words(m);
     const Floats8 u = scale * __builtin_convertvector(reinterpret_cast<Ints8>(m), Floats8);
     const Floats8 p = u * static_cast<float>(n);
     const Ints8 j = __builtin_convertvector(p, Ints8);
@@ -165,18 +216,23 @@ struct Lanes8 {
 // Resamples larger than this are drawn one deviate after another.
 constexpr std::size_t largest_in_lanes = std::size_t{1} << 30;
 
-// Draws sixteen contiguous parts of `part` deviates each, one a lane, lane k
-// starting from g jumped k times by `jump`: part k's positions go to
-// positions[k part ..). Returns the last lane's words after its part.
-__attribute__((target_clones("avx2", "default")))
-Words draw_in_lanes(const UniformState& g, const Jump& jump, std::size_t part, std::span<std::uint32_t> positions) {
-  Lanes8 lanes[2];
+// Sixteen lanes, lane k started from g jumped k times by `jump`.
+[[gnu::always_inline]] inline void start_lanes(Lanes8 (&lanes)[2], const UniformState& g, const Jump& jump) {
   UniformState at = g;
   for (std::size_t k = 0; k < 16; ++k) {
     lanes[k / 8].shift[k % 8] = word(at.shift_word);
     lanes[k / 8].lcg[k % 8] = word(at.lcg_word);
     if (k < 15) jump.apply(at);
   }
+}
+
+// Draws sixteen contiguous parts of `part` deviates each, one a lane, lane k
+// starting from g jumped k times by `jump`: part k's positions go to
+// positions[k part ..). Returns the last lane's words after its part.
+__attribute__((target_clones("avx2", "default")))
+Words draw_in_lanes(const UniformState& g, const Jump& jump, std::size_t part, std::span<std::uint32_t> positions) {
+  Lanes8 lanes[2];
+  start_lanes(lanes, g, jump);
   const auto n = static_cast<std::int32_t>(positions.size());
   const float scale = g.deviate_scale;
   for (std::size_t i = 0; i < part; ++i) {
@@ -191,20 +247,69 @@ Words draw_in_lanes(const UniformState& g, const Jump& jump, std::size_t part, s
   return {lanes[1].shift[7], lanes[1].lcg[7]};
 }
 
+// As draw_in_lanes for exact draws: `part` positions a lane, each from the
+// lane's next two words, the words generated side by side and the positions
+// picked from them one lane after another.
+__attribute__((target_clones("avx2", "default")))
+Words draw_exact_in_lanes(const UniformState& g, const Jump& jump, std::size_t part,
+                          std::span<std::uint32_t> positions) {
+  Lanes8 lanes[2];
+  start_lanes(lanes, g, jump);
+  const std::uint64_t n = positions.size();
+  for (std::size_t i = 0; i < part; ++i) {
+    Words8 first[2], second[2];
+    for (std::size_t h = 0; h < 2; ++h) {
+      lanes[h].next_words(first[h]);
+      lanes[h].next_words(second[h]);
+    }
+    for (std::size_t k = 0; k < 16; ++k) {
+      const std::optional<std::uint32_t> p = position_of_bits(bits_of(first[k / 8][k % 8], second[k / 8][k % 8]), n);
+      positions[k * part + i] = p ? *p : reserve_position({lanes[k / 8].shift[k % 8], lanes[k / 8].lcg[k % 8]}, n);
+    }
+  }
+  return {lanes[1].shift[7], lanes[1].lcg[7]};
+}
+
 }  // namespace
 
-PositionDrawer::PositionDrawer(std::size_t n) : n_(n), part_(n < largest_in_lanes ? n / 16 : 0), jump_(part_) {}
+std::uint64_t resample_deviates(std::size_t n) { return deviates_per_draw(n) * n; }
+
+std::optional<std::uint32_t> position_of_bits(std::uint64_t bits, std::uint64_t n) {
+  __extension__ using Wide = unsigned __int128;
+  constexpr std::uint64_t low_60_bits = (std::uint64_t{1} << 60) - 1;
+  const Wide product = static_cast<Wide>(bits) * n;
+  const auto low = static_cast<std::uint64_t>(product) & low_60_bits;
+  if (low < n && low < (std::uint64_t{1} << 60) % n) return std::nullopt;
+  return static_cast<std::uint32_t>(product >> 60);
+}
+
+std::uint32_t draw_position(UniformState& g, std::size_t n) {
+  if (!exact_draws(n)) {
+    return static_cast<std::uint32_t>(resample_position(uniform_deviate(g, g.ran_seed), static_cast<std::int64_t>(n)) - 1);
+  }
+  ensure_initialised(g);
+  Words w{word(g.shift_word), word(g.lcg_word)};
+  const std::uint32_t p = exact_position(w, n);
+  g.shift_word = signed_word(w.shift);
+  g.lcg_word = signed_word(w.lcg);
+  return p;
+}
+
+PositionDrawer::PositionDrawer(std::size_t n)
+    : n_(n), part_(n < largest_in_lanes ? n / 16 : 0), jump_(deviates_per_draw(n) * part_) {}
 
 void PositionDrawer::draw(UniformState& g, std::span<std::uint32_t> positions) const {
-  const auto n = static_cast<std::int64_t>(n_);
   if (g.ran_seed <= 0 || g.lcg_word < 0 || part_ == 0) {
-    for (std::size_t i = 0; i < n_; ++i) {
-      positions[i] = static_cast<std::uint32_t>(resample_position(uniform_deviate(g, g.ran_seed), n) - 1);
-    }
+    for (std::size_t i = 0; i < n_; ++i) positions[i] = draw_position(g, n_);
     return;
   }
-  Words last = draw_in_lanes(g, jump_, part_, positions.first(n_));
-  for (std::size_t i = 16 * part_; i < n_; ++i) positions[i] = position(g.deviate_scale, last.next(), n);
+  const bool exact = exact_draws(n_);
+  Words last = exact ? draw_exact_in_lanes(g, jump_, part_, positions.first(n_))
+                     : draw_in_lanes(g, jump_, part_, positions.first(n_));
+  const auto n = static_cast<std::int64_t>(n_);
+  for (std::size_t i = 16 * part_; i < n_; ++i) {
+    positions[i] = exact ? exact_position(last, n_) : position(g.deviate_scale, last.next(), n);
+  }
   g.shift_word = signed_word(last.shift);
   g.lcg_word = signed_word(last.lcg);
 }
@@ -234,11 +339,7 @@ std::int64_t resample_position(float u, std::int64_t n) {
 }
 
 void resample(UniformState& g, std::span<const double> src, std::span<double> dst) {
-  const auto n = static_cast<std::int64_t>(src.size());
-  for (std::int64_t i = 0; i < n; ++i) {
-    const float u = uniform_deviate(g, g.ran_seed);
-    dst[static_cast<std::size_t>(i)] = src[static_cast<std::size_t>(resample_position(u, n) - 1)];
-  }
+  for (std::size_t i = 0; i < src.size(); ++i) dst[i] = src[draw_position(g, src.size())];
 }
 
 }  // namespace diffboot::numeric

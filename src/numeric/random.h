@@ -5,6 +5,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <span>
 
 namespace diffboot::numeric {
@@ -52,25 +53,45 @@ class Jump {
 // The resample positions of n values drawn from an initialised generator,
 // computed in sixteen contiguous parts whose generators start at their places
 // in the stream and step side by side in vector lanes (a resample of fewer than
-// sixteen values, or of 2^30 and more, one deviate after another).
+// sixteen values, or of 2^30 and more, one draw after another).
 class PositionDrawer {
  public:
   explicit PositionDrawer(std::size_t n);
-  // Writes the zero-based positions of the next n deviates (as
-  // resample_position(uniform_deviate(g, g.ran_seed), n) - 1 gives them) and
-  // leaves g after the n-th deviate.
+  // Writes the zero-based positions of the next n draws (as n calls of
+  // draw_position give them) and leaves g after the last deviate they use.
   void draw(UniformState& g, std::span<std::uint32_t> positions) const;
 
  private:
   std::size_t n_, part_;
-  Jump jump_;  // by part_ deviates
+  Jump jump_;  // by the deviates of part_ draws
 };
 
+// The largest resample size whose positions come from one single-precision
+// deviate each, u x n truncated: up to it every position's probability is
+// within 1% of 1/n (0.61% at this size, 1.16% at the next; counted exactly
+// over the generator's 2^30 odd 31-bit words, for every size up to it).
+// Larger resamples draw each position exactly uniformly from two deviates.
+inline constexpr std::size_t largest_single_deviate_resample = 131609;
+
+// The deviates a resample of n values consumes from the stream: n up to
+// largest_single_deviate_resample, 2 n beyond.
+std::uint64_t resample_deviates(std::size_t n);
+
 // Fills dst[0..n) with values of src[0..n) drawn with replacement, n =
-// src.size() <= dst.size(); consumes exactly n deviates.
+// src.size() <= dst.size(); consumes resample_deviates(n) deviates.
 void resample(UniformState& g, std::span<const double> src, std::span<double> dst);
+
+// Zero-based position of the next draw among n values, advancing g by one
+// deviate (n <= largest_single_deviate_resample) or two (beyond).
+std::uint32_t draw_position(UniformState& g, std::size_t n);
 
 // Source position (one-based, capped at n) that deviate u picks in a resample of n values.
 std::int64_t resample_position(float u, std::int64_t n);
+
+// The position (below n, n < 2^32) that 60 uniform bits pick by Lemire's
+// multiply-and-reject: the top bits of bits x n, unless the low 60 bits of
+// that product fall below 2^60 mod n (nothing: the bits are rejected, which
+// keeps every position's probability exactly 1/n).
+std::optional<std::uint32_t> position_of_bits(std::uint64_t bits, std::uint64_t n);
 
 }  // namespace diffboot::numeric

@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cmath>
 #include <vector>
 
 namespace diffboot::numeric {
@@ -70,6 +72,75 @@ TEST(RandomTest, PositionCapAndExtremeDeviates) {
   EXPECT_EQ(resample_position(4.6566126e-10f, 10), 1);
 }
 
+// Odd combined words m (bit 0 is always set) from m_low on whose deviate,
+// times n and truncated, reaches position j: the deviate is monotone in m.
+std::uint64_t first_word_at(std::uint64_t j, std::uint64_t n, std::uint64_t m_low) {
+  const float scale = std::nextafter(1.0f, 0.0f) * 0x1p-31f;
+  std::uint64_t lo = m_low / 2, hi = std::uint64_t{1} << 30;  // odd words 2k + 1, k < 2^30
+  while (lo < hi) {
+    const std::uint64_t mid = lo + (hi - lo) / 2;
+    const auto m = static_cast<std::uint32_t>(2 * mid + 1);
+    if (static_cast<std::uint64_t>(resample_position(scale * static_cast<float>(m), static_cast<std::int64_t>(n)) - 1) >= j) {
+      hi = mid;
+    } else {
+      lo = mid + 1;
+    }
+  }
+  return 2 * lo;
+}
+
+// The largest relative distance of a position's probability from 1/n when
+// each position comes from one deviate, counted exactly over the 2^30 odd words.
+double worst_single_deviate_spread(std::uint64_t n) {
+  const double expected = static_cast<double>(std::uint64_t{1} << 30) / static_cast<double>(n);
+  double worst = 0.0;
+  std::uint64_t start = 0;
+  for (std::uint64_t j = 0; j < n; ++j) {
+    const std::uint64_t next = j + 1 < n ? first_word_at(j + 1, n, start) : std::uint64_t{1} << 31;
+    worst = std::max(worst, std::fabs(static_cast<double>(next - start) / 2.0 / expected - 1.0));
+    start = next;
+  }
+  return worst;
+}
+
+TEST(RandomTest, SingleDeviateResamplesUpToTheLimit) {
+  EXPECT_LE(worst_single_deviate_spread(largest_single_deviate_resample), 0.01);
+  EXPECT_GT(worst_single_deviate_spread(largest_single_deviate_resample + 1), 0.01);
+  EXPECT_EQ(resample_deviates(largest_single_deviate_resample), largest_single_deviate_resample);
+  EXPECT_EQ(resample_deviates(largest_single_deviate_resample + 1), 2 * largest_single_deviate_resample + 2);
+}
+
+TEST(RandomTest, ExactDrawsAboveTheLimit) {
+  // 2^60 mod 3 = 1: the bits 0 are rejected, the others pick floor(3 bits / 2^60).
+  const std::uint64_t top = (std::uint64_t{1} << 60) - 1;
+  EXPECT_EQ(position_of_bits(0, 3), std::nullopt);
+  EXPECT_EQ(position_of_bits(1, 3), 0u);
+  EXPECT_EQ(position_of_bits(top / 3 + 1, 3), 1u);
+  EXPECT_EQ(position_of_bits(top, 3), 2u);
+  EXPECT_EQ(position_of_bits(top, 4294967295u), 4294967294u);
+  // Ten million draws among 200003 positions (50 a position): every one
+  // drawn, and the counts' chi-square within five standard deviations of
+  // its mean n - 1. The stream is fixed, so this is not a matter of luck.
+  const std::size_t n = 200003, rounds = 50;
+  UniformState g;
+  init_uniform(g);
+  UniformState skipped = g;
+  const PositionDrawer drawer(n);
+  std::vector<std::uint32_t> drawn(n);
+  std::vector<double> counts(n, 0.0);
+  for (std::size_t r = 0; r < rounds; ++r) {
+    drawer.draw(g, drawn);
+    for (std::uint32_t p : drawn) counts[p] += 1.0;
+  }
+  skip_deviates(skipped, rounds * resample_deviates(n));
+  EXPECT_EQ(g.lcg_word, skipped.lcg_word) << "two deviates a draw";
+  EXPECT_EQ(std::count(counts.begin(), counts.end(), 0.0), 0);
+  double chi_square = 0.0;
+  for (double c : counts) chi_square += (c - 50.0) * (c - 50.0) / 50.0;
+  const double mean = static_cast<double>(n - 1);
+  EXPECT_LT(std::fabs(chi_square - mean), 5.0 * std::sqrt(2.0 * mean)) << chi_square;
+}
+
 TEST(RandomTest, MostNegativeSeedDoesNotOverflow) {
   UniformState g;
   std::int32_t seed = -2147483647 - 1;
@@ -109,16 +180,16 @@ TEST(RandomTest, LanesOfPositionsEqualOneChain) {
     scalar.initial_seed = lanes.initial_seed = seed;
     init_uniform(scalar);
     init_uniform(lanes);
-    for (std::size_t n : {1, 2, 3, 15, 16, 17, 31, 32, 33, 100, 1001, 65537, 2000003}) {
+    for (std::size_t n : {std::size_t{1}, std::size_t{2}, std::size_t{3}, std::size_t{15}, std::size_t{16},
+                          std::size_t{17}, std::size_t{31}, std::size_t{32}, std::size_t{33}, std::size_t{100},
+                          std::size_t{1001}, std::size_t{65537}, largest_single_deviate_resample,
+                          largest_single_deviate_resample + 1, std::size_t{2000003}}) {
       const PositionDrawer drawer(n);
       for (int round = 0; round < (n > 100000 ? 1 : 3); ++round) {
         std::vector<std::uint32_t> got(n);
         drawer.draw(lanes, got);
         std::vector<std::uint32_t> expected(n);
-        for (std::uint32_t& p : expected) {
-          p = static_cast<std::uint32_t>(
-              resample_position(uniform_deviate(scalar, scalar.ran_seed), static_cast<std::int64_t>(n)) - 1);
-        }
+        for (std::uint32_t& p : expected) p = draw_position(scalar, n);
         ASSERT_EQ(got, expected) << "seed " << seed << " n " << n;
         ASSERT_EQ(lanes.lcg_word, scalar.lcg_word) << n;
         ASSERT_EQ(lanes.shift_word, scalar.shift_word) << n;
