@@ -1,6 +1,11 @@
 #include "app/dialogue.h"
 
+#include <unistd.h>
+
 #include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <ostream>
 #include <string>
 #include <string_view>
 
@@ -30,6 +35,16 @@ std::string trimmed(std::string_view name) {
 }
 
 void banner_line(const std::string& s) { text::write_record(console, "(a)", {s}); }
+
+// What alpha means, for whoever types it at a terminal.
+void tell_alpha_meaning(double alpha) {
+  if (isatty(STDERR_FILENO) != 1) return;
+  char text[96];
+  std::snprintf(text, sizeof text, "alpha %g: %ld%% intervals, %g%% beyond each bound\r\n", alpha,
+                std::lround((1.0 - 2.0 * alpha) * 100.0), alpha * 100.0);
+  text::error_stream() << text;
+  text::error_stream().flush();
+}
 
 [[noreturn]] void give_up() {
   text::write_list(console, {"OK - terminates"});
@@ -94,7 +109,10 @@ void ask_alpha() {
     if (status == text::ReadStatus::end) {
       text::fatal_io_error("Input error: end of standard input where a number was expected");
     }
-    if (status == text::ReadStatus::ok && std::find(alpha_levels.begin(), alpha_levels.end(), s.alpha) != alpha_levels.end()) return;
+    if (status == text::ReadStatus::ok && std::find(alpha_levels.begin(), alpha_levels.end(), s.alpha) != alpha_levels.end()) {
+      tell_alpha_meaning(s.alpha);
+      return;
+    }
   }
   give_up();
 }

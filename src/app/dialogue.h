@@ -25,7 +25,9 @@ void ask_experiment_type();
 
 // Asks for alpha until it equals one of alpha_levels exactly; five wrong
 // answers (other values, words, null values) write "OK - terminates" and
-// stop the run. The end of input is a fatal input error.
+// stop the run. The end of input is a fatal input error. When standard error
+// is a terminal, a valid answer is explained there ("alpha 0.05: 90%
+// intervals, 5% beyond each bound").
 void ask_alpha();
 
 }  // namespace diffboot::app

@@ -22,6 +22,7 @@
 #include "text/run_end.h"
 #include "text/side_by_side.h"
 #include "text/staging.h"
+#include "text/terminal_line.h"
 #include "text/units.h"
 #include "text/writer.h"
 
@@ -162,6 +163,7 @@ void make_histograms() {
       text::error_stream().flush();
     }
     plot::run_plot_program(s.output_directory, plot_script_file);
+    text::discard_typed_ahead(STDIN_FILENO);
   }
 }
 

@@ -1,6 +1,7 @@
 #include "text/terminal_line.h"
 
 #include <editline/readline.h>
+#include <termios.h>
 #include <unistd.h>
 
 #include <cstdlib>
@@ -9,6 +10,10 @@
 namespace diffboot::text {
 
 bool answers_from_terminal() { return isatty(STDIN_FILENO) == 1; }
+
+void discard_typed_ahead(int fd) {
+  if (isatty(fd) == 1) tcflush(fd, TCIFLUSH);
+}
 
 std::optional<std::string> read_terminal_line() {
   const std::unique_ptr<char, decltype(&std::free)> line(readline(""), &std::free);

@@ -9,6 +9,10 @@ namespace diffboot::text {
 // Whether standard input is a terminal, so that answers are typed there.
 bool answers_from_terminal();
 
+// Discards what was typed at the terminal `fd` and not read yet (keys meant
+// for another program's window); nothing when `fd` is not a terminal.
+void discard_typed_ahead(int fd);
+
 // Reads one line from the terminal on standard input, without its line end,
 // adding it to the history; nothing at the end of input. The prompt has been
 // written already: the editor adds none.

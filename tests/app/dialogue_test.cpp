@@ -3,9 +3,11 @@
 #include "app/dialogue.h"
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include "app/state.h"
 #include "support/console_capture.h"
+#include "support/terminal.h"
 
 namespace diffboot::app {
 namespace {
@@ -93,6 +95,29 @@ TEST(DialogueTest, Alpha) {
     EXPECT_EQ(state().alpha, c.alpha) << c.answers;
     EXPECT_EQ(capture.out(), times(alpha_question, c.questions)) << c.answers;
   }
+}
+
+TEST(DialogueTest, AlphaIsExplainedAtATerminal) {
+  const std::pair<const char*, const char*> cases[] = {
+      {"0.01\n", "alpha 0.01: 98% intervals, 1% beyond each bound\r\n"},
+      {".025\n", "alpha 0.025: 95% intervals, 2.5% beyond each bound\r\n"},
+      {"5E-2\n", "alpha 0.05: 90% intervals, 5% beyond each bound\r\n"},
+      {"0.1\n", "alpha 0.1: 80% intervals, 10% beyond each bound\r\n"},
+  };
+  const testing::PseudoTerminal terminal;
+  for (const auto& [answer, meaning] : cases) {
+    reset_state();
+    testing::ConsoleCapture capture(answer);
+    {
+      const testing::Redirected error_on_terminal(STDERR_FILENO, terminal.slave());
+      ask_alpha();
+    }
+    EXPECT_EQ(capture.err(), meaning);
+  }
+  reset_state();
+  testing::ConsoleCapture capture("0.05\n");
+  ask_alpha();
+  EXPECT_EQ(capture.err(), "") << "nobody to tell when standard error is not a terminal";
 }
 
 TEST(DialogueTest, AlphaGivesUpOrFails) {
