@@ -162,8 +162,9 @@ void make_histograms() {
       text::error_stream() << "The histograms are in the plot window: press Enter there to go on.\r\n";
       text::error_stream().flush();
     }
-    plot::run_plot_program(s.output_directory, plot_script_file);
-    text::discard_typed_ahead(STDIN_FILENO);
+    const plot::ProgramEnd shown = plot::run_plot_program(s.output_directory, plot_script_file);
+    // Keys typed while the window had them were meant for it, not for the questions.
+    if (shown.way != plot::ProgramEnd::Way::not_started) text::discard_typed_ahead(STDIN_FILENO);
   }
 }
 

@@ -76,11 +76,10 @@ bool plot_window_expected() { return has_display(); }
 
 bool plot_can_be_shown() { return has_display() || isatty(STDOUT_FILENO) == 1; }
 
-int run_plot_program(const std::string& directory, std::string_view script) {
+ProgramEnd run_plot_program(const std::string& directory, std::string_view script) {
   std::string dumb;
   std::vector<char*> env = plot_environment(dumb);
-  const ProgramEnd end = run_gnuplot(directory, script, env);
-  return end.way == ProgramEnd::Way::exited ? end.value : -1;
+  return run_gnuplot(directory, script, env);
 }
 
 ProgramEnd run_figure_script(std::string_view script, std::span<const int> inherited) {

@@ -6,21 +6,21 @@
 
 namespace diffboot::plot {
 
-// Starts "gnuplot <script>" (found on PATH, no shell) in `directory` (the
-// working directory when empty) with standard input from /dev/null, so it can
-// never take an answer meant for this program, and waits for it without a
-// time limit. With no display
-// (neither DISPLAY nor WAYLAND_DISPLAY), a terminal on standard output and no
-// GNUTERM of the user's, it is asked to draw as text (GNUTERM=dumb). Returns
-// its exit status, or -1 when it could not be started; the run goes on either way.
-int run_plot_program(const std::string& directory, std::string_view script);
-
 // How the plotting program ended: its exit status, the signal that killed
 // it, or the error that kept it from starting.
 struct ProgramEnd {
   enum class Way { exited, killed, not_started } way;
   int value;
 };
+
+// Starts "gnuplot <script>" (found on PATH, no shell) in `directory` (the
+// working directory when empty) with standard input from /dev/null, so it can
+// never take an answer meant for this program, and waits for it without a
+// time limit. With no display
+// (neither DISPLAY nor WAYLAND_DISPLAY), a terminal on standard output and no
+// GNUTERM of the user's, it is asked to draw as text (GNUTERM=dumb). Returns
+// how it ended; the run goes on whichever way.
+ProgramEnd run_plot_program(const std::string& directory, std::string_view script);
 
 // "" for an exit status of 0, else what happened: "gnuplot was not found",
 // "gnuplot could not be started: <reason>", "gnuplot ended with status N",
