@@ -69,7 +69,8 @@ TEST_F(FigureSafety, NamesAreNeverCommands) {
   fs::create_directory("d`touch P`");
   for (const std::vector<std::string>& args :
        {std::vector<std::string>{"--figure=-x.svg", "x.txt", "y.txt"},
-        std::vector<std::string>{"--figure", "d`touch P`/f.pdf", "x.txt", "y.txt"}}) {
+        std::vector<std::string>{"--figure", "d`touch P`/f.pdf", "x.txt", "y.txt"},
+        std::vector<std::string>{"-C", "d`touch P`", "--show", "x.txt", "y.txt"}}) {
     EXPECT_EQ(run(args).status, 0) << args[0];
     expect_clean(args[0]);
   }
