@@ -10,9 +10,11 @@
 #include "app/dialogue.h"
 #include "app/stages.h"
 #include "app/state.h"
+#include "numeric/errors.h"
 #include "text/run_end.h"
 #include "text/staging.h"
 #include "text/units.h"
+#include "text/writer.h"
 
 namespace diffboot::app {
 namespace {
@@ -62,6 +64,9 @@ int run_to_end(unsigned threads, const std::function<void()>& sequence) {
     sequence();
   } catch (const text::RunEnd& end) {
     return finish(end.status, end.error_text);
+  } catch (const numeric::LibraryError& error) {
+    text::write_list(text::console, {error.record()});
+    return finish(text::stop_status, error.stop_text() + "\r\n");
   } catch (const std::bad_alloc&) {
     return finish(text::fatal_io_status, "Memory error: the samples are too large for this machine's memory\r\n");
   } catch (const std::exception& e) {

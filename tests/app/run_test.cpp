@@ -11,6 +11,7 @@
 #include <filesystem>
 
 #include "app/state.h"
+#include "numeric/errors.h"
 #include "support/console_capture.h"
 #include "support/program.h"
 #include "support/samples.h"
@@ -24,6 +25,13 @@ class RunTest : public ::testing::Test {
   testing::TempDir dir_;
   testing::ScopedEnv path_{"PATH", dir_.path().c_str()};
 };
+
+TEST_F(RunTest, LibraryFailureEndsWithItsRecordAndStopText) {
+  testing::ConsoleCapture capture;
+  EXPECT_EQ(run_to_end(1, [] { numeric::nrerror("sort: NSTACK too small"); }), 1);
+  EXPECT_EQ(capture.out(), " nrerror: sort: NSTACK too small\r\n");
+  EXPECT_EQ(capture.err(), "program terminated by nrerror\r\n");
+}
 
 TEST_F(RunTest, NormalEnd) {
   testing::write_file("x.txt", "1\n2\n3\n4\n5\n6\n");
