@@ -11,13 +11,13 @@ namespace diffboot::app {
 namespace {
 
 using Clock = std::chrono::steady_clock;
-constexpr auto first_show = std::chrono::seconds(1);
 constexpr auto interval = std::chrono::milliseconds(100);
 
 }  // namespace
 
-ProgressLine::ProgressLine(const bootstrap::Progress& progress, std::string what, std::ostream& out)
-    : progress_(progress), what_(std::move(what)), out_(out) {
+ProgressLine::ProgressLine(const bootstrap::Progress& progress, std::string what, std::ostream& out,
+                           std::chrono::milliseconds first_show)
+    : progress_(progress), what_(std::move(what)), out_(out), first_show_(first_show) {
   if (isatty(STDERR_FILENO) != 1) return;
   try {
     watcher_ = std::thread([this] { watch(); });
@@ -42,7 +42,7 @@ void ProgressLine::watch() {
   std::unique_lock<std::mutex> lock(mutex_);
   while (!wake_.wait_for(lock, interval, [this] { return stop_; })) {
     const std::chrono::duration<double> elapsed = Clock::now() - start;
-    if (elapsed < first_show) continue;
+    if (elapsed < first_show_) continue;
     char line[160];
     std::snprintf(line, sizeof line, "diffboot: %s: %3d%%, %.1f s", what_.c_str(),
                   static_cast<int>(std::floor(100.0 * progress_.fraction())), elapsed.count());
