@@ -74,8 +74,7 @@ char experiment_type(const BatchOptions& o, std::int32_t n_x, std::int32_t n_y) 
 report::MachineReport machine_report(const State& s, const BatchOptions& o) {
   report::MachineReport r{program_version(), o.sample1, o.sample2, s.n_x, s.n_y,
                           s.experiment_type == 'p' ? "paired" : "unpaired", o.alpha, o.level, s.B, s.seed,
-                          {s.ave_x, s.std_x, s.med_x, s.mad_x, s.min_x, s.max_x},
-                          {s.ave_y, s.std_y, s.med_y, s.mad_y, s.min_y, s.max_y}, {}};
+                          s.summaries.x, s.summaries.y, {}};
   for (const MeasureOfRun& m : measures_of(s)) r.measures.push_back({m.name, m.result});
   return r;
 }
@@ -129,7 +128,7 @@ void batch_sequence(const BatchOptions& o, const text::ConsoleStreams& results) 
   s.show_plot = o.show_plot;
   s.figure = o.figure;
   s.seed = o.seed;
-  set_replications(s, o.replications);
+  s.B = o.replications;
   check_readable(o.sample1, "sample 1");
   check_readable(o.sample2, "sample 2");
   count_samples();

@@ -13,13 +13,21 @@
 namespace diffboot::app {
 namespace {
 
-// The interval levels 1 - 2 alpha that go with alpha_levels, in the same order.
-constexpr std::array<double, 4> interval_levels{0.98, 0.95, 0.9, 0.8};
-constexpr std::array<double, 4> interval_percents{98, 95, 90, 80};
+using analysis::alpha_levels;
+using analysis::interval_levels;
+using analysis::interval_percents;
 
-constexpr const char* description =
-    "Bootstrap confidence intervals for the effect in a two-sample experiment:\n"
-    "Student's t and BCa intervals from B bootstrap replications (1999 unless -B).";
+std::string description() {
+  return "Bootstrap confidence intervals for the effect in a two-sample experiment:\n"
+         "Student's t and BCa intervals from B bootstrap replications (" +
+         std::to_string(analysis::default_replications) + " unless -B).";
+}
+
+// "99 to 1000000", "1 to 2147483647".
+std::string replication_range() {
+  return std::to_string(analysis::min_replications) + " to " + std::to_string(analysis::max_replications);
+}
+std::string seed_range() { return "1 to " + std::to_string(analysis::largest_seed); }
 
 constexpr const char* footer = R"(Effect measures (differences are sample 1 minus sample 2):
   d_AVE    unpaired: mean(x) - mean(y)
@@ -84,7 +92,7 @@ struct RawOptions {
 };
 
 void define(CLI::App& app, RawOptions& raw) {
-  app.description(description);
+  app.description(description());
   app.footer(footer);
   app.set_help_flag("-h,--help", "Show this help and exit");
   app.set_version_flag("-V,--version", std::string("diffboot ") + program_version(), "Show the version and exit");
@@ -94,13 +102,18 @@ void define(CLI::App& app, RawOptions& raw) {
   app.add_option("-a,--alpha", raw.alpha, "Tail probability beyond each bound: 0.01, 0.025, 0.05 or 0.1")->type_name("A");
   app.add_option("-l,--level", raw.level, "Interval level 1 - 2*alpha: 0.98, 0.95 (default), 0.9, 0.8; also 95 or 95%")
       ->type_name("L");
+  static_assert(analysis::default_level == 1, "the help names alpha 0.025, level 0.95 as the default");
   app.add_option("-f,--format", raw.format, "What goes to standard output: text (default), csv or json")
       ->type_name("FORMAT");
   app.add_option("-C,--directory", raw.directory, "Write diffboot.dat and the plot files in DIR (it must exist)")
       ->type_name("DIR");
-  app.add_option("-s,--seed", raw.seed, "Seed the generator from -N (1 to 2147483647) instead of the fixed seed 286761062")
+  app.add_option("-s,--seed", raw.seed,
+                 "Seed the generator from -N (" + seed_range() + ") instead of the fixed seed " +
+                     std::to_string(analysis::fixed_seed))
       ->type_name("N");
-  app.add_option("-B,--replications", raw.replications, "Number of bootstrap replications, 99 to 1000000 (default 1999)")
+  app.add_option("-B,--replications", raw.replications,
+                 "Number of bootstrap replications, " + replication_range() + " (default " +
+                     std::to_string(analysis::default_replications) + ")")
       ->type_name("B");
   app.add_option("--figure", raw.figure,
                  "Draw the samples and each measure's bootstrap distribution with its intervals into FILE "
@@ -145,15 +158,15 @@ std::optional<std::string> interpret(const RawOptions& raw, BatchOptions& o) {
   if (raw.unpaired) o.experiment = 'u';
   std::optional<std::size_t> a, l;
   if (!raw.alpha.empty() && !(a = alpha_index(raw.alpha))) {
-    return "--alpha \"" + raw.alpha + "\" is not one of 0.01, 0.025, 0.05, 0.1";
+    return "--alpha \"" + raw.alpha + "\" is not one of " + analysis::alpha_list();
   }
   if (!raw.level.empty() && !(l = level_index(raw.level))) {
-    return "--level \"" + raw.level + "\" is not one of 0.98, 0.95, 0.9, 0.8 (or 98, 95, 90, 80, 95%)";
+    return "--level \"" + raw.level + "\" is not one of " + analysis::level_list() + " (or 98, 95, 90, 80, 95%)";
   }
   if (a && l && *a != *l) {
     return "--alpha " + raw.alpha + " and --level " + raw.level + " disagree (the level is 1 - 2*alpha)";
   }
-  const std::size_t k = a ? *a : l ? *l : 1;
+  const std::size_t k = a ? *a : l ? *l : analysis::default_level;
   o.alpha = alpha_levels[k];
   o.level = interval_levels[k];
   if (raw.format == "text") o.format = OutputFormat::text;
@@ -166,13 +179,14 @@ std::optional<std::string> interpret(const RawOptions& raw, BatchOptions& o) {
   }
   o.directory = raw.directory;
   if (!raw.seed.empty()) {
-    const std::optional<std::int32_t> seed = whole_number(raw.seed, 1, 2147483647);
-    if (!seed) return "--seed \"" + raw.seed + "\" is not a whole number from 1 to 2147483647";
+    const std::optional<std::int32_t> seed = whole_number(raw.seed, 1, analysis::largest_seed);
+    if (!seed) return "--seed \"" + raw.seed + "\" is not a whole number from " + seed_range();
     o.seed = *seed;
   }
   if (!raw.replications.empty()) {
-    const std::optional<std::int32_t> b = whole_number(raw.replications, min_replications, max_replications);
-    if (!b) return "--replications \"" + raw.replications + "\" is not a whole number from 99 to 1000000";
+    const std::optional<std::int32_t> b =
+        whole_number(raw.replications, analysis::min_replications, analysis::max_replications);
+    if (!b) return "--replications \"" + raw.replications + "\" is not a whole number from " + replication_range();
     o.replications = *b;
   }
   o.write_files = !raw.no_files;

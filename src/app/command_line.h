@@ -7,28 +7,23 @@
 #include <span>
 #include <string>
 
-#include "app/state.h"
-#include "numeric/random.h"
+#include "analysis/settings.h"
 
 namespace diffboot::app {
 
 enum class OutputFormat { text, csv, json };
 
-// The range of --replications.
-inline constexpr std::int32_t min_replications = 99;
-inline constexpr std::int32_t max_replications = 1000000;
-
 struct BatchOptions {
   std::string sample1, sample2;      // file names as given
   std::optional<char> experiment;    // 'p' or 'u' when chosen
-  double alpha = 0.025;              // one of the admissible levels
-  double level = 0.95;               // 1 - 2 alpha, as written in the help
+  double alpha = analysis::alpha_levels[analysis::default_level];
+  double level = analysis::interval_levels[analysis::default_level];  // 1 - 2 alpha, as written in the help
   OutputFormat format = OutputFormat::text;
   std::string directory;             // output directory; empty: the working directory
   bool write_files = true;
   bool show_plot = false;
-  std::int32_t seed = -numeric::fixed_seed;  // the generator is seeded from -seed
-  std::int32_t replications = app::replications;
+  std::int32_t seed = analysis::fixed_seed;  // the generator is seeded from -seed
+  std::int32_t replications = analysis::default_replications;
   std::string figure;                // --figure FILE: empty for none
 };
 

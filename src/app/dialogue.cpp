@@ -9,6 +9,7 @@
 #include <string>
 #include <string_view>
 
+#include "analysis/settings.h"
 #include "app/state.h"
 #include "text/reader.h"
 #include "text/run_end.h"
@@ -17,6 +18,7 @@
 namespace diffboot::app {
 namespace {
 
+using analysis::alpha_levels;
 using text::console;
 
 // A blank, the text, then blanks up to `length` characters.

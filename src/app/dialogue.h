@@ -2,12 +2,9 @@
 // The console dialogue: banner, file names, experiment type and alpha.
 // Answers are read one line each from standard input; the end of input at any
 // question is a fatal input error (exit status 255).
-#include <array>
 
 namespace diffboot::app {
 
-// The admissible significance levels, in the order they are tested.
-inline constexpr std::array<double, 4> alpha_levels{0.01, 0.025, 0.05, 0.1};
 // Answers allowed per question before "OK - terminates".
 inline constexpr int max_attempts = 5;
 

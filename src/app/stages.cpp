@@ -11,16 +11,14 @@
 #include "app/progress_line.h"
 #include "app/run_files.h"
 #include "app/state.h"
+#include "analysis/analysis.h"
 #include "bootstrap/bootstrap.h"
 #include "input/sample_files.h"
-#include "numeric/distributions.h"
-#include "numeric/summaries.h"
 #include "plot/histogram.h"
 #include "plot/histogram_file.h"
 #include "plot/plot_program.h"
 #include "report/report.h"
 #include "text/run_end.h"
-#include "text/side_by_side.h"
 #include "text/staging.h"
 #include "text/terminal_line.h"
 #include "text/units.h"
@@ -52,22 +50,6 @@ void allocate_array(std::vector<double>& a, std::int64_t n, std::string_view mes
   allocate_pair(a, unused, n, message);
 }
 
-void bootstrap_unpaired(State& s, bootstrap::Progress& progress) {
-  std::array<bootstrap::Measure, 4> m{bootstrap::Measure{s.d_AVE, s.tquant_n2, s.d_AVE_boot},
-                                      bootstrap::Measure{s.d_MED, s.tquant_n2, s.d_MED_boot},
-                                      bootstrap::Measure{s.d_STD, s.tquant_n4, s.d_STD_boot},
-                                      bootstrap::Measure{s.d_MAD, s.tquant_n4, s.d_MAD_boot}};
-  bootstrap::bootstrap_unpaired({s.x1, s.x2, s.x1_resample, s.x2_resample}, m, s.alpha, s.generator, s.threads,
-                                &progress);
-}
-
-void bootstrap_paired(State& s, bootstrap::Progress& progress) {
-  std::array<bootstrap::Measure, 2> m{bootstrap::Measure{s.AVE_d, s.tquant_x1, s.AVE_d_boot},
-                                      bootstrap::Measure{s.MED_d, s.tquant_x1, s.MED_d_boot}};
-  bootstrap::bootstrap_paired({s.x1, s.x2, s.x3, s.x3_resample}, m, s.alpha, s.generator, s.threads, &progress);
-}
-
-
 }  // namespace
 
 std::int32_t sample_size(std::int64_t count, std::string_view message) {
@@ -94,13 +76,8 @@ void count_samples() {
 
 void check_sample_sizes() {
   const State& s = state();
-  if (s.experiment_type == 'u' && (s.n_x < min_unpaired_size || s.n_y < min_unpaired_size)) {
-    terminate_with("Too few values for an unpaired experiment: each sample needs at least " +
-                   std::to_string(min_unpaired_size) + " - terminate");
-  }
-  if (s.experiment_type == 'p' && s.n_x < min_paired_size) {
-    terminate_with("Too few values for a paired experiment: at least " + std::to_string(min_paired_size) +
-                   " pairs are needed - terminate");
+  if (const auto few = analysis::too_few_values(s.n_x, s.n_y, experiment_of(s.experiment_type))) {
+    terminate_with(*few + " - terminate");
   }
 }
 
@@ -118,19 +95,7 @@ void read_samples() {
 
 void sample_summaries() {
   State& s = state();
-  // An empty sample ends the run in its median, sample 1's first: only
-  // samples that both hold values are summarised side by side.
-  const auto summary_x = [&] { return numeric::summarize(s.x1); };
-  const auto summary_y = [&] { return numeric::summarize(s.x2); };
-  const auto [x, y] = s.x1.empty() || s.x2.empty() ? std::pair{summary_x(), summary_y()}
-                                                   : text::side_by_side(summary_x, summary_y);
-  s.ave_x = x.ave, s.std_x = x.std, s.min_x = x.min, s.max_x = x.max, s.med_x = x.med, s.mad_x = x.mad;
-  s.ave_y = y.ave, s.std_y = y.std, s.min_y = y.min, s.max_y = y.max, s.med_y = y.med, s.mad_y = y.mad;
-  s.d_AVE.estimate = s.ave_x - s.ave_y;
-  s.d_STD.estimate = s.std_x - s.std_y;
-  s.d_MED.estimate = s.med_x - s.med_y;
-  s.d_MAD.estimate = s.mad_x - s.mad_y;
-  s.AVE_d.estimate = s.d_AVE.estimate;
+  s.summaries = analysis::summarise(s.x1, s.x2);
 }
 
 void allocate_histograms() {
@@ -143,11 +108,13 @@ void allocate_histograms() {
 
 void make_histograms() {
   State& s = state();
-  s.nclass_x = plot::scott_class_number(s.min_x, s.max_x, s.n_x, s.std_x);
-  s.nclass_y = plot::scott_class_number(s.min_y, s.max_y, s.n_y, s.std_y);
+  const numeric::SampleSummary& x = s.summaries.x;
+  const numeric::SampleSummary& y = s.summaries.y;
+  s.nclass_x = plot::scott_class_number(x.min, x.max, s.n_x, x.std);
+  s.nclass_y = plot::scott_class_number(y.min, y.max, s.n_y, y.std);
   allocate_histograms();
-  plot::histogram_classes(s.min_x, s.max_x, s.x1, s.nx1class, s.x1histclass);
-  plot::histogram_classes(s.min_y, s.max_y, s.x2, s.nx2class, s.x2histclass);
+  plot::histogram_classes(x.min, x.max, s.x1, s.nx1class, s.x1histclass);
+  plot::histogram_classes(y.min, y.max, s.x2, s.nx2class, s.x2histclass);
   if (s.write_files) {
     const std::string& dir = s.output_directory;
     plot::writehistogramdata(plot::HistogramTarget::sample1_plot, output_path(dir, sample1_plot_file), s.x1histclass,
@@ -170,26 +137,19 @@ void make_histograms() {
 
 void t_quantiles() {
   State& s = state();
-  const std::int64_t n_x = s.n_x, n_y = s.n_y;
-  s.tquant_n2 = numeric::t_quantile(s.alpha, n_x + n_y - 2);
-  s.tquant_n4 = numeric::t_quantile(s.alpha, n_x + n_y - 4);
-  s.tquant_x1 = numeric::t_quantile(s.alpha, n_x - 1);
+  s.tquant = analysis::t_quantiles(s.alpha, s.n_x, s.n_y);
 }
 
 void bootstrap_intervals() {
   State& s = state();
-  s.generator.initial_seed = -s.seed;
-  if (s.experiment_type != 'u' && s.experiment_type != 'p') return;
-  const bool paired = s.experiment_type == 'p';
+  const analysis::Settings settings{experiment_of(s.experiment_type), s.alpha, s.B, s.seed, s.threads};
+  const bool paired = settings.experiment == Experiment::paired;
   bootstrap::Progress progress;
   progress.total = bootstrap::work_units(s.x1.size(), s.x2.size(), static_cast<std::size_t>(s.B), paired);
   const ProgressLine line(progress, paired ? "bootstrap replications" : "bootstrap replications and jackknife",
                           text::error_stream());
-  if (paired) {
-    bootstrap_paired(s, progress);
-  } else {
-    bootstrap_unpaired(s, progress);
-  }
+  s.measures = analysis::run_bootstrap(s.x1, s.x2, s.summaries, settings,
+                                       {s.x1_resample, s.x2_resample, s.x3, s.x3_resample}, &progress);
 }
 
 report::Report report_of(const State& s) {

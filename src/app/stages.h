@@ -18,11 +18,6 @@ void count_samples();
 // The 32-bit sample size of a count; a count beyond 2^31 - 1 can never be
 // allocated: writes `message` and stops the run.
 std::int32_t sample_size(std::int64_t count, std::string_view message);
-// The fewest values a sample may have in an unpaired experiment (two standard
-// deviations of leave-one-out columns need two values each) and the fewest
-// pairs of a paired one (one degree of freedom for the t quantile).
-inline constexpr std::int32_t min_unpaired_size = 3;
-inline constexpr std::int32_t min_paired_size = 2;
 // Stops the run when the samples are too small for the experiment type:
 // "Too few values for an unpaired experiment: ..." or "... a paired ...".
 void check_sample_sizes();
@@ -32,17 +27,17 @@ void check_sample_sizes();
 void allocate_samples();
 // Reads both sample files into x1 and x2.
 void read_samples();
-// Summaries of both samples and the point estimates d_AVE, d_STD, d_MED,
-// d_MAD and AVE_d.
+// Summaries of both samples.
 void sample_summaries();
 // Histogram classes of both samples, the plot files (all three in place
 // before it goes on), and the plotting program, whose end it waits for.
 void make_histograms();
 // Creates the four histogram arrays (negative sizes taken as 0).
 void allocate_histograms();
-// tquant_n2, tquant_n4, tquant_x1 for alpha and n_x + n_y - 2, n_x + n_y - 4, n_x - 1.
+// The t quantiles for alpha and n_x + n_y - 2, n_x + n_y - 4, n_x - 1.
 void t_quantiles();
-// Replications, Student's t and BCa intervals of the chosen experiment type.
+// Point estimates, replications, Student's t and BCa intervals of the
+// measures of the chosen experiment type.
 void bootstrap_intervals();
 // The report of the run as the program state holds it.
 report::Report report_of(const State& s);

@@ -8,46 +8,41 @@
 #include <string_view>
 #include <vector>
 
+#include "analysis/analysis.h"
+#include "analysis/settings.h"
 #include "bootstrap/result.h"
-#include "numeric/random.h"
 
 namespace diffboot::app {
 
 inline constexpr double unset = bootstrap::unset;
 inline constexpr std::int32_t unset_count = -999;
 inline constexpr std::size_t filename_length = 79;
-// Bootstrap replications of a run; every divisor B and B + 1 of the intervals
-// is derived from the number of replicates held.
-inline constexpr std::int32_t replications = 1999;
-
 using Replicates = std::vector<double>;
+
+inline constexpr numeric::SampleSummary unset_summary{unset, unset, unset, unset, unset, unset};
 
 struct State {
   std::string filename_x = std::string(filename_length, ' ');
   std::string filename_y = std::string(filename_length, ' ');
   std::string path_x, path_y;  // the sample files as opened: the dialogue's names trimmed, the command line's as given
   std::int32_t n_x = unset_count, n_y = unset_count;
-  double ave_x = unset, std_x = unset, min_x = unset, max_x = unset, med_x = unset, mad_x = unset;
-  double ave_y = unset, std_y = unset, min_y = unset, max_y = unset, med_y = unset, mad_y = unset;
+  analysis::Summaries summaries{unset_summary, unset_summary};
   std::int32_t nclass_x = unset_count, nclass_y = unset_count;
   char experiment_type = 'u';
   double alpha = unset;
-  double tquant_n2 = unset, tquant_n4 = unset, tquant_x1 = unset;
+  analysis::TQuantiles tquant{unset, unset, unset};
 
-  std::int32_t B = replications;
+  std::int32_t B = analysis::default_replications;
   // The generator is seeded from -seed; the default draws the fixed stream.
-  std::int32_t seed = -numeric::fixed_seed;
+  std::int32_t seed = analysis::fixed_seed;
 
-  // Result groups (estimate, Student's t bounds, BCa bounds, ...), such as d_MAD.bca_upper.
-  bootstrap::Result AVE_d, MED_d, d_AVE, d_MED, d_STD, d_MAD;
+  // The measures of the experiment with their results and replicates, from
+  // the bootstrap on.
+  std::vector<analysis::MeasureRun> measures;
 
   std::vector<double> x1, x1_resample, x2, x2_resample, x3, x3_resample;
   std::vector<double> x1histclass, x2histclass, nx1class, nx2class;
 
-  Replicates AVE_d_boot = filled(B), MED_d_boot = filled(B);
-  Replicates d_AVE_boot = filled(B), d_MED_boot = filled(B), d_STD_boot = filled(B), d_MAD_boot = filled(B);
-
-  numeric::UniformState generator;
   unsigned threads = 1;  // threads the computation may use; the results never depend on it
 
   // How the run meets the outside world (the dialogue: all files in the
@@ -56,8 +51,6 @@ struct State {
   bool write_files = true;       // the plot files and the report file
   bool show_plot = true;         // start the plotting program and wait for it
   std::string figure;            // the figure file of the run, empty for none
-
-  static Replicates filled(std::int32_t count) { return Replicates(static_cast<std::size_t>(count), unset); }
 };
 
 // One effect measure of the run as the state holds it.
@@ -69,10 +62,12 @@ struct MeasureOfRun {
   const Replicates* replicates;
 };
 
-// The measures of the run's experiment type, in report order: AVE_d, MED_d
-// when paired ('p'); d_AVE, d_MED, d_STD, d_MAD when unpaired ('u'); none
-// for any other type.
+// The measures of the run in report order (AVE_d, MED_d when paired; d_AVE,
+// d_MED, d_STD, d_MAD when unpaired); none before the bootstrap.
 std::vector<MeasureOfRun> measures_of(const State& s);
+
+// The experiment of a type answer: 'p' paired, anything else unpaired.
+Experiment experiment_of(char type);
 
 // The state of the current run.
 State& state();
@@ -81,8 +76,5 @@ State& state();
 // `threads` threads.
 void reset_state(unsigned threads = 1);
 
-// Sets the number of replications B of the run: the six replicate arrays
-// get B values of -999.0.
-void set_replications(State& s, std::int32_t B);
 
 }  // namespace diffboot::app

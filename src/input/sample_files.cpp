@@ -8,7 +8,7 @@
 
 #include "text/reader.h"
 #include "text/run_end.h"
-#include "text/side_by_side.h"
+#include "numeric/side_by_side.h"
 #include "text/units.h"
 #include "text/writer.h"
 
@@ -104,7 +104,7 @@ SampleCounts count_samples(std::string_view filename_x, std::string_view filenam
   skip_header(unit_x);
   skip_header(unit_y);
   // The two files are counted side by side; warnings come in file order.
-  const auto [x, y] = text::side_by_side([&] { return count_values(unit_x, filename_x); },
+  const auto [x, y] = numeric::side_by_side([&] { return count_values(unit_x, filename_x); },
                                    [&] { return count_values(unit_y, filename_y); });
   text::error_stream() << x.warning << y.warning;
   return {x.n, y.n};
@@ -130,7 +130,7 @@ void read_samples(std::string_view filename_x, std::span<double> x1, std::string
                   std::span<double> x2) {
   const bool x_opened = open_again(unit_x, filename_x);
   const bool y_opened = x_opened && open_again(unit_y, filename_y);
-  text::side_by_side([&] { return read_values(unit_x, x_opened, filename_x, x1); },
+  numeric::side_by_side([&] { return read_values(unit_x, x_opened, filename_x, x1); },
                [&] { return read_values(unit_y, y_opened, filename_y, x2); });
 }
 

@@ -34,8 +34,8 @@ constexpr Column result_columns[] = {
 nlohmann::json number(double v) { return std::isfinite(v) ? nlohmann::json(v) : nlohmann::json(nullptr); }
 
 nlohmann::json facts(const SampleFacts& f) {
-  return {{"mean", number(f.mean)}, {"sd", number(f.sd)},   {"median", number(f.median)},
-          {"mad", number(f.mad)},   {"min", number(f.min)}, {"max", number(f.max)}};
+  return {{"mean", number(f.ave)}, {"sd", number(f.std)},   {"median", number(f.med)},
+          {"mad", number(f.mad)},  {"min", number(f.min)}, {"max", number(f.max)}};
 }
 
 // The shortest text of `v` that reads back as the same double; NaN, Inf, -Inf.

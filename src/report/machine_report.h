@@ -9,12 +9,12 @@
 #include <vector>
 
 #include "bootstrap/result.h"
+#include "numeric/summaries.h"
 
 namespace diffboot::report {
 
-struct SampleFacts {
-  double mean, sd, median, mad, min, max;  // sd: divisor n - 1; mad: scaled by 1.4826
-};
+// A sample's mean, sd (divisor n - 1), extremes, median and mad (scaled by 1.4826).
+using SampleFacts = numeric::SampleSummary;
 
 struct MeasureRow {
   std::string_view name;             // "d_AVE", "AVE_d", ...

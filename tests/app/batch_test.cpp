@@ -90,7 +90,7 @@ TEST_F(BatchTest, SeedAndReplications) {
     args.insert(args.end(), {"-f", "csv", "--no-files", "x.txt", "y.txt"});
     testing::ConsoleCapture capture;
     EXPECT_EQ(run_command_line(args, 1), 0) << capture.err();
-    return std::pair{capture.out(), state().d_AVE_boot};
+    return std::pair{capture.out(), state().measures.at(0).replicates};
   };
   const auto fixed = csv({});
   EXPECT_EQ(csv({"-B", "1999"}), fixed) << "-B 1999 is the default";
@@ -143,7 +143,7 @@ const bootstrap::Result& result_named(const std::string& name) {
     if (m.name == name) return *m.result;
   }
   ADD_FAILURE() << "no measure " << name;
-  return state().d_AVE;
+  return state().measures.at(0).result;
 }
 
 TEST_F(BatchTest, SampleNamesAreOpenedAsGiven) {
@@ -194,8 +194,8 @@ TEST_F(BatchTest, JsonReadsBackBitForBit) {
   EXPECT_EQ(j["inputs"]["n_x"], 15);
   EXPECT_EQ(j["inputs"]["B"], 1999);
   EXPECT_EQ(j["inputs"]["level"].get<double>(), 0.95);
-  EXPECT_EQ(testing::bits(j["samples"]["x"]["median"].get<double>()), testing::bits(s.med_x));
-  EXPECT_EQ(testing::bits(j["samples"]["y"]["mad"].get<double>()), testing::bits(s.mad_y));
+  EXPECT_EQ(testing::bits(j["samples"]["x"]["median"].get<double>()), testing::bits(s.summaries.x.med));
+  EXPECT_EQ(testing::bits(j["samples"]["y"]["mad"].get<double>()), testing::bits(s.summaries.y.mad));
   ASSERT_EQ(j["measures"].size(), 2u);
   for (const nlohmann::json& m : j["measures"]) {
     const bootstrap::Result& r = result_named(m["measure"]);

@@ -6,7 +6,7 @@
 #include <type_traits>
 #include <utility>
 
-namespace diffboot::text {
+namespace diffboot::numeric {
 
 // Runs `second` on another thread while `first` runs on this one and returns
 // both results. When `first` throws (ends the run), that is what the caller
@@ -25,4 +25,4 @@ std::pair<std::invoke_result_t<First>, std::invoke_result_t<Second>> side_by_sid
   return {std::move(result), other.get()};
 }
 
-}  // namespace diffboot::text
+}  // namespace diffboot::numeric

@@ -1,0 +1,78 @@
+#pragma once
+// One analysis of two samples: the summaries and point estimates, the
+// bootstrap replicates of the experiment's measures and their intervals.
+// Everything it needs is passed in and it keeps nothing between calls, so
+// analyses may run at once on other threads. The program's run and the
+// library's analyse() both go through here.
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "bootstrap/progress.h"
+#include "bootstrap/result.h"
+#include "diffboot/diffboot.h"
+#include "numeric/summaries.h"
+
+namespace diffboot::analysis {
+
+struct Settings {
+  Experiment experiment = Experiment::unpaired;
+  double alpha = 0.025;
+  std::int32_t replications = 1999;  // B
+  std::int32_t seed = 286761062;     // the generator is seeded from -seed
+  unsigned threads = 1;
+};
+
+// Summaries of both samples, formed side by side where both hold values.
+struct Summaries {
+  numeric::SampleSummary x, y;
+};
+Summaries summarise(std::span<const double> x, std::span<const double> y);
+
+// Student's t quantiles for alpha and n_x + n_y - 2, n_x + n_y - 4 and n_x - 1
+// degrees of freedom.
+struct TQuantiles {
+  double n2, n4, x1;
+};
+TQuantiles t_quantiles(double alpha, std::int64_t n_x, std::int64_t n_y);
+
+// The names of an experiment's measures in report order: AVE_d, MED_d
+// (paired); d_AVE, d_MED, d_STD, d_MAD (unpaired).
+std::span<const std::string_view> measure_names(Experiment e);
+
+// One measure of an analysis: its results and its B replicates, sorted.
+struct MeasureRun {
+  std::string_view name;
+  bootstrap::Result result;
+  std::vector<double> replicates;
+};
+
+// Where a run leaves its last resamples and the paired differences (the
+// program keeps them; n_x, n_y, n_x and n_x values).
+struct Resamples {
+  std::span<double> x1, x2, x3, x3_resample;
+};
+
+// The bootstrap of the measures of settings.experiment, with the estimates
+// of the unpaired measures from `summaries` (the paired ones from the
+// differences). x and y must suit the experiment (see problem()).
+std::vector<MeasureRun> run_bootstrap(std::span<const double> x, std::span<const double> y,
+                                      const Summaries& summaries, const Settings& settings,
+                                      const Resamples& resamples, bootstrap::Progress* progress);
+
+// The program's message for samples too small for the experiment ("Too few
+// values for an unpaired experiment: each sample needs at least 3"), or nothing.
+std::optional<std::string> too_few_values(std::int64_t n_x, std::int64_t n_y, Experiment e);
+
+// "samples of equal size, but sample 1 has N values and sample 2 has M".
+std::string unequal_sizes(std::int64_t n_x, std::int64_t n_y);
+
+// What keeps these sizes and settings from an analysis, in the program's
+// words ("Too few values for an unpaired experiment: each sample needs at
+// least 3"), or nothing.
+std::optional<std::string> problem(std::size_t n_x, std::size_t n_y, const Settings& settings);
+
+}  // namespace diffboot::analysis

@@ -1,0 +1,42 @@
+#pragma once
+// What the command line, the dialogue and the library admit and assume: the
+// significance levels with their interval levels, the number of replications
+// and the seed. Help texts and messages are made from these.
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+namespace diffboot::analysis {
+
+// The admissible alphas and the interval levels 1 - 2 alpha, in one order.
+inline constexpr std::array<double, 4> alpha_levels{0.01, 0.025, 0.05, 0.1};
+inline constexpr std::array<double, 4> interval_levels{0.98, 0.95, 0.9, 0.8};
+inline constexpr std::array<double, 4> interval_percents{98, 95, 90, 80};
+// Where the command line starts: alpha 0.025, 95% intervals.
+inline constexpr std::size_t default_level = 1;
+
+// Bootstrap replications B: the dialogue's number and the range the command
+// line and the library take.
+inline constexpr std::int32_t default_replications = 1999;
+inline constexpr std::int32_t min_replications = 99;
+inline constexpr std::int32_t max_replications = 1000000;
+
+// Seeds N: the generator is seeded from -N; the fixed seed of every run that
+// names none, and the largest.
+inline constexpr std::int32_t fixed_seed = 286761062;
+inline constexpr std::int32_t largest_seed = 2147483647;
+
+// The fewest values of each sample of an unpaired experiment (two standard
+// deviations of leave-one-out columns need two values each) and the fewest
+// pairs of a paired one (one degree of freedom for the t quantile).
+inline constexpr std::int64_t min_unpaired_size = 3;
+inline constexpr std::int64_t min_paired_size = 2;
+
+// "0.01, 0.025, 0.05, 0.1".
+std::string alpha_list();
+
+// "0.98, 0.95, 0.9, 0.8".
+std::string level_list();
+
+}  // namespace diffboot::analysis
