@@ -1,10 +1,13 @@
 #!/usr/bin/env bash
 # Installs the build in $1 into a temporary prefix and checks what lands:
-# the program, which tells version $2, and a manual page that renders
-# without warnings and names every option of --help.
+# the program, which tells version $2, a manual page that renders without
+# warnings and names every option of --help, and the library with its CMake
+# package, against which the example program in $3/examples/api builds and
+# runs.
 set -euo pipefail
 build=$1
 version=$2
+source=$3
 prefix=$(mktemp -d)
 trap 'rm -rf "$prefix"' EXIT
 cmake --install "$build" --prefix "$prefix" > /dev/null
@@ -21,4 +24,15 @@ for section in NAME SYNOPSIS DESCRIPTION OPTIONS FILES "EXIT STATUS" EXAMPLES "S
 done
 for option in $("$program" --help | grep -o -- '--[a-z-]*' | sort -u); do
   grep -q -- "$option" <<< "$text" || { echo "manual page lacks $option"; exit 1; }
+done
+# The library: the example program found through find_package and built
+# with the flags of this build (a sanitized library needs the sanitizers).
+flags=""
+grep -q "DIFFBOOT_SANITIZE:BOOL=ON" "$build/CMakeCache.txt" && flags="-fsanitize=address,undefined"
+cmake -S "$source/examples/api" -B "$prefix/api" -DCMAKE_PREFIX_PATH="$prefix" -DCMAKE_CXX_FLAGS="$flags" > /dev/null
+cmake --build "$prefix/api" > /dev/null
+out=$("$prefix/api/intervals" "$source/examples/chick_horsebean.txt" "$source/examples/chick_linseed.txt")
+grep -q "^n_x = 10, n_y = 12, B = 1999$" <<< "$out" || { echo "example: $out"; exit 1; }
+for measure in d_AVE d_MED d_STD d_MAD; do
+  grep -q "^$measure = " <<< "$out" || { echo "example lacks $measure: $out"; exit 1; }
 done

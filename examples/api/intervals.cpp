@@ -1,9 +1,11 @@
-// Reads two files of one number per line, compares them as an unpaired
+// Reads two files of one number per line ("#" lines at the top are
+// skipped), compares them as an unpaired
 // experiment (or paired with -p) and prints each measure's estimate and its
 // 95% Student's t and BCa intervals.
 #include <diffboot/diffboot.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <fstream>
 #include <string>
 #include <vector>
@@ -13,7 +15,13 @@ namespace {
 std::vector<double> read_values(const char* name) {
   std::ifstream in(name);
   std::vector<double> values;
-  for (double v; in >> v;) values.push_back(v);
+  for (std::string line; std::getline(in, line);) {
+    if (line.empty() || line[0] == '#') continue;
+    char* end = nullptr;
+    const double v = std::strtod(line.c_str(), &end);
+    if (end == line.c_str()) break;  // a line without a number ends the data
+    values.push_back(v);
+  }
   return values;
 }
 

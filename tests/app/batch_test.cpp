@@ -23,12 +23,9 @@ namespace {
 using Args = std::vector<std::string>;
 const char* const output_files[] = {"diffboot.dat", "1a.tmp", "1b.tmp", "2.tmp"};
 
-void write_sample(const std::string& name, const std::vector<double>& v) {
-  std::ostringstream text;
-  text.precision(17);
-  for (double x : v) text << x << "\n";
-  testing::write_file(name, text.str());
-}
+using testing::bits_of_text;
+using testing::split;
+using testing::write_sample;
 
 struct Outputs {
   std::vector<std::string> report_block;
@@ -102,23 +99,6 @@ TEST_F(BatchTest, SeedAndReplications) {
   const auto small = csv({"-B", "99"});
   EXPECT_EQ(small.second.size(), 99u);
   EXPECT_NE(small.first.find(",99,20,16,unpaired,"), std::string::npos);
-}
-
-std::uint64_t bits_of_text(const std::string& text) {
-  if (text == "NaN") return testing::bits(std::nan(""));
-  double v = 0.0;
-  const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), v);
-  EXPECT_EQ(error, std::errc()) << text;
-  EXPECT_EQ(end, text.data() + text.size()) << text;
-  return testing::bits(v);
-}
-
-std::vector<std::string> split(const std::string& line, char sep) {
-  std::vector<std::string> out;
-  std::string item;
-  std::istringstream in(line);
-  while (std::getline(in, item, sep)) out.push_back(item);
-  return out;
 }
 
 // Each measure's values in the columns of the csv and the keys of the json.

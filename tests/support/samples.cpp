@@ -1,11 +1,17 @@
 #include "support/samples.h"
 
+#include <gtest/gtest.h>
+
 #include <algorithm>
+#include <charconv>
+#include <sstream>
 #include <cmath>
 #include <numeric>
 #include <random>
 #include <stdexcept>
 #include <string>
+
+#include "support/console_capture.h"
 
 namespace diffboot::testing {
 
@@ -33,6 +39,31 @@ std::vector<double> shaped_sample(std::string_view shape, std::size_t n, std::ui
     else throw std::invalid_argument("no sample shape " + std::string(shape));
   }
   return v;
+}
+
+void write_sample(const std::string& name, const std::vector<double>& values) {
+  std::ostringstream text;
+  text.precision(17);
+  for (double x : values) text << x << "\n";
+  write_file(name, text.str());
+}
+
+std::uint64_t bits_of_text(const std::string& text) {
+  if (text == "NaN") return bits(std::nan(""));
+  if (text == "Inf" || text == "-Inf") return bits(text[0] == '-' ? -HUGE_VAL : HUGE_VAL);
+  double v = 0.0;
+  const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), v);
+  EXPECT_EQ(error, std::errc()) << text;
+  EXPECT_EQ(end, text.data() + text.size()) << text;
+  return bits(v);
+}
+
+std::vector<std::string> split(const std::string& line, char separator) {
+  std::vector<std::string> out;
+  std::string item;
+  std::istringstream in(line);
+  while (std::getline(in, item, separator)) out.push_back(item);
+  return out;
 }
 
 }  // namespace diffboot::testing

@@ -2,6 +2,7 @@
 // Test support: samples of named shapes and the bits of a double.
 #include <bit>
 #include <cstdint>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -19,5 +20,15 @@ std::vector<double> counting(double from, std::size_t n);
 // in five; "ascending"; "descending"; "equal" all 4.25; "few values" 0, 1, 2;
 // "organ pipe" rising then falling.
 std::vector<double> shaped_sample(std::string_view shape, std::size_t n, std::uint64_t seed);
+
+// Writes `values` to the file `name`, one a line, with 17 significant digits
+// (each reads back as the same double).
+void write_sample(const std::string& name, const std::vector<double>& values);
+
+// The 64 bits of a number as the csv writes it ("NaN", "-Inf", shortest digits).
+std::uint64_t bits_of_text(const std::string& text);
+
+// `line` cut at every `separator`.
+std::vector<std::string> split(const std::string& line, char separator);
 
 }  // namespace diffboot::testing

@@ -1,0 +1,119 @@
+// The library's analyse(): the program's csv bit for bit, calls on two
+// threads at once, and the messages of bad input.
+#include "diffboot/diffboot.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "app/batch.h"
+#include "support/console_capture.h"
+#include "support/samples.h"
+
+namespace diffboot {
+namespace {
+
+// The fields of a result in the csv's column order, after its name.
+std::vector<double> fields(const MeasureResult& m) {
+  return {m.estimate,         m.se,          m.bias,        m.t_lower, m.t_upper,       m.bca_lower, m.bca_upper,
+          m.percentile_lower, m.percentile_upper, m.basic_lower, m.basic_upper, m.z0, m.acceleration};
+}
+
+TEST(AnalyseTest, EqualsTheProgramsCsvBitForBit) {
+  struct Case {
+    Experiment experiment;
+    const char* shape;
+    std::size_t n_x, n_y;
+    double alpha;
+    std::int64_t replications;
+    std::optional<std::int32_t> seed;
+  };
+  const Case cases[] = {
+      {Experiment::unpaired, "skewed", 23, 17, 0.05, 1999, std::nullopt},
+      {Experiment::unpaired, "tied", 40, 35, 0.01, 499, 7},
+      {Experiment::paired, "random", 30, 30, 0.1, 999, 123},
+      {Experiment::paired, "tied", 12, 12, 0.025, 1999, std::nullopt},
+  };
+  for (const Case& c : cases) {
+    testing::TempDir dir;
+    const std::vector<double> x = testing::shaped_sample(c.shape, c.n_x, 31), y = testing::shaped_sample(c.shape, c.n_y, 32);
+    testing::write_sample("x.txt", x);
+    testing::write_sample("y.txt", y);
+    std::vector<std::string> args{c.experiment == Experiment::paired ? "-p" : "-u", "-f", "csv", "--no-files", "-a",
+                                  std::to_string(c.alpha), "-B", std::to_string(c.replications)};
+    if (c.seed) args.insert(args.end(), {"-s", std::to_string(*c.seed)});
+    args.insert(args.end(), {"x.txt", "y.txt"});
+    testing::ConsoleCapture capture;
+    ASSERT_EQ(app::run_command_line(args, 1), 0) << capture.err();
+    const Results r = analyse(x, y, {c.experiment, c.alpha, c.replications, c.seed, 2});
+    const std::vector<std::string> rows = testing::split(capture.out(), '\n');
+    ASSERT_EQ(rows.size(), r.measures.size() + 1) << c.shape;
+    for (std::size_t k = 0; k < r.measures.size(); ++k) {
+      const std::vector<std::string> cells = testing::split(rows[k + 1], ',');
+      EXPECT_EQ(cells[0], r.measures[k].name);
+      const std::vector<double> values = fields(r.measures[k]);
+      for (std::size_t f = 0; f < values.size(); ++f) {
+        EXPECT_EQ(testing::bits_of_text(cells[f + 1]), testing::bits(values[f])) << cells[0] << " column " << f + 1;
+      }
+    }
+  }
+}
+
+TEST(AnalyseTest, TwoThreadsAtOnce) {
+  const std::vector<double> a = testing::shaped_sample("random", 50, 41), b = testing::shaped_sample("skewed", 45, 42);
+  const std::vector<double> c = testing::shaped_sample("tied", 33, 43), d = testing::shaped_sample("random", 33, 44);
+  const Options unpaired{Experiment::unpaired, 0.05, 999, 5, 1}, paired{Experiment::paired, 0.025, 999, 6, 1};
+  const Results first = analyse(a, b, unpaired), second = analyse(c, d, paired);
+  Results together[2];
+  std::thread one([&] { together[0] = analyse(a, b, unpaired); });
+  std::thread two([&] { together[1] = analyse(c, d, paired); });
+  one.join();
+  two.join();
+  for (auto [alone, beside] : {std::pair{&first, &together[0]}, std::pair{&second, &together[1]}}) {
+    ASSERT_EQ(alone->measures.size(), beside->measures.size());
+    for (std::size_t k = 0; k < alone->measures.size(); ++k) {
+      const std::vector<double> x = fields(alone->measures[k]), y = fields(beside->measures[k]);
+      for (std::size_t f = 0; f < x.size(); ++f) EXPECT_EQ(testing::bits(x[f]), testing::bits(y[f]));
+    }
+  }
+}
+
+TEST(AnalyseTest, BadInputIsAnErrorWithTheProgramsMessage) {
+  struct Case {
+    std::size_t n_x, n_y;
+    Options options;
+    const char* message;
+  };
+  const auto options = [](Experiment e, double alpha = 0.025, std::int64_t replications = 1999,
+                          std::optional<std::int32_t> seed = std::nullopt) {
+    return Options{e, alpha, replications, seed, 0};
+  };
+  const Options unpaired = options(Experiment::unpaired), paired = options(Experiment::paired);
+  const Case cases[] = {
+      {0, 5, unpaired, "sample 1 has no values"},
+      {5, 0, unpaired, "sample 2 has no values"},
+      {5, 6, paired, "a paired experiment needs samples of equal size, but sample 1 has 5 values and sample 2 has 6"},
+      {2, 6, unpaired, "Too few values for an unpaired experiment: each sample needs at least 3"},
+      {1, 1, paired, "Too few values for a paired experiment: at least 2 pairs are needed"},
+      {5, 6, options(Experiment::unpaired, 0.2), "alpha 0.2 is not one of 0.01, 0.025, 0.05, 0.1"},
+      {5, 6, options(Experiment::unpaired, 0.025, 98), "replications 98 is not a whole number from 99 to 1000000"},
+      {5, 6, options(Experiment::unpaired, 0.025, 1999, 0), "seed 0 is not a whole number from 1 to 2147483647"},
+  };
+  for (const Case& c : cases) {
+    const std::vector<double> x = testing::counting(1, c.n_x), y = testing::counting(3, c.n_y);
+    try {
+      analyse(x, y, c.options);
+      ADD_FAILURE() << "no error: " << c.message;
+    } catch (const Error& e) {
+      EXPECT_STREQ(e.what(), c.message);
+    }
+  }
+  const std::vector<double> with_nan{1, 2, std::nan(""), 4};
+  EXPECT_THROW(analyse(with_nan, with_nan, unpaired), Error);
+}
+
+}  // namespace
+}  // namespace diffboot
