@@ -46,6 +46,21 @@ void BM_resample(benchmark::State& state) {
 }
 BENCHMARK(BM_resample)->Arg(1000)->Arg(100000)->Arg(1000000);
 
+// The positions of the replications' resamples, drawn in vector lanes.
+void BM_draw_positions(benchmark::State& state) {
+  const auto n = static_cast<std::size_t>(state.range(0));
+  const numeric::PositionDrawer drawer(n);
+  std::vector<std::uint32_t> positions(n);
+  numeric::UniformState g;
+  numeric::init_uniform(g);
+  for (auto _ : state) {
+    drawer.draw(g, positions);
+    benchmark::DoNotOptimize(positions.data());
+  }
+  state.SetItemsProcessed(state.iterations() * state.range(0));
+}
+BENCHMARK(BM_draw_positions)->Arg(100000)->Arg(1000000)->Arg(10000000);
+
 void BM_med_mad(benchmark::State& state) {
   const auto x = normal_sample(static_cast<std::size_t>(state.range(0)));
   std::vector<double> work;
