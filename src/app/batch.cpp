@@ -56,7 +56,7 @@ void check_readable(const std::string& name, const char* which) {
 [[noreturn]] void usage_stop(const std::string& problem) { throw text::RunEnd{usage_status, usage_error(problem)}; }
 
 // The experiment type the options and the sizes give.
-char experiment_type(const BatchOptions& o, std::int32_t n_x, std::int32_t n_y) {
+char batch_experiment_type(const BatchOptions& o, std::int32_t n_x, std::int32_t n_y) {
   if (n_x != n_y) {
     if (o.experiment == 'p') {
       usage_stop("--paired needs samples of equal size, but sample 1 has " + std::to_string(n_x) +
@@ -87,8 +87,7 @@ void write_results(std::ostream& out, const std::string& text) {
 
 // The results in the chosen format on `results`, while messages go to the
 // console's error stream.
-void print_results(const BatchOptions& o, const text::ConsoleStreams& results) {
-  const State& s = state();
+void print_results(const State& s, const BatchOptions& o, const text::ConsoleStreams& results) {
   if (o.format == OutputFormat::text) {
     const ConsoleRedirect to_results(results);
     report::list_report(report_of(s));
@@ -117,45 +116,65 @@ void draw_figure(const State& s, const BatchOptions& o) {
   }
 }
 
-void batch_sequence(const BatchOptions& o, const text::ConsoleStreams& results) {
-  State& s = state();
-  s.filename_x = name_field(o.sample1);
-  s.filename_y = name_field(o.sample2);
-  s.path_x = o.sample1;
-  s.path_y = o.sample2;
-  s.output_directory = o.directory;
-  s.write_files = o.write_files;
-  s.show_plot = o.show_plot;
-  s.figure = o.figure;
-  s.seed = o.seed;
-  s.B = o.replications;
-  check_readable(o.sample1, "sample 1");
-  check_readable(o.sample2, "sample 2");
-  count_samples();
-  s.experiment_type = experiment_type(o, s.n_x, s.n_y);
-  check_sample_sizes();
-  allocate_samples();
-  read_samples();
-  sample_summaries();
-  make_histograms();
-  s.alpha = o.alpha;
-  t_quantiles();
-  bootstrap_intervals();
-  print_results(o, results);
-  if (s.write_files) write_report_file();
-  if (!o.figure.empty()) draw_figure(s, o);
-  release_samples();
-  release_histograms();
-}
+// The command line's answers: in the options already.
+class CommandLineQuestions : public Questions {
+ public:
+  explicit CommandLineQuestions(const BatchOptions& o) : o_(o) {}
+  void sample_files(State& s) override {
+    s.filename_x = name_field(o_.sample1);
+    s.filename_y = name_field(o_.sample2);
+    s.path_x = o_.sample1;
+    s.path_y = o_.sample2;
+    s.output_directory = o_.directory;
+    s.write_files = o_.write_files;
+    s.show_plot = o_.show_plot;
+    s.figure = o_.figure;
+    s.seed = o_.seed;
+    s.B = o_.replications;
+    check_readable(o_.sample1, "sample 1");
+    check_readable(o_.sample2, "sample 2");
+  }
+  bool experiment_type(State& s, TypeMoment moment) override {
+    if (moment != TypeMoment::sizes_known) return false;
+    s.experiment_type = batch_experiment_type(o_, s.n_x, s.n_y);
+    return true;
+  }
+  void alpha(State& s) override { s.alpha = o_.alpha; }
+
+ private:
+  const BatchOptions& o_;
+};
+
+// The command line's results: in the chosen format on `results`, then the figure.
+class BatchResults : public ResultsSink {
+ public:
+  BatchResults(const BatchOptions& o, const text::ConsoleStreams& results) : o_(o), results_(results) {}
+  void results(const State& s) override { print_results(s, o_, results_); }
+  void after_files(const State& s) override {
+    if (!o_.figure.empty()) draw_figure(s, o_);
+  }
+
+ private:
+  const BatchOptions& o_;
+  text::ConsoleStreams results_;
+};
 
 }  // namespace
 
-int run_batch(const BatchOptions& options, unsigned threads) {
+int run_batch(const BatchOptions& options, State& s) {
   // In a batch run standard output holds the results only: the console's
   // records (messages) go to standard error.
   const text::ConsoleStreams streams = text::console_streams();
   const ConsoleRedirect messages({streams.in, streams.err, streams.err});
-  return run_to_end(threads, [&] { batch_sequence(options, messages.previous()); });
+  CommandLineQuestions questions(options);
+  BatchResults results(options, messages.previous());
+  return run_to_end(s, [&](State& state) { run_sequence(state, questions, results); });
+}
+
+int run_batch(const BatchOptions& options, unsigned threads) {
+  State s;
+  s.threads = threads;
+  return run_batch(options, s);
 }
 
 int run_command_line(std::span<const std::string> args, unsigned threads) {

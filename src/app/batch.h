@@ -6,6 +6,7 @@
 #include <string>
 
 #include "app/command_line.h"
+#include "app/state.h"
 
 namespace diffboot::app {
 
@@ -15,7 +16,9 @@ namespace diffboot::app {
 // input/output error.
 int run_command_line(std::span<const std::string> args, unsigned threads);
 
-// One batch run with parsed options.
+// One batch run with parsed options, on a fresh state computing with
+// `threads` threads, or on `s`.
 int run_batch(const BatchOptions& options, unsigned threads);
+int run_batch(const BatchOptions& options, State& s);
 
 }  // namespace diffboot::app

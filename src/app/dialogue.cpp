@@ -72,8 +72,7 @@ void show_banner() {
   for (const std::string& s : {blank, rule, blank}) banner_line(s);
 }
 
-void ask_filenames() {
-  State& s = state();
+void ask_filenames(State& s) {
   text::write_list(console, {});
   text::write_record(console, "(a)", {"sample 1 (x):                 [path + filename]"});
   text::read_chars(console, s.filename_x, filename_length);
@@ -84,8 +83,7 @@ void ask_filenames() {
   s.path_y = trimmed(s.filename_y);
 }
 
-void ask_experiment_type() {
-  State& s = state();
+void ask_experiment_type(State& s) {
   if (s.n_x != s.n_y) return;
   for (int attempt = 1; attempt <= max_attempts; ++attempt) {
     text::write_list(console, {});
@@ -99,8 +97,7 @@ void ask_experiment_type() {
   give_up();
 }
 
-void ask_alpha() {
-  State& s = state();
+void ask_alpha(State& s) {
   for (int attempt = 1; attempt <= max_attempts; ++attempt) {
     text::write_list(console, {});
     text::write_record(console, "(4(a,f4.3),a)",

@@ -9,7 +9,6 @@
 
 #include "app/dialogue.h"
 #include "app/stages.h"
-#include "app/state.h"
 #include "numeric/errors.h"
 #include "text/run_end.h"
 #include "text/staging.h"
@@ -23,26 +22,6 @@ namespace {
 // extended precision, rounding to nearest.
 static_assert(FLT_EVAL_METHOD == 0, "double arithmetic must not use extended precision");
 
-void run_sequence() {
-  std::fesetround(FE_TONEAREST);
-  show_banner();
-  ask_filenames();
-  count_samples();
-  allocate_samples();
-  read_samples();
-  sample_summaries();
-  make_histograms();
-  ask_experiment_type();
-  check_sample_sizes();
-  ask_alpha();
-  t_quantiles();
-  bootstrap_intervals();
-  info2(report::ReportMode::console);
-  write_report_file();
-  release_samples();
-  release_histograms();
-}
-
 // Closes the open files and writes what must go to standard error; a file
 // whose pending output is lost turns the end into a fatal one.
 int finish(int status, const std::string& error_text) {
@@ -53,15 +32,54 @@ int finish(int status, const std::string& error_text) {
   return unwritten.empty() ? status : text::fatal_io_status;
 }
 
+// The dialogue's answers: typed at the console.
+class DialogueQuestions : public Questions {
+ public:
+  void sample_files(State& s) override {
+    show_banner();
+    ask_filenames(s);
+  }
+  bool experiment_type(State& s, TypeMoment moment) override {
+    if (moment != TypeMoment::histograms_shown) return false;
+    ask_experiment_type(s);
+    return true;
+  }
+  void alpha(State& s) override { ask_alpha(s); }
+};
+
+// The dialogue's results: the report listed on the console.
+class ConsoleReport : public ResultsSink {
+ public:
+  void results(const State& s) override { info2(s, report::ReportMode::console); }
+  void after_files(const State&) override {}
+};
+
 }  // namespace
 
-int run_program(unsigned threads) { return run_to_end(threads, run_sequence); }
+void run_sequence(State& s, Questions& questions, ResultsSink& sink) {
+  std::fesetround(FE_TONEAREST);
+  questions.sample_files(s);
+  count_samples(s);
+  if (questions.experiment_type(s, TypeMoment::sizes_known)) check_sample_sizes(s);
+  allocate_samples(s);
+  read_samples(s);
+  sample_summaries(s);
+  make_histograms(s);
+  if (questions.experiment_type(s, TypeMoment::histograms_shown)) check_sample_sizes(s);
+  questions.alpha(s);
+  t_quantiles(s);
+  bootstrap_intervals(s);
+  sink.results(s);
+  if (s.write_files) write_report_file(s);
+  sink.after_files(s);
+  release_samples(s);
+  release_histograms(s);
+}
 
-int run_to_end(unsigned threads, const std::function<void()>& sequence) {
+int run_to_end(State& s, const std::function<void(State&)>& sequence) {
   text::remove_staged_files_on_signals();
-  reset_state(threads);
   try {
-    sequence();
+    sequence(s);
   } catch (const text::RunEnd& end) {
     return finish(end.status, end.error_text);
   } catch (const numeric::LibraryError& error) {
@@ -73,6 +91,18 @@ int run_to_end(unsigned threads, const std::function<void()>& sequence) {
     return finish(text::fatal_io_status, std::string("Internal error: ") + e.what() + "\r\n");
   }
   return finish(0, {});
+}
+
+int run_dialogue(State& s) {
+  DialogueQuestions questions;
+  ConsoleReport report;
+  return run_to_end(s, [&](State& state) { run_sequence(state, questions, report); });
+}
+
+int run_program(unsigned threads) {
+  State s;
+  s.threads = threads;
+  return run_dialogue(s);
 }
 
 }  // namespace diffboot::app

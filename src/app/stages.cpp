@@ -57,8 +57,7 @@ std::int32_t sample_size(std::int64_t count, std::string_view message) {
   return static_cast<std::int32_t>(count);
 }
 
-void count_samples() {
-  State& s = state();
+void count_samples(State& s) {
   const input::SampleCounts counts = input::count_samples(s.path_x, s.path_y);
   s.n_x = sample_size(counts.n_x, "x: space requested not possible - terminate");
   s.n_y = sample_size(counts.n_y, "y: space requested not possible - terminate");
@@ -74,45 +73,39 @@ void count_samples() {
   input::stop_if_output(s.path_x, s.path_y, outputs);
 }
 
-void check_sample_sizes() {
-  const State& s = state();
+void check_sample_sizes(const State& s) {
   if (const auto few = analysis::too_few_values(s.n_x, s.n_y, experiment_of(s.experiment_type))) {
     terminate_with(*few + " - terminate");
   }
 }
 
-void allocate_samples() {
-  State& s = state();
+void allocate_samples(State& s) {
   allocate_pair(s.x1, s.x1_resample, s.n_x, "x: space requested not possible - terminate");
   allocate_pair(s.x2, s.x2_resample, s.n_y, "y: space requested not possible - terminate");
   allocate_pair(s.x3, s.x3_resample, s.n_x, "x3: space requested not possible - terminate");
 }
 
-void read_samples() {
-  State& s = state();
+void read_samples(State& s) {
   input::read_samples(s.path_x, s.x1, s.path_y, s.x2);
 }
 
-void sample_summaries() {
-  State& s = state();
+void sample_summaries(State& s) {
   s.summaries = analysis::summarise(s.x1, s.x2);
 }
 
-void allocate_histograms() {
-  State& s = state();
+void allocate_histograms(State& s) {
   allocate_array(s.x1histclass, std::int64_t{s.nclass_x} + 1, "x histogram class bounds data: space requested not possible - terminate");
   allocate_array(s.x2histclass, std::int64_t{s.nclass_y} + 1, "y histogram class bounds data: space requested not possible - terminate");
   allocate_array(s.nx1class, s.nclass_x, "x histogram data: space requested not possible - terminate");
   allocate_array(s.nx2class, s.nclass_y, "y histogram data: space requested not possible - terminate");
 }
 
-void make_histograms() {
-  State& s = state();
+void make_histograms(State& s) {
   const numeric::SampleSummary& x = s.summaries.x;
   const numeric::SampleSummary& y = s.summaries.y;
   s.nclass_x = plot::scott_class_number(x.min, x.max, s.n_x, x.std);
   s.nclass_y = plot::scott_class_number(y.min, y.max, s.n_y, y.std);
-  allocate_histograms();
+  allocate_histograms(s);
   plot::histogram_classes(x.min, x.max, s.x1, s.nx1class, s.x1histclass);
   plot::histogram_classes(y.min, y.max, s.x2, s.nx2class, s.x2histclass);
   if (s.write_files) {
@@ -135,13 +128,11 @@ void make_histograms() {
   }
 }
 
-void t_quantiles() {
-  State& s = state();
+void t_quantiles(State& s) {
   s.tquant = analysis::t_quantiles(s.alpha, s.n_x, s.n_y);
 }
 
-void bootstrap_intervals() {
-  State& s = state();
+void bootstrap_intervals(State& s) {
   const analysis::Settings settings{experiment_of(s.experiment_type), s.alpha, s.B, s.seed, s.threads};
   const bool paired = settings.experiment == Experiment::paired;
   bootstrap::Progress progress;
@@ -158,29 +149,25 @@ report::Report report_of(const State& s) {
   return r;
 }
 
-void info2(report::ReportMode mode) {
-  const State& s = state();
+void info2(const State& s, report::ReportMode mode) {
   report::info2(mode, report_of(s), output_path(s.output_directory, report_file));
 }
 
-void write_report_file() {
-  State& s = state();
+void write_report_file(State& s) {
   const std::string path = output_path(s.output_directory, report_file);
-  info2(report::ReportMode::file);
+  info2(s, report::ReportMode::file);
   plot::writehistogramdata(plot::HistogramTarget::report, path, s.x1histclass, s.nx1class, "Sample 1 (x1):");
   plot::writehistogramdata(plot::HistogramTarget::report, path, s.x2histclass, s.nx2class, "Sample 2 (x2):");
   text::commit_text_files();
 }
 
-void release_samples() {
-  State& s = state();
+void release_samples(State& s) {
   for (std::vector<double>* a : {&s.x1, &s.x1_resample, &s.x2, &s.x2_resample, &s.x3, &s.x3_resample}) {
     std::vector<double>().swap(*a);
   }
 }
 
-void release_histograms() {
-  State& s = state();
+void release_histograms(State& s) {
   for (std::vector<double>* a : {&s.x1histclass, &s.x2histclass, &s.nx1class, &s.nx2class}) {
     std::vector<double>().swap(*a);
   }

@@ -1,23 +1,7 @@
 #include "app/state.h"
 
-#include <memory>
 
 namespace diffboot::app {
-namespace {
-
-std::unique_ptr<State>& current() {
-  static std::unique_ptr<State> s = std::make_unique<State>();
-  return s;
-}
-
-}  // namespace
-
-State& state() { return *current(); }
-
-void reset_state(unsigned threads) {
-  current() = std::make_unique<State>();
-  current()->threads = threads;
-}
 
 std::vector<MeasureOfRun> measures_of(const State& s) {
   struct Text {

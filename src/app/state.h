@@ -1,5 +1,6 @@
 #pragma once
-// The program state: everything one run's stages hand to each other. Every
+// The state of one run: everything its stages hand to each other, passed
+// from stage to stage by the run sequence. Every
 // real starts at -999.0, every integer at -999, every array is filled with
 // -999.0 when allocated; nothing tests these markers, they only make an unset
 // value visible in the report.
@@ -69,12 +70,6 @@ std::vector<MeasureOfRun> measures_of(const State& s);
 // The experiment of a type answer: 'p' paired, anything else unpaired.
 Experiment experiment_of(char type);
 
-// The state of the current run.
-State& state();
-
-// Starts a new run: every variable back to its initial value, computing with
-// `threads` threads.
-void reset_state(unsigned threads = 1);
 
 
 }  // namespace diffboot::app

@@ -79,6 +79,13 @@ TEST_F(BatchTest, SameReportAndFilesAsTheDialogue) {
   }
 }
 
+// Runs the command line `args` as a batch run on `s`; the options must parse.
+int run_on(const Args& args, State& s) {
+  const ParsedCommandLine parsed = parse_command_line(args);
+  EXPECT_TRUE(parsed.options) << parsed.err;
+  return parsed.options ? run_batch(*parsed.options, s) : parsed.status;
+}
+
 TEST_F(BatchTest, SeedAndReplications) {
   write_sample("x.txt", testing::shaped_sample("skewed", 20, 12));
   write_sample("y.txt", testing::shaped_sample("skewed", 16, 13));
@@ -86,8 +93,9 @@ TEST_F(BatchTest, SeedAndReplications) {
     Args args(options);
     args.insert(args.end(), {"-f", "csv", "--no-files", "x.txt", "y.txt"});
     testing::ConsoleCapture capture;
-    EXPECT_EQ(run_command_line(args, 1), 0) << capture.err();
-    return std::pair{capture.out(), state().measures.at(0).replicates};
+    State s;
+    EXPECT_EQ(run_on(args, s), 0) << capture.err();
+    return std::pair{capture.out(), s.measures.at(0).replicates};
   };
   const auto fixed = csv({});
   EXPECT_EQ(csv({"-B", "1999"}), fixed) << "-B 1999 is the default";
@@ -118,12 +126,12 @@ const std::pair<const char*, double bootstrap::Result::*> fields[] = {
     {"acceleration", &bootstrap::Result::acceleration},
 };
 
-const bootstrap::Result& result_named(const std::string& name) {
-  for (const MeasureOfRun& m : measures_of(state())) {
+const bootstrap::Result& result_named(const State& s, const std::string& name) {
+  for (const MeasureOfRun& m : measures_of(s)) {
     if (m.name == name) return *m.result;
   }
   ADD_FAILURE() << "no measure " << name;
-  return state().measures.at(0).result;
+  return s.measures.at(0).result;
 }
 
 TEST_F(BatchTest, SampleNamesAreOpenedAsGiven) {
@@ -132,16 +140,18 @@ TEST_F(BatchTest, SampleNamesAreOpenedAsGiven) {
   write_sample("pa ", {1, 2, 3, 4});
   write_sample(" pb", {5, 6, 7, 8, 9});
   testing::ConsoleCapture capture;
-  ASSERT_EQ(run_command_line(Args{"-u", "--no-files", "pa ", " pb"}, 1), 0) << capture.err();
-  EXPECT_EQ(state().n_x, 4);
-  EXPECT_EQ(state().n_y, 5);
+  State s;
+  ASSERT_EQ(run_on(Args{"-u", "--no-files", "pa ", " pb"}, s), 0) << capture.err();
+  EXPECT_EQ(s.n_x, 4);
+  EXPECT_EQ(s.n_y, 5);
 }
 
 TEST_F(BatchTest, CsvReadsBackBitForBit) {
   write_sample("x.txt", testing::shaped_sample("skewed", 23, 8));
   write_sample("y.txt", testing::shaped_sample("random", 17, 9));
   testing::ConsoleCapture capture;
-  ASSERT_EQ(run_command_line(Args{"-f", "csv", "-l", "90", "x.txt", "y.txt"}, 1), 0);
+  State s;
+  ASSERT_EQ(run_on(Args{"-f", "csv", "-l", "90", "x.txt", "y.txt"}, s), 0);
   const std::vector<std::string> lines = split(capture.out(), '\n');
   ASSERT_EQ(lines.size(), 5u);
   const std::vector<std::string> header = split(lines[0], ',');
@@ -151,7 +161,7 @@ TEST_F(BatchTest, CsvReadsBackBitForBit) {
   for (std::size_t row = 1; row < lines.size(); ++row) {
     const std::vector<std::string> cells = split(lines[row], ',');
     ASSERT_EQ(cells.size(), header.size());
-    const bootstrap::Result& r = result_named(cells[0]);
+    const bootstrap::Result& r = result_named(s, cells[0]);
     for (std::size_t k = 0; k < std::size(fields); ++k) {
       EXPECT_EQ(bits_of_text(cells[k + 1]), testing::bits(r.*fields[k].second)) << cells[0] << " " << fields[k].first;
     }
@@ -164,9 +174,9 @@ TEST_F(BatchTest, JsonReadsBackBitForBit) {
   write_sample("x.txt", testing::shaped_sample("random", 15, 10));
   write_sample("y.txt", testing::shaped_sample("random", 15, 11));
   testing::ConsoleCapture capture;
-  ASSERT_EQ(run_command_line(Args{"-f", "json", "-p", "x.txt", "y.txt"}, 1), 0);
+  State s;
+  ASSERT_EQ(run_on(Args{"-f", "json", "-p", "x.txt", "y.txt"}, s), 0);
   const nlohmann::json j = nlohmann::json::parse(capture.out());
-  const State& s = state();
   EXPECT_EQ(j["program"], "diffboot");
   EXPECT_EQ(j["version"], program_version());
   EXPECT_EQ(j["inputs"]["sample1"], "x.txt");
@@ -178,7 +188,7 @@ TEST_F(BatchTest, JsonReadsBackBitForBit) {
   EXPECT_EQ(testing::bits(j["samples"]["y"]["mad"].get<double>()), testing::bits(s.summaries.y.mad));
   ASSERT_EQ(j["measures"].size(), 2u);
   for (const nlohmann::json& m : j["measures"]) {
-    const bootstrap::Result& r = result_named(m["measure"]);
+    const bootstrap::Result& r = result_named(s, m["measure"]);
     for (const auto& [key, field] : fields) {
       EXPECT_EQ(testing::bits(m[key].get<double>()), testing::bits(r.*field)) << m["measure"] << " " << key;
     }

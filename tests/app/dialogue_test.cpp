@@ -36,12 +36,12 @@ TEST(DialogueTest, BannerLineLengths) {
 }
 
 TEST(DialogueTest, FileNamesArePaddedOrCut) {
-  reset_state();
+  State s;
   const std::string long_name(100, 'a');
   testing::ConsoleCapture capture("x.txt\n" + long_name + "\n");
-  ask_filenames();
-  EXPECT_EQ(state().filename_x, "x.txt" + std::string(74, ' '));
-  EXPECT_EQ(state().filename_y, std::string(79, 'a'));
+  ask_filenames(s);
+  EXPECT_EQ(s.filename_x, "x.txt" + std::string(74, ' '));
+  EXPECT_EQ(s.filename_y, std::string(79, 'a'));
   EXPECT_EQ(capture.out(),
             " \r\nsample 1 (x):                 [path + filename]\r\n \r\nsample 2 (y):                 [path + filename]\r\n");
 }
@@ -58,21 +58,21 @@ TEST(DialogueTest, ExperimentType) {
       {5, 5, "P\n p\nx\n\nu\n", 'u', 5}, {5, 6, "p\n", 'u', 0},
   };
   for (const auto& c : cases) {
-    reset_state();
-    state().n_x = c.n_x;
-    state().n_y = c.n_y;
+    State s;
+    s.n_x = c.n_x;
+    s.n_y = c.n_y;
     testing::ConsoleCapture capture(c.answers);
-    ask_experiment_type();
-    EXPECT_EQ(state().experiment_type, c.type) << c.answers;
+    ask_experiment_type(s);
+    EXPECT_EQ(s.experiment_type, c.type) << c.answers;
     EXPECT_EQ(capture.out(), times(type_question, c.questions));
   }
 }
 
 TEST(DialogueTest, FiveWrongTypesTerminate) {
-  reset_state();
-  state().n_x = state().n_y = 3;
+  State s;
+  s.n_x = s.n_y = 3;
   testing::ConsoleCapture capture("P\nq\nU\n\n u\np\n");
-  const text::RunEnd end = testing::run_end_of([] { ask_experiment_type(); });
+  const text::RunEnd end = testing::run_end_of([&] { ask_experiment_type(s); });
   EXPECT_EQ(end.status, 1);
   EXPECT_EQ(capture.out(), times(type_question, 5) + " OK - terminates\r\n");
 }
@@ -89,10 +89,10 @@ TEST(DialogueTest, Alpha) {
       {"0.06\n0.0501\n/\n,\n0.1\n", 0.1, 5},             {"\n\n0.05\n", 0.05, 1},
   };
   for (const auto& c : cases) {
-    reset_state();
+    State s;
     testing::ConsoleCapture capture(c.answers);
-    ask_alpha();
-    EXPECT_EQ(state().alpha, c.alpha) << c.answers;
+    ask_alpha(s);
+    EXPECT_EQ(s.alpha, c.alpha) << c.answers;
     EXPECT_EQ(capture.out(), times(alpha_question, c.questions)) << c.answers;
   }
 }
@@ -106,39 +106,39 @@ TEST(DialogueTest, AlphaIsExplainedAtATerminal) {
   };
   const testing::PseudoTerminal terminal;
   for (const auto& [answer, meaning] : cases) {
-    reset_state();
+    State s;
     testing::ConsoleCapture capture(answer);
     {
       const testing::Redirected error_on_terminal(STDERR_FILENO, terminal.slave());
-      ask_alpha();
+      ask_alpha(s);
     }
     EXPECT_EQ(capture.err(), meaning);
   }
-  reset_state();
+  State s;
   testing::ConsoleCapture capture("0.05\n");
-  ask_alpha();
+  ask_alpha(s);
   EXPECT_EQ(capture.err(), "") << "nobody to tell when standard error is not a terminal";
 }
 
 TEST(DialogueTest, AlphaGivesUpOrFails) {
   {
-    reset_state();
+    State s;
     testing::ConsoleCapture capture("1\n2\n3\n4\n5\n0.05\n");
-    const text::RunEnd end = testing::run_end_of([] { ask_alpha(); });
+    const text::RunEnd end = testing::run_end_of([&] { ask_alpha(s); });
     EXPECT_EQ(end.status, 1);
     EXPECT_EQ(capture.out(), times(alpha_question, 5) + " OK - terminates\r\n");
   }
   {
-    reset_state();
+    State s;
     testing::ConsoleCapture capture("95%\n/\n0.05\n");
-    ask_alpha();
-    EXPECT_EQ(state().alpha, 0.05) << "a word and a null value are wrong answers, asked again";
+    ask_alpha(s);
+    EXPECT_EQ(s.alpha, 0.05) << "a word and a null value are wrong answers, asked again";
     EXPECT_EQ(capture.out(), times(alpha_question, 3));
   }
   {
-    reset_state();
+    State s;
     testing::ConsoleCapture capture("abc\n");
-    const text::RunEnd end = testing::run_end_of([] { ask_alpha(); });
+    const text::RunEnd end = testing::run_end_of([&] { ask_alpha(s); });
     EXPECT_EQ(end.status, 255);
     EXPECT_EQ(end.error_text, "Input error: end of standard input where a number was expected\r\n");
   }

@@ -28,7 +28,8 @@ class RunTest : public ::testing::Test {
 
 TEST_F(RunTest, LibraryFailureEndsWithItsRecordAndStopText) {
   testing::ConsoleCapture capture;
-  EXPECT_EQ(run_to_end(1, [] { numeric::nrerror("sort: NSTACK too small"); }), 1);
+  State s;
+  EXPECT_EQ(run_to_end(s, [](State&) { numeric::nrerror("sort: NSTACK too small"); }), 1);
   EXPECT_EQ(capture.out(), " nrerror: sort: NSTACK too small\r\n");
   EXPECT_EQ(capture.err(), "program terminated by nrerror\r\n");
 }
@@ -37,7 +38,8 @@ TEST_F(RunTest, NormalEnd) {
   testing::write_file("x.txt", "1\n2\n3\n4\n5\n6\n");
   testing::write_file("y.txt", "2\n4\n3\n8\n");
   testing::ConsoleCapture capture("x.txt\ny.txt\n0.1\n");
-  EXPECT_EQ(run_program(1), 0);
+  State s;
+  EXPECT_EQ(run_dialogue(s), 0);
   const auto lines = testing::records(capture.out());
   EXPECT_EQ(lines.back().substr(0, 8), "d_MAD = ");
   EXPECT_EQ(capture.err(), "");
@@ -46,7 +48,7 @@ TEST_F(RunTest, NormalEnd) {
   EXPECT_EQ(std::vector<std::string>(lines.end() - 18, lines.end()),
             std::vector<std::string>(report.begin(), report.begin() + 18))
       << "the console lists what the file holds";
-  EXPECT_EQ(measures_of(state()).size(), 4u) << "the unpaired measures only";
+  EXPECT_EQ(measures_of(s).size(), 4u) << "the unpaired measures only";
 }
 
 TEST_F(RunTest, EndOfInputAtEachQuestionIsFatal) {
@@ -106,13 +108,14 @@ TEST_F(RunTest, PairedRunReportsPairedMeasures) {
   testing::write_file("x.txt", "1.5\n2.25\n3\n4.75\n");
   testing::write_file("y.txt", "1\n2\n2.5\n3\n");
   testing::ConsoleCapture capture("x.txt\ny.txt\np\n.025\n");
-  EXPECT_EQ(run_program(1), 0);
+  State s;
+  EXPECT_EQ(run_dialogue(s), 0);
   const auto lines = testing::records(capture.out());
   EXPECT_EQ(lines[lines.size() - 2].substr(0, 8), "AVE_d = ");
   EXPECT_EQ(lines.back().substr(0, 8), "MED_d = ");
-  EXPECT_EQ(measures_of(state()).size(), 2u) << "the paired measures only";
-  EXPECT_EQ(state().x3, (std::vector<double>{}) ) << "released at the end";
-  EXPECT_EQ(state().measures.at(1).result.estimate, 0.5) << "MED_d";
+  EXPECT_EQ(measures_of(s).size(), 2u) << "the paired measures only";
+  EXPECT_EQ(s.x3, (std::vector<double>{}) ) << "released at the end";
+  EXPECT_EQ(s.measures.at(1).result.estimate, 0.5) << "MED_d";
 }
 
 }  // namespace
