@@ -8,6 +8,7 @@
 #include <cstring>
 #include <ostream>
 
+#include "analysis/analysis.h"
 #include "app/run.h"
 #include "app/stages.h"
 #include "app/state.h"
@@ -56,13 +57,12 @@ void check_readable(const std::string& name, const char* which) {
 [[noreturn]] void usage_stop(const std::string& problem) { throw text::RunEnd{usage_status, usage_error(problem)}; }
 
 // The experiment type the options and the sizes give.
-char batch_experiment_type(const BatchOptions& o, std::int32_t n_x, std::int32_t n_y) {
+Experiment batch_experiment(const BatchOptions& o, std::int32_t n_x, std::int32_t n_y) {
   if (n_x != n_y) {
-    if (o.experiment == 'p') {
-      usage_stop("--paired needs samples of equal size, but sample 1 has " + std::to_string(n_x) +
-                 " values and sample 2 has " + std::to_string(n_y));
+    if (o.experiment == Experiment::paired) {
+      usage_stop("--paired needs " + analysis::unequal_sizes(n_x, n_y));
     }
-    return 'u';
+    return Experiment::unpaired;
   }
   if (!o.experiment) {
     usage_stop("both samples have " + std::to_string(n_x) +
@@ -73,7 +73,7 @@ char batch_experiment_type(const BatchOptions& o, std::int32_t n_x, std::int32_t
 
 report::MachineReport machine_report(const State& s, const BatchOptions& o) {
   report::MachineReport r{program_version(), o.sample1, o.sample2, s.n_x, s.n_y,
-                          s.experiment_type == 'p' ? "paired" : "unpaired", o.alpha, o.level, s.B, s.seed,
+                          experiment_name(s.experiment), o.alpha, o.level, s.B, s.seed,
                           s.summaries.x, s.summaries.y, {}};
   for (const MeasureOfRun& m : measures_of(s)) r.measures.push_back({m.name, m.result});
   return r;
@@ -102,7 +102,7 @@ void print_results(const State& s, const BatchOptions& o, const text::ConsoleStr
 void draw_figure(const State& s, const BatchOptions& o) {
   plot::Figure f{o.figure, *plot::figure_format(o.figure),
                  o.sample1 + " (n_x = " + std::to_string(s.n_x) + ") and " + o.sample2 + " (n_y = " +
-                     std::to_string(s.n_y) + "), " + (s.experiment_type == 'p' ? "paired" : "unpaired") + ": " +
+                     std::to_string(s.n_y) + "), " + std::string(experiment_name(s.experiment)) + ": " +
                      std::to_string(std::lround(o.level * 100)) + "% intervals, B = " + std::to_string(s.B),
                  {o.sample1, s.x1histclass, s.nx1class},
                  {o.sample2, s.x2histclass, s.nx2class},
@@ -136,7 +136,7 @@ class CommandLineQuestions : public Questions {
   }
   bool experiment_type(State& s, TypeMoment moment) override {
     if (moment != TypeMoment::sizes_known) return false;
-    s.experiment_type = batch_experiment_type(o_, s.n_x, s.n_y);
+    s.experiment = batch_experiment(o_, s.n_x, s.n_y);
     return true;
   }
   void alpha(State& s) override { s.alpha = o_.alpha; }

@@ -154,8 +154,8 @@ std::optional<std::string> unparsed(const CLI::App& app, const RawOptions& raw) 
 std::optional<std::string> interpret(const RawOptions& raw, BatchOptions& o) {
   o.sample1 = raw.sample1;
   o.sample2 = raw.sample2;
-  if (raw.paired) o.experiment = 'p';
-  if (raw.unpaired) o.experiment = 'u';
+  if (raw.paired) o.experiment = Experiment::paired;
+  if (raw.unpaired) o.experiment = Experiment::unpaired;
   std::optional<std::size_t> a, l;
   if (!raw.alpha.empty() && !(a = alpha_index(raw.alpha))) {
     return "--alpha \"" + raw.alpha + "\" is not one of " + analysis::alpha_list();

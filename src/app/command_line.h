@@ -8,6 +8,7 @@
 #include <string>
 
 #include "analysis/settings.h"
+#include "diffboot/diffboot.h"
 
 namespace diffboot::app {
 
@@ -15,7 +16,7 @@ enum class OutputFormat { text, csv, json };
 
 struct BatchOptions {
   std::string sample1, sample2;      // file names as given
-  std::optional<char> experiment;    // 'p' or 'u' when chosen
+  std::optional<Experiment> experiment;  // when chosen
   double alpha = analysis::alpha_levels[analysis::default_level];
   double level = analysis::interval_levels[analysis::default_level];  // 1 - 2 alpha, as written in the help
   OutputFormat format = OutputFormat::text;

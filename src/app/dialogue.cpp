@@ -91,8 +91,10 @@ void ask_experiment_type(State& s) {
     text::write_record(console, "(a)", {"            - unpaired                      [u]"});
     std::string answer;
     text::read_chars(console, answer, 1);
-    s.experiment_type = answer[0];
-    if (s.experiment_type == 'p' || s.experiment_type == 'u') return;
+    if (answer[0] == 'p' || answer[0] == 'u') {
+      s.experiment = answer[0] == 'p' ? Experiment::paired : Experiment::unpaired;
+      return;
+    }
   }
   give_up();
 }

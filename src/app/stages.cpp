@@ -74,7 +74,7 @@ void count_samples(State& s) {
 }
 
 void check_sample_sizes(const State& s) {
-  if (const auto few = analysis::too_few_values(s.n_x, s.n_y, experiment_of(s.experiment_type))) {
+  if (const auto few = analysis::too_few_values(s.n_x, s.n_y, s.experiment)) {
     terminate_with(*few + " - terminate");
   }
 }
@@ -133,7 +133,7 @@ void t_quantiles(State& s) {
 }
 
 void bootstrap_intervals(State& s) {
-  const analysis::Settings settings{experiment_of(s.experiment_type), s.alpha, s.B, s.seed, s.threads};
+  const analysis::Settings settings{s.experiment, s.alpha, s.B, s.seed, s.threads};
   const bool paired = settings.experiment == Experiment::paired;
   bootstrap::Progress progress;
   progress.total = bootstrap::work_units(s.x1.size(), s.x2.size(), static_cast<std::size_t>(s.B), paired);
@@ -144,7 +144,7 @@ void bootstrap_intervals(State& s) {
 }
 
 report::Report report_of(const State& s) {
-  report::Report r{s.filename_x, s.filename_y, s.n_x, s.n_y, s.experiment_type, s.alpha, s.B, {}};
+  report::Report r{s.filename_x, s.filename_y, s.n_x, s.n_y, s.experiment, s.alpha, s.B, {}};
   for (const MeasureOfRun& m : measures_of(s)) r.rows.push_back({m.label, m.result});
   return r;
 }

@@ -21,6 +21,6 @@ std::vector<MeasureOfRun> measures_of(const State& s) {
   return out;
 }
 
-Experiment experiment_of(char type) { return type == 'p' ? Experiment::paired : Experiment::unpaired; }
+std::string_view experiment_name(Experiment e) { return e == Experiment::paired ? "paired" : "unpaired"; }
 
 }  // namespace diffboot::app

@@ -29,7 +29,7 @@ struct State {
   std::int32_t n_x = unset_count, n_y = unset_count;
   analysis::Summaries summaries{unset_summary, unset_summary};
   std::int32_t nclass_x = unset_count, nclass_y = unset_count;
-  char experiment_type = 'u';
+  Experiment experiment = Experiment::unpaired;
   double alpha = unset;
   analysis::TQuantiles tquant{unset, unset, unset};
 
@@ -67,8 +67,8 @@ struct MeasureOfRun {
 // d_MED, d_STD, d_MAD when unpaired); none before the bootstrap.
 std::vector<MeasureOfRun> measures_of(const State& s);
 
-// The experiment of a type answer: 'p' paired, anything else unpaired.
-Experiment experiment_of(char type);
+// "paired" or "unpaired".
+std::string_view experiment_name(Experiment e);
 
 
 

@@ -16,8 +16,7 @@ void write_header(int out, const Report& r) {
   write_record(out, "(a,a)", {"Sample 2 (y): ", r.filename_y});
   write_record(out, "(a,i10)", {"n_y = ", r.n_y});
   write_record(out, "(a)", {" "});
-  if (r.experiment_type == 'p') write_record(out, "(a)", {"Experiment type:   paired"});
-  if (r.experiment_type == 'u') write_record(out, "(a)", {"Experiment type: unpaired"});
+  write_record(out, "(a)", {r.experiment == Experiment::paired ? "Experiment type:   paired" : "Experiment type: unpaired"});
   write_record(out, "(a)", {" "});
   write_record(out, "(a,f5.3,a,a,i8,a)",
                {"(1-2*alpha) Bootstrap confidence intervals (alpha = ", r.alpha, ",", " B = ", r.replications, ")"});

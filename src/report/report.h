@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "bootstrap/result.h"
+#include "diffboot/diffboot.h"
 
 namespace diffboot::report {
 
@@ -24,7 +25,7 @@ struct ResultRow {
 struct Report {
   std::string_view filename_x, filename_y;  // 79-character fields
   std::int32_t n_x, n_y;
-  char experiment_type;                     // 'p', 'u'; anything else: no type line, no rows
+  Experiment experiment;
   double alpha;
   std::int32_t replications;
   std::vector<ResultRow> rows;

@@ -66,7 +66,7 @@ TEST(CommandLineTest, Options) {
   struct Case {
     Args args;
     double alpha;
-    std::optional<char> experiment;
+    std::optional<Experiment> experiment;
     OutputFormat format;
   };
   const Case cases[] = {
@@ -76,8 +76,8 @@ TEST(CommandLineTest, Options) {
       {{"-l", "95%", "x", "y"}, 0.025, std::nullopt, OutputFormat::text},
       {{"-l", "0.8", "x", "y"}, 0.1, std::nullopt, OutputFormat::text},
       {{"--level", "98", "-a", "0.01", "x", "y"}, 0.01, std::nullopt, OutputFormat::text},
-      {{"-p", "-f", "csv", "x", "y"}, 0.025, 'p', OutputFormat::csv},
-      {{"--unpaired", "--format", "json", "x", "y"}, 0.025, 'u', OutputFormat::json},
+      {{"-p", "-f", "csv", "x", "y"}, 0.025, Experiment::paired, OutputFormat::csv},
+      {{"--unpaired", "--format", "json", "x", "y"}, 0.025, Experiment::unpaired, OutputFormat::json},
   };
   for (const Case& c : cases) {
     const ParsedCommandLine parsed = parse_command_line(c.args);

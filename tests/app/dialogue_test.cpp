@@ -50,12 +50,15 @@ TEST(DialogueTest, ExperimentType) {
   struct Case {
     std::int32_t n_x, n_y;
     const char* answers;
-    char type;
+    Experiment type;
     int questions;
   };
   const Case cases[] = {
-      {5, 5, "p\n", 'p', 1},           {5, 5, "paired\n", 'p', 1},  {5, 5, "u\n", 'u', 1},
-      {5, 5, "P\n p\nx\n\nu\n", 'u', 5}, {5, 6, "p\n", 'u', 0},
+      {5, 5, "p\n", Experiment::paired, 1},
+      {5, 5, "paired\n", Experiment::paired, 1},
+      {5, 5, "u\n", Experiment::unpaired, 1},
+      {5, 5, "P\n p\nx\n\nu\n", Experiment::unpaired, 5},
+      {5, 6, "p\n", Experiment::unpaired, 0},
   };
   for (const auto& c : cases) {
     State s;
@@ -63,7 +66,7 @@ TEST(DialogueTest, ExperimentType) {
     s.n_y = c.n_y;
     testing::ConsoleCapture capture(c.answers);
     ask_experiment_type(s);
-    EXPECT_EQ(s.experiment_type, c.type) << c.answers;
+    EXPECT_EQ(s.experiment, c.type) << c.answers;
     EXPECT_EQ(capture.out(), times(type_question, c.questions));
   }
 }

@@ -17,12 +17,11 @@ const std::string name_y = "y.txt" + std::string(74, ' ');
 const bootstrap::Result example{1.5, 0.25, 2.75, 0.3, 2.8};
 const bootstrap::Result not_computed{-999.0, 0, 0, 0, 0};
 
-Report sample_report(char type, double alpha) {
+Report sample_report(Experiment type, double alpha) {
   Report r{name_x, name_y, 25, 7, type, alpha, 1999, {}};
-  if (type == 'u') {
+  if (type == Experiment::unpaired) {
     for (const char* label : {"d_AVE = ", "d_MED = ", "d_STD = ", "d_MAD = "}) r.rows.push_back({label, &example});
-  }
-  if (type == 'p') {
+  } else {
     for (const char* label : {"AVE_d = ", "MED_d = "}) r.rows.push_back({label, &not_computed});
   }
   return r;
@@ -31,7 +30,7 @@ Report sample_report(char type, double alpha) {
 TEST(ReportTest, FileRecords) {
   testing::TempDir dir;
   testing::ConsoleCapture capture;
-  info2(ReportMode::file, sample_report('u', 0.05), "diffboot.dat");
+  info2(ReportMode::file, sample_report(Experiment::unpaired, 0.05), "diffboot.dat");
   text::commit_text_files();
   const auto lines = testing::records(testing::read_file("diffboot.dat"));
   ASSERT_EQ(lines.size(), 18u);
@@ -53,7 +52,7 @@ TEST(ReportTest, PairedReportAndAlphaLevels) {
   const std::pair<double, const char*> levels[] = {{0.01, "0.010"}, {0.025, "0.025"}, {0.05, "0.050"}, {0.1, "0.100"}};
   for (const auto& [alpha, text] : levels) {
     testing::ConsoleCapture capture;
-    info2(ReportMode::console, sample_report('p', alpha), "diffboot.dat");
+    info2(ReportMode::console, sample_report(Experiment::paired, alpha), "diffboot.dat");
     const auto lines = testing::records(capture.out());
     ASSERT_EQ(lines.size(), 26u);
     for (int i = 0; i < 10; ++i) EXPECT_EQ(lines[static_cast<std::size_t>(i)], " ");
@@ -63,17 +62,11 @@ TEST(ReportTest, PairedReportAndAlphaLevels) {
   }
 }
 
-TEST(ReportTest, UnknownTypeHasNoTypeLineAndNoRows) {
-  testing::ConsoleCapture capture;
-  info2(ReportMode::console, sample_report('?', 0.05), "diffboot.dat");
-  EXPECT_EQ(testing::records(capture.out()).size(), 23u);
-}
-
 TEST(ReportTest, ReportFileThatCannotBeOpened) {
   testing::TempDir dir;
   testing::ConsoleCapture capture;
   std::filesystem::create_directory("diffboot.dat");
-  const text::RunEnd end = testing::run_end_of([] { info2(ReportMode::file, sample_report('u', 0.05), "diffboot.dat"); });
+  const text::RunEnd end = testing::run_end_of([] { info2(ReportMode::file, sample_report(Experiment::unpaired, 0.05), "diffboot.dat"); });
   EXPECT_EQ(end.status, 1);
   EXPECT_EQ(capture.out(), " Error during output data file opening (subroutine info2) - terminate\r\n");
   EXPECT_TRUE(std::filesystem::is_directory("diffboot.dat"));
