@@ -7,7 +7,7 @@
 #include <cstring>
 #include <map>
 
-#include "bootstrap/plain_order.h"
+#include "numeric/plain_order.h"
 #include "numeric/summaries.h"
 
 namespace diffboot::bootstrap {
@@ -144,11 +144,7 @@ double kth_without(const std::vector<double>& s, std::size_t p, std::size_t k) {
 
 // Median of the sorted values s without the copy at p, by the rule of med_mad.
 double median_without(const std::vector<double>& s, std::size_t p) {
-  const std::size_t n = s.size() - 1;
-  if (n % 2 == 1) return kth_without(s, p, n / 2 + 1);
-  const double a = kth_without(s, p, n / 2);
-  const double b = kth_without(s, p, n / 2 + 1);
-  return (b + a) * 0.5;
+  return numeric::median_of_ranks(s.size() - 1, [&s, p](std::size_t k) { return kth_without(s, p, k); });
 }
 
 std::size_t position_of(const std::vector<double>& sorted, double v) {
@@ -206,7 +202,7 @@ LeaveOneOut leave_one_out(std::span<const double> x, Spread wanted) {
     double med = 0.0, mad = 0.0;
     numeric::med_mad(std::span<const double>{}, med, mad);
   }
-  if (!has_plain_order(x)) {
+  if (!numeric::has_plain_order(x)) {
     out.mad.resize(m);
     medians_by_column(x, out);
     if (!spread) out.mad.clear();

@@ -4,7 +4,7 @@
 #include <cmath>
 #include <numeric>
 
-#include "bootstrap/plain_order.h"
+#include "numeric/plain_order.h"
 #include "numeric/summaries.h"
 
 namespace diffboot::bootstrap {
@@ -28,7 +28,7 @@ std::size_t first_index(std::size_t n, Predicate holds) {
 }  // namespace
 
 ResampleCounter::ResampleCounter(std::span<const double> x)
-    : x_(x), positions_(x.size()), counted_(!x.empty() && has_plain_order(x) && x.size() < (std::size_t{1} << 32)) {
+    : x_(x), positions_(x.size()), counted_(!x.empty() && numeric::has_plain_order(x) && x.size() < (std::size_t{1} << 32)) {
   if (!counted_) return;
   std::vector<std::uint32_t> order(x.size());
   std::iota(order.begin(), order.end(), 0u);
@@ -103,15 +103,8 @@ ResampleStats ResampleCounter::draw(numeric::UniformState& g, std::span<double> 
   s.ave = m.ave;
   s.std = m.sd;
   for (std::size_t r = 0; r < n; ++r) below_[r + 1] = below_[r] + count_[r];
-  if (n % 2 == 1) {
-    s.med = kth_value(n / 2 + 1);
-    s.mad = kth_deviation(s.med, n / 2 + 1) * numeric::mad_scale;
-  } else {
-    const double a = kth_value(n / 2);
-    s.med = (kth_value(n / 2 + 1) + a) * 0.5;
-    const double da = kth_deviation(s.med, n / 2);
-    s.mad = ((kth_deviation(s.med, n / 2 + 1) + da) * 0.5) * numeric::mad_scale;
-  }
+  s.med = numeric::median_of_ranks(n, [this](std::size_t k) { return kth_value(k); });
+  s.mad = numeric::median_of_ranks(n, [this, &s](std::size_t k) { return kth_deviation(s.med, k); }) * numeric::mad_scale;
   return s;
 }
 

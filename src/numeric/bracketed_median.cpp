@@ -1,5 +1,7 @@
 #include "numeric/bracketed_median.h"
 
+#include "numeric/plain_order.h"
+
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
@@ -10,7 +12,6 @@ namespace diffboot::numeric {
 namespace {
 
 // No NaN and no negative zero: a value with one place in the order.
-bool plain(double v) { return v == v && !(v == 0.0 && std::signbit(v)); }
 
 // A bracket [lo, hi] around ranks k and k + 1 (zero-based k) of n values,
 // read off the sorted regular sample s: the ranks' expected places in the
@@ -41,7 +42,7 @@ bool median_in_bracket(std::size_t n, const Value& value, double& med) {
   std::vector<double> sample(sample_size);
   for (std::size_t i = 0; i < sample_size; ++i) {
     sample[i] = value(i * stride + stride / 2);
-    if (!plain(sample[i])) return false;
+    if (!is_plain(sample[i])) return false;
   }
   std::sort(sample.begin(), sample.end());
   const std::size_t lower_rank = (n - 1) / 2, upper_rank = n / 2;  // zero-based middle ranks
@@ -53,7 +54,7 @@ bool median_in_bracket(std::size_t n, const Value& value, double& med) {
   bool all_plain = true;
   for (std::size_t i = 0; i < n; ++i) {
     const double v = value(i);
-    all_plain &= plain(v);
+    all_plain &= is_plain(v);
     below += v < b.lo ? 1 : 0;
     within += in_bracket(v);
   }

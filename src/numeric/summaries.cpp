@@ -48,11 +48,7 @@ MeanSd beyond_overflow(std::span<const double> data, MeanSd formed) {
 }
 
 double median_by_select(std::span<double> w) {
-  const auto n = static_cast<std::int64_t>(w.size());
-  if (n % 2 == 1) return select(n / 2 + 1, w);
-  const double a = select(n / 2, w);
-  const double b = select(n / 2 + 1, w);
-  return (b + a) * 0.5;
+  return median_of_ranks(w.size(), [w](std::size_t k) { return select(static_cast<std::int64_t>(k), w); });
 }
 
 void ave_var(std::span<const double> data, double& ave, double& var) {

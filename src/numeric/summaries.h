@@ -33,6 +33,17 @@ MeanSd mean_and_sd(std::span<const double> data);
 // or a value that is not finite); otherwise mean_and_sd(data).
 MeanSd beyond_overflow(std::span<const double> data, MeanSd formed);
 
+// The median rule over order statistics: for odd n the value of rank
+// n/2 + 1, for even n (b + a) * 0.5 with a of rank n/2, asked for first, and b
+// of rank n/2 + 1. `kth(k)` gives the value of rank k (one-based).
+template <typename Kth>
+double median_of_ranks(std::size_t n, Kth&& kth) {
+  if (n % 2 == 1) return kth(n / 2 + 1);
+  const double a = kth(n / 2);
+  const double b = kth(n / 2 + 1);
+  return (b + a) * 0.5;
+}
+
 // Median of w by `select`: one call for odd n, two for even n on the same,
 // partly reordered array, averaged as (second + first) * 0.5. An empty w ends
 // the run through the "select args" assertion.
