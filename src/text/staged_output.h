@@ -8,8 +8,9 @@ namespace diffboot::text {
 
 // Opens a new temporary file in the directory of `name` for writing, with
 // the permissions a new file would get, and records it as the staged content
-// of `name`. nullptr when it cannot be created (directory not writable, or
-// `name` is a directory).
+// of `name`. nullptr when it cannot be created (directory not writable,
+// `name` a directory, or more output files at once than the signal handlers
+// can remove).
 std::FILE* open_staged(const std::string& name);
 
 // The temporary file that stands for `name`, or an empty string.

@@ -36,11 +36,14 @@ constexpr std::size_t max_path = 4096;
 char signal_paths[max_staged][max_path];
 volatile std::sig_atomic_t signal_count = 0;
 
+// Whether one more temporary file fits the table: files that would not
+// fit are never made, so every one that exists is in the table.
+bool room_for(const std::string& temp) { return staged().size() < max_staged && temp.size() < max_path; }
+
 void publish_for_signals() {
   signal_count = 0;
   std::size_t k = 0;
   for (const Staged& s : staged()) {
-    if (k == max_staged || s.temp.size() >= max_path) break;
     std::memcpy(signal_paths[k], s.temp.c_str(), s.temp.size() + 1);
     ++k;
   }
@@ -65,9 +68,9 @@ mode_t new_file_mode() {
 std::FILE* open_staged(const std::string& name) {
   const std::filesystem::path path(name);
   std::error_code error;
-  if (staged().size() >= max_staged || std::filesystem::is_directory(path, error)) return nullptr;
   const std::filesystem::path dir = path.has_parent_path() ? path.parent_path() : std::filesystem::path(".");
   std::string temp = (dir / ("." + path.filename().string() + ".XXXXXX")).string();
+  if (!room_for(temp) || std::filesystem::is_directory(path, error)) return nullptr;
   const int fd = mkostemp(temp.data(), O_CLOEXEC);
   if (fd < 0) return nullptr;
   std::FILE* f = fdopen(fd, "wb");
@@ -117,9 +120,11 @@ std::string write_whole_file(const std::string& path, std::string_view content) 
   return whole ? std::string() : "cannot write \"" + path + "\": " + std::strerror(reason);
 }
 
-void track_temporary(const std::string& temp) {
+bool track_temporary(const std::string& temp) {
+  if (!room_for(temp)) return false;
   staged().push_back({{}, temp});
   publish_for_signals();
+  return true;
 }
 
 void forget_temporary(const std::string& temp) {

@@ -20,8 +20,9 @@ void commit_text_files();
 std::string write_whole_file(const std::string& path, std::string_view content);
 
 // Records `temp`, a temporary file of the caller's, for removal by the signal
-// handlers and by discard_text_files until forget_temporary(temp).
-void track_temporary(const std::string& temp);
+// handlers and by discard_text_files until forget_temporary(temp); false
+// when no more can be recorded (the caller must not make the file then).
+bool track_temporary(const std::string& temp);
 void forget_temporary(const std::string& temp);
 
 // Removes the temporary files of outputs not yet committed. Never throws.

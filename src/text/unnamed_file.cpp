@@ -46,12 +46,12 @@ UnnamedFile::UnnamedFile(const std::string& directory) : directory_(directory_or
   fd_ = open(directory_.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, new_file_mode());
   if (fd_ >= 0) return;
   fd_ = named_temporary(directory_, named_);
-  if (fd_ < 0) {
-    error_ = "cannot create a file in \"" + directory_ + "\": " + reason(errno);
+  if (fd_ < 0 || !track_temporary(named_)) {
+    error_ = "cannot create a file in \"" + directory_ + "\": " + (fd_ < 0 ? reason(errno) : "too many files at once");
+    if (fd_ >= 0) unlink(named_.c_str());
     named_.clear();
     return;
   }
-  track_temporary(named_);
   fchmod(fd_, new_file_mode());
 }
 
@@ -97,10 +97,11 @@ std::string UnnamedFile::give_name(const std::string& path) {
     // stands at `path`, a rename can.
     temp = free_name(directory_);
     const std::string self = "/proc/self/fd/" + std::to_string(fd_);
-    if (temp.empty() || linkat(AT_FDCWD, self.c_str(), AT_FDCWD, temp.c_str(), AT_SYMLINK_FOLLOW) != 0) {
+    if (temp.empty() || !track_temporary(temp)) return "cannot name a file in \"" + directory_ + "\"";
+    if (linkat(AT_FDCWD, self.c_str(), AT_FDCWD, temp.c_str(), AT_SYMLINK_FOLLOW) != 0) {
+      forget_temporary(temp);
       return "cannot name a file in \"" + directory_ + "\": " + reason(errno);
     }
-    track_temporary(temp);
   }
   const bool renamed = std::rename(temp.c_str(), path.c_str()) == 0;
   const int error = errno;
