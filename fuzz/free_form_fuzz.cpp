@@ -8,7 +8,7 @@
 #include <cstring>
 #include <string>
 
-#include "text/free_form.h"
+#include "numbers/free_form.h"
 
 namespace {
 

@@ -8,7 +8,7 @@
 
 #include "app/dialogue.h"
 #include "plot/figure.h"
-#include "text/free_form.h"
+#include "numbers/free_form.h"
 
 namespace diffboot::app {
 namespace {
@@ -52,8 +52,8 @@ be written); 2 a usage error; 255 a fatal input/output error.)";
 
 // The double a free-form value names, as the alpha question reads it.
 std::optional<double> number(std::string text) {
-  const text::FreeFormField field = text::parse_free_form(text, true);
-  if (field.kind != text::FreeForm::value || field.text.size() != text.size()) return std::nullopt;
+  const numbers::FreeFormField field = numbers::parse_free_form(text, true);
+  if (field.kind != numbers::FreeForm::value || field.text.size() != text.size()) return std::nullopt;
   return field.value;
 }
 

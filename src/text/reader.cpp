@@ -7,12 +7,16 @@
 #include <iostream>
 #include <optional>
 
-#include "text/free_form.h"
+#include "numbers/free_form.h"
 #include "text/open_files.h"
 #include "text/run_end.h"
 #include "text/terminal_line.h"
 
 namespace diffboot::text {
+
+using numbers::FreeForm;
+using numbers::FreeFormField;
+using numbers::parse_free_form;
 namespace {
 
 // File records longer than this are cut: a value that ends inside the kept

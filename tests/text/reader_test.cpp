@@ -8,7 +8,6 @@
 #include <cstdlib>
 
 #include "support/console_capture.h"
-#include "text/free_form.h"
 #include "text/run_end.h"
 
 namespace diffboot::text {
@@ -16,66 +15,6 @@ namespace {
 
 using testing::ConsoleCapture;
 
-struct FreeFormCase {
-  const char* record;
-  FreeForm kind;
-  double value;
-};
-
-TEST(ReaderTest, FreeFormValues) {
-  const FreeFormCase cases[] = {
-      {"12", FreeForm::value, 12.0},
-      {"-3.5", FreeForm::value, -3.5},
-      {".5", FreeForm::value, 0.5},
-      {"5.", FreeForm::value, 5.0},
-      {"1.5E3", FreeForm::value, 1500.0},
-      {"1.5e-03", FreeForm::value, 0.0015},
-      {"2.0D+00", FreeForm::value, 2.0},
-      {"2.5q1", FreeForm::value, 25.0},
-      {"+7", FreeForm::value, 7.0},
-      {"1.5+3", FreeForm::value, 1500.0},
-      {"1.5-1", FreeForm::value, 0.15},
-      {"   3.25   ", FreeForm::value, 3.25},
-      {"3.25 comment", FreeForm::value, 3.25},
-      {"3,25", FreeForm::value, 3.0},
-      {"1.5 2.5", FreeForm::value, 1.5},
-      {"1.5,2.5", FreeForm::value, 1.5},
-      {"7/", FreeForm::value, 7.0},
-      {"0.1", FreeForm::value, 0.1},
-      {"4.9e-324", FreeForm::value, 4.9e-324},
-      {"1e-400", FreeForm::value, 0.0},
-      {",", FreeForm::no_value, 0.0},
-      {" /", FreeForm::no_value, 0.0},
-      {"", FreeForm::blank, 0.0},
-      {"     ", FreeForm::blank, 0.0},
-      {"#", FreeForm::invalid, 0.0},
-      {"abc", FreeForm::invalid, 0.0},
-      {"1.2.3", FreeForm::invalid, 0.0},
-      {".", FreeForm::invalid, 0.0},
-      {"-", FreeForm::invalid, 0.0},
-      {"1e", FreeForm::invalid, 0.0},
-      {"1e+", FreeForm::invalid, 0.0},
-      {"1x", FreeForm::invalid, 0.0},
-      {"1e400", FreeForm::invalid, 0.0},
-      {"-1e400", FreeForm::invalid, 0.0},
-      {"inf", FreeForm::invalid, 0.0},
-      {"nan", FreeForm::invalid, 0.0},
-      {"0x10", FreeForm::invalid, 0.0},
-      {"1e5.5", FreeForm::invalid, 0.0},
-  };
-  for (const auto& c : cases) {
-    const FreeFormField f = parse_free_form(c.record, true);
-    EXPECT_EQ(f.kind, c.kind) << '"' << c.record << '"';
-    if (c.kind == FreeForm::value) {
-      EXPECT_EQ(f.value, c.value) << c.record;
-    }
-  }
-}
-
-TEST(ReaderTest, TabsSeparateUnlessLeftUnexpanded) {
-  EXPECT_EQ(parse_free_form("\t2.5\t9", true).value, 2.5);
-  EXPECT_EQ(parse_free_form("\t2.5", false).kind, FreeForm::invalid);
-}
 
 TEST(ReaderTest, TabSizeFromTheEnvironment) {
   const std::pair<const char*, int> cases[] = {{nullptr, 8}, {"", 8}, {"4", 4}, {"0", 0}, {"-2", 8},

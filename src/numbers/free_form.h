@@ -5,7 +5,7 @@
 #include <string>
 #include <string_view>
 
-namespace diffboot::text {
+namespace diffboot::numbers {
 
 enum class FreeForm {
   value,      // a valid number was found
@@ -34,4 +34,4 @@ std::optional<std::string> strtod_text(std::string_view token);
 // value or lies beyond the largest double (overflow).
 std::optional<double> convert_real(std::string_view token);
 
-}  // namespace diffboot::text
+}  // namespace diffboot::numbers

@@ -1,4 +1,4 @@
-#include "text/free_form.h"
+#include "numbers/free_form.h"
 
 #include <cctype>
 #include <charconv>
@@ -6,7 +6,7 @@
 #include <cmath>
 #include <cstdlib>
 
-namespace diffboot::text {
+namespace diffboot::numbers {
 namespace {
 
 bool is_digit(char c) { return c >= '0' && c <= '9'; }
@@ -116,4 +116,4 @@ FreeFormField parse_free_form(std::string_view record, bool tab_is_blank) {
   return {FreeForm::value, value, token};
 }
 
-}  // namespace diffboot::text
+}  // namespace diffboot::numbers

@@ -1,7 +1,7 @@
-// The fast number reader against the general route through strtod: the same
-// double, bit for bit, or the same refusal, for every token of the fuzz
-// corpus and for a million random numerals.
-#include "text/free_form.h"
+// Free-form numbers: the documented records, and the fast reader against
+// the general route through strtod (the same double, bit for bit, or the same
+// refusal) for every token of the fuzz corpus and a million random numerals.
+#include "numbers/free_form.h"
 
 #include <gtest/gtest.h>
 
@@ -14,8 +14,70 @@
 #include "support/console_capture.h"
 #include "support/samples.h"
 
-namespace diffboot::text {
+namespace diffboot::numbers {
 namespace {
+
+struct FreeFormCase {
+  const char* record;
+  FreeForm kind;
+  double value;
+};
+
+TEST(FreeFormTest, Values) {
+  const FreeFormCase cases[] = {
+      {"12", FreeForm::value, 12.0},
+      {"-3.5", FreeForm::value, -3.5},
+      {".5", FreeForm::value, 0.5},
+      {"5.", FreeForm::value, 5.0},
+      {"1.5E3", FreeForm::value, 1500.0},
+      {"1.5e-03", FreeForm::value, 0.0015},
+      {"2.0D+00", FreeForm::value, 2.0},
+      {"2.5q1", FreeForm::value, 25.0},
+      {"+7", FreeForm::value, 7.0},
+      {"1.5+3", FreeForm::value, 1500.0},
+      {"1.5-1", FreeForm::value, 0.15},
+      {"   3.25   ", FreeForm::value, 3.25},
+      {"3.25 comment", FreeForm::value, 3.25},
+      {"3,25", FreeForm::value, 3.0},
+      {"1.5 2.5", FreeForm::value, 1.5},
+      {"1.5,2.5", FreeForm::value, 1.5},
+      {"7/", FreeForm::value, 7.0},
+      {"0.1", FreeForm::value, 0.1},
+      {"4.9e-324", FreeForm::value, 4.9e-324},
+      {"1e-400", FreeForm::value, 0.0},
+      {",", FreeForm::no_value, 0.0},
+      {" /", FreeForm::no_value, 0.0},
+      {"", FreeForm::blank, 0.0},
+      {"     ", FreeForm::blank, 0.0},
+      {"#", FreeForm::invalid, 0.0},
+      {"abc", FreeForm::invalid, 0.0},
+      {"1.2.3", FreeForm::invalid, 0.0},
+      {".", FreeForm::invalid, 0.0},
+      {"-", FreeForm::invalid, 0.0},
+      {"1e", FreeForm::invalid, 0.0},
+      {"1e+", FreeForm::invalid, 0.0},
+      {"1x", FreeForm::invalid, 0.0},
+      {"1e400", FreeForm::invalid, 0.0},
+      {"-1e400", FreeForm::invalid, 0.0},
+      {"inf", FreeForm::invalid, 0.0},
+      {"nan", FreeForm::invalid, 0.0},
+      {"0x10", FreeForm::invalid, 0.0},
+      {"1e5.5", FreeForm::invalid, 0.0},
+  };
+  for (const auto& c : cases) {
+    const FreeFormField f = parse_free_form(c.record, true);
+    EXPECT_EQ(f.kind, c.kind) << '"' << c.record << '"';
+    if (c.kind == FreeForm::value) {
+      EXPECT_EQ(f.value, c.value) << c.record;
+    }
+  }
+}
+
+TEST(FreeFormTest, TabsSeparateUnlessLeftUnexpanded) {
+  EXPECT_EQ(parse_free_form("\t2.5\t9", true).value, 2.5);
+  EXPECT_EQ(parse_free_form("\t2.5", false).kind, FreeForm::invalid);
+}
+
 
 // What strtod makes of a token after the exponent mapping: the reader's
 // reference, with an overflow refused.
@@ -89,4 +151,4 @@ TEST(FreeFormTest, RandomNumeralsReadAsStrtodReadsThem) {
 }
 
 }  // namespace
-}  // namespace diffboot::text
+}  // namespace diffboot::numbers
