@@ -35,7 +35,7 @@ std::string mapped(std::string_view token) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-  using namespace diffboot::text;
+  using namespace diffboot::numbers;
   const std::string line(reinterpret_cast<const char*>(data), size);
   if (line.find('\n') != std::string::npos) return 0;
   for (bool tabs : {true, false}) {
