@@ -15,8 +15,6 @@
 namespace diffboot::input {
 namespace {
 
-constexpr int unit_x = 1;
-constexpr int unit_y = 2;
 
 [[noreturn]] void terminate_with(const std::string& message) {
   text::write_list(text::console, {message});
@@ -99,6 +97,8 @@ int read_values(int unit, bool opened, std::string_view name, std::span<double> 
 }  // namespace
 
 SampleCounts count_samples(std::string_view filename_x, std::string_view filename_y) {
+  const text::Unit file_x, file_y;
+  const int unit_x = file_x.number(), unit_y = file_y.number();
   open_or_stop(unit_x, filename_x, "x1");
   open_or_stop(unit_y, filename_y, "x2");
   skip_header(unit_x);
@@ -128,6 +128,8 @@ void stop_if_output(std::string_view filename_x, std::string_view filename_y,
 
 void read_samples(std::string_view filename_x, std::span<double> x1, std::string_view filename_y,
                   std::span<double> x2) {
+  const text::Unit file_x, file_y;
+  const int unit_x = file_x.number(), unit_y = file_y.number();
   const bool x_opened = open_again(unit_x, filename_x);
   const bool y_opened = x_opened && open_again(unit_y, filename_y);
   numeric::side_by_side([&] { return read_values(unit_x, x_opened, filename_x, x1); },

@@ -1,52 +1,53 @@
 #include "plot/histogram_file.h"
 
 #include "text/run_end.h"
+#include "text/units.h"
 #include "text/writer.h"
 
 namespace diffboot::plot {
 namespace {
 
-constexpr int histogram_unit = 1;
-constexpr int script_unit = 2;
-
-int open_target(HistogramTarget type, std::string_view path) {
+int open_target(int unit, HistogramTarget type, std::string_view path) {
   const text::FileMode mode = type == HistogramTarget::report ? text::FileMode::append : text::FileMode::replace;
-  return text::open_text_file(histogram_unit, path, mode);
+  return text::open_text_file(unit, path, mode);
 }
 
-void corner(double x, double y) { text::write_record(histogram_unit, "(12x,2(es11.4,4x))", {x, y}); }
+void corner(int unit, double x, double y) { text::write_record(unit, "(12x,2(es11.4,4x))", {x, y}); }
 
 }  // namespace
 
 void writehistogramdata(HistogramTarget type, std::string_view path, std::span<const double> bounds,
                         std::span<const double> counts, std::string_view label) {
-  if (open_target(type, path) != 0) {
+  const text::Unit file;
+  const int u = file.number();
+  if (open_target(u, type, path) != 0) {
     text::write_list(text::console, {"Error during output data file opening (subroutine writehistogramdata) - terminate"});
     text::write_list(text::console, {"type = ", static_cast<std::int32_t>(type)});
     text::stop_run();
   }
   const auto k = static_cast<std::int32_t>(counts.size());
   if (type == HistogramTarget::report) {
-    text::write_record(histogram_unit, "(a)", {" "});
-    text::write_record(histogram_unit, "(a,i8)", {"Histogram data with class number (Scott 1979): ", k});
-    text::write_record(histogram_unit, "(a)", {label});
-    text::write_record(histogram_unit, "(a)", {" "});
+    text::write_record(u, "(a)", {" "});
+    text::write_record(u, "(a,i8)", {"Histogram data with class number (Scott 1979): ", k});
+    text::write_record(u, "(a)", {label});
+    text::write_record(u, "(a)", {" "});
   }
   for (std::size_t i = 0; i < counts.size(); ++i) {
-    corner(bounds[i], 0.0);
-    corner(bounds[i], counts[i]);
-    corner(bounds[i + 1], counts[i]);
-    corner(bounds[i + 1], 0.0);
+    corner(u, bounds[i], 0.0);
+    corner(u, bounds[i], counts[i]);
+    corner(u, bounds[i + 1], counts[i]);
+    corner(u, bounds[i + 1], 0.0);
   }
-  text::close_text_file(histogram_unit);
+  text::close_text_file(u);
 }
 
 void write_plot_script(std::string_view path, std::string_view sample1_data, std::string_view sample2_data) {
-  if (text::open_text_file(script_unit, path, text::FileMode::replace) != 0) {
+  const text::Unit file;
+  const int u = file.number();
+  if (text::open_text_file(u, path, text::FileMode::replace) != 0) {
     text::write_list(text::console, {"Error during plot file opening - terminate"});
     text::stop_run();
   }
-  const int u = script_unit;
   text::write_record(u, "(a)", {" set key"});
   text::write_record(u, "(a)", {" set nogrid"});
   text::write_record(u, "((a))", {" set title \" Histograms\""});
@@ -56,7 +57,7 @@ void write_plot_script(std::string_view path, std::string_view sample1_data, std
   text::write_record(u, "(a,a,a,i1,a,i4,a,a)", {" plot '", sample1_data, "' title 'Sample ", 1, "' w l lt ", 7, ",", "\\"});
   text::write_record(u, "(a,a,a,i1,a,i4)", {"'", sample2_data, "' title 'Sample ", 2, "' w l lt ", 5});
   text::write_record(u, "(1x,a)", {"pause mouse key"});
-  text::close_text_file(script_unit);
+  text::close_text_file(u);
 }
 
 }  // namespace diffboot::plot

@@ -44,18 +44,19 @@ void list_report(const Report& report) {
 
 void info2(ReportMode mode, const Report& report, std::string_view path) {
   int out = text::console;
+  const text::Unit file;
   if (mode != ReportMode::file) {
     for (int i = 0; i < 10; ++i) text::write_record(text::console, "(a)", {" "});
   } else {
-    if (text::open_text_file(report_unit, path, text::FileMode::replace) != 0) {
+    if (text::open_text_file(file.number(), path, text::FileMode::replace) != 0) {
       text::write_list(text::console, {"Error during output data file opening (subroutine info2) - terminate"});
       text::stop_run();
     }
-    out = report_unit;
+    out = file.number();
   }
   write_header(out, report);
   write_rows(out, report);
-  if (mode == ReportMode::file) text::close_text_file(report_unit);
+  if (mode == ReportMode::file) text::close_text_file(out);
 }
 
 }  // namespace diffboot::report

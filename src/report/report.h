@@ -11,9 +11,6 @@
 
 namespace diffboot::report {
 
-// Unit of the report file while `info2` writes it.
-inline constexpr int report_unit = 6;
-
 // Where `info2` writes the report; any other value lists it on the console.
 enum class ReportMode : char { console = '-', file = 'w' };
 

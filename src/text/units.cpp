@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <array>
+#include <stdexcept>
 #include <cerrno>
 #include <cstring>
 #include <iostream>
@@ -19,11 +20,16 @@
 namespace diffboot::text {
 namespace {
 
-// Units 0 to 15; the program uses 1, 2 and 6.
+// Units 0 to 15, each taken by a Unit while it lives.
 constexpr int unit_count = 16;
 
 std::array<std::unique_ptr<OpenFile>, unit_count>& units() {
   static std::array<std::unique_ptr<OpenFile>, unit_count> table;
+  return table;
+}
+
+std::array<bool, unit_count>& taken() {
+  static std::array<bool, unit_count> table{};
   return table;
 }
 
@@ -179,6 +185,16 @@ std::string close_all_files() noexcept {
 }
 
 bool unit_is_open(int unit) { return find_unit(unit) != nullptr; }
+
+Unit::Unit() {
+  for (int u = 0; u < unit_count && number_ < 0; ++u) {
+    if (!taken()[static_cast<std::size_t>(u)] && find_unit(u) == nullptr) number_ = u;
+  }
+  if (number_ < 0) throw std::length_error("every unit of the record layer is taken");
+  taken()[static_cast<std::size_t>(number_)] = true;
+}
+
+Unit::~Unit() { taken()[static_cast<std::size_t>(number_)] = false; }
 
 OpenFile* find_unit(int unit) { return valid_unit(unit) ? units()[static_cast<std::size_t>(unit)].get() : nullptr; }
 

@@ -59,4 +59,19 @@ std::string close_all_files() noexcept;
 // Whether a file is open on `unit`.
 bool unit_is_open(int unit);
 
+// A unit number that belongs to its holder while the holder lives: the
+// lowest one that no other Unit holds and no file is open on. Files are
+// opened on number() with open_text_file as on any unit.
+class Unit {
+ public:
+  Unit();
+  ~Unit();
+  Unit(const Unit&) = delete;
+  Unit& operator=(const Unit&) = delete;
+  int number() const { return number_; }
+
+ private:
+  int number_ = -1;
+};
+
 }  // namespace diffboot::text
