@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "input/sample_files.h"
-#include "text/run_end.h"
+#include "text/stops.h"
 #include "text/units.h"
 
 namespace {
@@ -37,8 +37,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::vector<double> x(static_cast<std::size_t>(counts.n_x)), y(static_cast<std::size_t>(counts.n_y));
     input::read_samples(sample_path(), x, sample_path(), y);
     if (x.size() != y.size()) __builtin_trap();
-  } catch (const text::RunEnd& end) {
-    if (end.status != 255 && end.status != 1) __builtin_trap();
+  } catch (const text::Stopped&) {
+    // the program's own stop, its message written
+  } catch (const text::IoError&) {
+    // a fatal input error, reported
   }
   text::close_all_files();
   return 0;

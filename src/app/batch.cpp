@@ -15,7 +15,8 @@
 #include "plot/figure.h"
 #include "report/machine_report.h"
 #include "report/report.h"
-#include "text/run_end.h"
+#include "app/run_end.h"
+#include "text/stops.h"
 #include "text/units.h"
 
 namespace diffboot::app {
@@ -49,12 +50,12 @@ void check_readable(const std::string& name, const char* which) {
   if (stat(name.c_str(), &info) != 0 || access(name.c_str(), R_OK) != 0) error = errno;
   else if (S_ISDIR(info.st_mode)) error = EISDIR;
   if (error != 0) {
-    throw text::RunEnd{text::stop_status,
+    throw RunEnd{stop_status,
                        std::string("diffboot: cannot read ") + which + " \"" + name + "\": " + std::strerror(error) + "\n"};
   }
 }
 
-[[noreturn]] void usage_stop(const std::string& problem) { throw text::RunEnd{usage_status, usage_error(problem)}; }
+[[noreturn]] void usage_stop(const std::string& problem) { throw RunEnd{usage_status, usage_error(problem)}; }
 
 // The experiment type the options and the sizes give.
 Experiment batch_experiment(const BatchOptions& o, std::int32_t n_x, std::int32_t n_y) {
@@ -112,7 +113,7 @@ void draw_figure(const State& s, const BatchOptions& o) {
     f.panels.push_back({m.definition, m.name, r.estimate, r.t_lower, r.t_upper, r.bca_lower, r.bca_upper, *m.replicates});
   }
   if (const std::string problem = plot::draw_figure(f); !problem.empty()) {
-    throw text::RunEnd{text::stop_status, "diffboot: cannot draw the figure \"" + o.figure + "\": " + problem + "\n"};
+    throw RunEnd{stop_status, "diffboot: cannot draw the figure \"" + o.figure + "\": " + problem + "\n"};
   }
 }
 

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "analysis/settings.h"
+#include "app/run_end.h"
 #include "diffboot/diffboot.h"
 
 namespace diffboot::app {
@@ -35,9 +36,6 @@ struct ParsedCommandLine {
   int status = 0;
   std::string out, err;
 };
-
-// Exit status of a usage error.
-inline constexpr int usage_status = 2;
 
 // The program's version, as set in the build.
 const char* program_version();

@@ -12,7 +12,8 @@
 #include "analysis/settings.h"
 #include "app/state.h"
 #include "text/reader.h"
-#include "text/run_end.h"
+#include "app/run_end.h"
+#include "text/stops.h"
 #include "text/writer.h"
 
 namespace diffboot::app {

@@ -10,7 +10,8 @@
 #include "app/dialogue.h"
 #include "app/stages.h"
 #include "numeric/errors.h"
-#include "text/run_end.h"
+#include "app/run_end.h"
+#include "text/stops.h"
 #include "text/staging.h"
 #include "text/units.h"
 #include "text/writer.h"
@@ -29,7 +30,7 @@ int finish(int status, const std::string& error_text) {
   std::ostream& err = text::error_stream();
   err << error_text << unwritten;
   err.flush();
-  return unwritten.empty() ? status : text::fatal_io_status;
+  return unwritten.empty() ? status : fatal_io_status;
 }
 
 // The dialogue's answers: typed at the console.
@@ -80,17 +81,30 @@ int run_to_end(State& s, const std::function<void(State&)>& sequence) {
   text::remove_staged_files_on_signals();
   try {
     sequence(s);
-  } catch (const text::RunEnd& end) {
+  } catch (...) {
+    const RunEnd end = current_run_end();
     return finish(end.status, end.error_text);
+  }
+  return finish(results_status, {});
+}
+
+RunEnd current_run_end() {
+  try {
+    throw;
+  } catch (const RunEnd& end) {
+    return end;
+  } catch (const text::Stopped&) {
+    return {stop_status, {}};
+  } catch (const text::IoError& error) {
+    return {fatal_io_status, std::string(error.what()) + "\r\n"};
   } catch (const numeric::LibraryError& error) {
     text::write_list(text::console, {error.record()});
-    return finish(text::stop_status, error.stop_text() + "\r\n");
+    return {stop_status, error.stop_text() + "\r\n"};
   } catch (const std::bad_alloc&) {
-    return finish(text::fatal_io_status, "Memory error: the samples are too large for this machine's memory\r\n");
+    return {fatal_io_status, "Memory error: the samples are too large for this machine's memory\r\n"};
   } catch (const std::exception& e) {
-    return finish(text::fatal_io_status, std::string("Internal error: ") + e.what() + "\r\n");
+    return {fatal_io_status, std::string("Internal error: ") + e.what() + "\r\n"};
   }
-  return finish(0, {});
 }
 
 int run_dialogue(State& s) {

@@ -1,7 +1,7 @@
 #pragma once
 // The stages of a run. Each reads what earlier stages left in the run's
 // state and writes its own results there. A stage that meets a failure
-// writes its message and ends the run (RunEnd).
+// writes its message and ends the run (text::stop_run).
 #include <cstdint>
 #include <string_view>
 

@@ -7,7 +7,7 @@
 #include <utility>
 
 #include "text/reader.h"
-#include "text/run_end.h"
+#include "text/stops.h"
 #include "numeric/side_by_side.h"
 #include "text/units.h"
 #include "text/writer.h"

@@ -1,6 +1,6 @@
 #include "plot/histogram_file.h"
 
-#include "text/run_end.h"
+#include "text/stops.h"
 #include "text/units.h"
 #include "text/writer.h"
 

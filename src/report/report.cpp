@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "text/run_end.h"
+#include "text/stops.h"
 #include "text/writer.h"
 
 namespace diffboot::report {

@@ -9,7 +9,7 @@
 
 #include "numbers/free_form.h"
 #include "text/open_files.h"
-#include "text/run_end.h"
+#include "text/stops.h"
 #include "text/terminal_line.h"
 
 namespace diffboot::text {

@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "text/run_end.h"
+#include "text/stops.h"
 #include "text/staged_output.h"
 
 namespace diffboot::text {

@@ -13,7 +13,7 @@
 #include <memory>
 
 #include "text/open_files.h"
-#include "text/run_end.h"
+#include "text/stops.h"
 #include "text/staged_output.h"
 #include "text/staging.h"
 

@@ -9,7 +9,7 @@
 #include "text/fields.h"
 #include "text/format.h"
 #include "text/open_files.h"
-#include "text/run_end.h"
+#include "text/stops.h"
 
 namespace diffboot::text {
 namespace {

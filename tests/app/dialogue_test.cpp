@@ -75,7 +75,7 @@ TEST(DialogueTest, FiveWrongTypesTerminate) {
   State s;
   s.n_x = s.n_y = 3;
   testing::ConsoleCapture capture("P\nq\nU\n\n u\np\n");
-  const text::RunEnd end = testing::run_end_of([&] { ask_experiment_type(s); });
+  const app::RunEnd end = testing::run_end_of([&] { ask_experiment_type(s); });
   EXPECT_EQ(end.status, 1);
   EXPECT_EQ(capture.out(), times(type_question, 5) + " OK - terminates\r\n");
 }
@@ -127,7 +127,7 @@ TEST(DialogueTest, AlphaGivesUpOrFails) {
   {
     State s;
     testing::ConsoleCapture capture("1\n2\n3\n4\n5\n0.05\n");
-    const text::RunEnd end = testing::run_end_of([&] { ask_alpha(s); });
+    const app::RunEnd end = testing::run_end_of([&] { ask_alpha(s); });
     EXPECT_EQ(end.status, 1);
     EXPECT_EQ(capture.out(), times(alpha_question, 5) + " OK - terminates\r\n");
   }
@@ -141,7 +141,7 @@ TEST(DialogueTest, AlphaGivesUpOrFails) {
   {
     State s;
     testing::ConsoleCapture capture("abc\n");
-    const text::RunEnd end = testing::run_end_of([&] { ask_alpha(s); });
+    const app::RunEnd end = testing::run_end_of([&] { ask_alpha(s); });
     EXPECT_EQ(end.status, 255);
     EXPECT_EQ(end.error_text, "Input error: end of standard input where a number was expected\r\n");
   }

@@ -108,7 +108,7 @@ TEST(SampleFilesTest, SampleThatIsAnOutputFile) {
   std::filesystem::create_hard_link("y.txt", "out.dat");
   const std::string outputs[] = {"none.dat", "out.dat"};
   stop_if_output("x.txt", "y.txt", std::span<const std::string>(outputs, 1));
-  const text::RunEnd end = testing::run_end_of([&] { stop_if_output("x.txt", "y.txt", outputs); });
+  const app::RunEnd end = testing::run_end_of([&] { stop_if_output("x.txt", "y.txt", outputs); });
   EXPECT_EQ(end.status, 1);
   EXPECT_EQ(capture.out(), " x2: data file would be overwritten by the output file out.dat - terminate\r\n");
 }
@@ -128,7 +128,7 @@ TEST(SampleFilesTest, FilesThatDoNotOpen) {
     ConsoleCapture capture;
     if (c.x_exists) write_file("x.txt", "1\n");
     if (c.y_exists) write_file("y.txt", "1\n");
-    const text::RunEnd end = testing::run_end_of([] { count_samples("x.txt", "y.txt"); });
+    const app::RunEnd end = testing::run_end_of([] { count_samples("x.txt", "y.txt"); });
     EXPECT_EQ(end.status, 1);
     EXPECT_EQ(capture.out(), c.message);
   }
@@ -151,7 +151,7 @@ TEST(SampleFilesTest, FileEndingInItsHeaderIsFatal) {
     ConsoleCapture capture;
     write_file("x.txt", content);
     write_file("y.txt", "1\n");
-    const text::RunEnd end = testing::run_end_of([] { count_samples("x.txt", "y.txt"); });
+    const app::RunEnd end = testing::run_end_of([] { count_samples("x.txt", "y.txt"); });
     EXPECT_EQ(end.status, 255);
     EXPECT_EQ(end.error_text, "Input error: end of file \"x.txt\" where a line was expected\r\n");
   }
@@ -163,7 +163,7 @@ TEST(SampleFilesTest, FileShortenedBetweenThePassesIsFatal) {
   write_file("x.txt", "1\n2\n");
   write_file("y.txt", "1\n");
   std::vector<double> x(3), y(1);
-  const text::RunEnd end = testing::run_end_of([&] { read_samples("x.txt", x, "y.txt", y); });
+  const app::RunEnd end = testing::run_end_of([&] { read_samples("x.txt", x, "y.txt", y); });
   EXPECT_EQ(end.status, 255);
 }
 

@@ -158,7 +158,7 @@ TEST(HistogramTest, DestinationsThatCannotBeOpened) {
     testing::ConsoleCapture capture;
     std::filesystem::create_directory(file);
     const std::vector<double> bounds{1, 2}, counts{1};
-    const text::RunEnd end = testing::run_end_of([&] { writehistogramdata(type, file, bounds, counts, "Sample 1 (x1):"); });
+    const app::RunEnd end = testing::run_end_of([&] { writehistogramdata(type, file, bounds, counts, "Sample 1 (x1):"); });
     EXPECT_EQ(end.status, 1);
     EXPECT_EQ(capture.out(),
               " Error during output data file opening (subroutine writehistogramdata) - terminate\r\n type =            " +
@@ -182,7 +182,7 @@ TEST(HistogramTest, PlotScript) {
   EXPECT_EQ(testing::records(testing::read_file("2.tmp")), expected);
   std::filesystem::remove("2.tmp");
   std::filesystem::create_directory("2.tmp");
-  const text::RunEnd end = testing::run_end_of([] { write_plot_script("2.tmp", "1a.tmp", "1b.tmp"); });
+  const app::RunEnd end = testing::run_end_of([] { write_plot_script("2.tmp", "1a.tmp", "1b.tmp"); });
   EXPECT_EQ(end.status, 1);
   EXPECT_EQ(capture.out(), " Error during plot file opening - terminate\r\n");
 }

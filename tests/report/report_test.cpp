@@ -66,7 +66,7 @@ TEST(ReportTest, ReportFileThatCannotBeOpened) {
   testing::TempDir dir;
   testing::ConsoleCapture capture;
   std::filesystem::create_directory("diffboot.dat");
-  const text::RunEnd end = testing::run_end_of([] { info2(ReportMode::file, sample_report(Experiment::unpaired, 0.05), "diffboot.dat"); });
+  const app::RunEnd end = testing::run_end_of([] { info2(ReportMode::file, sample_report(Experiment::unpaired, 0.05), "diffboot.dat"); });
   EXPECT_EQ(end.status, 1);
   EXPECT_EQ(capture.out(), " Error during output data file opening (subroutine info2) - terminate\r\n");
   EXPECT_TRUE(std::filesystem::is_directory("diffboot.dat"));

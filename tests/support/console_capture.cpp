@@ -6,6 +6,7 @@
 #include <fstream>
 #include <iterator>
 
+#include "app/run.h"
 #include "text/units.h"
 
 namespace diffboot::testing {
@@ -40,11 +41,11 @@ std::string read_file(const std::filesystem::path& name) {
   return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
-text::RunEnd run_end_of(const std::function<void()>& body) {
+app::RunEnd run_end_of(const std::function<void()>& body) {
   try {
     body();
-  } catch (const text::RunEnd& end) {
-    return end;
+  } catch (...) {
+    return app::current_run_end();
   }
   ADD_FAILURE() << "the run did not end";
   return {-1, {}};

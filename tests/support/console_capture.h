@@ -6,7 +6,7 @@
 #include <sstream>
 #include <string>
 
-#include "text/run_end.h"
+#include "app/run_end.h"
 #include "text/units.h"
 
 namespace diffboot::testing {
@@ -43,8 +43,9 @@ void write_file(const std::filesystem::path& name, const std::string& content);
 // The bytes of a file; empty when it does not exist.
 std::string read_file(const std::filesystem::path& name);
 
-// Runs `body` and returns the RunEnd it throws; fails the test if it returns.
-text::RunEnd run_end_of(const std::function<void()>& body);
+// Runs `body` and returns the end of a run that what it throws makes (as the
+// program would end); fails the test if it returns.
+app::RunEnd run_end_of(const std::function<void()>& body);
 
 // Console records of a capture: split at CR LF, which every record must end in.
 std::vector<std::string> records(const std::string& bytes);

@@ -8,7 +8,7 @@
 #include <cstdlib>
 
 #include "support/console_capture.h"
-#include "text/run_end.h"
+#include "app/run_end.h"
 
 namespace diffboot::text {
 namespace {
@@ -40,7 +40,7 @@ TEST(ReaderTest, CharacterFields) {
   EXPECT_EQ(field, "  lead ");
   read_chars(console, field, 4);
   EXPECT_EQ(field, "last");
-  const RunEnd end = testing::run_end_of([&] { read_chars(console, field, 1); });
+  const app::RunEnd end = testing::run_end_of([&] { read_chars(console, field, 1); });
   EXPECT_EQ(end.status, 255);
   EXPECT_EQ(end.error_text, "Input error: end of standard input where a line was expected\r\n");
 }
@@ -73,13 +73,13 @@ TEST(ReaderTest, RealsWithoutStatusEndTheRun) {
   double v = 0.0;
   {
     ConsoleCapture capture("\n  abc def\n");
-    const RunEnd end = testing::run_end_of([&] { read_real(console, v); });
+    const app::RunEnd end = testing::run_end_of([&] { read_real(console, v); });
     EXPECT_EQ(end.status, 255);
     EXPECT_EQ(end.error_text, "Input error: \"abc\" in record 2 of standard input is not a number\r\n");
   }
   {
     ConsoleCapture capture("\n");
-    const RunEnd end = testing::run_end_of([&] { read_real(console, v); });
+    const app::RunEnd end = testing::run_end_of([&] { read_real(console, v); });
     EXPECT_EQ(end.error_text, "Input error: end of standard input where a number was expected\r\n");
   }
 }
@@ -105,7 +105,7 @@ TEST(ReaderTest, BackspaceRereadsTheLastRecord) {
   ReadStatus status = ReadStatus::ok;
   read_real(1, v, status);
   EXPECT_EQ(status, ReadStatus::end);
-  const RunEnd end = testing::run_end_of([] { double w; read_real(1, w); });
+  const app::RunEnd end = testing::run_end_of([] { double w; read_real(1, w); });
   EXPECT_EQ(end.error_text, "Input error: end of file \"f.txt\" where a number was expected\r\n");
 }
 

@@ -9,7 +9,7 @@
 #include <string>
 
 #include "support/console_capture.h"
-#include "text/run_end.h"
+#include "app/run_end.h"
 #include "text/staging.h"
 
 namespace diffboot::text {
@@ -105,7 +105,7 @@ TEST(WriterTest, FileModes) {
 TEST(WriterTest, FailedWriteIsFatalAndNamesTheFile) {
   ConsoleCapture capture;
   ASSERT_EQ(open_text_file(1, "/dev/full", FileMode::replace), 0);
-  const RunEnd end = testing::run_end_of([] {
+  const app::RunEnd end = testing::run_end_of([] {
     for (int i = 0; i < 100000; ++i) write_record(1, "(a)", {"a record that fills the disk"});
     close_text_file(1);
   });
