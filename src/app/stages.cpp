@@ -21,7 +21,7 @@
 #include "app/run_end.h"
 #include "text/stops.h"
 #include "text/staging.h"
-#include "text/terminal_line.h"
+#include "terminal/terminal_line.h"
 #include "text/units.h"
 #include "text/writer.h"
 
@@ -125,7 +125,7 @@ void make_histograms(State& s) {
     }
     const plot::ProgramEnd shown = plot::run_plot_program(s.output_directory, plot_script_file);
     // Keys typed while the window had them were meant for it, not for the questions.
-    if (shown.way != plot::ProgramEnd::Way::not_started) text::discard_typed_ahead(STDIN_FILENO);
+    if (shown.way != plot::ProgramEnd::Way::not_started) terminal::discard_typed_ahead(STDIN_FILENO);
   }
 }
 

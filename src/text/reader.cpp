@@ -10,7 +10,7 @@
 #include "numbers/free_form.h"
 #include "text/open_files.h"
 #include "text/stops.h"
-#include "text/terminal_line.h"
+#include "terminal/terminal_line.h"
 
 namespace diffboot::text {
 
@@ -93,7 +93,7 @@ bool next_file_line(OpenFile& f) {
 
 // An answer line from the terminal, through the line editor.
 bool next_terminal_line(RecordInput& in) {
-  std::optional<std::string> line = read_terminal_line();
+  std::optional<std::string> line = terminal::read_terminal_line();
   if (!line) return false;
   if (line->size() > max_answer) line->resize(max_answer);
   in.record = std::move(*line);
@@ -104,7 +104,7 @@ bool next_console_line(Console& c) {
   RecordInput& in = c.input;
   in.record.clear();
   in.overlong = false;
-  if (c.streams.in == &std::cin && answers_from_terminal()) return next_terminal_line(in);
+  if (c.streams.in == &std::cin && terminal::answers_from_terminal()) return next_terminal_line(in);
   std::streambuf& buffer = *c.streams.in->rdbuf();
   std::size_t length = 0;
   for (int ch = buffer.sbumpc(); ch != std::char_traits<char>::eof(); ch = buffer.sbumpc()) {

@@ -1,4 +1,4 @@
-#include "text/terminal_line.h"
+#include "terminal/terminal_line.h"
 
 #include <editline/readline.h>
 #include <termios.h>
@@ -7,7 +7,7 @@
 #include <cstdlib>
 #include <memory>
 
-namespace diffboot::text {
+namespace diffboot::terminal {
 
 bool answers_from_terminal() { return isatty(STDIN_FILENO) == 1; }
 
@@ -22,4 +22,4 @@ std::optional<std::string> read_terminal_line() {
   return std::string(line.get());
 }
 
-}  // namespace diffboot::text
+}  // namespace diffboot::terminal

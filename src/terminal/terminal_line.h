@@ -4,7 +4,7 @@
 #include <optional>
 #include <string>
 
-namespace diffboot::text {
+namespace diffboot::terminal {
 
 // Whether standard input is a terminal, so that answers are typed there.
 bool answers_from_terminal();
@@ -18,4 +18,4 @@ void discard_typed_ahead(int fd);
 // written already: the editor adds none.
 std::optional<std::string> read_terminal_line();
 
-}  // namespace diffboot::text
+}  // namespace diffboot::terminal

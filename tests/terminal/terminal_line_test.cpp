@@ -1,11 +1,11 @@
 // Keys typed at a terminal while another program's window had them.
-#include "text/terminal_line.h"
+#include "terminal/terminal_line.h"
 
 #include <gtest/gtest.h>
 
 #include "support/terminal.h"
 
-namespace diffboot::text {
+namespace diffboot::terminal {
 namespace {
 
 TEST(TerminalLineTest, TypedAheadKeysAreDiscarded) {
@@ -19,4 +19,4 @@ TEST(TerminalLineTest, TypedAheadKeysAreDiscarded) {
 }
 
 }  // namespace
-}  // namespace diffboot::text
+}  // namespace diffboot::terminal
