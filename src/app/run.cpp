@@ -12,7 +12,7 @@
 #include "numeric/errors.h"
 #include "app/run_end.h"
 #include "text/stops.h"
-#include "text/staging.h"
+#include "staging/staging.h"
 #include "text/units.h"
 #include "text/writer.h"
 
@@ -78,7 +78,7 @@ void run_sequence(State& s, Questions& questions, ResultsSink& sink) {
 }
 
 int run_to_end(State& s, const std::function<void(State&)>& sequence) {
-  text::remove_staged_files_on_signals();
+  staging::remove_staged_files_on_signals();
   try {
     sequence(s);
   } catch (...) {
@@ -96,6 +96,8 @@ RunEnd current_run_end() {
   } catch (const text::Stopped&) {
     return {stop_status, {}};
   } catch (const text::IoError& error) {
+    return {fatal_io_status, std::string(error.what()) + "\r\n"};
+  } catch (const staging::OutputError& error) {
     return {fatal_io_status, std::string(error.what()) + "\r\n"};
   } catch (const numeric::LibraryError& error) {
     text::write_list(text::console, {error.record()});

@@ -25,6 +25,7 @@ struct RunEnd {
 // RunEnd as it is; a stop explained on the console, status 1; a fatal
 // input/output error, status 255 with its report and CR LF; a failure of the
 // numerical library, its record on the console and its stop text, status 1;
+// an output file that could not take its name, status 255 with its report;
 // a lack of memory or another failure, status 255 with a line saying so.
 RunEnd current_run_end();
 

@@ -20,7 +20,7 @@
 #include "report/report.h"
 #include "app/run_end.h"
 #include "text/stops.h"
-#include "text/staging.h"
+#include "staging/staging.h"
 #include "terminal/terminal_line.h"
 #include "text/units.h"
 #include "text/writer.h"
@@ -116,7 +116,7 @@ void make_histograms(State& s) {
     plot::writehistogramdata(plot::HistogramTarget::sample2_plot, output_path(dir, sample2_plot_file), s.x2histclass,
                              s.nx2class, {});
     plot::write_plot_script(output_path(dir, plot_script_file), sample1_plot_file, sample2_plot_file);
-    text::commit_text_files();
+    staging::commit_text_files();
   }
   if (s.show_plot && plot::plot_can_be_shown()) {
     if (isatty(STDIN_FILENO) == 1 && plot::plot_window_expected()) {
@@ -159,7 +159,7 @@ void write_report_file(State& s) {
   info2(s, report::ReportMode::file);
   plot::writehistogramdata(plot::HistogramTarget::report, path, s.x1histclass, s.nx1class, "Sample 1 (x1):");
   plot::writehistogramdata(plot::HistogramTarget::report, path, s.x2histclass, s.nx2class, "Sample 2 (x2):");
-  text::commit_text_files();
+  staging::commit_text_files();
 }
 
 void release_samples(State& s) {

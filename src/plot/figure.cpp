@@ -7,7 +7,7 @@
 #include <limits>
 
 #include "plot/plot_program.h"
-#include "text/unnamed_file.h"
+#include "staging/unnamed_file.h"
 
 namespace diffboot::plot {
 namespace {
@@ -294,7 +294,7 @@ namespace {
 
 // Whether `figure` ends as a whole file of its format does: an SVG's closing
 // tag, a PNG's IEND chunk (then its 4-byte checksum), a PDF's end-of-file mark.
-bool complete(const text::UnnamedFile& figure, FigureFormat format) {
+bool complete(const staging::UnnamedFile& figure, FigureFormat format) {
   switch (format) {
     case FigureFormat::svg: return figure.tail(64).find("</svg>") != std::string::npos;
     case FigureFormat::png: return figure.tail(8).substr(0, 4) == "IEND";
@@ -307,8 +307,8 @@ bool complete(const text::UnnamedFile& figure, FigureFormat format) {
 
 std::string draw_figure(const Figure& f) {
   const std::string directory = std::filesystem::path(f.file).parent_path().string();
-  text::UnnamedFile data(directory), script(directory), kept_script(directory), figure(directory);
-  for (const text::UnnamedFile* file : {&data, &script, &kept_script, &figure}) {
+  staging::UnnamedFile data(directory), script(directory), kept_script(directory), figure(directory);
+  for (const staging::UnnamedFile* file : {&data, &script, &kept_script, &figure}) {
     if (!file->error().empty()) return file->error();
   }
   // gnuplot reads this run's own data and writes into this run's own file,
@@ -323,7 +323,7 @@ std::string draw_figure(const Figure& f) {
   if (figure.size() <= 0 || !complete(figure, f.format)) return "gnuplot wrote no complete figure";
   // The three take their names one run at a time, so that they always come
   // from one run.
-  const text::DirectoryLock lock(directory);
+  const staging::DirectoryLock lock(directory);
   for (auto [file, name] : {std::pair{&data, f.file + ".dat"}, {&kept_script, f.file + ".gp"}, {&figure, f.file}}) {
     if (std::string problem = file->give_name(name); !problem.empty()) return "cannot write \"" + name + "\": " + problem;
   }

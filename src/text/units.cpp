@@ -14,8 +14,8 @@
 
 #include "text/open_files.h"
 #include "text/stops.h"
-#include "text/staged_output.h"
-#include "text/staging.h"
+#include "staging/staged_output.h"
+#include "staging/staging.h"
 
 namespace diffboot::text {
 namespace {
@@ -96,7 +96,7 @@ int open_for_reading(OpenFile& file) {
 // Opens for appending: the staged content of an output not yet committed,
 // or else an existing file; a missing file is not created.
 std::FILE* open_for_appending(const std::string& name) {
-  const std::string staged = staged_path(name);
+  const std::string staged = staging::staged_path(name);
   const int fd = ::open((staged.empty() ? name : staged).c_str(), O_WRONLY | O_APPEND | O_CLOEXEC);
   if (fd < 0) return nullptr;
   std::FILE* f = fdopen(fd, "ab");
@@ -111,7 +111,7 @@ std::FILE* open_for_replacing(const std::string& name) {
   if (lstat(name.c_str(), &info) == 0 && (S_ISCHR(info.st_mode) || S_ISBLK(info.st_mode))) {
     return std::fopen(name.c_str(), "wbe");
   }
-  return open_staged(name);
+  return staging::open_staged(name);
 }
 
 int open_in_mode(OpenFile& file) {
@@ -179,7 +179,7 @@ std::string close_all_files() noexcept {
     const std::string report = close_file(*file);
     if (!report.empty()) reports += report + "\r\n";
   }
-  discard_text_files();
+  staging::discard_text_files();
   read_once().clear();
   return reports;
 }

@@ -13,7 +13,7 @@
 #include "plot/histogram_file.h"
 #include "support/console_capture.h"
 #include "support/samples.h"
-#include "text/staging.h"
+#include "staging/staging.h"
 
 namespace diffboot::plot {
 namespace {
@@ -110,7 +110,7 @@ TEST(HistogramTest, ReportSection) {
   };
   EXPECT_EQ(testing::records(testing::read_file("diffboot.dat")), expected);
   writehistogramdata(HistogramTarget::sample1_plot, "1a.tmp", h.bounds, h.counts, {});
-  text::commit_text_files();
+  staging::commit_text_files();
   EXPECT_EQ(testing::records(testing::read_file("1a.tmp")),
             std::vector<std::string>(expected.begin() + 4, expected.end()));
 }
@@ -129,7 +129,7 @@ TEST(HistogramTest, NegativeBoundsAndEmptyClasses) {
   testing::ConsoleCapture capture;
   const std::vector<double> bounds{-2.5, 0.0, 20.0}, counts{0, 20};
   writehistogramdata(HistogramTarget::sample2_plot, "1b.tmp", bounds, counts, {});
-  text::commit_text_files();
+  staging::commit_text_files();
   const std::vector<std::string> expected{
       "            -2.5000E+00     0.0000E+00", "            -2.5000E+00     0.0000E+00",
       "             0.0000E+00     0.0000E+00", "             0.0000E+00     0.0000E+00",
@@ -145,7 +145,7 @@ TEST(HistogramTest, FilesReplacedWithoutLeftovers) {
   testing::write_file("1a.tmp", std::string(10000, 'x'));
   const std::vector<double> bounds{1, 1}, counts{3};
   writehistogramdata(HistogramTarget::sample1_plot, "1a.tmp", bounds, counts, {});
-  text::commit_text_files();
+  staging::commit_text_files();
   EXPECT_EQ(testing::records(testing::read_file("1a.tmp")).size(), 4u);
 }
 
@@ -175,7 +175,7 @@ TEST(HistogramTest, PlotScript) {
   testing::TempDir dir;
   testing::ConsoleCapture capture;
   write_plot_script("2.tmp", "1a.tmp", "1b.tmp");
-  text::commit_text_files();
+  staging::commit_text_files();
   const std::vector<std::string> expected{
       " set key", " set nogrid", " set title \" Histograms\"", " set autoscale x", " set autoscale y",
       " plot '1a.tmp' title 'Sample 1' w l lt    7,\\", "'1b.tmp' title 'Sample 2' w l lt    5", " pause mouse key"};

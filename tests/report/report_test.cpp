@@ -6,7 +6,7 @@
 #include <filesystem>
 
 #include "support/console_capture.h"
-#include "text/staging.h"
+#include "staging/staging.h"
 
 namespace diffboot::report {
 namespace {
@@ -31,7 +31,7 @@ TEST(ReportTest, FileRecords) {
   testing::TempDir dir;
   testing::ConsoleCapture capture;
   info2(ReportMode::file, sample_report(Experiment::unpaired, 0.05), "diffboot.dat");
-  text::commit_text_files();
+  staging::commit_text_files();
   const auto lines = testing::records(testing::read_file("diffboot.dat"));
   ASSERT_EQ(lines.size(), 18u);
   EXPECT_EQ(lines[0].size(), 93u);

@@ -10,7 +10,7 @@
 
 #include "support/console_capture.h"
 #include "app/run_end.h"
-#include "text/staging.h"
+#include "staging/staging.h"
 
 namespace diffboot::text {
 namespace {
@@ -90,11 +90,11 @@ TEST(WriterTest, FileModes) {
   write_list(1, {"second"});
   close_text_file(1);
   EXPECT_FALSE(std::filesystem::exists("out.txt")) << "not in place before it is committed";
-  commit_text_files();
+  staging::commit_text_files();
   EXPECT_EQ(testing::read_file("out.txt"), "first\r\n second\r\n");
   ASSERT_EQ(open_text_file(2, "out.txt", FileMode::replace), 0);
   close_text_file(2);
-  commit_text_files();
+  staging::commit_text_files();
   EXPECT_EQ(testing::read_file("out.txt"), "");
   std::filesystem::create_directory("adir");
   EXPECT_NE(open_text_file(1, "adir", FileMode::replace), 0);

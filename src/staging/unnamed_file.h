@@ -9,7 +9,7 @@
 #include <string>
 #include <string_view>
 
-namespace diffboot::text {
+namespace diffboot::staging {
 
 class UnnamedFile {
  public:
@@ -64,4 +64,4 @@ class DirectoryLock {
   int fd_ = -1;
 };
 
-}  // namespace diffboot::text
+}  // namespace diffboot::staging

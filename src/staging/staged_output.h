@@ -4,7 +4,7 @@
 #include <cstdio>
 #include <string>
 
-namespace diffboot::text {
+namespace diffboot::staging {
 
 // Opens a new temporary file in the directory of `name` for writing, with
 // the permissions a new file would get, and records it as the staged content
@@ -16,4 +16,4 @@ std::FILE* open_staged(const std::string& name);
 // The temporary file that stands for `name`, or an empty string.
 std::string staged_path(const std::string& name);
 
-}  // namespace diffboot::text
+}  // namespace diffboot::staging

@@ -4,14 +4,22 @@
 // only when the run commits it. A run that ends before (a stop, a fatal
 // error, an interrupt or termination signal) removes its temporary files and
 // leaves any earlier file of that name as it was.
+#include <stdexcept>
 #include <string>
 #include <string_view>
 
-namespace diffboot::text {
+namespace diffboot::staging {
+
+// An output file that could not take its name: what() is the report, one
+// line for standard error (a fatal output error of the run).
+class OutputError : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};
 
 // Gives every completed output file its name, replacing what was there (a
-// symbolic link is replaced, not written through). A rename that fails is a
-// fatal output error naming the file.
+// symbolic link is replaced, not written through). A rename that fails
+// throws OutputError naming the file; the files not yet named stay staged.
 void commit_text_files();
 
 // Writes `content` to a temporary file beside `path` and gives it the name
@@ -34,4 +42,4 @@ void discard_text_files() noexcept;
 // is reported like any other failed write.
 void remove_staged_files_on_signals();
 
-}  // namespace diffboot::text
+}  // namespace diffboot::staging

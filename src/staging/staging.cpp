@@ -1,4 +1,4 @@
-#include "text/staging.h"
+#include "staging/staging.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -12,10 +12,9 @@
 #include <string>
 #include <vector>
 
-#include "text/stops.h"
-#include "text/staged_output.h"
+#include "staging/staged_output.h"
 
-namespace diffboot::text {
+namespace diffboot::staging {
 namespace {
 
 struct Staged {
@@ -100,7 +99,7 @@ void commit_text_files() {
     if (std::rename(files[k].temp.c_str(), files[k].name.c_str()) != 0) {
       const int error = errno;
       staged().insert(staged().end(), files.begin() + static_cast<std::ptrdiff_t>(k), files.end());
-      fatal_io_error("Output error: cannot write file \"" + files[k].name + "\": " + std::strerror(error));
+      throw OutputError("Output error: cannot write file \"" + files[k].name + "\": " + std::strerror(error));
     }
   }
   publish_for_signals();
@@ -147,4 +146,4 @@ void remove_staged_files_on_signals() {
   std::signal(SIGXFSZ, SIG_IGN);
 }
 
-}  // namespace diffboot::text
+}  // namespace diffboot::staging

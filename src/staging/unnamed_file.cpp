@@ -1,4 +1,4 @@
-#include "text/unnamed_file.h"
+#include "staging/unnamed_file.h"
 
 #include <fcntl.h>
 #include <sys/file.h>
@@ -9,9 +9,9 @@
 #include <cstdio>
 #include <cstring>
 
-#include "text/staging.h"
+#include "staging/staging.h"
 
-namespace diffboot::text {
+namespace diffboot::staging {
 namespace {
 
 std::string directory_or_here(const std::string& directory) { return directory.empty() ? "." : directory; }
@@ -121,4 +121,4 @@ DirectoryLock::~DirectoryLock() {
   if (fd_ >= 0) close(fd_);
 }
 
-}  // namespace diffboot::text
+}  // namespace diffboot::staging
