@@ -8,7 +8,7 @@
 #include <exception>
 #include <string_view>
 
-#include "app/progress_line.h"
+#include "terminal/progress_line.h"
 #include "app/run_files.h"
 #include "app/state.h"
 #include "analysis/analysis.h"
@@ -138,7 +138,7 @@ void bootstrap_intervals(State& s) {
   const bool paired = settings.experiment == Experiment::paired;
   bootstrap::Progress progress;
   progress.total = bootstrap::work_units(s.x1.size(), s.x2.size(), static_cast<std::size_t>(s.B), paired);
-  const ProgressLine line(progress, paired ? "bootstrap replications" : "bootstrap replications and jackknife",
+  const terminal::ProgressLine line(progress, paired ? "bootstrap replications" : "bootstrap replications and jackknife",
                           text::error_stream());
   s.measures = analysis::run_bootstrap(s.x1, s.x2, s.summaries, settings,
                                        {s.x1_resample, s.x2_resample, s.x3, s.x3_resample}, &progress);

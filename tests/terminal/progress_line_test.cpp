@@ -1,6 +1,6 @@
 // The progress line: shown only where standard error is a terminal, with
 // the work's name and share done, and erased at the end.
-#include "app/progress_line.h"
+#include "terminal/progress_line.h"
 
 #include <gtest/gtest.h>
 #include <unistd.h>
@@ -10,7 +10,7 @@
 
 #include "support/terminal.h"
 
-namespace diffboot::app {
+namespace diffboot::terminal {
 namespace {
 
 // An ostream whose text another thread may read while the line writes.
@@ -63,4 +63,4 @@ TEST(ProgressLineTest, NothingWhereStandardErrorIsNoTerminal) {
 }
 
 }  // namespace
-}  // namespace diffboot::app
+}  // namespace diffboot::terminal

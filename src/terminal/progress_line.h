@@ -12,7 +12,7 @@
 
 #include "bootstrap/progress.h"
 
-namespace diffboot::app {
+namespace diffboot::terminal {
 
 class ProgressLine {
  public:
@@ -39,4 +39,4 @@ class ProgressLine {
   std::thread watcher_;
 };
 
-}  // namespace diffboot::app
+}  // namespace diffboot::terminal

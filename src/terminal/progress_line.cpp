@@ -1,4 +1,4 @@
-#include "app/progress_line.h"
+#include "terminal/progress_line.h"
 
 #include <unistd.h>
 
@@ -7,7 +7,7 @@
 #include <cmath>
 #include <cstdio>
 
-namespace diffboot::app {
+namespace diffboot::terminal {
 namespace {
 
 using Clock = std::chrono::steady_clock;
@@ -52,4 +52,4 @@ void ProgressLine::watch() {
   }
 }
 
-}  // namespace diffboot::app
+}  // namespace diffboot::terminal
