@@ -68,7 +68,6 @@ void run_sequence(State& s, Questions& questions, ResultsSink& sink) {
   make_histograms(s);
   if (questions.experiment_type(s, TypeMoment::histograms_shown)) check_sample_sizes(s);
   questions.alpha(s);
-  t_quantiles(s);
   bootstrap_intervals(s);
   sink.results(s);
   if (s.write_files) write_report_file(s);

@@ -38,7 +38,7 @@ class ResultsSink {
 };
 
 // The run sequence: sample files, count, experiment type and size check,
-// samples, summaries, histograms, alpha, t quantiles, bootstrap, results,
+// samples, summaries, histograms, alpha, bootstrap, results,
 // report file, release.
 void run_sequence(State& s, Questions& questions, ResultsSink& sink);
 

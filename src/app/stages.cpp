@@ -129,10 +129,6 @@ void make_histograms(State& s) {
   }
 }
 
-void t_quantiles(State& s) {
-  s.tquant = analysis::t_quantiles(s.alpha, s.n_x, s.n_y);
-}
-
 void bootstrap_intervals(State& s) {
   const analysis::Settings settings{s.experiment, s.alpha, s.B, s.seed, s.threads};
   const bool paired = settings.experiment == Experiment::paired;

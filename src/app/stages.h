@@ -34,10 +34,8 @@ void sample_summaries(State& s);
 void make_histograms(State& s);
 // Creates the four histogram arrays (negative sizes taken as 0).
 void allocate_histograms(State& s);
-// The t quantiles for alpha and n_x + n_y - 2, n_x + n_y - 4, n_x - 1.
-void t_quantiles(State& s);
-// Point estimates, replications, Student's t and BCa intervals of the
-// measures of the chosen experiment type.
+// Point estimates, t quantiles, replications, Student's t and BCa intervals
+// of the measures of the chosen experiment type.
 void bootstrap_intervals(State& s);
 // The report of the run as the program state holds it.
 report::Report report_of(const State& s);

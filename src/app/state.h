@@ -31,7 +31,6 @@ struct State {
   std::int32_t nclass_x = unset_count, nclass_y = unset_count;
   Experiment experiment = Experiment::unpaired;
   double alpha = unset;
-  analysis::TQuantiles tquant{unset, unset, unset};
 
   std::int32_t B = analysis::default_replications;
   // The generator is seeded from -seed; the default draws the fixed stream.
