@@ -24,7 +24,10 @@ std::string shortest(double v) {
 
 std::string list_of(const std::array<double, 4>& values) {
   std::string out;
-  for (double v : values) out += (out.empty() ? "" : ", ") + shortest(v);
+  for (double v : values) {
+    if (!out.empty()) out += ", ";
+    out += shortest(v);
+  }
   return out;
 }
 

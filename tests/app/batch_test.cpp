@@ -1,5 +1,5 @@
-// Batch runs against the dialogue on random data: the same report block and
-// the same files; csv and json read back as the very doubles of the run.
+// Batch runs: seeds and replications, names opened as given, csv and json
+// that read back as the very doubles of the run.
 #include "app/batch.h"
 
 #include <gtest/gtest.h>
@@ -21,63 +21,16 @@ namespace diffboot::app {
 namespace {
 
 using Args = std::vector<std::string>;
-const char* const output_files[] = {"diffboot.dat", "1a.tmp", "1b.tmp", "2.tmp"};
 
 using testing::bits_of_text;
 using testing::split;
 using testing::write_sample;
-
-struct Outputs {
-  std::vector<std::string> report_block;
-  std::vector<std::string> files;
-};
-
-Outputs files_of(const std::vector<std::string>& block) {
-  Outputs o{block, {}};
-  for (const char* f : output_files) o.files.push_back(testing::read_file(f));
-  return o;
-}
 
 class BatchTest : public ::testing::Test {
  protected:
   testing::TempDir dir_;
   testing::ScopedEnv path_{"PATH", dir_.path().c_str()};
 };
-
-TEST_F(BatchTest, SameReportAndFilesAsTheDialogue) {
-  struct Case {
-    const char* shape;
-    std::size_t n_x, n_y;
-    const char* type;  // answer to the type question; "" when not asked
-    const char* alpha;
-  };
-  const Case cases[] = {{"random", 40, 31, "", "0.05"}, {"skewed", 25, 25, "p", ".01"},
-                        {"tied", 30, 30, "u", "0.1"}, {"random", 12, 12, "p", "0.025"}};
-  for (const Case& c : cases) {
-    write_sample("x.txt", testing::shaped_sample(c.shape, c.n_x, 5));
-    write_sample("y.txt", testing::shaped_sample(c.shape, c.n_y, 6));
-    const std::string type = c.type;
-    const std::string answers = "x.txt\ny.txt\n" + (type.empty() ? "" : type + "\n") + c.alpha + "\n";
-    Outputs dialogue;
-    {
-      testing::ConsoleCapture capture(answers);
-      ASSERT_EQ(run_program(1), 0);
-      const auto lines = testing::records(capture.out());
-      const std::size_t block = type == "p" ? 16 : 18;
-      dialogue = files_of(std::vector<std::string>(lines.end() - static_cast<std::ptrdiff_t>(block), lines.end()));
-    }
-    for (const char* f : output_files) std::filesystem::remove(f);
-    Args args{"-a", c.alpha, "x.txt", "y.txt"};
-    if (type == "p") args.insert(args.begin(), "--paired");
-    if (type == "u") args.insert(args.begin(), "--unpaired");
-    testing::ConsoleCapture capture;
-    ASSERT_EQ(run_command_line(args, 1), 0) << capture.err();
-    const Outputs batch = files_of(testing::records(capture.out()));
-    EXPECT_EQ(batch.report_block, dialogue.report_block) << c.shape;
-    EXPECT_EQ(batch.files, dialogue.files) << c.shape;
-    EXPECT_EQ(capture.err(), "");
-  }
-}
 
 // Runs the command line `args` as a batch run on `s`; the options must parse.
 int run_on(const Args& args, State& s) {

@@ -11,7 +11,6 @@
 #include "numeric/distributions.h"
 #include "numeric/summaries.h"
 #include "support/console_capture.h"
-#include "support/library_error.h"
 #include "support/samples.h"
 
 namespace diffboot::bootstrap {
@@ -350,23 +349,6 @@ TEST(BootstrapTest, ConstantPairedDifferencesGoOnWhateverTheirRounding) {
     EXPECT_NEAR(med_d.t_upper, med_d.estimate, 1e-14) << d;
     EXPECT_EQ(capture.out(), "") << d;
   }
-}
-
-TEST(BootstrapTest, PairedSingleDifferenceStopsInTheJackknife) {
-  const std::vector<double> x1{5}, x2{3};
-  std::vector<double> x3(1), r3(1);
-  Replicates ave(B), med(B);
-  Result ave_d{2.0}, med_d{0.0};
-  std::array<Measure, 2> m{Measure{ave_d, -2.0, ave}, Measure{med_d, -2.0, med}};
-  numeric::UniformState g;
-  EXPECT_EQ(testing::library_error_of([&] { bootstrap_paired({x1, x2, x3, r3}, m, 0.05, g, 1); }), "nrerror: an assertion failed with this tag:select args | program terminated by assert2");
-  EXPECT_EQ(ave_d.se, 0.0) << "the replicates' zero spread is not what stops it";
-}
-
-TEST(BootstrapTest, SampleOfOneValueStopsInTheJackknife) {
-  Unpaired u({4.0}, range(1, 6));
-  EXPECT_EQ(testing::library_error_of([&] { u.run(); }), "nrerror: an assertion failed with this tag:select args | program terminated by assert2");
-  EXPECT_TRUE(std::all_of(u.boot[2].begin(), u.boot[2].end(), [](double v) { return std::isnan(v); }));
 }
 
 }  // namespace
