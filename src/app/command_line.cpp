@@ -2,6 +2,7 @@
 
 #include <CLI/CLI.hpp>
 #include <array>
+#include <charconv>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -21,6 +22,26 @@ std::string description() {
   return "Bootstrap confidence intervals for the effect in a two-sample experiment:\n"
          "Student's t and BCa intervals from B bootstrap replications (" +
          std::to_string(analysis::default_replications) + " unless -B).";
+}
+
+// "0.01, 0.025, 0.05 or 0.1".
+std::string alpha_choices() {
+  const std::string list = analysis::alpha_list();
+  const auto last = list.rfind(", ");
+  return list.substr(0, last) + " or " + list.substr(last + 2);
+}
+
+// "0.98, 0.95 (default), 0.9, 0.8; also 95 or 95%".
+std::string level_choices() {
+  std::string out;
+  for (std::size_t k = 0; k < interval_levels.size(); ++k) {
+    char text[32];
+    if (k > 0) out += ", ";
+    out.append(text, std::to_chars(text, text + sizeof text, interval_levels[k]).ptr);
+    if (k == analysis::default_level) out += " (default)";
+  }
+  const auto percent = std::to_string(static_cast<int>(interval_percents[analysis::default_level]));
+  return out + "; also " + percent + " or " + percent + "%";
 }
 
 // "99 to 1000000", "1 to 2147483647".
@@ -99,10 +120,8 @@ void define(CLI::App& app, RawOptions& raw) {
   CLI::Option* paired = app.add_flag("-p,--paired", raw.paired, "Paired experiment: values paired by position (equal sizes)");
   CLI::Option* unpaired = app.add_flag("-u,--unpaired", raw.unpaired, "Unpaired experiment");
   paired->excludes(unpaired);
-  app.add_option("-a,--alpha", raw.alpha, "Tail probability beyond each bound: 0.01, 0.025, 0.05 or 0.1")->type_name("A");
-  app.add_option("-l,--level", raw.level, "Interval level 1 - 2*alpha: 0.98, 0.95 (default), 0.9, 0.8; also 95 or 95%")
-      ->type_name("L");
-  static_assert(analysis::default_level == 1, "the help names alpha 0.025, level 0.95 as the default");
+  app.add_option("-a,--alpha", raw.alpha, "Tail probability beyond each bound: " + alpha_choices())->type_name("A");
+  app.add_option("-l,--level", raw.level, "Interval level 1 - 2*alpha: " + level_choices())->type_name("L");
   app.add_option("-f,--format", raw.format, "What goes to standard output: text (default), csv or json")
       ->type_name("FORMAT");
   app.add_option("-C,--directory", raw.directory, "Write diffboot.dat and the plot files in DIR (it must exist)")
