@@ -2,6 +2,8 @@
 
 #include <sys/stat.h>
 
+#include <cctype>
+#include <cstdint>
 #include <ostream>
 #include <string>
 #include <utility>
@@ -49,47 +51,129 @@ std::string decimal_comma_warning(std::string_view name, std::string_view record
          std::string(record) + "\"; each was read up to the comma\r\n";
 }
 
-// The values of a file and the warning to give about them.
+// The values of a file and the warnings to give about them, in order.
 struct FileCount {
   std::int64_t n;
   std::string warning;
 };
 
-// Skips the "#" lines at the top and steps back onto the first other line.
-void skip_header(int unit) {
+// The first item of a record: up to a blank, comma or slash.
+std::string_view first_item(std::string_view record) {
+  const auto start = record.find_first_not_of(" \t");
+  if (start == std::string_view::npos) return {};
+  record.remove_prefix(start);
+  return record.substr(0, record.find_first_of(" \t,/"));
+}
+
+// A missing value: NA, NaN or null in any letter case.
+bool missing(std::string_view item) {
+  std::string lower(item);
+  for (char& c : lower) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return lower == "na" || lower == "nan" || lower == "null";
+}
+
+std::string plural(std::int64_t count, const char* one, const char* many) {
+  return std::to_string(count) + " " + (count == 1 ? one : many);
+}
+
+// Skips the "#" lines at the top and steps back onto the first other line;
+// a file that begins with a UTF-16 byte-order mark stops the run.
+void skip_header(int unit, std::string_view name, std::string_view label) {
   std::string first(1, ' ');
   do {
     text::read_chars(unit, first, 1);
+    const std::string_view record = text::last_record(unit);
+    if (text::record_number(unit) == 1 && (record.starts_with("\xFF\xFE") || record.starts_with("\xFE\xFF"))) {
+      terminate_with(std::string(label) + ": \"" + std::string(name) +
+                     "\" is UTF-16 text; save it as UTF-8 (iconv -f UTF-16 -t UTF-8) and try again - terminate");
+    }
   } while (first[0] == '#');
   text::backspace_record(unit);
 }
 
-FileCount count_values(int unit, std::string_view name) {
-  std::int64_t k = 1;
+// Whether the next record that is not blank begins with a number; that
+// record is read again by the next read.
+bool number_follows(int unit) {
   double scratch = 0.0;
   text::ReadStatus status = text::ReadStatus::ok;
-  std::string warning;
-  for (;;) {
+  text::read_real(unit, scratch, status);
+  if (status == text::ReadStatus::ok) text::backspace_record(unit);
+  return status == text::ReadStatus::ok;
+}
+
+// Lines that begin with a number from here to the end of the file.
+std::int64_t numbers_to_the_end(int unit) {
+  std::int64_t count = 0;
+  double scratch = 0.0;
+  for (text::ReadStatus status = text::ReadStatus::ok; status != text::ReadStatus::end;) {
     text::read_real(unit, scratch, status);
-    if (status != text::ReadStatus::ok) break;
-    if (warning.empty() && decimal_comma(text::last_record(unit))) {
-      warning = decimal_comma_warning(name, text::last_record(unit));
+    count += status == text::ReadStatus::ok ? 1 : 0;
+  }
+  return count;
+}
+
+// Counts the values of a file: a header line (an item that is neither a
+// number nor missing, first of the data, with a number on the next line that
+// is not blank) and missing values are passed over; any other line without
+// a number ends the data.
+FileCount count_values(int unit, std::string_view name, std::string_view label) {
+  std::int64_t n = 0, missing_count = 0, first_missing_line = 0;
+  std::string first_missing, warning;
+  double scratch = 0.0;
+  text::ReadStatus status = text::ReadStatus::ok;
+  for (bool first = true;; first = false) {
+    text::read_real(unit, scratch, status);
+    if (status == text::ReadStatus::end) break;
+    const std::string_view record = text::last_record(unit);
+    if (status == text::ReadStatus::ok) {
+      if (warning.empty() && decimal_comma(record)) warning = decimal_comma_warning(name, record);
+      ++n;
+      continue;
     }
-    ++k;
+    const std::string item(first_item(record));
+    // What stands at the line, for a message: its first item, or the
+    // separator that begins it (the record is not kept by later reads).
+    const auto start = record.find_first_not_of(" \t");
+    const std::string shown = !item.empty() || start == std::string_view::npos ? item : std::string(record.substr(start, 1));
+    if (status == text::ReadStatus::invalid && missing(item)) {
+      if (missing_count++ == 0) first_missing = item, first_missing_line = text::record_number(unit);
+      continue;
+    }
+    const std::int64_t line = text::record_number(unit);
+    const bool header_like = first && status == text::ReadStatus::invalid && !item.starts_with('#');
+    if (header_like && number_follows(unit)) continue;  // a header line
+    if (const std::int64_t later = numbers_to_the_end(unit); later > 0) {
+      warning += " " + std::string(label) + ": the data end at line " + std::to_string(line) + " (\"" + shown + "\"); " +
+                 plural(later, "later line begins", "later lines begin") + " with a number and " +
+                 (later == 1 ? "is" : "are") + " not read\r\n";
+    }
+    break;
+  }
+  if (missing_count > 0) {
+    warning += " " + std::string(label) + ": " + plural(missing_count, "missing value", "missing values") +
+               " skipped (first at line " + std::to_string(first_missing_line) + ": \"" + first_missing + "\")\r\n";
   }
   text::close_text_file(unit);
-  return {k - 1, warning};
+  return {n, warning};
 }
 
 bool open_again(int unit, std::string_view name) {
   return text::open_text_file(unit, name, text::FileMode::read) == text::open_ok;
 }
 
-// Reads the values of a file opened again (`opened` false: it would not open).
+// Reads the values of a file opened again (`opened` false: it would not
+// open). Before the last value counted, a line without a number can only be
+// the header or a missing value: it is passed over.
 int read_values(int unit, bool opened, std::string_view name, std::span<double> values) {
   if (!opened) text::fatal_io_error("Input error: cannot open file \"" + std::string(name) + "\" again");
-  skip_header(unit);
-  for (double& v : values) text::read_real(unit, v);
+  skip_header(unit, name, "");
+  text::ReadStatus status = text::ReadStatus::ok;
+  for (double& v : values) {
+    do {
+      text::read_real(unit, v, status);
+    } while (status == text::ReadStatus::invalid);
+    if (status != text::ReadStatus::ok) text::fatal_io_error("Input error: file \"" + std::string(name) + "\" changed while it was read");
+  }
   text::close_text_file(unit);
   return 0;
 }
@@ -101,11 +185,11 @@ SampleCounts count_samples(std::string_view filename_x, std::string_view filenam
   const int unit_x = file_x.number(), unit_y = file_y.number();
   open_or_stop(unit_x, filename_x, "x1");
   open_or_stop(unit_y, filename_y, "x2");
-  skip_header(unit_x);
-  skip_header(unit_y);
+  skip_header(unit_x, filename_x, "x1");
+  skip_header(unit_y, filename_y, "x2");
   // The two files are counted side by side; warnings come in file order.
-  const auto [x, y] = numeric::side_by_side([&] { return count_values(unit_x, filename_x); },
-                                   [&] { return count_values(unit_y, filename_y); });
+  const auto [x, y] = numeric::side_by_side([&] { return count_values(unit_x, filename_x, "x1"); },
+                                            [&] { return count_values(unit_y, filename_y, "x2"); });
   text::error_stream() << x.warning << y.warning;
   return {x.n, y.n};
 }

@@ -229,6 +229,8 @@ void read_real(int source, double& target) {
 
 std::string_view last_record(int source) { return input_of(source).record; }
 
+std::int64_t record_number(int source) { return static_cast<std::int64_t>(input_of(source).number); }
+
 void backspace_record(int unit) {
   RecordInput& in = input_of(unit);
   if (!in.has_record || in.replay) return;

@@ -4,6 +4,7 @@
 // stand; tabs expand to tab stops (every 8 columns, or TABSIZE); a UTF-8
 // byte-order mark before a file's first line is skipped. Memory stays
 // bounded whatever the length of a line.
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -42,6 +43,10 @@ void read_real(int source, double& target);
 // The record last read from `source`: carriage returns removed, tabs as they
 // stand; empty before the first read.
 std::string_view last_record(int source);
+
+// The number of the record last read from `source`, counting from 1 at its
+// first line; 0 before the first read.
+std::int64_t record_number(int source);
 
 // Steps `unit` back one record, so that the next read reads the last record
 // again. Before the first record, and a second time in a row, it does nothing.
