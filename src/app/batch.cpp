@@ -73,7 +73,7 @@ Experiment batch_experiment(const BatchOptions& o, std::int32_t n_x, std::int32_
 }
 
 report::MachineReport machine_report(const State& s, const BatchOptions& o) {
-  report::MachineReport r{program_version(), o.sample1, o.sample2, s.n_x, s.n_y,
+  report::MachineReport r{program_version(), o.sample1, o.sample2, s.n_x, s.n_y, s.missing_x, s.missing_y,
                           experiment_name(s.experiment), o.alpha, o.level, s.B, s.seed,
                           s.summaries.x, s.summaries.y, {}};
   for (const MeasureOfRun& m : measures_of(s)) r.measures.push_back({m.name, m.result});

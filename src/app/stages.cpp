@@ -62,6 +62,8 @@ void count_samples(State& s) {
   const input::SampleCounts counts = input::count_samples(s.path_x, s.path_y);
   s.n_x = sample_size(counts.n_x, "x: space requested not possible - terminate");
   s.n_y = sample_size(counts.n_y, "y: space requested not possible - terminate");
+  s.missing_x = counts.missing_x;
+  s.missing_y = counts.missing_y;
   if (s.n_x == 0) terminate_with("x1: no values in \"" + s.path_x + "\" - terminate");
   if (s.n_y == 0) terminate_with("x2: no values in \"" + s.path_y + "\" - terminate");
   std::vector<std::string> outputs;

@@ -55,6 +55,7 @@ std::string decimal_comma_warning(std::string_view name, std::string_view record
 struct FileCount {
   std::int64_t n;
   std::string warning;
+  std::int64_t missing;
 };
 
 // The first item of a record: up to a blank, comma or slash.
@@ -154,7 +155,7 @@ FileCount count_values(int unit, std::string_view name, std::string_view label) 
                " skipped (first at line " + std::to_string(first_missing_line) + ": \"" + first_missing + "\")\r\n";
   }
   text::close_text_file(unit);
-  return {n, warning};
+  return {n, warning, missing_count};
 }
 
 bool open_again(int unit, std::string_view name) {
@@ -191,7 +192,7 @@ SampleCounts count_samples(std::string_view filename_x, std::string_view filenam
   const auto [x, y] = numeric::side_by_side([&] { return count_values(unit_x, filename_x, "x1"); },
                                             [&] { return count_values(unit_y, filename_y, "x2"); });
   text::error_stream() << x.warning << y.warning;
-  return {x.n, y.n};
+  return {x.n, y.n, x.missing, y.missing};
 }
 
 void stop_if_output(std::string_view filename_x, std::string_view filename_y,

@@ -12,6 +12,7 @@ namespace diffboot::input {
 struct SampleCounts {
   std::int64_t n_x;
   std::int64_t n_y;
+  std::int64_t missing_x = 0, missing_y = 0;  // missing values skipped
 };
 
 // Counts the values of both files (opened by exactly the names given), both

@@ -52,13 +52,13 @@ std::string shortest(double v) {
 std::string results_csv(const MachineReport& r) {
   std::string out = "measure";
   for (const Column& c : result_columns) out += std::string(",") + c.name;
-  out += ",alpha,level,B,n_x,n_y,experiment,seed\n";
+  out += ",alpha,level,B,n_x,n_y,experiment,seed,missing_x,missing_y\n";
   for (const MeasureRow& m : r.measures) {
     out += m.name;
     for (const Column& c : result_columns) out += "," + shortest(m.result->*c.field);
     out += "," + shortest(r.alpha) + "," + shortest(r.level) + "," + std::to_string(r.replications) + "," +
            std::to_string(r.n_x) + "," + std::to_string(r.n_y) + "," + std::string(r.experiment) + "," +
-           std::to_string(r.seed) + "\n";
+           std::to_string(r.seed) + "," + std::to_string(r.missing_x) + "," + std::to_string(r.missing_y) + "\n";
   }
   return out;
 }
@@ -78,6 +78,8 @@ std::string results_json(const MachineReport& r) {
         {"sample2", r.sample2},
         {"n_x", r.n_x},
         {"n_y", r.n_y},
+        {"missing_x", r.missing_x},
+        {"missing_y", r.missing_y},
         {"experiment", r.experiment},
         {"alpha", r.alpha},
         {"level", r.level},

@@ -25,6 +25,7 @@ struct MachineReport {
   std::string_view version;
   std::string_view sample1, sample2;  // the file names as given
   std::int32_t n_x, n_y;
+  std::int64_t missing_x, missing_y;  // missing values skipped in each sample
   std::string_view experiment;        // "paired" or "unpaired"
   double alpha, level;                // level = 1 - 2 alpha
   std::int32_t replications;
@@ -36,7 +37,8 @@ struct MachineReport {
 // A header line and one row per measure, comma-separated, LF line ends.
 // Columns: measure, estimate, se, bias, t_lower, t_upper, bca_lower,
 // bca_upper, percentile_lower, percentile_upper, basic_lower, basic_upper, z0,
-// acceleration, alpha, level, B, n_x, n_y, experiment, seed. Non-finite values
+// acceleration, alpha, level, B, n_x, n_y, experiment, seed, missing_x,
+// missing_y. Non-finite values
 // as NaN, Inf, -Inf.
 std::string results_csv(const MachineReport& r);
 

@@ -56,7 +56,7 @@ TEST_F(BatchTest, SeedAndReplications) {
   const auto one = csv({"-s", "1"}), two = csv({"-s", "2"});
   EXPECT_NE(one.second, two.second) << "two seeds draw different replicates";
   EXPECT_NE(one.first, two.first);
-  EXPECT_NE(one.first.find(",1\n"), std::string::npos) << "the seed is reported";
+  EXPECT_NE(one.first.find(",1,0,0\n"), std::string::npos) << "the seed is reported";
   const auto small = csv({"-B", "99"});
   EXPECT_EQ(small.second.size(), 99u);
   EXPECT_NE(small.first.find(",99,20,16,unpaired,"), std::string::npos);
@@ -102,15 +102,17 @@ TEST_F(BatchTest, SampleNamesAreOpenedAsGiven) {
 TEST_F(BatchTest, CsvReadsBackBitForBit) {
   write_sample("x.txt", testing::shaped_sample("skewed", 23, 8));
   write_sample("y.txt", testing::shaped_sample("random", 17, 9));
+  testing::write_file("y.txt", "NA\n" + testing::read_file("y.txt") + "null\nNaN\n");
   testing::ConsoleCapture capture;
   State s;
   ASSERT_EQ(run_on(Args{"-f", "csv", "-l", "90", "x.txt", "y.txt"}, s), 0);
+  EXPECT_EQ(capture.err(), " x2: 3 missing values skipped (first at line 1: \"NA\")\r\n");
   const std::vector<std::string> lines = split(capture.out(), '\n');
   ASSERT_EQ(lines.size(), 5u);
   const std::vector<std::string> header = split(lines[0], ',');
   EXPECT_EQ(lines[0],
             "measure,estimate,se,bias,t_lower,t_upper,bca_lower,bca_upper,percentile_lower,percentile_upper,"
-            "basic_lower,basic_upper,z0,acceleration,alpha,level,B,n_x,n_y,experiment,seed");
+            "basic_lower,basic_upper,z0,acceleration,alpha,level,B,n_x,n_y,experiment,seed,missing_x,missing_y");
   for (std::size_t row = 1; row < lines.size(); ++row) {
     const std::vector<std::string> cells = split(lines[row], ',');
     ASSERT_EQ(cells.size(), header.size());
@@ -119,7 +121,7 @@ TEST_F(BatchTest, CsvReadsBackBitForBit) {
       EXPECT_EQ(bits_of_text(cells[k + 1]), testing::bits(r.*fields[k].second)) << cells[0] << " " << fields[k].first;
     }
     EXPECT_EQ(std::vector<std::string>(cells.begin() + 14, cells.end()),
-              (std::vector<std::string>{"0.05", "0.9", "1999", "23", "17", "unpaired", "286761062"}));
+              (std::vector<std::string>{"0.05", "0.9", "1999", "23", "17", "unpaired", "286761062", "0", "3"}));
   }
 }
 
@@ -135,6 +137,7 @@ TEST_F(BatchTest, JsonReadsBackBitForBit) {
   EXPECT_EQ(j["inputs"]["sample1"], "x.txt");
   EXPECT_EQ(j["inputs"]["experiment"], "paired");
   EXPECT_EQ(j["inputs"]["n_x"], 15);
+  EXPECT_EQ(j["inputs"]["missing_x"], 0);
   EXPECT_EQ(j["inputs"]["B"], 1999);
   EXPECT_EQ(j["inputs"]["level"].get<double>(), 0.95);
   EXPECT_EQ(testing::bits(j["samples"]["x"]["median"].get<double>()), testing::bits(s.summaries.x.med));
