@@ -124,7 +124,9 @@ void define(CLI::App& app, RawOptions& raw) {
   app.add_option("-l,--level", raw.level, "Interval level 1 - 2*alpha: " + level_choices())->type_name("L");
   app.add_option("-f,--format", raw.format, "What goes to standard output: text (default), csv or json")
       ->type_name("FORMAT");
-  app.add_option("-C,--directory", raw.directory, "Write diffboot.dat and the plot files in DIR (it must exist)")
+  app.add_option("-C,--directory", raw.directory,
+                 "Write diffboot.dat and the plot files in DIR (it must exist; -C . for the working directory); "
+                 "without it a run writes no file but the figure")
       ->type_name("DIR");
   app.add_option("-s,--seed", raw.seed,
                  "Seed the generator from -N (" + seed_range() + ") instead of the fixed seed " +
@@ -138,7 +140,7 @@ void define(CLI::App& app, RawOptions& raw) {
                  "Draw the samples and each measure's bootstrap distribution with its intervals into FILE "
                  "(.svg, .png or .pdf); FILE.gp and FILE.dat, its gnuplot script and data, are kept beside it")
       ->type_name("FILE");
-  app.add_flag("--no-files", raw.no_files, "Write no file at all: results on standard output only");
+  app.add_flag("--no-files", raw.no_files, "Write no report or plot file, even with -C");
   app.add_flag("--show", raw.show, "Show the histograms in a plot window, as the dialogue does");
   app.add_option("SAMPLE1", raw.sample1, "Sample 1 (x): a file of one number per line")->required();
   app.add_option("SAMPLE2", raw.sample2, "Sample 2 (y)")->required();
@@ -208,13 +210,13 @@ std::optional<std::string> interpret(const RawOptions& raw, BatchOptions& o) {
     if (!b) return "--replications \"" + raw.replications + "\" is not a whole number from " + replication_range();
     o.replications = *b;
   }
-  o.write_files = !raw.no_files;
+  // Files only where a directory is named for them.
+  o.write_files = !raw.no_files && !raw.directory.empty();
   o.show_plot = raw.show;
-  if (raw.no_files && raw.show) return "--show needs the plot files and cannot go with --no-files";
+  if (raw.show && !o.write_files) return "--show needs the plot files: name their directory with -C DIR";
   if (!raw.figure.empty() && !plot::figure_format(raw.figure)) {
     return "--figure \"" + raw.figure + "\" does not end in .svg, .png or .pdf";
   }
-  if (!raw.figure.empty() && raw.no_files) return "--figure writes files and cannot go with --no-files";
   o.figure = raw.figure;
   return std::nullopt;
 }

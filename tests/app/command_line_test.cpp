@@ -44,7 +44,8 @@ TEST(CommandLineTest, UsageErrors) {
       {{"-a", ".05", "-l", "95", "x", "y"}, "--alpha .05 and --level 95 disagree (the level is 1 - 2*alpha)"},
       {{"-f", "xml", "x", "y"}, "--format \"xml\" is not one of text, csv, json"},
       {{"-C", "no/such/dir", "x", "y"}, "--directory \"no/such/dir\" is not an existing directory"},
-      {{"--no-files", "--show", "x", "y"}, "--show needs the plot files and cannot go with --no-files"},
+      {{"--show", "x", "y"}, "--show needs the plot files: name their directory with -C DIR"},
+      {{"-C", ".", "--no-files", "--show", "x", "y"}, "--show needs the plot files: name their directory with -C DIR"},
       {{"-p", "-u", "x", "y"}, "--paired excludes --unpaired"},
       {{"-s", "0", "x", "y"}, "--seed \"0\" is not a whole number from 1 to 2147483647"},
       {{"--seed", "2147483648", "x", "y"}, "--seed \"2147483648\" is not a whole number from 1 to 2147483647"},
@@ -94,7 +95,7 @@ TEST(CommandLineTest, Options) {
   EXPECT_FALSE(files.options->write_files);
   EXPECT_FALSE(files.options->show_plot);
   EXPECT_EQ(files.options->sample1, "-x.txt") << "-- ends the options";
-  EXPECT_TRUE(parse_command_line(Args{"--show", "x", "y"}).options->show_plot);
+  EXPECT_TRUE(parse_command_line(Args{"-C", ".", "--show", "x", "y"}).options->show_plot);
   const ParsedCommandLine monte_carlo = parse_command_line(Args{"-s", "2147483647", "-B", "99", "x", "y"});
   ASSERT_TRUE(monte_carlo.options) << monte_carlo.err;
   EXPECT_EQ(monte_carlo.options->seed, 2147483647);
@@ -164,9 +165,12 @@ TEST(CommandLineTest, OutputDirectoryAndNoFiles) {
     EXPECT_TRUE(std::filesystem::exists(std::filesystem::path("out") / file)) << file;
     EXPECT_FALSE(std::filesystem::exists(file)) << file;
   }
-  ASSERT_EQ(run_command_line(Args{"--no-files", "-f", "csv", "x.txt", "y.txt"}, 1), 0);
-  EXPECT_FALSE(std::filesystem::exists("diffboot.dat"));
-  EXPECT_FALSE(std::filesystem::exists("1a.tmp"));
+  // Without -C, or with --no-files, the working directory stays as it was.
+  for (const Args& args : {Args{"-f", "csv", "x.txt", "y.txt"}, Args{"-C", ".", "--no-files", "x.txt", "y.txt"}}) {
+    ASSERT_EQ(run_command_line(args, 1), 0);
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator("."), std::filesystem::directory_iterator()), 3)
+        << "x.txt, y.txt and out only";
+  }
 }
 
 }  // namespace

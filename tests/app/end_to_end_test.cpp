@@ -92,8 +92,8 @@ TEST_P(GoldenTest, BatchRunWritesTheSameBytes) {
   for (std::string line; std::getline(in, line);) answers.push_back(line);
   const bool paired = answers.size() == 4 && answers[2] == "p";
   testing::Launch launch;
-  launch.arguments = (answers.size() == 4 ? (paired ? "-p" : "-u") : std::string()) + " -a " + answers.back() + " " +
-                     answers[0] + " " + answers[1];
+  launch.arguments = (answers.size() == 4 ? (paired ? "-p" : "-u") : std::string()) + " -C . -a " + answers.back() +
+                     " " + answers[0] + " " + answers[1];
   const Outcome outcome = testing::run_built_program(launch);
   EXPECT_EQ(outcome.status, 0) << outcome.err;
   const auto expected_lines = testing::records(testing::read_file(expected / "stdout"));
