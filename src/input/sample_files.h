@@ -16,8 +16,12 @@ struct SampleCounts {
 };
 
 // Counts the values of both files (opened by exactly the names given), both
-// open at once; the data end at the first line that holds no
-// number or begins with a null value. A file that does not open writes
+// open at once. A first line that begins with a word and is followed by a
+// number is a header, skipped; lines whose first item is NA, NaN or null are
+// missing values, skipped and counted (one line on standard error a file);
+// the data end at the first other line that holds no number or begins with
+// a null value (one line on standard error when numbers follow it). A UTF-16
+// file stops the run with a message. A file that does not open writes
 // "x1: Error during data file opening - terminate" (or "x2: ...") and stops
 // the run; sample 2 is opened only after sample 1 has opened. A file that is
 // not a regular file and holds more than 1 GiB stops the run with a message

@@ -1,6 +1,7 @@
 #pragma once
-// Normal and Student's t distribution functions by closed-form approximations
-// with fixed coefficients. None reports an error.
+// Normal and Student's t distribution functions: closed-form approximations
+// with fixed coefficients, and the exact t quantile of few degrees of freedom
+// (Boost.Math). None reports an error.
 #include <cstdint>
 #include <span>
 
