@@ -10,12 +10,12 @@
 
 #include "analysis/analysis.h"
 #include "app/run.h"
+#include "app/run_end.h"
 #include "app/stages.h"
 #include "app/state.h"
 #include "plot/figure.h"
 #include "report/machine_report.h"
 #include "report/report.h"
-#include "app/run_end.h"
 #include "text/stops.h"
 #include "text/units.h"
 
@@ -51,7 +51,7 @@ void check_readable(const std::string& name, const char* which) {
   else if (S_ISDIR(info.st_mode)) error = EISDIR;
   if (error != 0) {
     throw RunEnd{stop_status,
-                       std::string("diffboot: cannot read ") + which + " \"" + name + "\": " + std::strerror(error) + "\n"};
+                 std::string("diffboot: cannot read ") + which + " \"" + name + "\": " + std::strerror(error) + "\n"};
   }
 }
 

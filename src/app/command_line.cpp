@@ -8,8 +8,8 @@
 #include <vector>
 
 #include "app/dialogue.h"
-#include "plot/figure.h"
 #include "numbers/free_form.h"
+#include "plot/figure.h"
 
 namespace diffboot::app {
 namespace {

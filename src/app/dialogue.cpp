@@ -10,9 +10,9 @@
 #include <string_view>
 
 #include "analysis/settings.h"
+#include "app/run_end.h"
 #include "app/state.h"
 #include "text/reader.h"
-#include "app/run_end.h"
 #include "text/stops.h"
 #include "text/writer.h"
 

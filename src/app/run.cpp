@@ -8,11 +8,11 @@
 #include <string>
 
 #include "app/dialogue.h"
+#include "app/run_end.h"
 #include "app/stages.h"
 #include "numeric/errors.h"
-#include "app/run_end.h"
-#include "text/stops.h"
 #include "staging/staging.h"
+#include "text/stops.h"
 #include "text/units.h"
 #include "text/writer.h"
 

@@ -8,20 +8,20 @@
 #include <exception>
 #include <string_view>
 
-#include "terminal/progress_line.h"
+#include "analysis/analysis.h"
+#include "app/run_end.h"
 #include "app/run_files.h"
 #include "app/state.h"
-#include "analysis/analysis.h"
 #include "bootstrap/bootstrap.h"
 #include "input/sample_files.h"
 #include "plot/histogram.h"
 #include "plot/histogram_file.h"
 #include "plot/plot_program.h"
 #include "report/report.h"
-#include "app/run_end.h"
-#include "text/stops.h"
 #include "staging/staging.h"
+#include "terminal/progress_line.h"
 #include "terminal/terminal_line.h"
+#include "text/stops.h"
 #include "text/units.h"
 #include "text/writer.h"
 

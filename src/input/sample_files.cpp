@@ -8,9 +8,9 @@
 #include <string>
 #include <utility>
 
+#include "numeric/side_by_side.h"
 #include "text/reader.h"
 #include "text/stops.h"
-#include "numeric/side_by_side.h"
 #include "text/units.h"
 #include "text/writer.h"
 

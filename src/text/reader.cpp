@@ -8,9 +8,9 @@
 #include <optional>
 
 #include "numbers/free_form.h"
+#include "terminal/terminal_line.h"
 #include "text/open_files.h"
 #include "text/stops.h"
-#include "terminal/terminal_line.h"
 
 namespace diffboot::text {
 

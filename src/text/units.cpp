@@ -12,10 +12,10 @@
 #include <map>
 #include <memory>
 
-#include "text/open_files.h"
-#include "text/stops.h"
 #include "staging/staged_output.h"
 #include "staging/staging.h"
+#include "text/open_files.h"
+#include "text/stops.h"
 
 namespace diffboot::text {
 namespace {

@@ -11,9 +11,9 @@
 
 #include "numeric/summaries.h"
 #include "plot/histogram_file.h"
+#include "staging/staging.h"
 #include "support/console_capture.h"
 #include "support/samples.h"
-#include "staging/staging.h"
 
 namespace diffboot::plot {
 namespace {

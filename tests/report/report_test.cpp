@@ -5,8 +5,8 @@
 
 #include <filesystem>
 
-#include "support/console_capture.h"
 #include "staging/staging.h"
+#include "support/console_capture.h"
 
 namespace diffboot::report {
 namespace {

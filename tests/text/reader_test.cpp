@@ -7,8 +7,8 @@
 #include <cmath>
 #include <cstdlib>
 
-#include "support/console_capture.h"
 #include "app/run_end.h"
+#include "support/console_capture.h"
 
 namespace diffboot::text {
 namespace {

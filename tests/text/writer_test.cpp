@@ -8,9 +8,9 @@
 #include <stdexcept>
 #include <string>
 
-#include "support/console_capture.h"
 #include "app/run_end.h"
 #include "staging/staging.h"
+#include "support/console_capture.h"
 
 namespace diffboot::text {
 namespace {
