@@ -247,9 +247,24 @@ Words draw_in_lanes(const UniformState& g, const Jump& jump, std::size_t part, s
   return {lanes[1].shift[7], lanes[1].lcg[7]};
 }
 
+// Four lanes' positions by Lemire's rule on 60 bits x = hi 2^30 + lo (hi,
+// lo the 30 random bits of two words): x n = A 2^30 + L with A = hi n and
+// L = lo n, each below 2^61, so the position (x n) >> 60 is
+// (A + (L >> 30)) >> 30, and the low 60 bits of x n can fall below
+// 2^60 mod n (< 2^31), the rejection, only where (A + (L >> 30)) mod 2^30 is
+// 0 or 1: such lanes are marked for the exact test.
+[[gnu::always_inline]] inline void lemire4(const Pairs4& hi, const Pairs4& lo, const Pairs4& n, Pairs4& position,
+                                           Pairs4& doubtful) {
+  constexpr std::uint64_t low_30_bits = (std::uint64_t{1} << 30) - 1;
+  const Pairs4 s = hi * n + ((lo * n) >> 30);
+  position = s >> 30;
+  doubtful = (s & low_30_bits) < 2;
+}
+
 // As draw_in_lanes for exact draws: `part` positions a lane, each from the
-// lane's next two words, the words generated side by side and the positions
-// picked from them one lane after another.
+// lane's next two words, generated side by side; the positions are picked
+// four lanes at a time, and the rare lane that may be rejected is settled by
+// position_of_bits and the reserve stream, as one draw after another would.
 __attribute__((target_clones("avx2", "default")))
 Words draw_exact_in_lanes(const UniformState& g, const Jump& jump, std::size_t part,
                           std::span<std::uint32_t> positions) {
@@ -262,9 +277,24 @@ Words draw_exact_in_lanes(const UniformState& g, const Jump& jump, std::size_t p
       lanes[h].next_words(first[h]);
       lanes[h].next_words(second[h]);
     }
-    for (std::size_t k = 0; k < 16; ++k) {
-      const std::optional<std::uint32_t> p = position_of_bits(bits_of(first[k / 8][k % 8], second[k / 8][k % 8]), n);
-      positions[k * part + i] = p ? *p : reserve_position({lanes[k / 8].shift[k % 8], lanes[k / 8].lcg[k % 8]}, n);
+    const Pairs4 n4 = Pairs4{} + n;
+    for (std::size_t q = 0; q < 4; ++q) {  // lanes 4q .. 4q + 3
+      const Words8& a = first[q / 2];
+      const Words8& b = second[q / 2];
+      const std::size_t o = 4 * (q % 2);
+      const Pairs4 hi = {a[o] >> 1, a[o + 1] >> 1, a[o + 2] >> 1, a[o + 3] >> 1};
+      const Pairs4 lo = {b[o] >> 1, b[o + 1] >> 1, b[o + 2] >> 1, b[o + 3] >> 1};
+      Pairs4 position, doubtful;
+      lemire4(hi, lo, n4, position, doubtful);
+      for (std::size_t l = 0; l < 4; ++l) {
+        const std::size_t k = 4 * q + l;
+        if (doubtful[l] == 0) {
+          positions[k * part + i] = static_cast<std::uint32_t>(position[l]);
+          continue;
+        }
+        const std::optional<std::uint32_t> p = position_of_bits(bits_of(a[o + l], b[o + l]), n);
+        positions[k * part + i] = p ? *p : reserve_position({lanes[q / 2].shift[o + l], lanes[q / 2].lcg[o + l]}, n);
+      }
     }
   }
   return {lanes[1].shift[7], lanes[1].lcg[7]};
