@@ -11,7 +11,7 @@ FUZZ_SECONDS ?= 60
 FUZZ := $(SOURCE)build/fuzz
 
 # Debian packages the build needs (option parsing, json) and the tests add.
-BUILD_PACKAGES := cmake g++ make pkg-config libcli11-dev nlohmann-json3-dev libedit-dev libfast-float-dev libboost-math-dev help2man
+BUILD_PACKAGES := cmake g++ make pkg-config libcli11-dev nlohmann-json3-dev libedit-dev libfast-float-dev libboost-math-dev libcsv-dev help2man
 TEST_PACKAGES := $(BUILD_PACKAGES) libgtest-dev man-db bsdutils
 
 # Installs the packages of $(1) that are missing, when run as root; otherwise

@@ -16,6 +16,7 @@
 #include "plot/figure.h"
 #include "report/machine_report.h"
 #include "report/report.h"
+#include "tables/table.h"
 #include "text/stops.h"
 #include "text/units.h"
 
@@ -117,6 +118,52 @@ void draw_figure(const State& s, const BatchOptions& o) {
   }
 }
 
+// A stop over a table that cannot be used, its message on standard error.
+[[noreturn]] void table_stop(const tables::TableError& e) {
+  throw RunEnd{stop_status, std::string("diffboot: ") + e.what() + "\n"};
+}
+
+// The two samples of the options' tables into the state, with their missing
+// values counted: two columns of one table (with -p, the rows whose two cells
+// both hold numbers are the pairs), or a column of each of two tables.
+void load_tables(State& s, const BatchOptions& o) {
+  try {
+    const auto label = [](const std::string& file, const tables::Table& t, std::size_t column) {
+      return name_field(file + ": " + t.header[column]);
+    };
+    if (!o.column.empty()) {
+      const tables::Table a = tables::read_table(o.sample1), b = tables::read_table(o.sample2);
+      const std::size_t ca = tables::column_of(a, o.column), cb = tables::column_of(b, o.column);
+      tables::ColumnValues x = tables::column_values(a, ca), y = tables::column_values(b, cb);
+      s.table_x = std::move(x.values), s.missing_x = x.missing;
+      s.table_y = std::move(y.values), s.missing_y = y.missing;
+      s.filename_x = label(o.sample1, a, ca), s.filename_y = label(o.sample2, b, cb);
+      return;
+    }
+    const tables::Table t = tables::read_table(o.table);
+    const std::size_t cx = tables::column_of(t, o.sample1), cy = tables::column_of(t, o.sample2);
+    s.filename_x = label(o.table, t, cx), s.filename_y = label(o.table, t, cy);
+    s.path_x = s.path_y = o.table;
+    if (o.experiment != Experiment::paired) {
+      tables::ColumnValues x = tables::column_values(t, cx), y = tables::column_values(t, cy);
+      s.table_x = std::move(x.values), s.missing_x = x.missing;
+      s.table_y = std::move(y.values), s.missing_y = y.missing;
+      return;
+    }
+    for (std::size_t r = 0; r < t.rows.size(); ++r) {
+      const std::optional<double> a = tables::cell_value(t, r, cx), b = tables::cell_value(t, r, cy);
+      if (a && b) {
+        s.table_x.push_back(*a);
+        s.table_y.push_back(*b);
+      } else {
+        ++s.missing_x, ++s.missing_y;  // a pair with a missing half is left out whole
+      }
+    }
+  } catch (const tables::TableError& e) {
+    table_stop(e);
+  }
+}
+
 // The command line's answers: in the options already.
 class CommandLineQuestions : public Questions {
  public:
@@ -132,8 +179,11 @@ class CommandLineQuestions : public Questions {
     s.figure = o_.figure;
     s.seed = o_.seed;
     s.B = o_.replications;
-    check_readable(o_.sample1, "sample 1");
-    check_readable(o_.sample2, "sample 2");
+    if (!o_.table.empty()) check_readable(o_.table, "the table");
+    if (o_.table.empty()) check_readable(o_.sample1, "sample 1");
+    if (o_.table.empty()) check_readable(o_.sample2, "sample 2");
+    s.from_table = !o_.table.empty() || !o_.column.empty();
+    if (s.from_table) load_tables(s, o_);
   }
   bool experiment_type(State& s, TypeMoment moment) override {
     if (moment != TypeMoment::sizes_known) return false;

@@ -108,7 +108,7 @@ std::optional<std::int32_t> whole_number(const std::string& text, std::int32_t l
 
 struct RawOptions {
   bool paired = false, unpaired = false, no_files = false, show = false;
-  std::string alpha, level, format = "text", directory, seed, replications, figure;
+  std::string alpha, level, format = "text", directory, seed, replications, figure, table, column;
   std::string sample1, sample2;
 };
 
@@ -140,6 +140,13 @@ void define(CLI::App& app, RawOptions& raw) {
                  "Draw the samples and each measure's bootstrap distribution with its intervals into FILE "
                  "(.svg, .png or .pdf); FILE.gp and FILE.dat, its gnuplot script and data, are kept beside it")
       ->type_name("FILE");
+  app.add_option("--table", raw.table,
+                 "Take both samples from two columns of the table FILE: SAMPLE1 and SAMPLE2 name the columns "
+                 "(by header name or number); with -p its rows are the pairs")
+      ->type_name("FILE");
+  app.add_option("-c,--column", raw.column,
+                 "Take each sample from the column COLUMN (header name or number) of the tables SAMPLE1 and SAMPLE2")
+      ->type_name("COLUMN");
   app.add_flag("--no-files", raw.no_files, "Write no report or plot file, even with -C");
   app.add_flag("--show", raw.show, "Show the histograms in a plot window, as the dialogue does");
   app.add_option("SAMPLE1", raw.sample1, "Sample 1 (x): a file of one number per line")->required();
@@ -149,8 +156,8 @@ void define(CLI::App& app, RawOptions& raw) {
 }
 
 // The options that take a value: an empty value is a usage error, not the default.
-constexpr const char* valued_options[] = {"--alpha", "--level", "--format", "--directory", "--seed", "--replications",
-                                          "--figure"};
+constexpr const char* valued_options[] = {"--alpha",        "--level",  "--format", "--directory", "--seed",
+                                          "--replications", "--figure", "--table",  "--column"};
 
 // A problem CLI11 lets through: an option given an empty value, or more than
 // two sample names (after "--" every argument is one).
@@ -218,6 +225,9 @@ std::optional<std::string> interpret(const RawOptions& raw, BatchOptions& o) {
     return "--figure \"" + raw.figure + "\" does not end in .svg, .png or .pdf";
   }
   o.figure = raw.figure;
+  if (!raw.table.empty() && !raw.column.empty()) return "--table and --column name columns in two ways: give one";
+  o.table = raw.table;
+  o.column = raw.column;
   return std::nullopt;
 }
 

@@ -27,6 +27,8 @@ struct BatchOptions {
   std::int32_t seed = analysis::fixed_seed;  // the generator is seeded from -seed
   std::int32_t replications = analysis::default_replications;
   std::string figure;                // --figure FILE: empty for none
+  std::string table;                 // --table FILE: sample1 and sample2 name two of its columns
+  std::string column;                // -c COLUMN: the column of each of the two sample tables
 };
 
 // What the command line asks for: a batch run, or an end right away with a

@@ -2,6 +2,7 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <ostream>
 #include <limits>
@@ -59,7 +60,10 @@ std::int32_t sample_size(std::int64_t count, std::string_view message) {
 }
 
 void count_samples(State& s) {
-  const input::SampleCounts counts = input::count_samples(s.path_x, s.path_y);
+  const input::SampleCounts counts =
+      s.from_table ? input::SampleCounts{static_cast<std::int64_t>(s.table_x.size()),
+                                         static_cast<std::int64_t>(s.table_y.size()), s.missing_x, s.missing_y}
+                   : input::count_samples(s.path_x, s.path_y);
   s.n_x = sample_size(counts.n_x, "x: space requested not possible - terminate");
   s.n_y = sample_size(counts.n_y, "y: space requested not possible - terminate");
   s.missing_x = counts.missing_x;
@@ -89,7 +93,12 @@ void allocate_samples(State& s) {
 }
 
 void read_samples(State& s) {
-  input::read_samples(s.path_x, s.x1, s.path_y, s.x2);
+  if (!s.from_table) {
+    input::read_samples(s.path_x, s.x1, s.path_y, s.x2);
+    return;
+  }
+  std::copy(s.table_x.begin(), s.table_x.end(), s.x1.begin());
+  std::copy(s.table_y.begin(), s.table_y.end(), s.x2.begin());
 }
 
 void sample_summaries(State& s) {

@@ -28,6 +28,10 @@ struct State {
   std::string path_x, path_y;  // the sample files as opened: the dialogue's names trimmed, the command line's as given
   std::int32_t n_x = unset_count, n_y = unset_count;
   std::int64_t missing_x = 0, missing_y = 0;  // missing values skipped in each sample
+  // Samples taken from tables, whole, in place of the counting and reading
+  // passes over sample files (when from_table).
+  bool from_table = false;
+  std::vector<double> table_x, table_y;
   analysis::Summaries summaries{unset_summary, unset_summary};
   std::int32_t nclass_x = unset_count, nclass_y = unset_count;
   Experiment experiment = Experiment::unpaired;

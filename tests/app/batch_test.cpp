@@ -99,6 +99,44 @@ TEST_F(BatchTest, SampleNamesAreOpenedAsGiven) {
   EXPECT_EQ(s.n_y, 5);
 }
 
+TEST_F(BatchTest, TablesGiveTheResultsOfOneColumnFiles) {
+  // The same values as one-column files, as two columns of a table (with a
+  // missing cell whose pair -p leaves out), and as a column of two tables.
+  const std::vector<double> x = testing::shaped_sample("random", 12, 51), y = testing::shaped_sample("skewed", 12, 52);
+  write_sample("x.txt", x);
+  write_sample("y.txt", y);
+  std::ostringstream wide, tx, ty;
+  wide.precision(17), tx.precision(17), ty.precision(17);
+  wide << "\"first, x\",y\n";
+  tx << "v\n";
+  ty << "v\n";
+  for (std::size_t i = 0; i < 12; ++i) {
+    wide << x[i] << "," << y[i] << "\n";
+    tx << x[i] << "\n";
+    ty << y[i] << "\n";
+  }
+  wide << "NA,3\n";
+  testing::write_file("wide.csv", wide.str());
+  testing::write_file("tx.csv", tx.str());
+  testing::write_file("ty.csv", ty.str());
+  const auto csv = [](const Args& args) {
+    testing::ConsoleCapture capture;
+    State s;
+    EXPECT_EQ(run_on(args, s), 0) << capture.err();
+    // Each row without its last two columns, the missing values' counts.
+    std::string rows;
+    for (const std::string& line : split(capture.out(), '\n')) rows += line.substr(0, line.rfind(',', line.rfind(',') - 1)) + "\n";
+    return rows;
+  };
+  for (const char* type : {"-p", "-u"}) {
+    const std::string files = csv(Args{type, "-f", "csv", "x.txt", "y.txt"});
+    EXPECT_EQ(csv(Args{type, "-f", "csv", "-c", "v", "tx.csv", "ty.csv"}), files) << type;
+    if (std::string(type) == "-p") {
+      EXPECT_EQ(csv(Args{type, "-f", "csv", "--table", "wide.csv", "first, x", "2"}), files);
+    }
+  }
+}
+
 TEST_F(BatchTest, CsvReadsBackBitForBit) {
   write_sample("x.txt", testing::shaped_sample("skewed", 23, 8));
   write_sample("y.txt", testing::shaped_sample("random", 17, 9));
