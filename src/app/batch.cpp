@@ -3,7 +3,10 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <map>
+#include <optional>
 #include <cmath>
 #include <cstring>
 #include <ostream>
@@ -123,6 +126,87 @@ void draw_figure(const State& s, const BatchOptions& o) {
   throw RunEnd{stop_status, std::string("diffboot: ") + e.what() + "\n"};
 }
 
+// A cell without the blanks around it.
+std::string trimmed(const std::string& cell) {
+  const auto first = cell.find_first_not_of(" \t");
+  return first == std::string::npos ? std::string() : cell.substr(first, cell.find_last_not_of(" \t") - first + 1);
+}
+
+// The long form: the rows of groups SAMPLE1 and SAMPLE2 of the column --by,
+// their values in --value (or the other of two columns); with --id the pairs
+// are the two groups' rows of one id, in the order the table first names the
+// ids (an id in one group only is counted as missing in the other), otherwise
+// the groups' rows in order.
+void load_groups(State& s, const BatchOptions& o) {
+  const tables::Table t = tables::read_table(o.table);
+  const std::size_t by = tables::column_of(t, o.by);
+  if (o.value.empty() && t.header.size() != 2) {
+    throw tables::TableError("the table \"" + o.table + "\" has " + std::to_string(t.header.size()) +
+                             " columns: name the values with --value COLUMN");
+  }
+  const std::size_t value = o.value.empty() ? 1 - by : tables::column_of(t, o.value);
+  const auto label = [&](const std::string& group) { return name_field(o.table + ": " + t.header[by] + " = " + group); };
+  s.filename_x = label(o.sample1), s.filename_y = label(o.sample2);
+  s.path_x = s.path_y = o.table;
+  std::vector<std::size_t> rows[2];
+  for (std::size_t r = 0; r < t.rows.size(); ++r) {
+    const std::string group = by < t.rows[r].size() ? trimmed(t.rows[r][by]) : std::string();
+    if (group == o.sample1) rows[0].push_back(r);
+    if (group == o.sample2) rows[1].push_back(r);
+  }
+  std::vector<double>* samples[2] = {&s.table_x, &s.table_y};
+  std::int64_t* missing[2] = {&s.missing_x, &s.missing_y};
+  if (o.experiment != Experiment::paired) {
+    for (std::size_t k = 0; k < 2; ++k) {
+      for (std::size_t r : rows[k]) {
+        const std::optional<double> v = tables::cell_value(t, r, value);
+        if (v) samples[k]->push_back(*v);
+        else ++*missing[k];
+      }
+    }
+    return;
+  }
+  // The pairs: the rows of one id, or the rows in order.
+  std::vector<std::pair<std::optional<std::size_t>, std::optional<std::size_t>>> pairs;
+  if (o.id.empty()) {
+    for (std::size_t i = 0; i < std::max(rows[0].size(), rows[1].size()); ++i) {
+      pairs.emplace_back(i < rows[0].size() ? std::optional(rows[0][i]) : std::nullopt,
+                         i < rows[1].size() ? std::optional(rows[1][i]) : std::nullopt);
+    }
+  } else {
+    const std::size_t id = tables::column_of(t, o.id);
+    std::map<std::string, std::pair<std::optional<std::size_t>, std::optional<std::size_t>>> by_id;
+    std::vector<std::string> order;  // the ids in the order the table first names them
+    std::vector<std::pair<std::size_t, std::size_t>> grouped;  // (row, group) in table order
+    for (std::size_t k = 0; k < 2; ++k) {
+      for (std::size_t r : rows[k]) grouped.emplace_back(r, k);
+    }
+    std::sort(grouped.begin(), grouped.end());
+    for (const auto& [r, k] : grouped) {
+      const std::string key = id < t.rows[r].size() ? trimmed(t.rows[r][id]) : std::string();
+      auto& slot = k == 0 ? by_id[key].first : by_id[key].second;
+      if (slot) {
+        throw tables::TableError("the table \"" + o.table + "\" has the id \"" + key + "\" twice in the group \"" +
+                                 (k == 0 ? o.sample1 : o.sample2) + "\" (lines " + std::to_string(t.lines[*slot]) +
+                                 " and " + std::to_string(t.lines[r]) + ")");
+      }
+      if (!by_id[key].first && !by_id[key].second) order.push_back(key);
+      slot = r;
+    }
+    for (const std::string& key : order) pairs.push_back(by_id[key]);
+  }
+  for (const auto& [a, b] : pairs) {
+    const std::optional<double> va = a ? tables::cell_value(t, *a, value) : std::nullopt;
+    const std::optional<double> vb = b ? tables::cell_value(t, *b, value) : std::nullopt;
+    if (va && vb) {
+      s.table_x.push_back(*va);
+      s.table_y.push_back(*vb);
+    } else {
+      ++s.missing_x, ++s.missing_y;  // a pair with a missing half is left out whole
+    }
+  }
+}
+
 // The two samples of the options' tables into the state, with their missing
 // values counted: two columns of one table (with -p, the rows whose two cells
 // both hold numbers are the pairs), or a column of each of two tables.
@@ -138,6 +222,10 @@ void load_tables(State& s, const BatchOptions& o) {
       s.table_x = std::move(x.values), s.missing_x = x.missing;
       s.table_y = std::move(y.values), s.missing_y = y.missing;
       s.filename_x = label(o.sample1, a, ca), s.filename_y = label(o.sample2, b, cb);
+      return;
+    }
+    if (!o.by.empty()) {
+      load_groups(s, o);
       return;
     }
     const tables::Table t = tables::read_table(o.table);

@@ -108,7 +108,7 @@ std::optional<std::int32_t> whole_number(const std::string& text, std::int32_t l
 
 struct RawOptions {
   bool paired = false, unpaired = false, no_files = false, show = false;
-  std::string alpha, level, format = "text", directory, seed, replications, figure, table, column;
+  std::string alpha, level, format = "text", directory, seed, replications, figure, table, column, by, value, id;
   std::string sample1, sample2;
 };
 
@@ -147,6 +147,12 @@ void define(CLI::App& app, RawOptions& raw) {
   app.add_option("-c,--column", raw.column,
                  "Take each sample from the column COLUMN (header name or number) of the tables SAMPLE1 and SAMPLE2")
       ->type_name("COLUMN");
+  app.add_option("--by", raw.by,
+                 "With --table: the rows of the groups SAMPLE1 and SAMPLE2 of the column COLUMN (long form)")
+      ->type_name("COLUMN");
+  app.add_option("--value", raw.value, "With --by: the column of the values (needed unless the table has two columns)")
+      ->type_name("COLUMN");
+  app.add_option("--id", raw.id, "With --by and -p: pair the two groups' rows by the id in COLUMN")->type_name("COLUMN");
   app.add_flag("--no-files", raw.no_files, "Write no report or plot file, even with -C");
   app.add_flag("--show", raw.show, "Show the histograms in a plot window, as the dialogue does");
   app.add_option("SAMPLE1", raw.sample1, "Sample 1 (x): a file of one number per line")->required();
@@ -156,8 +162,8 @@ void define(CLI::App& app, RawOptions& raw) {
 }
 
 // The options that take a value: an empty value is a usage error, not the default.
-constexpr const char* valued_options[] = {"--alpha",        "--level",  "--format", "--directory", "--seed",
-                                          "--replications", "--figure", "--table",  "--column"};
+constexpr const char* valued_options[] = {"--alpha",  "--level",  "--format", "--directory", "--seed", "--replications",
+                                          "--figure", "--table",  "--column", "--by",        "--value", "--id"};
 
 // A problem CLI11 lets through: an option given an empty value, or more than
 // two sample names (after "--" every argument is one).
@@ -226,8 +232,14 @@ std::optional<std::string> interpret(const RawOptions& raw, BatchOptions& o) {
   }
   o.figure = raw.figure;
   if (!raw.table.empty() && !raw.column.empty()) return "--table and --column name columns in two ways: give one";
+  if (!raw.by.empty() && raw.table.empty()) return "--by picks rows of a table: it goes with --table FILE";
+  if ((!raw.value.empty() || !raw.id.empty()) && raw.by.empty()) return "--value and --id go with --by COLUMN";
+  if (!raw.id.empty() && !raw.paired) return "--id pairs rows: it goes with --paired";
   o.table = raw.table;
   o.column = raw.column;
+  o.by = raw.by;
+  o.value = raw.value;
+  o.id = raw.id;
   return std::nullopt;
 }
 

@@ -128,13 +128,35 @@ TEST_F(BatchTest, TablesGiveTheResultsOfOneColumnFiles) {
     for (const std::string& line : split(capture.out(), '\n')) rows += line.substr(0, line.rfind(',', line.rfind(',') - 1)) + "\n";
     return rows;
   };
+  // Long form: the pairs by id, rows shuffled and one id in one group only.
+  std::ostringstream by_id, by_group;
+  by_id.precision(17), by_group.precision(17);
+  by_id << "id,feed,weight\n";
+  by_group << "feed,weight\n";
+  for (std::size_t i = 0; i < 12; ++i) {
+    by_id << i << ",b," << y[i] << "\n";
+    by_group << "a," << x[i] << "\nb," << y[i] << "\n";
+  }
+  for (std::size_t i = 12; i-- > 0;) by_id << i << ",a," << x[i] << "\n";
+  by_id << "99,a,5\n";
+  testing::write_file("by_id.csv", by_id.str());
+  testing::write_file("by_group.csv", by_group.str());
   for (const char* type : {"-p", "-u"}) {
     const std::string files = csv(Args{type, "-f", "csv", "x.txt", "y.txt"});
     EXPECT_EQ(csv(Args{type, "-f", "csv", "-c", "v", "tx.csv", "ty.csv"}), files) << type;
+    EXPECT_EQ(csv(Args{type, "-f", "csv", "--table", "by_group.csv", "--by", "feed", "a", "b"}), files) << type;
     if (std::string(type) == "-p") {
       EXPECT_EQ(csv(Args{type, "-f", "csv", "--table", "wide.csv", "first, x", "2"}), files);
+      EXPECT_EQ(csv(Args{type, "-f", "csv", "--table", "by_id.csv", "--by", "feed", "--value", "weight", "--id", "id",
+                         "a", "b"}),
+                files);
     }
   }
+  testing::write_file("twice.csv", "id,g,v\n1,a,2\n1,a,3\n1,b,4\n");
+  testing::ConsoleCapture capture;
+  EXPECT_EQ(run_command_line(Args{"-p", "--table", "twice.csv", "--by", "g", "--value", "v", "--id", "id", "a", "b"}, 1),
+            1);
+  EXPECT_EQ(capture.err(), "diffboot: the table \"twice.csv\" has the id \"1\" twice in the group \"a\" (lines 2 and 3)\n");
 }
 
 TEST_F(BatchTest, CsvReadsBackBitForBit) {
