@@ -126,6 +126,13 @@ void draw_figure(const State& s, const BatchOptions& o) {
   throw RunEnd{stop_status, std::string("diffboot: ") + e.what() + "\n"};
 }
 
+// One line on standard error for a sample whose column had missing cells.
+void tell_missing(const char* label, const tables::ColumnValues& v) {
+  if (v.missing == 0) return;
+  text::error_stream() << " " << label << ": " << v.missing << (v.missing == 1 ? " missing value" : " missing values")
+                       << " skipped (first at line " << v.first_missing_line << ")\r\n";
+}
+
 // A cell without the blanks around it.
 std::string trimmed(const std::string& cell) {
   const auto first = cell.find_first_not_of(" \t");
@@ -138,7 +145,7 @@ std::string trimmed(const std::string& cell) {
 // ids (an id in one group only is counted as missing in the other), otherwise
 // the groups' rows in order.
 void load_groups(State& s, const BatchOptions& o) {
-  const tables::Table t = tables::read_table(o.table);
+  const tables::Table t = tables::read_table(o.table, o.delimiter);
   const std::size_t by = tables::column_of(t, o.by);
   if (o.value.empty() && t.header.size() != 2) {
     throw tables::TableError("the table \"" + o.table + "\" has " + std::to_string(t.header.size()) +
@@ -216,9 +223,10 @@ void load_tables(State& s, const BatchOptions& o) {
       return name_field(file + ": " + t.header[column]);
     };
     if (!o.column.empty()) {
-      const tables::Table a = tables::read_table(o.sample1), b = tables::read_table(o.sample2);
+      const tables::Table a = tables::read_table(o.sample1, o.delimiter), b = tables::read_table(o.sample2, o.delimiter);
       const std::size_t ca = tables::column_of(a, o.column), cb = tables::column_of(b, o.column);
       tables::ColumnValues x = tables::column_values(a, ca), y = tables::column_values(b, cb);
+      tell_missing("x1", x), tell_missing("x2", y);
       s.table_x = std::move(x.values), s.missing_x = x.missing;
       s.table_y = std::move(y.values), s.missing_y = y.missing;
       s.filename_x = label(o.sample1, a, ca), s.filename_y = label(o.sample2, b, cb);
@@ -228,12 +236,13 @@ void load_tables(State& s, const BatchOptions& o) {
       load_groups(s, o);
       return;
     }
-    const tables::Table t = tables::read_table(o.table);
+    const tables::Table t = tables::read_table(o.table, o.delimiter);
     const std::size_t cx = tables::column_of(t, o.sample1), cy = tables::column_of(t, o.sample2);
     s.filename_x = label(o.table, t, cx), s.filename_y = label(o.table, t, cy);
     s.path_x = s.path_y = o.table;
     if (o.experiment != Experiment::paired) {
       tables::ColumnValues x = tables::column_values(t, cx), y = tables::column_values(t, cy);
+      tell_missing("x1", x), tell_missing("x2", y);
       s.table_x = std::move(x.values), s.missing_x = x.missing;
       s.table_y = std::move(y.values), s.missing_y = y.missing;
       return;

@@ -108,7 +108,7 @@ std::optional<std::int32_t> whole_number(const std::string& text, std::int32_t l
 
 struct RawOptions {
   bool paired = false, unpaired = false, no_files = false, show = false;
-  std::string alpha, level, format = "text", directory, seed, replications, figure, table, column, by, value, id;
+  std::string alpha, level, format = "text", directory, seed, replications, figure, table, column, by, value, id, delimiter;
   std::string sample1, sample2;
 };
 
@@ -152,6 +152,9 @@ void define(CLI::App& app, RawOptions& raw) {
       ->type_name("COLUMN");
   app.add_option("--value", raw.value, "With --by: the column of the values (needed unless the table has two columns)")
       ->type_name("COLUMN");
+  app.add_option("--delimiter", raw.delimiter,
+                 "The tables' cell separator: comma, tab or semicolon (by default the one the header line holds most of)")
+      ->type_name("CHAR");
   app.add_option("--id", raw.id, "With --by and -p: pair the two groups' rows by the id in COLUMN")->type_name("COLUMN");
   app.add_flag("--no-files", raw.no_files, "Write no report or plot file, even with -C");
   app.add_flag("--show", raw.show, "Show the histograms in a plot window, as the dialogue does");
@@ -163,7 +166,7 @@ void define(CLI::App& app, RawOptions& raw) {
 
 // The options that take a value: an empty value is a usage error, not the default.
 constexpr const char* valued_options[] = {"--alpha",  "--level",  "--format", "--directory", "--seed", "--replications",
-                                          "--figure", "--table",  "--column", "--by",        "--value", "--id"};
+                                          "--figure", "--table",  "--column", "--by",        "--value", "--id", "--delimiter"};
 
 // A problem CLI11 lets through: an option given an empty value, or more than
 // two sample names (after "--" every argument is one).
@@ -240,6 +243,14 @@ std::optional<std::string> interpret(const RawOptions& raw, BatchOptions& o) {
   o.by = raw.by;
   o.value = raw.value;
   o.id = raw.id;
+  if (!raw.delimiter.empty()) {
+    const std::string d = raw.delimiter;
+    if (d == "," || d == "comma") o.delimiter = ',';
+    else if (d == "\t" || d == "tab" || d == "\\t") o.delimiter = '\t';
+    else if (d == ";" || d == "semicolon") o.delimiter = ';';
+    else return "--delimiter \"" + d + "\" is not one of comma, tab, semicolon";
+    if (raw.table.empty() && raw.column.empty()) return "--delimiter goes with --table or --column";
+  }
   return std::nullopt;
 }
 

@@ -30,6 +30,7 @@ struct BatchOptions {
   std::string table;                 // --table FILE: sample1 and sample2 name two of its columns
   std::string column;                // -c COLUMN: the column of each of the two sample tables
   std::string by, value, id;         // long form: the group column, the value column, the pairs' id column
+  std::optional<char> delimiter;     // --delimiter: the tables' cell separator, else guessed
 };
 
 // What the command line asks for: a batch run, or an end right away with a

@@ -76,12 +76,12 @@ std::string column_name(const Table& t, std::size_t column) {
 
 }  // namespace
 
-Table read_table(const std::string& path) {
+Table read_table(const std::string& path, std::optional<char> delimiter) {
   std::string text = read_whole(path);
   if (text.starts_with("\xEF\xBB\xBF")) text.erase(0, 3);
   Table table;
   table.path = path;
-  table.delimiter = guess_delimiter(text);
+  table.delimiter = delimiter ? *delimiter : guess_delimiter(text);
   csv_parser parser;
   if (csv_init(&parser, CSV_APPEND_NULL) != 0) throw TableError("cannot read the table \"" + path + "\"");
   csv_set_delim(&parser, static_cast<unsigned char>(table.delimiter));
@@ -127,8 +127,8 @@ ColumnValues column_values(const Table& t, std::size_t column) {
   for (std::size_t r = 0; r < t.rows.size(); ++r) {
     if (const std::optional<double> v = cell_value(t, r, column)) {
       out.values.push_back(*v);
-    } else {
-      ++out.missing;
+    } else if (out.missing++ == 0) {
+      out.first_missing_line = t.lines[r];
     }
   }
   return out;

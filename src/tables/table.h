@@ -27,10 +27,11 @@ struct Table {
   std::vector<std::int64_t> lines;  // the line each row begins at (the header is line 1)
 };
 
-// Reads the table at `path`. The delimiter is the one of comma, tab and
-// semicolon that the header line holds most of (comma when none). With a
-// semicolon, a decimal comma in a cell is read as a decimal point.
-Table read_table(const std::string& path);
+// Reads the table at `path`. The delimiter is `delimiter` when given, else
+// the one of comma, tab and semicolon that the header line holds most of
+// (comma when none). With a semicolon, a decimal comma in a cell is read as
+// a decimal point.
+Table read_table(const std::string& path, std::optional<char> delimiter = std::nullopt);
 
 // The column named `name`, or numbered `name` (from 1) when no column has
 // that name.
@@ -43,6 +44,7 @@ std::optional<double> cell_value(const Table& t, std::size_t row, std::size_t co
 struct ColumnValues {
   std::vector<double> values;
   std::int64_t missing = 0;
+  std::int64_t first_missing_line = 0;  // where the first missing cell stands
 };
 ColumnValues column_values(const Table& t, std::size_t column);
 

@@ -39,6 +39,8 @@ TEST(CommandLineTest, UsageErrors) {
       {{"--table", "t", "--id", "i", "x", "y"}, "--value and --id go with --by COLUMN"},
       {{"--table", "t", "--by", "g", "--id", "i", "x", "y"}, "--id pairs rows: it goes with --paired"},
       {{"--table", "t", "-c", "v", "x", "y"}, "--table and --column name columns in two ways: give one"},
+      {{"--table", "t", "--delimiter", "|", "x", "y"}, "--delimiter \"|\" is not one of comma, tab, semicolon"},
+      {{"--delimiter", "tab", "x", "y"}, "--delimiter goes with --table or --column"},
       {{"-a"}, "--alpha: 1 required A missing"},
       {{"-a", "0.2", "x", "y"}, "--alpha \"0.2\" is not one of 0.01, 0.025, 0.05, 0.1"},
       {{"-a", "0.0501", "x", "y"}, "--alpha \"0.0501\" is not one of 0.01, 0.025, 0.05, 0.1"},

@@ -49,6 +49,15 @@ TEST(TableTest, CellsDelimitersAndMissingValues) {
   }
 }
 
+TEST(TableTest, DelimiterGiven) {
+  testing::TempDir dir;
+  testing::write_file("t.csv", "a,b;c\n1,5;2\n");
+  const Table t = read_table("t.csv", ';');
+  EXPECT_EQ(t.header, (std::vector<std::string>{"a,b", "c"}));
+  EXPECT_EQ(column_values(t, column_of(t, "a,b")).values, std::vector<double>{1.5});
+  EXPECT_EQ(read_table("t.csv").header.size(), 2u) << "guessed: the comma, one of each";
+}
+
 TEST(TableTest, WhatCannotBeUsed) {
   testing::TempDir dir;
   testing::write_file("t.csv", "a,\"b\nc\"\n1,2\n3,x1\n");
