@@ -7,6 +7,7 @@
 #include <cerrno>
 #include <map>
 #include <optional>
+#include <tuple>
 #include <cmath>
 #include <cstring>
 #include <ostream>
@@ -77,7 +78,7 @@ Experiment batch_experiment(const BatchOptions& o, std::int32_t n_x, std::int32_
 }
 
 report::MachineReport machine_report(const State& s, const BatchOptions& o) {
-  report::MachineReport r{program_version(), o.sample1, o.sample2, s.n_x, s.n_y, s.missing_x, s.missing_y,
+  report::MachineReport r{program_version(), s.name_x, s.name_y, s.n_x, s.n_y, s.missing_x, s.missing_y,
                           experiment_name(s.experiment), o.alpha, o.level, s.B, s.seed,
                           s.summaries.x, s.summaries.y, {}};
   for (const MeasureOfRun& m : measures_of(s)) r.measures.push_back({m.name, m.result});
@@ -106,11 +107,11 @@ void print_results(const State& s, const BatchOptions& o, const text::ConsoleStr
 // the run after everything else is written.
 void draw_figure(const State& s, const BatchOptions& o) {
   plot::Figure f{o.figure, *plot::figure_format(o.figure),
-                 o.sample1 + " (n_x = " + std::to_string(s.n_x) + ") and " + o.sample2 + " (n_y = " +
+                 s.label_x + " (n_x = " + std::to_string(s.n_x) + ") and " + s.label_y + " (n_y = " +
                      std::to_string(s.n_y) + "), " + std::string(experiment_name(s.experiment)) + ": " +
                      std::to_string(std::lround(o.level * 100)) + "% intervals, B = " + std::to_string(s.B),
-                 {o.sample1, s.x1histclass, s.nx1class},
-                 {o.sample2, s.x2histclass, s.nx2class},
+                 {s.label_x, s.x1histclass, s.nx1class},
+                 {s.label_y, s.x2histclass, s.nx2class},
                  {}};
   for (const MeasureOfRun& m : measures_of(s)) {
     const bootstrap::Result& r = *m.result;
@@ -154,6 +155,8 @@ void load_groups(State& s, const BatchOptions& o) {
   const std::size_t value = o.value.empty() ? 1 - by : tables::column_of(t, o.value);
   const auto label = [&](const std::string& group) { return name_field(o.table + ": " + t.header[by] + " = " + group); };
   s.filename_x = label(o.sample1), s.filename_y = label(o.sample2);
+  s.name_x = o.table + ": " + t.header[by] + " = " + o.sample1, s.name_y = o.table + ": " + t.header[by] + " = " + o.sample2;
+  s.label_x = o.sample1, s.label_y = o.sample2;
   s.path_x = s.path_y = o.table;
   std::vector<std::size_t> rows[2];
   for (std::size_t r = 0; r < t.rows.size(); ++r) {
@@ -230,6 +233,8 @@ void load_tables(State& s, const BatchOptions& o) {
       s.table_x = std::move(x.values), s.missing_x = x.missing;
       s.table_y = std::move(y.values), s.missing_y = y.missing;
       s.filename_x = label(o.sample1, a, ca), s.filename_y = label(o.sample2, b, cb);
+      s.name_x = o.sample1 + ": " + a.header[ca], s.name_y = o.sample2 + ": " + b.header[cb];
+      s.label_x = o.sample1, s.label_y = o.sample2;
       return;
     }
     if (!o.by.empty()) {
@@ -239,6 +244,8 @@ void load_tables(State& s, const BatchOptions& o) {
     const tables::Table t = tables::read_table(o.table, o.delimiter);
     const std::size_t cx = tables::column_of(t, o.sample1), cy = tables::column_of(t, o.sample2);
     s.filename_x = label(o.table, t, cx), s.filename_y = label(o.table, t, cy);
+    s.name_x = o.table + ": " + t.header[cx], s.name_y = o.table + ": " + t.header[cy];
+    s.label_x = t.header[cx], s.label_y = t.header[cy];
     s.path_x = s.path_y = o.table;
     if (o.experiment != Experiment::paired) {
       tables::ColumnValues x = tables::column_values(t, cx), y = tables::column_values(t, cy);
@@ -268,8 +275,8 @@ class CommandLineQuestions : public Questions {
   void sample_files(State& s) override {
     s.filename_x = name_field(o_.sample1);
     s.filename_y = name_field(o_.sample2);
-    s.path_x = o_.sample1;
-    s.path_y = o_.sample2;
+    s.path_x = s.name_x = s.label_x = o_.sample1;
+    s.path_y = s.name_y = s.label_y = o_.sample2;
     s.output_directory = o_.directory;
     s.write_files = o_.write_files;
     s.show_plot = o_.show_plot;
@@ -281,6 +288,7 @@ class CommandLineQuestions : public Questions {
     if (o_.table.empty()) check_readable(o_.sample2, "sample 2");
     s.from_table = !o_.table.empty() || !o_.column.empty();
     if (s.from_table) load_tables(s, o_);
+    if (o_.labels) std::tie(s.label_x, s.label_y) = *o_.labels;
   }
   bool experiment_type(State& s, TypeMoment moment) override {
     if (moment != TypeMoment::sizes_known) return false;

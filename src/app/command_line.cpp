@@ -108,7 +108,7 @@ std::optional<std::int32_t> whole_number(const std::string& text, std::int32_t l
 
 struct RawOptions {
   bool paired = false, unpaired = false, no_files = false, show = false;
-  std::string alpha, level, format = "text", directory, seed, replications, figure, table, column, by, value, id, delimiter;
+  std::string alpha, level, format = "text", directory, seed, replications, figure, table, column, by, value, id, delimiter, labels;
   std::string sample1, sample2;
 };
 
@@ -155,6 +155,7 @@ void define(CLI::App& app, RawOptions& raw) {
   app.add_option("--delimiter", raw.delimiter,
                  "The tables' cell separator: comma, tab or semicolon (by default the one the header line holds most of)")
       ->type_name("CHAR");
+  app.add_option("--labels", raw.labels, "Name the samples A and B in the figure")->type_name("A,B");
   app.add_option("--id", raw.id, "With --by and -p: pair the two groups' rows by the id in COLUMN")->type_name("COLUMN");
   app.add_flag("--no-files", raw.no_files, "Write no report or plot file, even with -C");
   app.add_flag("--show", raw.show, "Show the histograms in a plot window, as the dialogue does");
@@ -166,7 +167,7 @@ void define(CLI::App& app, RawOptions& raw) {
 
 // The options that take a value: an empty value is a usage error, not the default.
 constexpr const char* valued_options[] = {"--alpha",  "--level",  "--format", "--directory", "--seed", "--replications",
-                                          "--figure", "--table",  "--column", "--by",        "--value", "--id", "--delimiter"};
+                                          "--figure", "--table",  "--column", "--by",        "--value", "--id", "--delimiter", "--labels"};
 
 // A problem CLI11 lets through: an option given an empty value, or more than
 // two sample names (after "--" every argument is one).
@@ -243,6 +244,13 @@ std::optional<std::string> interpret(const RawOptions& raw, BatchOptions& o) {
   o.by = raw.by;
   o.value = raw.value;
   o.id = raw.id;
+  if (!raw.labels.empty()) {
+    const auto comma = raw.labels.find(',');
+    if (comma == std::string::npos || raw.labels.find(',', comma + 1) != std::string::npos) {
+      return "--labels \"" + raw.labels + "\" is not two names A,B";
+    }
+    o.labels = std::pair{raw.labels.substr(0, comma), raw.labels.substr(comma + 1)};
+  }
   if (!raw.delimiter.empty()) {
     const std::string d = raw.delimiter;
     if (d == "," || d == "comma") o.delimiter = ',';

@@ -6,6 +6,7 @@
 #include <optional>
 #include <span>
 #include <string>
+#include <utility>
 
 #include "analysis/settings.h"
 #include "app/run_end.h"
@@ -31,6 +32,7 @@ struct BatchOptions {
   std::string column;                // -c COLUMN: the column of each of the two sample tables
   std::string by, value, id;         // long form: the group column, the value column, the pairs' id column
   std::optional<char> delimiter;     // --delimiter: the tables' cell separator, else guessed
+  std::optional<std::pair<std::string, std::string>> labels;  // --labels A,B
 };
 
 // What the command line asks for: a batch run, or an end right away with a

@@ -41,6 +41,7 @@ TEST(CommandLineTest, UsageErrors) {
       {{"--table", "t", "-c", "v", "x", "y"}, "--table and --column name columns in two ways: give one"},
       {{"--table", "t", "--delimiter", "|", "x", "y"}, "--delimiter \"|\" is not one of comma, tab, semicolon"},
       {{"--delimiter", "tab", "x", "y"}, "--delimiter goes with --table or --column"},
+      {{"--labels", "one", "x", "y"}, "--labels \"one\" is not two names A,B"},
       {{"-a"}, "--alpha: 1 required A missing"},
       {{"-a", "0.2", "x", "y"}, "--alpha \"0.2\" is not one of 0.01, 0.025, 0.05, 0.1"},
       {{"-a", "0.0501", "x", "y"}, "--alpha \"0.0501\" is not one of 0.01, 0.025, 0.05, 0.1"},
@@ -102,6 +103,8 @@ TEST(CommandLineTest, Options) {
   EXPECT_FALSE(files.options->show_plot);
   EXPECT_EQ(files.options->sample1, "-x.txt") << "-- ends the options";
   EXPECT_TRUE(parse_command_line(Args{"-C", ".", "--show", "x", "y"}).options->show_plot);
+  EXPECT_EQ(parse_command_line(Args{"--labels", "control,treated", "x", "y"}).options->labels,
+            (std::pair<std::string, std::string>{"control", "treated"}));
   const ParsedCommandLine monte_carlo = parse_command_line(Args{"-s", "2147483647", "-B", "99", "x", "y"});
   ASSERT_TRUE(monte_carlo.options) << monte_carlo.err;
   EXPECT_EQ(monte_carlo.options->seed, 2147483647);
