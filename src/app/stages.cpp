@@ -62,12 +62,15 @@ std::int32_t sample_size(std::int64_t count, std::string_view message) {
 void count_samples(State& s) {
   const input::SampleCounts counts =
       s.from_table ? input::SampleCounts{static_cast<std::int64_t>(s.table_x.size()),
-                                         static_cast<std::int64_t>(s.table_y.size()), s.missing_x, s.missing_y}
+                                         static_cast<std::int64_t>(s.table_y.size()), s.missing_x, s.missing_y, {}, {}}
                    : input::count_samples(s.path_x, s.path_y);
   s.n_x = sample_size(counts.n_x, "x: space requested not possible - terminate");
   s.n_y = sample_size(counts.n_y, "y: space requested not possible - terminate");
   s.missing_x = counts.missing_x;
   s.missing_y = counts.missing_y;
+  // A header line names its sample in figures, unless the run named it.
+  if (!counts.header_x.empty() && s.label_x == s.path_x) s.label_x = counts.header_x;
+  if (!counts.header_y.empty() && s.label_y == s.path_y) s.label_y = counts.header_y;
   if (s.n_x == 0) terminate_with("x1: no values in \"" + s.path_x + "\" - terminate");
   if (s.n_y == 0) terminate_with("x2: no values in \"" + s.path_y + "\" - terminate");
   std::vector<std::string> outputs;

@@ -56,6 +56,7 @@ struct FileCount {
   std::int64_t n;
   std::string warning;
   std::int64_t missing;
+  std::string header;
 };
 
 // The first item of a record: up to a blank, comma or slash.
@@ -119,7 +120,7 @@ std::int64_t numbers_to_the_end(int unit) {
 // a number ends the data.
 FileCount count_values(int unit, std::string_view name, std::string_view label) {
   std::int64_t n = 0, missing_count = 0, first_missing_line = 0;
-  std::string first_missing, warning;
+  std::string first_missing, warning, header;
   double scratch = 0.0;
   text::ReadStatus status = text::ReadStatus::ok;
   for (bool first = true;; first = false) {
@@ -142,7 +143,10 @@ FileCount count_values(int unit, std::string_view name, std::string_view label) 
     }
     const std::int64_t line = text::record_number(unit);
     const bool header_like = first && status == text::ReadStatus::invalid && !item.starts_with('#');
-    if (header_like && number_follows(unit)) continue;  // a header line
+    if (header_like && number_follows(unit)) {  // a header line: its item names the sample
+      header = item;
+      continue;
+    }
     if (const std::int64_t later = numbers_to_the_end(unit); later > 0) {
       warning += " " + std::string(label) + ": the data end at line " + std::to_string(line) + " (\"" + shown + "\"); " +
                  plural(later, "later line begins", "later lines begin") + " with a number and " +
@@ -155,7 +159,7 @@ FileCount count_values(int unit, std::string_view name, std::string_view label) 
                " skipped (first at line " + std::to_string(first_missing_line) + ": \"" + first_missing + "\")\r\n";
   }
   text::close_text_file(unit);
-  return {n, warning, missing_count};
+  return {n, warning, missing_count, header};
 }
 
 bool open_again(int unit, std::string_view name) {
@@ -192,7 +196,7 @@ SampleCounts count_samples(std::string_view filename_x, std::string_view filenam
   const auto [x, y] = numeric::side_by_side([&] { return count_values(unit_x, filename_x, "x1"); },
                                             [&] { return count_values(unit_y, filename_y, "x2"); });
   text::error_stream() << x.warning << y.warning;
-  return {x.n, y.n, x.missing, y.missing};
+  return {x.n, y.n, x.missing, y.missing, x.header, y.header};
 }
 
 void stop_if_output(std::string_view filename_x, std::string_view filename_y,

@@ -13,6 +13,7 @@ struct SampleCounts {
   std::int64_t n_x;
   std::int64_t n_y;
   std::int64_t missing_x = 0, missing_y = 0;  // missing values skipped
+  std::string header_x, header_y;              // the first item of a header line, empty without one
 };
 
 // Counts the values of both files (opened by exactly the names given), both

@@ -58,6 +58,18 @@ TEST(SampleFilesTest, CountsAndValues) {
   }
 }
 
+TEST(SampleFilesTest, HeaderItemAndMissingValues) {
+  TempDir dir;
+  ConsoleCapture capture;
+  write_file("x.txt", "# from the lab\nweight in g\n1\nNA\n2\n");
+  write_file("y.txt", "3\nnull\n4\n");
+  const SampleCounts counts = count_samples("x.txt", "y.txt");
+  EXPECT_EQ(counts.header_x, "weight") << "the header's first item";
+  EXPECT_EQ(counts.header_y, "");
+  EXPECT_EQ(counts.missing_x, 1);
+  EXPECT_EQ(counts.missing_y, 1);
+}
+
 TEST(SampleFilesTest, DecimalCommasAreFlaggedOnce) {
   TempDir dir;
   ConsoleCapture capture;
