@@ -8,6 +8,7 @@
 #include <string>
 #include <utility>
 
+#include "numbers/free_form.h"
 #include "numeric/side_by_side.h"
 #include "text/reader.h"
 #include "text/stops.h"
@@ -65,13 +66,6 @@ std::string_view first_item(std::string_view record) {
   if (start == std::string_view::npos) return {};
   record.remove_prefix(start);
   return record.substr(0, record.find_first_of(" \t,/"));
-}
-
-// A missing value: NA, NaN or null in any letter case.
-bool missing(std::string_view item) {
-  std::string lower(item);
-  for (char& c : lower) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return lower == "na" || lower == "nan" || lower == "null";
 }
 
 std::string plural(std::int64_t count, const char* one, const char* many) {
@@ -137,7 +131,7 @@ FileCount count_values(int unit, std::string_view name, std::string_view label) 
     // separator that begins it (the record is not kept by later reads).
     const auto start = record.find_first_not_of(" \t");
     const std::string shown = !item.empty() || start == std::string_view::npos ? item : std::string(record.substr(start, 1));
-    if (status == text::ReadStatus::invalid && missing(item)) {
+    if (status == text::ReadStatus::invalid && numbers::is_missing_value(item)) {
       if (missing_count++ == 0) first_missing = item, first_missing_line = text::record_number(unit);
       continue;
     }

@@ -116,4 +116,10 @@ FreeFormField parse_free_form(std::string_view record, bool tab_is_blank) {
   return {FreeForm::value, value, token};
 }
 
+bool is_missing_value(std::string_view item) {
+  std::string lower(item);
+  for (char& c : lower) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return lower == "na" || lower == "nan" || lower == "null";
+}
+
 }  // namespace diffboot::numbers

@@ -34,4 +34,7 @@ std::optional<std::string> strtod_text(std::string_view token);
 // value or lies beyond the largest double (overflow).
 std::optional<double> convert_real(std::string_view token);
 
+// Whether `item` marks a missing value: NA, NaN or null, in any letter case.
+bool is_missing_value(std::string_view item);
+
 }  // namespace diffboot::numbers

@@ -62,12 +62,11 @@ char guess_delimiter(const std::string& text) {
   return best;
 }
 
-bool is_missing(std::string cell) {
+// An empty cell, or one that marks a missing value.
+bool is_missing(const std::string& cell) {
   const auto first = cell.find_first_not_of(" \t");
-  if (first == std::string::npos) return true;
-  cell = cell.substr(first, cell.find_last_not_of(" \t") - first + 1);
-  for (char& c : cell) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return cell == "na" || cell == "nan" || cell == "null";
+  return first == std::string::npos ||
+         numbers::is_missing_value(std::string_view(cell).substr(first, cell.find_last_not_of(" \t") - first + 1));
 }
 
 std::string column_name(const Table& t, std::size_t column) {
