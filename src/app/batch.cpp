@@ -134,6 +134,17 @@ void tell_missing(const char* label, const tables::ColumnValues& v) {
                        << " skipped (first at line " << v.first_missing_line << ")\r\n";
 }
 
+// A pair of table values into the samples; a pair with a missing half is
+// left out whole and counted missing in both.
+void add_pair(State& s, std::optional<double> x, std::optional<double> y) {
+  if (x && y) {
+    s.table_x.push_back(*x);
+    s.table_y.push_back(*y);
+  } else {
+    ++s.missing_x, ++s.missing_y;
+  }
+}
+
 // A cell without the blanks around it.
 std::string trimmed(const std::string& cell) {
   const auto first = cell.find_first_not_of(" \t");
@@ -206,14 +217,8 @@ void load_groups(State& s, const BatchOptions& o) {
     for (const std::string& key : order) pairs.push_back(by_id[key]);
   }
   for (const auto& [a, b] : pairs) {
-    const std::optional<double> va = a ? tables::cell_value(t, *a, value) : std::nullopt;
-    const std::optional<double> vb = b ? tables::cell_value(t, *b, value) : std::nullopt;
-    if (va && vb) {
-      s.table_x.push_back(*va);
-      s.table_y.push_back(*vb);
-    } else {
-      ++s.missing_x, ++s.missing_y;  // a pair with a missing half is left out whole
-    }
+    const std::optional<double> va = a ? tables::cell_value(t, *a, value) : std::nullopt;  // x's cell first
+    add_pair(s, va, b ? tables::cell_value(t, *b, value) : std::nullopt);
   }
 }
 
@@ -255,13 +260,8 @@ void load_tables(State& s, const BatchOptions& o) {
       return;
     }
     for (std::size_t r = 0; r < t.rows.size(); ++r) {
-      const std::optional<double> a = tables::cell_value(t, r, cx), b = tables::cell_value(t, r, cy);
-      if (a && b) {
-        s.table_x.push_back(*a);
-        s.table_y.push_back(*b);
-      } else {
-        ++s.missing_x, ++s.missing_y;  // a pair with a missing half is left out whole
-      }
+      const std::optional<double> x = tables::cell_value(t, r, cx);  // x's cell first
+      add_pair(s, x, tables::cell_value(t, r, cy));
     }
   } catch (const tables::TableError& e) {
     table_stop(e);
