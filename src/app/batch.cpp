@@ -151,117 +151,137 @@ std::string trimmed(const std::string& cell) {
   return first == std::string::npos ? std::string() : cell.substr(first, cell.find_last_not_of(" \t") - first + 1);
 }
 
+// A row of one of the long form's two groups: its value and, for pairs by
+// id, its id.
+struct GroupRow {
+  std::optional<double> value;
+  std::int64_t line;
+  std::string id;
+};
+
+// The pairs of the long form's two groups: the rows of one id, in the order
+// the table first names the ids (an id in one group only pairs with nothing),
+// or without ids the groups' rows in order.
+std::vector<std::pair<const GroupRow*, const GroupRow*>> pairs_of(const std::vector<GroupRow> (&rows)[2],
+                                                                  const BatchOptions& o) {
+  std::vector<std::pair<const GroupRow*, const GroupRow*>> pairs;
+  if (o.id.empty()) {
+    for (std::size_t i = 0; i < std::max(rows[0].size(), rows[1].size()); ++i) {
+      pairs.emplace_back(i < rows[0].size() ? &rows[0][i] : nullptr, i < rows[1].size() ? &rows[1][i] : nullptr);
+    }
+    return pairs;
+  }
+  std::vector<std::pair<std::int64_t, const GroupRow*>> grouped;  // in table order
+  for (const auto& group : rows) {
+    for (const GroupRow& r : group) grouped.emplace_back(r.line, &r);
+  }
+  std::sort(grouped.begin(), grouped.end());
+  std::map<std::string, std::size_t> pair_of_id;
+  for (const auto& [line, r] : grouped) {
+    const bool in_x = r >= rows[0].data() && r < rows[0].data() + rows[0].size();
+    const auto [found, is_new] = pair_of_id.try_emplace(r->id, pairs.size());
+    if (is_new) pairs.emplace_back(nullptr, nullptr);
+    const GroupRow*& slot = in_x ? pairs[found->second].first : pairs[found->second].second;
+    if (slot != nullptr) {
+      throw tables::TableError("the table \"" + o.table + "\" has the id \"" + r->id + "\" twice in the group \"" +
+                               (in_x ? o.sample1 : o.sample2) + "\" (lines " + std::to_string(slot->line) + " and " +
+                               std::to_string(line) + ")");
+    }
+    slot = r;
+  }
+  return pairs;
+}
+
 // The long form: the rows of groups SAMPLE1 and SAMPLE2 of the column --by,
-// their values in --value (or the other of two columns); with --id the pairs
-// are the two groups' rows of one id, in the order the table first names the
-// ids (an id in one group only is counted as missing in the other), otherwise
-// the groups' rows in order.
+// their values in --value (or the other of two columns); with -p, the pairs
+// of pairs_of.
 void load_groups(State& s, const BatchOptions& o) {
-  const tables::Table t = tables::read_table(o.table, o.delimiter);
+  tables::TableReader reader(o.table, o.delimiter);
+  const tables::Table& t = reader.table();
   const std::size_t by = tables::column_of(t, o.by);
   if (o.value.empty() && t.header.size() != 2) {
     throw tables::TableError("the table \"" + o.table + "\" has " + std::to_string(t.header.size()) +
                              " columns: name the values with --value COLUMN");
   }
   const std::size_t value = o.value.empty() ? 1 - by : tables::column_of(t, o.value);
+  const std::optional<std::size_t> id =
+      o.experiment == Experiment::paired && !o.id.empty() ? std::optional(tables::column_of(t, o.id)) : std::nullopt;
   const auto label = [&](const std::string& group) { return name_field(o.table + ": " + t.header[by] + " = " + group); };
   s.filename_x = label(o.sample1), s.filename_y = label(o.sample2);
   s.name_x = o.table + ": " + t.header[by] + " = " + o.sample1, s.name_y = o.table + ": " + t.header[by] + " = " + o.sample2;
   s.label_x = o.sample1, s.label_y = o.sample2;
   s.path_x = s.path_y = o.table;
-  std::vector<std::size_t> rows[2];
-  for (std::size_t r = 0; r < t.rows.size(); ++r) {
-    const std::string group = by < t.rows[r].size() ? trimmed(t.rows[r][by]) : std::string();
-    if (group == o.sample1) rows[0].push_back(r);
-    if (group == o.sample2) rows[1].push_back(r);
+  std::vector<GroupRow> rows[2];
+  const auto cell = [](const tables::Row& row, std::size_t column) {
+    return column < row.cells.size() ? trimmed(row.cells[column]) : std::string();
+  };
+  while (const std::optional<tables::Row> row = reader.next_row()) {
+    const std::string group = cell(*row, by);
+    for (std::size_t k = 0; k < 2; ++k) {
+      if (group == (k == 0 ? o.sample1 : o.sample2)) {
+        rows[k].push_back({tables::cell_value(t, *row, value), row->line, id ? cell(*row, *id) : std::string()});
+      }
+    }
+  }
+  if (o.experiment == Experiment::paired) {
+    for (const auto& [a, b] : pairs_of(rows, o)) add_pair(s, a ? a->value : std::nullopt, b ? b->value : std::nullopt);
+    return;
   }
   std::vector<double>* samples[2] = {&s.table_x, &s.table_y};
   std::int64_t* missing[2] = {&s.missing_x, &s.missing_y};
-  if (o.experiment != Experiment::paired) {
-    for (std::size_t k = 0; k < 2; ++k) {
-      for (std::size_t r : rows[k]) {
-        const std::optional<double> v = tables::cell_value(t, r, value);
-        if (v) samples[k]->push_back(*v);
-        else ++*missing[k];
-      }
+  for (std::size_t k = 0; k < 2; ++k) {
+    for (const GroupRow& r : rows[k]) {
+      if (r.value) samples[k]->push_back(*r.value);
+      else ++*missing[k];
     }
-    return;
   }
-  // The pairs: the rows of one id, or the rows in order.
-  std::vector<std::pair<std::optional<std::size_t>, std::optional<std::size_t>>> pairs;
-  if (o.id.empty()) {
-    for (std::size_t i = 0; i < std::max(rows[0].size(), rows[1].size()); ++i) {
-      pairs.emplace_back(i < rows[0].size() ? std::optional(rows[0][i]) : std::nullopt,
-                         i < rows[1].size() ? std::optional(rows[1][i]) : std::nullopt);
-    }
-  } else {
-    const std::size_t id = tables::column_of(t, o.id);
-    std::map<std::string, std::pair<std::optional<std::size_t>, std::optional<std::size_t>>> by_id;
-    std::vector<std::string> order;  // the ids in the order the table first names them
-    std::vector<std::pair<std::size_t, std::size_t>> grouped;  // (row, group) in table order
-    for (std::size_t k = 0; k < 2; ++k) {
-      for (std::size_t r : rows[k]) grouped.emplace_back(r, k);
-    }
-    std::sort(grouped.begin(), grouped.end());
-    for (const auto& [r, k] : grouped) {
-      const std::string key = id < t.rows[r].size() ? trimmed(t.rows[r][id]) : std::string();
-      auto& slot = k == 0 ? by_id[key].first : by_id[key].second;
-      if (slot) {
-        throw tables::TableError("the table \"" + o.table + "\" has the id \"" + key + "\" twice in the group \"" +
-                                 (k == 0 ? o.sample1 : o.sample2) + "\" (lines " + std::to_string(t.lines[*slot]) +
-                                 " and " + std::to_string(t.lines[r]) + ")");
-      }
-      if (!by_id[key].first && !by_id[key].second) order.push_back(key);
-      slot = r;
-    }
-    for (const std::string& key : order) pairs.push_back(by_id[key]);
-  }
-  for (const auto& [a, b] : pairs) {
-    const std::optional<double> va = a ? tables::cell_value(t, *a, value) : std::nullopt;  // x's cell first
-    add_pair(s, va, b ? tables::cell_value(t, *b, value) : std::nullopt);
-  }
+}
+
+// The values of a column of a table of its own (-c), or of two columns of one.
+void take_columns(State& s, tables::ColumnValues x, tables::ColumnValues y) {
+  tell_missing("x1", x), tell_missing("x2", y);
+  s.table_x = std::move(x.values), s.missing_x = x.missing;
+  s.table_y = std::move(y.values), s.missing_y = y.missing;
 }
 
 // The two samples of the options' tables into the state, with their missing
 // values counted: two columns of one table (with -p, the rows whose two cells
-// both hold numbers are the pairs), or a column of each of two tables.
+// both hold numbers are the pairs), or a column of each of two tables. A bad
+// cell stops the run at the first in the table's order.
 void load_tables(State& s, const BatchOptions& o) {
   try {
     const auto label = [](const std::string& file, const tables::Table& t, std::size_t column) {
       return name_field(file + ": " + t.header[column]);
     };
     if (!o.column.empty()) {
-      const tables::Table a = tables::read_table(o.sample1, o.delimiter), b = tables::read_table(o.sample2, o.delimiter);
-      const std::size_t ca = tables::column_of(a, o.column), cb = tables::column_of(b, o.column);
-      tables::ColumnValues x = tables::column_values(a, ca), y = tables::column_values(b, cb);
-      tell_missing("x1", x), tell_missing("x2", y);
-      s.table_x = std::move(x.values), s.missing_x = x.missing;
-      s.table_y = std::move(y.values), s.missing_y = y.missing;
-      s.filename_x = label(o.sample1, a, ca), s.filename_y = label(o.sample2, b, cb);
-      s.name_x = o.sample1 + ": " + a.header[ca], s.name_y = o.sample2 + ": " + b.header[cb];
+      tables::TableReader a(o.sample1, o.delimiter), b(o.sample2, o.delimiter);
+      const std::size_t ca = tables::column_of(a.table(), o.column), cb = tables::column_of(b.table(), o.column);
+      s.filename_x = label(o.sample1, a.table(), ca), s.filename_y = label(o.sample2, b.table(), cb);
+      s.name_x = o.sample1 + ": " + a.table().header[ca], s.name_y = o.sample2 + ": " + b.table().header[cb];
       s.label_x = o.sample1, s.label_y = o.sample2;
+      tables::ColumnValues x = std::move(tables::column_values(a, {ca})[0]);
+      take_columns(s, std::move(x), std::move(tables::column_values(b, {cb})[0]));
       return;
     }
     if (!o.by.empty()) {
       load_groups(s, o);
       return;
     }
-    const tables::Table t = tables::read_table(o.table, o.delimiter);
+    tables::TableReader reader(o.table, o.delimiter);
+    const tables::Table& t = reader.table();
     const std::size_t cx = tables::column_of(t, o.sample1), cy = tables::column_of(t, o.sample2);
     s.filename_x = label(o.table, t, cx), s.filename_y = label(o.table, t, cy);
     s.name_x = o.table + ": " + t.header[cx], s.name_y = o.table + ": " + t.header[cy];
     s.label_x = t.header[cx], s.label_y = t.header[cy];
     s.path_x = s.path_y = o.table;
     if (o.experiment != Experiment::paired) {
-      tables::ColumnValues x = tables::column_values(t, cx), y = tables::column_values(t, cy);
-      tell_missing("x1", x), tell_missing("x2", y);
-      s.table_x = std::move(x.values), s.missing_x = x.missing;
-      s.table_y = std::move(y.values), s.missing_y = y.missing;
+      std::vector<tables::ColumnValues> v = tables::column_values(reader, {cx, cy});
+      take_columns(s, std::move(v[0]), std::move(v[1]));
       return;
     }
-    for (std::size_t r = 0; r < t.rows.size(); ++r) {
-      const std::optional<double> x = tables::cell_value(t, r, cx);  // x's cell first
-      add_pair(s, x, tables::cell_value(t, r, cy));
+    while (const std::optional<tables::Row> row = reader.next_row()) {
+      const std::optional<double> x = tables::cell_value(t, *row, cx);  // x's cell first
+      add_pair(s, x, tables::cell_value(t, *row, cy));
     }
   } catch (const tables::TableError& e) {
     table_stop(e);
@@ -289,6 +309,7 @@ class CommandLineQuestions : public Questions {
     s.from_table = !o_.table.empty() || !o_.column.empty();
     if (s.from_table) load_tables(s, o_);
     if (o_.labels) std::tie(s.label_x, s.label_y) = *o_.labels;
+    s.labelled_histograms = s.from_table || o_.labels;  // plain files keep the window's long-standing keys
   }
   bool experiment_type(State& s, TypeMoment moment) override {
     if (moment != TypeMoment::sizes_known) return false;

@@ -129,7 +129,12 @@ void make_histograms(State& s) {
                              s.nx1class, {});
     plot::writehistogramdata(plot::HistogramTarget::sample2_plot, output_path(dir, sample2_plot_file), s.x2histclass,
                              s.nx2class, {});
-    plot::write_plot_script(output_path(dir, plot_script_file), sample1_plot_file, sample2_plot_file);
+    if (s.labelled_histograms) {
+      plot::write_plot_script(output_path(dir, plot_script_file), sample1_plot_file, sample2_plot_file,
+                              {s.label_x, s.label_y});
+    } else {
+      plot::write_plot_script(output_path(dir, plot_script_file), sample1_plot_file, sample2_plot_file);
+    }
     staging::commit_text_files();
   }
   if (s.show_plot && plot::plot_can_be_shown()) {

@@ -1,5 +1,6 @@
 #include "plot/histogram_file.h"
 
+#include "plot/gnuplot_text.h"
 #include "text/stops.h"
 #include "text/units.h"
 #include "text/writer.h"
@@ -41,7 +42,8 @@ void writehistogramdata(HistogramTarget type, std::string_view path, std::span<c
   text::close_text_file(u);
 }
 
-void write_plot_script(std::string_view path, std::string_view sample1_data, std::string_view sample2_data) {
+void write_plot_script(std::string_view path, std::string_view sample1_data, std::string_view sample2_data,
+                       const std::array<std::string, 2>& titles) {
   const text::Unit file;
   const int u = file.number();
   if (text::open_text_file(u, path, text::FileMode::replace) != 0) {
@@ -54,8 +56,9 @@ void write_plot_script(std::string_view path, std::string_view sample1_data, std
   text::write_record(u, "(a)", {" set autoscale x"});
   text::write_record(u, "(a)", {" set autoscale y"});
   // "lt" names the line type: a bare number after "w l" is refused by gnuplot 5.
-  text::write_record(u, "(a,a,a,i1,a,i4,a,a)", {" plot '", sample1_data, "' title 'Sample ", 1, "' w l lt ", 7, ",", "\\"});
-  text::write_record(u, "(a,a,a,i1,a,i4)", {"'", sample2_data, "' title 'Sample ", 2, "' w l lt ", 5});
+  const std::string title1 = gnuplot_text(titles[0]), title2 = gnuplot_text(titles[1]);
+  text::write_record(u, "(a,a,a,a,a,i4,a,a)", {" plot '", sample1_data, "' title ", title1, " w l lt ", 7, ",", "\\"});
+  text::write_record(u, "(a,a,a,a,a,i4)", {"'", sample2_data, "' title ", title2, " w l lt ", 5});
   text::write_record(u, "(1x,a)", {"pause mouse key"});
   text::close_text_file(u);
 }

@@ -1,8 +1,10 @@
 #pragma once
 // Histogram data as text: the plot data files of the two samples, the
 // histogram sections at the end of the report file, and the plot script.
+#include <array>
 #include <cstdint>
 #include <span>
+#include <string>
 #include <string_view>
 
 namespace diffboot::plot {
@@ -20,9 +22,10 @@ void writehistogramdata(HistogramTarget type, std::string_view path, std::span<c
                         std::span<const double> counts, std::string_view label);
 
 // Writes the 8-record plot script to `path`; it draws the files named
-// `sample1_data` and `sample2_data` (as the script names them) and waits for a
-// key or mouse click. A file that does not open writes "Error during plot
+// `sample1_data` and `sample2_data` (as the script names them) under the keys
+// `titles` and waits for a key or mouse click. A file that does not open writes "Error during plot
 // file opening - terminate" and stops the run.
-void write_plot_script(std::string_view path, std::string_view sample1_data, std::string_view sample2_data);
+void write_plot_script(std::string_view path, std::string_view sample1_data, std::string_view sample2_data,
+                       const std::array<std::string, 2>& titles = {"Sample 1", "Sample 2"});
 
 }  // namespace diffboot::plot

@@ -159,6 +159,26 @@ TEST_F(BatchTest, TablesGiveTheResultsOfOneColumnFiles) {
   EXPECT_EQ(capture.err(), "diffboot: the table \"twice.csv\" has the id \"1\" twice in the group \"a\" (lines 2 and 3)\n");
 }
 
+TEST_F(BatchTest, HistogramKeysNameTheSamplesOfTablesAndLabels) {
+  // Plain files keep the keys Sample 1 and Sample 2; tables and --labels
+  // name the samples, as gnuplot text.
+  write_sample("x.txt", {1, 2, 3, 4});
+  write_sample("y.txt", {2, 3, 4, 6});
+  testing::write_file("t.csv", "g,v\na,1\na,2\na,3\nb,4\nb,5\nb,7\n");
+  const auto keys = [](const Args& args) {
+    testing::ConsoleCapture capture;
+    EXPECT_EQ(run_command_line(args, 1), 0) << capture.err();
+    const std::vector<std::string> lines = split(testing::read_file("2.tmp"), '\n');
+    return lines.at(5) + "|" + lines.at(6);
+  };
+  EXPECT_EQ(keys({"-u", "-C", ".", "x.txt", "y.txt"}),
+            " plot '1a.tmp' title 'Sample 1' w l lt    7,\\\r|'1b.tmp' title 'Sample 2' w l lt    5\r");
+  EXPECT_EQ(keys({"-u", "-C", ".", "--table", "t.csv", "--by", "g", "a", "b"}),
+            " plot '1a.tmp' title 'a' w l lt    7,\\\r|'1b.tmp' title 'b' w l lt    5\r");
+  EXPECT_EQ(keys({"-u", "-C", ".", "--labels", "it's,`y`", "x.txt", "y.txt"}),
+            " plot '1a.tmp' title 'it''s' w l lt    7,\\\r|'1b.tmp' title '`y`' w l lt    5\r");
+}
+
 TEST_F(BatchTest, CsvReadsBackBitForBit) {
   write_sample("x.txt", testing::shaped_sample("skewed", 23, 8));
   write_sample("y.txt", testing::shaped_sample("random", 17, 9));
