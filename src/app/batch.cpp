@@ -106,16 +106,21 @@ void print_results(const State& s, const BatchOptions& o, const text::ConsoleStr
 // Draws the figure the options ask for; a figure that cannot be drawn stops
 // the run after everything else is written.
 void draw_figure(const State& s, const BatchOptions& o) {
-  plot::Figure f{o.figure, *plot::figure_format(o.figure),
-                 s.label_x + " (n_x = " + std::to_string(s.n_x) + ") and " + s.label_y + " (n_y = " +
-                     std::to_string(s.n_y) + "), " + std::string(experiment_name(s.experiment)) + ": " +
-                     std::to_string(std::lround(o.level * 100)) + "% intervals, B = " + std::to_string(s.B),
-                 {s.label_x, s.x1histclass, s.nx1class},
-                 {s.label_y, s.x2histclass, s.nx2class},
+  const auto sample = [](std::string_view label, const std::vector<double>& values, const numeric::SampleSummary& m) {
+    return plot::FigureSample{label, values, m.ave, m.std, m.med};
+  };
+  plot::Figure f{o.figure,
+                 *plot::figure_format(o.figure),
+                 s.experiment == Experiment::paired,
+                 std::lround(o.level * 100),
+                 s.B,
+                 sample(s.label_x, s.x1, s.summaries.x),
+                 sample(s.label_y, s.x2, s.summaries.y),
                  {}};
+  if (o.figure_size) std::tie(f.width, f.height) = *o.figure_size;
   for (const MeasureOfRun& m : measures_of(s)) {
     const bootstrap::Result& r = *m.result;
-    f.panels.push_back({m.definition, m.name, r.estimate, r.t_lower, r.t_upper, r.bca_lower, r.bca_upper, *m.replicates});
+    f.measures.push_back({m.words, m.name, r.estimate, r.t_lower, r.t_upper, r.bca_lower, r.bca_upper, *m.replicates});
   }
   if (const std::string problem = plot::draw_figure(f); !problem.empty()) {
     throw RunEnd{stop_status, "diffboot: cannot draw the figure \"" + o.figure + "\": " + problem + "\n"};

@@ -106,9 +106,25 @@ std::optional<std::int32_t> whole_number(const std::string& text, std::int32_t l
   return static_cast<std::int32_t>(v);
 }
 
+// The figure sizes the command line takes, in inches.
+constexpr double smallest_figure = 2.0, largest_figure = 40.0;
+
+std::string figure_size_range() { return "2 to 40"; }
+
+// A figure's width and height "W,H" in inches, each within the range.
+std::optional<std::pair<double, double>> figure_size(const std::string& text) {
+  const auto comma = text.find(',');
+  if (comma == std::string::npos) return std::nullopt;
+  const std::optional<double> w = number(text.substr(0, comma)), h = number(text.substr(comma + 1));
+  const auto fits = [](const std::optional<double>& v) { return v && *v >= smallest_figure && *v <= largest_figure; };
+  if (!fits(w) || !fits(h)) return std::nullopt;
+  return std::pair{*w, *h};
+}
+
 struct RawOptions {
   bool paired = false, unpaired = false, no_files = false, show = false;
-  std::string alpha, level, format = "text", directory, seed, replications, figure, table, column, by, value, id, delimiter, labels;
+  std::string alpha, level, format = "text", directory, seed, replications, figure, table, column, by, value, id, delimiter, labels,
+      figure_size;
   std::string sample1, sample2;
 };
 
@@ -140,6 +156,10 @@ void define(CLI::App& app, RawOptions& raw) {
                  "Draw the samples and each measure's bootstrap distribution with its intervals into FILE "
                  "(.svg, .png or .pdf); FILE.gp and FILE.dat, its gnuplot script and data, are kept beside it")
       ->type_name("FILE");
+  app.add_option("--figure-size", raw.figure_size,
+                 "The figure's width and height in inches, from " + figure_size_range() +
+                     " (default 7,5; a png has 200 pixels an inch)")
+      ->type_name("W,H");
   app.add_option("--table", raw.table,
                  "Take both samples from two columns of the table FILE: SAMPLE1 and SAMPLE2 name the columns "
                  "(by header name or number); with -p its rows are the pairs")
@@ -167,7 +187,8 @@ void define(CLI::App& app, RawOptions& raw) {
 
 // The options that take a value: an empty value is a usage error, not the default.
 constexpr const char* valued_options[] = {"--alpha",  "--level",  "--format", "--directory", "--seed", "--replications",
-                                          "--figure", "--table",  "--column", "--by",        "--value", "--id", "--delimiter", "--labels"};
+                                          "--figure", "--table",  "--column", "--by",        "--value", "--id", "--delimiter", "--labels",
+                                          "--figure-size"};
 
 // A problem CLI11 lets through: an option given an empty value, or more than
 // two sample names (after "--" every argument is one).
@@ -235,6 +256,11 @@ std::optional<std::string> interpret(const RawOptions& raw, BatchOptions& o) {
     return "--figure \"" + raw.figure + "\" does not end in .svg, .png or .pdf";
   }
   o.figure = raw.figure;
+  if (!raw.figure_size.empty()) {
+    o.figure_size = figure_size(raw.figure_size);
+    if (!o.figure_size) return "--figure-size \"" + raw.figure_size + "\" is not a width and height W,H in inches from " + figure_size_range();
+    if (raw.figure.empty()) return "--figure-size goes with --figure FILE";
+  }
   if (!raw.table.empty() && !raw.column.empty()) return "--table and --column name columns in two ways: give one";
   if (!raw.by.empty() && raw.table.empty()) return "--by picks rows of a table: it goes with --table FILE";
   if ((!raw.value.empty() || !raw.id.empty()) && raw.by.empty()) return "--value and --id go with --by COLUMN";

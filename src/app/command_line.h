@@ -33,6 +33,7 @@ struct BatchOptions {
   std::string by, value, id;         // long form: the group column, the value column, the pairs' id column
   std::optional<char> delimiter;     // --delimiter: the tables' cell separator, else guessed
   std::optional<std::pair<std::string, std::string>> labels;  // --labels A,B
+  std::optional<std::pair<double, double>> figure_size;       // --figure-size W,H in inches
 };
 
 // What the command line asks for: a batch run, or an end right away with a

@@ -65,7 +65,7 @@ struct State {
 struct MeasureOfRun {
   std::string_view name;          // "d_AVE", "AVE_d", ...
   std::string_view label;         // its report label, such as "d_AVE = "
-  std::string_view definition;    // such as "d_MED = median(x) − median(y)"
+  std::string_view words;         // such as "difference of medians"
   const bootstrap::Result* result;
   const Replicates* replicates;
 };
@@ -76,7 +76,5 @@ std::vector<MeasureOfRun> measures_of(const State& s);
 
 // "paired" or "unpaired".
 std::string_view experiment_name(Experiment e);
-
-
 
 }  // namespace diffboot::app

@@ -1,9 +1,11 @@
 #pragma once
-// A figure of a run worth keeping: the two samples' histograms above one
-// panel per effect measure, each panel the bootstrap distribution of the
-// measure with its estimate, its Student's t and its BCa interval. Drawn by
-// gnuplot from a script and a data file that stay beside the figure, so that
-// a user can restyle it.
+// A figure of a run worth keeping, an estimation plot: above, every value
+// of the two samples (a line per pair in a paired run) with each sample's
+// mean ± SD and median; below, every measure of the run on one axis of
+// differences in the data's units, each with its replicates' density, its
+// estimate, its BCa interval (thick) and its Student's t interval (thin),
+// and their numbers. Drawn by gnuplot from a script and a data file that
+// stay beside the figure, so that a user can restyle it.
 #include <cstdint>
 #include <optional>
 #include <span>
@@ -19,31 +21,44 @@ enum class FigureFormat { svg, png, pdf };
 // .pdf, in any case); nothing for any other name.
 std::optional<FigureFormat> figure_format(std::string_view file);
 
-struct SampleHistogram {
-  std::string_view name;             // the file name, for the legend
-  std::span<const double> bounds;    // class bounds, classes + 1
-  std::span<const double> counts;    // values per class
+// Above this many values a sample is drawn as its density (a half violin)
+// rather than as points; above this many pairs a paired run shows its
+// differences instead of a line per pair.
+inline constexpr std::size_t most_points = 2000;
+inline constexpr std::size_t most_pair_lines = 500;
+
+// A sample as the figure shows it.
+struct FigureSample {
+  std::string_view label;          // the file, the table's column or group, or --labels
+  std::span<const double> values;  // as read: a paired run's pairs by position
+  double mean, sd, median;
 };
 
-struct MeasurePanel {
-  std::string_view title;            // such as "d_MED = median(x) − median(y)"
-  std::string_view name;             // such as "d_MED"
+// A measure's row in the effect panel.
+struct FigureMeasure {
+  std::string_view words;          // such as "difference of means"
+  std::string_view name;           // such as "d_AVE"
   double estimate, t_lower, t_upper, bca_lower, bca_upper;
   std::span<const double> replicates;
 };
 
 struct Figure {
-  std::string file;                  // the figure; its script is file + ".gp", its data file + ".dat"
+  std::string file;                // the figure; its script is file + ".gp", its data file + ".dat"
   FigureFormat format;
-  std::string heading;               // the title line: sizes, level and B
-  SampleHistogram x, y;
-  std::vector<MeasurePanel> panels;  // two (paired) or four (unpaired)
+  bool paired = false;
+  long level_percent = 95;         // the intervals' level
+  std::int32_t replications = 0;   // B
+  FigureSample x, y;
+  std::vector<FigureMeasure> measures;
+  double width = 7.0, height = 5.0;  // inches; a png has 200 pixels an inch
 };
 
-// The data file: blocks separated by two blank lines, in this order: the
-// boxes of sample 1 and of sample 2 (centre, count, width), then per panel
-// the boxes of its replicates' histogram (40 classes), its t bar, its BCa bar
-// and its estimate line (x, y pairs).
+// The title: "horsebean − linseed (unpaired): 95% intervals, B = 1999", long
+// labels shortened in the middle.
+std::string figure_title(const Figure& f);
+
+// The data file: blocks separated by two blank lines, each after a comment
+// line saying what it holds, in the order the script draws them.
 std::string figure_data(const Figure& f);
 
 // The gnuplot script that draws `f` from the data file `data` into `output`.

@@ -46,4 +46,33 @@ std::string gnuplot_text(std::string_view s) {
   return out + "'";
 }
 
+std::string comment_text(std::string_view text) {
+  const std::string q = gnuplot_text(text);
+  std::string out;
+  for (std::size_t i = 1; i + 1 < q.size(); ++i) out += q[i] == '\'' ? q[i++] : q[i];
+  return out;
+}
+
+std::string file_name_expression(std::string_view path) {
+  const std::string name = (path.empty() || path.front() != '/' ? "./" : "") + std::string(path);
+  std::string out, run;
+  const auto flush = [&] {
+    if (!run.empty()) out += (out.empty() ? "'" : " . '") + run + "'";
+    run.clear();
+  };
+  for (char ch : name) {
+    const auto c = static_cast<unsigned char>(ch);
+    if (c >= 0x20 && c != 0x7f) {
+      run += ch == '\'' ? std::string("''") : std::string(1, ch);
+      continue;
+    }
+    flush();
+    const char octal[] = {'\\', static_cast<char>('0' + (c >> 6)), static_cast<char>('0' + ((c >> 3) & 7)),
+                          static_cast<char>('0' + (c & 7)), '\0'};
+    out += std::string(out.empty() ? "\"" : " . \"") + octal + "\"";
+  }
+  flush();
+  return out;
+}
+
 }  // namespace diffboot::plot

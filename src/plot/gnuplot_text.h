@@ -11,4 +11,14 @@ namespace diffboot::plot {
 // characters and bytes that are not UTF-8 as \n, \t, \r, \xNN.
 std::string gnuplot_text(std::string_view s);
 
+// `text` with what is not printable UTF-8 shown as gnuplot_text() shows it,
+// for comment lines, which end at a line break.
+std::string comment_text(std::string_view text);
+
+// A gnuplot string expression whose value is exactly the file name `path`:
+// relative names start with "./", so that gnuplot never takes one for a
+// pipe ('|', '<'); printable runs in single quotes, every other byte as a
+// double-quoted octal escape ("\012"), joined by gnuplot's '.' operator.
+std::string file_name_expression(std::string_view path);
+
 }  // namespace diffboot::plot
