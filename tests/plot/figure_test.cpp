@@ -1,8 +1,10 @@
-// The figure: its format by extension, its data blocks and script, and real
+// The figure: its format by extension, its script and data, and real
 // renderings by gnuplot in each format for a paired and an unpaired run.
 #include "plot/figure.h"
 
 #include <gtest/gtest.h>
+
+#include <nlohmann/json.hpp>
 
 #include <filesystem>
 #include <algorithm>
@@ -11,6 +13,7 @@
 #include <vector>
 
 #include "app/batch.h"
+#include "plot/figure_text.h"
 #include "support/console_capture.h"
 #include "support/pixels.h"
 #include "support/program.h"
@@ -26,68 +29,98 @@ TEST(FigureTest, FormatByExtension) {
   for (const auto& [file, format] : cases) EXPECT_EQ(figure_format(file), format) << file;
 }
 
-Figure small_figure(std::vector<double>& replicates) {
-  static const std::vector<double> bounds{0.0, 1.0, 3.0}, counts{2.0, 5.0}, flat{2.0, 2.0}, one{4.0};
-  Figure f{"out.svg", FigureFormat::svg, "x.txt (n_x = 7) and y's.txt (n_y = 4)", {"x.txt", bounds, counts},
-           {"y's.txt", flat, one}, {}};
-  f.panels.push_back({"AVE_d = mean(x − y)", "AVE_d", 0.5, -1.0, 2.0, -0.5, std::nan(""), replicates});
+// A figure of two small samples and one measure whose BCa interval has a
+// bound that is not a number.
+Figure small_figure(std::span<const double> x, std::span<const double> y, std::span<const double> replicates) {
+  Figure f{"out.svg", FigureFormat::svg, false, 95, 1999, {"x.txt", x, 2.0, 1.0, 2.0}, {"y's.txt", y, 3.0, 1.5, 3.0},
+           {}};
+  f.measures.push_back({"difference of means", "d_AVE", 0.5, -1.0, 1.5, -0.5, std::nan(""), replicates});
   return f;
 }
 
-TEST(FigureTest, DataBlocks) {
-  std::vector<double> replicates{0.0, 20.0, 20.0, 40.0, std::nan("")};
-  const std::string data = figure_data(small_figure(replicates));
-  std::vector<std::string> blocks;
-  std::size_t start = data.find('\n') + 1;
-  for (std::size_t end; (end = data.find("\n\n\n", start)) != std::string::npos; start = end + 3) {
-    blocks.push_back(data.substr(start, end - start + 1));
-  }
-  ASSERT_EQ(blocks.size(), 6u) << "two samples, then replicates, t bar, BCa bar and estimate of one panel";
-  EXPECT_EQ(blocks[0], "# sample 1 and sample 2: class centre, count, class width\n0.5 2 1\n2 5 2\n");
-  EXPECT_EQ(blocks[1], "2 4 1\n") << "a class of no width is drawn one unit wide";
-  // 40 classes of width 1 over [0, 40]: the 0 in the first, both 20s in [20, 21), the 40 in the last; NaN left out.
-  EXPECT_NE(blocks[2].find(": replicate classes, t bar, BCa bar, estimate\n0.5 1 1\n"), std::string::npos);
-  EXPECT_NE(blocks[2].find("\n20.5 2 1\n"), std::string::npos);
-  EXPECT_NE(blocks[2].find("\n39.5 1 1\n"), std::string::npos);
-  EXPECT_EQ(blocks[3], "-1 2.36\n2 2.36\n") << "the t bar above the tallest class (2)";
-  EXPECT_EQ(blocks[4], "0 0\n0 0\n") << "a BCa bound that is not a number: no bar";
-  EXPECT_EQ(blocks[5], "0.5 0\n0.5 2.9\n");
+std::size_t count(const std::string& text, const std::string& part) {
+  std::size_t n = 0;
+  for (std::size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) ++n;
+  return n;
 }
 
-TEST(FigureTest, Script) {
-  std::vector<double> replicates{1.0, 2.0, 3.0};
-  const std::string script = figure_script(small_figure(replicates));
-  for (const char* text : {"set terminal svg", "set output './out.svg'", "data = './out.svg.dat'", "'#0072B2'", "'#E69F00'",
-                           "title 'x.txt'", "title 'y''s.txt'", "set title 'AVE_d = mean(x − y)'",
-                           "title \"Student's t\"", "set arrow from 0, graph 0", "set xlabel 'value'",
-                           "set ylabel 'count'", "set multiplot title 'x.txt (n_x = 7) and y''s.txt (n_y = 4)'"}) {
+TEST(FigureTest, ScriptAndData) {
+  const std::vector<double> x{1, 2, 3}, y{2, 3, 4, 5}, replicates{0.0, 0.2, 0.3, 0.7, std::nan("")};
+  Figure f = small_figure(x, y, replicates);
+  const std::string script = figure_script(f), data = figure_data(f);
+  for (const char* text : {"set terminal svg size 504,360", "set output './out.svg'", "data = './out.svg.dat'",
+                           "'#0072B2'", "'#E69F00'", "set multiplot title 'x.txt − y''s.txt (unpaired): 95% intervals, B = 1999'",
+                           "set xtics ('x.txt (n = 3)' 1, 'y''s.txt (n = 4)' 2)", "set jitter",
+                           "set ytics nomirror scale 0 ('difference of means (d_AVE)' 1)",
+                           "set label '0.500, BCa interval not defined'", "set label 't [−1.00, 1.50]'",
+                           "set arrow from 0, graph 0"}) {
     EXPECT_NE(script.find(text), std::string::npos) << text;
   }
-  EXPECT_EQ(script.find("title 'BCa'"), std::string::npos) << "no BCa bar without both bounds";
+  EXPECT_EQ(count(data, "\n1 "), 3u) << "one point per value of x in column 1";
+  EXPECT_EQ(count(data, "\n2 "), 4u) << "and of y in column 2";
+  EXPECT_EQ(count(script, "lw 5"), 0u) << "no BCa bar without both bounds";
+  for (const std::string& text : {script, data}) {
+    EXPECT_EQ(text.find("nan"), std::string::npos);
+    EXPECT_EQ(text.find("inf"), std::string::npos);
+  }
+}
+
+TEST(FigureTest, SizesByFormat) {
+  // Columns: the format, the size asked for (inches), the terminal's size.
+  const std::vector<double> x{1, 2, 3}, replicates{0.1, 0.2};
+  const std::tuple<FigureFormat, double, double, const char*> cases[] = {
+      {FigureFormat::svg, 7, 5, "svg size 504,360 noenhanced font 'sans,8'"},
+      {FigureFormat::png, 7, 5, "pngcairo size 1400,1000 noenhanced font 'sans,8' fontscale 2.7"},
+      {FigureFormat::pdf, 7, 5, "pdfcairo size 7in,5in noenhanced font 'sans,8'"},
+      {FigureFormat::pdf, 3.5, 2.5, "pdfcairo size 3.5in,2.5in"},
+      {FigureFormat::png, 3.5, 2.5, "pngcairo size 700,500"},
+  };
+  for (const auto& [format, width, height, terminal] : cases) {
+    Figure f = small_figure(x, x, replicates);
+    f.format = format, f.width = width, f.height = height;
+    EXPECT_NE(figure_script(f).find(terminal), std::string::npos) << terminal;
+  }
+}
+
+TEST(FigureTest, WhatEachSizeOfSampleShows) {
+  // Paired runs: a line per pair, or past most_pair_lines the differences on
+  // their own axis; samples past most_points as half violins, not points.
+  const std::vector<double> few(10, 1.0), many(most_pair_lines + 1, 1.0), replicates{0.1, 0.2};
+  std::vector<double> crowd(most_points + 1), other(most_points + 1);
+  for (std::size_t i = 0; i < crowd.size(); ++i) crowd[i] = static_cast<double>(i % 97), other[i] = static_cast<double>(i % 89);
+  Figure f = small_figure(few, few, replicates);
+  f.paired = true;
+  EXPECT_NE(figure_data(f).find("# pairs: a line from x to y each"), std::string::npos);
+  EXPECT_NE(figure_script(f).find("unset jitter"), std::string::npos) << "a line's ends stay on their columns";
+  f.x.values = f.y.values = many;
+  EXPECT_EQ(figure_data(f).find("# pairs"), std::string::npos);
+  EXPECT_NE(figure_script(f).find("axes x1y2"), std::string::npos);
+  f.x.values = crowd, f.y.values = other;
+  EXPECT_EQ(count(figure_data(f), "half violin outline (x, value)"), 3u) << "x, y and the differences";
 }
 
 TEST(FigureTest, NamesInTheScript) {
-  // Columns: the figure's name, its `set output` line, a sample name, its key.
+  // Columns: the figure's name, its `set output` line, a sample name, its tick label.
   struct Case {
     const char* file;
     const char* output;
     const char* sample;
-    const char* key;
+    const char* label;
   };
   const Case cases[] = {
-      {"/tmp/a.svg", "set output '/tmp/a.svg'\n", "plain.txt", "title 'plain.txt'"},
-      {"|cmd.svg", "set output './|cmd.svg'\n", "q'uote`cmd`.txt", "title 'q''uote`cmd`.txt'"},
-      {"new\nline.svg", "set output './new' . \"\\012\" . 'line.svg'\n", "new\nline", "title 'new\\nline'"},
-      {"\t.svg", "set output './' . \"\\011\" . '.svg'\n", "bad\xff", "title 'bad\\xFF'"},
+      {"/tmp/a.svg", "set output '/tmp/a.svg'\n", "plain.txt", "'plain.txt (n = 1)'"},
+      {"|cmd.svg", "set output './|cmd.svg'\n", "q'uote`cmd`.txt", "'q''uote`cmd`.txt (n = 1)'"},
+      {"new\nline.svg", "set output './new' . \"\\012\" . 'line.svg'\n", "new\nline", "'new\\nline (n = 1)'"},
+      {"\t.svg", "set output './' . \"\\011\" . '.svg'\n", "bad\xff", "'bad\\xFF (n = 1)'"},
   };
+  const std::vector<double> one{1.0};
   for (const Case& c : cases) {
-    std::vector<double> replicates{1.0};
-    Figure f = small_figure(replicates);
+    Figure f = small_figure(one, one, one);
     f.file = c.file;
-    f.x.name = c.sample;
+    f.x.label = c.sample;
     const std::string script = figure_script(f);
     EXPECT_NE(script.find(c.output), std::string::npos) << c.file;
-    EXPECT_NE(script.find(c.key), std::string::npos) << c.sample;
+    EXPECT_NE(script.find(c.label), std::string::npos) << c.sample;
   }
 }
 
@@ -111,29 +144,56 @@ class RenderedFigure : public ::testing::Test {
   testing::Outcome outcome_{};
 };
 
-TEST_F(RenderedFigure, SvgHoldsNamesTitlesAndBars) {
-  const std::pair<const char*, std::vector<std::string>> runs[] = {
-      {"-u", {"d_AVE = mean(x) − mean(y)", "d_MED = median(x) − median(y)", "d_STD = sd(x) − sd(y)",
-              "d_MAD = mad(x) − mad(y)"}},
-      {"-p", {"AVE_d = mean(x − y)", "MED_d = median(x − y)"}},
+// The part of an svg that draws the plot element `id` ("gnuplot_plot_2a":
+// the second element of the first panel).
+std::string svg_group(const std::string& svg, const std::string& id) {
+  const std::size_t start = svg.find("<g id=\"" + id + "\"");
+  if (start == std::string::npos) return {};
+  return svg.substr(start, svg.find("<g id=\"gnuplot_plot", start + 1) - start);
+}
+
+TEST_F(RenderedFigure, SvgHoldsEveryValueAndEveryMeasureWithItsNumbers) {
+  // Columns: the experiment, the elements that draw x's and y's points, the
+  // measures.
+  const std::tuple<const char*, const char*, const char*, std::vector<std::string>> runs[] = {
+      {"-u", "gnuplot_plot_1a", "gnuplot_plot_2a",
+       {"difference of means (d_AVE)", "difference of medians (d_MED)", "difference of SDs (d_STD)",
+        "difference of MADs (d_MAD)"}},
+      {"-p", "gnuplot_plot_2a", "gnuplot_plot_3a", {"mean difference (AVE_d)", "median difference (MED_d)"}},
   };
-  for (const auto& [type, titles] : runs) {
-    ASSERT_EQ(run(std::string(type) + " --figure fig.svg"), 0) << outcome_.err;
+  for (const auto& [type, x_points, y_points, rows] : runs) {
+    ASSERT_EQ(run(std::string(type) + " -f json -l 90 -B 999 --figure fig.svg"), 0) << outcome_.err;
     const std::string svg = testing::read_file("fig.svg");
-    for (const char* name : {"first.txt", "second.txt"}) EXPECT_NE(svg.find(name), std::string::npos) << name;
-    for (const std::string& title : titles) EXPECT_NE(svg.find(title), std::string::npos) << title;
-    const auto count = [&svg](const std::string& text) {
-      std::size_t n = 0;
-      for (std::size_t at = svg.find(text); at != std::string::npos; at = svg.find(text, at + 1)) ++n;
-      return n;
-    };
-    EXPECT_EQ(count("Student's t"), titles.size()) << "one t bar per measure";
-    EXPECT_EQ(count(">BCa<"), titles.size()) << "one BCa bar per measure";
+    EXPECT_EQ(count(svg_group(svg, x_points), "#gpPt6"), 8u) << type << ": a point per value of x";
+    EXPECT_EQ(count(svg_group(svg, y_points), "#gpPt6"), 8u) << type << ": and of y";
+    if (std::string(type) == "-p") {
+      EXPECT_EQ(count(svg_group(svg, "gnuplot_plot_1a"), " L"), 8u) << "a line per pair";
+    }
+    EXPECT_NE(svg.find(std::string("first.txt − second.txt (") + (type[1] == 'p' ? "paired" : "unpaired") +
+                       "): 90% intervals, B = 999"),
+              std::string::npos);
+    for (const std::string& row : rows) EXPECT_EQ(count(svg, ">" + row + "<"), 1u) << row;
+    const nlohmann::json results = nlohmann::json::parse(outcome_.out);
+    ASSERT_EQ(results["measures"].size(), rows.size());
+    for (const auto& m : results["measures"]) {
+      const std::string bca = interval_text(m["estimate"], m["bca_lower"], m["bca_upper"]) + " BCa";
+      const std::string t = "t " + bounds_text(m["t_lower"], m["t_upper"]);
+      EXPECT_EQ(count(svg, ">" + bca + "<"), 1u) << bca;
+      EXPECT_EQ(count(svg, ">" + t + "<"), 1u) << t;
+    }
     const std::string drawn = svg;
     std::filesystem::remove("fig.svg");
     EXPECT_EQ(std::system("gnuplot fig.svg.gp"), 0) << "the kept script redraws the figure from the kept data";
     EXPECT_EQ(testing::read_file("fig.svg"), drawn);
   }
+}
+
+TEST_F(RenderedFigure, ConstantSamplesRender) {
+  testing::write_file("first.txt", "5\n5\n5\n5\n");
+  testing::write_file("second.txt", "5\n5\n5\n");
+  ASSERT_EQ(run("-u --figure fig.svg"), 0) << outcome_.err;
+  const std::string svg = testing::read_file("fig.svg");
+  EXPECT_EQ(count(svg, ">0.00 [0.00, 0.00] BCa<"), 4u) << "every interval of no width, each drawn as a tick";
 }
 
 TEST_F(RenderedFigure, PngHoldsBothSampleColours) {
@@ -145,12 +205,16 @@ TEST_F(RenderedFigure, PngHoldsBothSampleColours) {
   EXPECT_TRUE(testing::has_colour(ppm, 0xE69F00, 8)) << "sample 2's orange";
 }
 
-TEST_F(RenderedFigure, PdfOpens) {
+TEST_F(RenderedFigure, PdfHasItsPageSize) {
   if (!testing::on_path("pdfinfo")) GTEST_SKIP() << "poppler-utils is not installed";
-  ASSERT_EQ(run("-p --figure fig.pdf"), 0) << outcome_.err;
-  const std::string info = testing::output_of("pdfinfo fig.pdf 2>&1");
-  EXPECT_NE(info.find("Pages:"), std::string::npos) << info;
-  EXPECT_EQ(info.find("Error"), std::string::npos) << info;
+  // Columns: the size option, the page size pdfinfo reads (points).
+  const std::pair<const char*, const char*> cases[] = {{"", "504 x 360 pts"}, {"--figure-size 3.5,3 ", "252 x 216 pts"}};
+  for (const auto& [size, page] : cases) {
+    ASSERT_EQ(run(std::string("-p ") + size + "--figure fig.pdf"), 0) << outcome_.err;
+    const std::string info = testing::output_of("pdfinfo fig.pdf 2>&1");
+    EXPECT_NE(info.find(page), std::string::npos) << info;
+    EXPECT_EQ(info.find("Error"), std::string::npos) << info;
+  }
 }
 
 TEST(FigureFailureTest, ResultsStayWhenTheFigureCannotBeDrawn) {
