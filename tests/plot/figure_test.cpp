@@ -47,11 +47,13 @@ std::size_t count(const std::string& text, const std::string& part) {
 TEST(FigureTest, ScriptAndData) {
   const std::vector<double> x{1, 2, 3}, y{2, 3, 4, 5}, replicates{0.0, 0.2, 0.3, 0.7, std::nan("")};
   Figure f = small_figure(x, y, replicates);
+  f.measures.push_back({"difference of medians", "d_MED", std::nan(""), 0.0, 1.0, 0.0, 1.0, replicates});
   const std::string script = figure_script(f), data = figure_data(f);
   for (const char* text : {"set terminal svg size 504,360", "set output './out.svg'", "data = './out.svg.dat'",
                            "'#0072B2'", "'#E69F00'", "set multiplot title 'x.txt − y''s.txt (unpaired): 95% intervals, B = 1999'",
                            "set xtics ('x.txt (n = 3)' 1, 'y''s.txt (n = 4)' 2)", "set jitter",
-                           "set ytics nomirror scale 0 ('difference of means (d_AVE)' 1)",
+                           "set ytics nomirror scale 0 ('difference of means (d_AVE)' 2, 'difference of medians (d_MED)' 1)",
+                           "set label 'cannot be drawn: no finite estimate'",
                            "set label '0.500, BCa interval not defined'", "set label 't [−1.00, 1.50]'",
                            "set arrow from 0, graph 0"}) {
     EXPECT_NE(script.find(text), std::string::npos) << text;
@@ -198,19 +200,23 @@ TEST_F(RenderedFigure, ConstantSamplesRender) {
 
 TEST_F(RenderedFigure, PngHoldsBothSampleColours) {
   if (!testing::on_path("convert")) GTEST_SKIP() << "ImageMagick is not installed";
-  ASSERT_EQ(run("-u --figure fig.png"), 0) << outcome_.err;
-  ASSERT_EQ(std::system("convert fig.png -depth 8 fig.ppm"), 0);
-  const std::string ppm = testing::read_file("fig.ppm");
-  EXPECT_TRUE(testing::has_colour(ppm, 0x0072B2, 8)) << "sample 1's blue";
-  EXPECT_TRUE(testing::has_colour(ppm, 0xE69F00, 8)) << "sample 2's orange";
+  for (const char* type : {"-u", "-p"}) {
+    ASSERT_EQ(run(std::string(type) + " --figure fig.png"), 0) << outcome_.err;
+    ASSERT_EQ(std::system("convert fig.png -depth 8 fig.ppm"), 0);
+    const std::string ppm = testing::read_file("fig.ppm");
+    EXPECT_NE(ppm.find("1400 1000"), std::string::npos) << "7 x 5 inches at 200 an inch";
+    EXPECT_TRUE(testing::has_colour(ppm, 0x0072B2, 8)) << type << ": sample 1's blue";
+    EXPECT_TRUE(testing::has_colour(ppm, 0xE69F00, 8)) << type << ": sample 2's orange";
+  }
 }
 
 TEST_F(RenderedFigure, PdfHasItsPageSize) {
   if (!testing::on_path("pdfinfo")) GTEST_SKIP() << "poppler-utils is not installed";
   // Columns: the size option, the page size pdfinfo reads (points).
-  const std::pair<const char*, const char*> cases[] = {{"", "504 x 360 pts"}, {"--figure-size 3.5,3 ", "252 x 216 pts"}};
-  for (const auto& [size, page] : cases) {
-    ASSERT_EQ(run(std::string("-p ") + size + "--figure fig.pdf"), 0) << outcome_.err;
+  const std::pair<const char*, const char*> cases[] = {
+      {"-u ", "504 x 360 pts"}, {"-p ", "504 x 360 pts"}, {"-p --figure-size 3.5,3 ", "252 x 216 pts"}};
+  for (const auto& [options, page] : cases) {
+    ASSERT_EQ(run(std::string(options) + "--figure fig.pdf"), 0) << outcome_.err;
     const std::string info = testing::output_of("pdfinfo fig.pdf 2>&1");
     EXPECT_NE(info.find(page), std::string::npos) << info;
     EXPECT_EQ(info.find("Error"), std::string::npos) << info;
