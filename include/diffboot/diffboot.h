@@ -22,18 +22,21 @@ struct Options {
   std::int64_t replications = 1999;     // B
   std::optional<std::int32_t> seed;     // none: the fixed seed
   unsigned threads = 0;                 // 0: every core
+  std::vector<std::string> measures;    // by name, such as {"d_AVE", "g", "delta"}; none: the experiment's
+  std::int32_t permutations = 0;        // permutation p-values from this many permutations (99 to 10^6); 0: none
 };
 
 struct MeasureResult {
   std::string name;                     // "d_AVE", "AVE_d", ...
   double estimate, se, bias, t_lower, t_upper, bca_lower, bca_upper,
          percentile_lower, percentile_upper, basic_lower, basic_upper, z0, acceleration;
+  double p_permutation, p_t;            // NaN unless asked for (p_t: the mean measures only)
 };
 
 struct Results {
   Options options;
   std::int64_t n_x, n_y;
-  std::vector<MeasureResult> measures;  // paired: AVE_d, MED_d; unpaired: d_AVE, d_MED, d_STD, d_MAD
+  std::vector<MeasureResult> measures;  // as asked for; by default paired: AVE_d, MED_d; unpaired: d_AVE, d_MED, d_STD, d_MAD
 };
 
 // Bad input: its message is the program's (without its console framing).

@@ -3,9 +3,12 @@
 #include <algorithm>
 #include <array>
 #include <charconv>
+#include <cmath>
 
 #include "analysis/settings.h"
 #include "bootstrap/bootstrap.h"
+#include "bootstrap/effect_sizes.h"
+#include "bootstrap/permutation.h"
 #include "numeric/distributions.h"
 #include "numeric/random.h"
 #include "numeric/side_by_side.h"
@@ -13,8 +16,10 @@
 namespace diffboot::analysis {
 namespace {
 
-constexpr std::string_view paired_names[] = {"AVE_d", "MED_d"};
-constexpr std::string_view unpaired_names[] = {"d_AVE", "d_MED", "d_STD", "d_MAD"};
+constexpr std::string_view all_paired_names[] = {"AVE_d", "MED_d", "g"};
+constexpr std::string_view all_unpaired_names[] = {"d_AVE", "d_MED", "d_STD", "d_MAD", "g", "delta"};
+constexpr std::span<const std::string_view> paired_names = std::span(all_paired_names).first(2);
+constexpr std::span<const std::string_view> unpaired_names = std::span(all_unpaired_names).first(4);
 
 // The shortest text of a double that reads back as it ("0.025", "1e-05").
 std::string shortest(double v) {
@@ -31,12 +36,71 @@ std::string list_of(const std::array<double, 4>& values) {
   return out;
 }
 
-std::vector<MeasureRun> measure_runs(Experiment e, std::int32_t replications) {
+bool asked_for(const Settings& settings, std::string_view name) {
+  return settings.measures.empty() ? std::ranges::find(measure_names(settings.experiment), name) !=
+                                         measure_names(settings.experiment).end()
+                                   : std::ranges::find(settings.measures, name) != settings.measures.end();
+}
+
+// The runs of the experiment's measures, then of the effect sizes asked for.
+std::vector<MeasureRun> measure_runs(const Settings& settings) {
   std::vector<MeasureRun> runs;
-  for (std::string_view name : measure_names(e)) {
-    runs.push_back({name, {}, std::vector<double>(static_cast<std::size_t>(replications), bootstrap::unset)});
+  const auto replications = static_cast<std::size_t>(settings.replications);
+  const std::size_t standard = measure_names(settings.experiment).size();
+  for (std::string_view name : all_measure_names(settings.experiment)) {
+    const bool chosen = asked_for(settings, name);
+    if (runs.size() >= standard && !chosen) continue;
+    MeasureRun& run = runs.emplace_back();
+    run.name = name;
+    run.replicates.assign(replications, bootstrap::unset);
+    run.chosen = chosen;
+    if (settings.replication_order) run.in_order.assign(replications, bootstrap::unset);
   }
   return runs;
+}
+
+MeasureRun* run_named(std::vector<MeasureRun>& runs, std::string_view name) {
+  const auto found = std::ranges::find(runs, name, &MeasureRun::name);
+  return found == runs.end() ? nullptr : &*found;
+}
+
+// The statistic a permutation test computes for a measure.
+bootstrap::Statistic statistic_of(std::string_view name) {
+  using bootstrap::Statistic;
+  if (name == "AVE_d") return Statistic::mean;
+  if (name == "MED_d") return Statistic::median;
+  if (name == "d_AVE") return Statistic::mean_difference;
+  if (name == "d_MED") return Statistic::median_difference;
+  if (name == "d_STD") return Statistic::sd_difference;
+  if (name == "d_MAD") return Statistic::mad_difference;
+  if (name == "g") return Statistic::g;
+  return Statistic::delta;
+}
+
+// The permutation p-value of every measure, and the t-test's of the mean:
+// Welch's (unpaired) or the paired t-test's (on the differences d).
+void p_values(std::vector<MeasureRun>& runs, std::span<const double> x, std::span<const double> y,
+              const Summaries& summaries, std::span<const double> d, const Settings& settings) {
+  std::vector<bootstrap::Statistic> statistics;
+  std::vector<double> observed;
+  for (const MeasureRun& run : runs) {
+    statistics.push_back(statistic_of(run.name));
+    observed.push_back(run.result.estimate);
+  }
+  const bool paired = settings.experiment == Experiment::paired;
+  const std::vector<double> p = bootstrap::permutation_p_values(
+      {x, y, paired, statistics, observed, settings.permutations, settings.seed, settings.threads});
+  for (std::size_t k = 0; k < runs.size(); ++k) runs[k].p_permutation = p[k];
+  if (paired) {
+    const numeric::MeanSd m = numeric::mean_and_sd(d);
+    const auto n = static_cast<double>(d.size());
+    runs[0].p_t = numeric::t_two_sided_p(m.ave / (m.sd / std::sqrt(n)), n - 1.0);
+    return;
+  }
+  const auto nx = static_cast<double>(x.size()), ny = static_cast<double>(y.size());
+  const double vx = summaries.x.std * summaries.x.std / nx, vy = summaries.y.std * summaries.y.std / ny;
+  const double degrees = (vx + vy) * (vx + vy) / (vx * vx / (nx - 1.0) + vy * vy / (ny - 1.0));
+  runs[0].p_t = numeric::t_two_sided_p((summaries.x.ave - summaries.y.ave) / std::sqrt(vx + vy), degrees);
 }
 
 }  // namespace
@@ -68,29 +132,54 @@ std::span<const std::string_view> measure_names(Experiment e) {
   return unpaired_names;
 }
 
+std::span<const std::string_view> all_measure_names(Experiment e) {
+  if (e == Experiment::paired) return all_paired_names;
+  return all_unpaired_names;
+}
+
+std::optional<std::string> measures_problem(const std::vector<std::string>& names, Experiment e) {
+  for (const std::string& name : names) {
+    if (std::ranges::find(all_measure_names(e), name) == all_measure_names(e).end()) {
+      return name + " is not a measure of " + (e == Experiment::paired ? "a paired" : "an unpaired") + " experiment";
+    }
+  }
+  return std::nullopt;
+}
+
 std::vector<MeasureRun> run_bootstrap(std::span<const double> x, std::span<const double> y,
                                       const Summaries& summaries, const Settings& settings,
                                       const Resamples& resamples, bootstrap::Progress* progress) {
   const TQuantiles t = t_quantiles(settings.alpha, static_cast<std::int64_t>(x.size()),
                                    static_cast<std::int64_t>(y.size()));
-  std::vector<MeasureRun> runs = measure_runs(settings.experiment, settings.replications);
+  std::vector<MeasureRun> runs = measure_runs(settings);
   numeric::UniformState g;
   g.initial_seed = -settings.seed;
-  const auto measure = [&](std::size_t k, double quantile) {
-    return bootstrap::Measure{runs[k].result, quantile, runs[k].replicates};
+  const auto measure = [](MeasureRun& run, double quantile) {
+    return bootstrap::Measure{run.result, quantile, run.replicates, run.in_order};
   };
-  if (settings.experiment == Experiment::paired) {
-    std::array<bootstrap::Measure, 2> m{measure(0, t.x1), measure(1, t.x1)};
+  const bool paired = settings.experiment == Experiment::paired;
+  // The effect sizes: their t intervals take the mean measure's degrees of freedom.
+  std::optional<bootstrap::Measure> hedges, cliff;
+  if (MeasureRun* run = run_named(runs, "g")) hedges.emplace(measure(*run, paired ? t.x1 : t.n2));
+  if (MeasureRun* run = run_named(runs, "delta")) cliff.emplace(measure(*run, t.n2));
+  const bootstrap::EffectSizes effect_sizes{hedges ? &*hedges : nullptr, cliff ? &*cliff : nullptr};
+  if (paired) {
+    std::array<bootstrap::Measure, 2> m{measure(runs[0], t.x1), measure(runs[1], t.x1)};
     bootstrap::bootstrap_paired({x, y, resamples.x3, resamples.x3_resample}, m, settings.alpha, g, settings.threads,
-                                progress);
-    return runs;
+                                progress, effect_sizes);
+  } else {
+    const numeric::SampleSummary& a = summaries.x;
+    const numeric::SampleSummary& b = summaries.y;
+    const double estimates[] = {a.ave - b.ave, a.med - b.med, a.std - b.std, a.mad - b.mad};
+    for (std::size_t k = 0; k < 4; ++k) runs[k].result.estimate = estimates[k];
+    if (hedges) hedges->result.estimate = bootstrap::hedges_g(a.ave, a.std, x.size(), b.ave, b.std, y.size());
+    if (cliff) cliff->result.estimate = bootstrap::cliffs_delta(x, y);
+    std::array<bootstrap::Measure, 4> m{measure(runs[0], t.n2), measure(runs[1], t.n2), measure(runs[2], t.n4),
+                                        measure(runs[3], t.n4)};
+    bootstrap::bootstrap_unpaired({x, y, resamples.x1, resamples.x2}, m, settings.alpha, g, settings.threads,
+                                  progress, effect_sizes);
   }
-  const numeric::SampleSummary& a = summaries.x;
-  const numeric::SampleSummary& b = summaries.y;
-  const double estimates[] = {a.ave - b.ave, a.med - b.med, a.std - b.std, a.mad - b.mad};
-  for (std::size_t k = 0; k < 4; ++k) runs[k].result.estimate = estimates[k];
-  std::array<bootstrap::Measure, 4> m{measure(0, t.n2), measure(1, t.n2), measure(2, t.n4), measure(3, t.n4)};
-  bootstrap::bootstrap_unpaired({x, y, resamples.x1, resamples.x2}, m, settings.alpha, g, settings.threads, progress);
+  if (settings.permutations > 0) p_values(runs, x, y, summaries, resamples.x3.first(paired ? x.size() : 0), settings);
   return runs;
 }
 

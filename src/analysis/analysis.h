@@ -5,6 +5,7 @@
 // analyses may run at once on other threads. The program's run and the
 // library's analyse() both go through here.
 #include <cstdint>
+#include <limits>
 #include <optional>
 #include <span>
 #include <string>
@@ -24,6 +25,9 @@ struct Settings {
   std::int32_t replications = 1999;  // B
   std::int32_t seed = 286761062;     // the generator is seeded from -seed
   unsigned threads = 1;
+  std::vector<std::string> measures;  // the measures asked for by name; none: the experiment's
+  std::int32_t permutations = 0;      // permutation p-values from this many permutations; 0: none
+  bool replication_order = false;     // keep each measure's replicates in replication order too
 };
 
 // Summaries of both samples, formed side by side where both hold values.
@@ -43,11 +47,23 @@ TQuantiles t_quantiles(double alpha, std::int64_t n_x, std::int64_t n_y);
 // (paired); d_AVE, d_MED, d_STD, d_MAD (unpaired).
 std::span<const std::string_view> measure_names(Experiment e);
 
+// Every measure an experiment can be asked for: its measures, then Hedges'
+// g, then (unpaired) Cliff's delta.
+std::span<const std::string_view> all_measure_names(Experiment e);
+
+// What keeps `names` from being the measures of an experiment of type e
+// ("delta is not a measure of a paired experiment"), or nothing.
+std::optional<std::string> measures_problem(const std::vector<std::string>& names, Experiment e);
+
 // One measure of an analysis: its results and its B replicates, sorted.
 struct MeasureRun {
   std::string_view name;
   bootstrap::Result result;
   std::vector<double> replicates;
+  bool chosen = true;                // asked for: in csv, json, the figure and the replicates file
+  std::vector<double> in_order;      // the replicates in replication order, when kept
+  double p_permutation = std::numeric_limits<double>::quiet_NaN();  // when p-values are asked for
+  double p_t = std::numeric_limits<double>::quiet_NaN();            // Welch's or the paired t-test's (means only)
 };
 
 // Where a run leaves its last resamples and the paired differences (the
@@ -56,9 +72,12 @@ struct Resamples {
   std::span<double> x1, x2, x3, x3_resample;
 };
 
-// The bootstrap of the measures of settings.experiment, with the estimates
-// of the unpaired measures from `summaries` (the paired ones from the
-// differences). x and y must suit the experiment (see problem()).
+// The bootstrap of the measures of settings.experiment (always, in report
+// order, chosen where asked for) and of the effect sizes asked for after
+// them, with the estimates of the unpaired measures from `summaries` (the
+// paired ones from the differences); with settings.permutations, the
+// p-values of every measure. x and y must suit the experiment (see
+// problem()).
 std::vector<MeasureRun> run_bootstrap(std::span<const double> x, std::span<const double> y,
                                       const Summaries& summaries, const Settings& settings,
                                       const Resamples& resamples, bootstrap::Progress* progress);

@@ -22,6 +22,11 @@ inline constexpr std::int32_t default_replications = 1999;
 inline constexpr std::int32_t min_replications = 99;
 inline constexpr std::int32_t max_replications = 1000000;
 
+// Permutations N of the permutation p-values: the default and the range.
+inline constexpr std::int32_t default_permutations = 9999;
+inline constexpr std::int32_t min_permutations = 99;
+inline constexpr std::int32_t max_permutations = 1000000;
+
 // Seeds N: the generator is seeded from -N; the fixed seed of every run that
 // names none, and the largest.
 inline constexpr std::int32_t fixed_seed = 286761062;

@@ -25,16 +25,22 @@ analysis::Settings settings_of(const Options& o) {
     throw Error("replications " + std::to_string(o.replications) + " is not a whole number from " +
                 std::to_string(analysis::min_replications) + " to " + std::to_string(analysis::max_replications));
   }
+  if (o.permutations != 0 && (o.permutations < analysis::min_permutations || o.permutations > analysis::max_permutations)) {
+    throw Error("permutations " + std::to_string(o.permutations) + " is not a whole number from " +
+                std::to_string(analysis::min_permutations) + " to " + std::to_string(analysis::max_permutations));
+  }
+  if (const std::optional<std::string> problem = analysis::measures_problem(o.measures, o.experiment)) throw Error(*problem);
   const unsigned threads = o.threads != 0 ? o.threads : std::max(1u, std::thread::hardware_concurrency());
   return {o.experiment, o.alpha, static_cast<std::int32_t>(o.replications), o.seed.value_or(analysis::fixed_seed),
-          threads};
+          threads,       o.measures, o.permutations, false};
 }
 
 MeasureResult result_of(const analysis::MeasureRun& m) {
   const bootstrap::Result& r = m.result;
   return {std::string(m.name), r.estimate,         r.se,          r.bias,   r.t_lower,
           r.t_upper,           r.bca_lower,        r.bca_upper,   r.percentile_lower,
-          r.percentile_upper,  r.basic_lower,      r.basic_upper, r.z0,     r.acceleration};
+          r.percentile_upper,  r.basic_lower,      r.basic_upper, r.z0,     r.acceleration,
+          m.p_permutation,     m.p_t};
 }
 
 }  // namespace
@@ -51,7 +57,7 @@ Results analyse(std::span<const double> x, std::span<const double> y, const Opti
   try {
     const analysis::Summaries summaries = analysis::summarise(x, y);
     for (const analysis::MeasureRun& m : analysis::run_bootstrap(x, y, summaries, settings, {r1, r2, x3, r3}, nullptr)) {
-      out.measures.push_back(result_of(m));
+      if (m.chosen) out.measures.push_back(result_of(m));
     }
   } catch (const numeric::LibraryError& e) {
     throw Error(e.record());

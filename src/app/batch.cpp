@@ -20,6 +20,7 @@
 #include "plot/figure.h"
 #include "report/machine_report.h"
 #include "report/report.h"
+#include "staging/staging.h"
 #include "tables/table.h"
 #include "text/stops.h"
 #include "text/units.h"
@@ -81,7 +82,10 @@ report::MachineReport machine_report(const State& s, const BatchOptions& o) {
   report::MachineReport r{program_version(), s.name_x, s.name_y, s.n_x, s.n_y, s.missing_x, s.missing_y,
                           experiment_name(s.experiment), o.alpha, o.level, s.B, s.seed,
                           s.summaries.x, s.summaries.y, {}};
-  for (const MeasureOfRun& m : measures_of(s)) r.measures.push_back({m.name, m.result});
+  for (const MeasureOfRun& m : measures_of(s)) {
+    if (m.run->chosen) r.measures.push_back({m.name, m.result, m.run->p_permutation, m.run->p_t});
+  }
+  r.permutations = s.permutations;
   return r;
 }
 
@@ -119,11 +123,37 @@ void draw_figure(const State& s, const BatchOptions& o) {
                  {}};
   if (o.figure_size) std::tie(f.width, f.height) = *o.figure_size;
   for (const MeasureOfRun& m : measures_of(s)) {
+    if (!m.run->chosen || m.name == "g" || m.name == "delta") continue;  // the figure's axis is in the data's units
     const bootstrap::Result& r = *m.result;
     f.measures.push_back({m.words, m.name, r.estimate, r.t_lower, r.t_upper, r.bca_lower, r.bca_upper, *m.replicates});
   }
   if (const std::string problem = plot::draw_figure(f); !problem.empty()) {
     throw RunEnd{stop_status, "diffboot: cannot draw the figure \"" + o.figure + "\": " + problem + "\n"};
+  }
+}
+
+// The replicates file: a column per measure asked for, in replication order,
+// each number in the shortest form that reads back as the same double.
+std::string replicates_csv(const State& s) {
+  std::vector<MeasureOfRun> columns;
+  for (const MeasureOfRun& m : measures_of(s)) {
+    if (m.run->chosen) columns.push_back(m);
+  }
+  std::string out;
+  for (const MeasureOfRun& m : columns) out += (out.empty() ? "" : ",") + std::string(m.name);
+  out += "\n";
+  for (std::size_t i = 0; i < static_cast<std::size_t>(s.B); ++i) {
+    for (std::size_t k = 0; k < columns.size(); ++k) {
+      out += (k == 0 ? "" : ",") + report::shortest(columns[k].run->in_order[i]);
+    }
+    out += "\n";
+  }
+  return out;
+}
+
+void write_replicates(const State& s) {
+  if (const std::string problem = staging::write_whole_file(s.replicates_file, replicates_csv(s)); !problem.empty()) {
+    throw RunEnd{stop_status, "diffboot: cannot write the replicates \"" + s.replicates_file + "\": " + problem + "\n"};
   }
 }
 
@@ -306,6 +336,9 @@ class CommandLineQuestions : public Questions {
     s.write_files = o_.write_files;
     s.show_plot = o_.show_plot;
     s.figure = o_.figure;
+    s.replicates_file = o_.replicates;
+    s.measures_asked = o_.measures;
+    s.permutations = o_.permutations;
     s.seed = o_.seed;
     s.B = o_.replications;
     if (!o_.table.empty()) check_readable(o_.table, "the table");
@@ -319,6 +352,9 @@ class CommandLineQuestions : public Questions {
   bool experiment_type(State& s, TypeMoment moment) override {
     if (moment != TypeMoment::sizes_known) return false;
     s.experiment = batch_experiment(o_, s.n_x, s.n_y);
+    if (const std::optional<std::string> problem = analysis::measures_problem(s.measures_asked, s.experiment)) {
+      usage_stop("--measures: " + *problem);
+    }
     return true;
   }
   void alpha(State& s) override { s.alpha = o_.alpha; }
@@ -333,6 +369,7 @@ class BatchResults : public ResultsSink {
   BatchResults(const BatchOptions& o, const text::ConsoleStreams& results) : o_(o), results_(results) {}
   void results(const State& s) override { print_results(s, o_, results_); }
   void after_files(const State& s) override {
+    if (!s.replicates_file.empty()) write_replicates(s);
     if (!o_.figure.empty()) draw_figure(s, o_);
   }
 

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "analysis/analysis.h"
 #include "app/dialogue.h"
 #include "numbers/free_form.h"
 #include "plot/figure.h"
@@ -121,10 +122,34 @@ std::optional<std::pair<double, double>> figure_size(const std::string& text) {
   return std::pair{*w, *h};
 }
 
+// Every measure the command line can name, of either experiment.
+constexpr const char* measure_choices = "d_AVE, d_MED, d_STD, d_MAD, g, delta (unpaired), AVE_d, MED_d, g (paired), all";
+
+// The measures "LIST" names, "all" for every measure of either type; nothing
+// when a name is none of them.
+std::optional<std::vector<std::string>> measure_list(const std::string& text, bool paired) {
+  if (text == "all") {
+    const auto names = analysis::all_measure_names(paired ? Experiment::paired : Experiment::unpaired);
+    return std::vector<std::string>(names.begin(), names.end());
+  }
+  std::vector<std::string> names;
+  std::size_t start = 0;
+  for (std::size_t comma; start <= text.size(); start = comma + 1) {
+    comma = std::min(text.find(',', start), text.size());
+    names.push_back(text.substr(start, comma - start));
+  }
+  for (const std::string& name : names) {
+    if (analysis::measures_problem({name}, Experiment::paired) && analysis::measures_problem({name}, Experiment::unpaired)) {
+      return std::nullopt;
+    }
+  }
+  return names;
+}
+
 struct RawOptions {
-  bool paired = false, unpaired = false, no_files = false, show = false;
+  bool paired = false, unpaired = false, no_files = false, show = false, p_values = false;
   std::string alpha, level, format = "text", directory, seed, replications, figure, table, column, by, value, id, delimiter, labels,
-      figure_size;
+      figure_size, measures, permutations, replicates;
   std::string sample1, sample2;
 };
 
@@ -160,6 +185,20 @@ void define(CLI::App& app, RawOptions& raw) {
                  "The figure's width and height in inches, from " + figure_size_range() +
                      " (default 7,5; a png has 200 pixels an inch)")
       ->type_name("W,H");
+  app.add_option("--measures", raw.measures,
+                 "The measures to report, by name: " + std::string(measure_choices) +
+                     " (default: the experiment's own; the text report keeps its block and adds g and delta after it)")
+      ->type_name("LIST");
+  app.add_flag("--p-values", raw.p_values,
+               "Two-sided permutation p-values of every measure, and the t-test's of the mean");
+  app.add_option("--permutations", raw.permutations,
+                 "With --p-values: the permutations, " + std::to_string(analysis::min_permutations) + " to " +
+                     std::to_string(analysis::max_permutations) + " (default " +
+                     std::to_string(analysis::default_permutations) + ")")
+      ->type_name("N");
+  app.add_option("--replicates", raw.replicates,
+                 "Write the bootstrap replicates of every measure, a column each in replication order, to FILE (csv)")
+      ->type_name("FILE");
   app.add_option("--table", raw.table,
                  "Take both samples from two columns of the table FILE: SAMPLE1 and SAMPLE2 name the columns "
                  "(by header name or number); with -p its rows are the pairs")
@@ -188,7 +227,7 @@ void define(CLI::App& app, RawOptions& raw) {
 // The options that take a value: an empty value is a usage error, not the default.
 constexpr const char* valued_options[] = {"--alpha",  "--level",  "--format", "--directory", "--seed", "--replications",
                                           "--figure", "--table",  "--column", "--by",        "--value", "--id", "--delimiter", "--labels",
-                                          "--figure-size"};
+                                          "--figure-size", "--measures", "--permutations", "--replicates"};
 
 // A problem CLI11 lets through: an option given an empty value, or more than
 // two sample names (after "--" every argument is one).
@@ -256,6 +295,25 @@ std::optional<std::string> interpret(const RawOptions& raw, BatchOptions& o) {
     return "--figure \"" + raw.figure + "\" does not end in .svg, .png or .pdf";
   }
   o.figure = raw.figure;
+  if (!raw.measures.empty()) {
+    const std::optional<std::vector<std::string>> names = measure_list(raw.measures, raw.paired);
+    if (!names) return "--measures \"" + raw.measures + "\" is not a list of " + measure_choices;
+    o.measures = *names;
+  }
+  if (!raw.permutations.empty() && !raw.p_values) return "--permutations goes with --p-values";
+  if (raw.p_values) {
+    o.permutations = analysis::default_permutations;
+    if (!raw.permutations.empty()) {
+      const std::optional<std::int32_t> n =
+          whole_number(raw.permutations, analysis::min_permutations, analysis::max_permutations);
+      if (!n) {
+        return "--permutations \"" + raw.permutations + "\" is not a whole number from " +
+               std::to_string(analysis::min_permutations) + " to " + std::to_string(analysis::max_permutations);
+      }
+      o.permutations = *n;
+    }
+  }
+  o.replicates = raw.replicates;
   if (!raw.figure_size.empty()) {
     o.figure_size = figure_size(raw.figure_size);
     if (!o.figure_size) return "--figure-size \"" + raw.figure_size + "\" is not a width and height W,H in inches from " + figure_size_range();

@@ -7,6 +7,7 @@
 #include <span>
 #include <string>
 #include <utility>
+#include <vector>
 
 #include "analysis/settings.h"
 #include "app/run_end.h"
@@ -34,6 +35,9 @@ struct BatchOptions {
   std::optional<char> delimiter;     // --delimiter: the tables' cell separator, else guessed
   std::optional<std::pair<std::string, std::string>> labels;  // --labels A,B
   std::optional<std::pair<double, double>> figure_size;       // --figure-size W,H in inches
+  std::vector<std::string> measures;  // --measures: by name; none: the experiment's
+  std::int32_t permutations = 0;      // --p-values [--permutations N]: N; 0: no p-values
+  std::string replicates;             // --replicates FILE: empty for none
 };
 
 // What the command line asks for: a batch run, or an end right away with a

@@ -80,6 +80,7 @@ void count_samples(State& s) {
     }
   }
   if (!s.figure.empty()) outputs.insert(outputs.end(), {s.figure, s.figure + ".gp", s.figure + ".dat"});
+  if (!s.replicates_file.empty()) outputs.push_back(s.replicates_file);
   input::stop_if_output(s.path_x, s.path_y, outputs);
 }
 
@@ -149,7 +150,8 @@ void make_histograms(State& s) {
 }
 
 void bootstrap_intervals(State& s) {
-  const analysis::Settings settings{s.experiment, s.alpha, s.B, s.seed, s.threads};
+  const analysis::Settings settings{s.experiment,     s.alpha,         s.B, s.seed, s.threads,
+                                    s.measures_asked, s.permutations, !s.replicates_file.empty()};
   const bool paired = settings.experiment == Experiment::paired;
   bootstrap::Progress progress;
   progress.total = bootstrap::work_units(s.x1.size(), s.x2.size(), static_cast<std::size_t>(s.B), paired);
@@ -160,8 +162,8 @@ void bootstrap_intervals(State& s) {
 }
 
 report::Report report_of(const State& s) {
-  report::Report r{s.filename_x, s.filename_y, s.n_x, s.n_y, s.experiment, s.alpha, s.B, {}};
-  for (const MeasureOfRun& m : measures_of(s)) r.rows.push_back({m.label, m.result});
+  report::Report r{s.filename_x, s.filename_y, s.n_x, s.n_y, s.experiment, s.alpha, s.B, {}, s.permutations};
+  for (const MeasureOfRun& m : measures_of(s)) r.rows.push_back({m.label, m.result, m.run->p_permutation, m.run->p_t});
   return r;
 }
 

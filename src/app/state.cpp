@@ -10,11 +10,12 @@ std::vector<MeasureOfRun> measures_of(const State& s) {
       {"AVE_d", "AVE_d = ", "mean difference"},     {"MED_d", "MED_d = ", "median difference"},
       {"d_AVE", "d_AVE = ", "difference of means"}, {"d_MED", "d_MED = ", "difference of medians"},
       {"d_STD", "d_STD = ", "difference of SDs"},   {"d_MAD", "d_MAD = ", "difference of MADs"},
+      {"g", "g     = ", "Hedges' g"},                 {"delta", "delta = ", "Cliff's delta"},
   };
   std::vector<MeasureOfRun> out;
   for (const analysis::MeasureRun& m : s.measures) {
     for (const Text& t : texts) {
-      if (t.name == m.name) out.push_back({t.name, t.label, t.words, &m.result, &m.replicates});
+      if (t.name == m.name) out.push_back({t.name, t.label, t.words, &m.result, &m.replicates, &m});
     }
   }
   return out;

@@ -59,6 +59,9 @@ struct State {
   bool write_files = true;       // the plot files and the report file
   bool show_plot = true;         // start the plotting program and wait for it
   std::string figure;            // the figure file of the run, empty for none
+  std::string replicates_file;   // the file of the replicates in replication order, empty for none
+  std::vector<std::string> measures_asked;  // the measures asked for by name; none: the experiment's
+  std::int32_t permutations = 0;            // the permutations of the p-values asked for; 0: none
 };
 
 // One effect measure of the run as the state holds it.
@@ -68,10 +71,12 @@ struct MeasureOfRun {
   std::string_view words;         // such as "difference of medians"
   const bootstrap::Result* result;
   const Replicates* replicates;
+  const analysis::MeasureRun* run;  // whether it was asked for, its p-values, its replicates in order
 };
 
 // The measures of the run in report order (AVE_d, MED_d when paired; d_AVE,
-// d_MED, d_STD, d_MAD when unpaired); none before the bootstrap.
+// d_MED, d_STD, d_MAD when unpaired), then the effect sizes asked for (g,
+// delta); none before the bootstrap.
 std::vector<MeasureOfRun> measures_of(const State& s);
 
 // "paired" or "unpaired".

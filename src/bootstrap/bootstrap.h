@@ -18,6 +18,15 @@ struct Measure {
   Result& result;             // estimate read (paired MED_d: written), the rest written
   double t_quant;             // Student's t quantile of its interval (negative)
   std::span<double> boot;     // its B replicates, B = boot.size(): replication order, sorted on return
+  std::span<double> in_order = {};  // when not empty, given the B replicates in replication order
+};
+
+// The effect sizes a run computes besides its measures, from the same
+// resamples (no deviate more or less is drawn); their estimates are set
+// before the replications, each with the jackknife of its own acceleration.
+struct EffectSizes {
+  Measure* g = nullptr;       // Hedges' g
+  Measure* delta = nullptr;   // Cliff's delta, unpaired runs only
 };
 
 struct UnpairedSamples {
@@ -36,14 +45,16 @@ struct PairedSamples {
 // replications run in blocks on that many threads and the jackknife beside
 // them; the results are the same bits as from one thread.
 void bootstrap_unpaired(const UnpairedSamples& s, std::array<Measure, 4>& measures, double alpha,
-                        numeric::UniformState& g, unsigned threads, Progress* progress = nullptr);
+                        numeric::UniformState& g, unsigned threads, Progress* progress = nullptr,
+                        const EffectSizes& effect_sizes = {});
 
 // Paired run: measures AVE_d, MED_d. Fills x3 = x1 - x2 and sets the
 // estimates to the mean (as ave_var sums it) and the median of x3 before the
 // replications, which run on
 // up to `threads` threads with the same bits as from one.
 void bootstrap_paired(const PairedSamples& s, std::array<Measure, 2>& measures, double alpha,
-                      numeric::UniformState& g, unsigned threads, Progress* progress = nullptr);
+                      numeric::UniformState& g, unsigned threads, Progress* progress = nullptr,
+                      const EffectSizes& effect_sizes = {});
 
 // The units of work `progress` counts for these samples and B replications:
 // n draws a replication, and 2 n_x n_y jackknife pairs when unpaired.

@@ -24,6 +24,14 @@ class ResampleCounter {
   // deviates) and returns its mean, standard deviation, median and MAD.
   ResampleStats draw(numeric::UniformState& g, std::span<double> out);
 
+  // The sample sorted and how often the last resample drew each of its
+  // values; both empty for a sample without a plain order (NaN or −0), whose
+  // resamples must be sorted instead.
+  std::span<const double> sorted() const { return counted_ ? std::span<const double>(sorted_) : std::span<const double>(); }
+  std::span<const std::uint32_t> counts() const {
+    return counted_ ? std::span<const std::uint32_t>(count_) : std::span<const std::uint32_t>();
+  }
+
  private:
   double kth_value(std::size_t k) const;
   double kth_deviation(double med, std::size_t k) const;

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include <boost/math/distributions/students_t.hpp>
+#include <boost/math/special_functions/gamma.hpp>
 
 namespace diffboot::numeric {
 namespace {
@@ -90,6 +91,17 @@ double t_quantile(double p, std::int64_t degrees) {
     return boost::math::quantile(boost::math::students_t(static_cast<double>(degrees)), p);
   }
   return t_expansion(p, degrees);
+}
+
+double t_two_sided_p(double t, double nu) {
+  if (std::isnan(t) || !(nu > 0.0) || !std::isfinite(nu)) return std::numeric_limits<double>::quiet_NaN();
+  if (std::isinf(t)) return 0.0;
+  return 2.0 * boost::math::cdf(boost::math::complement(boost::math::students_t(nu), std::fabs(t)));
+}
+
+double gamma_half_ratio(double a) {
+  if (!(a > 0.0)) return std::numeric_limits<double>::quiet_NaN();
+  return 1.0 / boost::math::tgamma_delta_ratio(a, 0.5);
 }
 
 double t_expansion(double p, std::int64_t degrees) {

@@ -34,4 +34,12 @@ double t_quantile(double p, std::int64_t nu);
 // order 1/nu^4, for nu >= 1.
 double t_expansion(double p, std::int64_t nu);
 
+// The two-sided p-value of a t statistic with nu > 0 (not necessarily whole)
+// degrees of freedom, 2 P(T > |t|), exact (Boost.Math); NaN for a t or nu
+// that is not a number or nu <= 0.
+double t_two_sided_p(double t, double nu);
+
+// Γ(a + 1/2) / Γ(a) for a > 0, exact to rounding (Boost.Math).
+double gamma_half_ratio(double a);
+
 }  // namespace diffboot::numeric

@@ -38,7 +38,8 @@ nlohmann::json facts(const SampleFacts& f) {
           {"mad", number(f.mad)},  {"min", number(f.min)}, {"max", number(f.max)}};
 }
 
-// The shortest text of `v` that reads back as the same double; NaN, Inf, -Inf.
+}  // namespace
+
 std::string shortest(double v) {
   if (std::isnan(v)) return "NaN";
   if (std::isinf(v)) return v > 0 ? "Inf" : "-Inf";
@@ -47,18 +48,21 @@ std::string shortest(double v) {
   return {text, end};
 }
 
-}  // namespace
-
 std::string results_csv(const MachineReport& r) {
   std::string out = "measure";
   for (const Column& c : result_columns) out += std::string(",") + c.name;
-  out += ",alpha,level,B,n_x,n_y,experiment,seed,missing_x,missing_y\n";
+  out += ",alpha,level,B,n_x,n_y,experiment,seed,missing_x,missing_y";
+  out += r.permutations > 0 ? ",p_permutation,p_t,permutations\n" : "\n";
   for (const MeasureRow& m : r.measures) {
     out += m.name;
     for (const Column& c : result_columns) out += "," + shortest(m.result->*c.field);
     out += "," + shortest(r.alpha) + "," + shortest(r.level) + "," + std::to_string(r.replications) + "," +
            std::to_string(r.n_x) + "," + std::to_string(r.n_y) + "," + std::string(r.experiment) + "," +
-           std::to_string(r.seed) + "," + std::to_string(r.missing_x) + "," + std::to_string(r.missing_y) + "\n";
+           std::to_string(r.seed) + "," + std::to_string(r.missing_x) + "," + std::to_string(r.missing_y);
+    if (r.permutations > 0) {
+      out += "," + shortest(m.p_permutation) + "," + shortest(m.p_t) + "," + std::to_string(r.permutations);
+    }
+    out += "\n";
   }
   return out;
 }
@@ -68,9 +72,10 @@ std::string results_json(const MachineReport& r) {
   for (const MeasureRow& m : r.measures) {
     nlohmann::json row = {{"measure", m.name}};
     for (const Column& c : result_columns) row[c.name] = number(m.result->*c.field);
+    if (r.permutations > 0) row["p_permutation"] = number(m.p_permutation), row["p_t"] = number(m.p_t);
     measures.push_back(row);
   }
-  const nlohmann::json j = {
+  nlohmann::json j = {
       {"program", "diffboot"},
       {"version", r.version},
       {"inputs",
@@ -88,6 +93,7 @@ std::string results_json(const MachineReport& r) {
       {"samples", {{"x", facts(r.x)}, {"y", facts(r.y)}}},
       {"measures", measures},
   };
+  if (r.permutations > 0) j["inputs"]["permutations"] = r.permutations;
   return j.dump(2, ' ', false, nlohmann::json::error_handler_t::replace) + "\n";
 }
 

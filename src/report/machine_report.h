@@ -17,8 +17,9 @@ namespace diffboot::report {
 using SampleFacts = numeric::SampleSummary;
 
 struct MeasureRow {
-  std::string_view name;             // "d_AVE", "AVE_d", ...
+  std::string_view name;             // "d_AVE", "AVE_d", ..., "g", "delta"
   const bootstrap::Result* result;
+  double p_permutation = 0.0, p_t = 0.0;  // written when the report has p-values
 };
 
 struct MachineReport {
@@ -32,18 +33,23 @@ struct MachineReport {
   std::int64_t seed;                  // N of --seed N that draws the same replicates
   SampleFacts x, y;
   std::vector<MeasureRow> measures;
+  std::int32_t permutations = 0;      // of the p-values; 0: none, and no p-value columns or keys
 };
+
+// The shortest text of `v` that reads back as the same double; NaN, Inf, -Inf.
+std::string shortest(double v);
 
 // A header line and one row per measure, comma-separated, LF line ends.
 // Columns: measure, estimate, se, bias, t_lower, t_upper, bca_lower,
 // bca_upper, percentile_lower, percentile_upper, basic_lower, basic_upper, z0,
 // acceleration, alpha, level, B, n_x, n_y, experiment, seed, missing_x,
-// missing_y. Non-finite values
-// as NaN, Inf, -Inf.
+// missing_y, and with p-values p_permutation, p_t, permutations.
+// Non-finite values as NaN, Inf, -Inf.
 std::string results_csv(const MachineReport& r);
 
 // One json object (program, version, inputs, samples, measures), ended by a
-// line feed. Non-finite values as null; bytes of a file name that are not
+// line feed; with p-values each measure has p_permutation and p_t, and the
+// inputs the permutations. Non-finite values as null; bytes of a file name that are not
 // UTF-8 become U+FFFD.
 std::string results_json(const MachineReport& r);
 

@@ -1,5 +1,6 @@
 #include "report/report.h"
 
+#include <cmath>
 #include <string>
 
 #include "text/stops.h"
@@ -32,6 +33,15 @@ void write_rows(int out, const Report& r) {
     const bootstrap::Result& v = *row.result;
     text::write_record(out, "(a,(4x,es11.4,2(4x,es11.4,2x,es11.4)))",
                        {row.label, v.estimate, v.t_lower, v.t_upper, v.bca_lower, v.bca_upper});
+  }
+  if (r.permutations == 0) return;
+  for (const ResultRow& row : r.rows) {
+    if (std::isnan(row.p_t)) {
+      text::write_record(out, "(a,4x,a,es11.4)", {row.label, "p_permutation = ", row.p_permutation});
+    } else {
+      text::write_record(out, "(a,4x,a,es11.4,4x,a,es11.4)",
+                         {row.label, "p_permutation = ", row.p_permutation, "p_t = ", row.p_t});
+    }
   }
 }
 

@@ -17,6 +17,7 @@ enum class ReportMode : char { console = '-', file = 'w' };
 struct ResultRow {
   std::string_view label;            // 8 characters, such as "d_AVE = "
   const bootstrap::Result* result;   // its estimate, t bounds and BCa bounds are printed
+  double p_permutation = 0.0, p_t = 0.0;  // printed when the report has permutations (p_t unless NaN)
 };
 
 struct Report {
@@ -26,8 +27,12 @@ struct Report {
   double alpha;
   std::int32_t replications;
   std::vector<ResultRow> rows;
+  std::int32_t permutations = 0;     // of the p-values; 0: none, and no line for them
 };
 
+// The report: its header, a line per row, and with permutations a line of
+// p-values per row after them ("d_AVE =     p_permutation =  1.0000E-04
+// p_t =  2.3456E-05").
 // ReportMode::console (or any mode but 'w'): ten one-blank records, then the
 // report, on the console. ReportMode::file: the report replaces the file
 // `path`; a file that cannot be opened writes "Error during output data file

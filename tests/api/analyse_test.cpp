@@ -48,7 +48,7 @@ TEST(AnalyseTest, EqualsTheProgramsCsvBitForBit) {
     args.insert(args.end(), {"x.txt", "y.txt"});
     testing::ConsoleCapture capture;
     ASSERT_EQ(app::run_command_line(args, 1), 0) << capture.err();
-    const Results r = analyse(x, y, {c.experiment, c.alpha, c.replications, c.seed, 2});
+    const Results r = analyse(x, y, {c.experiment, c.alpha, c.replications, c.seed, 2, {}, 0});
     const std::vector<std::string> rows = testing::split(capture.out(), '\n');
     ASSERT_EQ(rows.size(), r.measures.size() + 1) << c.shape;
     for (std::size_t k = 0; k < r.measures.size(); ++k) {
@@ -65,7 +65,7 @@ TEST(AnalyseTest, EqualsTheProgramsCsvBitForBit) {
 TEST(AnalyseTest, TwoThreadsAtOnce) {
   const std::vector<double> a = testing::shaped_sample("random", 50, 41), b = testing::shaped_sample("skewed", 45, 42);
   const std::vector<double> c = testing::shaped_sample("tied", 33, 43), d = testing::shaped_sample("random", 33, 44);
-  const Options unpaired{Experiment::unpaired, 0.05, 999, 5, 1}, paired{Experiment::paired, 0.025, 999, 6, 1};
+  const Options unpaired{Experiment::unpaired, 0.05, 999, 5, 1, {}, 0}, paired{Experiment::paired, 0.025, 999, 6, 1, {}, 0};
   const Results first = analyse(a, b, unpaired), second = analyse(c, d, paired);
   Results together[2];
   std::thread one([&] { together[0] = analyse(a, b, unpaired); });
@@ -89,7 +89,7 @@ TEST(AnalyseTest, BadInputIsAnErrorWithTheProgramsMessage) {
   };
   const auto options = [](Experiment e, double alpha = 0.025, std::int64_t replications = 1999,
                           std::optional<std::int32_t> seed = std::nullopt) {
-    return Options{e, alpha, replications, seed, 0};
+    return Options{e, alpha, replications, seed, 0, {}, 0};
   };
   const Options unpaired = options(Experiment::unpaired), paired = options(Experiment::paired);
   const Case cases[] = {

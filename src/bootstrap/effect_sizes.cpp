@@ -1,0 +1,134 @@
+#include "bootstrap/effect_sizes.h"
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+
+#include "numeric/distributions.h"
+
+namespace diffboot::bootstrap {
+namespace {
+
+constexpr double not_a_number = std::numeric_limits<double>::quiet_NaN();
+
+// Sum and sum of squares about the mean of a sample.
+struct Sums {
+  double total = 0.0, mean = 0.0, squares = 0.0;
+};
+
+Sums sums_of(std::span<const double> v) {
+  Sums s;
+  for (double x : v) s.total += x;
+  s.mean = s.total / static_cast<double>(v.size());
+  for (double x : v) s.squares += (x - s.mean) * (x - s.mean);
+  return s;
+}
+
+// The mean and the sum of squares about it of a sample without its value x.
+struct LeftOut {
+  double mean, squares;
+};
+
+LeftOut without(const Sums& s, std::size_t n, double x) {
+  const auto k = static_cast<double>(n);
+  const double d = x - s.mean;
+  return {(s.total - x) / (k - 1.0), std::max(s.squares - d * d * k / (k - 1.0), 0.0)};
+}
+
+// Each value's count of values of `other` (sorted) below it minus above it.
+std::int64_t below_minus_above(double v, std::span<const double> other) {
+  const auto below = std::lower_bound(other.begin(), other.end(), v) - other.begin();
+  const auto above = other.end() - std::upper_bound(other.begin(), other.end(), v);
+  return below - above;
+}
+
+}  // namespace
+
+double hedges_correction(double m) {
+  if (!(m > 1.0)) return not_a_number;
+  return numeric::gamma_half_ratio((m - 1.0) / 2.0) / std::sqrt(m / 2.0);
+}
+
+double hedges_g(double mean_x, double sd_x, std::size_t n_x, double mean_y, double sd_y, std::size_t n_y) {
+  const auto nx = static_cast<double>(n_x), ny = static_cast<double>(n_y);
+  const double pooled = std::sqrt(((nx - 1.0) * sd_x * sd_x + (ny - 1.0) * sd_y * sd_y) / (nx + ny - 2.0));
+  return (mean_x - mean_y) / pooled * hedges_correction(nx + ny - 2.0);
+}
+
+double hedges_g_paired(double mean, double sd, std::size_t n) {
+  return mean / sd * hedges_correction(static_cast<double>(n) - 1.0);
+}
+
+std::vector<double> hedges_g_jackknife(std::span<const double> x, std::span<const double> y) {
+  const Sums sx = sums_of(x), sy = sums_of(y);
+  const auto nx = static_cast<double>(x.size()), ny = static_cast<double>(y.size());
+  const double degrees = nx + ny - 3.0, correction = hedges_correction(degrees);
+  std::vector<double> jack;
+  jack.reserve(x.size() + y.size());
+  for (double v : x) {
+    const LeftOut l = without(sx, x.size(), v);
+    jack.push_back((l.mean - sy.mean) / std::sqrt((l.squares + sy.squares) / degrees) * correction);
+  }
+  for (double v : y) {
+    const LeftOut l = without(sy, y.size(), v);
+    jack.push_back((sx.mean - l.mean) / std::sqrt((sx.squares + l.squares) / degrees) * correction);
+  }
+  return jack;
+}
+
+std::vector<double> hedges_g_paired_jackknife(std::span<const double> d) {
+  const Sums s = sums_of(d);
+  const auto n = static_cast<double>(d.size());
+  const double correction = hedges_correction(n - 2.0);
+  std::vector<double> jack;
+  jack.reserve(d.size());
+  for (double v : d) {
+    const LeftOut l = without(s, d.size(), v);
+    jack.push_back(l.mean / std::sqrt(l.squares / (n - 2.0)) * correction);
+  }
+  return jack;
+}
+
+double cliffs_delta(std::span<const double> sorted_x, std::span<const std::uint32_t> count_x,
+                    std::span<const double> sorted_y, std::span<const std::uint32_t> count_y) {
+  const auto count = [](std::span<const std::uint32_t> c, std::size_t i) -> std::int64_t { return c.empty() ? 1 : c[i]; };
+  std::int64_t n_x = 0, n_y = 0;
+  for (std::size_t i = 0; i < sorted_x.size(); ++i) n_x += count(count_x, i);
+  for (std::size_t j = 0; j < sorted_y.size(); ++j) n_y += count(count_y, j);
+  // For each value of x, the draws of y below it and up to it, by one walk
+  // through y.
+  std::int64_t sum = 0, below = 0, up_to = 0;
+  std::size_t lo = 0, hi = 0;
+  for (std::size_t i = 0; i < sorted_x.size(); ++i) {
+    const std::int64_t c = count(count_x, i);
+    if (c == 0) continue;
+    const double v = sorted_x[i];
+    for (; lo < sorted_y.size() && sorted_y[lo] < v; ++lo) below += count(count_y, lo);
+    for (; hi < sorted_y.size() && sorted_y[hi] <= v; ++hi) up_to += count(count_y, hi);
+    sum += c * (below - (n_y - up_to));
+  }
+  return static_cast<double>(sum) / (static_cast<double>(n_x) * static_cast<double>(n_y));
+}
+
+double cliffs_delta(std::span<const double> x, std::span<const double> y) {
+  std::vector<double> a(x.begin(), x.end()), b(y.begin(), y.end());
+  std::sort(a.begin(), a.end());
+  std::sort(b.begin(), b.end());
+  return cliffs_delta(a, {}, b, {});
+}
+
+std::vector<double> cliffs_delta_jackknife(std::span<const double> x, std::span<const double> y) {
+  std::vector<double> a(x.begin(), x.end()), b(y.begin(), y.end());
+  std::sort(a.begin(), a.end());
+  std::sort(b.begin(), b.end());
+  std::int64_t total = 0;
+  for (double v : x) total += below_minus_above(v, b);
+  const auto nx = static_cast<double>(x.size()), ny = static_cast<double>(y.size());
+  std::vector<double> jack;
+  jack.reserve(x.size() + y.size());
+  for (double v : x) jack.push_back(static_cast<double>(total - below_minus_above(v, b)) / ((nx - 1.0) * ny));
+  for (double v : y) jack.push_back(static_cast<double>(total + below_minus_above(v, a)) / (nx * (ny - 1.0)));
+  return jack;
+}
+
+}  // namespace diffboot::bootstrap

@@ -1,0 +1,44 @@
+#pragma once
+// The standardised and ordinal effect sizes: Hedges' g (the difference of
+// means over the pooled standard deviation, or the mean difference over the
+// differences' standard deviation, times the exact small-sample correction
+// J; Hedges, J. Educ. Stat. 6 (1981) 107, eq. 6e) and Cliff's delta
+// (P(X > Y) − P(X < Y) over all pairs; Cliff, Psychol. Bull. 114 (1993) 494),
+// with the jackknife values of each for its BCa acceleration.
+#include <cstdint>
+#include <span>
+#include <vector>
+
+namespace diffboot::bootstrap {
+
+// J(m) = Γ(m/2) / (√(m/2) Γ((m − 1)/2)), m > 1 degrees of freedom.
+double hedges_correction(double m);
+
+// Hedges' g of two samples from their means, standard deviations (divisor
+// n − 1) and sizes: (mean_x − mean_y) / s_p · J(n_x + n_y − 2), s_p² the
+// pooled variance with divisor n_x + n_y − 2.
+double hedges_g(double mean_x, double sd_x, std::size_t n_x, double mean_y, double sd_y, std::size_t n_y);
+
+// Hedges' g of paired differences: mean / sd · J(n − 1).
+double hedges_g_paired(double mean, double sd, std::size_t n);
+
+// The jackknife values of the unpaired g: x without each of its values in
+// turn, then y without each of its values.
+std::vector<double> hedges_g_jackknife(std::span<const double> x, std::span<const double> y);
+
+// The jackknife values of the paired g: the differences without each one.
+std::vector<double> hedges_g_paired_jackknife(std::span<const double> d);
+
+// Cliff's delta of two sorted samples, each value counted count[i] times (an
+// empty `count` counts each once): exact for ties, O(n_x + n_y).
+double cliffs_delta(std::span<const double> sorted_x, std::span<const std::uint32_t> count_x,
+                    std::span<const double> sorted_y, std::span<const std::uint32_t> count_y);
+
+// Cliff's delta of two samples in any order, O(n log n).
+double cliffs_delta(std::span<const double> x, std::span<const double> y);
+
+// The jackknife values of Cliff's delta: x without each of its values in
+// turn, then y without each of its values.
+std::vector<double> cliffs_delta_jackknife(std::span<const double> x, std::span<const double> y);
+
+}  // namespace diffboot::bootstrap

@@ -1,0 +1,44 @@
+#pragma once
+// Two-sided permutation tests of the measures of a run: unpaired, the
+// pooled values relabelled at random (each permutation a uniformly random
+// choice of which n_x of them are x); paired, the signs of the differences
+// flipped at random. p = (1 + #{|T*| >= |T|}) / (N + 1), N permutations, T
+// the measure's value, T* its value on a permutation (Davison and Hinkley,
+// Bootstrap Methods, 1997, eq. 4.11, with 0 as the value under the null);
+// |T*| within a relative 1e-12 of |T| counts as reaching it, so that rounding
+// does not decide. The permutations come from their own stream of the seed,
+// far from the bootstrap's, and give the same p-values on any number of
+// threads.
+#include <cstdint>
+#include <span>
+#include <vector>
+
+namespace diffboot::bootstrap {
+
+// What a permutation test measures on the two groups (unpaired) or on the
+// signed differences (paired).
+enum class Statistic { mean_difference, median_difference, sd_difference, mad_difference, g, delta, mean, median };
+
+// Where the permutations' stream starts: this many deviates after the
+// bootstrap's first (whose runs use fewer than 2^45).
+inline constexpr std::uint64_t permutation_stream_offset = std::uint64_t{1} << 61;
+
+struct PermutationTest {
+  std::span<const double> x, y;        // the samples; paired: of equal size
+  bool paired = false;
+  std::span<const Statistic> statistics;
+  std::span<const double> observed;    // T of each statistic
+  std::int32_t permutations = 9999;    // N
+  std::int32_t seed = 286761062;       // the run's seed: the stream is seeded from -seed
+  unsigned threads = 1;
+};
+
+// The p-value of each statistic.
+std::vector<double> permutation_p_values(const PermutationTest& test);
+
+// The deviates one permutation draws: one per draw of the n_x positions of
+// x among the n_x + n_y (two where more than 131609 are left), or one per
+// sign of n differences.
+std::uint64_t permutation_deviates(std::size_t n_x, std::size_t n_y, bool paired);
+
+}  // namespace diffboot::bootstrap
