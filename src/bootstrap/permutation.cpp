@@ -26,6 +26,27 @@ Moments moments_of(std::span<const double> v, std::vector<double>& work) {
   return out;
 }
 
+// The moments of a sorted sample, its median and MAD as med_mad gives them
+// but read off the order: the deviations from the median, smallest first,
+// come from walking outward from it on both sides.
+Moments sorted_moments(std::span<const double> v) {
+  const numeric::MeanSd m = numeric::mean_and_sd(v);
+  Moments out{m.ave, m.sd, 0.0, 0.0};
+  const std::size_t n = v.size();
+  out.med = numeric::median_of_ranks(n, [&](std::size_t k) { return v[k - 1]; });
+  // The deviations of ranks n/2 and n/2 + 1 (one-based), the last two of the walk.
+  std::size_t right = static_cast<std::size_t>(std::lower_bound(v.begin(), v.end(), out.med) - v.begin()), left = right;
+  double last[2] = {0.0, 0.0};
+  for (std::size_t taken = 0; taken < std::min(n, n / 2 + 1); ++taken) {
+    const bool take_left = left > 0 && (right == n || out.med - v[left - 1] <= v[right] - out.med);
+    last[0] = last[1];
+    last[1] = take_left ? out.med - v[--left] : v[right++] - out.med;
+  }
+  const double mad = n % 2 == 1 ? last[1] : (last[1] + last[0]) * 0.5;
+  out.mad = mad * numeric::mad_scale;
+  return out;
+}
+
 // The statistics of two groups, each sorted.
 double unpaired_value(Statistic s, const Moments& a, std::span<const double> x, const Moments& b,
                       std::span<const double> y) {
@@ -65,8 +86,8 @@ void unpaired_block(const PermutationTest& t, std::span<const double> pooled, st
   const std::size_t n = pooled.size(), n_x = t.x.size();
   std::vector<std::uint32_t> index(n), swapped(n_x);
   std::iota(index.begin(), index.end(), 0u);
-  std::vector<char> in_x(n, 0);
-  std::vector<double> gx, gy, work, values(t.statistics.size());
+  std::vector<std::uint8_t> in_x(n, 0);
+  std::vector<double> gx(n_x + 1), gy(n - n_x + 1), values(t.statistics.size());
   for (std::size_t p = begin; p < end; ++p) {
     for (std::size_t k = 0; k < n_x; ++k) {
       const std::size_t j = k + numeric::draw_position(g, n - k);
@@ -74,10 +95,15 @@ void unpaired_block(const PermutationTest& t, std::span<const double> pooled, st
       swapped[k] = static_cast<std::uint32_t>(j);
       in_x[index[k]] = 1;
     }
-    gx.clear(), gy.clear();
-    for (std::size_t i = 0; i < n; ++i) (in_x[i] != 0 ? gx : gy).push_back(pooled[i]);
-    const Moments a = moments_of(gx, work), b = moments_of(gy, work);
-    for (std::size_t k = 0; k < values.size(); ++k) values[k] = unpaired_value(t.statistics[k], a, gx, b, gy);
+    // The two groups in sorted order, without a branch on each label.
+    std::size_t ix = 0, iy = 0;
+    for (std::size_t i = 0; i < n; ++i) {
+      gx[ix] = pooled[i], gy[iy] = pooled[i];
+      ix += in_x[i], iy += 1 - in_x[i];
+    }
+    const std::span<const double> x(gx.data(), n_x), y(gy.data(), n - n_x);
+    const Moments a = sorted_moments(x), b = sorted_moments(y);
+    for (std::size_t k = 0; k < values.size(); ++k) values[k] = unpaired_value(t.statistics[k], a, x, b, y);
     count_reaching(values, t.observed, reached);
     for (std::size_t k = 0; k < n_x; ++k) in_x[index[k]] = 0;
     for (std::size_t k = n_x; k-- > 0;) std::swap(index[k], index[swapped[k]]);

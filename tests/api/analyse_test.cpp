@@ -81,6 +81,20 @@ TEST(AnalyseTest, TwoThreadsAtOnce) {
   }
 }
 
+TEST(AnalyseTest, TTestPValues) {
+  // Welch's and the paired t-test's two-sided p-values: mpmath at 40 digits
+  // (t, Welch-Satterthwaite degrees, regularised incomplete beta).
+  const std::vector<double> x{1.1, 2.3, 3.8, 4.0, 5.6}, y{2.9, 3.1, 6.0, 7.2};
+  const Results welch = analyse(x, y, {Experiment::unpaired, 0.025, 99, {}, 1, {"d_AVE", "g"}, 99});
+  ASSERT_EQ(welch.measures.size(), 2u);
+  EXPECT_NEAR(welch.measures[0].p_t, 0.31780492613473556, 1e-10);
+  EXPECT_TRUE(std::isnan(welch.measures[1].p_t)) << "g has no t-test of its own";
+  const std::vector<double> a{1.2, 3.4, 2.2, 5.1, 4.4, 3.3}, b{0.9, 2.8, 2.5, 3.9, 3.6, 2.1};
+  const Results paired = analyse(a, b, {Experiment::paired, 0.025, 99, {}, 1, {}, 99});
+  EXPECT_NEAR(paired.measures[0].p_t, 0.042895738154941805, 1e-10);
+  EXPECT_GT(paired.measures[1].p_permutation, 0.0);
+}
+
 TEST(AnalyseTest, BadInputIsAnErrorWithTheProgramsMessage) {
   struct Case {
     std::size_t n_x, n_y;
@@ -101,6 +115,10 @@ TEST(AnalyseTest, BadInputIsAnErrorWithTheProgramsMessage) {
       {5, 6, options(Experiment::unpaired, 0.2), "alpha 0.2 is not one of 0.01, 0.025, 0.05, 0.1"},
       {5, 6, options(Experiment::unpaired, 0.025, 98), "replications 98 is not a whole number from 99 to 1000000"},
       {5, 6, options(Experiment::unpaired, 0.025, 1999, 0), "seed 0 is not a whole number from 1 to 2147483647"},
+      {5, 5, Options{Experiment::paired, 0.025, 1999, {}, 0, {"delta"}, 0},
+       "delta is not a measure of a paired experiment"},
+      {5, 6, Options{Experiment::unpaired, 0.025, 1999, {}, 0, {}, 98},
+       "permutations 98 is not a whole number from 99 to 1000000"},
   };
   for (const Case& c : cases) {
     const std::vector<double> x = testing::counting(1, c.n_x), y = testing::counting(3, c.n_y);

@@ -13,6 +13,7 @@
 
 #include "app/run.h"
 #include "app/state.h"
+#include "numeric/summaries.h"
 #include "support/console_capture.h"
 #include "support/program.h"
 #include "support/samples.h"
@@ -229,6 +230,53 @@ TEST_F(BatchTest, JsonReadsBackBitForBit) {
       EXPECT_EQ(testing::bits(m[key].get<double>()), testing::bits(r.*field)) << m["measure"] << " " << key;
     }
   }
+}
+
+TEST_F(BatchTest, MeasuresPValuesAndReplicates) {
+  // The measures asked for, in order, with their p-values; the replicates
+  // file: a column each in replication order, whose means minus the
+  // estimates are the reported biases, to the bit.
+  write_sample("x.txt", testing::shaped_sample("skewed", 14, 21));
+  write_sample("y.txt", testing::shaped_sample("random", 11, 22));
+  testing::ConsoleCapture capture;
+  State s;
+  ASSERT_EQ(run_on(Args{"-f", "json", "-B", "199", "--measures", "g,d_MED,delta", "--p-values", "--permutations", "999",
+                        "--replicates", "r.csv", "x.txt", "y.txt"},
+                   s),
+            0)
+      << capture.err();
+  const nlohmann::json j = nlohmann::json::parse(capture.out());
+  EXPECT_EQ(j["inputs"]["permutations"], 999);
+  const std::vector<std::string> lines = split(testing::read_file("r.csv"), '\n');
+  ASSERT_EQ(lines.size(), 200u);
+  EXPECT_EQ(lines[0], "d_MED,g,delta") << "the report's order";
+  ASSERT_EQ(j["measures"].size(), 3u);
+  for (std::size_t k = 0; k < 3; ++k) {
+    const nlohmann::json& m = j["measures"][k];
+    EXPECT_EQ(m["measure"], split(lines[0], ',')[k]);
+    EXPECT_GT(m["p_permutation"].get<double>(), 0.0);
+    EXPECT_EQ(m["p_t"], nullptr) << "a t-test for the mean measures only";
+    std::vector<double> column;
+    for (std::size_t row = 1; row < lines.size(); ++row) column.push_back(std::stod(split(lines[row], ',')[k]));
+    EXPECT_EQ(testing::bits(numeric::mean_and_sd(column).ave - m["estimate"].get<double>()),
+              testing::bits(m["bias"].get<double>()))
+        << m["measure"];
+  }
+}
+
+TEST_F(BatchTest, MeasuresOfTheOtherTypeAndReplicatesThatCannotBeWritten) {
+  write_sample("x.txt", {1, 2, 3, 4});
+  write_sample("y.txt", {2, 5, 3, 4});
+  {
+    testing::ConsoleCapture capture;
+    EXPECT_EQ(run_command_line(Args{"-p", "--measures", "g,delta", "x.txt", "y.txt"}, 1), 2);
+    EXPECT_EQ(capture.err(), "diffboot: --measures: delta is not a measure of a paired experiment\n"
+                             "Try 'diffboot --help'.\n");
+  }
+  testing::ConsoleCapture capture;
+  EXPECT_EQ(run_command_line(Args{"-u", "-f", "csv", "--replicates", "no/r.csv", "x.txt", "y.txt"}, 1), 1);
+  EXPECT_EQ(capture.err().substr(0, 50), "diffboot: cannot write the replicates \"no/r.csv\": ");
+  EXPECT_EQ(split(capture.out(), '\n').size(), 5u) << "the results are printed first";
 }
 
 TEST_F(BatchTest, JsonEscapesAnyFileName) {

@@ -47,6 +47,11 @@ TEST(CommandLineTest, UsageErrors) {
       {{"--figure", "f.svg", "--figure-size", "1,5", "x", "y"},
        "--figure-size \"1,5\" is not a width and height W,H in inches from 2 to 40"},
       {{"--figure-size", "7,5", "x", "y"}, "--figure-size goes with --figure FILE"},
+      {{"--measures", "d_AVE,cohen", "x", "y"},
+       "--measures \"d_AVE,cohen\" is not a list of d_AVE, d_MED, d_STD, d_MAD, g, delta (unpaired), AVE_d, MED_d, g "
+       "(paired), all"},
+      {{"--permutations", "999", "x", "y"}, "--permutations goes with --p-values"},
+      {{"--p-values", "--permutations", "50", "x", "y"}, "--permutations \"50\" is not a whole number from 99 to 1000000"},
       {{"-a"}, "--alpha: 1 required A missing"},
       {{"-a", "0.2", "x", "y"}, "--alpha \"0.2\" is not one of 0.01, 0.025, 0.05, 0.1"},
       {{"-a", "0.0501", "x", "y"}, "--alpha \"0.0501\" is not one of 0.01, 0.025, 0.05, 0.1"},

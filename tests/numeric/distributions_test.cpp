@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <tuple>
 #include <limits>
 
 namespace diffboot::numeric {
@@ -103,6 +104,22 @@ TEST(DistributionsTest, StudentQuantileExactForSmallSamples) {
   EXPECT_GT(worst, 1e-6);
   EXPECT_TRUE(std::isnan(t_quantile(0.05, 0))) << "no t distribution without a degree of freedom";
   EXPECT_TRUE(std::isnan(t_quantile(0.0, 3))) << "no quantile of probability 0";
+}
+
+TEST(DistributionsTest, TwoSidedTPValuesAndGammaRatio) {
+  // Columns: t, degrees of freedom, 2 P(T > |t|): mpmath's regularised
+  // incomplete beta I_{nu/(nu + t^2)}(nu/2, 1/2) at 40 digits.
+  const std::tuple<double, double, double> cases[] = {
+      {2.0, 10.0, 0.073388034770740366},  {-3.5, 4.5, 0.020541689969385574}, {0.3, 30.25, 0.7662290879911701},
+      {8.0, 2.0, 0.015268072165338138},   {1e-3, 1.0, 0.99936338043983888},
+  };
+  for (const auto& [t, nu, p] : cases) EXPECT_NEAR(t_two_sided_p(t, nu), p, 1e-14) << t << ", " << nu;
+  EXPECT_TRUE(std::isnan(t_two_sided_p(1.0, 0.0)));
+  EXPECT_TRUE(std::isnan(t_two_sided_p(std::nan(""), 3.0)));
+  EXPECT_EQ(t_two_sided_p(INFINITY, 3.0), 0.0);
+  // Γ(a + 1/2) / Γ(a): Γ(1)/Γ(1/2) = 1/√π; Γ(3/2)/Γ(1) = √π/2.
+  EXPECT_NEAR(gamma_half_ratio(0.5), 1.0 / std::sqrt(M_PI), 2e-16);
+  EXPECT_NEAR(gamma_half_ratio(1.0), std::sqrt(M_PI) / 2.0, 2e-16);
 }
 
 }  // namespace
