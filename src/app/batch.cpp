@@ -140,13 +140,17 @@ std::string replicates_csv(const State& s) {
     if (m.run->chosen) columns.push_back(m);
   }
   std::string out;
-  for (const MeasureOfRun& m : columns) out += (out.empty() ? "" : ",") + std::string(m.name);
-  out += "\n";
+  for (std::size_t k = 0; k < columns.size(); ++k) {
+    if (k > 0) out += ',';
+    out += columns[k].name;
+  }
+  out += '\n';
   for (std::size_t i = 0; i < static_cast<std::size_t>(s.B); ++i) {
     for (std::size_t k = 0; k < columns.size(); ++k) {
-      out += (k == 0 ? "" : ",") + report::shortest(columns[k].run->in_order[i]);
+      if (k > 0) out += ',';
+      out += report::shortest(columns[k].run->in_order[i]);
     }
-    out += "\n";
+    out += '\n';
   }
   return out;
 }

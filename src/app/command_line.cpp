@@ -132,11 +132,10 @@ std::optional<std::vector<std::string>> measure_list(const std::string& text, bo
     const auto names = analysis::all_measure_names(paired ? Experiment::paired : Experiment::unpaired);
     return std::vector<std::string>(names.begin(), names.end());
   }
-  std::vector<std::string> names;
-  std::size_t start = 0;
-  for (std::size_t comma; start <= text.size(); start = comma + 1) {
-    comma = std::min(text.find(',', start), text.size());
-    names.push_back(text.substr(start, comma - start));
+  std::vector<std::string> names(1);
+  for (char c : text) {
+    if (c == ',') names.emplace_back();
+    else names.back() += c;
   }
   for (const std::string& name : names) {
     if (analysis::measures_problem({name}, Experiment::paired) && analysis::measures_problem({name}, Experiment::unpaired)) {

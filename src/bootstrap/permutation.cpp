@@ -19,31 +19,38 @@ struct Moments {
   double mean, sd, med, mad;
 };
 
-Moments moments_of(std::span<const double> v, std::vector<double>& work) {
-  const numeric::MeanSd m = numeric::mean_and_sd(v);
-  Moments out{m.ave, m.sd, 0.0, 0.0};
-  numeric::med_mad(v, out.med, out.mad, work);
-  return out;
+// The k-th smallest (one-based) of two ascending sequences a(0..na) and
+// b(0..nb) together, by bisection on how many come from a.
+template <typename A, typename B>
+double kth_of_two(const A& a, std::size_t na, const B& b, std::size_t nb, std::size_t k) {
+  std::size_t lo = k > nb ? k - nb : 0, hi = std::min(k, na);
+  while (lo < hi) {
+    const std::size_t i = lo + (hi - lo) / 2;  // take i + 1 or more from a?
+    if (a(i) < b(k - i - 1)) lo = i + 1;
+    else hi = i;
+  }
+  const std::size_t i = lo;  // i from a, k - i from b
+  if (i == 0) return b(k - 1);
+  if (i == k) return a(k - 1);
+  return std::max(a(i - 1), b(k - i - 1));
 }
 
-// The moments of a sorted sample, its median and MAD as med_mad gives them
-// but read off the order: the deviations from the median, smallest first,
-// come from walking outward from it on both sides.
-Moments sorted_moments(std::span<const double> v) {
-  const numeric::MeanSd m = numeric::mean_and_sd(v);
-  Moments out{m.ave, m.sd, 0.0, 0.0};
+// The moments of a sorted sample whose sum is `sum`: its median and MAD as
+// med_mad gives them but read off the order (the deviations from the median
+// grow outward from it on both sides: two ascending runs).
+Moments sorted_moments(std::span<const double> v, double sum) {
   const std::size_t n = v.size();
+  Moments out{sum / static_cast<double>(n), 0.0, 0.0, 0.0};
+  double squares = 0.0;
+  for (double x : v) squares += (x - out.mean) * (x - out.mean);
+  out.sd = n > 1 ? std::sqrt(squares / static_cast<double>(n - 1)) : 0.0;
   out.med = numeric::median_of_ranks(n, [&](std::size_t k) { return v[k - 1]; });
-  // The deviations of ranks n/2 and n/2 + 1 (one-based), the last two of the walk.
-  std::size_t right = static_cast<std::size_t>(std::lower_bound(v.begin(), v.end(), out.med) - v.begin()), left = right;
-  double last[2] = {0.0, 0.0};
-  for (std::size_t taken = 0; taken < std::min(n, n / 2 + 1); ++taken) {
-    const bool take_left = left > 0 && (right == n || out.med - v[left - 1] <= v[right] - out.med);
-    last[0] = last[1];
-    last[1] = take_left ? out.med - v[--left] : v[right++] - out.med;
-  }
-  const double mad = n % 2 == 1 ? last[1] : (last[1] + last[0]) * 0.5;
-  out.mad = mad * numeric::mad_scale;
+  const auto p = static_cast<std::size_t>(std::lower_bound(v.begin(), v.end(), out.med) - v.begin());
+  const double med = out.med;
+  const auto left = [&](std::size_t t) { return med - v[p - 1 - t]; };
+  const auto right = [&](std::size_t u) { return v[p + u] - med; };
+  out.mad = numeric::median_of_ranks(n, [&](std::size_t k) { return kth_of_two(left, p, right, n - p, k); }) *
+            numeric::mad_scale;
   return out;
 }
 
@@ -84,6 +91,7 @@ void count_reaching(std::span<const double> values, std::span<const double> obse
 void unpaired_block(const PermutationTest& t, std::span<const double> pooled, std::size_t begin, std::size_t end,
                     numeric::UniformState& g, std::vector<std::int64_t>& reached) {
   const std::size_t n = pooled.size(), n_x = t.x.size();
+  const double total = std::accumulate(pooled.begin(), pooled.end(), 0.0);
   std::vector<std::uint32_t> index(n), swapped(n_x);
   std::iota(index.begin(), index.end(), 0u);
   std::vector<std::uint8_t> in_x(n, 0);
@@ -97,12 +105,14 @@ void unpaired_block(const PermutationTest& t, std::span<const double> pooled, st
     }
     // The two groups in sorted order, without a branch on each label.
     std::size_t ix = 0, iy = 0;
+    double sum_x = 0.0;
     for (std::size_t i = 0; i < n; ++i) {
       gx[ix] = pooled[i], gy[iy] = pooled[i];
       ix += in_x[i], iy += 1 - in_x[i];
+      sum_x += in_x[i] != 0 ? pooled[i] : 0.0;
     }
     const std::span<const double> x(gx.data(), n_x), y(gy.data(), n - n_x);
-    const Moments a = sorted_moments(x), b = sorted_moments(y);
+    const Moments a = sorted_moments(x, sum_x), b = sorted_moments(y, total - sum_x);
     for (std::size_t k = 0; k < values.size(); ++k) values[k] = unpaired_value(t.statistics[k], a, x, b, y);
     count_reaching(values, t.observed, reached);
     for (std::size_t k = 0; k < n_x; ++k) in_x[index[k]] = 0;
@@ -116,7 +126,9 @@ void paired_block(const PermutationTest& t, std::span<const double> d, std::size
   std::vector<double> flipped(d.size()), work, values(t.statistics.size());
   for (std::size_t p = begin; p < end; ++p) {
     for (std::size_t i = 0; i < d.size(); ++i) flipped[i] = numeric::draw_position(g, 2) == 0 ? d[i] : -d[i];
-    const Moments m = moments_of(flipped, work);
+    const numeric::MeanSd ms = numeric::mean_and_sd(flipped);
+    Moments m{ms.ave, ms.sd, 0.0, 0.0};
+    numeric::med_mad(flipped, m.med, m.mad, work);
     for (std::size_t k = 0; k < values.size(); ++k) values[k] = paired_value(t.statistics[k], m, d.size());
     count_reaching(values, t.observed, reached);
   }
