@@ -166,7 +166,7 @@ std::vector<MeasureRun> run_bootstrap(std::span<const double> x, std::span<const
   if (paired) {
     std::array<bootstrap::Measure, 2> m{measure(runs[0], t.x1), measure(runs[1], t.x1)};
     bootstrap::bootstrap_paired({x, y, resamples.x3, resamples.x3_resample}, m, settings.alpha, g, settings.threads,
-                                progress, effect_sizes);
+                                progress, effect_sizes, settings.jackknife);
   } else {
     const numeric::SampleSummary& a = summaries.x;
     const numeric::SampleSummary& b = summaries.y;
@@ -177,7 +177,7 @@ std::vector<MeasureRun> run_bootstrap(std::span<const double> x, std::span<const
     std::array<bootstrap::Measure, 4> m{measure(runs[0], t.n2), measure(runs[1], t.n2), measure(runs[2], t.n4),
                                         measure(runs[3], t.n4)};
     bootstrap::bootstrap_unpaired({x, y, resamples.x1, resamples.x2}, m, settings.alpha, g, settings.threads,
-                                  progress, effect_sizes);
+                                  progress, effect_sizes, settings.jackknife);
   }
   if (settings.permutations > 0) p_values(runs, x, y, summaries, resamples.x3.first(paired ? x.size() : 0), settings);
   return runs;

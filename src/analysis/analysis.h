@@ -12,6 +12,7 @@
 #include <string_view>
 #include <vector>
 
+#include "bootstrap/bootstrap.h"
 #include "bootstrap/progress.h"
 #include "bootstrap/result.h"
 #include "diffboot/diffboot.h"
@@ -28,6 +29,7 @@ struct Settings {
   std::vector<std::string> measures;  // the measures asked for by name; none: the experiment's
   std::int32_t permutations = 0;      // permutation p-values from this many permutations; 0: none
   bool replication_order = false;     // keep each measure's replicates in replication order too
+  bootstrap::JackknifeSums jackknife = bootstrap::JackknifeSums::by_size;  // by_algebra: at any size (tests)
 };
 
 // Summaries of both samples, formed side by side where both hold values.

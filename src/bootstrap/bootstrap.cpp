@@ -91,42 +91,52 @@ void bias_corrections(std::array<Measure, N>& measures) {
 // their jackknife ends the run, which must happen in its place in the order.
 class ConcurrentJackknife {
  public:
-  ConcurrentJackknife(std::span<const double> x1, std::span<const double> x2, unsigned threads, Progress* progress)
-      : progress_(progress) {
+  ConcurrentJackknife(std::span<const double> x1, std::span<const double> x2, unsigned threads, Progress* progress,
+                      bool algebra)
+      : progress_(progress), algebra_(algebra) {
     if (threads < 2 || x1.size() < 2 || x2.size() < 2) return;
     try {
-      result_ = std::async(std::launch::async, [x1, progress, f = second_.get_future()]() mutable {
-        const LeaveOneOut first = leave_one_out(x1, Spread::with);
-        return unpaired_accelerations(first, f.get(), progress);
+      result_ = std::async(std::launch::async, [this, x1, f = second_.get_future()]() mutable {
+        const LeaveOneOut first = columns(x1);
+        return accelerations(first, f.get());
       });
     } catch (const std::system_error&) {
       return;  // no thread to be had: the jackknife runs in its place instead
     }
-    second_.set_value(leave_one_out(x2, Spread::with));
+    second_.set_value(columns(x2));
   }
 
   // The accelerations; computed here and now when no second thread took them.
   std::array<double, 4> get(std::span<const double> x1, std::span<const double> x2) {
     if (result_.valid()) return result_.get();
-    const LeaveOneOut jack1 = leave_one_out(x1, Spread::with);
-    const LeaveOneOut jack2 = leave_one_out(x2, Spread::with);
-    return unpaired_accelerations(jack1, jack2, progress_);
+    const LeaveOneOut jack1 = columns(x1);
+    const LeaveOneOut jack2 = columns(x2);
+    return accelerations(jack1, jack2);
   }
 
  private:
+  LeaveOneOut columns(std::span<const double> x) const {
+    return algebra_ ? leave_one_out_by_algebra(x, Spread::with) : leave_one_out(x, Spread::with);
+  }
+  std::array<double, 4> accelerations(const LeaveOneOut& a, const LeaveOneOut& b) const {
+    return algebra_ ? unpaired_accelerations_by_algebra(a, b) : unpaired_accelerations(a, b, progress_);
+  }
+
   // Declared first, destroyed last: a broken promise releases the worker
   // before the future waits for it.
   std::future<std::array<double, 4>> result_;
   std::promise<LeaveOneOut> second_;
   Progress* progress_;
+  bool algebra_;
 };
 
 // Threads for the unpaired replications. The jackknife on its own thread is
 // a chain of n_x n_y steps that cannot be split; when it outweighs the
 // replications (about 1.9 ns a pair against 3.7 ns a draw on the build
 // machine), the replications leave it a core of its own.
-unsigned replication_threads(std::size_t n_x, std::size_t n_y, std::size_t replications, unsigned threads) {
-  const double jackknife = 1.9 * static_cast<double>(n_x) * static_cast<double>(n_y);
+unsigned replication_threads(std::size_t n_x, std::size_t n_y, std::size_t replications, unsigned threads,
+                             bool algebra) {
+  const double jackknife = algebra ? 0.0 : 1.9 * static_cast<double>(n_x) * static_cast<double>(n_y);
   const double draws = 3.7 * static_cast<double>(replications) * static_cast<double>(n_x + n_y);
   return threads > 1 && jackknife > draws ? threads - 1 : threads;
 }
@@ -141,17 +151,23 @@ struct ResampleBuffer {
 
 }  // namespace
 
-std::uint64_t work_units(std::size_t n_x, std::size_t n_y, std::size_t replications, bool paired) {
+bool by_algebra(std::size_t n_x, std::size_t n_y, bool paired, JackknifeSums sums) {
+  if (sums == JackknifeSums::by_algebra) return true;
+  return paired ? n_x > largest_written_paired : static_cast<std::uint64_t>(n_x) * n_y > largest_written_grid;
+}
+
+std::uint64_t work_units(std::size_t n_x, std::size_t n_y, std::size_t replications, bool paired,
+                         JackknifeSums sums) {
   const std::uint64_t draws = static_cast<std::uint64_t>(replications) * (paired ? n_x : n_x + n_y);
-  return paired ? draws : draws + 2 * static_cast<std::uint64_t>(n_x) * n_y;
+  return paired || by_algebra(n_x, n_y, paired, sums) ? draws : draws + 2 * static_cast<std::uint64_t>(n_x) * n_y;
 }
 
 void bootstrap_unpaired(const UnpairedSamples& s, std::array<Measure, 4>& measures, double alpha,
                         numeric::UniformState& g, unsigned threads, Progress* progress,
-                        const EffectSizes& effect_sizes) {
+                        const EffectSizes& effect_sizes, JackknifeSums sums) {
   numeric::init_uniform(g);
   const std::size_t n_x = s.x1.size(), n_y = s.x2.size();
-  ConcurrentJackknife jackknife(s.x1, s.x2, threads, progress);
+  ConcurrentJackknife jackknife(s.x1, s.x2, threads, progress, by_algebra(n_x, n_y, false, sums));
   const auto block = [&](std::size_t begin, std::size_t end, numeric::UniformState& gen, bool last) {
     ResampleCounter sample1(s.x1), sample2(s.x2);
     ResampleBuffer r1(s.x1_resample, s.x1.size(), last), r2(s.x2_resample, s.x2.size(), last);
@@ -171,7 +187,8 @@ void bootstrap_unpaired(const UnpairedSamples& s, std::array<Measure, 4>& measur
   };
   replicate_in_blocks(g, measures[0].boot.size(),
                       numeric::resample_deviates(s.x1.size()) + numeric::resample_deviates(s.x2.size()),
-                      replication_threads(s.x1.size(), s.x2.size(), measures[0].boot.size(), threads), block);
+                      replication_threads(n_x, n_y, measures[0].boot.size(), threads, by_algebra(n_x, n_y, false, sums)),
+                      block);
   t_intervals(measures);
   for (std::size_t k : {0, 2, 1, 3}) numeric::sort(measures[k].boot);
   bias_corrections(measures);
@@ -184,7 +201,7 @@ void bootstrap_unpaired(const UnpairedSamples& s, std::array<Measure, 4>& measur
 
 void bootstrap_paired(const PairedSamples& s, std::array<Measure, 2>& measures, double alpha,
                       numeric::UniformState& g, unsigned threads, Progress* progress,
-                      const EffectSizes& effect_sizes) {
+                      const EffectSizes& effect_sizes, JackknifeSums sums) {
   numeric::init_uniform(g);
   const std::size_t n = s.x1.size();
   for (std::size_t i = 0; i < n; ++i) s.x3[i] = s.x1[i] - s.x2[i];
@@ -213,7 +230,8 @@ void bootstrap_paired(const PairedSamples& s, std::array<Measure, 2>& measures, 
   t_intervals(measures);
   for (Measure& m : measures) numeric::sort(m.boot);
   bias_corrections(measures);
-  const LeaveOneOut jack = leave_one_out(x3, Spread::without);
+  const LeaveOneOut jack =
+      by_algebra(n, n, true, sums) ? leave_one_out_by_algebra(x3, Spread::without) : leave_one_out(x3, Spread::without);
   bca_bounds(measures, {acceleration(jack.ave), acceleration(jack.med)}, alpha);
   effect_size_intervals(effect_sizes.g, hedges_g_paired_jackknife(x3), alpha);
 }

@@ -29,6 +29,18 @@ struct EffectSizes {
   Measure* delta = nullptr;   // Cliff's delta, unpaired runs only
 };
 
+// How the jackknife's sums are formed: in their written order (the unpaired
+// grid's n_x·n_y values, each leave-one-out column's own sum: O(n²)), or by
+// algebra in O(n log n) (leave_one_out_by_algebra,
+// unpaired_accelerations_by_algebra). By size: by algebra beyond the sizes at
+// which the written order takes about a second on the 2-core build machine.
+enum class JackknifeSums { by_size, by_algebra };
+inline constexpr std::uint64_t largest_written_grid = std::uint64_t{1} << 28;  // n_x·n_y: two passes, 1.9 ns a pair
+inline constexpr std::size_t largest_written_paired = 87000;  // n: n² leave-one-out additions, 0.13 ns each
+
+// Whether a jackknife of these sizes forms its sums by algebra.
+bool by_algebra(std::size_t n_x, std::size_t n_y, bool paired, JackknifeSums sums);
+
 struct UnpairedSamples {
   std::span<const double> x1, x2;
   std::span<double> x1_resample, x2_resample;  // hold the last replication's resamples on return
@@ -46,7 +58,7 @@ struct PairedSamples {
 // them; the results are the same bits as from one thread.
 void bootstrap_unpaired(const UnpairedSamples& s, std::array<Measure, 4>& measures, double alpha,
                         numeric::UniformState& g, unsigned threads, Progress* progress = nullptr,
-                        const EffectSizes& effect_sizes = {});
+                        const EffectSizes& effect_sizes = {}, JackknifeSums sums = JackknifeSums::by_size);
 
 // Paired run: measures AVE_d, MED_d. Fills x3 = x1 - x2 and sets the
 // estimates to the mean (as ave_var sums it) and the median of x3 before the
@@ -54,10 +66,12 @@ void bootstrap_unpaired(const UnpairedSamples& s, std::array<Measure, 4>& measur
 // up to `threads` threads with the same bits as from one.
 void bootstrap_paired(const PairedSamples& s, std::array<Measure, 2>& measures, double alpha,
                       numeric::UniformState& g, unsigned threads, Progress* progress = nullptr,
-                      const EffectSizes& effect_sizes = {});
+                      const EffectSizes& effect_sizes = {}, JackknifeSums sums = JackknifeSums::by_size);
 
 // The units of work `progress` counts for these samples and B replications:
-// n draws a replication, and 2 n_x n_y jackknife pairs when unpaired.
-std::uint64_t work_units(std::size_t n_x, std::size_t n_y, std::size_t replications, bool paired);
+// n draws a replication, and 2 n_x n_y jackknife pairs when unpaired and
+// formed in their written order.
+std::uint64_t work_units(std::size_t n_x, std::size_t n_y, std::size_t replications, bool paired,
+                         JackknifeSums sums = JackknifeSums::by_size);
 
 }  // namespace diffboot::bootstrap

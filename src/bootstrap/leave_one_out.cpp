@@ -7,6 +7,7 @@
 #include <cstring>
 #include <map>
 
+#include "numeric/accurate_sum.h"
 #include "numeric/plain_order.h"
 #include "numeric/summaries.h"
 
@@ -188,16 +189,32 @@ void medians_by_column(std::span<const double> x, LeaveOneOut& out) {
   }
 }
 
-}  // namespace
+// Means and standard deviations of every column from accurate sums about the
+// sample mean c: column j's sum is S − x[j], its deviations sum to
+// P1 − (x[j] − c) and their squares to P2 − (x[j] − c)², and its variance is
+// ave_var's corrected two-pass formula on these sums.
+void means_and_deviations_by_algebra(std::span<const double> x, bool spread, LeaveOneOut& out) {
+  const numeric::AccurateSum total = numeric::accurate_sum(x);
+  const auto n = static_cast<double>(x.size() - 1);  // a column's size
+  const double c = total.value() / static_cast<double>(x.size());
+  numeric::AccurateSum p1, p2;
+  for (double v : x) p1.add(v - c), p2.add((v - c) * (v - c));
+  for (std::size_t j = 0; j < x.size(); ++j) {
+    numeric::AccurateSum column = total;
+    column.add(-x[j]);
+    out.ave[j] = column.value() / n;
+    if (!spread) continue;
+    const double d = x[j] - c;
+    numeric::AccurateSum deviations = p1, squares = p2;
+    deviations.add(-d), squares.add(-d * d);
+    const double ep = deviations.value();
+    out.std[j] = std::sqrt(std::max((squares.value() - ep * ep / n) / (n - 1.0), 0.0));
+  }
+}
 
-LeaveOneOut leave_one_out(std::span<const double> x, Spread wanted) {
-  const bool spread = wanted == Spread::with;
+// The medians and MADs of every column, and what a sample of one value ends in.
+void medians(std::span<const double> x, bool spread, LeaveOneOut& out) {
   const std::size_t m = x.size();
-  LeaveOneOut out{std::vector<double>(m), std::vector<double>(spread ? m : 0), std::vector<double>(m),
-                  std::vector<double>(spread ? m : 0)};
-  if (m == 0) return out;
-  means_and_deviations(x, spread, out);
-  beyond_overflow(x, spread, out);
   if (m == 1) {
     double med = 0.0, mad = 0.0;
     numeric::med_mad(std::span<const double>{}, med, mad);
@@ -209,6 +226,31 @@ LeaveOneOut leave_one_out(std::span<const double> x, Spread wanted) {
   } else {
     medians_from_sorted(x, spread, out);
   }
+}
+
+}  // namespace
+
+LeaveOneOut leave_one_out_by_algebra(std::span<const double> x, Spread wanted) {
+  const bool spread = wanted == Spread::with;
+  const std::size_t m = x.size();
+  LeaveOneOut out{std::vector<double>(m), std::vector<double>(spread ? m : 0), std::vector<double>(m),
+                  std::vector<double>(spread ? m : 0)};
+  if (m == 0) return out;
+  means_and_deviations_by_algebra(x, spread, out);
+  beyond_overflow(x, spread, out);
+  medians(x, spread, out);
+  return out;
+}
+
+LeaveOneOut leave_one_out(std::span<const double> x, Spread wanted) {
+  const bool spread = wanted == Spread::with;
+  const std::size_t m = x.size();
+  LeaveOneOut out{std::vector<double>(m), std::vector<double>(spread ? m : 0), std::vector<double>(m),
+                  std::vector<double>(spread ? m : 0)};
+  if (m == 0) return out;
+  means_and_deviations(x, spread, out);
+  beyond_overflow(x, spread, out);
+  medians(x, spread, out);
   return out;
 }
 
