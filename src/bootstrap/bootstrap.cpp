@@ -168,8 +168,9 @@ void bootstrap_unpaired(const UnpairedSamples& s, std::array<Measure, 4>& measur
   numeric::init_uniform(g);
   const std::size_t n_x = s.x1.size(), n_y = s.x2.size();
   ConcurrentJackknife jackknife(s.x1, s.x2, threads, progress, by_algebra(n_x, n_y, false, sums));
+  const ResampleCounter counter1(s.x1), counter2(s.x2);  // each sample sorted once for all threads
   const auto block = [&](std::size_t begin, std::size_t end, numeric::UniformState& gen, bool last) {
-    ResampleCounter sample1(s.x1), sample2(s.x2);
+    ResampleCounter sample1 = counter1, sample2 = counter2;
     ResampleBuffer r1(s.x1_resample, s.x1.size(), last), r2(s.x2_resample, s.x2.size(), last);
     for (std::size_t i = begin; i < end; ++i) {
       const ResampleStats a = sample1.draw(gen, r1.out);
@@ -215,8 +216,9 @@ void bootstrap_paired(const PairedSamples& s, std::array<Measure, 2>& measures, 
     const numeric::MeanSd d = numeric::mean_and_sd(x3);
     effect_sizes.g->result.estimate = hedges_g_paired(d.ave, d.sd, n);
   }
+  const ResampleCounter counter(x3);  // sorted once for all threads
   const auto block = [&](std::size_t begin, std::size_t end, numeric::UniformState& gen, bool last) {
-    ResampleCounter differences(x3);
+    ResampleCounter differences = counter;
     ResampleBuffer r3(s.x3_resample, n, last);
     for (std::size_t i = begin; i < end; ++i) {
       const ResampleStats r = differences.draw(gen, r3.out);

@@ -152,12 +152,25 @@ std::size_t position_of(const std::vector<double>& sorted, double v) {
   return static_cast<std::size_t>(std::lower_bound(sorted.begin(), sorted.end(), v) - sorted.begin());
 }
 
+// The absolute deviations |v − med| of the sorted values, ascending: two
+// runs that grow outward from med, merged (the same doubles a sort of them
+// would give, in O(n)).
+void deviations_in_order(const std::vector<double>& values, double med, std::vector<double>& out) {
+  std::size_t right = position_of(values, med), left = right;
+  for (double& d : out) {
+    const bool from_left =
+        left > 0 && (right == values.size() || std::fabs(values[left - 1] - med) <= std::fabs(values[right] - med));
+    d = from_left ? std::fabs(values[--left] - med) : std::fabs(values[right++] - med);
+  }
+}
+
 // Medians and MADs read off sorted copies: a column's median is an order
 // statistic of the sample without one value, and all columns whose median is
 // the same double share one sorted array of absolute deviations.
 void medians_from_sorted(std::span<const double> x, bool spread, LeaveOneOut& out) {
   std::vector<double> sorted(x.begin(), x.end());
   std::sort(sorted.begin(), sorted.end());
+  const std::vector<double> values = sorted;
   std::map<std::uint64_t, std::vector<std::size_t>> columns_by_median;
   for (std::size_t j = 0; j < x.size(); ++j) {
     out.med[j] = median_without(sorted, position_of(sorted, x[j]));
@@ -169,8 +182,7 @@ void medians_from_sorted(std::span<const double> x, bool spread, LeaveOneOut& ou
       for (std::size_t j : columns) out.mad[j] = med;
       continue;
     }
-    for (std::size_t i = 0; i < x.size(); ++i) sorted[i] = std::fabs(x[i] - med);
-    std::sort(sorted.begin(), sorted.end());
+    deviations_in_order(values, med, sorted);
     for (std::size_t j : columns) {
       out.mad[j] = median_without(sorted, position_of(sorted, std::fabs(x[j] - med))) * numeric::mad_scale;
     }

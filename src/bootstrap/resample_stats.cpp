@@ -30,15 +30,17 @@ std::size_t first_index(std::size_t n, Predicate holds) {
 ResampleCounter::ResampleCounter(std::span<const double> x)
     : x_(x), positions_(x.size()), counted_(!x.empty() && numeric::has_plain_order(x) && x.size() < (std::size_t{1} << 32)) {
   if (!counted_) return;
-  std::vector<std::uint32_t> order(x.size());
-  std::iota(order.begin(), order.end(), 0u);
-  std::sort(order.begin(), order.end(), [&](std::uint32_t a, std::uint32_t b) { return x[a] < x[b]; });
-  sorted_.resize(x.size());
-  rank_.resize(x.size());
-  for (std::size_t r = 0; r < order.size(); ++r) {
-    sorted_[r] = x[order[r]];
-    rank_[order[r]] = static_cast<std::uint32_t>(r);
+  std::vector<std::uint32_t> by_value(x.size());
+  std::iota(by_value.begin(), by_value.end(), 0u);
+  std::sort(by_value.begin(), by_value.end(), [&](std::uint32_t a, std::uint32_t b) { return x[a] < x[b]; });
+  auto order = std::make_shared<Order>();
+  order->sorted.resize(x.size());
+  order->entries.resize(x.size());
+  for (std::size_t r = 0; r < by_value.size(); ++r) {
+    order->sorted[r] = x[by_value[r]];
+    order->entries[by_value[r]] = {x[by_value[r]], static_cast<std::uint32_t>(r)};
   }
+  order_ = std::move(order);
   drawn_.resize(x.size());
   count_.resize(x.size());
   below_.resize(x.size() + 1);
@@ -48,7 +50,7 @@ ResampleCounter::ResampleCounter(std::span<const double> x)
 double ResampleCounter::kth_value(std::size_t k) const {
   const auto first = below_.begin() + 1;
   const auto r = std::lower_bound(first, below_.end(), static_cast<std::uint32_t>(k)) - first;
-  return sorted_[static_cast<std::size_t>(r)];
+  return order_->sorted[static_cast<std::size_t>(r)];
 }
 
 // k-th smallest absolute deviation |value - med| of the resample. The
@@ -57,10 +59,11 @@ double ResampleCounter::kth_value(std::size_t k) const {
 // two runs, and the smallest deviation of either run that reaches k draws is
 // the answer, found by bisection.
 double ResampleCounter::kth_deviation(double med, std::size_t k) const {
-  const std::size_t m = sorted_.size();
-  const auto p = static_cast<std::size_t>(std::lower_bound(sorted_.begin(), sorted_.end(), med) - sorted_.begin());
-  auto left = [&](std::size_t t) { return std::fabs(sorted_[p - 1 - t] - med); };  // t < p
-  auto right = [&](std::size_t u) { return std::fabs(sorted_[p + u] - med); };    // u < m - p
+  const std::vector<double>& sorted = order_->sorted;
+  const std::size_t m = sorted.size();
+  const auto p = static_cast<std::size_t>(std::lower_bound(sorted.begin(), sorted.end(), med) - sorted.begin());
+  auto left = [&](std::size_t t) { return std::fabs(sorted[p - 1 - t] - med); };  // t < p
+  auto right = [&](std::size_t u) { return std::fabs(sorted[p + u] - med); };    // u < m - p
   auto draws_within = [&](double d) {
     const std::size_t t = first_index(p, [&](std::size_t i) { return left(i) > d; });
     const std::size_t u = first_index(m - p, [&](std::size_t i) { return right(i) > d; });
@@ -72,6 +75,28 @@ double ResampleCounter::kth_deviation(double med, std::size_t k) const {
   const std::size_t u = first_index(m - p, [&](std::size_t i) { return draws_within(right(i)) >= k; });
   if (u < m - p) best = std::min(best, right(u));
   return best;
+}
+
+// The gathering of a sample too large for the processor's caches: the same
+// reads and additions in the same order, with the values, ranks and counts
+// that are read a few draws later asked for ahead, so that their cache
+// misses overlap. The drawn positions are replaced by their ranks.
+double ResampleCounter::gather_and_count(std::span<double> out) {
+  const std::size_t n = x_.size();
+  const Entry* entries = order_->entries.data();
+  double sum = 0.0;
+  for (std::size_t i = 0; i < n; ++i) {
+    if (i + prefetch_distance < n) __builtin_prefetch(&entries[drawn_[i + prefetch_distance]]);
+    const Entry& e = entries[drawn_[i]];
+    out[i] = e.value;
+    sum += out[i];
+    drawn_[i] = e.rank;
+  }
+  for (std::size_t i = 0; i < n; ++i) {
+    if (i + prefetch_distance < n) __builtin_prefetch(&count_[drawn_[i + prefetch_distance]], 1);
+    ++count_[drawn_[i]];
+  }
+  return sum;
 }
 
 ResampleStats ResampleCounter::draw(numeric::UniformState& g, std::span<double> out) {
@@ -92,10 +117,16 @@ ResampleStats ResampleCounter::draw(numeric::UniformState& g, std::span<double> 
   // The resample's in-order sum, which ave_var begins with, runs beside the
   // gathering, where its chain of additions costs nothing extra.
   double sum = 0.0;
-  for (std::size_t i = 0; i < n; ++i) {
-    out[i] = x_[drawn_[i]];
-    sum += out[i];
-    ++count_[rank_[drawn_[i]]];
+  if (n < prefetched_size) {
+    const Entry* entries = order_->entries.data();
+    for (std::size_t i = 0; i < n; ++i) {
+      const Entry& e = entries[drawn_[i]];
+      out[i] = e.value;
+      sum += out[i];
+      ++count_[e.rank];
+    }
+  } else {
+    sum = gather_and_count(out);
   }
   s.ave = sum / static_cast<double>(n);
   s.std = std::sqrt(numeric::variance_about(out.first(n), s.ave));
