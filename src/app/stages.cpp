@@ -52,6 +52,18 @@ void allocate_array(std::vector<double>& a, std::int64_t n, std::string_view mes
   allocate_pair(a, unused, n, message);
 }
 
+// The arrays only the bootstrap of the run's type needs: the two samples'
+// last resamples (unpaired) or the differences and their last resample
+// (paired).
+void allocate_resamples(State& s) {
+  if (s.experiment == Experiment::paired) {
+    allocate_pair(s.x3, s.x3_resample, s.n_x, "x3: space requested not possible - terminate");
+  } else {
+    allocate_array(s.x1_resample, s.n_x, "x: space requested not possible - terminate");
+    allocate_array(s.x2_resample, s.n_y, "y: space requested not possible - terminate");
+  }
+}
+
 }  // namespace
 
 std::int32_t sample_size(std::int64_t count, std::string_view message) {
@@ -91,9 +103,8 @@ void check_sample_sizes(const State& s) {
 }
 
 void allocate_samples(State& s) {
-  allocate_pair(s.x1, s.x1_resample, s.n_x, "x: space requested not possible - terminate");
-  allocate_pair(s.x2, s.x2_resample, s.n_y, "y: space requested not possible - terminate");
-  allocate_pair(s.x3, s.x3_resample, s.n_x, "x3: space requested not possible - terminate");
+  allocate_array(s.x1, s.n_x, "x: space requested not possible - terminate");
+  allocate_array(s.x2, s.n_y, "y: space requested not possible - terminate");
 }
 
 void read_samples(State& s) {
@@ -150,6 +161,7 @@ void make_histograms(State& s) {
 }
 
 void bootstrap_intervals(State& s) {
+  allocate_resamples(s);
   const analysis::Settings settings{s.experiment,     s.alpha,         s.B, s.seed, s.threads,
                                     s.measures_asked, s.permutations, !s.replicates_file.empty()};
   const bool paired = settings.experiment == Experiment::paired;

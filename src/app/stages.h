@@ -21,9 +21,10 @@ std::int32_t sample_size(std::int64_t count, std::string_view message);
 // Stops the run when the samples are too small for the experiment type:
 // "Too few values for an unpaired experiment: ..." or "... a paired ...".
 void check_sample_sizes(const State& s);
-// Allocates x1, x1_resample (n_x), x2, x2_resample (n_y), x3, x3_resample
-// (n_x), filled with -999.0; "x: space requested not possible - terminate"
-// (or y:, x3:) when memory cannot be had.
+// Allocates x1 (n_x) and x2 (n_y), filled with -999.0; "x: space requested
+// not possible - terminate" (or y:) when memory cannot be had. The arrays
+// of the bootstrap (x1_resample and x2_resample, or x3 and x3_resample) are
+// allocated by bootstrap_intervals for the run's type alone.
 void allocate_samples(State& s);
 // Reads both sample files into x1 and x2.
 void read_samples(State& s);
