@@ -5,7 +5,6 @@
 #include <cmath>
 #include <cstdint>
 #include <cstring>
-#include <map>
 
 #include "numeric/accurate_sum.h"
 #include "numeric/plain_order.h"
@@ -138,14 +137,12 @@ void beyond_overflow(std::span<const double> x, bool spread, LeaveOneOut& out) {
   }
 }
 
-// k-th smallest (one-based) of the sorted values s without the copy at p.
-double kth_without(const std::vector<double>& s, std::size_t p, std::size_t k) {
-  return k - 1 < p ? s[k - 1] : s[k];
-}
-
-// Median of the sorted values s without the copy at p, by the rule of med_mad.
-double median_without(const std::vector<double>& s, std::size_t p) {
-  return numeric::median_of_ranks(s.size() - 1, [&s, p](std::size_t k) { return kth_without(s, p, k); });
+// Median of the sorted values s without one copy of v, by the rule of
+// med_mad. The copy left out is the first, at the position p that counts
+// the values below v; the column's k-th smallest is s[k − 1] when k − 1 < p,
+// that is when s[k − 1] < v, else s[k]: only ranks around the middle are read.
+double median_without(const std::vector<double>& s, double v) {
+  return numeric::median_of_ranks(s.size() - 1, [&s, v](std::size_t k) { return s[k - 1] < v ? s[k - 1] : s[k]; });
 }
 
 std::size_t position_of(const std::vector<double>& sorted, double v) {
@@ -165,26 +162,27 @@ void deviations_in_order(const std::vector<double>& values, double med, std::vec
 }
 
 // Medians and MADs read off sorted copies: a column's median is an order
-// statistic of the sample without one value, and all columns whose median is
-// the same double share one sorted array of absolute deviations.
+// statistic of the sample without one value (one of at most three), and all
+// columns whose median is the same double share one sorted array of
+// absolute deviations.
 void medians_from_sorted(std::span<const double> x, bool spread, LeaveOneOut& out) {
   std::vector<double> sorted(x.begin(), x.end());
   std::sort(sorted.begin(), sorted.end());
-  const std::vector<double> values = sorted;
-  std::map<std::uint64_t, std::vector<std::size_t>> columns_by_median;
+  std::vector<std::uint64_t> medians;  // the distinct medians' bits
   for (std::size_t j = 0; j < x.size(); ++j) {
-    out.med[j] = median_without(sorted, position_of(sorted, x[j]));
-    if (spread) columns_by_median[std::bit_cast<std::uint64_t>(out.med[j])].push_back(j);
+    out.med[j] = median_without(sorted, x[j]);
+    const auto bits = std::bit_cast<std::uint64_t>(out.med[j]);
+    if (std::find(medians.begin(), medians.end(), bits) == medians.end()) medians.push_back(bits);
   }
-  for (const auto& [bits, columns] : columns_by_median) {
+  if (!spread) return;
+  std::vector<double> deviations(x.size());
+  for (std::uint64_t bits : medians) {
     const double med = std::bit_cast<double>(bits);
-    if (std::isnan(med)) {  // every deviation is NaN, and so is their median
-      for (std::size_t j : columns) out.mad[j] = med;
-      continue;
-    }
-    deviations_in_order(values, med, sorted);
-    for (std::size_t j : columns) {
-      out.mad[j] = median_without(sorted, position_of(sorted, std::fabs(x[j] - med))) * numeric::mad_scale;
+    if (!std::isnan(med)) deviations_in_order(sorted, med, deviations);
+    for (std::size_t j = 0; j < x.size(); ++j) {
+      if (std::bit_cast<std::uint64_t>(out.med[j]) != bits) continue;
+      // NaN: every deviation is NaN, and so is their median.
+      out.mad[j] = std::isnan(med) ? med : median_without(deviations, std::fabs(x[j] - med)) * numeric::mad_scale;
     }
   }
 }

@@ -59,7 +59,7 @@ double ResampleCounter::kth_value(std::size_t k) const {
 // two runs, and the smallest deviation of either run that reaches k draws is
 // the answer, found by bisection.
 double ResampleCounter::kth_deviation(double med, std::size_t k) const {
-  const std::vector<double>& sorted = order_->sorted;
+  const numeric::LargeArray<double>& sorted = order_->sorted;
   const std::size_t m = sorted.size();
   const auto p = static_cast<std::size_t>(std::lower_bound(sorted.begin(), sorted.end(), med) - sorted.begin());
   auto left = [&](std::size_t t) { return std::fabs(sorted[p - 1 - t] - med); };  // t < p

@@ -8,6 +8,7 @@
 #include <span>
 #include <vector>
 
+#include "numeric/huge_pages.h"
 #include "numeric/random.h"
 
 namespace diffboot::bootstrap {
@@ -52,16 +53,16 @@ class ResampleCounter {
     std::uint32_t rank;  // its position in `sorted`
   };
   struct Order {
-    std::vector<double> sorted;
-    std::vector<Entry> entries;  // by position in x
+    numeric::LargeArray<double> sorted;
+    numeric::LargeArray<Entry> entries;  // by position in x
   };
 
   std::span<const double> x_;
   numeric::PositionDrawer positions_;
   std::shared_ptr<const Order> order_;
-  std::vector<std::uint32_t> drawn_;  // positions drawn for the current resample
-  std::vector<std::uint32_t> count_;  // draws of each sorted position
-  std::vector<std::uint32_t> below_;  // below_[r]: draws of sorted positions before r
+  numeric::LargeArray<std::uint32_t> drawn_;  // positions drawn for the current resample
+  numeric::LargeArray<std::uint32_t> count_;  // draws of each sorted position
+  numeric::LargeArray<std::uint32_t> below_;  // below_[r]: draws of sorted positions before r
   std::vector<double> work_;          // for samples without a sorted order
   bool counted_;                      // false: NaN or -0.0 present, use med_mad
 };
