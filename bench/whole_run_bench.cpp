@@ -83,8 +83,13 @@ BENCHMARK(BM_whole_run)
     ->UseManualTime()
     ->Unit(benchmark::kMillisecond)
     ->Iterations(3);
+// Arms of an online experiment: 10^5 to 10^7 values per sample (the last
+// takes minutes).
 BENCHMARK(BM_whole_run)
     ->Args({100000, 0})
+    ->Args({1000000, 0})
+    ->Args({1000000, 1})
+    ->Args({10000000, 0})
     ->ArgNames({"n", "paired"})
     ->UseManualTime()
     ->Unit(benchmark::kMillisecond)

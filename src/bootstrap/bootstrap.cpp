@@ -221,7 +221,7 @@ void bootstrap_paired(const PairedSamples& s, std::array<Measure, 2>& measures, 
     ResampleCounter differences = counter;
     ResampleBuffer r3(s.x3_resample, n, last);
     for (std::size_t i = begin; i < end; ++i) {
-      const ResampleStats r = differences.draw(gen, r3.out);
+      const ResampleStats r = differences.draw(gen, r3.out, effect_sizes.g != nullptr);  // the sd for g alone
       measures[0].boot[i] = r.ave;
       measures[1].boot[i] = r.med;
       if (effect_sizes.g != nullptr) effect_sizes.g->boot[i] = hedges_g_paired(r.ave, r.std, n);

@@ -99,7 +99,7 @@ double ResampleCounter::gather_and_count(std::span<double> out) {
   return sum;
 }
 
-ResampleStats ResampleCounter::draw(numeric::UniformState& g, std::span<double> out) {
+ResampleStats ResampleCounter::draw(numeric::UniformState& g, std::span<double> out, bool spread) {
   const std::size_t n = x_.size();
   ResampleStats s{};
   if (!counted_) {
@@ -129,12 +129,13 @@ ResampleStats ResampleCounter::draw(numeric::UniformState& g, std::span<double> 
     sum = gather_and_count(out);
   }
   s.ave = sum / static_cast<double>(n);
-  s.std = std::sqrt(numeric::variance_about(out.first(n), s.ave));
+  if (spread) s.std = std::sqrt(numeric::variance_about(out.first(n), s.ave));
   const numeric::MeanSd m = numeric::beyond_overflow(out.first(n), {s.ave, s.std});
   s.ave = m.ave;
-  s.std = m.sd;
+  if (spread) s.std = m.sd;
   for (std::size_t r = 0; r < n; ++r) below_[r + 1] = below_[r] + count_[r];
   s.med = numeric::median_of_ranks(n, [this](std::size_t k) { return kth_value(k); });
+  if (!spread) return s;
   s.mad = numeric::median_of_ranks(n, [this, &s](std::size_t k) { return kth_deviation(s.med, k); }) * numeric::mad_scale;
   return s;
 }
