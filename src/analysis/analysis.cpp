@@ -36,10 +36,12 @@ std::string list_of(const std::array<double, 4>& values) {
   return out;
 }
 
+// Whether the settings ask for the measure `name`: by name, or when they
+// name none, as one of the experiment's own.
 bool asked_for(const Settings& settings, std::string_view name) {
-  return settings.measures.empty() ? std::ranges::find(measure_names(settings.experiment), name) !=
-                                         measure_names(settings.experiment).end()
-                                   : std::ranges::find(settings.measures, name) != settings.measures.end();
+  if (!settings.measures.empty()) return std::ranges::find(settings.measures, name) != settings.measures.end();
+  const std::span<const std::string_view> own = measure_names(settings.experiment);
+  return std::ranges::find(own, name) != own.end();
 }
 
 // The runs of the experiment's measures, then of the effect sizes asked for.
@@ -54,7 +56,7 @@ std::vector<MeasureRun> measure_runs(const Settings& settings) {
     run.name = name;
     run.replicates.assign(replications, bootstrap::unset);
     run.chosen = chosen;
-    if (settings.replication_order) run.in_order.assign(replications, bootstrap::unset);
+    if (settings.replication_order && chosen) run.in_order.assign(replications, bootstrap::unset);
   }
   return runs;
 }

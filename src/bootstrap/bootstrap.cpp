@@ -96,30 +96,31 @@ class ConcurrentJackknife {
       : progress_(progress), algebra_(algebra) {
     if (threads < 2 || x1.size() < 2 || x2.size() < 2) return;
     try {
-      result_ = std::async(std::launch::async, [this, x1, f = second_.get_future()]() mutable {
-        const LeaveOneOut first = columns(x1);
-        return accelerations(first, f.get());
+      result_ = std::async(std::launch::async, [x1, algebra, progress, f = second_.get_future()]() mutable {
+        const LeaveOneOut first = columns(x1, algebra);
+        return accelerations(first, f.get(), algebra, progress);
       });
     } catch (const std::system_error&) {
       return;  // no thread to be had: the jackknife runs in its place instead
     }
-    second_.set_value(columns(x2));
+    second_.set_value(columns(x2, algebra));
   }
 
   // The accelerations; computed here and now when no second thread took them.
   std::array<double, 4> get(std::span<const double> x1, std::span<const double> x2) {
     if (result_.valid()) return result_.get();
-    const LeaveOneOut jack1 = columns(x1);
-    const LeaveOneOut jack2 = columns(x2);
-    return accelerations(jack1, jack2);
+    const LeaveOneOut jack1 = columns(x1, algebra_);
+    const LeaveOneOut jack2 = columns(x2, algebra_);
+    return accelerations(jack1, jack2, algebra_, progress_);
   }
 
  private:
-  LeaveOneOut columns(std::span<const double> x) const {
-    return algebra_ ? leave_one_out_by_algebra(x, Spread::with) : leave_one_out(x, Spread::with);
+  static LeaveOneOut columns(std::span<const double> x, bool algebra) {
+    return algebra ? leave_one_out_by_algebra(x, Spread::with) : leave_one_out(x, Spread::with);
   }
-  std::array<double, 4> accelerations(const LeaveOneOut& a, const LeaveOneOut& b) const {
-    return algebra_ ? unpaired_accelerations_by_algebra(a, b) : unpaired_accelerations(a, b, progress_);
+  static std::array<double, 4> accelerations(const LeaveOneOut& a, const LeaveOneOut& b, bool algebra,
+                                             Progress* progress) {
+    return algebra ? unpaired_accelerations_by_algebra(a, b) : unpaired_accelerations(a, b, progress);
   }
 
   // Declared first, destroyed last: a broken promise releases the worker

@@ -5,6 +5,7 @@
 #include <mutex>
 #include <numeric>
 
+#include "bootstrap/bca.h"
 #include "bootstrap/blocks.h"
 #include "bootstrap/effect_sizes.h"
 #include "numeric/random.h"
@@ -12,8 +13,6 @@
 
 namespace diffboot::bootstrap {
 namespace {
-
-constexpr double tie_tolerance = 1e-12;
 
 struct Moments {
   double mean, sd, med, mad;
