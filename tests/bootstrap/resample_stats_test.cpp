@@ -43,5 +43,34 @@ TEST(ResampleStatsTest, CountsAgreeWithMedMadOnTheResample) {
   }
 }
 
+TEST(ResampleStatsTest, LargeSamplesCopiesAndTheMeanAndMedianAlone) {
+  // Beyond 2^17 values the gathering asks for its reads ahead; a copy of a
+  // counter shares its sorted order; without spread the mean and median
+  // keep their bits. All against the literal route.
+  for (const char* shape : {"random", "tied"}) {
+    const std::vector<double> x = sample(shape, (std::size_t{1} << 17) + 3);
+    const ResampleCounter original(x);
+    ResampleCounter counter = original;
+    numeric::UniformState fast, literal;
+    numeric::init_uniform(fast);
+    numeric::init_uniform(literal);
+    std::vector<double> out(x.size()), expected(x.size());
+    for (bool spread : {true, false}) {
+      const ResampleStats s = counter.draw(fast, out, spread);
+      numeric::resample(literal, x, expected);
+      double ave, var, med, mad;
+      numeric::ave_var(expected, ave, var);
+      numeric::med_mad(expected, med, mad);
+      EXPECT_EQ(bits(s.ave), bits(ave)) << shape;
+      EXPECT_EQ(bits(s.med), bits(med)) << shape;
+      if (spread) {
+        EXPECT_EQ(bits(s.std), bits(std::sqrt(var))) << shape;
+        EXPECT_EQ(bits(s.mad), bits(mad)) << shape;
+      }
+      EXPECT_EQ(out, expected) << shape;
+    }
+  }
+}
+
 }  // namespace
 }  // namespace diffboot::bootstrap
