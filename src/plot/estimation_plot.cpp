@@ -20,9 +20,12 @@ constexpr const char* sample1_colour = "#0072B2";
 constexpr const char* sample2_colour = "#E69F00";
 constexpr const char* t_colour = "#009E73";
 constexpr const char* bca_colour = "#CC79A7";
-constexpr double font_points = 8.0;
+// The font: 8 points on the default 7 × 5 inches, in proportion on other
+// canvases (from 6 to 14 points), so that the layout keeps its room.
+double font_points(const Figure& f) { return std::clamp(8.0 * std::min(f.width / 7.0, f.height / 5.0), 6.0, 14.0); }
 constexpr double png_dots_per_inch = 200.0;
 constexpr std::size_t longest_label = 28;  // characters of a sample's label in the title and under its column
+constexpr double character_width = 0.72;   // a wide average character, in ems of the font
 constexpr double half_violin = 0.38;       // a half violin's greatest width, in columns or rows
 constexpr double summary_offset = 0.38;    // the mean ± SD line's distance from its column
 
@@ -84,18 +87,24 @@ struct Plot {
 };
 
 // The left and right edges of a panel's plotting area, as fractions of the
-// canvas: for the measures, room for their names on the left and their
-// numbers on the right, at about 0.68 em a character.
+// canvas.
 struct Margins {
   double left, right;
 };
 
-Margins margins_for(const Figure& f, std::size_t name_characters, std::size_t number_characters) {
-  const double inch_per_character = 0.68 * font_points / 72.0;
-  const double left = (static_cast<double>(name_characters) * inch_per_character + 0.25) / f.width;
-  const double right = (static_cast<double>(number_characters) * inch_per_character + 0.2) / f.width;
-  return {std::clamp(left, 0.1, 0.45), 1.0 - std::clamp(right, 0.08, 0.4)};
-}
+// What the canvas has room for: the measures' panel's margins (their names
+// on the left, their numbers on the right), whether the names can be words
+// and code or only code, the length of the samples' labels in the title,
+// and the most ticks on the axis of differences.
+struct Layout {
+  Margins margins;
+  bool words;
+  std::size_t label_length;
+  int ticks;
+};
+
+// Inches a character of the figure's font takes.
+double character_inches(const Figure& f) { return character_width * font_points(f) / 72.0; }
 
 std::string panel_frame(double bottom, double height, const Margins& m) {
   return "set origin 0, " + number(bottom) + "\nset size 1, " + number(height) + "\nset lmargin at screen " +
@@ -103,7 +112,7 @@ std::string panel_frame(double bottom, double height, const Margins& m) {
 }
 
 std::string terminal_line(const Figure& f) {
-  const std::string font = " noenhanced font 'sans," + number(font_points) + "'";
+  const std::string font = " noenhanced font 'sans," + number(font_points(f)) + "'";
   switch (f.format) {
     case FigureFormat::svg:
       return "set terminal svg size " + number(std::round(f.width * 72)) + "," + number(std::round(f.height * 72)) +
@@ -191,11 +200,11 @@ void add_column(Drawing& d, Plot& p, std::string_view what, double column, doubl
             " notitle");
 }
 
-std::string sample_label(const FigureSample& s) {
-  return shortened(s.label, longest_label) + " (n = " + std::to_string(s.values.size()) + ")";
+std::string sample_label(const FigureSample& s, std::size_t length) {
+  return shortened(s.label, length) + " (n = " + std::to_string(s.values.size()) + ")";
 }
 
-std::string samples_panel(Drawing& d, const Figure& f) {
+std::string samples_panel(Drawing& d, const Figure& f, const Layout& layout) {
   const bool lines = f.paired && f.x.values.size() <= most_pair_lines;
   const bool differences = f.paired && !lines;
   Range values;
@@ -203,11 +212,14 @@ std::string samples_panel(Drawing& d, const Figure& f) {
   for (double v : f.y.values) values.add(v);
   const Range y = values.padded(0.06);
   const double gap = 0.012 * (y.high - y.low);
-  std::string s = panel_frame(0.47, 0.45, {0.12, differences ? 0.88 : 0.95});
+  // Room for the value axis's numbers and name (and the differences' on the right): about 0.8 inch.
+  const double side = std::clamp(0.8 * font_points(f) / 8.0 / f.width, 0.05, 0.25);
+  std::string s = panel_frame(0.47, 0.45, {side, differences ? 1.0 - side : 0.97});
   s += "unset key\nunset label\nunset arrow\nunset grid\nset border 3\nset xtics nomirror scale 0\nset ytics nomirror\n";
   s += "set xrange [0.45:" + std::string(differences ? "3.6" : "2.55") + "]\nset yrange [" + number(y.low) + ":" +
        number(y.high) + "]\nset ylabel 'value'\nunset xlabel\n";
-  s += "set xtics (" + gnuplot_text(sample_label(f.x)) + " 1, " + gnuplot_text(sample_label(f.y)) + " 2" +
+  s += "set xtics (" + gnuplot_text(sample_label(f.x, layout.label_length)) + " 1, " +
+       gnuplot_text(sample_label(f.y, layout.label_length)) + " 2" +
        (differences ? ", " + gnuplot_text("differences (x − y)") + " 3" : std::string()) + ")\n";
   s += lines ? "unset jitter\n" : "set jitter overlap 0.5 spread 0.4 wrap 8\n";
   Plot p;
@@ -243,8 +255,11 @@ std::string samples_panel(Drawing& d, const Figure& f) {
 
 // ---- The measures -------------------------------------------------------
 
-// The measure's name in words and code: "difference of means (d_AVE)".
-std::string measure_label(const FigureMeasure& m) { return std::string(m.words) + " (" + std::string(m.name) + ")"; }
+// The measure's name in words and code ("difference of means (d_AVE)"), or
+// in code alone.
+std::string measure_label(const FigureMeasure& m, bool words) {
+  return words ? std::string(m.words) + " (" + std::string(m.name) + ")" : std::string(m.name);
+}
 
 bool finite(double a, double b) { return std::isfinite(a) && std::isfinite(b); }
 
@@ -280,13 +295,13 @@ Range effect_range(const Figure& f) {
 }
 
 // A step between tick marks of 1, 2 or 5 times a power of ten that marks
-// `r` at most six times.
-double tick_step(const Range& r) {
+// `r` at most `ticks` times.
+double tick_step(const Range& r, int ticks) {
   const double width = r.high - r.low;
   if (!(width > 0.0) || !std::isfinite(width)) return 1.0;
-  double step = std::pow(10.0, std::floor(std::log10(width / 6.0)));
+  double step = std::pow(10.0, std::floor(std::log10(width / ticks)));
   for (double factor : {1.0, 2.0, 5.0, 10.0}) {
-    if (width / (step * factor) <= 6.0) return step * factor;
+    if (width / (step * factor) <= ticks) return step * factor;
   }
   return step * 10.0;
 }
@@ -297,18 +312,20 @@ std::string bar_rows(double lower, double upper, double y, double tick) {
   return point(lower, y) + point(upper, y);
 }
 
-std::string measures_panel(Drawing& d, const Figure& f, const Margins& m) {
+std::string measures_panel(Drawing& d, const Figure& f, const Layout& layout) {
   const auto rows = static_cast<double>(f.measures.size());
   const Range x = effect_range(f).padded(0.06);
-  std::string s = panel_frame(0.0, 0.47, m);
+  std::string s = panel_frame(0.0, 0.47, layout.margins);
   s += "unset jitter\nunset key\nunset label\nunset arrow\nset border 1\nset ytics nomirror scale 0 (";
   for (std::size_t k = 0; k < f.measures.size(); ++k) {
-    s += (k == 0 ? "" : ", ") + gnuplot_text(measure_label(f.measures[k])) + " " + number(rows - static_cast<double>(k));
+    s += (k == 0 ? "" : ", ") + gnuplot_text(measure_label(f.measures[k], layout.words)) + " " +
+         number(rows - static_cast<double>(k));
   }
-  s += ")\nset xtics nomirror scale 1 " + number(tick_step(x)) + "\nset grid xtics lc rgb 'gray92'\nset xrange [" + number(x.low) + ":" + number(x.high) + "]\nset yrange [0.45:" +
-       number(rows + 0.85) + "]\nunset ylabel\nset xlabel " +
-       gnuplot_text("difference " + shortened(f.x.label, longest_label) + " − " + shortened(f.y.label, longest_label) +
-                    ", in the data's units") +
+  s += ")\nset xtics nomirror scale 1 " + number(tick_step(x, layout.ticks)) + "\nset grid xtics lc rgb 'gray92'\n";
+  s += "set xrange [" + number(x.low) + ":" + number(x.high) + "]\nset yrange [0.45:" + number(rows + 0.85) + "]\n";
+  s += "unset ylabel\nset xlabel " +
+       gnuplot_text("difference " + shortened(f.x.label, layout.label_length) + " − " +
+                    shortened(f.y.label, layout.label_length) + ", in the data's units") +
        "\n";
   if (x.holds(0.0)) s += "set arrow from 0, graph 0 to 0, graph 1 nohead dashtype 2 lc rgb 'gray50'\n";
   Plot p;
@@ -341,30 +358,53 @@ std::string measures_panel(Drawing& d, const Figure& f, const Margins& m) {
   return s + p.command();
 }
 
+// The title with the samples named `x` and `y`.
+std::string title_of(const Figure& f, std::string_view x, std::string_view y) {
+  return std::string(x) + " − " + std::string(y) + " (" + (f.paired ? "paired" : "unpaired") +
+         "): " + std::to_string(f.level_percent) + "% intervals, B = " + std::to_string(f.replications);
+}
+
+// The layout of `f` on its canvas: the measures named in words where names
+// and numbers leave the plot 30% of the canvas (code alone otherwise), the
+// labels as long as the title has room for (from 8 to 28 characters), a
+// tick about every 0.6 inch.
+Layout layout_of(const Figure& f) {
+  const double inch = character_inches(f), across = f.width / inch;
+  std::size_t words = 0, codes = 0, numbers = 0;
+  for (const FigureMeasure& m : f.measures) {
+    words = std::max(words, character_count(measure_label(m, true)));
+    codes = std::max(codes, character_count(measure_label(m, false)));
+    const auto [bca, t] = measure_numbers(m);
+    numbers = std::max({numbers, character_count(bca), character_count(t)});
+  }
+  const bool in_words = static_cast<double>(words + numbers) <= 0.7 * across;
+  const double left = (static_cast<double>(in_words ? words : codes) * inch + 0.25) / f.width;
+  const double right = (static_cast<double>(numbers) * inch + 0.2) / f.width;
+  const Margins margins{std::clamp(left, 0.08, 0.45), 1.0 - std::clamp(right, 0.08, 0.45)};
+  const double fixed = static_cast<double>(character_count(title_of(f, "", "")));
+  const double room = std::floor((across - 2.0 - fixed) / 2.0);
+  const auto length = static_cast<std::size_t>(std::clamp(room, 8.0, static_cast<double>(longest_label)));
+  const int ticks = std::clamp(static_cast<int>((margins.right - margins.left) * f.width / 0.6), 2, 6);
+  return {margins, in_words, length, ticks};
+}
+
 // The script's body and the data it draws, made together so that the
 // script's block numbers are the data's.
 std::pair<std::string, std::string> compose(const Figure& f) {
-  std::size_t names = 0, numbers = 0;
-  for (const FigureMeasure& m : f.measures) {
-    names = std::max(names, measure_label(m).size());
-    const auto [bca, t] = measure_numbers(m);
-    numbers = std::max({numbers, bca.size(), t.size()});
-  }
-  const Margins m = margins_for(f, names, numbers);
+  const Layout layout = layout_of(f);
   Drawing d;
   d.data = "# " + comment_text(figure_title(f)) + "\n";
   std::string s = "set multiplot title " + gnuplot_text(figure_title(f)) + "\n";
-  s += samples_panel(d, f);
-  s += measures_panel(d, f, m);
+  s += samples_panel(d, f, layout);
+  s += measures_panel(d, f, layout);
   return {s + "unset multiplot\n", d.data};
 }
 
 }  // namespace
 
 std::string figure_title(const Figure& f) {
-  return shortened(f.x.label, longest_label) + " − " + shortened(f.y.label, longest_label) + " (" +
-         (f.paired ? "paired" : "unpaired") + "): " + std::to_string(f.level_percent) + "% intervals, B = " +
-         std::to_string(f.replications);
+  const std::size_t length = layout_of(f).label_length;
+  return title_of(f, shortened(f.x.label, length), shortened(f.y.label, length));
 }
 
 std::string figure_data(const Figure& f) { return compose(f).second; }

@@ -43,6 +43,8 @@ std::string interval_text(double estimate, double lower, double upper) {
   return figure_number(estimate, interval_digits(lower, upper)) + " " + bounds_text(lower, upper);
 }
 
+std::size_t character_count(std::string_view text) { return character_starts(text).size(); }
+
 std::string shortened(std::string_view name, std::size_t longest) {
   const std::vector<std::size_t> starts = character_starts(name);
   if (starts.size() <= longest || longest < 3) return std::string(name);

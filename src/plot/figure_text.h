@@ -23,6 +23,9 @@ std::string bounds_text(double lower, double upper);
 // "−58.6 [−92.2, −22.7]": the estimate and the bounds at interval_digits.
 std::string interval_text(double estimate, double lower, double upper);
 
+// The characters (UTF-8 code points) of `text`.
+std::size_t character_count(std::string_view text);
+
 // `name` when it has at most `longest` characters (UTF-8 code points), else
 // its beginning and its end around an ellipsis, `longest` characters in all.
 std::string shortened(std::string_view name, std::size_t longest);

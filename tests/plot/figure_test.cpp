@@ -48,8 +48,9 @@ TEST(FigureTest, ScriptAndData) {
   const std::vector<double> x{1, 2, 3}, y{2, 3, 4, 5}, replicates{0.0, 0.2, 0.3, 0.7, std::nan("")};
   Figure f = small_figure(x, y, replicates);
   f.measures.push_back({"difference of medians", "d_MED", std::nan(""), 0.0, 1.0, 0.0, 1.0, replicates});
+  f.width = 9;  // room for the measures' names in words beside their long texts
   const std::string script = figure_script(f), data = figure_data(f);
-  for (const char* text : {"set terminal svg size 504,360", "set output './out.svg'", "data = './out.svg.dat'",
+  for (const char* text : {"set terminal svg size 648,360", "set output './out.svg'", "data = './out.svg.dat'",
                            "'#0072B2'", "'#E69F00'", "set multiplot title 'x.txt − y''s.txt (unpaired): 95% intervals, B = 1999'",
                            "set xtics ('x.txt (n = 3)' 1, 'y''s.txt (n = 4)' 2)", "set jitter",
                            "set ytics nomirror scale 0 ('difference of means (d_AVE)' 2, 'difference of medians (d_MED)' 1)",
@@ -61,6 +62,9 @@ TEST(FigureTest, ScriptAndData) {
   EXPECT_EQ(count(data, "\n1 "), 3u) << "one point per value of x in column 1";
   EXPECT_EQ(count(data, "\n2 "), 4u) << "and of y in column 2";
   EXPECT_EQ(count(script, "lw 5"), 0u) << "no BCa bar without both bounds";
+  f.width = 4;
+  EXPECT_NE(figure_script(f).find("set ytics nomirror scale 0 ('d_AVE' 2, 'd_MED' 1)"), std::string::npos)
+      << "a narrow figure names the measures in code";
   for (const std::string& text : {script, data}) {
     EXPECT_EQ(text.find("nan"), std::string::npos);
     EXPECT_EQ(text.find("inf"), std::string::npos);
