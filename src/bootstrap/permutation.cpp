@@ -76,11 +76,13 @@ double paired_value(Statistic s, const Moments& d, std::size_t n) {
   }
 }
 
-// Adds, for each statistic, 1 where |t| reaches |observed|.
+// Adds, for each statistic, 1 where |t| reaches |observed|; a t that is not
+// a number (a group without spread) counts as reaching it, so that p errs
+// on the large side.
 void count_reaching(std::span<const double> values, std::span<const double> observed, std::vector<std::int64_t>& reached) {
   for (std::size_t k = 0; k < values.size(); ++k) {
     const double limit = std::fabs(observed[k]) * (1.0 - tie_tolerance);
-    if (std::fabs(values[k]) >= limit) ++reached[k];
+    if (std::isnan(values[k]) || std::fabs(values[k]) >= limit) ++reached[k];
   }
 }
 
@@ -169,7 +171,9 @@ std::vector<double> permutation_p_values(const PermutationTest& t) {
   };
   replicate_in_blocks(g, count, permutation_deviates(t.x.size(), t.y.size(), t.paired), t.threads, block);
   std::vector<double> p(t.statistics.size());
-  for (std::size_t k = 0; k < p.size(); ++k) p[k] = static_cast<double>(1 + reached[k]) / static_cast<double>(count + 1);
+  for (std::size_t k = 0; k < p.size(); ++k) {
+    p[k] = std::isnan(t.observed[k]) ? t.observed[k] : static_cast<double>(1 + reached[k]) / static_cast<double>(count + 1);
+  }
   return p;
 }
 

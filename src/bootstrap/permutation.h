@@ -33,7 +33,8 @@ struct PermutationTest {
   unsigned threads = 1;
 };
 
-// The p-value of each statistic.
+// The p-value of each statistic; NaN for a statistic whose observed value is
+// NaN.
 std::vector<double> permutation_p_values(const PermutationTest& test);
 
 // The deviates one permutation draws: one per draw of the n_x positions of

@@ -1,6 +1,5 @@
 #include "report/report.h"
 
-#include <cmath>
 #include <string>
 
 #include "text/stops.h"
@@ -36,7 +35,7 @@ void write_rows(int out, const Report& r) {
   }
   if (r.permutations == 0) return;
   for (const ResultRow& row : r.rows) {
-    if (std::isnan(row.p_t)) {
+    if (!row.t_test) {
       text::write_record(out, "(a,4x,a,es11.4)", {row.label, "p_permutation = ", row.p_permutation});
     } else {
       text::write_record(out, "(a,4x,a,es11.4,4x,a,es11.4)",

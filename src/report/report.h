@@ -17,7 +17,8 @@ enum class ReportMode : char { console = '-', file = 'w' };
 struct ResultRow {
   std::string_view label;            // 8 characters, such as "d_AVE = "
   const bootstrap::Result* result;   // its estimate, t bounds and BCa bounds are printed
-  double p_permutation = 0.0, p_t = 0.0;  // printed when the report has permutations (p_t unless NaN)
+  double p_permutation = 0.0, p_t = 0.0;  // printed when the report has permutations
+  bool t_test = false;                    // p_t too: a mean measure
 };
 
 struct Report {

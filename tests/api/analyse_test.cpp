@@ -93,6 +93,11 @@ TEST(AnalyseTest, TTestPValues) {
   const Results paired = analyse(a, b, {Experiment::paired, 0.025, 99, {}, 1, {}, 99});
   EXPECT_NEAR(paired.measures[0].p_t, 0.042895738154941805, 1e-10);
   EXPECT_GT(paired.measures[1].p_permutation, 0.0);
+  // Constant samples: g is not a number, and neither is its p-value.
+  const std::vector<double> five(4, 5.0);
+  const Results constant = analyse(five, five, {Experiment::unpaired, 0.025, 99, {}, 1, {"d_AVE", "g"}, 99});
+  EXPECT_EQ(constant.measures[0].p_permutation, 1.0);
+  EXPECT_TRUE(std::isnan(constant.measures[1].p_permutation));
 }
 
 TEST(AnalyseTest, BadInputIsAnErrorWithTheProgramsMessage) {
