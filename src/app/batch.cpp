@@ -123,9 +123,11 @@ void draw_figure(const State& s, const BatchOptions& o) {
                  {}};
   if (o.figure_size) std::tie(f.width, f.height) = *o.figure_size;
   for (const MeasureOfRun& m : measures_of(s)) {
-    if (!m.run->chosen || m.name == "g" || m.name == "delta") continue;  // the figure's axis is in the data's units
+    if (!m.run->chosen) continue;
     const bootstrap::Result& r = *m.result;
-    f.measures.push_back({m.words, m.name, r.estimate, r.t_lower, r.t_upper, r.bca_lower, r.bca_upper, *m.replicates});
+    const bool in_data_units = m.name != "g" && m.name != "delta";  // the axis is one of the data's units
+    f.measures.push_back(
+        {m.words, m.name, r.estimate, r.t_lower, r.t_upper, r.bca_lower, r.bca_upper, *m.replicates, in_data_units});
   }
   if (const std::string problem = plot::draw_figure(f); !problem.empty()) {
     throw RunEnd{stop_status, "diffboot: cannot draw the figure \"" + o.figure + "\": " + problem + "\n"};

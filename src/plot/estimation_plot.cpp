@@ -129,6 +129,12 @@ std::string terminal_line(const Figure& f) {
 
 // ---- The samples --------------------------------------------------------
 
+// The share of the canvas's height the measures' panel takes: more rows,
+// more room.
+double measures_height(const Figure& f) {
+  return std::clamp(0.3 + 0.045 * static_cast<double>(f.measures.size()), 0.4, 0.6);
+}
+
 double point_size(std::size_t n) { return n <= 100 ? 0.9 : n <= 500 ? 0.6 : 0.4; }
 
 std::string points_rows(double column, std::span<const double> values) {
@@ -214,7 +220,8 @@ std::string samples_panel(Drawing& d, const Figure& f, const Layout& layout) {
   const double gap = 0.012 * (y.high - y.low);
   // Room for the value axis's numbers and name (and the differences' on the right): about 0.8 inch.
   const double side = std::clamp(0.8 * font_points(f) / 8.0 / f.width, 0.05, 0.25);
-  std::string s = panel_frame(0.47, 0.45, {side, differences ? 1.0 - side : 0.97});
+  const double below = measures_height(f);
+  std::string s = panel_frame(below, 0.92 - below, {side, differences ? 1.0 - side : 0.97});
   s += "unset key\nunset label\nunset arrow\nunset grid\nset border 3\nset xtics nomirror scale 0\nset ytics nomirror\n";
   s += "set xrange [0.45:" + std::string(differences ? "3.6" : "2.55") + "]\nset yrange [" + number(y.low) + ":" +
        number(y.high) + "]\nset ylabel 'value'\nunset xlabel\n";
@@ -266,6 +273,11 @@ bool finite(double a, double b) { return std::isfinite(a) && std::isfinite(b); }
 // The text beside a measure: its estimate and BCa bounds, then its t bounds.
 std::pair<std::string, std::string> measure_numbers(const FigureMeasure& m) {
   if (!std::isfinite(m.estimate)) return {"cannot be drawn: no finite estimate", ""};
+  if (!m.in_data_units) {
+    const std::string bca = finite(m.bca_lower, m.bca_upper) ? interval_text(m.estimate, m.bca_lower, m.bca_upper) + " BCa"
+                                                             : figure_number(m.estimate, 3);
+    return {bca, "(no units: not drawn)"};
+  }
   const std::string bca = finite(m.bca_lower, m.bca_upper)
                               ? interval_text(m.estimate, m.bca_lower, m.bca_upper) + " BCa"
                               : figure_number(m.estimate, 3) + ", BCa interval not defined";
@@ -279,6 +291,7 @@ std::pair<std::string, std::string> measure_numbers(const FigureMeasure& m) {
 Range effect_range(const Figure& f) {
   Range r;
   for (const FigureMeasure& m : f.measures) {
+    if (!m.in_data_units) continue;
     std::vector<double> sorted;
     for (double v : m.replicates) {
       if (std::isfinite(v)) sorted.push_back(v);
@@ -315,7 +328,7 @@ std::string bar_rows(double lower, double upper, double y, double tick) {
 std::string measures_panel(Drawing& d, const Figure& f, const Layout& layout) {
   const auto rows = static_cast<double>(f.measures.size());
   const Range x = effect_range(f).padded(0.06);
-  std::string s = panel_frame(0.0, 0.47, layout.margins);
+  std::string s = panel_frame(0.0, measures_height(f), layout.margins);
   s += "unset jitter\nunset key\nunset label\nunset arrow\nset border 1\nset ytics nomirror scale 0 (";
   for (std::size_t k = 0; k < f.measures.size(); ++k) {
     s += (k == 0 ? "" : ", ") + gnuplot_text(measure_label(f.measures[k], layout.words)) + " " +
@@ -338,7 +351,7 @@ std::string measures_panel(Drawing& d, const Figure& f, const Layout& layout) {
       s += "set label " + gnuplot_text(t_text) + " at graph 1.02, first " + number(y - 0.24) + " left tc rgb '" +
            t_colour + "'\n";
     }
-    if (!std::isfinite(e.estimate)) continue;
+    if (!std::isfinite(e.estimate) || !e.in_data_units) continue;
     const std::string name(e.name);
     if (const Density shape = density_of(e.replicates); !shape.at.empty()) {
       p.add(d.block(name + ": replicates' half violin outline (x, y)", lying_violin_rows(y, shape)),

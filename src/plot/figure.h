@@ -40,6 +40,7 @@ struct FigureMeasure {
   std::string_view name;           // such as "d_AVE"
   double estimate, t_lower, t_upper, bca_lower, bca_upper;
   std::span<const double> replicates;
+  bool in_data_units = true;       // false (g, delta): its numbers are given, not drawn on the axis
 };
 
 struct Figure {
