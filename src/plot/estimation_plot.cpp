@@ -1,5 +1,5 @@
 // The estimation plot's script and data: a panel of the samples above a
-// panel of the measures, both between the same margins, every number that
+// panel of the measures, laid out for the canvas's size, every number that
 // reaches gnuplot finite.
 #include <algorithm>
 #include <charconv>
@@ -20,9 +20,6 @@ constexpr const char* sample1_colour = "#0072B2";
 constexpr const char* sample2_colour = "#E69F00";
 constexpr const char* t_colour = "#009E73";
 constexpr const char* bca_colour = "#CC79A7";
-// The font: 8 points on the default 7 × 5 inches, in proportion on other
-// canvases (from 6 to 14 points), so that the layout keeps its room.
-double font_points(const Figure& f) { return std::clamp(8.0 * std::min(f.width / 7.0, f.height / 5.0), 6.0, 14.0); }
 constexpr double png_dots_per_inch = 200.0;
 constexpr std::size_t longest_label = 28;  // characters of a sample's label in the title and under its column
 constexpr double character_width = 0.72;   // a wide average character, in ems of the font
@@ -30,6 +27,10 @@ constexpr double half_violin = 0.38;       // a half violin's greatest width, in
 constexpr double summary_offset = 0.38;    // the mean ± SD line's distance from its column
 
 constexpr double largest = std::numeric_limits<double>::max();
+
+// The font: 8 points on the default 7 × 5 inches, in proportion on other
+// canvases (from 6 to 14 points), so that the layout keeps its room.
+double font_points(const Figure& f) { return std::clamp(8.0 * std::min(f.width / 7.0, f.height / 5.0), 6.0, 14.0); }
 
 // A coordinate as the data and the script hold it: the shortest text that
 // reads back as the double; no infinity or NaN reaches gnuplot.
