@@ -402,9 +402,11 @@ Layout layout_of(const Figure& f) {
   return {margins, in_words, length, ticks};
 }
 
-// The script's body and the data it draws, made together so that the
-// script's block numbers are the data's.
-std::pair<std::string, std::string> compose(const Figure& f) {
+}  // namespace
+
+// The script's commands and the data they draw, made together so that the
+// commands' block numbers are the data's.
+Composition compose_figure(const Figure& f) {
   const Layout layout = layout_of(f);
   Drawing d;
   d.data = "# " + comment_text(figure_title(f)) + "\n";
@@ -414,24 +416,22 @@ std::pair<std::string, std::string> compose(const Figure& f) {
   return {s + "unset multiplot\n", d.data};
 }
 
-}  // namespace
-
 std::string figure_title(const Figure& f) {
   const std::size_t length = layout_of(f).label_length;
   return title_of(f, shortened(f.x.label, length), shortened(f.y.label, length));
 }
 
-std::string figure_data(const Figure& f) { return compose(f).second; }
+std::string figure_data(const Figure& f) { return compose_figure(f).data; }
 
-std::string figure_script(const Figure& f, std::string_view output, std::string_view data) {
+std::string figure_script(const Figure& f, const Composition& c, std::string_view output, std::string_view data) {
   std::string s = "# The figure of a diffboot run. Restyle it here and draw it again with: gnuplot " +
                   gnuplot_text(comment_text(f.file + ".gp")) + "\n";
   s += "set encoding utf8\n" + terminal_line(f) + "set output " + file_name_expression(output) + "\n";
   s += "data = " + file_name_expression(data) + "\n";
   s += "set style fill transparent solid 0.45\n";
-  return s + compose(f).first + "unset output\n";
+  return s + c.commands + "unset output\n";
 }
 
-std::string figure_script(const Figure& f) { return figure_script(f, f.file, f.file + ".dat"); }
+std::string figure_script(const Figure& f) { return figure_script(f, compose_figure(f), f.file, f.file + ".dat"); }
 
 }  // namespace diffboot::plot

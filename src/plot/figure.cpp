@@ -41,9 +41,10 @@ std::string draw_figure(const Figure& f) {
   }
   // gnuplot reads this run's own data and writes into this run's own file,
   // both reached through descriptors, never through a name the user gave.
-  if (!data.write(figure_data(f))) return data.error();
-  if (!script.write(figure_script(f, figure.child_path(), data.child_path()))) return script.error();
-  if (!kept_script.write(figure_script(f))) return kept_script.error();
+  const Composition composed = compose_figure(f);
+  if (!data.write(composed.data)) return data.error();
+  if (!script.write(figure_script(f, composed, figure.child_path(), data.child_path()))) return script.error();
+  if (!kept_script.write(figure_script(f, composed, f.file, f.file + ".dat"))) return kept_script.error();
   const int inherited[] = {data.descriptor(), script.descriptor(), figure.descriptor()};
   if (std::string problem = describe(run_figure_script(script.child_path(), inherited)); !problem.empty()) {
     return problem;

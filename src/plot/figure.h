@@ -58,18 +58,25 @@ struct Figure {
 // labels shortened in the middle.
 std::string figure_title(const Figure& f);
 
-// The data file: blocks separated by two blank lines, each after a comment
-// line saying what it holds, in the order the script draws them.
+// The figure composed once (its densities estimated once): the data file,
+// blocks separated by two blank lines, each after a comment line saying
+// what it holds, and the plotting commands that draw them, in that order.
+struct Composition {
+  std::string commands, data;
+};
+Composition compose_figure(const Figure& f);
+
+// The gnuplot script that draws `f`, composed as `c`, from the data file
+// `data` into `output`. Names enter it as string expressions of their exact
+// bytes (relative ones after "./"), text (titles, keys) as single-quoted
+// strings with control characters and bytes that are not UTF-8 shown as \n,
+// \xNN: nothing the user named is ever read by gnuplot as a command, a pipe
+// or an option.
+std::string figure_script(const Figure& f, const Composition& c, std::string_view output, std::string_view data);
+
+// The data file of `f`, and the script kept beside the figure (it draws
+// f.file from f.file + ".dat").
 std::string figure_data(const Figure& f);
-
-// The gnuplot script that draws `f` from the data file `data` into `output`.
-// Names enter it as string expressions of their exact bytes (relative ones
-// after "./"), text (titles, keys) as single-quoted strings with control
-// characters and bytes that are not UTF-8 shown as \n, \xNN: nothing the
-// user named is ever read by gnuplot as a command, a pipe or an option.
-std::string figure_script(const Figure& f, std::string_view output, std::string_view data);
-
-// The script kept beside the figure: draws f.file from f.file + ".dat".
 std::string figure_script(const Figure& f);
 
 // Draws the figure: gnuplot runs on a script and data of this run that have
