@@ -238,30 +238,28 @@ void medians(std::span<const double> x, bool spread, LeaveOneOut& out) {
   }
 }
 
-}  // namespace
-
-LeaveOneOut leave_one_out_by_algebra(std::span<const double> x, Spread wanted) {
+// The columns' statistics, their means and standard deviations by `sums`.
+LeaveOneOut columns_of(std::span<const double> x, Spread wanted,
+                       void (*sums)(std::span<const double>, bool, LeaveOneOut&)) {
   const bool spread = wanted == Spread::with;
   const std::size_t m = x.size();
   LeaveOneOut out{std::vector<double>(m), std::vector<double>(spread ? m : 0), std::vector<double>(m),
                   std::vector<double>(spread ? m : 0)};
   if (m == 0) return out;
-  means_and_deviations_by_algebra(x, spread, out);
+  sums(x, spread, out);
   beyond_overflow(x, spread, out);
   medians(x, spread, out);
   return out;
 }
 
+}  // namespace
+
+LeaveOneOut leave_one_out_by_algebra(std::span<const double> x, Spread wanted) {
+  return columns_of(x, wanted, means_and_deviations_by_algebra);
+}
+
 LeaveOneOut leave_one_out(std::span<const double> x, Spread wanted) {
-  const bool spread = wanted == Spread::with;
-  const std::size_t m = x.size();
-  LeaveOneOut out{std::vector<double>(m), std::vector<double>(spread ? m : 0), std::vector<double>(m),
-                  std::vector<double>(spread ? m : 0)};
-  if (m == 0) return out;
-  means_and_deviations(x, spread, out);
-  beyond_overflow(x, spread, out);
-  medians(x, spread, out);
-  return out;
+  return columns_of(x, wanted, means_and_deviations);
 }
 
 }  // namespace diffboot::bootstrap

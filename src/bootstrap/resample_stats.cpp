@@ -41,9 +41,6 @@ ResampleCounter::ResampleCounter(std::span<const double> x)
     order->entries[by_value[r]] = {x[by_value[r]], static_cast<std::uint32_t>(r)};
   }
   order_ = std::move(order);
-  drawn_.resize(x.size());
-  count_.resize(x.size());
-  below_.resize(x.size() + 1);
 }
 
 // k-th smallest value of the resample (one-based).
@@ -109,6 +106,11 @@ ResampleStats ResampleCounter::draw(numeric::UniformState& g, std::span<double> 
     s.std = m.sd;
     numeric::med_mad(out.first(n), s.med, s.mad, work_);
     return s;
+  }
+  if (drawn_.empty()) {  // a counter's own buffers, made at its first draw: copies do not share them
+    drawn_.resize(n);
+    count_.resize(n);
+    below_.resize(n + 1);
   }
   std::fill(count_.begin(), count_.end(), 0u);
   // The generator's chains first, then the scattered reads and counts, which
