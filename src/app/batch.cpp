@@ -83,7 +83,7 @@ report::MachineReport machine_report(const State& s, const BatchOptions& o) {
                           experiment_name(s.experiment), o.alpha, o.level, s.B, s.seed,
                           s.summaries.x, s.summaries.y, {}};
   for (const MeasureOfRun& m : measures_of(s)) {
-    if (m.run->chosen) r.measures.push_back({m.name, m.result, m.run->p_permutation, m.run->p_t});
+    if (m.run->chosen) r.measures.push_back({m.name, &m.run->result, m.run->p_permutation, m.run->p_t});
   }
   r.permutations = s.permutations;
   return r;
@@ -124,10 +124,10 @@ void draw_figure(const State& s, const BatchOptions& o) {
   if (o.figure_size) std::tie(f.width, f.height) = *o.figure_size;
   for (const MeasureOfRun& m : measures_of(s)) {
     if (!m.run->chosen) continue;
-    const bootstrap::Result& r = *m.result;
+    const bootstrap::Result& r = m.run->result;
     const bool in_data_units = m.name != "g" && m.name != "delta";  // the axis is one of the data's units
     f.measures.push_back(
-        {m.words, m.name, r.estimate, r.t_lower, r.t_upper, r.bca_lower, r.bca_upper, *m.replicates, in_data_units});
+        {m.words, m.name, r.estimate, r.t_lower, r.t_upper, r.bca_lower, r.bca_upper, m.run->replicates, in_data_units});
   }
   if (const std::string problem = plot::draw_figure(f); !problem.empty()) {
     throw RunEnd{stop_status, "diffboot: cannot draw the figure \"" + o.figure + "\": " + problem + "\n"};

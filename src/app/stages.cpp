@@ -176,7 +176,7 @@ void bootstrap_intervals(State& s) {
 report::Report report_of(const State& s) {
   report::Report r{s.filename_x, s.filename_y, s.n_x, s.n_y, s.experiment, s.alpha, s.B, {}, s.permutations};
   for (const MeasureOfRun& m : measures_of(s)) {
-    r.rows.push_back({m.label, m.result, m.run->p_permutation, m.run->p_t, m.name == "d_AVE" || m.name == "AVE_d"});
+    r.rows.push_back({m.label, &m.run->result, m.run->p_permutation, m.run->p_t, m.name == "d_AVE" || m.name == "AVE_d"});
   }
   return r;
 }

@@ -15,7 +15,7 @@ std::vector<MeasureOfRun> measures_of(const State& s) {
   std::vector<MeasureOfRun> out;
   for (const analysis::MeasureRun& m : s.measures) {
     for (const Text& t : texts) {
-      if (t.name == m.name) out.push_back({t.name, t.label, t.words, &m.result, &m.replicates, &m});
+      if (t.name == m.name) out.push_back({t.name, t.label, t.words, &m});
     }
   }
   return out;

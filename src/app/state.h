@@ -18,7 +18,6 @@ namespace diffboot::app {
 inline constexpr double unset = bootstrap::unset;
 inline constexpr std::int32_t unset_count = -999;
 inline constexpr std::size_t filename_length = 79;
-using Replicates = std::vector<double>;
 
 inline constexpr numeric::SampleSummary unset_summary{unset, unset, unset, unset, unset, unset};
 
@@ -69,9 +68,7 @@ struct MeasureOfRun {
   std::string_view name;          // "d_AVE", "AVE_d", ...
   std::string_view label;         // its report label, such as "d_AVE = "
   std::string_view words;         // such as "difference of medians"
-  const bootstrap::Result* result;
-  const Replicates* replicates;
-  const analysis::MeasureRun* run;  // whether it was asked for, its p-values, its replicates in order
+  const analysis::MeasureRun* run;  // its results and replicates, whether it was asked for, its p-values
 };
 
 // The measures of the run in report order (AVE_d, MED_d when paired; d_AVE,

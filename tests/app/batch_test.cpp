@@ -82,7 +82,7 @@ const std::pair<const char*, double bootstrap::Result::*> fields[] = {
 
 const bootstrap::Result& result_named(const State& s, const std::string& name) {
   for (const MeasureOfRun& m : measures_of(s)) {
-    if (m.name == name) return *m.result;
+    if (m.name == name) return m.run->result;
   }
   ADD_FAILURE() << "no measure " << name;
   return s.measures.at(0).result;
