@@ -9,14 +9,27 @@
 #include "bootstrap/blocks.h"
 #include "bootstrap/effect_sizes.h"
 #include "numeric/random.h"
+#include "numeric/ranked_bits.h"
 #include "numeric/summaries.h"
 
 namespace diffboot::bootstrap {
 namespace {
 
-struct Moments {
-  double mean, sd, med, mad;
+// What the statistics of a test need beyond the means.
+struct Needs {
+  bool sd = false, median = false, mad = false, delta = false;
 };
+
+Needs needs_of(std::span<const Statistic> statistics) {
+  Needs n;
+  for (Statistic s : statistics) {
+    n.sd = n.sd || s == Statistic::sd_difference || s == Statistic::g;
+    n.median = n.median || s == Statistic::median_difference || s == Statistic::mad_difference || s == Statistic::median;
+    n.mad = n.mad || s == Statistic::mad_difference;
+    n.delta = n.delta || s == Statistic::delta;
+  }
+  return n;
+}
 
 // The k-th smallest (one-based) of two ascending sequences a(0..na) and
 // b(0..nb) together, by bisection on how many come from a.
@@ -34,40 +47,90 @@ double kth_of_two(const A& a, std::size_t na, const B& b, std::size_t nb, std::s
   return std::max(a(i - 1), b(k - i - 1));
 }
 
-// The moments of a sorted sample whose sum is `sum`: its median and MAD as
-// med_mad gives them but read off the order (the deviations from the median
-// grow outward from it on both sides: two ascending runs).
-Moments sorted_moments(std::span<const double> v, double sum) {
-  const std::size_t n = v.size();
-  Moments out{sum / static_cast<double>(n), 0.0, 0.0, 0.0};
-  double squares = 0.0;
-  for (double x : v) squares += (x - out.mean) * (x - out.mean);
-  out.sd = n > 1 ? std::sqrt(squares / static_cast<double>(n - 1)) : 0.0;
-  out.med = numeric::median_of_ranks(n, [&](std::size_t k) { return v[k - 1]; });
-  const auto p = static_cast<std::size_t>(std::lower_bound(v.begin(), v.end(), out.med) - v.begin());
-  const double med = out.med;
-  const auto left = [&](std::size_t t) { return med - v[p - 1 - t]; };
-  const auto right = [&](std::size_t u) { return v[p + u] - med; };
-  out.mad = numeric::median_of_ranks(n, [&](std::size_t k) { return kth_of_two(left, p, right, n - p, k); }) *
-            numeric::mad_scale;
-  return out;
+// The sum of at(0) .. at(m - 1) in four interleaved parts.
+template <typename T, typename At>
+T sum_in_four(std::size_t m, const At& at) {
+  T part[4] = {};
+  std::size_t k = 0;
+  for (; k + 4 <= m; k += 4) {
+    for (std::size_t l = 0; l < 4; ++l) part[l] += at(k + l);
+  }
+  for (; k < m; ++k) part[0] += at(k);
+  return (part[0] + part[1]) + (part[2] + part[3]);
 }
 
-// The statistics of two groups, each sorted.
-double unpaired_value(Statistic s, const Moments& a, std::span<const double> x, const Moments& b,
-                      std::span<const double> y) {
+// A group's statistics; the mean about the pooled mean (unpaired).
+struct Group {
+  double mean = 0.0, sd = 0.0, med = 0.0, mad = 0.0;
+};
+
+// The pooled values of an unpaired test, sorted, and what a permutation sums
+// over its x group: their deviations from the pooled mean, the squares of
+// those, and twice their midranks (for delta, exact in integers).
+struct Pool {
+  std::vector<double> value, deviation, square;
+  std::vector<std::int64_t> twice_midrank;
+  double deviations = 0.0, squares = 0.0;
+};
+
+Pool pool_of(std::span<const double> x, std::span<const double> y) {
+  Pool p;
+  p.value.assign(x.begin(), x.end());
+  p.value.insert(p.value.end(), y.begin(), y.end());
+  std::sort(p.value.begin(), p.value.end());
+  const std::size_t n = p.value.size();
+  const double centre = std::accumulate(p.value.begin(), p.value.end(), 0.0) / static_cast<double>(n);
+  for (double v : p.value) {
+    p.deviation.push_back(v - centre);
+    p.square.push_back((v - centre) * (v - centre));
+    p.deviations += p.deviation.back();
+    p.squares += p.square.back();
+  }
+  for (std::size_t i = 0, j = 0; i < n; i = j) {  // ties i .. j-1: midrank (i + 1 + j) / 2
+    while (j < n && p.value[j] == p.value[i]) ++j;
+    p.twice_midrank.insert(p.twice_midrank.end(), j - i, static_cast<std::int64_t>(i + 1 + j));
+  }
+  return p;
+}
+
+// The mean and sd of m values whose deviations from a centre sum to s and
+// whose squared deviations sum to q.
+void moments_from_sums(double s, double q, std::size_t m, Group& g) {
+  g.mean = s / static_cast<double>(m);
+  g.sd = m > 1 ? std::sqrt(std::max(q - s * g.mean, 0.0) / static_cast<double>(m - 1)) : 0.0;
+}
+
+// The median (and MAD, if asked) of the m members of `bits` among the sorted
+// values, or of the m others: as med_mad gives them, read off the order (the
+// deviations from the median grow outward from it on both sides: two
+// ascending runs).
+void order_statistics(std::span<const double> sorted, const numeric::RankedBits& bits, bool others, std::size_t m,
+                      bool with_mad, Group& g) {
+  const auto member = [&](std::size_t k) { return sorted[bits.select(k, others)]; };
+  g.med = numeric::median_of_ranks(m, member);
+  if (!with_mad) return;
+  const double med = g.med;
+  const auto at = static_cast<std::size_t>(std::lower_bound(sorted.begin(), sorted.end(), med) - sorted.begin());
+  const std::size_t below = bits.rank(at, others);
+  const auto left = [&](std::size_t t) { return med - member(below - t); };
+  const auto right = [&](std::size_t u) { return member(below + 1 + u) - med; };
+  g.mad = numeric::median_of_ranks(m, [&](std::size_t k) { return kth_of_two(left, below, right, m - below, k); }) *
+          numeric::mad_scale;
+}
+
+double unpaired_value(Statistic s, const Group& a, std::size_t n_x, const Group& b, std::size_t n_y, double delta) {
   switch (s) {
     case Statistic::mean_difference: return a.mean - b.mean;
     case Statistic::median_difference: return a.med - b.med;
     case Statistic::sd_difference: return a.sd - b.sd;
     case Statistic::mad_difference: return a.mad - b.mad;
-    case Statistic::g: return hedges_g(a.mean, a.sd, x.size(), b.mean, b.sd, y.size());
-    case Statistic::delta: return cliffs_delta(x, {}, y, {});
+    case Statistic::g: return hedges_g(a.mean, a.sd, n_x, b.mean, b.sd, n_y);
+    case Statistic::delta: return delta;
     default: return std::nan("");
   }
 }
 
-double paired_value(Statistic s, const Moments& d, std::size_t n) {
+double paired_value(Statistic s, const Group& d, std::size_t n) {
   switch (s) {
     case Statistic::mean: return d.mean;
     case Statistic::median: return d.med;
@@ -86,53 +149,99 @@ void count_reaching(std::span<const double> values, std::span<const double> obse
   }
 }
 
-// Permutations [begin, end) of the pooled sorted values: the x group is a
-// partial Fisher-Yates shuffle's first n_x positions, the shuffle undone
-// after each, so that every permutation depends on its deviates alone.
-void unpaired_block(const PermutationTest& t, std::span<const double> pooled, std::size_t begin, std::size_t end,
-                    numeric::UniformState& g, std::vector<std::int64_t>& reached) {
-  const std::size_t n = pooled.size(), n_x = t.x.size();
-  const double total = std::accumulate(pooled.begin(), pooled.end(), 0.0);
-  std::vector<std::uint32_t> index(n), swapped(n_x);
-  std::iota(index.begin(), index.end(), 0u);
-  std::vector<std::uint8_t> in_x(n, 0);
-  std::vector<double> gx(n_x + 1), gy(n - n_x + 1), values(t.statistics.size());
-  for (std::size_t p = begin; p < end; ++p) {
-    for (std::size_t k = 0; k < n_x; ++k) {
-      const std::size_t j = k + numeric::draw_position(g, n - k);
-      std::swap(index[k], index[j]);
-      swapped[k] = static_cast<std::uint32_t>(j);
-      in_x[index[k]] = 1;
-    }
-    // The two groups in sorted order, without a branch on each label.
-    std::size_t ix = 0, iy = 0;
-    double sum_x = 0.0;
-    for (std::size_t i = 0; i < n; ++i) {
-      gx[ix] = pooled[i], gy[iy] = pooled[i];
-      ix += in_x[i], iy += 1 - in_x[i];
-      sum_x += in_x[i] != 0 ? pooled[i] : 0.0;
-    }
-    const std::span<const double> x(gx.data(), n_x), y(gy.data(), n - n_x);
-    const Moments a = sorted_moments(x, sum_x), b = sorted_moments(y, total - sum_x);
-    for (std::size_t k = 0; k < values.size(); ++k) values[k] = unpaired_value(t.statistics[k], a, x, b, y);
-    count_reaching(values, t.observed, reached);
-    for (std::size_t k = 0; k < n_x; ++k) in_x[index[k]] = 0;
-    for (std::size_t k = n_x; k-- > 0;) std::swap(index[k], index[swapped[k]]);
+// Permutations drawn a chunk at a time (about 2^16 draws), each of `draws`
+// draws, draw t of a chunk among first - (t mod cycle) values.
+template <typename Each>
+void in_chunks(std::size_t begin, std::size_t end, std::size_t draws, std::size_t first, std::size_t cycle,
+               numeric::UniformState& g, const Each& each) {
+  const std::size_t chunk = std::max<std::size_t>(1, (std::size_t{1} << 16) / draws);
+  const numeric::PositionDrawer whole(chunk * draws, first, cycle);
+  std::vector<std::uint32_t> positions(chunk * draws);
+  for (std::size_t p = begin; p < end; p += chunk) {
+    const std::size_t m = std::min(chunk, end - p);
+    if (m == chunk) whole.draw(g, positions);
+    else numeric::PositionDrawer(m * draws, first, cycle).draw(g, positions);
+    for (std::size_t q = 0; q < m; ++q) each(positions.data() + q * draws);
   }
 }
 
-// Sign flips [begin, end) of the differences.
-void paired_block(const PermutationTest& t, std::span<const double> d, std::size_t begin, std::size_t end,
-                  numeric::UniformState& g, std::vector<std::int64_t>& reached) {
-  std::vector<double> flipped(d.size()), work, values(t.statistics.size());
-  for (std::size_t p = begin; p < end; ++p) {
-    for (std::size_t i = 0; i < d.size(); ++i) flipped[i] = numeric::draw_position(g, 2) == 0 ? d[i] : -d[i];
-    const numeric::MeanSd ms = numeric::mean_and_sd(flipped);
-    Moments m{ms.ave, ms.sd, 0.0, 0.0};
-    numeric::med_mad(flipped, m.med, m.mad, work);
-    for (std::size_t k = 0; k < values.size(); ++k) values[k] = paired_value(t.statistics[k], m, d.size());
+// Permutations [begin, end) of the pooled sorted values: the x group is a
+// partial Fisher-Yates shuffle's first n_x positions, the shuffle undone
+// after each, so that every permutation depends on its deviates alone.
+void unpaired_block(const PermutationTest& t, const Pool& pool, Needs needs, std::size_t begin, std::size_t end,
+                    numeric::UniformState& g, std::vector<std::int64_t>& reached) {
+  const std::size_t n = pool.value.size(), n_x = t.x.size(), n_y = n - n_x;
+  std::vector<std::uint32_t> index(n), swapped(n_x);
+  std::iota(index.begin(), index.end(), 0u);
+  numeric::RankedBits in_x(n);
+  std::vector<double> values(t.statistics.size());
+  in_chunks(begin, end, n_x, n, n_x, g, [&](const std::uint32_t* drawn) {
+    for (std::size_t k = 0; k < n_x; ++k) {
+      const std::size_t j = k + drawn[k];
+      std::swap(index[k], index[j]);
+      swapped[k] = static_cast<std::uint32_t>(j);
+    }
+    const double s_x = sum_in_four<double>(n_x, [&](std::size_t k) { return pool.deviation[index[k]]; });
+    const double q_x = needs.sd ? sum_in_four<double>(n_x, [&](std::size_t k) { return pool.square[index[k]]; }) : 0.0;
+    Group a, b;
+    moments_from_sums(s_x, q_x, n_x, a);
+    moments_from_sums(pool.deviations - s_x, pool.squares - q_x, n_y, b);
+    if (needs.median) {
+      for (std::size_t k = 0; k < n_x; ++k) in_x.set(index[k]);
+      in_x.index();
+      order_statistics(pool.value, in_x, false, n_x, needs.mad, a);
+      order_statistics(pool.value, in_x, true, n_y, needs.mad, b);
+      in_x.clear();
+    }
+    double delta = 0.0;
+    if (needs.delta) {  // 2 U = twice x's rank sum less n_x (n_x + 1); delta = (2 U - n_x n_y) / (n_x n_y)
+      const auto pairs = static_cast<std::int64_t>(n_x * n_y), m = static_cast<std::int64_t>(n_x);
+      const std::int64_t u2 =
+          sum_in_four<std::int64_t>(n_x, [&](std::size_t k) { return pool.twice_midrank[index[k]]; }) - m * (m + 1);
+      delta = static_cast<double>(u2 - pairs) / (static_cast<double>(n_x) * static_cast<double>(n_y));
+    }
+    for (std::size_t k = 0; k < values.size(); ++k) values[k] = unpaired_value(t.statistics[k], a, n_x, b, n_y, delta);
     count_reaching(values, t.observed, reached);
-  }
+    for (std::size_t k = n_x; k-- > 0;) std::swap(index[k], index[swapped[k]]);
+  });
+}
+
+// Sign flips [begin, end) of the differences: a draw of 1 flips one.
+void paired_block(const PermutationTest& t, std::span<const double> d, Needs needs, std::size_t begin, std::size_t end,
+                  numeric::UniformState& g, std::vector<std::int64_t>& reached) {
+  const std::size_t n = d.size();
+  std::vector<std::uint32_t> by_size(n);  // the differences in order of magnitude
+  std::iota(by_size.begin(), by_size.end(), 0u);
+  std::stable_sort(by_size.begin(), by_size.end(), [&](auto i, auto j) { return std::fabs(d[i]) < std::fabs(d[j]); });
+  std::vector<double> flipped(n), values(t.statistics.size());
+  in_chunks(begin, end, n, 2, 1, g, [&](const std::uint32_t* flip) {
+    std::size_t negative = 0;
+    for (std::size_t i = 0; i < n; ++i) {  // times 1 or -1: exact, and without a branch
+      flipped[i] = d[i] * (1.0 - 2.0 * static_cast<double>(flip[i]));
+      negative += flipped[i] < 0.0;
+    }
+    Group m;
+    m.mean = sum_in_four<double>(n, [&](std::size_t i) { return flipped[i]; }) / static_cast<double>(n);
+    if (needs.sd) {
+      const auto square = [&](std::size_t i) { return (flipped[i] - m.mean) * (flipped[i] - m.mean); };
+      m.sd = std::sqrt(sum_in_four<double>(n, square) / static_cast<double>(n - 1));
+    }
+    // In ascending order the negative values come first, the largest in
+    // magnitude first; then the others, smallest first. Either way the
+    // median's rank among its kind is small, so a walk from the smallest
+    // magnitudes finds it soon.
+    const auto kth = [&](std::size_t k) {
+      const bool among_negative = k <= negative;
+      std::size_t rank = among_negative ? negative - k + 1 : k - negative, j = 0;
+      for (;; ++j) {
+        if ((flipped[by_size[j]] < 0.0) == among_negative && --rank == 0) break;
+      }
+      return flipped[by_size[j]];
+    };
+    if (needs.median) m.med = numeric::median_of_ranks(n, kth);
+    for (std::size_t k = 0; k < values.size(); ++k) values[k] = paired_value(t.statistics[k], m, n);
+    count_reaching(values, t.observed, reached);
+  });
 }
 
 }  // namespace
@@ -147,14 +256,14 @@ std::uint64_t permutation_deviates(std::size_t n_x, std::size_t n_y, bool paired
 }
 
 std::vector<double> permutation_p_values(const PermutationTest& t) {
-  std::vector<double> pooled, differences;
+  std::vector<double> differences;
+  Pool pool;
   if (t.paired) {
     for (std::size_t i = 0; i < t.x.size(); ++i) differences.push_back(t.x[i] - t.y[i]);
   } else {
-    pooled.assign(t.x.begin(), t.x.end());
-    pooled.insert(pooled.end(), t.y.begin(), t.y.end());
-    std::sort(pooled.begin(), pooled.end());
+    pool = pool_of(t.x, t.y);
   }
+  const Needs needs = needs_of(t.statistics);
   numeric::UniformState g;
   g.initial_seed = -t.seed;
   numeric::init_uniform(g);
@@ -164,8 +273,8 @@ std::vector<double> permutation_p_values(const PermutationTest& t) {
   std::mutex adding;
   const auto block = [&](std::size_t begin, std::size_t end, numeric::UniformState& gen, bool) {
     std::vector<std::int64_t> mine(t.statistics.size(), 0);
-    if (t.paired) paired_block(t, differences, begin, end, gen, mine);
-    else unpaired_block(t, pooled, begin, end, gen, mine);
+    if (t.paired) paired_block(t, differences, needs, begin, end, gen, mine);
+    else unpaired_block(t, pool, needs, begin, end, gen, mine);
     const std::lock_guard<std::mutex> lock(adding);
     for (std::size_t k = 0; k < mine.size(); ++k) reached[k] += mine[k];
   };

@@ -201,13 +201,13 @@ struct Lanes8 {
     lcg_steps(lcg);
     m = ((shift ^ lcg) & low_31_bits) | 1u;
   }
-  // The zero-based positions of each lane's next deviate among n values
+  // The zero-based positions of each lane's next deviate among its n values
   // (n below 2^30, so that p fits a 32-bit integer), as `position` gives them.
-  [[gnu::always_inline]] inline void next_positions(float scale, std::int32_t n, Ints8& out) {
+  [[gnu::always_inline]] inline void next_positions(float scale, const Ints8& n, Ints8& out) {
     Words8 m;
     next_words(m);
     const Floats8 u = scale * __builtin_convertvector(reinterpret_cast<Ints8>(m), Floats8);
-    const Floats8 p = u * static_cast<float>(n);
+    const Floats8 p = u * __builtin_convertvector(n, Floats8);
     const Ints8 j = __builtin_convertvector(p, Ints8);
     out = j < n - 1 ? j : n - 1;
   }
@@ -228,20 +228,26 @@ constexpr std::size_t largest_in_lanes = std::size_t{1} << 30;
 
 // Draws sixteen contiguous parts of `part` deviates each, one a lane, lane k
 // starting from g jumped k times by `jump`: part k's positions go to
-// positions[k part ..). Returns the last lane's words after its part.
+// positions[k part ..), draw t among first - (t mod cycle) values. Returns
+// the last lane's words after its part.
 __attribute__((target_clones("avx2", "default")))
-Words draw_in_lanes(const UniformState& g, const Jump& jump, std::size_t part, std::span<std::uint32_t> positions) {
+Words draw_in_lanes(const UniformState& g, const Jump& jump, std::size_t part, std::int32_t first, std::int32_t cycle,
+                    std::span<std::uint32_t> positions) {
   Lanes8 lanes[2];
   start_lanes(lanes, g, jump);
-  const auto n = static_cast<std::int32_t>(positions.size());
   const float scale = g.deviate_scale;
+  Ints8 into_cycle[2];  // each lane's t mod cycle
+  for (std::size_t k = 0; k < 16; ++k) into_cycle[k / 8][k % 8] = static_cast<std::int32_t>(k * part % static_cast<std::size_t>(cycle));
   for (std::size_t i = 0; i < part; ++i) {
-    Ints8 first, second;
-    lanes[0].next_positions(scale, n, first);
-    lanes[1].next_positions(scale, n, second);
+    Ints8 drawn[2];
+    for (std::size_t h = 0; h < 2; ++h) {
+      lanes[h].next_positions(scale, first - into_cycle[h], drawn[h]);
+      into_cycle[h] += 1;
+      into_cycle[h] = into_cycle[h] == cycle ? 0 : into_cycle[h];
+    }
     for (std::size_t k = 0; k < 8; ++k) {
-      positions[k * part + i] = static_cast<std::uint32_t>(first[k]);
-      positions[(k + 8) * part + i] = static_cast<std::uint32_t>(second[k]);
+      positions[k * part + i] = static_cast<std::uint32_t>(drawn[0][k]);
+      positions[(k + 8) * part + i] = static_cast<std::uint32_t>(drawn[1][k]);
     }
   }
   return {lanes[1].shift[7], lanes[1].lcg[7]};
@@ -261,16 +267,15 @@ Words draw_in_lanes(const UniformState& g, const Jump& jump, std::size_t part, s
   doubtful = (s & low_30_bits) < 2;
 }
 
-// As draw_in_lanes for exact draws: `part` positions a lane, each from the
+// As draw_in_lanes for exact draws among n: `part` positions a lane, each from the
 // lane's next two words, generated side by side; the positions are picked
 // four lanes at a time, and the rare lane that may be rejected is settled by
 // position_of_bits and the reserve stream, as one draw after another would.
 __attribute__((target_clones("avx2", "default")))
-Words draw_exact_in_lanes(const UniformState& g, const Jump& jump, std::size_t part,
+Words draw_exact_in_lanes(const UniformState& g, const Jump& jump, std::size_t part, std::uint64_t n,
                           std::span<std::uint32_t> positions) {
   Lanes8 lanes[2];
   start_lanes(lanes, g, jump);
-  const std::uint64_t n = positions.size();
   for (std::size_t i = 0; i < part; ++i) {
     Words8 first[2], second[2];
     for (std::size_t h = 0; h < 2; ++h) {
@@ -325,20 +330,30 @@ std::uint32_t draw_position(UniformState& g, std::size_t n) {
   return p;
 }
 
-PositionDrawer::PositionDrawer(std::size_t n)
-    : n_(n), part_(n < largest_in_lanes ? n / 16 : 0), jump_(deviates_per_draw(n) * part_) {}
+PositionDrawer::PositionDrawer(std::size_t n) : PositionDrawer(n, n, 1) {}
+
+// Lanes draw a run whose draws are all among as many values, or all from one
+// deviate each.
+PositionDrawer::PositionDrawer(std::size_t count, std::size_t first, std::size_t cycle)
+    : count_(count),
+      first_(first),
+      cycle_(cycle),
+      part_(first < largest_in_lanes && (cycle == 1 || !exact_draws(first)) ? count / 16 : 0),
+      jump_(deviates_per_draw(first) * part_) {}
 
 void PositionDrawer::draw(UniformState& g, std::span<std::uint32_t> positions) const {
+  const auto among = [&](std::size_t t) { return first_ - t % cycle_; };
   if (g.ran_seed <= 0 || g.lcg_word < 0 || part_ == 0) {
-    for (std::size_t i = 0; i < n_; ++i) positions[i] = draw_position(g, n_);
+    for (std::size_t t = 0; t < count_; ++t) positions[t] = draw_position(g, among(t));
     return;
   }
-  const bool exact = exact_draws(n_);
-  Words last = exact ? draw_exact_in_lanes(g, jump_, part_, positions.first(n_))
-                     : draw_in_lanes(g, jump_, part_, positions.first(n_));
-  const auto n = static_cast<std::int64_t>(n_);
-  for (std::size_t i = 16 * part_; i < n_; ++i) {
-    positions[i] = exact ? exact_position(last, n_) : position(g.deviate_scale, last.next(), n);
+  const bool exact = exact_draws(first_);
+  Words last = exact ? draw_exact_in_lanes(g, jump_, part_, first_, positions.first(count_))
+                     : draw_in_lanes(g, jump_, part_, static_cast<std::int32_t>(first_),
+                                     static_cast<std::int32_t>(cycle_), positions.first(count_));
+  for (std::size_t t = 16 * part_; t < count_; ++t) {
+    const auto n = static_cast<std::int64_t>(among(t));
+    positions[t] = exact ? exact_position(last, among(t)) : position(g.deviate_scale, last.next(), n);
   }
   g.shift_word = signed_word(last.shift);
   g.lcg_word = signed_word(last.lcg);

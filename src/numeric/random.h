@@ -50,19 +50,25 @@ class Jump {
   std::uint64_t lcg_factor_;                // 16807^distance mod (2^31 - 1)
 };
 
-// The resample positions of n values drawn from an initialised generator,
-// computed in sixteen contiguous parts whose generators start at their places
-// in the stream and step side by side in vector lanes (a resample of fewer than
-// sixteen values, or of 2^30 and more, one draw after another).
+// The positions of a run of draws, computed in sixteen contiguous parts whose
+// generators start at their places in the stream and step side by side in
+// vector lanes (fewer than sixteen draws, or draws among 2^30 and more, one
+// after another). Draw t of the run is among first - (t mod cycle) values:
+// a resample of n values is n draws among n; a partial shuffle's draws
+// shrink by one each and start again every `cycle` draws.
 class PositionDrawer {
  public:
+  // The n draws of a resample of n values.
   explicit PositionDrawer(std::size_t n);
-  // Writes the zero-based positions of the next n draws (as n calls of
-  // draw_position give them) and leaves g after the last deviate they use.
+  // `count` draws, draw t among first - (t mod cycle) values (cycle <= first).
+  PositionDrawer(std::size_t count, std::size_t first, std::size_t cycle);
+  // Writes the zero-based positions of the next draws of the run (as that
+  // many calls of draw_position give them) into positions[0..count) and
+  // leaves g after the last deviate they use.
   void draw(UniformState& g, std::span<std::uint32_t> positions) const;
 
  private:
-  std::size_t n_, part_;
+  std::size_t count_, first_, cycle_, part_;
   Jump jump_;  // by the deviates of part_ draws
 };
 

@@ -1,15 +1,20 @@
 // Permutation p-values against exact enumeration: every sign flip of ten
 // differences, every split of six and six values; the Monte Carlo p-value
 // must lie within four of its standard errors of the exact one, and be the
-// same on one thread and on two.
+// same on one thread and on two. And the counts against the literal
+// computation: each permutation's groups formed and summarised one by one.
 #include "bootstrap/permutation.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
+#include <numeric>
+#include <random>
 #include <vector>
 
 #include "bootstrap/effect_sizes.h"
+#include "numeric/random.h"
 #include "numeric/summaries.h"
 
 namespace diffboot::bootstrap {
@@ -84,6 +89,79 @@ TEST(PermutationTest, SplitsOfSixAndSix) {
   expect_near_exact(p[1], share_reaching(medians, observed[1]), "difference of medians");
   expect_near_exact(p[2], share_reaching(mads, observed[2]), "difference of MADs");
   expect_near_exact(p[3], share_reaching(deltas, observed[3]), "delta");
+}
+
+// The p-values as written: the permutation's stream drawn one deviate after
+// another, the groups (unpaired: a partial shuffle of the sorted pooled
+// values; paired: the differences, each flipped on a draw of 1) summarised
+// by mean_and_sd, med_mad and cliffs_delta.
+std::vector<double> literal_p_values(const PermutationTest& t) {
+  numeric::UniformState g;
+  g.initial_seed = -t.seed;
+  numeric::init_uniform(g);
+  numeric::skip_deviates(g, permutation_stream_offset);
+  std::vector<double> pooled(t.x.begin(), t.x.end());
+  pooled.insert(pooled.end(), t.y.begin(), t.y.end());
+  std::sort(pooled.begin(), pooled.end());
+  std::vector<double> reached(t.statistics.size(), 1.0);
+  for (std::int32_t p = 0; p < t.permutations; ++p) {
+    std::vector<double> a, b;
+    if (t.paired) {
+      for (std::size_t i = 0; i < t.x.size(); ++i) a.push_back((t.x[i] - t.y[i]) * (numeric::draw_position(g, 2) == 0 ? 1 : -1));
+    } else {
+      std::vector<double> v(pooled);
+      for (std::size_t k = 0; k < t.x.size(); ++k) std::swap(v[k], v[k + numeric::draw_position(g, v.size() - k)]);
+      a.assign(v.begin(), v.begin() + static_cast<std::ptrdiff_t>(t.x.size()));
+      b.assign(v.begin() + static_cast<std::ptrdiff_t>(t.x.size()), v.end());
+    }
+    const numeric::MeanSd ma = numeric::mean_and_sd(a), mb = t.paired ? ma : numeric::mean_and_sd(b);
+    for (std::size_t k = 0; k < t.statistics.size(); ++k) {
+      double value = 0;
+      switch (t.statistics[k]) {
+        case Statistic::mean: value = ma.ave; break;
+        case Statistic::median: value = median_of(a); break;
+        case Statistic::mean_difference: value = ma.ave - mb.ave; break;
+        case Statistic::median_difference: value = median_of(a) - median_of(b); break;
+        case Statistic::sd_difference: value = ma.sd - mb.sd; break;
+        case Statistic::mad_difference: value = mad_of(a) - mad_of(b); break;
+        case Statistic::delta: value = cliffs_delta(a, b); break;
+        case Statistic::g:
+          value = t.paired ? hedges_g_paired(ma.ave, ma.sd, a.size()) : hedges_g(ma.ave, ma.sd, a.size(), mb.ave, mb.sd, b.size());
+      }
+      reached[k] += std::isnan(value) || std::fabs(value) >= std::fabs(t.observed[k]) * (1 - 1e-12);
+    }
+  }
+  for (double& r : reached) r /= t.permutations + 1;
+  return reached;
+}
+
+// Random and tied samples whose groups differ a little, so that the
+// p-values lie inside (0, 1), of sizes that are odd, even, unequal and
+// beyond one chunk of draws.
+TEST(PermutationTest, CountsEqualTheLiteralComputation) {
+  struct Case {
+    std::size_t n_x, n_y;
+    bool paired, tied;
+  };
+  const Statistic unpaired[] = {Statistic::mean_difference, Statistic::median_difference, Statistic::sd_difference,
+                                Statistic::mad_difference, Statistic::g, Statistic::delta};
+  const Statistic paired[] = {Statistic::mean, Statistic::median, Statistic::g};
+  std::mt19937_64 rng(5);
+  for (const Case c : {Case{7, 9, false, false}, Case{40, 33, false, true}, Case{120, 120, false, false},
+                       Case{10, 10, true, false}, Case{41, 41, true, true}, Case{300, 300, true, false}}) {
+    std::normal_distribution<double> normal(0.0, 1.0);
+    std::vector<double> x(c.n_x), y(c.n_y);
+    for (double& v : x) v = c.tied ? std::round(2 * normal(rng) + 0.4) : normal(rng) + 0.25;
+    for (double& v : y) v = c.tied ? std::round(2 * normal(rng)) : 1.2 * normal(rng);
+    const std::span<const Statistic> statistics = c.paired ? std::span<const Statistic>(paired) : unpaired;
+    // Thresholds among the permutations' values, so that the counts are neither 0 nor all.
+    std::vector<double> observed(statistics.size());
+    for (std::size_t k = 0; k < statistics.size(); ++k) {
+      observed[k] = (0.3 + 0.3 * static_cast<double>(k % 3)) / std::sqrt(static_cast<double>(c.n_x));
+    }
+    const PermutationTest t{x, y, c.paired, statistics, observed, 999, 3, 2};
+    EXPECT_EQ(permutation_p_values(t), literal_p_values(t)) << c.n_x << " " << c.n_y << (c.paired ? " paired" : "");
+  }
 }
 
 }  // namespace

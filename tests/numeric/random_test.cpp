@@ -196,6 +196,21 @@ TEST(RandomTest, LanesOfPositionsEqualOneChain) {
       }
     }
   }
+  // Runs of draws whose ranges shrink and start again (partial shuffles of
+  // `cycle` draws among `first`), and a run of signs; the last run is drawn
+  // one after another, for some of its ranges take two deviates.
+  struct Run {
+    std::size_t count, first, cycle;
+  };
+  for (const Run r : {Run{33, 10, 4}, Run{3000, 60, 30}, Run{65536, 2, 1}, Run{20001, 6000, 3000},
+                      Run{40, largest_single_deviate_resample + 2, 3}}) {
+    const PositionDrawer drawer(r.count, r.first, r.cycle);
+    std::vector<std::uint32_t> got(r.count), expected(r.count);
+    drawer.draw(lanes, got);
+    for (std::size_t t = 0; t < r.count; ++t) expected[t] = draw_position(scalar, r.first - t % r.cycle);
+    ASSERT_EQ(got, expected) << r.count << " among " << r.first << " cycle " << r.cycle;
+    ASSERT_EQ(lanes.lcg_word, scalar.lcg_word);
+  }
   UniformState jumped = scalar;
   Jump(12345).apply(jumped);
   skip_deviates(scalar, 12345);
