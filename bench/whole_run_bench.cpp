@@ -13,6 +13,7 @@
 #include <fstream>
 #include <random>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -32,7 +33,9 @@ struct Outcome {
   int status;
 };
 
-Outcome run_once(const fs::path& dir) {
+// Runs the program in dir with `options` (none: the dialogue, answered from
+// answers.txt).
+Outcome run_once(const fs::path& dir, const std::vector<std::string>& options) {
   const auto start = std::chrono::steady_clock::now();
   const pid_t pid = fork();
   if (pid == 0) {
@@ -43,7 +46,10 @@ Outcome run_once(const fs::path& dir) {
     dup2(out, 1);
     dup2(out, 2);
     setenv("PATH", dir.c_str(), 1);
-    execl(DIFFBOOT_EXE, DIFFBOOT_EXE, static_cast<char*>(nullptr));
+    std::vector<char*> argv{const_cast<char*>(DIFFBOOT_EXE)};
+    for (const std::string& o : options) argv.push_back(const_cast<char*>(o.c_str()));
+    argv.push_back(nullptr);
+    execv(DIFFBOOT_EXE, argv.data());
     _exit(127);
   }
   int status = 0;
@@ -55,7 +61,8 @@ Outcome run_once(const fs::path& dir) {
 
 // Times the runs of the benchmark on samples of n values in a fresh
 // directory with `answers`; every run must end with `status`.
-void time_runs(benchmark::State& state, std::size_t n, const std::string& answers, int status) {
+void time_runs(benchmark::State& state, std::size_t n, const std::string& answers, int status,
+               const std::vector<std::string>& options = {}) {
   const fs::path dir = fs::temp_directory_path() / ("diffboot-bench-" + std::to_string(getpid()));
   fs::create_directories(dir);
   write_sample(dir / "x.txt", n, 1, false);
@@ -63,7 +70,7 @@ void time_runs(benchmark::State& state, std::size_t n, const std::string& answer
   std::ofstream(dir / "answers.txt") << answers;
   long peak = 0;
   for (auto _ : state) {
-    const Outcome o = run_once(dir);
+    const Outcome o = run_once(dir, options);
     if (o.status != status) state.SkipWithError("the run did not end as expected");
     state.SetIterationTime(o.seconds);
     peak = std::max(peak, o.peak_kb);
@@ -83,6 +90,19 @@ BENCHMARK(BM_whole_run)
     ->UseManualTime()
     ->Unit(benchmark::kMillisecond)
     ->Iterations(3);
+// The same runs with permutation p-values of every measure (9999
+// permutations), from the command line.
+void BM_whole_run_p_values(benchmark::State& state) {
+  time_runs(state, static_cast<std::size_t>(state.range(0)), "", 0,
+            {state.range(1) == 1 ? "-p" : "-u", "--p-values", "x.txt", "y.txt"});
+}
+BENCHMARK(BM_whole_run_p_values)
+    ->ArgsProduct({{30, 300, 3000, 30000}, {0, 1}})
+    ->ArgNames({"n", "paired"})
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(3);
+
 // Arms of an online experiment: 10^5 to 10^7 values per sample (the last
 // takes minutes).
 BENCHMARK(BM_whole_run)

@@ -31,20 +31,30 @@ Needs needs_of(std::span<const Statistic> statistics) {
   return n;
 }
 
-// The k-th smallest (one-based) of two ascending sequences a(0..na) and
-// b(0..nb) together, by bisection on how many come from a.
+// How many of the k smallest of two ascending sequences a(0..na) and
+// b(0..nb) together come from a, by bisection.
 template <typename A, typename B>
-double kth_of_two(const A& a, std::size_t na, const B& b, std::size_t nb, std::size_t k) {
+std::size_t split_of_two(const A& a, std::size_t na, const B& b, std::size_t nb, std::size_t k) {
   std::size_t lo = k > nb ? k - nb : 0, hi = std::min(k, na);
   while (lo < hi) {
     const std::size_t i = lo + (hi - lo) / 2;  // take i + 1 or more from a?
     if (a(i) < b(k - i - 1)) lo = i + 1;
     else hi = i;
   }
-  const std::size_t i = lo;  // i from a, k - i from b
-  if (i == 0) return b(k - 1);
-  if (i == k) return a(k - 1);
-  return std::max(a(i - 1), b(k - i - 1));
+  return lo;
+}
+
+// The median of two ascending sequences together, by the median rule: the
+// rank k below the middle by bisection, the next rank the smaller of the
+// two sequences' next values.
+template <typename A, typename B>
+double median_of_two(const A& a, std::size_t na, const B& b, std::size_t nb) {
+  const std::size_t m = na + nb, k = m / 2 + m % 2;
+  const std::size_t i = split_of_two(a, na, b, nb, k);  // i from a, k - i from b
+  const double kth = i == 0 ? b(k - 1) : i == k ? a(k - 1) : std::max(a(i - 1), b(k - i - 1));
+  if (m % 2 == 1) return kth;
+  const double next = i == na ? b(k - i) : k - i == nb ? a(i) : std::min(a(i), b(k - i));
+  return (next + kth) * 0.5;
 }
 
 // The sum of at(0) .. at(m - 1) in four interleaved parts.
@@ -114,8 +124,7 @@ void order_statistics(std::span<const double> sorted, const numeric::RankedBits&
   const std::size_t below = bits.rank(at, others);
   const auto left = [&](std::size_t t) { return med - member(below - t); };
   const auto right = [&](std::size_t u) { return member(below + 1 + u) - med; };
-  g.mad = numeric::median_of_ranks(m, [&](std::size_t k) { return kth_of_two(left, below, right, m - below, k); }) *
-          numeric::mad_scale;
+  g.mad = median_of_two(left, below, right, m - below) * numeric::mad_scale;
 }
 
 double unpaired_value(Statistic s, const Group& a, std::size_t n_x, const Group& b, std::size_t n_y, double delta) {
