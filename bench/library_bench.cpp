@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "bootstrap/leave_one_out.h"
+#include "bootstrap/permutation.h"
 #include "numeric/random.h"
 #include "numeric/sorting.h"
 #include "numeric/summaries.h"
@@ -60,6 +61,30 @@ void BM_draw_positions(benchmark::State& state) {
   state.SetItemsProcessed(state.iterations() * state.range(0));
 }
 BENCHMARK(BM_draw_positions)->Arg(100000)->Arg(1000000)->Arg(10000000);
+
+// 9999 permutations on one thread of the default measures: the unpaired
+// four (both samples of n values) or the paired mean and median.
+void BM_permutation_p_values(benchmark::State& state) {
+  using bootstrap::Statistic;
+  const auto n = static_cast<std::size_t>(state.range(0));
+  const bool paired = state.range(1) == 1;
+  const auto x = normal_sample(n);
+  std::vector<double> y = normal_sample(n + 1);
+  y.erase(y.begin());
+  const Statistic unpaired[] = {Statistic::mean_difference, Statistic::median_difference, Statistic::sd_difference,
+                                Statistic::mad_difference};
+  const Statistic both[] = {Statistic::mean, Statistic::median};
+  const double observed[] = {0.1, 0.1, 0.1, 0.1};
+  const std::span<const Statistic> statistics = paired ? std::span<const Statistic>(both) : unpaired;
+  for (auto _ : state) {
+    benchmark::DoNotOptimize(bootstrap::permutation_p_values({x, y, paired, statistics, observed, 9999, 1, 1}));
+  }
+  state.SetItemsProcessed(state.iterations() * 9999);
+}
+BENCHMARK(BM_permutation_p_values)
+    ->ArgsProduct({{300, 3000, 30000}, {0, 1}})
+    ->ArgNames({"n", "paired"})
+    ->Unit(benchmark::kMillisecond);
 
 void BM_med_mad(benchmark::State& state) {
   const auto x = normal_sample(static_cast<std::size_t>(state.range(0)));

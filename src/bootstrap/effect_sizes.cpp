@@ -49,10 +49,14 @@ double hedges_correction(double m) {
   return numeric::gamma_half_ratio((m - 1.0) / 2.0) / std::sqrt(m / 2.0);
 }
 
+double pooled_sd(double sd_x, std::size_t n_x, double sd_y, std::size_t n_y) {
+  const auto nx = static_cast<double>(n_x), ny = static_cast<double>(n_y);
+  return std::sqrt(((nx - 1.0) * sd_x * sd_x + (ny - 1.0) * sd_y * sd_y) / (nx + ny - 2.0));
+}
+
 double hedges_g(double mean_x, double sd_x, std::size_t n_x, double mean_y, double sd_y, std::size_t n_y) {
   const auto nx = static_cast<double>(n_x), ny = static_cast<double>(n_y);
-  const double pooled = std::sqrt(((nx - 1.0) * sd_x * sd_x + (ny - 1.0) * sd_y * sd_y) / (nx + ny - 2.0));
-  return (mean_x - mean_y) / pooled * hedges_correction(nx + ny - 2.0);
+  return (mean_x - mean_y) / pooled_sd(sd_x, n_x, sd_y, n_y) * hedges_correction(nx + ny - 2.0);
 }
 
 double hedges_g_paired(double mean, double sd, std::size_t n) {

@@ -14,6 +14,10 @@ namespace diffboot::bootstrap {
 // J(m) = Γ(m/2) / (√(m/2) Γ((m − 1)/2)), m > 1 degrees of freedom.
 double hedges_correction(double m);
 
+// The pooled standard deviation of two samples: the square root of
+// ((n_x − 1) sd_x² + (n_y − 1) sd_y²) / (n_x + n_y − 2).
+double pooled_sd(double sd_x, std::size_t n_x, double sd_y, std::size_t n_y);
+
 // Hedges' g of two samples from their means, standard deviations (divisor
 // n − 1) and sizes: (mean_x − mean_y) / s_p · J(n_x + n_y − 2), s_p² the
 // pooled variance with divisor n_x + n_y − 2.

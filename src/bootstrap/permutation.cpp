@@ -1,6 +1,7 @@
 #include "bootstrap/permutation.h"
 
 #include <algorithm>
+#include <bit>
 #include <cmath>
 #include <mutex>
 #include <numeric>
@@ -15,18 +16,16 @@
 namespace diffboot::bootstrap {
 namespace {
 
-// What the statistics of a test need beyond the means.
+// Which order statistics the statistics of a test need.
 struct Needs {
-  bool sd = false, median = false, mad = false, delta = false;
+  bool median = false, mad = false;
 };
 
 Needs needs_of(std::span<const Statistic> statistics) {
   Needs n;
   for (Statistic s : statistics) {
-    n.sd = n.sd || s == Statistic::sd_difference || s == Statistic::g;
     n.median = n.median || s == Statistic::median_difference || s == Statistic::mad_difference || s == Statistic::median;
     n.mad = n.mad || s == Statistic::mad_difference;
-    n.delta = n.delta || s == Statistic::delta;
   }
   return n;
 }
@@ -75,11 +74,16 @@ struct Group {
 };
 
 // The pooled values of an unpaired test, sorted, and what a permutation sums
-// over its x group: their deviations from the pooled mean, the squares of
-// those, and twice their midranks (for delta, exact in integers).
+// over its x group, side by side for one read each: their deviations from
+// the pooled mean, the squares of those, and twice their midranks (for
+// delta, exact in integers).
 struct Pool {
-  std::vector<double> value, deviation, square;
-  std::vector<std::int64_t> twice_midrank;
+  struct Summand {
+    double deviation, square;
+    std::int64_t twice_midrank;
+  };
+  std::vector<double> value;
+  std::vector<Summand> summand;
   double deviations = 0.0, squares = 0.0;
 };
 
@@ -90,15 +94,14 @@ Pool pool_of(std::span<const double> x, std::span<const double> y) {
   std::sort(p.value.begin(), p.value.end());
   const std::size_t n = p.value.size();
   const double centre = std::accumulate(p.value.begin(), p.value.end(), 0.0) / static_cast<double>(n);
-  for (double v : p.value) {
-    p.deviation.push_back(v - centre);
-    p.square.push_back((v - centre) * (v - centre));
-    p.deviations += p.deviation.back();
-    p.squares += p.square.back();
-  }
   for (std::size_t i = 0, j = 0; i < n; i = j) {  // ties i .. j-1: midrank (i + 1 + j) / 2
     while (j < n && p.value[j] == p.value[i]) ++j;
-    p.twice_midrank.insert(p.twice_midrank.end(), j - i, static_cast<std::int64_t>(i + 1 + j));
+    for (std::size_t k = i; k < j; ++k) {
+      const double e = p.value[k] - centre;
+      p.summand.push_back({e, e * e, static_cast<std::int64_t>(i + 1 + j)});
+      p.deviations += e;
+      p.squares += e * e;
+    }
   }
   return p;
 }
@@ -127,23 +130,26 @@ void order_statistics(std::span<const double> sorted, const numeric::RankedBits&
   g.mad = median_of_two(left, below, right, m - below) * numeric::mad_scale;
 }
 
-double unpaired_value(Statistic s, const Group& a, std::size_t n_x, const Group& b, std::size_t n_y, double delta) {
+// A statistic of two groups; `correction` is Hedges' J for g, `delta`
+// delta's value.
+double unpaired_value(Statistic s, const Group& a, std::size_t n_x, const Group& b, std::size_t n_y, double correction,
+                      double delta) {
   switch (s) {
     case Statistic::mean_difference: return a.mean - b.mean;
     case Statistic::median_difference: return a.med - b.med;
     case Statistic::sd_difference: return a.sd - b.sd;
     case Statistic::mad_difference: return a.mad - b.mad;
-    case Statistic::g: return hedges_g(a.mean, a.sd, n_x, b.mean, b.sd, n_y);
+    case Statistic::g: return (a.mean - b.mean) / pooled_sd(a.sd, n_x, b.sd, n_y) * correction;
     case Statistic::delta: return delta;
     default: return std::nan("");
   }
 }
 
-double paired_value(Statistic s, const Group& d, std::size_t n) {
+double paired_value(Statistic s, const Group& d, double correction) {
   switch (s) {
     case Statistic::mean: return d.mean;
     case Statistic::median: return d.med;
-    case Statistic::g: return hedges_g_paired(d.mean, d.sd, n);
+    case Statistic::g: return d.mean / d.sd * correction;
     default: return std::nan("");
   }
 }
@@ -158,83 +164,140 @@ void count_reaching(std::span<const double> values, std::span<const double> obse
   }
 }
 
-// Permutations drawn a chunk at a time (about 2^16 draws), each of `draws`
-// draws, draw t of a chunk among first - (t mod cycle) values.
-template <typename Each>
-void in_chunks(std::size_t begin, std::size_t end, std::size_t draws, std::size_t first, std::size_t cycle,
-               numeric::UniformState& g, const Each& each) {
-  const std::size_t chunk = std::max<std::size_t>(1, (std::size_t{1} << 16) / draws);
-  const numeric::PositionDrawer whole(chunk * draws, first, cycle);
-  std::vector<std::uint32_t> positions(chunk * draws);
+// Permutations [begin, end), each from `per` values of a run that a drawer
+// (drawer_of(count) for a run of count) writes, drawn a chunk of about 2^16
+// values at a time.
+template <typename DrawerOf, typename Each>
+void in_chunks(std::size_t begin, std::size_t end, std::size_t per, const DrawerOf& drawer_of, numeric::UniformState& g,
+               const Each& each) {
+  const std::size_t chunk = std::max<std::size_t>(1, (std::size_t{1} << 16) / per);
+  const auto whole = drawer_of(chunk * per);
+  std::vector<std::uint32_t> drawn(chunk * per);
   for (std::size_t p = begin; p < end; p += chunk) {
     const std::size_t m = std::min(chunk, end - p);
-    if (m == chunk) whole.draw(g, positions);
-    else numeric::PositionDrawer(m * draws, first, cycle).draw(g, positions);
-    for (std::size_t q = 0; q < m; ++q) each(positions.data() + q * draws);
+    if (m == chunk) whole.draw(g, drawn);
+    else drawer_of(m * per).draw(g, drawn);
+    for (std::size_t q = 0; q < m; ++q) each(drawn.data() + q * per);
   }
 }
 
 // Permutations [begin, end) of the pooled sorted values: the x group is a
-// partial Fisher-Yates shuffle's first n_x positions, the shuffle undone
-// after each, so that every permutation depends on its deviates alone.
+// partial Fisher-Yates shuffle's first n_x positions, taken in one pass that
+// also sums over them. Position k is not read again once step k has filled
+// it, so only the entry drawn into it moves; those moved entries are put
+// back after each permutation, which therefore depends on its deviates alone.
 void unpaired_block(const PermutationTest& t, const Pool& pool, Needs needs, std::size_t begin, std::size_t end,
                     numeric::UniformState& g, std::vector<std::int64_t>& reached) {
   const std::size_t n = pool.value.size(), n_x = t.x.size(), n_y = n - n_x;
-  std::vector<std::uint32_t> index(n), swapped(n_x);
+  const double correction = hedges_correction(static_cast<double>(n) - 2.0);
+  std::vector<std::uint32_t> index(n), moved(n_x);
   std::iota(index.begin(), index.end(), 0u);
   numeric::RankedBits in_x(n);
   std::vector<double> values(t.statistics.size());
-  in_chunks(begin, end, n_x, n, n_x, g, [&](const std::uint32_t* drawn) {
-    for (std::size_t k = 0; k < n_x; ++k) {
+  const auto shuffle_draws = [&](std::size_t count) { return numeric::PositionDrawer(count, n, n_x); };
+  in_chunks(begin, end, n_x, shuffle_draws, g, [&](const std::uint32_t* drawn) {
+    double s[2] = {}, q[2] = {};  // two interleaved parts each
+    std::int64_t ranks = 0;
+    const auto take = [&](std::size_t k, std::size_t part) {
       const std::size_t j = k + drawn[k];
-      std::swap(index[k], index[j]);
-      swapped[k] = static_cast<std::uint32_t>(j);
-    }
-    const double s_x = sum_in_four<double>(n_x, [&](std::size_t k) { return pool.deviation[index[k]]; });
-    const double q_x = needs.sd ? sum_in_four<double>(n_x, [&](std::size_t k) { return pool.square[index[k]]; }) : 0.0;
+      const std::uint32_t chosen = index[j];
+      index[j] = index[k];
+      moved[k] = static_cast<std::uint32_t>(j);
+      in_x.set(chosen);
+      const Pool::Summand& e = pool.summand[chosen];
+      s[part] += e.deviation;
+      q[part] += e.square;
+      ranks += e.twice_midrank;
+    };
+    std::size_t k = 0;
+    for (; k + 2 <= n_x; k += 2) take(k, 0), take(k + 1, 1);
+    if (k < n_x) take(k, 0);
+    const double s_x = s[0] + s[1], q_x = q[0] + q[1];
     Group a, b;
     moments_from_sums(s_x, q_x, n_x, a);
     moments_from_sums(pool.deviations - s_x, pool.squares - q_x, n_y, b);
     if (needs.median) {
-      for (std::size_t k = 0; k < n_x; ++k) in_x.set(index[k]);
       in_x.index();
       order_statistics(pool.value, in_x, false, n_x, needs.mad, a);
       order_statistics(pool.value, in_x, true, n_y, needs.mad, b);
-      in_x.clear();
     }
-    double delta = 0.0;
-    if (needs.delta) {  // 2 U = twice x's rank sum less n_x (n_x + 1); delta = (2 U - n_x n_y) / (n_x n_y)
-      const auto pairs = static_cast<std::int64_t>(n_x * n_y), m = static_cast<std::int64_t>(n_x);
-      const std::int64_t u2 =
-          sum_in_four<std::int64_t>(n_x, [&](std::size_t k) { return pool.twice_midrank[index[k]]; }) - m * (m + 1);
-      delta = static_cast<double>(u2 - pairs) / (static_cast<double>(n_x) * static_cast<double>(n_y));
-    }
-    for (std::size_t k = 0; k < values.size(); ++k) values[k] = unpaired_value(t.statistics[k], a, n_x, b, n_y, delta);
+    in_x.clear();
+    // 2 U = twice x's rank sum less n_x (n_x + 1); delta = (2 U - n_x n_y) / (n_x n_y)
+    const auto m = static_cast<std::int64_t>(n_x), pairs = m * static_cast<std::int64_t>(n_y);
+    const double delta = static_cast<double>(ranks - m * (m + 1) - pairs) / (static_cast<double>(n_x) * static_cast<double>(n_y));
+    for (std::size_t v = 0; v < values.size(); ++v) values[v] = unpaired_value(t.statistics[v], a, n_x, b, n_y, correction, delta);
     count_reaching(values, t.observed, reached);
-    for (std::size_t k = n_x; k-- > 0;) std::swap(index[k], index[swapped[k]]);
+    for (std::uint32_t j : moved) index[j] = j;
   });
 }
 
-// Sign flips [begin, end) of the differences: a draw of 1 flips one.
-void paired_block(const PermutationTest& t, std::span<const double> d, Needs needs, std::size_t begin, std::size_t end,
+// The differences of a paired test, padded with zeros to whole words of
+// signs, and what the sign flips read: the sums of every subset of each
+// group of five (sums[32 g + mask]: the differences 5 g + b for the bits b
+// of mask, added in order), their total and sum of squares, which bits of each word are negative and which
+// non-zero, and the order of the differences by magnitude.
+struct Differences {
+  static constexpr std::size_t group = 5, subsets = 32;  // six groups a word
+  std::vector<double> d, sums;
+  std::vector<std::uint32_t> negative, nonzero, by_size;
+  double total = 0.0, squares = 0.0;
+};
+
+Differences differences_of(std::span<const double> x, std::span<const double> y) {
+  Differences f;
+  const std::size_t words = permutation_deviates(x.size(), y.size(), true);
+  f.d.assign(words * signs_per_word, 0.0);
+  for (std::size_t i = 0; i < x.size(); ++i) f.d[i] = x[i] - y[i];
+  f.total = std::accumulate(f.d.begin(), f.d.end(), 0.0);
+  for (double v : f.d) f.squares += v * v;
+  for (std::size_t g0 = 0; g0 < f.d.size(); g0 += Differences::group) {
+    for (std::uint32_t mask = 0; mask < Differences::subsets; ++mask) {
+      double sum = 0.0;
+      for (std::size_t b = 0; b < Differences::group; ++b) sum += (mask >> b & 1u) != 0 ? f.d[g0 + b] : 0.0;
+      f.sums.push_back(sum);
+    }
+  }
+  f.negative.assign(words, 0);
+  f.nonzero.assign(words, 0);
+  for (std::size_t i = 0; i < f.d.size(); ++i) {
+    f.negative[i / signs_per_word] |= std::uint32_t{f.d[i] < 0.0} << (i % signs_per_word);
+    f.nonzero[i / signs_per_word] |= std::uint32_t{f.d[i] != 0.0} << (i % signs_per_word);
+  }
+  f.by_size.resize(x.size());
+  std::iota(f.by_size.begin(), f.by_size.end(), 0u);
+  std::stable_sort(f.by_size.begin(), f.by_size.end(),
+                   [&](auto i, auto j) { return std::fabs(f.d[i]) < std::fabs(f.d[j]); });
+  return f;
+}
+
+// Sign flips [begin, end) of the differences: difference i is flipped
+// where bit 1 + i mod 30 of the permutation's word i / 30 is set. The flipped
+// differences sum to the total less twice the flipped subsets' sums.
+void paired_block(const PermutationTest& t, const Differences& f, Needs needs, std::size_t begin, std::size_t end,
                   numeric::UniformState& g, std::vector<std::int64_t>& reached) {
-  const std::size_t n = d.size();
-  std::vector<std::uint32_t> by_size(n);  // the differences in order of magnitude
-  std::iota(by_size.begin(), by_size.end(), 0u);
-  std::stable_sort(by_size.begin(), by_size.end(), [&](auto i, auto j) { return std::fabs(d[i]) < std::fabs(d[j]); });
-  std::vector<double> flipped(n), values(t.statistics.size());
-  in_chunks(begin, end, n, 2, 1, g, [&](const std::uint32_t* flip) {
+  const std::size_t n = t.x.size(), words = f.negative.size();
+  const double correction = hedges_correction(static_cast<double>(n) - 1.0);
+  std::vector<double> values(t.statistics.size());
+  const auto word_draws = [](std::size_t count) { return numeric::WordDrawer(count); };
+  in_chunks(begin, end, words, word_draws, g, [&](const std::uint32_t* word) {
+    double part[4] = {};
     std::size_t negative = 0;
-    for (std::size_t i = 0; i < n; ++i) {  // times 1 or -1: exact, and without a branch
-      flipped[i] = d[i] * (1.0 - 2.0 * static_cast<double>(flip[i]));
-      negative += flipped[i] < 0.0;
+    for (std::size_t w = 0; w < words; ++w) {
+      const std::uint32_t bits = word[w] >> 1;
+      negative += static_cast<std::size_t>(std::popcount((bits ^ f.negative[w]) & f.nonzero[w]));
+      for (std::size_t q = 0; q < signs_per_word / Differences::group; ++q) {
+        const std::size_t group = w * (signs_per_word / Differences::group) + q;
+        part[group % 4] += f.sums[Differences::subsets * group + (bits >> (Differences::group * q) & 31u)];
+      }
     }
+    const auto flipped = [&](std::size_t i) {
+      return (word[i / signs_per_word] >> (1 + i % signs_per_word) & 1u) != 0 ? -f.d[i] : f.d[i];
+    };
     Group m;
-    m.mean = sum_in_four<double>(n, [&](std::size_t i) { return flipped[i]; }) / static_cast<double>(n);
-    if (needs.sd) {
-      const auto square = [&](std::size_t i) { return (flipped[i] - m.mean) * (flipped[i] - m.mean); };
-      m.sd = std::sqrt(sum_in_four<double>(n, square) / static_cast<double>(n - 1));
-    }
+    m.mean = (f.total - 2.0 * ((part[0] + part[1]) + (part[2] + part[3]))) / static_cast<double>(n);
+    // The flipped values' squares are the differences' own: the squared
+    // deviations from their mean sum to that sum less n mean^2.
+    m.sd = std::sqrt(std::max(f.squares - static_cast<double>(n) * m.mean * m.mean, 0.0) / static_cast<double>(n - 1));
     // In ascending order the negative values come first, the largest in
     // magnitude first; then the others, smallest first. Either way the
     // median's rank among its kind is small, so a walk from the smallest
@@ -243,12 +306,12 @@ void paired_block(const PermutationTest& t, std::span<const double> d, Needs nee
       const bool among_negative = k <= negative;
       std::size_t rank = among_negative ? negative - k + 1 : k - negative, j = 0;
       for (;; ++j) {
-        if ((flipped[by_size[j]] < 0.0) == among_negative && --rank == 0) break;
+        if ((flipped(f.by_size[j]) < 0.0) == among_negative && --rank == 0) break;
       }
-      return flipped[by_size[j]];
+      return flipped(f.by_size[j]);
     };
     if (needs.median) m.med = numeric::median_of_ranks(n, kth);
-    for (std::size_t k = 0; k < values.size(); ++k) values[k] = paired_value(t.statistics[k], m, n);
+    for (std::size_t k = 0; k < values.size(); ++k) values[k] = paired_value(t.statistics[k], m, correction);
     count_reaching(values, t.observed, reached);
   });
 }
@@ -256,7 +319,7 @@ void paired_block(const PermutationTest& t, std::span<const double> d, Needs nee
 }  // namespace
 
 std::uint64_t permutation_deviates(std::size_t n_x, std::size_t n_y, bool paired) {
-  if (paired) return n_x;
+  if (paired) return (n_x + signs_per_word - 1) / signs_per_word;
   std::uint64_t deviates = 0;
   for (std::size_t k = 0; k < n_x; ++k) {
     deviates += n_x + n_y - k <= numeric::largest_single_deviate_resample ? 1 : 2;
@@ -265,13 +328,10 @@ std::uint64_t permutation_deviates(std::size_t n_x, std::size_t n_y, bool paired
 }
 
 std::vector<double> permutation_p_values(const PermutationTest& t) {
-  std::vector<double> differences;
+  Differences differences;
   Pool pool;
-  if (t.paired) {
-    for (std::size_t i = 0; i < t.x.size(); ++i) differences.push_back(t.x[i] - t.y[i]);
-  } else {
-    pool = pool_of(t.x, t.y);
-  }
+  if (t.paired) differences = differences_of(t.x, t.y);
+  else pool = pool_of(t.x, t.y);
   const Needs needs = needs_of(t.statistics);
   numeric::UniformState g;
   g.initial_seed = -t.seed;

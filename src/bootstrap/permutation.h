@@ -2,13 +2,13 @@
 // Two-sided permutation tests of the measures of a run: unpaired, the
 // pooled values relabelled at random (each permutation a uniformly random
 // choice of which n_x of them are x); paired, the signs of the differences
-// flipped at random. p = (1 + #{|T*| >= |T|}) / (N + 1), N permutations, T
-// the measure's value, T* its value on a permutation (Davison and Hinkley,
-// Bootstrap Methods, 1997, eq. 4.11, with 0 as the value under the null);
-// |T*| within a relative 1e-12 of |T| counts as reaching it, so that rounding
-// does not decide. The permutations come from their own stream of the seed,
-// far from the bootstrap's, and give the same p-values on any number of
-// threads.
+// flipped at random, thirty from each of the generator's words. p = (1 +
+// #{|T*| >= |T|}) / (N + 1), N permutations, T the measure's value, T* its
+// value on a permutation (Davison and Hinkley, Bootstrap Methods, 1997, eq.
+// 4.11, with 0 as the value under the null); |T*| within a relative 1e-12 of
+// |T| counts as reaching it, so that rounding does not decide. The
+// permutations come from their own stream of the seed, far from the
+// bootstrap's, and give the same p-values on any number of threads.
 #include <cstdint>
 #include <span>
 #include <vector>
@@ -37,9 +37,13 @@ struct PermutationTest {
 // NaN.
 std::vector<double> permutation_p_values(const PermutationTest& test);
 
+// The signs a paired permutation takes from each deviate: bits 1 to 30 of
+// its combined word (bit 0 is always set).
+inline constexpr std::size_t signs_per_word = 30;
+
 // The deviates one permutation draws: one per draw of the n_x positions of
-// x among the n_x + n_y (two where more than 131609 are left), or one per
-// sign of n differences.
+// x among the n_x + n_y (two where more than 131609 are left), or one per 30
+// signs of n differences.
 std::uint64_t permutation_deviates(std::size_t n_x, std::size_t n_y, bool paired);
 
 }  // namespace diffboot::bootstrap

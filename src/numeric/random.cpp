@@ -253,6 +253,20 @@ Words draw_in_lanes(const UniformState& g, const Jump& jump, std::size_t part, s
   return {lanes[1].shift[7], lanes[1].lcg[7]};
 }
 
+// As draw_in_lanes, writing each lane's combined words themselves.
+__attribute__((target_clones("avx2", "default")))
+Words words_in_lanes(const UniformState& g, const Jump& jump, std::size_t part, std::span<std::uint32_t> words) {
+  Lanes8 lanes[2];
+  start_lanes(lanes, g, jump);
+  for (std::size_t i = 0; i < part; ++i) {
+    Words8 m[2];
+    lanes[0].next_words(m[0]);
+    lanes[1].next_words(m[1]);
+    for (std::size_t k = 0; k < 16; ++k) words[k * part + i] = m[k / 8][k % 8];
+  }
+  return {lanes[1].shift[7], lanes[1].lcg[7]};
+}
+
 // Four lanes' positions by Lemire's rule on 60 bits x = hi 2^30 + lo (hi,
 // lo the 30 random bits of two words): x n = A 2^30 + L with A = hi n and
 // L = lo n, each below 2^61, so the position (x n) >> 60 is
@@ -359,14 +373,32 @@ void PositionDrawer::draw(UniformState& g, std::span<std::uint32_t> positions) c
   g.lcg_word = signed_word(last.lcg);
 }
 
+WordDrawer::WordDrawer(std::size_t count) : count_(count), part_(count / 16), jump_(part_) {}
+
+void WordDrawer::draw(UniformState& g, std::span<std::uint32_t> words) const {
+  if (g.ran_seed <= 0 || g.lcg_word < 0 || part_ == 0) {
+    for (std::size_t t = 0; t < count_; ++t) words[t] = uniform_word(g, g.ran_seed);
+    return;
+  }
+  Words last = words_in_lanes(g, jump_, part_, words.first(count_));
+  for (std::size_t t = 16 * part_; t < count_; ++t) words[t] = last.next();
+  g.shift_word = signed_word(last.shift);
+  g.lcg_word = signed_word(last.lcg);
+}
+
 void skip_deviates(UniformState& g, std::uint64_t count) { Jump(count).apply(g); }
 
-float uniform_deviate(UniformState& g, std::int32_t& seed) {
+std::uint32_t uniform_word(UniformState& g, std::int32_t& seed) {
   if (seed <= 0 || g.lcg_word < 0) initialise(g, seed);
   Words w{word(g.shift_word), word(g.lcg_word)};
   const std::uint32_t m = w.next();
   g.shift_word = signed_word(w.shift);
   g.lcg_word = signed_word(w.lcg);
+  return m;
+}
+
+float uniform_deviate(UniformState& g, std::int32_t& seed) {
+  const std::uint32_t m = uniform_word(g, seed);
   return g.deviate_scale * static_cast<float>(m);
 }
 

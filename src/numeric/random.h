@@ -28,6 +28,10 @@ struct UniformState {
 // generator is not initialised.
 float uniform_deviate(UniformState& g, std::int32_t& seed);
 
+// The combined 31-bit word the next deviate is made of (bit 0 always set,
+// bits 1 to 30 uniform), advancing g as uniform_deviate does.
+std::uint32_t uniform_word(UniformState& g, std::int32_t& seed);
+
 // Seeds the generator from g.initial_seed (the fixed seed unless a run chose
 // another) on its first call, consuming one deviate; later calls do nothing.
 void init_uniform(UniformState& g);
@@ -70,6 +74,20 @@ class PositionDrawer {
  private:
   std::size_t count_, first_, cycle_, part_;
   Jump jump_;  // by the deviates of part_ draws
+};
+
+// The combined words of a run of deviates, computed as PositionDrawer's
+// positions are, in sixteen contiguous parts side by side.
+class WordDrawer {
+ public:
+  explicit WordDrawer(std::size_t count);
+  // Writes the next count words (as that many calls of uniform_word give
+  // them) and leaves g after them.
+  void draw(UniformState& g, std::span<std::uint32_t> words) const;
+
+ private:
+  std::size_t count_, part_;
+  Jump jump_;  // by part_ deviates
 };
 
 // The largest resample size whose positions come from one single-precision

@@ -93,7 +93,8 @@ TEST(PermutationTest, SplitsOfSixAndSix) {
 
 // The p-values as written: the permutation's stream drawn one deviate after
 // another, the groups (unpaired: a partial shuffle of the sorted pooled
-// values; paired: the differences, each flipped on a draw of 1) summarised
+// values; paired: the differences, each flipped where its bit of the
+// permutation's words, thirty a word, is set) summarised
 // by mean_and_sd, med_mad and cliffs_delta.
 std::vector<double> literal_p_values(const PermutationTest& t) {
   numeric::UniformState g;
@@ -107,7 +108,11 @@ std::vector<double> literal_p_values(const PermutationTest& t) {
   for (std::int32_t p = 0; p < t.permutations; ++p) {
     std::vector<double> a, b;
     if (t.paired) {
-      for (std::size_t i = 0; i < t.x.size(); ++i) a.push_back((t.x[i] - t.y[i]) * (numeric::draw_position(g, 2) == 0 ? 1 : -1));
+      std::uint32_t word = 0;
+      for (std::size_t i = 0; i < t.x.size(); ++i) {
+        if (i % 30 == 0) word = numeric::uniform_word(g, g.ran_seed);
+        a.push_back((t.x[i] - t.y[i]) * ((word >> (1 + i % 30) & 1) == 0 ? 1 : -1));
+      }
     } else {
       std::vector<double> v(pooled);
       for (std::size_t k = 0; k < t.x.size(); ++k) std::swap(v[k], v[k + numeric::draw_position(g, v.size() - k)]);

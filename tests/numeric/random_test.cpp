@@ -211,6 +211,12 @@ TEST(RandomTest, LanesOfPositionsEqualOneChain) {
     ASSERT_EQ(got, expected) << r.count << " among " << r.first << " cycle " << r.cycle;
     ASSERT_EQ(lanes.lcg_word, scalar.lcg_word);
   }
+  for (const std::size_t count : {std::size_t{5}, std::size_t{100}, std::size_t{4099}}) {
+    std::vector<std::uint32_t> got(count), expected(count);
+    WordDrawer(count).draw(lanes, got);
+    for (std::uint32_t& m : expected) m = uniform_word(scalar, scalar.ran_seed);
+    ASSERT_EQ(got, expected) << count << " words";
+  }
   UniformState jumped = scalar;
   Jump(12345).apply(jumped);
   skip_deviates(scalar, 12345);
