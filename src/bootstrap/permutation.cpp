@@ -24,7 +24,8 @@ struct Needs {
 Needs needs_of(std::span<const Statistic> statistics) {
   Needs n;
   for (Statistic s : statistics) {
-    n.median = n.median || s == Statistic::median_difference || s == Statistic::mad_difference || s == Statistic::median;
+    n.median = n.median || s == Statistic::median_difference || s == Statistic::mad_difference ||
+               s == Statistic::median;
     n.mad = n.mad || s == Statistic::mad_difference;
   }
   return n;
@@ -224,8 +225,11 @@ void unpaired_block(const PermutationTest& t, const Pool& pool, Needs needs, std
     in_x.clear();
     // 2 U = twice x's rank sum less n_x (n_x + 1); delta = (2 U - n_x n_y) / (n_x n_y)
     const auto m = static_cast<std::int64_t>(n_x), pairs = m * static_cast<std::int64_t>(n_y);
-    const double delta = static_cast<double>(ranks - m * (m + 1) - pairs) / (static_cast<double>(n_x) * static_cast<double>(n_y));
-    for (std::size_t v = 0; v < values.size(); ++v) values[v] = unpaired_value(t.statistics[v], a, n_x, b, n_y, correction, delta);
+    const double delta =
+        static_cast<double>(ranks - m * (m + 1) - pairs) / (static_cast<double>(n_x) * static_cast<double>(n_y));
+    for (std::size_t v = 0; v < values.size(); ++v) {
+      values[v] = unpaired_value(t.statistics[v], a, n_x, b, n_y, correction, delta);
+    }
     count_reaching(values, t.observed, reached);
     for (std::uint32_t j : moved) index[j] = j;
   });
@@ -234,8 +238,9 @@ void unpaired_block(const PermutationTest& t, const Pool& pool, Needs needs, std
 // The differences of a paired test, padded with zeros to whole words of
 // signs, and what the sign flips read: the sums of every subset of each
 // group of five (sums[32 g + mask]: the differences 5 g + b for the bits b
-// of mask, added in order), their total and sum of squares, which bits of each word are negative and which
-// non-zero, and the order of the differences by magnitude.
+// of mask, added in order), their total and sum of squares, which bits of
+// each word are negative and which non-zero, and the order of the
+// differences by magnitude.
 struct Differences {
   static constexpr std::size_t group = 5, subsets = 32;  // six groups a word
   std::vector<double> d, sums;

@@ -131,7 +131,8 @@ std::vector<double> literal_p_values(const PermutationTest& t) {
         case Statistic::mad_difference: value = mad_of(a) - mad_of(b); break;
         case Statistic::delta: value = cliffs_delta(a, b); break;
         case Statistic::g:
-          value = t.paired ? hedges_g_paired(ma.ave, ma.sd, a.size()) : hedges_g(ma.ave, ma.sd, a.size(), mb.ave, mb.sd, b.size());
+          value = t.paired ? hedges_g_paired(ma.ave, ma.sd, a.size())
+                           : hedges_g(ma.ave, ma.sd, a.size(), mb.ave, mb.sd, b.size());
       }
       reached[k] += std::isnan(value) || std::fabs(value) >= std::fabs(t.observed[k]) * (1 - 1e-12);
     }
@@ -141,8 +142,8 @@ std::vector<double> literal_p_values(const PermutationTest& t) {
 }
 
 // Random and tied samples whose groups differ a little, so that the
-// p-values lie inside (0, 1), of sizes that are odd, even, unequal and
-// beyond one chunk of draws.
+// p-values lie inside (0, 1), of sizes that are odd, even and unequal, on
+// one thread, so that the larger runs span several chunks of draws.
 TEST(PermutationTest, CountsEqualTheLiteralComputation) {
   struct Case {
     std::size_t n_x, n_y;
@@ -153,7 +154,7 @@ TEST(PermutationTest, CountsEqualTheLiteralComputation) {
   const Statistic paired[] = {Statistic::mean, Statistic::median, Statistic::g};
   std::mt19937_64 rng(5);
   for (const Case c : {Case{7, 9, false, false}, Case{40, 33, false, true}, Case{120, 120, false, false},
-                       Case{10, 10, true, false}, Case{41, 41, true, true}, Case{300, 300, true, false}}) {
+                       Case{10, 10, true, false}, Case{41, 41, true, true}, Case{3000, 3000, true, false}}) {
     std::normal_distribution<double> normal(0.0, 1.0);
     std::vector<double> x(c.n_x), y(c.n_y);
     for (double& v : x) v = c.tied ? std::round(2 * normal(rng) + 0.4) : normal(rng) + 0.25;
@@ -164,7 +165,7 @@ TEST(PermutationTest, CountsEqualTheLiteralComputation) {
     for (std::size_t k = 0; k < statistics.size(); ++k) {
       observed[k] = (0.3 + 0.3 * static_cast<double>(k % 3)) / std::sqrt(static_cast<double>(c.n_x));
     }
-    const PermutationTest t{x, y, c.paired, statistics, observed, 999, 3, 2};
+    const PermutationTest t{x, y, c.paired, statistics, observed, 999, 3, 1};
     EXPECT_EQ(permutation_p_values(t), literal_p_values(t)) << c.n_x << " " << c.n_y << (c.paired ? " paired" : "");
   }
 }
