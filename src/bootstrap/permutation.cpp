@@ -114,21 +114,56 @@ void moments_from_sums(double s, double q, std::size_t m, Group& g) {
   g.sd = m > 1 ? std::sqrt(std::max(q - s * g.mean, 0.0) / static_cast<double>(m - 1)) : 0.0;
 }
 
-// The median (and MAD, if asked) of the m members of `bits` among the sorted
-// values, or of the m others: as med_mad gives them, read off the order (the
-// deviations from the median grow outward from it on both sides: two
-// ascending runs).
-void order_statistics(std::span<const double> sorted, const numeric::RankedBits& bits, bool others, std::size_t m,
-                      bool with_mad, Group& g) {
-  const auto member = [&](std::size_t k) { return sorted[bits.select(k, others)]; };
-  g.med = numeric::median_of_ranks(m, member);
+// The median (and MAD, if asked) of an ascending group of m values, value(k)
+// its k-th (one-based) and below(v) how many of them are below v: as med_mad
+// gives them, read off the order (the deviations from the median grow
+// outward from it on both sides: two ascending runs).
+template <typename Value, typename Below>
+void order_statistics(std::size_t m, const Value& value, const Below& below_of, bool with_mad, Group& g) {
+  g.med = numeric::median_of_ranks(m, value);
   if (!with_mad) return;
   const double med = g.med;
-  const auto at = static_cast<std::size_t>(std::lower_bound(sorted.begin(), sorted.end(), med) - sorted.begin());
-  const std::size_t below = bits.rank(at, others);
-  const auto left = [&](std::size_t t) { return med - member(below - t); };
-  const auto right = [&](std::size_t u) { return member(below + 1 + u) - med; };
+  const std::size_t below = below_of(med);
+  const auto left = [&](std::size_t t) { return med - value(below - t); };
+  const auto right = [&](std::size_t u) { return value(below + 1 + u) - med; };
   g.mad = median_of_two(left, below, right, m - below) * numeric::mad_scale;
+}
+
+// Up to this many pooled values the two groups are written out in order
+// (a pass without branches), beyond it their order statistics are selected
+// from the bit set of x's members.
+constexpr std::size_t groups_written_up_to = 2048;
+
+// The order statistics of x (the members of `in_x`) and y (the others) among
+// the sorted pooled values; `written` has room for them.
+void order_statistics(std::span<const double> sorted, numeric::RankedBits& in_x, bool with_mad, std::vector<double>& written,
+                      Group& a, Group& b) {
+  const std::size_t n = sorted.size(), n_x = in_x.members();
+  if (n <= groups_written_up_to) {
+    double* x = written.data();
+    double* y = written.data() + n_x + 1;  // x's pass writes one beyond its members
+    for (std::size_t i = 0, ix = 0, iy = 0; i < n; ++i) {
+      const std::size_t member = in_x.has(i);
+      x[ix] = sorted[i], y[iy] = sorted[i];
+      ix += member, iy += 1 - member;
+    }
+    const auto below = [](const double* v, std::size_t m, double med) {
+      return static_cast<std::size_t>(std::lower_bound(v, v + m, med) - v);
+    };
+    order_statistics(n_x, [&](std::size_t k) { return x[k - 1]; }, [&](double med) { return below(x, n_x, med); },
+                     with_mad, a);
+    order_statistics(n - n_x, [&](std::size_t k) { return y[k - 1]; },
+                     [&](double med) { return below(y, n - n_x, med); }, with_mad, b);
+    return;
+  }
+  for (const bool others : {false, true}) {
+    const auto value = [&](std::size_t k) { return sorted[in_x.select(k, others)]; };
+    const auto below = [&](double med) {
+      return in_x.rank(static_cast<std::size_t>(std::lower_bound(sorted.begin(), sorted.end(), med) - sorted.begin()),
+                       others);
+    };
+    order_statistics(others ? n - n_x : n_x, value, below, with_mad, others ? b : a);
+  }
 }
 
 // A statistic of two groups; `correction` is Hedges' J for g, `delta`
@@ -194,7 +229,7 @@ void unpaired_block(const PermutationTest& t, const Pool& pool, Needs needs, std
   std::vector<std::uint32_t> index(n), moved(n_x);
   std::iota(index.begin(), index.end(), 0u);
   numeric::RankedBits in_x(n);
-  std::vector<double> values(t.statistics.size());
+  std::vector<double> values(t.statistics.size()), written(n <= groups_written_up_to ? n + 2 : 0);
   const auto shuffle_draws = [&](std::size_t count) { return numeric::PositionDrawer(count, n, n_x); };
   in_chunks(begin, end, n_x, shuffle_draws, g, [&](const std::uint32_t* drawn) {
     double s[2] = {}, q[2] = {};  // two interleaved parts each
@@ -219,8 +254,7 @@ void unpaired_block(const PermutationTest& t, const Pool& pool, Needs needs, std
     moments_from_sums(pool.deviations - s_x, pool.squares - q_x, n_y, b);
     if (needs.median) {
       in_x.index();
-      order_statistics(pool.value, in_x, false, n_x, needs.mad, a);
-      order_statistics(pool.value, in_x, true, n_y, needs.mad, b);
+      order_statistics(pool.value, in_x, needs.mad, written, a, b);
     }
     in_x.clear();
     // 2 U = twice x's rank sum less n_x (n_x + 1); delta = (2 U - n_x n_y) / (n_x n_y)

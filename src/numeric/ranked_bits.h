@@ -15,6 +15,7 @@ class RankedBits {
   explicit RankedBits(std::size_t n) : words_((n + 63) / 64, 0), before_(words_.size() + 1, 0) {}
 
   void set(std::size_t p) { words_[p / 64] |= std::uint64_t{1} << (p % 64); }
+  std::size_t has(std::size_t p) const { return words_[p / 64] >> (p % 64) & 1u; }
 
   // Counts the members before each word; the members of the complement are
   // the other positions below n.
@@ -23,6 +24,9 @@ class RankedBits {
   }
 
   void clear() { std::fill(words_.begin(), words_.end(), 0); }
+
+  // The members, as of the last index().
+  std::size_t members() const { return before_.back(); }
 
   // Members below position p (p <= n); of the complement if `complement`.
   std::size_t rank(std::size_t p, bool complement) const {

@@ -142,8 +142,9 @@ std::vector<double> literal_p_values(const PermutationTest& t) {
 }
 
 // Random and tied samples whose groups differ a little, so that the
-// p-values lie inside (0, 1), of sizes that are odd, even and unequal, on
-// one thread, so that the larger runs span several chunks of draws.
+// p-values lie inside (0, 1), of sizes that are odd, even and unequal, with
+// the groups written out and (beyond 2048 pooled values) selected, on one
+// thread, so that the larger runs span several chunks of draws.
 TEST(PermutationTest, CountsEqualTheLiteralComputation) {
   struct Case {
     std::size_t n_x, n_y;
@@ -154,7 +155,8 @@ TEST(PermutationTest, CountsEqualTheLiteralComputation) {
   const Statistic paired[] = {Statistic::mean, Statistic::median, Statistic::g};
   std::mt19937_64 rng(5);
   for (const Case c : {Case{7, 9, false, false}, Case{40, 33, false, true}, Case{120, 120, false, false},
-                       Case{10, 10, true, false}, Case{41, 41, true, true}, Case{3000, 3000, true, false}}) {
+                       Case{1100, 1000, false, false}, Case{10, 10, true, false}, Case{41, 41, true, true},
+                       Case{3000, 3000, true, false}}) {
     std::normal_distribution<double> normal(0.0, 1.0);
     std::vector<double> x(c.n_x), y(c.n_y);
     for (double& v : x) v = c.tied ? std::round(2 * normal(rng) + 0.4) : normal(rng) + 0.25;
