@@ -57,18 +57,6 @@ double median_of_two(const A& a, std::size_t na, const B& b, std::size_t nb) {
   return (next + kth) * 0.5;
 }
 
-// The sum of at(0) .. at(m - 1) in four interleaved parts.
-template <typename T, typename At>
-T sum_in_four(std::size_t m, const At& at) {
-  T part[4] = {};
-  std::size_t k = 0;
-  for (; k + 4 <= m; k += 4) {
-    for (std::size_t l = 0; l < 4; ++l) part[l] += at(k + l);
-  }
-  for (; k < m; ++k) part[0] += at(k);
-  return (part[0] + part[1]) + (part[2] + part[3]);
-}
-
 // A group's statistics; the mean about the pooled mean (unpaired).
 struct Group {
   double mean = 0.0, sd = 0.0, med = 0.0, mad = 0.0;
