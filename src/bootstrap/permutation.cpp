@@ -194,7 +194,7 @@ void count_reaching(std::span<const double> values, std::span<const double> obse
 template <typename DrawerOf, typename Each>
 void in_chunks(std::size_t begin, std::size_t end, std::size_t per, const DrawerOf& drawer_of, numeric::UniformState& g,
                const Each& each) {
-  const std::size_t chunk = std::max<std::size_t>(1, (std::size_t{1} << 16) / per);
+  const std::size_t chunk = std::min(std::max<std::size_t>(1, (std::size_t{1} << 16) / per), end - begin);
   const auto whole = drawer_of(chunk * per);
   std::vector<std::uint32_t> drawn(chunk * per);
   for (std::size_t p = begin; p < end; p += chunk) {

@@ -366,8 +366,8 @@ void PositionDrawer::draw(UniformState& g, std::span<std::uint32_t> positions) c
                      : draw_in_lanes(g, jump_, part_, static_cast<std::int32_t>(first_),
                                      static_cast<std::int32_t>(cycle_), positions.first(count_));
   for (std::size_t t = 16 * part_; t < count_; ++t) {
-    const auto n = static_cast<std::int64_t>(among(t));
-    positions[t] = exact ? exact_position(last, among(t)) : position(g.deviate_scale, last.next(), n);
+    const std::size_t n = among(t);
+    positions[t] = exact ? exact_position(last, n) : position(g.deviate_scale, last.next(), static_cast<std::int64_t>(n));
   }
   g.shift_word = signed_word(last.shift);
   g.lcg_word = signed_word(last.lcg);
