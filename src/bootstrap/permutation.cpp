@@ -1,8 +1,10 @@
 #include "bootstrap/permutation.h"
 
 #include <algorithm>
+#include <array>
 #include <bit>
 #include <cmath>
+#include <cstring>
 #include <mutex>
 #include <numeric>
 
@@ -15,6 +17,15 @@
 
 namespace diffboot::bootstrap {
 namespace {
+
+// The permutations' generator, seeded from -seed and `offset` deviates on.
+numeric::UniformState stream_at(std::int32_t seed, std::uint64_t offset) {
+  numeric::UniformState g;
+  g.initial_seed = -seed;
+  numeric::init_uniform(g);
+  numeric::skip_deviates(g, offset);
+  return g;
+}
 
 // Which order statistics the statistics of a test need.
 struct Needs {
@@ -63,16 +74,11 @@ struct Group {
 };
 
 // The pooled values of an unpaired test, sorted, and what a permutation sums
-// over its x group, side by side for one read each: their deviations from
-// the pooled mean, the squares of those, and twice their midranks (for
-// delta, exact in integers).
+// over a group: their deviations from the pooled mean (and the squares of
+// those) and twice their midranks (for delta, exact in integers).
 struct Pool {
-  struct Summand {
-    double deviation, square;
-    std::int64_t twice_midrank;
-  };
-  std::vector<double> value;
-  std::vector<Summand> summand;
+  std::vector<double> value, deviation;
+  std::vector<std::uint32_t> twice_midrank;
   double deviations = 0.0, squares = 0.0;
 };
 
@@ -87,13 +93,23 @@ Pool pool_of(std::span<const double> x, std::span<const double> y) {
     while (j < n && p.value[j] == p.value[i]) ++j;
     for (std::size_t k = i; k < j; ++k) {
       const double e = p.value[k] - centre;
-      p.summand.push_back({e, e * e, static_cast<std::int64_t>(i + 1 + j)});
+      p.deviation.push_back(e);
+      p.twice_midrank.push_back(static_cast<std::uint32_t>(i + 1 + j));
       p.deviations += e;
       p.squares += e * e;
     }
   }
+  const std::size_t whole = (n + 63) / 64 * 64;  // zeros to whole words of bits
+  p.deviation.resize(whole, 0.0);
+  p.twice_midrank.resize(whole, 0);
   return p;
 }
+
+// What a permutation sums over one group's members.
+struct Sums {
+  double deviations = 0.0, squares = 0.0;
+  std::int64_t twice_ranks = 0;
+};
 
 // The mean and sd of m values whose deviations from a centre sum to s and
 // whose squared deviations sum to q.
@@ -205,21 +221,67 @@ void in_chunks(std::size_t begin, std::size_t end, std::size_t per, const Drawer
   }
 }
 
-// Permutations [begin, end) of the pooled sorted values: the x group is a
-// partial Fisher-Yates shuffle's first n_x positions, taken in one pass that
-// also sums over them. Position k is not read again once step k has filled
-// it, so only the entry drawn into it moves; those moved entries are put
-// back after each permutation, which therefore depends on its deviates alone.
-void unpaired_block(const PermutationTest& t, const Pool& pool, Needs needs, std::size_t begin, std::size_t end,
+// The statistics of each permutation of an unpaired test, counted where
+// they reach the observed values, from the sums over one group (x's, or y's
+// where `members_are_y`) and that group's members among the sorted pooled
+// values.
+class UnpairedCount {
+ public:
+  UnpairedCount(const PermutationTest& t, const Pool& pool, Needs needs)
+      : t_(t), pool_(pool), needs_(needs), n_x_(t.x.size()), n_y_(t.y.size()),
+        correction_(hedges_correction(static_cast<double>(n_x_ + n_y_) - 2.0)), values_(t.statistics.size()),
+        written_(n_x_ + n_y_ <= groups_written_up_to ? n_x_ + n_y_ + 2 : 0) {}
+
+  void add(const Sums& members, numeric::RankedBits& in_group, bool members_are_y, std::vector<std::int64_t>& reached) {
+    const std::size_t m = members_are_y ? n_y_ : n_x_, others = n_x_ + n_y_ - m;
+    Group a, b;  // the members' group, the others'
+    moments_from_sums(members.deviations, members.squares, m, a);
+    moments_from_sums(pool_.deviations - members.deviations, pool_.squares - members.squares, others, b);
+    if (needs_.median) {
+      in_group.index();
+      order_statistics(pool_.value, in_group, needs_.mad, written_, a, b);
+    }
+    if (members_are_y) std::swap(a, b);
+    // 2 U = twice x's rank sum less n_x (n_x + 1); delta = (2 U - n_x n_y) / (n_x n_y)
+    const auto n = static_cast<std::int64_t>(n_x_ + n_y_), k = static_cast<std::int64_t>(n_x_);
+    const std::int64_t ranks = members_are_y ? n * (n + 1) - members.twice_ranks : members.twice_ranks;
+    const double delta = static_cast<double>(ranks - k * (k + 1) - k * static_cast<std::int64_t>(n_y_)) /
+                         (static_cast<double>(n_x_) * static_cast<double>(n_y_));
+    for (std::size_t v = 0; v < values_.size(); ++v) {
+      values_[v] = unpaired_value(t_.statistics[v], a, n_x_, b, n_y_, correction_, delta);
+    }
+    count_reaching(values_, t_.observed, reached);
+  }
+
+ private:
+  const PermutationTest& t_;
+  const Pool& pool_;
+  Needs needs_;
+  std::size_t n_x_, n_y_;
+  double correction_;
+  std::vector<double> values_, written_;
+};
+
+bool with_delta(std::span<const Statistic> statistics) {
+  return std::find(statistics.begin(), statistics.end(), Statistic::delta) != statistics.end();
+}
+
+// Permutations [begin, end) by a partial Fisher-Yates shuffle of the pooled
+// sorted values: the smaller group (x where the two are equal) is the first
+// positions, taken in one pass that also sums over them. Position k is not
+// read again once step k has filled it, so only the entry drawn into it
+// moves; those moved entries are put back after each permutation, which
+// therefore depends on its deviates alone.
+void shuffled_block(const PermutationTest& t, const Pool& pool, Needs needs, std::size_t begin, std::size_t end,
                     numeric::UniformState& g, std::vector<std::int64_t>& reached) {
-  const std::size_t n = pool.value.size(), n_x = t.x.size(), n_y = n - n_x;
-  const double correction = hedges_correction(static_cast<double>(n) - 2.0);
-  std::vector<std::uint32_t> index(n), moved(n_x);
+  const std::size_t n = pool.value.size(), m = std::min(t.x.size(), t.y.size());
+  const bool members_are_y = t.y.size() < t.x.size(), ranked = with_delta(t.statistics);
+  std::vector<std::uint32_t> index(n), moved(m);
   std::iota(index.begin(), index.end(), 0u);
-  numeric::RankedBits in_x(n);
-  std::vector<double> values(t.statistics.size()), written(n <= groups_written_up_to ? n + 2 : 0);
-  const auto shuffle_draws = [&](std::size_t count) { return numeric::PositionDrawer(count, n, n_x); };
-  in_chunks(begin, end, n_x, shuffle_draws, g, [&](const std::uint32_t* drawn) {
+  numeric::RankedBits members(n);
+  UnpairedCount counter(t, pool, needs);
+  const auto shuffle_draws = [&](std::size_t count) { return numeric::PositionDrawer(count, n, m); };
+  in_chunks(begin, end, m, shuffle_draws, g, [&](const std::uint32_t* drawn) {
     double s[2] = {}, q[2] = {};  // two interleaved parts each
     std::int64_t ranks = 0;
     const auto take = [&](std::size_t k, std::size_t part) {
@@ -227,35 +289,125 @@ void unpaired_block(const PermutationTest& t, const Pool& pool, Needs needs, std
       const std::uint32_t chosen = index[j];
       index[j] = index[k];
       moved[k] = static_cast<std::uint32_t>(j);
-      in_x.set(chosen);
-      const Pool::Summand& e = pool.summand[chosen];
-      s[part] += e.deviation;
-      q[part] += e.square;
-      ranks += e.twice_midrank;
+      members.set(chosen);
+      const double e = pool.deviation[chosen];
+      s[part] += e;
+      q[part] += e * e;
+      if (ranked) ranks += pool.twice_midrank[chosen];
     };
     std::size_t k = 0;
-    for (; k + 2 <= n_x; k += 2) take(k, 0), take(k + 1, 1);
-    if (k < n_x) take(k, 0);
-    const double s_x = s[0] + s[1], q_x = q[0] + q[1];
-    Group a, b;
-    moments_from_sums(s_x, q_x, n_x, a);
-    moments_from_sums(pool.deviations - s_x, pool.squares - q_x, n_y, b);
-    if (needs.median) {
-      in_x.index();
-      order_statistics(pool.value, in_x, needs.mad, written, a, b);
-    }
-    in_x.clear();
-    // 2 U = twice x's rank sum less n_x (n_x + 1); delta = (2 U - n_x n_y) / (n_x n_y)
-    const auto m = static_cast<std::int64_t>(n_x), pairs = m * static_cast<std::int64_t>(n_y);
-    const double delta =
-        static_cast<double>(ranks - m * (m + 1) - pairs) / (static_cast<double>(n_x) * static_cast<double>(n_y));
-    for (std::size_t v = 0; v < values.size(); ++v) {
-      values[v] = unpaired_value(t.statistics[v], a, n_x, b, n_y, correction, delta);
-    }
-    count_reaching(values, t.observed, reached);
+    for (; k + 2 <= m; k += 2) take(k, 0), take(k + 1, 1);
+    if (k < m) take(k, 0);
+    counter.add({s[0] + s[1], q[0] + q[1], ranks}, members, members_are_y, reached);
+    members.clear();
     for (std::uint32_t j : moved) index[j] = j;
   });
 }
+
+// The exactly uniform position among n that the next words of g pick: 60
+// bits from two words, by position_of_bits, again from the next two where
+// those are rejected.
+std::uint32_t exact_position(numeric::UniformState& g, std::size_t n) {
+  for (;;) {
+    const std::uint64_t high = numeric::uniform_word(g, g.ran_seed) >> 1;
+    if (const auto p = numeric::position_of_bits(high << 30 | numeric::uniform_word(g, g.ran_seed) >> 1, n)) return *p;
+  }
+}
+
+// Moves random members of `set` (or, with `add`, of its complement) across
+// until it has `wanted` members, positions drawn by exact_position from g;
+// returns nothing, `members` is updated.
+void even_out(numeric::RankedBits& set, std::size_t n, std::size_t& members, std::size_t wanted,
+              numeric::UniformState& g) {
+  while (members != wanted) {
+    const std::size_t p = exact_position(g, n);
+    const bool add = members < wanted;
+    if (set.has(p) == static_cast<std::size_t>(add)) continue;
+    if (add) set.set(p), ++members;
+    else set.reset(p), --members;
+  }
+}
+
+// Four doubles side by side, and masks that keep some of them.
+using Quad = double __attribute__((vector_size(32)));
+using QuadMask = std::uint64_t __attribute__((vector_size(32)));
+
+// Lane l of kept[bits] keeps a double where bit l of bits is set.
+constexpr std::array<QuadMask, 16> kept = [] {
+  std::array<QuadMask, 16> k{};
+  for (std::uint64_t bits = 0; bits < 16; ++bits) {
+    const auto lane = [&](unsigned l) { return 0 - (bits >> l & 1u); };
+    k[bits] = QuadMask{lane(0), lane(1), lane(2), lane(3)};
+  }
+  return k;
+}();
+
+// The sums over the members of `in`: every position in turn, its terms
+// masked out unless it is a member (the pool padded to whole words), in four
+// interleaved parts (position i in part i mod 4, so that the additions need
+// not wait for one another) added pairwise at the end.
+__attribute__((target_clones("avx2", "default")))
+Sums sums_over(const Pool& pool, const numeric::RankedBits& in, bool ranked) {
+  Quad s{}, q{};
+  std::int64_t ranks = 0;
+  for (std::size_t w = 0; w < in.words(); ++w) {
+    const std::uint64_t bits = in.word(w);
+    const double* e = pool.deviation.data() + 64 * w;
+    for (std::size_t b = 0; b < 64; b += 4) {
+      Quad v;
+      std::memcpy(&v, e + b, sizeof v);
+      v = reinterpret_cast<Quad>(reinterpret_cast<QuadMask>(v) & kept[bits >> b & 15u]);
+      s += v;
+      q += v * v;
+    }
+    if (!ranked) continue;
+    for (std::size_t b = 0; b < 64; ++b) ranks += (bits >> b & 1u) * pool.twice_midrank[64 * w + b];
+  }
+  return {(s[0] + s[1]) + (s[2] + s[3]), (q[0] + q[1]) + (q[2] + q[3]), ranks};
+}
+
+// Bits 64 w .. 64 w + 63 (none at or beyond n) of the positions' bits, 30 a
+// word: position i's is bit 1 + i mod 30 of word i / 30.
+std::uint64_t bits_of_word(const std::uint32_t* word, std::size_t w, std::size_t n) {
+  const std::size_t first = 64 * w, last = std::min(first + 64, n);
+  std::uint64_t bits = 0;
+  for (std::size_t c = first / signs_per_word; signs_per_word * c < last; ++c) {
+    const std::uint64_t chunk = word[c] >> 1;
+    const std::size_t at = signs_per_word * c;
+    bits |= at >= first ? chunk << (at - first) : chunk >> (first - at);
+  }
+  return last - first == 64 ? bits : bits & ((std::uint64_t{1} << (last - first)) - 1);
+}
+
+// Permutations [begin, end) as random halves evened out: x's members are
+// first the positions whose bit is set (bit 1 + i mod 30 of the
+// permutation's word i / 30, each position in with probability 1/2), then,
+// until there are n_x, members are dropped or others added at exactly
+// uniform random positions from the evening stream (a part of
+// evening_deviates for each permutation). By symmetry every choice of n_x
+// positions is equally likely.
+void halved_block(const PermutationTest& t, const Pool& pool, Needs needs, std::size_t begin, std::size_t end,
+                  numeric::UniformState& g, std::vector<std::int64_t>& reached) {
+  const std::size_t n = pool.value.size(), n_x = t.x.size();
+  const bool ranked = with_delta(t.statistics);
+  numeric::RankedBits in_x(n);
+  UnpairedCount counter(t, pool, needs);
+  numeric::UniformState evening = stream_at(t.seed, evening_stream_offset + begin * evening_deviates);
+  const numeric::Jump next_part(evening_deviates);
+  const auto word_draws = [](std::size_t count) { return numeric::WordDrawer(count); };
+  in_chunks(begin, end, permutation_deviates(n_x, t.y.size(), false), word_draws, g, [&](const std::uint32_t* word) {
+    std::size_t members = 0;
+    for (std::size_t w = 0; w < in_x.words(); ++w) members += in_x.assign_word(w, bits_of_word(word, w, n));
+    numeric::UniformState part = evening;
+    next_part.apply(evening);
+    even_out(in_x, n, members, n_x, part);
+    counter.add(sums_over(pool, in_x, ranked), in_x, false, reached);
+  });
+}
+
+// Whether an unpaired test draws halves (the groups within a factor two of
+// each other) rather than shuffling.
+bool draws_halves(std::size_t n_x, std::size_t n_y) { return std::max(n_x, n_y) <= 2 * std::min(n_x, n_y); }
 
 // The differences of a paired test, padded with zeros to whole words of
 // signs, and what the sign flips read: the sums of every subset of each
@@ -347,8 +499,9 @@ void paired_block(const PermutationTest& t, const Differences& f, Needs needs, s
 
 std::uint64_t permutation_deviates(std::size_t n_x, std::size_t n_y, bool paired) {
   if (paired) return (n_x + signs_per_word - 1) / signs_per_word;
+  if (draws_halves(n_x, n_y)) return (n_x + n_y + signs_per_word - 1) / signs_per_word;
   std::uint64_t deviates = 0;
-  for (std::size_t k = 0; k < n_x; ++k) {
+  for (std::size_t k = 0; k < std::min(n_x, n_y); ++k) {
     deviates += n_x + n_y - k <= numeric::largest_single_deviate_resample ? 1 : 2;
   }
   return deviates;
@@ -360,17 +513,15 @@ std::vector<double> permutation_p_values(const PermutationTest& t) {
   if (t.paired) differences = differences_of(t.x, t.y);
   else pool = pool_of(t.x, t.y);
   const Needs needs = needs_of(t.statistics);
-  numeric::UniformState g;
-  g.initial_seed = -t.seed;
-  numeric::init_uniform(g);
-  numeric::skip_deviates(g, permutation_stream_offset);
+  numeric::UniformState g = stream_at(t.seed, permutation_stream_offset);
   const auto count = static_cast<std::size_t>(t.permutations);
   std::vector<std::int64_t> reached(t.statistics.size(), 0);
   std::mutex adding;
   const auto block = [&](std::size_t begin, std::size_t end, numeric::UniformState& gen, bool) {
     std::vector<std::int64_t> mine(t.statistics.size(), 0);
     if (t.paired) paired_block(t, differences, needs, begin, end, gen, mine);
-    else unpaired_block(t, pool, needs, begin, end, gen, mine);
+    else if (draws_halves(t.x.size(), t.y.size())) halved_block(t, pool, needs, begin, end, gen, mine);
+    else shuffled_block(t, pool, needs, begin, end, gen, mine);
     const std::lock_guard<std::mutex> lock(adding);
     for (std::size_t k = 0; k < mine.size(); ++k) reached[k] += mine[k];
   };

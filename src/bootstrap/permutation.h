@@ -1,8 +1,11 @@
 #pragma once
 // Two-sided permutation tests of the measures of a run: unpaired, the
-// pooled values relabelled at random (each permutation a uniformly random
-// choice of which n_x of them are x); paired, the signs of the differences
-// flipped at random, thirty from each of the generator's words. p = (1 +
+// pooled values relabelled at random (each permutation a random choice of
+// which n_x of them are x: groups within a factor two of each other take a
+// random half, thirty positions from each of the generator's words, evened
+// out to n_x at exactly uniform positions; others a partial shuffle of the
+// smaller group); paired, the signs of the differences flipped at random,
+// thirty from each word. p = (1 +
 // #{|T*| >= |T|}) / (N + 1), N permutations, T the measure's value, T* its
 // value on a permutation (Davison and Hinkley, Bootstrap Methods, 1997, eq.
 // 4.11, with 0 as the value under the null); |T*| within a relative 1e-12 of
@@ -23,6 +26,12 @@ enum class Statistic { mean_difference, median_difference, sd_difference, mad_di
 // bootstrap's first (whose runs use fewer than 2^45).
 inline constexpr std::uint64_t permutation_stream_offset = std::uint64_t{1} << 61;
 
+// Where the draws that even out random halves start, and how many of them
+// each permutation has to itself (it would need 2^35 drawn positions to run
+// into the next one's).
+inline constexpr std::uint64_t evening_stream_offset = std::uint64_t{1} << 60;
+inline constexpr std::uint64_t evening_deviates = std::uint64_t{1} << 36;
+
 struct PermutationTest {
   std::span<const double> x, y;        // the samples; paired: of equal size
   bool paired = false;
@@ -41,9 +50,10 @@ std::vector<double> permutation_p_values(const PermutationTest& test);
 // its combined word (bit 0 is always set).
 inline constexpr std::size_t signs_per_word = 30;
 
-// The deviates one permutation draws: one per draw of the n_x positions of
-// x among the n_x + n_y (two where more than 131609 are left), or one per 30
-// signs of n differences.
+// The deviates one permutation draws from the permutations' stream: one
+// word per 30 positions of a random half, one per draw of a partial shuffle's
+// positions (two where more than 131609 are left), or one word per 30 signs
+// of n differences.
 std::uint64_t permutation_deviates(std::size_t n_x, std::size_t n_y, bool paired);
 
 }  // namespace diffboot::bootstrap

@@ -49,9 +49,7 @@ std::uint32_t xorshift_step(std::uint32_t x) {
 
 std::uint32_t apply(const BitMatrix& m, std::uint32_t v) {
   std::uint32_t out = 0;
-  for (int j = 0; j < 32; ++j) {
-    if ((v >> j) & 1u) out ^= m[static_cast<std::size_t>(j)];
-  }
+  for (std::size_t j = 0; j < 32; ++j) out ^= m[j] & (0u - (v >> j & 1u));  // without branches: v's bits are random
   return out;
 }
 

@@ -1,8 +1,8 @@
 #pragma once
 // A subset of the positions 0 .. n-1 as bits, with the rank and select that
 // read order statistics of a subset of a sorted array off it: rank(p) counts
-// the members below p, select(k) finds the k-th member. After set() calls,
-// index() prepares both in O(n / 64); clear() empties the set again.
+// the members below p, select(k) finds the k-th member. After the set is
+// changed, index() prepares both in O(n / 64); clear() empties it again.
 #include <algorithm>
 #include <bit>
 #include <cstdint>
@@ -15,7 +15,17 @@ class RankedBits {
   explicit RankedBits(std::size_t n) : words_((n + 63) / 64, 0), before_(words_.size() + 1, 0) {}
 
   void set(std::size_t p) { words_[p / 64] |= std::uint64_t{1} << (p % 64); }
+  void reset(std::size_t p) { words_[p / 64] &= ~(std::uint64_t{1} << (p % 64)); }
   std::size_t has(std::size_t p) const { return words_[p / 64] >> (p % 64) & 1u; }
+
+  // The positions 64 w .. 64 w + 63 as bits, none at or beyond n.
+  std::size_t words() const { return words_.size(); }
+  std::uint64_t word(std::size_t w) const { return words_[w]; }
+  // Sets word w to `bits`; returns how many members it has.
+  std::size_t assign_word(std::size_t w, std::uint64_t bits) {
+    words_[w] = bits;
+    return ones(bits);
+  }
 
   // Counts the members before each word; the members of the complement are
   // the other positions below n.

@@ -92,18 +92,52 @@ TEST(PermutationTest, SplitsOfSixAndSix) {
 }
 
 // The p-values as written: the permutation's stream drawn one deviate after
-// another, the groups (unpaired: a partial shuffle of the sorted pooled
-// values; paired: the differences, each flipped where its bit of the
-// permutation's words, thirty a word, is set) summarised
-// by mean_and_sd, med_mad and cliffs_delta.
-std::vector<double> literal_p_values(const PermutationTest& t) {
+// another; the groups, unpaired within a factor two of each other, the
+// pooled sorted values whose bit (thirty a word) is set, evened out by
+// exactly uniform positions from the permutation's part of the evening
+// stream; other unpaired, a partial shuffle of the sorted pooled values,
+// the smaller group first; paired, the differences, each flipped where its
+// bit is set; summarised by mean_and_sd, med_mad and cliffs_delta.
+std::uint32_t exact_position(numeric::UniformState& g, std::size_t n) {
+  for (;;) {
+    const std::uint64_t high = numeric::uniform_word(g, g.ran_seed) >> 1;
+    if (const auto p = numeric::position_of_bits(high << 30 | numeric::uniform_word(g, g.ran_seed) >> 1, n)) return *p;
+  }
+}
+
+numeric::UniformState stream_at(std::int32_t seed, std::uint64_t offset) {
   numeric::UniformState g;
-  g.initial_seed = -t.seed;
+  g.initial_seed = -seed;
   numeric::init_uniform(g);
-  numeric::skip_deviates(g, permutation_stream_offset);
+  numeric::skip_deviates(g, offset);
+  return g;
+}
+
+// x's members among n pooled values in a random half evened out to n_x.
+std::vector<bool> evened_half(numeric::UniformState& g, numeric::UniformState evening, std::size_t n, std::size_t n_x) {
+  std::vector<bool> in_x(n);
+  std::uint32_t word = 0;
+  std::size_t members = 0;
+  for (std::size_t i = 0; i < n; ++i) {
+    if (i % 30 == 0) word = numeric::uniform_word(g, g.ran_seed);
+    in_x[i] = (word >> (1 + i % 30) & 1) != 0;
+    members += in_x[i];
+  }
+  while (members != n_x) {
+    const std::size_t p = exact_position(evening, n);
+    if (in_x[p] == (members < n_x)) continue;
+    in_x[p] = members < n_x;
+    members += in_x[p] ? 1 : -1;
+  }
+  return in_x;
+}
+
+std::vector<double> literal_p_values(const PermutationTest& t) {
+  numeric::UniformState g = stream_at(t.seed, permutation_stream_offset);
   std::vector<double> pooled(t.x.begin(), t.x.end());
   pooled.insert(pooled.end(), t.y.begin(), t.y.end());
   std::sort(pooled.begin(), pooled.end());
+  const bool halves = std::max(t.x.size(), t.y.size()) <= 2 * std::min(t.x.size(), t.y.size());
   std::vector<double> reached(t.statistics.size(), 1.0);
   for (std::int32_t p = 0; p < t.permutations; ++p) {
     std::vector<double> a, b;
@@ -113,11 +147,17 @@ std::vector<double> literal_p_values(const PermutationTest& t) {
         if (i % 30 == 0) word = numeric::uniform_word(g, g.ran_seed);
         a.push_back((t.x[i] - t.y[i]) * ((word >> (1 + i % 30) & 1) == 0 ? 1 : -1));
       }
+    } else if (halves) {
+      const std::vector<bool> in_x =
+          evened_half(g, stream_at(t.seed, evening_stream_offset + p * evening_deviates), pooled.size(), t.x.size());
+      for (std::size_t i = 0; i < pooled.size(); ++i) (in_x[i] ? a : b).push_back(pooled[i]);
     } else {
       std::vector<double> v(pooled);
-      for (std::size_t k = 0; k < t.x.size(); ++k) std::swap(v[k], v[k + numeric::draw_position(g, v.size() - k)]);
-      a.assign(v.begin(), v.begin() + static_cast<std::ptrdiff_t>(t.x.size()));
-      b.assign(v.begin() + static_cast<std::ptrdiff_t>(t.x.size()), v.end());
+      const std::size_t m = std::min(t.x.size(), t.y.size());
+      for (std::size_t k = 0; k < m; ++k) std::swap(v[k], v[k + numeric::draw_position(g, v.size() - k)]);
+      std::vector<double>& first = m == t.x.size() ? a : b;
+      first.assign(v.begin(), v.begin() + static_cast<std::ptrdiff_t>(m));
+      (m == t.x.size() ? b : a).assign(v.begin() + static_cast<std::ptrdiff_t>(m), v.end());
     }
     const numeric::MeanSd ma = numeric::mean_and_sd(a), mb = t.paired ? ma : numeric::mean_and_sd(b);
     for (std::size_t k = 0; k < t.statistics.size(); ++k) {
@@ -142,9 +182,10 @@ std::vector<double> literal_p_values(const PermutationTest& t) {
 }
 
 // Random and tied samples whose groups differ a little, so that the
-// p-values lie inside (0, 1), of sizes that are odd, even and unequal, with
-// the groups written out and (beyond 2048 pooled values) selected, on one
-// thread, so that the larger runs span several chunks of draws.
+// p-values lie inside (0, 1), of sizes that are odd, even and unequal
+// (halves, and shuffles of x and of y), with the groups written out and
+// (beyond 2048 pooled values) selected, on one thread, so that the larger
+// runs span several chunks of draws.
 TEST(PermutationTest, CountsEqualTheLiteralComputation) {
   struct Case {
     std::size_t n_x, n_y;
@@ -155,7 +196,7 @@ TEST(PermutationTest, CountsEqualTheLiteralComputation) {
   const Statistic paired[] = {Statistic::mean, Statistic::median, Statistic::g};
   std::mt19937_64 rng(5);
   for (const Case c : {Case{7, 9, false, false}, Case{40, 33, false, true}, Case{120, 120, false, false},
-                       Case{1100, 1000, false, false}, Case{10, 10, true, false}, Case{41, 41, true, true},
+                       Case{1100, 1000, false, false}, Case{25, 9, false, true}, Case{300, 2000, false, false}, Case{10, 10, true, false}, Case{41, 41, true, true},
                        Case{3000, 3000, true, false}}) {
     std::normal_distribution<double> normal(0.0, 1.0);
     std::vector<double> x(c.n_x), y(c.n_y);
