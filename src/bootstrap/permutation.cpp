@@ -146,10 +146,13 @@ void order_statistics(std::span<const double> sorted, numeric::RankedBits& in_x,
   if (n <= groups_written_up_to) {
     double* x = written.data();
     double* y = written.data() + n_x + 1;  // x's pass writes one beyond its members
-    for (std::size_t i = 0, ix = 0, iy = 0; i < n; ++i) {
-      const std::size_t member = in_x.has(i);
-      x[ix] = sorted[i], y[iy] = sorted[i];
-      ix += member, iy += 1 - member;
+    std::size_t ix = 0;  // x's values so far; y's are the others
+    for (std::size_t w = 0; w < in_x.words(); ++w) {
+      std::uint64_t bits = in_x.word(w);
+      for (std::size_t i = 64 * w; i < std::min(n, 64 * w + 64); ++i, bits >>= 1) {
+        x[ix] = sorted[i], y[i - ix] = sorted[i];
+        ix += bits & 1u;
+      }
     }
     const auto below = [](const double* v, std::size_t m, double med) {
       return static_cast<std::size_t>(std::lower_bound(v, v + m, med) - v);
@@ -304,19 +307,26 @@ void shuffled_block(const PermutationTest& t, const Pool& pool, Needs needs, std
   });
 }
 
-// The exactly uniform position among n that the next words of g pick: 60
-// bits from two words, by position_of_bits, again from the next two where
-// those are rejected.
+// The exactly uniform position among n that the next words of g pick, by
+// multiply-and-reject (Lemire, ACM TOMACS 29, 2019): the top bits of bits x
+// n unless the low bits fall below 2^bits mod n; 30 bits from one word up to
+// n = 2^20 (rejected at most once in 1024), 60 from two beyond, by
+// position_of_bits; rejected bits give way to the next words.
 std::uint32_t exact_position(numeric::UniformState& g, std::size_t n) {
   for (;;) {
     const std::uint64_t high = numeric::uniform_word(g, g.ran_seed) >> 1;
-    if (const auto p = numeric::position_of_bits(high << 30 | numeric::uniform_word(g, g.ran_seed) >> 1, n)) return *p;
+    if (n <= std::size_t{1} << 20) {
+      const std::uint64_t product = high * n, low = product & ((std::uint64_t{1} << 30) - 1);
+      if (low >= (std::uint64_t{1} << 30) % n) return static_cast<std::uint32_t>(product >> 30);
+    } else if (const auto p = numeric::position_of_bits(high << 30 | numeric::uniform_word(g, g.ran_seed) >> 1, n)) {
+      return *p;
+    }
   }
 }
 
-// Moves random members of `set` (or, with `add`, of its complement) across
-// until it has `wanted` members, positions drawn by exact_position from g;
-// returns nothing, `members` is updated.
+// Moves random members of `set` (or of its complement, while it has too
+// few) across until it has `wanted` members, at positions drawn by
+// exact_position from g; `members` follows.
 void even_out(numeric::RankedBits& set, std::size_t n, std::size_t& members, std::size_t wanted,
               numeric::UniformState& g) {
   while (members != wanted) {

@@ -101,7 +101,12 @@ TEST(PermutationTest, SplitsOfSixAndSix) {
 std::uint32_t exact_position(numeric::UniformState& g, std::size_t n) {
   for (;;) {
     const std::uint64_t high = numeric::uniform_word(g, g.ran_seed) >> 1;
-    if (const auto p = numeric::position_of_bits(high << 30 | numeric::uniform_word(g, g.ran_seed) >> 1, n)) return *p;
+    if (n <= std::size_t{1} << 20) {
+      const std::uint64_t product = high * n, low = product & ((std::uint64_t{1} << 30) - 1);
+      if (low >= (std::uint64_t{1} << 30) % n) return static_cast<std::uint32_t>(product >> 30);
+    } else if (const auto p = numeric::position_of_bits(high << 30 | numeric::uniform_word(g, g.ran_seed) >> 1, n)) {
+      return *p;
+    }
   }
 }
 
