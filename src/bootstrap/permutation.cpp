@@ -307,30 +307,13 @@ void shuffled_block(const PermutationTest& t, const Pool& pool, Needs needs, std
   });
 }
 
-// The exactly uniform position among n that the next words of g pick, by
-// multiply-and-reject (Lemire, ACM TOMACS 29, 2019): the top bits of bits x
-// n unless the low bits fall below 2^bits mod n; 30 bits from one word up to
-// n = 2^20 (rejected at most once in 1024), 60 from two beyond, by
-// position_of_bits; rejected bits give way to the next words.
-std::uint32_t exact_position(numeric::UniformState& g, std::size_t n) {
-  for (;;) {
-    const std::uint64_t high = numeric::uniform_word(g, g.ran_seed) >> 1;
-    if (n <= std::size_t{1} << 20) {
-      const std::uint64_t product = high * n, low = product & ((std::uint64_t{1} << 30) - 1);
-      if (low >= (std::uint64_t{1} << 30) % n) return static_cast<std::uint32_t>(product >> 30);
-    } else if (const auto p = numeric::position_of_bits(high << 30 | numeric::uniform_word(g, g.ran_seed) >> 1, n)) {
-      return *p;
-    }
-  }
-}
-
 // Moves random members of `set` (or of its complement, while it has too
 // few) across until it has `wanted` members, at positions drawn by
-// exact_position from g; `members` follows.
+// exact_uniform_position from g; `members` follows.
 void even_out(numeric::RankedBits& set, std::size_t n, std::size_t& members, std::size_t wanted,
               numeric::UniformState& g) {
   while (members != wanted) {
-    const std::size_t p = exact_position(g, n);
+    const std::size_t p = numeric::exact_uniform_position(g, n);
     const bool add = members < wanted;
     if (set.has(p) == static_cast<std::size_t>(add)) continue;
     if (add) set.set(p), ++members;

@@ -330,6 +330,18 @@ std::optional<std::uint32_t> position_of_bits(std::uint64_t bits, std::uint64_t 
   return static_cast<std::uint32_t>(product >> 60);
 }
 
+std::uint32_t exact_uniform_position(UniformState& g, std::size_t n) {
+  for (;;) {
+    const std::uint64_t high = uniform_word(g, g.ran_seed) >> 1;
+    if (n <= std::size_t{1} << 20) {
+      const std::uint64_t product = high * n, low = product & ((std::uint64_t{1} << 30) - 1);
+      if (low >= (std::uint64_t{1} << 30) % n) return static_cast<std::uint32_t>(product >> 30);
+    } else if (const auto p = position_of_bits(high << 30 | uniform_word(g, g.ran_seed) >> 1, n)) {
+      return *p;
+    }
+  }
+}
+
 std::uint32_t draw_position(UniformState& g, std::size_t n) {
   if (!exact_draws(n)) {
     return static_cast<std::uint32_t>(resample_position(uniform_deviate(g, g.ran_seed), static_cast<std::int64_t>(n)) - 1);

@@ -109,6 +109,13 @@ void resample(UniformState& g, std::span<const double> src, std::span<double> ds
 // deviate (n <= largest_single_deviate_resample) or two (beyond).
 std::uint32_t draw_position(UniformState& g, std::size_t n);
 
+// The exactly uniform position (below n, 0 < n < 2^32) that the next words of g
+// pick by multiply-and-reject (Lemire, ACM TOMACS 29, 2019): the top bits of
+// bits x n unless the low bits fall below 2^bits mod n; 30 bits from one
+// word up to n = 2^20 (rejected at most once in 1024), 60 from two beyond;
+// rejected bits give way to the next words, so the words it takes vary.
+std::uint32_t exact_uniform_position(UniformState& g, std::size_t n);
+
 // Source position (one-based, capped at n) that deviate u picks in a resample of n values.
 std::int64_t resample_position(float u, std::int64_t n);
 

@@ -98,18 +98,6 @@ TEST(PermutationTest, SplitsOfSixAndSix) {
 // stream; other unpaired, a partial shuffle of the sorted pooled values,
 // the smaller group first; paired, the differences, each flipped where its
 // bit is set; summarised by mean_and_sd, med_mad and cliffs_delta.
-std::uint32_t exact_position(numeric::UniformState& g, std::size_t n) {
-  for (;;) {
-    const std::uint64_t high = numeric::uniform_word(g, g.ran_seed) >> 1;
-    if (n <= std::size_t{1} << 20) {
-      const std::uint64_t product = high * n, low = product & ((std::uint64_t{1} << 30) - 1);
-      if (low >= (std::uint64_t{1} << 30) % n) return static_cast<std::uint32_t>(product >> 30);
-    } else if (const auto p = numeric::position_of_bits(high << 30 | numeric::uniform_word(g, g.ran_seed) >> 1, n)) {
-      return *p;
-    }
-  }
-}
-
 numeric::UniformState stream_at(std::int32_t seed, std::uint64_t offset) {
   numeric::UniformState g;
   g.initial_seed = -seed;
@@ -129,7 +117,7 @@ std::vector<bool> evened_half(numeric::UniformState& g, numeric::UniformState ev
     members += in_x[i];
   }
   while (members != n_x) {
-    const std::size_t p = exact_position(evening, n);
+    const std::size_t p = numeric::exact_uniform_position(evening, n);
     if (in_x[p] == (members < n_x)) continue;
     in_x[p] = members < n_x;
     members += in_x[p] ? 1 : -1;

@@ -141,6 +141,26 @@ TEST(RandomTest, ExactDrawsAboveTheLimit) {
   EXPECT_LT(std::fabs(chi_square - mean), 5.0 * std::sqrt(2.0 * mean)) << chi_square;
 }
 
+// One word a draw up to 2^20 positions, two beyond (neither rejected at
+// these sizes: 2^30 mod 2^20 = 0, and 2^60 mod (2^20 + 1) is below 2^21);
+// among 1000 positions, 100 000 draws' chi-square within five standard
+// deviations of its mean 999.
+TEST(RandomTest, ExactUniformPositions) {
+  UniformState g;
+  init_uniform(g);
+  for (const std::size_t n : {std::size_t{1} << 20, (std::size_t{1} << 20) + 1}) {
+    UniformState drawn = g, skipped = g;
+    EXPECT_LT(exact_uniform_position(drawn, n), n);
+    skip_deviates(skipped, n > std::size_t{1} << 20 ? 2 : 1);
+    EXPECT_EQ(drawn.lcg_word, skipped.lcg_word) << n;
+  }
+  std::vector<double> counts(1000, 0.0);
+  for (int i = 0; i < 100000; ++i) counts[exact_uniform_position(g, counts.size())] += 1.0;
+  double chi_square = 0.0;
+  for (double c : counts) chi_square += (c - 100.0) * (c - 100.0) / 100.0;
+  EXPECT_LT(std::fabs(chi_square - 999.0), 5.0 * std::sqrt(2.0 * 999.0)) << chi_square;
+}
+
 TEST(RandomTest, MostNegativeSeedDoesNotOverflow) {
   UniformState g;
   std::int32_t seed = -2147483647 - 1;
