@@ -5,13 +5,13 @@
 // random half, thirty positions from each of the generator's words, evened
 // out to n_x at exactly uniform positions; others a partial shuffle of the
 // smaller group); paired, the signs of the differences flipped at random,
-// thirty from each word. p = (1 +
-// #{|T*| >= |T|}) / (N + 1), N permutations, T the measure's value, T* its
-// value on a permutation (Davison and Hinkley, Bootstrap Methods, 1997, eq.
-// 4.11, with 0 as the value under the null); |T*| within a relative 1e-12 of
-// |T| counts as reaching it, so that rounding does not decide. The
-// permutations come from their own stream of the seed, far from the
-// bootstrap's, and give the same p-values on any number of threads.
+// thirty from each word. p = (1 + #{|T*| >= |T|}) / (N + 1), N
+// permutations, T the measure's value, T* its value on a permutation
+// (Davison and Hinkley, Bootstrap Methods, 1997, eq. 4.11, with 0 as the
+// value under the null); |T*| within a relative 1e-12 of |T| counts as
+// reaching it, so that rounding does not decide. The permutations come from
+// their own stream of the seed, far from the bootstrap's, and give the same
+// p-values on any number of threads.
 #include <cstdint>
 #include <span>
 #include <vector>
