@@ -18,15 +18,6 @@
 namespace diffboot::bootstrap {
 namespace {
 
-// The permutations' generator, seeded from -seed and `offset` deviates on.
-numeric::UniformState stream_at(std::int32_t seed, std::uint64_t offset) {
-  numeric::UniformState g;
-  g.initial_seed = -seed;
-  numeric::init_uniform(g);
-  numeric::skip_deviates(g, offset);
-  return g;
-}
-
 // Which order statistics the statistics of a test need.
 struct Needs {
   bool median = false, mad = false;
@@ -385,7 +376,7 @@ void halved_block(const PermutationTest& t, const Pool& pool, Needs needs, std::
   const bool ranked = with_delta(t.statistics);
   numeric::RankedBits in_x(n);
   UnpairedCount counter(t, pool, needs);
-  numeric::UniformState evening = stream_at(t.seed, evening_stream_offset + begin * evening_deviates);
+  numeric::UniformState evening = permutation_stream(t.seed, evening_stream_offset + begin * evening_deviates);
   const numeric::Jump next_part(evening_deviates);
   const auto word_draws = [](std::size_t count) { return numeric::WordDrawer(count); };
   in_chunks(begin, end, permutation_deviates(n_x, t.y.size(), false), word_draws, g, [&](const std::uint32_t* word) {
@@ -490,6 +481,14 @@ void paired_block(const PermutationTest& t, const Differences& f, Needs needs, s
 
 }  // namespace
 
+numeric::UniformState permutation_stream(std::int32_t seed, std::uint64_t offset) {
+  numeric::UniformState g;
+  g.initial_seed = -seed;
+  numeric::init_uniform(g);
+  numeric::skip_deviates(g, offset);
+  return g;
+}
+
 std::uint64_t permutation_deviates(std::size_t n_x, std::size_t n_y, bool paired) {
   if (paired) return (n_x + signs_per_word - 1) / signs_per_word;
   if (draws_halves(n_x, n_y)) return (n_x + n_y + signs_per_word - 1) / signs_per_word;
@@ -506,7 +505,7 @@ std::vector<double> permutation_p_values(const PermutationTest& t) {
   if (t.paired) differences = differences_of(t.x, t.y);
   else pool = pool_of(t.x, t.y);
   const Needs needs = needs_of(t.statistics);
-  numeric::UniformState g = stream_at(t.seed, permutation_stream_offset);
+  numeric::UniformState g = permutation_stream(t.seed, permutation_stream_offset);
   const auto count = static_cast<std::size_t>(t.permutations);
   std::vector<std::int64_t> reached(t.statistics.size(), 0);
   std::mutex adding;

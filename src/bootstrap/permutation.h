@@ -16,6 +16,8 @@
 #include <span>
 #include <vector>
 
+#include "numeric/random.h"
+
 namespace diffboot::bootstrap {
 
 // What a permutation test measures on the two groups (unpaired) or on the
@@ -31,6 +33,9 @@ inline constexpr std::uint64_t permutation_stream_offset = std::uint64_t{1} << 6
 // into the next one's).
 inline constexpr std::uint64_t evening_stream_offset = std::uint64_t{1} << 60;
 inline constexpr std::uint64_t evening_deviates = std::uint64_t{1} << 36;
+
+// The permutations' generator: seeded from -seed, `offset` deviates on.
+numeric::UniformState permutation_stream(std::int32_t seed, std::uint64_t offset);
 
 struct PermutationTest {
   std::span<const double> x, y;        // the samples; paired: of equal size

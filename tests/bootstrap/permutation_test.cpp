@@ -91,21 +91,6 @@ TEST(PermutationTest, SplitsOfSixAndSix) {
   expect_near_exact(p[3], share_reaching(deltas, observed[3]), "delta");
 }
 
-// The p-values as written: the permutation's stream drawn one deviate after
-// another; the groups, unpaired within a factor two of each other, the
-// pooled sorted values whose bit (thirty a word) is set, evened out by
-// exactly uniform positions from the permutation's part of the evening
-// stream; other unpaired, a partial shuffle of the sorted pooled values,
-// the smaller group first; paired, the differences, each flipped where its
-// bit is set; summarised by mean_and_sd, med_mad and cliffs_delta.
-numeric::UniformState stream_at(std::int32_t seed, std::uint64_t offset) {
-  numeric::UniformState g;
-  g.initial_seed = -seed;
-  numeric::init_uniform(g);
-  numeric::skip_deviates(g, offset);
-  return g;
-}
-
 // x's members among n pooled values in a random half evened out to n_x.
 std::vector<bool> evened_half(numeric::UniformState& g, numeric::UniformState evening, std::size_t n, std::size_t n_x) {
   std::vector<bool> in_x(n);
@@ -125,8 +110,15 @@ std::vector<bool> evened_half(numeric::UniformState& g, numeric::UniformState ev
   return in_x;
 }
 
+// The p-values as written: the permutation's stream drawn one deviate after
+// another; the groups, unpaired within a factor two of each other, the
+// pooled sorted values whose bit (thirty a word) is set, evened out by
+// exactly uniform positions from the permutation's part of the evening
+// stream; other unpaired, a partial shuffle of the sorted pooled values,
+// the smaller group first; paired, the differences, each flipped where its
+// bit is set; summarised by mean_and_sd, med_mad and cliffs_delta.
 std::vector<double> literal_p_values(const PermutationTest& t) {
-  numeric::UniformState g = stream_at(t.seed, permutation_stream_offset);
+  numeric::UniformState g = permutation_stream(t.seed, permutation_stream_offset);
   std::vector<double> pooled(t.x.begin(), t.x.end());
   pooled.insert(pooled.end(), t.y.begin(), t.y.end());
   std::sort(pooled.begin(), pooled.end());
@@ -142,7 +134,7 @@ std::vector<double> literal_p_values(const PermutationTest& t) {
       }
     } else if (halves) {
       const std::vector<bool> in_x =
-          evened_half(g, stream_at(t.seed, evening_stream_offset + p * evening_deviates), pooled.size(), t.x.size());
+          evened_half(g, permutation_stream(t.seed, evening_stream_offset + p * evening_deviates), pooled.size(), t.x.size());
       for (std::size_t i = 0; i < pooled.size(); ++i) (in_x[i] ? a : b).push_back(pooled[i]);
     } else {
       std::vector<double> v(pooled);
