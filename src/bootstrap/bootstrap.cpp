@@ -73,12 +73,11 @@ void effect_size_intervals(Measure* m, const std::vector<double>& jack, double a
   bca_bound(*m, acceleration(jack), alpha);
 }
 
-// Cliff's delta of two resamples: from the counters' counts, or from sorted
-// copies of samples without a plain order.
-double resample_delta(const ResampleCounter& a, std::span<const double> resample_a, const ResampleCounter& b,
-                      std::span<const double> resample_b) {
+// Cliff's delta of the counters' last resamples: from their counts, or from
+// sorted copies of samples without a plain order.
+double resample_delta(ResampleCounter& a, ResampleCounter& b) {
   if (!a.sorted().empty() && !b.sorted().empty()) return cliffs_delta(a.sorted(), a.counts(), b.sorted(), b.counts());
-  return cliffs_delta(resample_a, resample_b);
+  return cliffs_delta(a.resample(), b.resample());
 }
 
 template <std::size_t N>
@@ -142,13 +141,11 @@ unsigned replication_threads(std::size_t n_x, std::size_t n_y, std::size_t repli
   return threads > 1 && jackknife > draws ? threads - 1 : threads;
 }
 
-// Resample buffers of a block: the caller's for the last block, which must
-// hold the last replication's resamples, private ones for the others.
-struct ResampleBuffer {
-  std::vector<double> own;
-  std::span<double> out;
-  ResampleBuffer(std::span<double> shared, std::size_t n, bool last) : own(last ? 0 : n), out(last ? shared : own) {}
-};
+// Leaves the counter's last resample in `out`.
+void keep_resample(ResampleCounter& counter, std::span<double> out) {
+  const std::span<const double> r = counter.resample();
+  std::copy(r.begin(), r.end(), out.begin());
+}
 
 }  // namespace
 
@@ -172,19 +169,22 @@ void bootstrap_unpaired(const UnpairedSamples& s, std::array<Measure, 4>& measur
   const ResampleCounter counter1(s.x1), counter2(s.x2);  // each sample sorted once for all threads
   const auto block = [&](std::size_t begin, std::size_t end, numeric::UniformState& gen, bool last) {
     ResampleCounter sample1 = counter1, sample2 = counter2;
-    ResampleBuffer r1(s.x1_resample, s.x1.size(), last), r2(s.x2_resample, s.x2.size(), last);
     for (std::size_t i = begin; i < end; ++i) {
-      const ResampleStats a = sample1.draw(gen, r1.out);
-      const ResampleStats b = sample2.draw(gen, r2.out);
+      const ResampleStats a = sample1.draw(gen);
+      const ResampleStats b = sample2.draw(gen);
       measures[0].boot[i] = a.ave - b.ave;
       measures[1].boot[i] = a.med - b.med;
       measures[2].boot[i] = a.std - b.std;
       measures[3].boot[i] = a.mad - b.mad;
       if (effect_sizes.g != nullptr) effect_sizes.g->boot[i] = hedges_g(a.ave, a.std, n_x, b.ave, b.std, n_y);
       if (effect_sizes.delta != nullptr) {
-        effect_sizes.delta->boot[i] = resample_delta(sample1, r1.out.first(n_x), sample2, r2.out.first(n_y));
+        effect_sizes.delta->boot[i] = resample_delta(sample1, sample2);
       }
       if (progress != nullptr) progress->add(s.x1.size() + s.x2.size());
+    }
+    if (last && end > begin) {
+      keep_resample(sample1, s.x1_resample);
+      keep_resample(sample2, s.x2_resample);
     }
   };
   replicate_in_blocks(g, measures[0].boot.size(),
@@ -220,14 +220,14 @@ void bootstrap_paired(const PairedSamples& s, std::array<Measure, 2>& measures, 
   const ResampleCounter counter(x3);  // sorted once for all threads
   const auto block = [&](std::size_t begin, std::size_t end, numeric::UniformState& gen, bool last) {
     ResampleCounter differences = counter;
-    ResampleBuffer r3(s.x3_resample, n, last);
     for (std::size_t i = begin; i < end; ++i) {
-      const ResampleStats r = differences.draw(gen, r3.out, effect_sizes.g != nullptr);  // the sd for g alone
+      const ResampleStats r = differences.draw(gen, effect_sizes.g != nullptr);  // the sd for g alone
       measures[0].boot[i] = r.ave;
       measures[1].boot[i] = r.med;
       if (effect_sizes.g != nullptr) effect_sizes.g->boot[i] = hedges_g_paired(r.ave, r.std, n);
       if (progress != nullptr) progress->add(n);
     }
+    if (last && end > begin) keep_resample(differences, s.x3_resample);
   };
   replicate_in_blocks(g, measures[0].boot.size(), numeric::resample_deviates(n), threads, block);
   t_intervals(measures);

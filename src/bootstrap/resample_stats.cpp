@@ -25,20 +25,77 @@ std::size_t first_index(std::size_t n, Predicate holds) {
   return lo;
 }
 
+// Four running sums, added as (s0 + s1) + (s2 + s3).
+struct FourSums {
+  double s[4] = {0.0, 0.0, 0.0, 0.0};
+  double total() const { return (s[0] + s[1]) + (s[2] + s[3]); }
+};
+
+// Calls add(r, r mod 4) for the ranks r = 0, 1, ..., m − 1 in turn.
+template <typename Add>
+void over_ranks(std::size_t m, Add add) {
+  std::size_t r = 0;
+  for (; r + 4 <= m; r += 4) {
+    for (std::size_t j = 0; j < 4; ++j) add(r + j, j);
+  }
+  for (std::size_t j = 0; r + j < m; ++j) add(r + j, j);
+}
+
+numeric::MeanSd moments_of(std::span<const double> sorted, std::span<const std::uint32_t> count, std::size_t n,
+                           bool spread) {
+  const auto nd = static_cast<double>(n);
+  const double* v = sorted.data();
+  const std::uint32_t* c = count.data();
+  FourSums sum;
+  over_ranks(sorted.size(), [&](std::size_t r, std::size_t j) { sum.s[j] += static_cast<double>(c[r]) * v[r]; });
+  const double ave = sum.total() / nd;
+  if (!spread) return {ave, 0.0};
+  FourSums ep, ss;
+  over_ranks(sorted.size(), [&](std::size_t r, std::size_t j) {
+    const double e = static_cast<double>(c[r]) * (v[r] - ave);
+    ep.s[j] += e;
+    ss.s[j] += e * (v[r] - ave);
+  });
+  return {ave, std::sqrt((ss.total() - ep.total() * ep.total() / nd) / (nd - 1.0))};
+}
+
+bool all_finite(std::span<const double> x) {
+  return std::all_of(x.begin(), x.end(), [](double v) { return std::isfinite(v); });
+}
+
 }  // namespace
 
+numeric::MeanSd counted_moments(std::span<const double> sorted, std::span<const std::uint32_t> count, std::size_t n,
+                                bool spread) {
+  const numeric::MeanSd m = moments_of(sorted, count, n, spread);
+  if (std::isfinite(m.ave) && std::isfinite(m.sd)) return m;
+  // Scaled so that the largest magnitude becomes about 2^400, as mean_and_sd does.
+  const int k = std::ilogb(std::max(std::fabs(sorted.front()), std::fabs(sorted.back()))) - 400;
+  std::vector<double> scaled(sorted.size());
+  for (std::size_t r = 0; r < sorted.size(); ++r) scaled[r] = std::ldexp(sorted[r], -k);
+  const numeric::MeanSd s = moments_of(scaled, count, n, spread);
+  return {std::ldexp(s.ave, k), std::ldexp(s.sd, k)};
+}
+
 ResampleCounter::ResampleCounter(std::span<const double> x)
-    : x_(x), positions_(x.size()), counted_(!x.empty() && numeric::has_plain_order(x) && x.size() < (std::size_t{1} << 32)) {
+    : x_(x),
+      positions_(x.size()),
+      counted_(!x.empty() && numeric::has_plain_order(x) && x.size() < (std::size_t{1} << 32)),
+      by_rank_(counted_ && x.size() > numeric::largest_single_deviate_resample && all_finite(x)) {
   if (!counted_) return;
-  std::vector<std::uint32_t> by_value(x.size());
-  std::iota(by_value.begin(), by_value.end(), 0u);
-  std::sort(by_value.begin(), by_value.end(), [&](std::uint32_t a, std::uint32_t b) { return x[a] < x[b]; });
   auto order = std::make_shared<Order>();
-  order->sorted.resize(x.size());
-  order->entries.resize(x.size());
-  for (std::size_t r = 0; r < by_value.size(); ++r) {
-    order->sorted[r] = x[by_value[r]];
-    order->entries[by_value[r]] = {x[by_value[r]], static_cast<std::uint32_t>(r)};
+  order->sorted.assign(x.begin(), x.end());
+  if (by_rank_) {
+    std::sort(order->sorted.begin(), order->sorted.end());
+  } else {
+    std::vector<std::uint32_t> by_value(x.size());
+    std::iota(by_value.begin(), by_value.end(), 0u);
+    std::sort(by_value.begin(), by_value.end(), [&](std::uint32_t a, std::uint32_t b) { return x[a] < x[b]; });
+    order->entries.resize(x.size());
+    for (std::size_t r = 0; r < by_value.size(); ++r) {
+      order->sorted[r] = x[by_value[r]];
+      order->entries[by_value[r]] = {x[by_value[r]], static_cast<std::uint32_t>(r)};
+    }
   }
   order_ = std::move(order);
 }
@@ -78,44 +135,77 @@ double ResampleCounter::kth_deviation(double med, std::size_t k) const {
 // reads and additions in the same order, with the values, ranks and counts
 // that are read a few draws later asked for ahead, so that their cache
 // misses overlap. The drawn positions are replaced by their ranks.
-double ResampleCounter::gather_and_count(std::span<double> out) {
+double ResampleCounter::gather_and_count() {
   const std::size_t n = x_.size();
   const Entry* entries = order_->entries.data();
   double sum = 0.0;
   for (std::size_t i = 0; i < n; ++i) {
     if (i + prefetch_distance < n) __builtin_prefetch(&entries[drawn_[i + prefetch_distance]]);
     const Entry& e = entries[drawn_[i]];
-    out[i] = e.value;
-    sum += out[i];
+    resample_[i] = e.value;
+    sum += resample_[i];
     drawn_[i] = e.rank;
   }
+  count_ranks();
+  return sum;
+}
+
+// Counts the ranks in drawn_, asking for the counts ahead in large samples.
+void ResampleCounter::count_ranks() {
+  const std::size_t n = x_.size();
   for (std::size_t i = 0; i < n; ++i) {
     if (i + prefetch_distance < n) __builtin_prefetch(&count_[drawn_[i + prefetch_distance]], 1);
     ++count_[drawn_[i]];
   }
-  return sum;
 }
 
-ResampleStats ResampleCounter::draw(numeric::UniformState& g, std::span<double> out, bool spread) {
+void ResampleCounter::count_below() {
+  for (std::size_t r = 0; r < x_.size(); ++r) below_[r + 1] = below_[r] + count_[r];
+}
+
+ResampleStats ResampleCounter::draw(numeric::UniformState& g, bool spread) {
   const std::size_t n = x_.size();
   ResampleStats s{};
+  resample_written_ = false;
   if (!counted_) {
-    numeric::resample(g, x_, out);
-    const numeric::MeanSd m = numeric::mean_and_sd(out.first(n));
+    resample_.resize(n);
+    numeric::resample(g, x_, resample_);
+    const numeric::MeanSd m = numeric::mean_and_sd(resample_);
     s.ave = m.ave;
     s.std = m.sd;
-    numeric::med_mad(out.first(n), s.med, s.mad, work_);
+    numeric::med_mad(resample_, s.med, s.mad, work_);
     return s;
   }
   if (drawn_.empty()) {  // a counter's own buffers, made at its first draw: copies do not share them
     drawn_.resize(n);
     count_.resize(n);
     below_.resize(n + 1);
+    if (!by_rank_) resample_.resize(n);
   }
   std::fill(count_.begin(), count_.end(), 0u);
   // The generator's chains first, then the scattered reads and counts, which
   // are independent of each other and overlap in the processor.
   positions_.draw(g, drawn_);
+  if (by_rank_) {
+    count_ranks();
+    const numeric::MeanSd m = counted_moments(order_->sorted, count_, n, spread);
+    s.ave = m.ave;
+    s.std = m.sd;
+  } else {
+    s = in_order_moments(spread);
+  }
+  count_below();
+  s.med = numeric::median_of_ranks(n, [this](std::size_t k) { return kth_value(k); });
+  if (!spread) return s;
+  s.mad = numeric::median_of_ranks(n, [this, &s](std::size_t k) { return kth_deviation(s.med, k); }) * numeric::mad_scale;
+  return s;
+}
+
+// The mean and standard deviation of a resample drawn in x's written order,
+// summed in draw order as ave_var does; counts its ranks on the way.
+ResampleStats ResampleCounter::in_order_moments(bool spread) {
+  const std::size_t n = x_.size();
+  ResampleStats s{};
   // The resample's in-order sum, which ave_var begins with, runs beside the
   // gathering, where its chain of additions costs nothing extra.
   double sum = 0.0;
@@ -123,23 +213,28 @@ ResampleStats ResampleCounter::draw(numeric::UniformState& g, std::span<double> 
     const Entry* entries = order_->entries.data();
     for (std::size_t i = 0; i < n; ++i) {
       const Entry& e = entries[drawn_[i]];
-      out[i] = e.value;
-      sum += out[i];
+      resample_[i] = e.value;
+      sum += resample_[i];
       ++count_[e.rank];
     }
   } else {
-    sum = gather_and_count(out);
+    sum = gather_and_count();
   }
   s.ave = sum / static_cast<double>(n);
-  if (spread) s.std = std::sqrt(numeric::variance_about(out.first(n), s.ave));
-  const numeric::MeanSd m = numeric::beyond_overflow(out.first(n), {s.ave, s.std});
+  if (spread) s.std = std::sqrt(numeric::variance_about(resample_, s.ave));
+  const numeric::MeanSd m = numeric::beyond_overflow(resample_, {s.ave, s.std});
   s.ave = m.ave;
   if (spread) s.std = m.sd;
-  for (std::size_t r = 0; r < n; ++r) below_[r + 1] = below_[r] + count_[r];
-  s.med = numeric::median_of_ranks(n, [this](std::size_t k) { return kth_value(k); });
-  if (!spread) return s;
-  s.mad = numeric::median_of_ranks(n, [this, &s](std::size_t k) { return kth_deviation(s.med, k); }) * numeric::mad_scale;
   return s;
+}
+
+std::span<const double> ResampleCounter::resample() {
+  if (by_rank_ && !drawn_.empty() && !resample_written_) {
+    resample_.resize(x_.size());
+    for (std::size_t i = 0; i < x_.size(); ++i) resample_[i] = order_->sorted[drawn_[i]];
+    resample_written_ = true;
+  }
+  return resample_;
 }
 
 }  // namespace diffboot::bootstrap

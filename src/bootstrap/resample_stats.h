@@ -3,6 +3,13 @@
 // MAD of a resample are order statistics of values of the sample, so they are
 // read off counts over the sample sorted once, in linear time and without
 // reordering anything; they are bit-identical to med_mad on the resample.
+//
+// Samples of more than largest_single_deviate_resample values, all finite,
+// are resampled by rank: each draw picks a position in the sorted sample, so
+// that a draw is one count and nothing else, and the mean and standard
+// deviation come from the counts (`counted_moments`). Smaller samples, and
+// samples with infinities, draw positions in the written order and sum the
+// resample in draw order, as ave_var does.
 #include <cstdint>
 #include <memory>
 #include <span>
@@ -10,6 +17,7 @@
 
 #include "numeric/huge_pages.h"
 #include "numeric/random.h"
+#include "numeric/summaries.h"
 
 namespace diffboot::bootstrap {
 
@@ -17,17 +25,34 @@ struct ResampleStats {
   double ave, std, med, mad;  // std is the square root of the ave_var variance
 };
 
+// The mean and the standard deviation of the resample that holds sorted[r]
+// count[r] times (n values in all): the mean's sum Σ count[r]·sorted[r] and
+// the variance's sums Σ c·d·d and Σ c·d over d = sorted[r] − mean (c·d
+// formed first) each in four running sums, rank r going to sum r mod 4, which
+// are added as (s0 + s1) + (s2 + s3); then the corrected two-pass variance,
+// (Σ c·d·d − (Σ c·d)²/n)/(n − 1), as ave_var forms it. Sums that overflow
+// although the values are finite are formed again on the values times a power
+// of two and scaled back (exact). All values must be finite, n ≥ 2.
+numeric::MeanSd counted_moments(std::span<const double> sorted, std::span<const std::uint32_t> count,
+                                std::size_t n, bool spread);
+
 class ResampleCounter {
  public:
   // Prepares for resamples of x, which must outlive the counter. Copies share
   // the sample's sorted order (made once) and draw on their own.
   explicit ResampleCounter(std::span<const double> x);
 
-  // Draws one resample of x into out (as `resample` does, consuming x.size()
-  // deviates) and returns its mean, standard deviation, median and MAD
-  // (without `spread`, a sample with a plain order leaves the standard
-  // deviation and the MAD at 0).
-  ResampleStats draw(numeric::UniformState& g, std::span<double> out, bool spread = true);
+  // Draws one resample of x (consuming resample_deviates(x.size()) deviates)
+  // and returns its mean, standard deviation, median and MAD (without
+  // `spread`, a sample with a plain order leaves the standard deviation and
+  // the MAD at 0).
+  ResampleStats draw(numeric::UniformState& g, bool spread = true);
+
+  // The last resample drawn, in draw order (empty before the first draw).
+  std::span<const double> resample();
+
+  // Whether draws pick positions in the sorted sample rather than in x.
+  bool by_rank() const { return by_rank_; }
 
   // The sample sorted and how often the last resample drew each of its
   // values; both empty for a sample without a plain order (NaN or −0), whose
@@ -45,7 +70,10 @@ class ResampleCounter {
   static constexpr std::size_t prefetched_size = std::size_t{1} << 17;
   static constexpr std::size_t prefetch_distance = 32;
 
-  double gather_and_count(std::span<double> out);
+  ResampleStats in_order_moments(bool spread);
+  double gather_and_count();
+  void count_ranks();
+  void count_below();
   double kth_value(std::size_t k) const;
   double kth_deviation(double med, std::size_t k) const;
 
@@ -57,7 +85,7 @@ class ResampleCounter {
   };
   struct Order {
     numeric::LargeArray<double> sorted;
-    numeric::LargeArray<Entry> entries;  // by position in x
+    numeric::LargeArray<Entry> entries;  // by position in x; empty when drawn by rank
   };
 
   std::span<const double> x_;
@@ -66,8 +94,11 @@ class ResampleCounter {
   numeric::LargeArray<std::uint32_t> drawn_;  // positions drawn for the current resample
   numeric::LargeArray<std::uint32_t> count_;  // draws of each sorted position
   numeric::LargeArray<std::uint32_t> below_;  // below_[r]: draws of sorted positions before r
+  std::vector<double> resample_;      // the resample in draw order (by rank: written when asked for)
   std::vector<double> work_;          // for samples without a sorted order
   bool counted_;                      // false: NaN or -0.0 present, use med_mad
+  bool by_rank_;                      // drawn_ holds sorted positions
+  bool resample_written_ = false;
 };
 
 }  // namespace diffboot::bootstrap

@@ -1,12 +1,17 @@
 // Resample statistics read off counts against the literal route: resample,
-// then ave_var and med_mad on the resample, bit for bit, over many draws.
+// then ave_var and med_mad on the resample, bit for bit, over many draws;
+// beyond largest_single_deviate_resample, draws by rank against positions
+// drawn one after another in the sorted sample.
 #include "bootstrap/resample_stats.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
+#include <limits>
 #include <vector>
 
+#include "numeric/accurate_sum.h"
 #include "numeric/summaries.h"
 #include "support/samples.h"
 
@@ -25,9 +30,9 @@ TEST(ResampleStatsTest, CountsAgreeWithMedMadOnTheResample) {
       numeric::UniformState fast, literal;
       numeric::init_uniform(fast);
       numeric::init_uniform(literal);
-      std::vector<double> out(n), expected(n);
+      std::vector<double> expected(n);
       for (int rep = 0; rep < 200; ++rep) {
-        const ResampleStats s = counter.draw(fast, out);
+        const ResampleStats s = counter.draw(fast);
         numeric::resample(literal, x, expected);
         double ave, var, med, mad;
         numeric::ave_var(expected, ave, var);
@@ -37,6 +42,7 @@ TEST(ResampleStatsTest, CountsAgreeWithMedMadOnTheResample) {
         ASSERT_EQ(bits(s.std), bits(std::sqrt(var))) << what;
         ASSERT_EQ(bits(s.med), bits(med)) << what;
         ASSERT_EQ(bits(s.mad), bits(mad)) << what;
+        const std::span<const double> out = counter.resample();
         for (std::size_t i = 0; i < n; ++i) ASSERT_EQ(bits(out[i]), bits(expected[i])) << what;
       }
     }
@@ -54,9 +60,9 @@ TEST(ResampleStatsTest, LargeSamplesCopiesAndTheMeanAndMedianAlone) {
     numeric::UniformState fast, literal;
     numeric::init_uniform(fast);
     numeric::init_uniform(literal);
-    std::vector<double> out(x.size()), expected(x.size());
+    std::vector<double> expected(x.size());
     for (bool spread : {true, false}) {
-      const ResampleStats s = counter.draw(fast, out, spread);
+      const ResampleStats s = counter.draw(fast, spread);
       numeric::resample(literal, x, expected);
       double ave, var, med, mad;
       numeric::ave_var(expected, ave, var);
@@ -67,8 +73,83 @@ TEST(ResampleStatsTest, LargeSamplesCopiesAndTheMeanAndMedianAlone) {
         EXPECT_EQ(bits(s.std), bits(std::sqrt(var))) << shape;
         EXPECT_EQ(bits(s.mad), bits(mad)) << shape;
       }
-      EXPECT_EQ(out, expected) << shape;
+      const std::span<const double> out = counter.resample();
+      EXPECT_TRUE(std::equal(out.begin(), out.end(), expected.begin(), expected.end())) << shape;
     }
+  }
+}
+
+TEST(ResampleStatsTest, LargeSamplesDrawByRank) {
+  // The median and MAD are those of the resample of sorted values at the
+  // drawn positions, bit for bit; the mean and standard deviation are the
+  // counts' sums, close to exact ones and to ave_var's on that resample.
+  const std::size_t n = numeric::largest_single_deviate_resample + 1;
+  for (const char* shape : {"random", "tied", "skewed"}) {
+    const std::vector<double> x = sample(shape, n);
+    std::vector<double> sorted = x;
+    std::sort(sorted.begin(), sorted.end());
+    ResampleCounter counter(x);
+    ASSERT_TRUE(counter.by_rank()) << shape;
+    numeric::UniformState fast, literal;
+    numeric::init_uniform(fast);
+    numeric::init_uniform(literal);
+    for (bool spread : {true, false}) {
+      const ResampleStats s = counter.draw(fast, spread);
+      std::vector<double> expected(n);
+      std::vector<std::uint32_t> count(n);
+      for (double& v : expected) {
+        const std::uint32_t p = numeric::draw_position(literal, n);
+        v = sorted[p];
+        ++count[p];
+      }
+      double ave, var, med, mad;
+      numeric::ave_var(expected, ave, var);
+      numeric::med_mad(expected, med, mad);
+      const numeric::MeanSd m = counted_moments(sorted, count, n, spread);
+      EXPECT_EQ(bits(s.ave), bits(m.ave)) << shape;
+      EXPECT_EQ(bits(s.std), bits(m.sd)) << shape;
+      // Within 1e-13 of the mean magnitude of the accurately summed mean (the
+      // in-order sum of the tied sample is off by 3e-13 of it; the counts' by 3e-14).
+      double magnitude = 0.0;
+      for (double v : expected) magnitude += std::fabs(v) / static_cast<double>(n);
+      EXPECT_NEAR(s.ave, numeric::accurate_sum(expected).value() / static_cast<double>(n), 1e-13 * magnitude);
+      EXPECT_EQ(bits(s.med), bits(med)) << shape;
+      if (spread) {
+        EXPECT_NEAR(s.std, std::sqrt(var), 1e-12 * std::sqrt(var)) << shape;
+        EXPECT_EQ(bits(s.mad), bits(mad)) << shape;
+      }
+      const std::span<const double> out = counter.resample();
+      EXPECT_TRUE(std::equal(out.begin(), out.end(), expected.begin(), expected.end())) << shape;
+      EXPECT_EQ(fast.lcg_word, literal.lcg_word);
+      EXPECT_EQ(fast.shift_word, literal.shift_word);
+    }
+  }
+  std::vector<double> with_infinity = sample("random", n);
+  with_infinity[7] = std::numeric_limits<double>::infinity();
+  EXPECT_FALSE(ResampleCounter(with_infinity).by_rank()) << "an infinity keeps the written order";
+  EXPECT_FALSE(ResampleCounter(sample("random", n - 1)).by_rank());
+}
+
+TEST(ResampleStatsTest, CountedMoments) {
+  // Against ave_var on the resample written out: 2, 2, 3, 5, 5 (mean 3.4,
+  // variance 9.2 / 4); 1e300 and 1.5e300, whose squared deviations overflow
+  // unless scaled (mean 1.25e300, standard deviation 0.25e300·√2).
+  struct Case {
+    std::vector<double> sorted;
+    std::vector<std::uint32_t> count;
+    std::vector<double> resample;
+  };
+  const Case cases[] = {
+      {{1, 2, 3, 4, 5}, {0, 2, 1, 0, 2}, {2, 2, 3, 5, 5}},
+      {{1e300, 1.5e300}, {1, 1}, {1e300, 1.5e300}},
+      {{-1e300, 0.5, 1e300}, {2, 0, 1}, {-1e300, -1e300, 1e300}},
+  };
+  for (const Case& c : cases) {
+    const numeric::MeanSd m = counted_moments(c.sorted, c.count, c.resample.size(), true);
+    const numeric::MeanSd expected = numeric::mean_and_sd(c.resample);
+    EXPECT_DOUBLE_EQ(m.ave, expected.ave) << c.resample[0];
+    EXPECT_DOUBLE_EQ(m.sd, expected.sd) << c.resample[0];
+    EXPECT_EQ(counted_moments(c.sorted, c.count, c.resample.size(), false).sd, 0.0);
   }
 }
 
