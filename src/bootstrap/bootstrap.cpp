@@ -76,7 +76,7 @@ void effect_size_intervals(Measure* m, const std::vector<double>& jack, double a
 // Cliff's delta of the counters' last resamples: from their counts, or from
 // sorted copies of samples without a plain order.
 double resample_delta(ResampleCounter& a, ResampleCounter& b) {
-  if (!a.sorted().empty() && !b.sorted().empty()) return cliffs_delta(a.sorted(), a.counts(), b.sorted(), b.counts());
+  if (!a.sorted().empty() && !b.sorted().empty()) return cliffs_delta(a.sorted(), a.below(), b.sorted(), b.below());
   return cliffs_delta(a.resample(), b.resample());
 }
 

@@ -93,22 +93,24 @@ std::vector<double> hedges_g_paired_jackknife(std::span<const double> d) {
   return jack;
 }
 
-double cliffs_delta(std::span<const double> sorted_x, std::span<const std::uint32_t> count_x,
-                    std::span<const double> sorted_y, std::span<const std::uint32_t> count_y) {
-  const auto count = [](std::span<const std::uint32_t> c, std::size_t i) -> std::int64_t { return c.empty() ? 1 : c[i]; };
+double cliffs_delta(std::span<const double> sorted_x, std::span<const std::uint32_t> below_x,
+                    std::span<const double> sorted_y, std::span<const std::uint32_t> below_y) {
+  const auto count = [](std::span<const std::uint32_t> below, std::size_t i) -> std::int64_t {
+    return below.empty() ? 1 : std::int64_t{below[i + 1]} - below[i];
+  };
   std::int64_t n_x = 0, n_y = 0;
-  for (std::size_t i = 0; i < sorted_x.size(); ++i) n_x += count(count_x, i);
-  for (std::size_t j = 0; j < sorted_y.size(); ++j) n_y += count(count_y, j);
+  for (std::size_t i = 0; i < sorted_x.size(); ++i) n_x += count(below_x, i);
+  for (std::size_t j = 0; j < sorted_y.size(); ++j) n_y += count(below_y, j);
   // For each value of x, the draws of y below it and up to it, by one walk
   // through y.
   std::int64_t sum = 0, below = 0, up_to = 0;
   std::size_t lo = 0, hi = 0;
   for (std::size_t i = 0; i < sorted_x.size(); ++i) {
-    const std::int64_t c = count(count_x, i);
+    const std::int64_t c = count(below_x, i);
     if (c == 0) continue;
     const double v = sorted_x[i];
-    for (; lo < sorted_y.size() && sorted_y[lo] < v; ++lo) below += count(count_y, lo);
-    for (; hi < sorted_y.size() && sorted_y[hi] <= v; ++hi) up_to += count(count_y, hi);
+    for (; lo < sorted_y.size() && sorted_y[lo] < v; ++lo) below += count(below_y, lo);
+    for (; hi < sorted_y.size() && sorted_y[hi] <= v; ++hi) up_to += count(below_y, hi);
     sum += c * (below - (n_y - up_to));
   }
   return static_cast<double>(sum) / (static_cast<double>(n_x) * static_cast<double>(n_y));

@@ -33,10 +33,11 @@ std::vector<double> hedges_g_jackknife(std::span<const double> x, std::span<cons
 // The jackknife values of the paired g: the differences without each one.
 std::vector<double> hedges_g_paired_jackknife(std::span<const double> d);
 
-// Cliff's delta of two sorted samples, each value counted count[i] times (an
-// empty `count` counts each once): exact for ties, O(n_x + n_y).
-double cliffs_delta(std::span<const double> sorted_x, std::span<const std::uint32_t> count_x,
-                    std::span<const double> sorted_y, std::span<const std::uint32_t> count_y);
+// Cliff's delta of two sorted samples, value i counted below[i + 1] − below[i]
+// times (cumulative counts, below[0] = 0; an empty `below` counts each once):
+// exact for ties, O(n_x + n_y).
+double cliffs_delta(std::span<const double> sorted_x, std::span<const std::uint32_t> below_x,
+                    std::span<const double> sorted_y, std::span<const std::uint32_t> below_y);
 
 // Cliff's delta of two samples in any order, O(n log n).
 double cliffs_delta(std::span<const double> x, std::span<const double> y);

@@ -41,18 +41,17 @@ void over_ranks(std::size_t m, Add add) {
   for (std::size_t j = 0; r + j < m; ++j) add(r + j, j);
 }
 
-numeric::MeanSd moments_of(std::span<const double> sorted, std::span<const std::uint32_t> count, std::size_t n,
-                           bool spread) {
-  const auto nd = static_cast<double>(n);
+numeric::MeanSd moments_of(std::span<const double> sorted, std::span<const std::uint32_t> below, bool spread) {
+  const auto nd = static_cast<double>(below.back());
   const double* v = sorted.data();
-  const std::uint32_t* c = count.data();
+  const auto c = [b = below.data()](std::size_t r) { return static_cast<double>(b[r + 1] - b[r]); };
   FourSums sum;
-  over_ranks(sorted.size(), [&](std::size_t r, std::size_t j) { sum.s[j] += static_cast<double>(c[r]) * v[r]; });
+  over_ranks(sorted.size(), [&](std::size_t r, std::size_t j) { sum.s[j] += c(r) * v[r]; });
   const double ave = sum.total() / nd;
   if (!spread) return {ave, 0.0};
   FourSums ep, ss;
   over_ranks(sorted.size(), [&](std::size_t r, std::size_t j) {
-    const double e = static_cast<double>(c[r]) * (v[r] - ave);
+    const double e = c(r) * (v[r] - ave);
     ep.s[j] += e;
     ss.s[j] += e * (v[r] - ave);
   });
@@ -65,16 +64,26 @@ bool all_finite(std::span<const double> x) {
 
 }  // namespace
 
-numeric::MeanSd counted_moments(std::span<const double> sorted, std::span<const std::uint32_t> count, std::size_t n,
-                                bool spread) {
-  const numeric::MeanSd m = moments_of(sorted, count, n, spread);
+numeric::MeanSd counted_moments(std::span<const double> sorted, std::span<const std::uint32_t> below, bool spread) {
+  const numeric::MeanSd m = moments_of(sorted, below, spread);
   if (std::isfinite(m.ave) && std::isfinite(m.sd)) return m;
   // Scaled so that the largest magnitude becomes about 2^400, as mean_and_sd does.
   const int k = std::ilogb(std::max(std::fabs(sorted.front()), std::fabs(sorted.back()))) - 400;
   std::vector<double> scaled(sorted.size());
   for (std::size_t r = 0; r < sorted.size(); ++r) scaled[r] = std::ldexp(sorted[r], -k);
-  const numeric::MeanSd s = moments_of(scaled, count, n, spread);
+  const numeric::MeanSd s = moments_of(scaled, below, spread);
   return {std::ldexp(s.ave, k), std::ldexp(s.sd, k)};
+}
+
+void cumulative_counts(std::span<const std::uint8_t> narrow, std::span<const std::uint32_t> ranks,
+                       std::span<std::uint32_t> below) {
+  const std::size_t m = narrow.size();
+  below[0] = 0;
+  for (std::size_t r = 0; r < m; ++r) below[r + 1] = below[r] + narrow[r];
+  if (below[m] == ranks.size()) return;
+  std::fill(below.begin(), below.end(), 0u);
+  for (std::uint32_t r : ranks) ++below[r + 1];
+  for (std::size_t r = 0; r < m; ++r) below[r + 1] += below[r];
 }
 
 ResampleCounter::ResampleCounter(std::span<const double> x)
@@ -159,10 +168,6 @@ void ResampleCounter::count_ranks() {
   }
 }
 
-void ResampleCounter::count_below() {
-  for (std::size_t r = 0; r < x_.size(); ++r) below_[r + 1] = below_[r] + count_[r];
-}
-
 ResampleStats ResampleCounter::draw(numeric::UniformState& g, bool spread) {
   const std::size_t n = x_.size();
   ResampleStats s{};
@@ -182,19 +187,20 @@ ResampleStats ResampleCounter::draw(numeric::UniformState& g, bool spread) {
     below_.resize(n + 1);
     if (!by_rank_) resample_.resize(n);
   }
-  std::fill(count_.begin(), count_.end(), 0u);
+  std::fill(count_.begin(), count_.end(), std::uint8_t{0});
   // The generator's chains first, then the scattered reads and counts, which
   // are independent of each other and overlap in the processor.
   positions_.draw(g, drawn_);
   if (by_rank_) {
     count_ranks();
-    const numeric::MeanSd m = counted_moments(order_->sorted, count_, n, spread);
+    cumulative_counts(count_, drawn_, below_);
+    const numeric::MeanSd m = counted_moments(order_->sorted, below_, spread);
     s.ave = m.ave;
     s.std = m.sd;
   } else {
     s = in_order_moments(spread);
+    cumulative_counts(count_, drawn_, below_);
   }
-  count_below();
   s.med = numeric::median_of_ranks(n, [this](std::size_t k) { return kth_value(k); });
   if (!spread) return s;
   s.mad = numeric::median_of_ranks(n, [this, &s](std::size_t k) { return kth_deviation(s.med, k); }) * numeric::mad_scale;
@@ -202,7 +208,8 @@ ResampleStats ResampleCounter::draw(numeric::UniformState& g, bool spread) {
 }
 
 // The mean and standard deviation of a resample drawn in x's written order,
-// summed in draw order as ave_var does; counts its ranks on the way.
+// summed in draw order as ave_var does; counts its ranks on the way and
+// leaves them in drawn_.
 ResampleStats ResampleCounter::in_order_moments(bool spread) {
   const std::size_t n = x_.size();
   ResampleStats s{};
@@ -215,6 +222,7 @@ ResampleStats ResampleCounter::in_order_moments(bool spread) {
       const Entry& e = entries[drawn_[i]];
       resample_[i] = e.value;
       sum += resample_[i];
+      drawn_[i] = e.rank;
       ++count_[e.rank];
     }
   } else {

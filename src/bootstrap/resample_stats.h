@@ -6,7 +6,7 @@
 //
 // Samples of more than largest_single_deviate_resample values, all finite,
 // are resampled by rank: each draw picks a position in the sorted sample, so
-// that a draw is one count and nothing else, and the mean and standard
+// that a draw is one count of a byte and nothing else, and the mean and standard
 // deviation come from the counts (`counted_moments`). Smaller samples, and
 // samples with infinities, draw positions in the written order and sum the
 // resample in draw order, as ave_var does.
@@ -26,15 +26,22 @@ struct ResampleStats {
 };
 
 // The mean and the standard deviation of the resample that holds sorted[r]
-// count[r] times (n values in all): the mean's sum Σ count[r]·sorted[r] and
-// the variance's sums Σ c·d·d and Σ c·d over d = sorted[r] − mean (c·d
-// formed first) each in four running sums, rank r going to sum r mod 4, which
-// are added as (s0 + s1) + (s2 + s3); then the corrected two-pass variance,
+// c_r = below[r + 1] − below[r] times (cumulative counts, n = below.back()
+// values in all): the mean's sum Σ c_r·sorted[r] and the variance's sums
+// Σ c_r·d·d and Σ c_r·d over d = sorted[r] − mean (c_r·d formed first) each
+// in four running sums, rank r going to sum r mod 4, which are added as
+// (s0 + s1) + (s2 + s3); then the corrected two-pass variance,
 // (Σ c·d·d − (Σ c·d)²/n)/(n − 1), as ave_var forms it. Sums that overflow
-// although the values are finite are formed again on the values times a power
-// of two and scaled back (exact). All values must be finite, n ≥ 2.
-numeric::MeanSd counted_moments(std::span<const double> sorted, std::span<const std::uint32_t> count,
-                                std::size_t n, bool spread);
+// although the values are finite are formed again on the values times a
+// power of two and scaled back (exact). All values must be finite, n ≥ 2.
+numeric::MeanSd counted_moments(std::span<const double> sorted, std::span<const std::uint32_t> below, bool spread);
+
+// Writes below[r] = the draws of ranks before r (r = 0..m, m = narrow.size())
+// from the draws' counts modulo 256, `narrow`; where a count reached 256
+// (the narrow counts then add up to less than ranks.size()) it counts the
+// drawn ranks themselves.
+void cumulative_counts(std::span<const std::uint8_t> narrow, std::span<const std::uint32_t> ranks,
+                       std::span<std::uint32_t> below);
 
 class ResampleCounter {
  public:
@@ -55,13 +62,14 @@ class ResampleCounter {
   bool by_rank() const { return by_rank_; }
 
   // The sample sorted and how often the last resample drew each of its
-  // values; both empty for a sample without a plain order (NaN or −0), whose
-  // resamples must be sorted instead.
+  // values, as cumulative counts (below()[r]: draws of sorted positions
+  // before r); both empty for a sample without a plain order (NaN or −0),
+  // whose resamples must be sorted instead.
   std::span<const double> sorted() const {
     return counted_ ? std::span<const double>(order_->sorted) : std::span<const double>();
   }
-  std::span<const std::uint32_t> counts() const {
-    return counted_ ? std::span<const std::uint32_t>(count_) : std::span<const std::uint32_t>();
+  std::span<const std::uint32_t> below() const {
+    return counted_ ? std::span<const std::uint32_t>(below_) : std::span<const std::uint32_t>();
   }
 
  private:
@@ -73,7 +81,6 @@ class ResampleCounter {
   ResampleStats in_order_moments(bool spread);
   double gather_and_count();
   void count_ranks();
-  void count_below();
   double kth_value(std::size_t k) const;
   double kth_deviation(double med, std::size_t k) const;
 
@@ -91,8 +98,8 @@ class ResampleCounter {
   std::span<const double> x_;
   numeric::PositionDrawer positions_;
   std::shared_ptr<const Order> order_;
-  numeric::LargeArray<std::uint32_t> drawn_;  // positions drawn for the current resample
-  numeric::LargeArray<std::uint32_t> count_;  // draws of each sorted position
+  numeric::LargeArray<std::uint32_t> drawn_;  // positions drawn for the current resample, then their ranks
+  numeric::LargeArray<std::uint8_t> count_;   // draws of each sorted position, modulo 256
   numeric::LargeArray<std::uint32_t> below_;  // below_[r]: draws of sorted positions before r
   std::vector<double> resample_;      // the resample in draw order (by rank: written when asked for)
   std::vector<double> work_;          // for samples without a sorted order

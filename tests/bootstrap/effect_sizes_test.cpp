@@ -65,9 +65,9 @@ TEST(EffectSizesTest, DefinitionsOnRandomTiedAndSmallSamples) {
       EXPECT_NEAR(gj[x.size() + j], g_of(x, without(y, j)), 1e-12 * std::fabs(gj[x.size() + j]) + 1e-15) << j;
     }
   }
-  // Counted values: {1, 3, 3} against {2, 3} drawn as counts of sorted values.
+  // Counted values: {1, 3, 3} against {2, 3} drawn as cumulative counts of sorted values.
   const std::vector<double> sx{1, 3}, sy{2, 3, 7};
-  const std::vector<std::uint32_t> cx{1, 2}, cy{1, 1, 0};
+  const std::vector<std::uint32_t> cx{0, 1, 3}, cy{0, 1, 2, 2};
   EXPECT_EQ(cliffs_delta(sx, cx, sy, cy), delta_by_pairs({1, 3, 3}, {2, 3}));
 }
 

@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <cmath>
 #include <limits>
+#include <numeric>
 #include <vector>
 
 #include "numeric/accurate_sum.h"
@@ -105,7 +106,9 @@ TEST(ResampleStatsTest, LargeSamplesDrawByRank) {
       double ave, var, med, mad;
       numeric::ave_var(expected, ave, var);
       numeric::med_mad(expected, med, mad);
-      const numeric::MeanSd m = counted_moments(sorted, count, n, spread);
+      std::vector<std::uint32_t> below(n + 1);
+      std::partial_sum(count.begin(), count.end(), below.begin() + 1);
+      const numeric::MeanSd m = counted_moments(sorted, below, spread);
       EXPECT_EQ(bits(s.ave), bits(m.ave)) << shape;
       EXPECT_EQ(bits(s.std), bits(m.sd)) << shape;
       // Within 1e-13 of the mean magnitude of the accurately summed mean (the
@@ -136,20 +139,33 @@ TEST(ResampleStatsTest, CountedMoments) {
   // unless scaled (mean 1.25e300, standard deviation 0.25e300·√2).
   struct Case {
     std::vector<double> sorted;
-    std::vector<std::uint32_t> count;
+    std::vector<std::uint32_t> below;
     std::vector<double> resample;
   };
   const Case cases[] = {
-      {{1, 2, 3, 4, 5}, {0, 2, 1, 0, 2}, {2, 2, 3, 5, 5}},
-      {{1e300, 1.5e300}, {1, 1}, {1e300, 1.5e300}},
-      {{-1e300, 0.5, 1e300}, {2, 0, 1}, {-1e300, -1e300, 1e300}},
+      {{1, 2, 3, 4, 5}, {0, 0, 2, 3, 3, 5}, {2, 2, 3, 5, 5}},
+      {{1e300, 1.5e300}, {0, 1, 2}, {1e300, 1.5e300}},
+      {{-1e300, 0.5, 1e300}, {0, 2, 2, 3}, {-1e300, -1e300, 1e300}},
   };
   for (const Case& c : cases) {
-    const numeric::MeanSd m = counted_moments(c.sorted, c.count, c.resample.size(), true);
+    const numeric::MeanSd m = counted_moments(c.sorted, c.below, true);
     const numeric::MeanSd expected = numeric::mean_and_sd(c.resample);
     EXPECT_DOUBLE_EQ(m.ave, expected.ave) << c.resample[0];
     EXPECT_DOUBLE_EQ(m.sd, expected.sd) << c.resample[0];
-    EXPECT_EQ(counted_moments(c.sorted, c.count, c.resample.size(), false).sd, 0.0);
+    EXPECT_EQ(counted_moments(c.sorted, c.below, false).sd, 0.0);
+  }
+}
+
+TEST(ResampleStatsTest, CumulativeCountsBeyondAByte) {
+  // Rank 1 drawn 300 times: its narrow count is 300 − 256 = 44, so the
+  // counts add up to 256 too few and the ranks are counted again.
+  for (std::uint32_t times : {255u, 256u, 300u}) {
+    std::vector<std::uint32_t> ranks(times, 1);
+    ranks.push_back(2);
+    std::vector<std::uint8_t> narrow{0, static_cast<std::uint8_t>(times % 256), 1};
+    std::vector<std::uint32_t> below(4);
+    cumulative_counts(narrow, ranks, below);
+    EXPECT_EQ(below, (std::vector<std::uint32_t>{0, 0, times, times + 1})) << times;
   }
 }
 
