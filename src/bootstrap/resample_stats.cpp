@@ -155,16 +155,19 @@ double ResampleCounter::gather_and_count() {
     sum += resample_[i];
     drawn_[i] = e.rank;
   }
-  count_ranks();
-  return sum;
-}
-
-// Counts the ranks in drawn_, asking for the counts ahead in large samples.
-void ResampleCounter::count_ranks() {
-  const std::size_t n = x_.size();
   for (std::size_t i = 0; i < n; ++i) {
     if (i + prefetch_distance < n) __builtin_prefetch(&count_[drawn_[i + prefetch_distance]], 1);
     ++count_[drawn_[i]];
+  }
+  return sum;
+}
+
+// Counts the drawn ranks modulo 256, asking for the counts ahead.
+void ResampleCounter::count_ranks() {
+  const std::size_t n = x_.size();
+  for (std::size_t i = 0; i < n; ++i) {
+    if (i + prefetch_distance < n) __builtin_prefetch(&narrow_count_[drawn_[i + prefetch_distance]], 1);
+    ++narrow_count_[drawn_[i]];
   }
 }
 
@@ -183,23 +186,28 @@ ResampleStats ResampleCounter::draw(numeric::UniformState& g, bool spread) {
   }
   if (drawn_.empty()) {  // a counter's own buffers, made at its first draw: copies do not share them
     drawn_.resize(n);
-    count_.resize(n);
     below_.resize(n + 1);
-    if (!by_rank_) resample_.resize(n);
+    if (by_rank_) {
+      narrow_count_.resize(n);
+    } else {
+      count_.resize(n);
+      resample_.resize(n);
+    }
   }
-  std::fill(count_.begin(), count_.end(), std::uint8_t{0});
   // The generator's chains first, then the scattered reads and counts, which
   // are independent of each other and overlap in the processor.
   positions_.draw(g, drawn_);
   if (by_rank_) {
+    std::fill(narrow_count_.begin(), narrow_count_.end(), std::uint8_t{0});
     count_ranks();
-    cumulative_counts(count_, drawn_, below_);
+    cumulative_counts(narrow_count_, drawn_, below_);
     const numeric::MeanSd m = counted_moments(order_->sorted, below_, spread);
     s.ave = m.ave;
     s.std = m.sd;
   } else {
+    std::fill(count_.begin(), count_.end(), 0u);
     s = in_order_moments(spread);
-    cumulative_counts(count_, drawn_, below_);
+    for (std::size_t r = 0; r < n; ++r) below_[r + 1] = below_[r] + count_[r];
   }
   s.med = numeric::median_of_ranks(n, [this](std::size_t k) { return kth_value(k); });
   if (!spread) return s;
@@ -208,8 +216,7 @@ ResampleStats ResampleCounter::draw(numeric::UniformState& g, bool spread) {
 }
 
 // The mean and standard deviation of a resample drawn in x's written order,
-// summed in draw order as ave_var does; counts its ranks on the way and
-// leaves them in drawn_.
+// summed in draw order as ave_var does; counts its ranks on the way.
 ResampleStats ResampleCounter::in_order_moments(bool spread) {
   const std::size_t n = x_.size();
   ResampleStats s{};
@@ -222,7 +229,6 @@ ResampleStats ResampleCounter::in_order_moments(bool spread) {
       const Entry& e = entries[drawn_[i]];
       resample_[i] = e.value;
       sum += resample_[i];
-      drawn_[i] = e.rank;
       ++count_[e.rank];
     }
   } else {

@@ -98,8 +98,9 @@ class ResampleCounter {
   std::span<const double> x_;
   numeric::PositionDrawer positions_;
   std::shared_ptr<const Order> order_;
-  numeric::LargeArray<std::uint32_t> drawn_;  // positions drawn for the current resample, then their ranks
-  numeric::LargeArray<std::uint8_t> count_;   // draws of each sorted position, modulo 256
+  numeric::LargeArray<std::uint32_t> drawn_;         // positions drawn for the current resample
+  numeric::LargeArray<std::uint32_t> count_;         // draws of each sorted position (written order)
+  numeric::LargeArray<std::uint8_t> narrow_count_;   // the same modulo 256 (by rank)
   numeric::LargeArray<std::uint32_t> below_;  // below_[r]: draws of sorted positions before r
   std::vector<double> resample_;      // the resample in draw order (by rank: written when asked for)
   std::vector<double> work_;          // for samples without a sorted order
