@@ -58,8 +58,12 @@ numeric::MeanSd moments_of(std::span<const double> sorted, std::span<const std::
   return {ave, std::sqrt((ss.total() - ep.total() * ep.total() / nd) / (nd - 1.0))};
 }
 
-bool all_finite(std::span<const double> x) {
-  return std::all_of(x.begin(), x.end(), [](double v) { return std::isfinite(v); });
+// Whether x is finite and holds two values at least: a sample of one value
+// repeated is its own every resample, whose sums in the written order are
+// the sample's own (those of the estimates), and stays in that order.
+bool finite_and_varied(std::span<const double> x) {
+  return std::all_of(x.begin(), x.end(), [](double v) { return std::isfinite(v); }) &&
+         std::any_of(x.begin(), x.end(), [&](double v) { return v != x[0]; });
 }
 
 }  // namespace
@@ -90,7 +94,7 @@ ResampleCounter::ResampleCounter(std::span<const double> x)
     : x_(x),
       positions_(x.size()),
       counted_(!x.empty() && numeric::has_plain_order(x) && x.size() < (std::size_t{1} << 32)),
-      by_rank_(counted_ && x.size() > numeric::largest_single_deviate_resample && all_finite(x)) {
+      by_rank_(counted_ && x.size() > numeric::largest_single_deviate_resample && finite_and_varied(x)) {
   if (!counted_) return;
   auto order = std::make_shared<Order>();
   order->sorted.assign(x.begin(), x.end());

@@ -4,12 +4,12 @@
 // read off counts over the sample sorted once, in linear time and without
 // reordering anything; they are bit-identical to med_mad on the resample.
 //
-// Samples of more than largest_single_deviate_resample values, all finite,
-// are resampled by rank: each draw picks a position in the sorted sample, so
-// that a draw is one count of a byte and nothing else, and the mean and standard
-// deviation come from the counts (`counted_moments`). Smaller samples, and
-// samples with infinities, draw positions in the written order and sum the
-// resample in draw order, as ave_var does.
+// Samples of more than largest_single_deviate_resample values, all finite
+// and not all equal, are resampled by rank: each draw picks a position in the
+// sorted sample, so that a draw is one count of a byte and nothing else, and
+// the mean and standard deviation come from the counts (`counted_moments`).
+// Other samples draw positions in the written order and sum the resample in
+// draw order, as ave_var does.
 #include <cstdint>
 #include <memory>
 #include <span>

@@ -130,6 +130,7 @@ TEST(ResampleStatsTest, LargeSamplesDrawByRank) {
   std::vector<double> with_infinity = sample("random", n);
   with_infinity[7] = std::numeric_limits<double>::infinity();
   EXPECT_FALSE(ResampleCounter(with_infinity).by_rank()) << "an infinity keeps the written order";
+  EXPECT_FALSE(ResampleCounter(sample("equal", n)).by_rank()) << "so does one value repeated";
   EXPECT_FALSE(ResampleCounter(sample("random", n - 1)).by_rank());
 }
 
