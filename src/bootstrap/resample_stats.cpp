@@ -71,12 +71,9 @@ bool finite_and_varied(std::span<const double> x) {
 numeric::MeanSd counted_moments(std::span<const double> sorted, std::span<const std::uint32_t> below, bool spread) {
   const numeric::MeanSd m = moments_of(sorted, below, spread);
   if (std::isfinite(m.ave) && std::isfinite(m.sd)) return m;
-  // Scaled so that the largest magnitude becomes about 2^400, as mean_and_sd does.
-  const int k = std::ilogb(std::max(std::fabs(sorted.front()), std::fabs(sorted.back()))) - 400;
-  std::vector<double> scaled(sorted.size());
-  for (std::size_t r = 0; r < sorted.size(); ++r) scaled[r] = std::ldexp(sorted[r], -k);
-  const numeric::MeanSd s = moments_of(scaled, below, spread);
-  return {std::ldexp(s.ave, k), std::ldexp(s.sd, k)};
+  const double largest = std::max(std::fabs(sorted.front()), std::fabs(sorted.back()));
+  return numeric::scaled_back(sorted, largest,
+                              [&](std::span<const double> scaled) { return moments_of(scaled, below, spread); });
 }
 
 void cumulative_counts(std::span<const std::uint8_t> narrow, std::span<const std::uint32_t> ranks,

@@ -17,18 +17,15 @@ double sum_of(std::span<const double> data) {
   return sum;
 }
 
-// ave_var's mean and standard deviation of data times 2^-k, scaled back by
-// 2^k, with k chosen so that the largest magnitude becomes about 2^400:
-// squares of 2^800 summed over any sample stay finite.
+// ave_var's mean and standard deviation of data, formed on scaled values.
 MeanSd scaled_mean_and_sd(std::span<const double> data) {
   double largest = 0.0;
   for (double v : data) largest = std::max(largest, std::fabs(v));
-  const int k = std::ilogb(largest) - 400;
-  std::vector<double> scaled(data.size());
-  for (std::size_t i = 0; i < data.size(); ++i) scaled[i] = std::ldexp(data[i], -k);
-  double ave = 0.0, var = 0.0;
-  ave_var(scaled, ave, var);
-  return {std::ldexp(ave, k), std::ldexp(std::sqrt(var), k)};
+  return scaled_back(data, largest, [](std::span<const double> scaled) {
+    double ave = 0.0, var = 0.0;
+    ave_var(scaled, ave, var);
+    return MeanSd{ave, std::sqrt(var)};
+  });
 }
 
 }  // namespace

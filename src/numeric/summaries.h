@@ -1,6 +1,7 @@
 #pragma once
 // Descriptive statistics of a sample. None of these routines reorders its
 // input; sums run from the first value upward.
+#include <cmath>
 #include <span>
 #include <vector>
 
@@ -28,6 +29,18 @@ struct MeanSd {
 // values times a power of two and scaled back (exact), so that a mean or a
 // standard deviation that is itself representable is returned.
 MeanSd mean_and_sd(std::span<const double> data);
+
+// What `mean_and_sd_of` gives for `data` times 2^-k, scaled back by 2^k
+// (exact), k chosen so that the largest magnitude, `largest`, becomes about
+// 2^400: squares of 2^800 summed over any sample stay finite.
+template <typename MeanAndSd>
+MeanSd scaled_back(std::span<const double> data, double largest, MeanAndSd&& mean_and_sd_of) {
+  const int k = std::ilogb(largest) - 400;
+  std::vector<double> scaled(data.size());
+  for (std::size_t i = 0; i < data.size(); ++i) scaled[i] = std::ldexp(data[i], -k);
+  const MeanSd m = mean_and_sd_of(std::span<const double>(scaled));
+  return {std::ldexp(m.ave, k), std::ldexp(m.sd, k)};
+}
 
 // `formed` as it is when finite (or when `data` holds fewer than two values
 // or a value that is not finite); otherwise mean_and_sd(data).
