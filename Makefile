@@ -5,14 +5,18 @@ RELEASE := $(SOURCE)build/release
 TEST := $(SOURCE)build/test
 JOBS := $(shell nproc 2>/dev/null || echo 2)
 
-.PHONY: run test build bench fuzz plotter build-deps test-deps install
+.PHONY: run test build bench fuzz plotter build-deps test-deps install python python-deps python-module
 PREFIX ?= /usr/local
 FUZZ_SECONDS ?= 60
 FUZZ := $(SOURCE)build/fuzz
 
 # Debian packages the build needs (option parsing, json) and the tests add.
 BUILD_PACKAGES := cmake g++ make pkg-config libcli11-dev nlohmann-json3-dev libedit-dev libfast-float-dev libboost-math-dev libcsv-dev help2man
-TEST_PACKAGES := $(BUILD_PACKAGES) libgtest-dev man-db bsdutils
+# The Python package builds with pybind11 for Debian's python3 and its numpy;
+# its tests add pandas, matplotlib, tqdm and pytest.
+PYTHON_PACKAGES := python3-dev python3-numpy python3-pandas python3-matplotlib python3-tqdm pybind11-dev python3-pybind11
+TEST_PACKAGES := $(BUILD_PACKAGES) $(PYTHON_PACKAGES) python3-pytest libgtest-dev man-db bsdutils
+PYTHON_BUILD := $(SOURCE)build/python
 
 # Installs the packages of $(1) that are missing, when run as root; otherwise
 # CMake names what is missing.
@@ -25,6 +29,20 @@ build-deps:
 
 test-deps:
 	$(call install_missing,$(TEST_PACKAGES))
+
+python-deps:
+	$(call install_missing,$(BUILD_PACKAGES) $(PYTHON_PACKAGES))
+
+# The Python module in its own build without the sanitizers (a Python
+# extension cannot carry them); the tests import it from there.
+python-module:
+	cmake -S $(SOURCE) -B $(PYTHON_BUILD) -DCMAKE_BUILD_TYPE=Release -DDIFFBOOT_PYTHON=ON -DDIFFBOOT_PYTHON_SITE=$(PYTHON_SITE)
+	cmake --build $(PYTHON_BUILD) -j $(JOBS) --target diffboot_python
+
+# Builds the Python package and installs it for /usr/bin/python3 (its site
+# directory, or PYTHON_SITE=DIR).
+python: python-deps python-module
+	cmake --install $(PYTHON_BUILD) --component python
 
 build: build-deps
 	cmake -S $(SOURCE) -B $(RELEASE) -DCMAKE_BUILD_TYPE=Release
@@ -48,8 +66,8 @@ plotter:
 	    echo "gnuplot is not installed (sudo apt-get install --no-install-recommends gnuplot-x11); the histograms will not be shown"; \
 	  fi; }
 
-test: test-deps
-	cmake -S $(SOURCE) -B $(TEST) -DCMAKE_BUILD_TYPE=Debug -DDIFFBOOT_SANITIZE=ON -DDIFFBOOT_TESTS=ON
+test: test-deps python-module
+	cmake -S $(SOURCE) -B $(TEST) -DCMAKE_BUILD_TYPE=Debug -DDIFFBOOT_SANITIZE=ON -DDIFFBOOT_TESTS=ON -DDIFFBOOT_PYTHON_BUILD=$(PYTHON_BUILD)
 	cmake --build $(TEST) -j $(JOBS)
 	ctest --test-dir $(TEST) --output-on-failure
 
@@ -58,6 +76,8 @@ bench: build-deps
 	cmake --build $(SOURCE)build/bench -j $(JOBS)
 	$(SOURCE)build/bench/bench/diffboot_bench
 	$(SOURCE)bench/batch_loop.sh $(SOURCE)build/bench/diffboot
+	$(MAKE) -f $(SOURCE)Makefile python-module
+	PYTHONPATH=$(PYTHON_BUILD)/python /usr/bin/python3 $(SOURCE)bench/python_bench.py
 
 # Each fuzz target runs FUZZ_SECONDS on a fresh build; new inputs go to the
 # build folder, the checked-in seeds in fuzz/corpus stay as they are.

@@ -1,12 +1,14 @@
 // Library routines at n = 10^3, 10^5 and 10^6: deviates, resamples, medians
 // with MADs, and sorting; the leave-one-out statistics of a sample at
-// n = 3000 and 30000 (quadratic in n).
+// n = 3000 and 30000 (quadratic in n); the library's analyse() at n = 30
+// on one thread, the call the Python package's bench compares itself with.
 #include <benchmark/benchmark.h>
 
 #include <random>
 #include <vector>
 
 #include "bootstrap/leave_one_out.h"
+#include "diffboot/diffboot.h"
 #include "bootstrap/permutation.h"
 #include "numeric/random.h"
 #include "numeric/sorting.h"
@@ -33,6 +35,14 @@ void BM_uniform_deviate(benchmark::State& state) {
   state.SetItemsProcessed(state.iterations() * 1000);
 }
 BENCHMARK(BM_uniform_deviate);
+
+void BM_analyse_n30(benchmark::State& state) {
+  const std::vector<double> x = normal_sample(30), y = normal_sample(31);
+  diffboot::Options o;
+  o.threads = 1;
+  for (auto _ : state) benchmark::DoNotOptimize(diffboot::analyse(x, std::span(y).first(30), o));
+}
+BENCHMARK(BM_analyse_n30)->Unit(benchmark::kMicrosecond);
 
 void BM_resample(benchmark::State& state) {
   const auto x = normal_sample(static_cast<std::size_t>(state.range(0)));

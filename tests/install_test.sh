@@ -3,7 +3,7 @@
 # the program, which tells version $2, a manual page that renders without
 # warnings and names every option of --help, and the library with its CMake
 # package, against which the example program in $3/examples/api builds and
-# runs.
+# runs, as it does built by g++ with the flags of the pkg-config file.
 set -euo pipefail
 build=$1
 version=$2
@@ -36,3 +36,8 @@ grep -q "^n_x = 10, n_y = 12, B = 1999$" <<< "$out" || { echo "example: $out"; e
 for measure in d_AVE d_MED d_STD d_MAD; do
   grep -q "^$measure = " <<< "$out" || { echo "example lacks $measure: $out"; exit 1; }
 done
+# The same program built from the pkg-config file alone.
+pc_flags=$(PKG_CONFIG_PATH="$(dirname "$(find "$prefix" -name diffboot.pc)")" pkg-config --cflags --libs diffboot)
+g++ $flags -o "$prefix/intervals_pc" "$source/examples/api/intervals.cpp" $pc_flags
+[ "$("$prefix/intervals_pc" "$source/examples/chick_horsebean.txt" "$source/examples/chick_linseed.txt")" = "$out" ] ||
+  { echo "the program built through pkg-config differs"; exit 1; }

@@ -4,8 +4,10 @@
 // returns, per effect measure, the estimate with its Student's t, BCa,
 // percentile and basic intervals, exactly as the program's csv and json give
 // them for the same values, experiment type, alpha, B and seed. It keeps no
-// state between calls: calls on other threads may run at once.
+// state between calls: calls on other threads may run at once. A Control
+// follows a long run from another thread and may stop it.
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <span>
 #include <stdexcept>
@@ -16,6 +18,10 @@ namespace diffboot {
 
 enum class Experiment { paired, unpaired };
 
+// What a NaN among the values is: an error (the program's message), or a
+// missing value left out and counted, as the program does for tables.
+enum class Missing { error, skip };
+
 struct Options {
   Experiment experiment = Experiment::unpaired;
   double alpha = 0.025;                 // probability beyond each bound
@@ -24,6 +30,8 @@ struct Options {
   unsigned threads = 0;                 // 0: every core
   std::vector<std::string> measures;    // by name, such as {"d_AVE", "g", "delta"}; none: the experiment's
   std::int32_t permutations = 0;        // permutation p-values from this many permutations (99 to 10^6); 0: none
+  bool keep_replicates = false;         // each measure's B replicates in MeasureResult::replicates
+  Missing missing = Missing::error;     // skip: NaN left out and counted (paired: the pair at that position)
 };
 
 struct MeasureResult {
@@ -31,12 +39,14 @@ struct MeasureResult {
   double estimate, se, bias, t_lower, t_upper, bca_lower, bca_upper,
          percentile_lower, percentile_upper, basic_lower, basic_upper, z0, acceleration;
   double p_permutation, p_t;            // NaN unless asked for (p_t: the mean measures only)
+  std::vector<double> replicates;       // with keep_replicates: the B replicates in replication order
 };
 
 struct Results {
   Options options;
-  std::int64_t n_x, n_y;
+  std::int64_t n_x, n_y;                // the values analysed (missing ones left out)
   std::vector<MeasureResult> measures;  // as asked for; by default paired: AVE_d, MED_d; unpaired: d_AVE, d_MED, d_STD, d_MAD
+  std::int64_t missing_x = 0, missing_y = 0;  // with Missing::skip, the values left out of each sample
 };
 
 // Bad input: its message is the program's (without its console framing).
@@ -45,7 +55,43 @@ class Error : public std::runtime_error {
   using std::runtime_error::runtime_error;
 };
 
+// A run stopped by Control::cancel(); it leaves no result.
+class Cancelled : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};
+
+namespace bootstrap {
+struct Progress;
+}
+
+// Follows one run at a time from other threads: fraction() tells how far it
+// has come, cancel() stops it after the replication (or block of
+// permutations, or jackknife column) at hand. Both may be called from any
+// thread while analyse() runs on another.
+class Control {
+ public:
+  Control();
+  ~Control();
+  Control(const Control&) = delete;
+  Control& operator=(const Control&) = delete;
+
+  // Asks the run to stop; analyse() then throws Cancelled. Stays asked.
+  void cancel() noexcept;
+  // Whether cancel() has been called.
+  bool cancelled() const noexcept;
+  // The share of the run's work done, from 0 to 1.
+  double fraction() const noexcept;
+
+ private:
+  friend struct ControlAccess;
+  std::unique_ptr<bootstrap::Progress> progress_;
+};
+
 // Throws diffboot::Error (derived from std::runtime_error, with the program's message) on bad input.
 Results analyse(std::span<const double> x, std::span<const double> y, const Options& options);
+
+// As analyse() above, followed by `control`; throws Cancelled when it was cancelled.
+Results analyse(std::span<const double> x, std::span<const double> y, const Options& options, Control& control);
 
 }  // namespace diffboot

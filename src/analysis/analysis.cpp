@@ -80,9 +80,11 @@ bootstrap::Statistic statistic_of(std::string_view name) {
 }
 
 // The permutation p-value of every measure, and the t-test's of the mean:
-// Welch's (unpaired) or the paired t-test's (on the differences d).
+// Welch's (unpaired) or the paired t-test's (on the differences d); a stop
+// asked of `progress` ends the permutations.
 void p_values(std::vector<MeasureRun>& runs, std::span<const double> x, std::span<const double> y,
-              const Summaries& summaries, std::span<const double> d, const Settings& settings) {
+              const Summaries& summaries, std::span<const double> d, const Settings& settings,
+              bootstrap::Progress* progress) {
   std::vector<bootstrap::Statistic> statistics;
   std::vector<double> observed;
   for (const MeasureRun& run : runs) {
@@ -91,7 +93,7 @@ void p_values(std::vector<MeasureRun>& runs, std::span<const double> x, std::spa
   }
   const bool paired = settings.experiment == Experiment::paired;
   const std::vector<double> p = bootstrap::permutation_p_values(
-      {x, y, paired, statistics, observed, settings.permutations, settings.seed, settings.threads});
+      {x, y, paired, statistics, observed, settings.permutations, settings.seed, settings.threads, progress});
   for (std::size_t k = 0; k < runs.size(); ++k) runs[k].p_permutation = p[k];
   if (paired) {
     const numeric::MeanSd m = numeric::mean_and_sd(d);
@@ -181,7 +183,9 @@ std::vector<MeasureRun> run_bootstrap(std::span<const double> x, std::span<const
     bootstrap::bootstrap_unpaired({x, y, resamples.x1, resamples.x2}, m, settings.alpha, g, settings.threads,
                                   progress, effect_sizes, settings.jackknife);
   }
-  if (settings.permutations > 0) p_values(runs, x, y, summaries, resamples.x3.first(paired ? x.size() : 0), settings);
+  if (settings.permutations > 0) {
+    p_values(runs, x, y, summaries, resamples.x3.first(paired ? x.size() : 0), settings, progress);
+  }
   return runs;
 }
 

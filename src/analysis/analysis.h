@@ -79,7 +79,8 @@ struct Resamples {
 // them, with the estimates of the unpaired measures from `summaries` (the
 // paired ones from the differences); with settings.permutations, the
 // p-values of every measure. x and y must suit the experiment (see
-// problem()).
+// problem()). A stop asked of `progress` ends the run with
+// bootstrap::Stopped.
 std::vector<MeasureRun> run_bootstrap(std::span<const double> x, std::span<const double> y,
                                       const Summaries& summaries, const Settings& settings,
                                       const Resamples& resamples, bootstrap::Progress* progress);

@@ -1,15 +1,30 @@
-// The library's one entry: checks its input as the program does, then runs
-// the same analysis as the program's batch runs.
+// The library's entry: checks its input as the program does, leaves missing
+// values out when asked to, then runs the same analysis as the program's
+// batch runs.
 #include <algorithm>
 #include <cmath>
 #include <thread>
 
 #include "analysis/analysis.h"
 #include "analysis/settings.h"
+#include "bootstrap/bootstrap.h"
+#include "bootstrap/progress.h"
 #include "diffboot/diffboot.h"
 #include "numeric/errors.h"
 
 namespace diffboot {
+
+// The run state behind a Control, for analyse().
+struct ControlAccess {
+  static bootstrap::Progress& progress(Control& c) { return *c.progress_; }
+};
+
+Control::Control() : progress_(std::make_unique<bootstrap::Progress>()) {}
+Control::~Control() = default;
+void Control::cancel() noexcept { progress_->stop.store(true, std::memory_order_relaxed); }
+bool Control::cancelled() const noexcept { return progress_->stop.load(std::memory_order_relaxed); }
+double Control::fraction() const noexcept { return progress_->fraction(); }
+
 namespace {
 
 void check_values(std::span<const double> values, const char* sample) {
@@ -29,40 +44,97 @@ analysis::Settings settings_of(const Options& o) {
     throw Error("permutations " + std::to_string(o.permutations) + " is not a whole number from " +
                 std::to_string(analysis::min_permutations) + " to " + std::to_string(analysis::max_permutations));
   }
+  if (o.missing != Missing::error && o.missing != Missing::skip) throw Error("missing is neither error nor skip");
   if (const std::optional<std::string> problem = analysis::measures_problem(o.measures, o.experiment)) throw Error(*problem);
   const unsigned threads = o.threads != 0 ? o.threads : std::max(1u, std::thread::hardware_concurrency());
-  return {o.experiment, o.alpha, static_cast<std::int32_t>(o.replications), o.seed.value_or(analysis::fixed_seed),
-          threads,       o.measures, o.permutations, false};
+  return {o.experiment,   o.alpha,        static_cast<std::int32_t>(o.replications), o.seed.value_or(analysis::fixed_seed),
+          threads,        o.measures,     o.permutations,
+          o.keep_replicates};
 }
 
-MeasureResult result_of(const analysis::MeasureRun& m) {
+MeasureResult result_of(analysis::MeasureRun& m) {
   const bootstrap::Result& r = m.result;
   return {std::string(m.name), r.estimate,         r.se,          r.bias,   r.t_lower,
           r.t_upper,           r.bca_lower,        r.bca_upper,   r.percentile_lower,
           r.percentile_upper,  r.basic_lower,      r.basic_upper, r.z0,     r.acceleration,
-          m.p_permutation,     m.p_t};
+          m.p_permutation,     m.p_t,              std::move(m.in_order)};
+}
+
+// The samples with their missing values (NaN) left out, and how many each
+// lost; paired, a pair with a missing half is left out whole and counted in
+// both. Holds no copy when nothing is missing.
+struct Present {
+  std::vector<double> kept_x, kept_y;
+  std::span<const double> x, y;
+  std::int64_t missing_x = 0, missing_y = 0;
+};
+
+Present present_values(std::span<const double> x, std::span<const double> y, bool paired) {
+  Present p{{}, {}, x, y};
+  const auto nan = [](double v) { return std::isnan(v); };
+  if (std::none_of(x.begin(), x.end(), nan) && std::none_of(y.begin(), y.end(), nan)) return p;
+  if (paired) {
+    for (std::size_t i = 0; i < x.size(); ++i) {
+      if (std::isnan(x[i]) || std::isnan(y[i])) {
+        ++p.missing_x, ++p.missing_y;
+      } else {
+        p.kept_x.push_back(x[i]);
+        p.kept_y.push_back(y[i]);
+      }
+    }
+  } else {
+    std::copy_if(x.begin(), x.end(), std::back_inserter(p.kept_x), [](double v) { return !std::isnan(v); });
+    std::copy_if(y.begin(), y.end(), std::back_inserter(p.kept_y), [](double v) { return !std::isnan(v); });
+    p.missing_x = static_cast<std::int64_t>(x.size() - p.kept_x.size());
+    p.missing_y = static_cast<std::int64_t>(y.size() - p.kept_y.size());
+  }
+  p.x = p.kept_x, p.y = p.kept_y;
+  return p;
+}
+
+Results run(std::span<const double> x_given, std::span<const double> y_given, const Options& options,
+            bootstrap::Progress* progress) {
+  const analysis::Settings settings = settings_of(options);
+  const bool paired = options.experiment == Experiment::paired;
+  if (paired && x_given.size() != y_given.size()) {
+    throw Error(analysis::problem(x_given.size(), y_given.size(), settings).value());  // pairs by position
+  }
+  const Present values = options.missing == Missing::skip ? present_values(x_given, y_given, paired)
+                                                          : Present{{}, {}, x_given, y_given};
+  const std::span<const double> x = values.x, y = values.y;
+  if (const std::optional<std::string> problem = analysis::problem(x.size(), y.size(), settings)) throw Error(*problem);
+  check_values(x, "sample 1");
+  check_values(y, "sample 2");
+  std::vector<double> r1(paired ? 0 : x.size()), r2(paired ? 0 : y.size());
+  std::vector<double> x3(paired ? x.size() : 0), r3(paired ? x.size() : 0);
+  Results out{options, static_cast<std::int64_t>(x.size()), static_cast<std::int64_t>(y.size()), {},
+              values.missing_x, values.missing_y};
+  if (progress != nullptr) {
+    progress->total = bootstrap::work_units(x.size(), y.size(), static_cast<std::size_t>(settings.replications), paired) +
+                      static_cast<std::uint64_t>(settings.permutations) * (x.size() + y.size());
+    progress->done.store(0, std::memory_order_relaxed);
+  }
+  try {
+    const analysis::Summaries summaries = analysis::summarise(x, y);
+    for (analysis::MeasureRun& m : analysis::run_bootstrap(x, y, summaries, settings, {r1, r2, x3, r3}, progress)) {
+      if (m.chosen) out.measures.push_back(result_of(m));
+    }
+  } catch (const numeric::LibraryError& e) {
+    throw Error(e.record());
+  } catch (const bootstrap::Stopped& e) {
+    throw Cancelled(e.what());
+  }
+  return out;
 }
 
 }  // namespace
 
 Results analyse(std::span<const double> x, std::span<const double> y, const Options& options) {
-  const analysis::Settings settings = settings_of(options);
-  if (const std::optional<std::string> problem = analysis::problem(x.size(), y.size(), settings)) throw Error(*problem);
-  check_values(x, "sample 1");
-  check_values(y, "sample 2");
-  const bool paired = options.experiment == Experiment::paired;
-  std::vector<double> r1(paired ? 0 : x.size()), r2(paired ? 0 : y.size());
-  std::vector<double> x3(paired ? x.size() : 0), r3(paired ? x.size() : 0);
-  Results out{options, static_cast<std::int64_t>(x.size()), static_cast<std::int64_t>(y.size()), {}};
-  try {
-    const analysis::Summaries summaries = analysis::summarise(x, y);
-    for (const analysis::MeasureRun& m : analysis::run_bootstrap(x, y, summaries, settings, {r1, r2, x3, r3}, nullptr)) {
-      if (m.chosen) out.measures.push_back(result_of(m));
-    }
-  } catch (const numeric::LibraryError& e) {
-    throw Error(e.record());
-  }
-  return out;
+  return run(x, y, options, nullptr);
+}
+
+Results analyse(std::span<const double> x, std::span<const double> y, const Options& options, Control& control) {
+  return run(x, y, options, &ControlAccess::progress(control));
 }
 
 }  // namespace diffboot

@@ -119,13 +119,18 @@ std::vector<double> quads(const LeaveOneOut& s) {
 inline void load(Quad& v, const double* p) { std::memcpy(&v, p, sizeof v); }
 
 // Calls visit(a[i] - b[j]) for the jackknife values (i, j) in storage order
-// (i fastest), counting n_x units of `progress` a column j.
+// (i fastest), counting n_x units of `progress` a column j; returns early
+// when asked to stop (the callers run as target clones, which exceptions
+// cannot pass: they look at the request again and throw).
 template <typename Visit>
 [[gnu::always_inline]] inline void for_each_pair(const std::vector<double>& a, const std::vector<double>& b,
                                                  Progress* progress, Visit&& visit) {
   Quad bj, ai;
   for (std::size_t j = 0; j < b.size(); j += 4) {
-    if (progress != nullptr) progress->add(a.size() / 4);
+    if (progress != nullptr) {
+      progress->add(a.size() / 4);
+      if (progress->stopped()) return;
+    }
     load(bj, &b[j]);
     for (std::size_t i = 0; i < a.size(); i += 4) {
       load(ai, &a[i]);
@@ -169,6 +174,7 @@ std::array<double, 4> unpaired_accelerations(const LeaveOneOut& x1, const LeaveO
   const std::vector<double> a = quads(x1), b = quads(x2);
   QuadScan scan;
   scan_quads(a, b, scan, progress);
+  if (progress != nullptr) progress->check();
   std::array<Scan, 4> scans{};
   for (std::size_t k = 0; k < 4; ++k) scans[k] = {scan.sum[k], scan.vmax[k], scan.vmin[k]};
   const double n = static_cast<double>(static_cast<std::int64_t>(x1.ave.size()) * static_cast<std::int64_t>(x2.ave.size()));
@@ -176,6 +182,7 @@ std::array<double, 4> unpaired_accelerations(const LeaveOneOut& x1, const LeaveO
   QuadPowers powers;
   if (!std::all_of(scans.begin(), scans.end(), [](const Scan& s) { return s.flat(); })) {
     power_quads(a, b, m, powers, progress);
+    if (progress != nullptr) progress->check();
   } else if (progress != nullptr) {
     progress->add(x1.ave.size() * x2.ave.size());
   }

@@ -180,7 +180,10 @@ void bootstrap_unpaired(const UnpairedSamples& s, std::array<Measure, 4>& measur
       if (effect_sizes.delta != nullptr) {
         effect_sizes.delta->boot[i] = resample_delta(sample1, sample2);
       }
-      if (progress != nullptr) progress->add(s.x1.size() + s.x2.size());
+      if (progress != nullptr) {
+        progress->add(s.x1.size() + s.x2.size());
+        progress->check();
+      }
     }
     if (last && end > begin) {
       keep_resample(sample1, s.x1_resample);
@@ -225,7 +228,10 @@ void bootstrap_paired(const PairedSamples& s, std::array<Measure, 2>& measures, 
       measures[0].boot[i] = r.ave;
       measures[1].boot[i] = r.med;
       if (effect_sizes.g != nullptr) effect_sizes.g->boot[i] = hedges_g_paired(r.ave, r.std, n);
-      if (progress != nullptr) progress->add(n);
+      if (progress != nullptr) {
+        progress->add(n);
+        progress->check();
+      }
     }
     if (last && end > begin) keep_resample(differences, s.x3_resample);
   };

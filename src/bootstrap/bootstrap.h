@@ -2,7 +2,8 @@
 // Bootstrap replication of the effect measures with their Student's t and
 // BCa intervals. The draws come from one stream in a fixed order, so the
 // same samples always give the same replicates and bounds. A Progress, when
-// given, counts the work done as it goes.
+// given, counts the work done as it goes, and a stop asked of it ends the
+// run with Stopped after the replication or jackknife column at hand.
 #include <array>
 #include <span>
 

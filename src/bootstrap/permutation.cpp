@@ -18,6 +18,12 @@
 namespace diffboot::bootstrap {
 namespace {
 
+// Permutations between two looks at a stop request: about 2^22 values
+// permuted, some milliseconds of work.
+std::size_t stop_piece(std::size_t n_x, std::size_t n_y) {
+  return std::max<std::size_t>(1, (std::size_t{1} << 22) / (n_x + n_y));
+}
+
 // Which order statistics the statistics of a test need.
 struct Needs {
   bool median = false, mad = false;
@@ -509,15 +515,33 @@ std::vector<double> permutation_p_values(const PermutationTest& t) {
   const auto count = static_cast<std::size_t>(t.permutations);
   std::vector<std::int64_t> reached(t.statistics.size(), 0);
   std::mutex adding;
-  const auto block = [&](std::size_t begin, std::size_t end, numeric::UniformState& gen, bool) {
-    std::vector<std::int64_t> mine(t.statistics.size(), 0);
+  const std::uint64_t per_permutation = permutation_deviates(t.x.size(), t.y.size(), t.paired);
+  const auto run = [&](std::size_t begin, std::size_t end, numeric::UniformState& gen, std::vector<std::int64_t>& mine) {
     if (t.paired) paired_block(t, differences, needs, begin, end, gen, mine);
     else if (draws_halves(t.x.size(), t.y.size())) halved_block(t, pool, needs, begin, end, gen, mine);
     else shuffled_block(t, pool, needs, begin, end, gen, mine);
+  };
+  const auto block = [&](std::size_t begin, std::size_t end, numeric::UniformState& gen, bool) {
+    std::vector<std::int64_t> mine(t.statistics.size(), 0);
+    if (t.progress == nullptr) {
+      run(begin, end, gen, mine);
+    } else {
+      // Pieces that start where the one stream has them, with a look at the
+      // stop request between them.
+      const std::size_t n = t.x.size() + t.y.size(), piece_size = stop_piece(t.x.size(), t.y.size());
+      for (std::size_t first = begin; first < end; first += piece_size) {
+        t.progress->check();
+        numeric::UniformState piece = gen;
+        numeric::skip_deviates(piece, (first - begin) * per_permutation);
+        const std::size_t last = std::min(end, first + piece_size);
+        run(first, last, piece, mine);
+        t.progress->add((last - first) * n);
+      }
+    }
     const std::lock_guard<std::mutex> lock(adding);
     for (std::size_t k = 0; k < mine.size(); ++k) reached[k] += mine[k];
   };
-  replicate_in_blocks(g, count, permutation_deviates(t.x.size(), t.y.size(), t.paired), t.threads, block);
+  replicate_in_blocks(g, count, per_permutation, t.threads, block);
   std::vector<double> p(t.statistics.size());
   for (std::size_t k = 0; k < p.size(); ++k) {
     p[k] = std::isnan(t.observed[k]) ? t.observed[k] : static_cast<double>(1 + reached[k]) / static_cast<double>(count + 1);

@@ -14,6 +14,8 @@
 // p-values on any number of threads.
 #include <cstdint>
 #include <span>
+
+#include "bootstrap/progress.h"
 #include <vector>
 
 #include "numeric/random.h"
@@ -45,6 +47,7 @@ struct PermutationTest {
   std::int32_t permutations = 9999;    // N
   std::int32_t seed = 286761062;       // the run's seed: the stream is seeded from -seed
   unsigned threads = 1;
+  Progress* progress = nullptr;        // when given, counts n_x + n_y units a permutation; a stop asked of it ends the test with Stopped
 };
 
 // The p-value of each statistic; NaN for a statistic whose observed value is

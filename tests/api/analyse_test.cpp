@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <fstream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -136,6 +137,107 @@ TEST(AnalyseTest, BadInputIsAnErrorWithTheProgramsMessage) {
   }
   const std::vector<double> with_nan{1, 2, std::nan(""), 4};
   EXPECT_THROW(analyse(with_nan, with_nan, unpaired), Error);
+}
+
+TEST(AnalyseTest, KeptReplicatesAreTheProgramsReplicatesFile) {
+  struct Case {
+    Experiment experiment;
+    std::vector<std::string> measures;
+  };
+  const Case cases[] = {{Experiment::unpaired, {"d_MED", "delta"}}, {Experiment::paired, {"AVE_d", "MED_d", "g"}}};
+  for (const Case& c : cases) {
+    testing::TempDir dir;
+    const std::vector<double> x = testing::shaped_sample("skewed", 14, 51), y = testing::shaped_sample("tied", 14, 52);
+    testing::write_sample("x.txt", x);
+    testing::write_sample("y.txt", y);
+    std::string list;
+    for (const std::string& m : c.measures) list += (list.empty() ? "" : ",") + m;
+    testing::ConsoleCapture capture;
+    const std::vector<std::string> args{c.experiment == Experiment::paired ? "-p" : "-u", "-f", "csv", "-B", "199",
+                                        "--measures", list, "--replicates", "r.csv", "x.txt", "y.txt"};
+    ASSERT_EQ(app::run_command_line(args, 1), 0) << capture.err();
+    Options o{c.experiment, 0.025, 199, {}, 2, c.measures, 0};
+    o.keep_replicates = true;
+    const Results r = analyse(x, y, o);
+    std::ifstream file("r.csv");
+    std::string line;
+    std::getline(file, line);
+    EXPECT_EQ(line, list);
+    for (std::size_t i = 0; std::getline(file, line); ++i) {
+      const std::vector<std::string> cells = testing::split(line, ',');
+      for (std::size_t k = 0; k < r.measures.size(); ++k) {
+        ASSERT_EQ(r.measures[k].replicates.size(), 199u);
+        EXPECT_EQ(testing::bits_of_text(cells[k]), testing::bits(r.measures[k].replicates[i])) << line;
+      }
+    }
+  }
+  EXPECT_TRUE(analyse(testing::counting(1, 5), testing::counting(2, 5), {}).measures[0].replicates.empty());
+}
+
+TEST(AnalyseTest, MissingValuesSkippedAreLeftOutAndCounted) {
+  const double nan = std::nan("");
+  struct Case {
+    Experiment experiment;
+    std::vector<double> x, y, x_kept, y_kept;
+    std::int64_t missing_x, missing_y;
+  };
+  const Case cases[] = {
+      {Experiment::unpaired, {nan, 1, 5, 2, nan, 7}, {3, 4, nan, 9}, {1, 5, 2, 7}, {3, 4, 9}, 2, 1},
+      {Experiment::paired, {1, nan, 3, 4, 8, 6}, {2, 2, 5, nan, 1, nan}, {1, 3, 8}, {2, 5, 1}, 3, 3},
+      {Experiment::paired, {1, 2, 3}, {3, 1, 2}, {1, 2, 3}, {3, 1, 2}, 0, 0},
+  };
+  for (const Case& c : cases) {
+    Options skip{c.experiment, 0.025, 199, {}, 1, {}, 0};
+    skip.missing = Missing::skip;
+    const Results given = analyse(c.x, c.y, skip), kept = analyse(c.x_kept, c.y_kept, skip);
+    EXPECT_EQ(given.missing_x, c.missing_x);
+    EXPECT_EQ(given.missing_y, c.missing_y);
+    EXPECT_EQ(given.n_x, kept.n_x);
+    for (std::size_t k = 0; k < kept.measures.size(); ++k) {
+      const std::vector<double> a = fields(given.measures[k]), b = fields(kept.measures[k]);
+      for (std::size_t f = 0; f < a.size(); ++f) EXPECT_EQ(testing::bits(a[f]), testing::bits(b[f]));
+    }
+  }
+  // Skipped, an all-missing sample has no values; an infinity is still bad.
+  Options skip;
+  skip.missing = Missing::skip;
+  const std::vector<double> none{nan, nan}, some{1, 2, 3}, infinite{1, 2, INFINITY};
+  for (const auto& [x, message] : {std::pair{none, "sample 1 has no values"},
+                                   std::pair{infinite, "sample 1 holds a value that is not a finite number, at position 3"}}) {
+    try {
+      analyse(x, some, skip);
+      ADD_FAILURE() << message;
+    } catch (const Error& e) {
+      EXPECT_STREQ(e.what(), message);
+    }
+  }
+}
+
+TEST(AnalyseTest, ControlFollowsWithoutChangingABitAndCancels) {
+  const std::vector<double> x = testing::shaped_sample("random", 700, 61), y = testing::shaped_sample("skewed", 600, 62);
+  for (Experiment e : {Experiment::unpaired, Experiment::paired}) {
+    const std::span<const double> yy = e == Experiment::paired ? std::span<const double>(y.data(), 600) : y;
+    const std::span<const double> xx = e == Experiment::paired ? std::span<const double>(x.data(), 600) : x;
+    const Options o{e, 0.025, 299, 9, 2, {}, 9999};  // the permutations in several pieces a thread
+    Control control;
+    const Results plain = analyse(xx, yy, o), followed = analyse(xx, yy, o, control);
+    EXPECT_EQ(control.fraction(), 1.0);
+    for (std::size_t k = 0; k < plain.measures.size(); ++k) {
+      std::vector<double> a = fields(plain.measures[k]), b = fields(followed.measures[k]);
+      a.push_back(plain.measures[k].p_permutation), b.push_back(followed.measures[k].p_permutation);
+      for (std::size_t f = 0; f < a.size(); ++f) EXPECT_EQ(testing::bits(a[f]), testing::bits(b[f])) << f;
+    }
+  }
+  // Cancelled from another thread once under way, and before it starts.
+  Control control;
+  std::thread canceller([&] {
+    while (control.fraction() == 0.0) std::this_thread::yield();
+    control.cancel();
+  });
+  EXPECT_THROW(analyse(x, y, {Experiment::unpaired, 0.025, 1000000, {}, 2, {}, 0}, control), Cancelled);
+  canceller.join();
+  EXPECT_TRUE(control.cancelled());
+  EXPECT_THROW(analyse(x, y, {Experiment::unpaired, 0.025, 99, {}, 1, {}, 1000000}, control), Cancelled);
 }
 
 }  // namespace

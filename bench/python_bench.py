@@ -1,0 +1,32 @@
+"""The Python package's own costs: a call at n = 30 (B = 1999, one thread),
+to hold beside the library's BM_analyse_n30, and 10^7 float64 values per
+sample from numpy (unpaired, B = 99). Run with the built package on
+PYTHONPATH: PYTHONPATH=build/python/python /usr/bin/python3 bench/python_bench.py"""
+
+import resource
+import time
+
+import numpy as np
+
+import diffboot
+
+
+def best_of(runs, call):
+    best = float("inf")
+    for _ in range(runs):
+        start = time.perf_counter()
+        call()
+        best = min(best, time.perf_counter() - start)
+    return best
+
+
+rng = np.random.default_rng(42)
+x, y = rng.normal(10, 3, 30), rng.normal(10, 3, 30)
+small = best_of(200, lambda: diffboot.analyse(x, y, threads=1))
+print("analyse, n = 30, B = 1999, 1 thread: %.1f us a call (best of 200)" % (small * 1e6))
+big_x, big_y = rng.normal(10, 3, 10_000_000), rng.normal(11, 3, 10_000_000)
+before = resource.getrusage(resource.RUSAGE_SELF).ru_maxrss
+big = best_of(1, lambda: diffboot.analyse(big_x, big_y, replications=99))
+grown = (resource.getrusage(resource.RUSAGE_SELF).ru_maxrss - before) / 1024
+print("analyse, n = 10^7 + 10^7 float64, B = 99, every core: %.1f s; peak memory %.0f MB beyond the arrays' %.0f MB"
+      % (big, grown, (big_x.nbytes + big_y.nbytes) / 2**20))
