@@ -16,6 +16,12 @@ namespace diffboot {
 
 enum class Experiment { paired, unpaired };
 
+// The BCa acceleration of the unpaired differences (d_AVE, d_MED, d_STD,
+// d_MAD): from the jackknife over every pair of a value left out of each
+// sample (grid), or by the two-sample formula, one sample left out at a time
+// (samples).
+enum class Acceleration { grid, samples };
+
 struct Options {
   Experiment experiment = Experiment::unpaired;
   double alpha = 0.025;                 // probability beyond each bound
@@ -24,6 +30,7 @@ struct Options {
   unsigned threads = 0;                 // 0: every core
   std::vector<std::string> measures;    // by name, such as {"d_AVE", "g", "delta"}; none: the experiment's
   std::int32_t permutations = 0;        // permutation p-values from this many permutations (99 to 10^6); 0: none
+  Acceleration acceleration = Acceleration::grid;  // of the unpaired differences' BCa intervals
 };
 
 struct MeasureResult {

@@ -31,8 +31,10 @@ analysis::Settings settings_of(const Options& o) {
   }
   if (const std::optional<std::string> problem = analysis::measures_problem(o.measures, o.experiment)) throw Error(*problem);
   const unsigned threads = o.threads != 0 ? o.threads : std::max(1u, std::thread::hardware_concurrency());
-  return {o.experiment, o.alpha, static_cast<std::int32_t>(o.replications), o.seed.value_or(analysis::fixed_seed),
-          threads,       o.measures, o.permutations, false};
+  analysis::Settings settings{o.experiment, o.alpha,      static_cast<std::int32_t>(o.replications),
+                              o.seed.value_or(analysis::fixed_seed), threads, o.measures, o.permutations, false};
+  settings.acceleration = o.acceleration;
+  return settings;
 }
 
 MeasureResult result_of(const analysis::MeasureRun& m) {
