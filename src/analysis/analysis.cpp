@@ -85,19 +85,23 @@ bootstrap::Range range_of(std::string_view name) {
   return {};
 }
 
-// Why a measure's replicates can fail to be finite numbers.
-std::string_view not_finite_cause(std::string_view name) {
-  return name == "g" ? "constant resamples" : "values beyond the largest double";
+// Why replicates fail to be finite numbers: sums of squares beyond the
+// largest double where the samples hold values whose squares are (from
+// 2^511 on), else g of a resample without spread.
+std::string_view not_finite_cause(std::span<const double> x, std::span<const double> y) {
+  const auto huge = [](double v) { return std::fabs(v) >= 0x1p511; };
+  return std::ranges::any_of(x, huge) || std::ranges::any_of(y, huge) ? "values beyond the largest double"
+                                                                       : "constant resamples";
 }
 
 // Notes on a measure's replicates: some not finite numbers (its intervals
 // are NaN), or all equal to the estimate (its intervals have no width).
-void replicate_notes(MeasureRun& run, const std::string& samples) {
+void replicate_notes(MeasureRun& run, const std::string& samples, std::string_view cause) {
   const std::string name(run.name);
   const auto not_finite = std::ranges::count_if(run.replicates, [](double r) { return !std::isfinite(r); });
   if (not_finite > 0) {
     run.notes.push_back(name + ": " + std::to_string(not_finite) + " of " + std::to_string(run.replicates.size()) +
-                        " replicates are not finite numbers (" + std::string(not_finite_cause(run.name)) +
+                        " replicates are not finite numbers (" + std::string(cause) +
                         "); its intervals are not given");
   } else if (bootstrap::all_equal_to_estimate(run.replicates, run.result.estimate, run.result.se)) {
     run.notes.push_back(name + ": every replicate equals the estimate, so its intervals have no width; that reflects " +
@@ -227,7 +231,8 @@ std::vector<MeasureRun> run_bootstrap(std::span<const double> x, std::span<const
   const std::string samples = paired ? "the " + std::to_string(x.size()) + " pairs"
                                      : "the samples' sizes (" + std::to_string(x.size()) + " and " +
                                            std::to_string(y.size()) + " values)";
-  for (MeasureRun& run : runs) replicate_notes(run, samples);
+  const std::string_view cause = not_finite_cause(x, y);
+  for (MeasureRun& run : runs) replicate_notes(run, samples, cause);
   if (settings.permutations > 0) p_values(runs, x, y, summaries, resamples.x3.first(paired ? x.size() : 0), settings);
   return runs;
 }
