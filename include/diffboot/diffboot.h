@@ -22,6 +22,12 @@ enum class Experiment { paired, unpaired };
 // missing value left out and counted, as the program does for tables.
 enum class Missing { error, skip };
 
+// The BCa acceleration of the unpaired differences (d_AVE, d_MED, d_STD,
+// d_MAD): from the jackknife over every pair of a value left out of each
+// sample (grid), or by the two-sample formula, one sample left out at a time
+// (samples).
+enum class Acceleration { grid, samples };
+
 struct Options {
   Experiment experiment = Experiment::unpaired;
   double alpha = 0.025;                 // probability beyond each bound
@@ -32,6 +38,7 @@ struct Options {
   std::int32_t permutations = 0;        // permutation p-values from this many permutations (99 to 10^6); 0: none
   bool keep_replicates = false;         // each measure's B replicates in MeasureResult::replicates
   Missing missing = Missing::error;     // skip: NaN left out and counted (paired: the pair at that position)
+  Acceleration acceleration = Acceleration::grid;  // of the unpaired differences' BCa intervals
 };
 
 struct MeasureResult {

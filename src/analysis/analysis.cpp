@@ -79,6 +79,48 @@ bootstrap::Statistic statistic_of(std::string_view name) {
   return Statistic::delta;
 }
 
+// The values a measure can take: Cliff's delta lies in [-1, 1].
+bootstrap::Range range_of(std::string_view name) {
+  if (name == "delta") return {-1.0, 1.0};
+  return {};
+}
+
+// Why replicates fail to be finite numbers: sums of squares beyond the
+// largest double where the samples hold values whose squares are (from
+// 2^511 on), else g of a resample without spread.
+std::string_view not_finite_cause(std::span<const double> x, std::span<const double> y) {
+  const auto huge = [](double v) { return std::fabs(v) >= 0x1p511; };
+  return std::ranges::any_of(x, huge) || std::ranges::any_of(y, huge) ? "values beyond the largest double"
+                                                                       : "constant resamples";
+}
+
+// Notes on a measure's replicates: some not finite numbers (its intervals
+// are NaN), or all equal to the estimate (its intervals have no width).
+void replicate_notes(MeasureRun& run, const std::string& samples, std::string_view cause) {
+  const std::string name(run.name);
+  const auto not_finite = std::ranges::count_if(run.replicates, [](double r) { return !std::isfinite(r); });
+  if (not_finite > 0) {
+    run.notes.push_back(name + ": " + std::to_string(not_finite) + " of " + std::to_string(run.replicates.size()) +
+                        " replicates are not finite numbers (" + std::string(cause) +
+                        "); its intervals are not given");
+  } else if (bootstrap::all_equal_to_estimate(run.replicates, run.result.estimate, run.result.se)) {
+    run.notes.push_back(name + ": every replicate equals the estimate, so its intervals have no width; that reflects " +
+                        samples + ", not certainty");
+  }
+}
+
+// The t-test's p-value of the mean measure from its statistic t; NaN with a
+// note where the values have no spread and no t-test can be formed.
+void t_test(MeasureRun& run, bool no_spread, double t, double degrees, bool paired) {
+  if (no_spread) {
+    run.p_t = std::numeric_limits<double>::quiet_NaN();
+    run.notes.push_back(std::string(run.name) + ": p_t is not given: a t-test cannot be formed, as " +
+                        (paired ? "the differences are all equal" : "each sample's values are all equal"));
+    return;
+  }
+  run.p_t = numeric::t_two_sided_p(t, degrees);
+}
+
 // The permutation p-value of every measure, and the t-test's of the mean:
 // Welch's (unpaired) or the paired t-test's (on the differences d); a stop
 // asked of `progress` ends the permutations.
@@ -98,16 +140,21 @@ void p_values(std::vector<MeasureRun>& runs, std::span<const double> x, std::spa
   if (paired) {
     const numeric::MeanSd m = numeric::mean_and_sd(d);
     const auto n = static_cast<double>(d.size());
-    runs[0].p_t = numeric::t_two_sided_p(m.ave / (m.sd / std::sqrt(n)), n - 1.0);
+    t_test(runs[0], m.sd == 0.0, m.ave / (m.sd / std::sqrt(n)), n - 1.0, true);
     return;
   }
   const auto nx = static_cast<double>(x.size()), ny = static_cast<double>(y.size());
   const double vx = summaries.x.std * summaries.x.std / nx, vy = summaries.y.std * summaries.y.std / ny;
   const double degrees = (vx + vy) * (vx + vy) / (vx * vx / (nx - 1.0) + vy * vy / (ny - 1.0));
-  runs[0].p_t = numeric::t_two_sided_p((summaries.x.ave - summaries.y.ave) / std::sqrt(vx + vy), degrees);
+  t_test(runs[0], vx + vy == 0.0, (summaries.x.ave - summaries.y.ave) / std::sqrt(vx + vy), degrees, false);
 }
 
 }  // namespace
+
+bootstrap::AccelerationMethod acceleration_method(const Settings& settings) {
+  return settings.acceleration == Acceleration::samples ? bootstrap::AccelerationMethod::samples
+                                                        : bootstrap::AccelerationMethod::grid;
+}
 
 std::string alpha_list() { return list_of(alpha_levels); }
 
@@ -159,7 +206,7 @@ std::vector<MeasureRun> run_bootstrap(std::span<const double> x, std::span<const
   numeric::UniformState g;
   g.initial_seed = -settings.seed;
   const auto measure = [](MeasureRun& run, double quantile) {
-    return bootstrap::Measure{run.result, quantile, run.replicates, run.in_order};
+    return bootstrap::Measure{run.result, quantile, run.replicates, run.in_order, range_of(run.name)};
   };
   const bool paired = settings.experiment == Experiment::paired;
   // The effect sizes: their t intervals take the mean measure's degrees of freedom.
@@ -181,11 +228,14 @@ std::vector<MeasureRun> run_bootstrap(std::span<const double> x, std::span<const
     std::array<bootstrap::Measure, 4> m{measure(runs[0], t.n2), measure(runs[1], t.n2), measure(runs[2], t.n4),
                                         measure(runs[3], t.n4)};
     bootstrap::bootstrap_unpaired({x, y, resamples.x1, resamples.x2}, m, settings.alpha, g, settings.threads,
-                                  progress, effect_sizes, settings.jackknife);
+                                  progress, effect_sizes, settings.jackknife, acceleration_method(settings));
   }
-  if (settings.permutations > 0) {
-    p_values(runs, x, y, summaries, resamples.x3.first(paired ? x.size() : 0), settings, progress);
-  }
+  const std::string samples = paired ? "the " + std::to_string(x.size()) + " pairs"
+                                     : "the samples' sizes (" + std::to_string(x.size()) + " and " +
+                                           std::to_string(y.size()) + " values)";
+  const std::string_view cause = not_finite_cause(x, y);
+  for (MeasureRun& run : runs) replicate_notes(run, samples, cause);
+  if (settings.permutations > 0) p_values(runs, x, y, summaries, resamples.x3.first(paired ? x.size() : 0), settings, progress);
   return runs;
 }
 

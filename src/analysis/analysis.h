@@ -30,7 +30,11 @@ struct Settings {
   std::int32_t permutations = 0;      // permutation p-values from this many permutations; 0: none
   bool replication_order = false;     // keep each measure's replicates in replication order too
   bootstrap::JackknifeSums jackknife = bootstrap::JackknifeSums::by_size;  // by_algebra: at any size (tests)
+  Acceleration acceleration = Acceleration::grid;  // of the unpaired differences
 };
+
+// The bootstrap's method for the acceleration the settings ask for.
+bootstrap::AccelerationMethod acceleration_method(const Settings& settings);
 
 // Summaries of both samples, formed side by side where both hold values.
 struct Summaries {
@@ -66,6 +70,7 @@ struct MeasureRun {
   std::vector<double> in_order;      // the replicates in replication order, when kept
   double p_permutation = std::numeric_limits<double>::quiet_NaN();  // when p-values are asked for
   double p_t = std::numeric_limits<double>::quiet_NaN();            // Welch's or the paired t-test's (means only)
+  std::vector<std::string> notes;    // what a user must know to read its numbers, a line each (no line end)
 };
 
 // Where a run leaves its last resamples and the paired differences (the
@@ -78,8 +83,11 @@ struct Resamples {
 // order, chosen where asked for) and of the effect sizes asked for after
 // them, with the estimates of the unpaired measures from `summaries` (the
 // paired ones from the differences); with settings.permutations, the
-// p-values of every measure. x and y must suit the experiment (see
-// problem()). A stop asked of `progress` ends the run with
+// p-values of every measure. Each measure's notes say where its numbers
+// are not what they seem: replicates that are not finite numbers (its
+// intervals NaN), replicates all equal to the estimate (intervals without
+// width), a t-test that cannot be formed (p_t NaN). x and y must suit the
+// experiment (see problem()). A stop asked of `progress` ends the run with
 // bootstrap::Stopped.
 std::vector<MeasureRun> run_bootstrap(std::span<const double> x, std::span<const double> y,
                                       const Summaries& summaries, const Settings& settings,

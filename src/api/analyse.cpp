@@ -47,9 +47,10 @@ analysis::Settings settings_of(const Options& o) {
   if (o.missing != Missing::error && o.missing != Missing::skip) throw Error("missing is neither error nor skip");
   if (const std::optional<std::string> problem = analysis::measures_problem(o.measures, o.experiment)) throw Error(*problem);
   const unsigned threads = o.threads != 0 ? o.threads : std::max(1u, std::thread::hardware_concurrency());
-  return {o.experiment,   o.alpha,        static_cast<std::int32_t>(o.replications), o.seed.value_or(analysis::fixed_seed),
-          threads,        o.measures,     o.permutations,
-          o.keep_replicates};
+  analysis::Settings settings{o.experiment, o.alpha,      static_cast<std::int32_t>(o.replications),
+                              o.seed.value_or(analysis::fixed_seed), threads, o.measures, o.permutations, o.keep_replicates};
+  settings.acceleration = o.acceleration;
+  return settings;
 }
 
 MeasureResult result_of(analysis::MeasureRun& m) {

@@ -345,6 +345,7 @@ class CommandLineQuestions : public Questions {
     s.replicates_file = o_.replicates;
     s.measures_asked = o_.measures;
     s.permutations = o_.permutations;
+    s.acceleration = o_.acceleration;
     s.seed = o_.seed;
     s.B = o_.replications;
     if (!o_.table.empty()) check_readable(o_.table, "the table");

@@ -148,7 +148,7 @@ std::optional<std::vector<std::string>> measure_list(const std::string& text, bo
 struct RawOptions {
   bool paired = false, unpaired = false, no_files = false, show = false, p_values = false;
   std::string alpha, level, format = "text", directory, seed, replications, figure, table, column, by, value, id, delimiter, labels,
-      figure_size, measures, permutations, replicates;
+      figure_size, measures, permutations, replicates, acceleration;
   std::string sample1, sample2;
 };
 
@@ -195,6 +195,11 @@ void define(CLI::App& app, RawOptions& raw) {
                      std::to_string(analysis::max_permutations) + " (default " +
                      std::to_string(analysis::default_permutations) + ")")
       ->type_name("N");
+  app.add_option("--acceleration", raw.acceleration,
+                 "The BCa acceleration of the unpaired differences: grid (default), the jackknife over every pair "
+                 "of values left out of the two samples, or samples, the two-sample formula leaving out one "
+                 "value of one sample at a time")
+      ->type_name("METHOD");
   app.add_option("--replicates", raw.replicates,
                  "Write the bootstrap replicates of every measure, a column each in replication order, to FILE (csv)")
       ->type_name("FILE");
@@ -226,7 +231,8 @@ void define(CLI::App& app, RawOptions& raw) {
 // The options that take a value: an empty value is a usage error, not the default.
 constexpr const char* valued_options[] = {"--alpha",  "--level",  "--format", "--directory", "--seed", "--replications",
                                           "--figure", "--table",  "--column", "--by",        "--value", "--id", "--delimiter", "--labels",
-                                          "--figure-size", "--measures", "--permutations", "--replicates"};
+                                          "--figure-size", "--measures", "--permutations", "--replicates",
+                                          "--acceleration"};
 
 // A problem CLI11 lets through: an option given an empty value, or more than
 // two sample names (after "--" every argument is one).
@@ -313,6 +319,11 @@ std::optional<std::string> interpret(const RawOptions& raw, BatchOptions& o) {
     }
   }
   o.replicates = raw.replicates;
+  if (raw.acceleration == "samples") {
+    o.acceleration = Acceleration::samples;
+  } else if (!raw.acceleration.empty() && raw.acceleration != "grid") {
+    return "--acceleration \"" + raw.acceleration + "\" is not grid or samples";
+  }
   if (!raw.figure_size.empty()) {
     o.figure_size = figure_size(raw.figure_size);
     if (!o.figure_size) return "--figure-size \"" + raw.figure_size + "\" is not a width and height W,H in inches from " + figure_size_range();

@@ -160,17 +160,35 @@ void make_histograms(State& s) {
   }
 }
 
+namespace {
+
+// What standard error must say about the measures' numbers, a line a note.
+void tell_notes(const State& s) {
+  for (const analysis::MeasureRun& m : s.measures) {
+    for (const std::string& note : m.notes) text::error_stream() << note << "\r\n";
+  }
+  text::error_stream().flush();
+}
+
+}  // namespace
+
 void bootstrap_intervals(State& s) {
   allocate_resamples(s);
-  const analysis::Settings settings{s.experiment,     s.alpha,         s.B, s.seed, s.threads,
-                                    s.measures_asked, s.permutations, !s.replicates_file.empty()};
+  analysis::Settings settings{s.experiment,     s.alpha,         s.B, s.seed, s.threads,
+                              s.measures_asked, s.permutations, !s.replicates_file.empty()};
+  settings.acceleration = s.acceleration;
   const bool paired = settings.experiment == Experiment::paired;
   bootstrap::Progress progress;
-  progress.total = bootstrap::work_units(s.x1.size(), s.x2.size(), static_cast<std::size_t>(s.B), paired);
-  const terminal::ProgressLine line(progress, paired ? "bootstrap replications" : "bootstrap replications and jackknife",
-                          text::error_stream());
-  s.measures = analysis::run_bootstrap(s.x1, s.x2, s.summaries, settings,
-                                       {s.x1_resample, s.x2_resample, s.x3, s.x3_resample}, &progress);
+  progress.total = bootstrap::work_units(s.x1.size(), s.x2.size(), static_cast<std::size_t>(s.B), paired,
+                                         bootstrap::JackknifeSums::by_size, analysis::acceleration_method(settings));
+  {
+    const terminal::ProgressLine line(progress,
+                                      paired ? "bootstrap replications" : "bootstrap replications and jackknife",
+                                      text::error_stream());
+    s.measures = analysis::run_bootstrap(s.x1, s.x2, s.summaries, settings,
+                                         {s.x1_resample, s.x2_resample, s.x3, s.x3_resample}, &progress);
+  }
+  tell_notes(s);  // after the progress line has gone
 }
 
 report::Report report_of(const State& s) {

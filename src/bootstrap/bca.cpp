@@ -61,14 +61,25 @@ int overflow_scale(double acc, const Scan& scan) {
   return k > 0 ? k : 0;
 }
 
+// The distance within which a replicate counts as equal to the estimate;
+// where |estimate| + se is beyond the largest double, the two scaled apart
+// (an infinite distance would make every replicate equal).
+double tie_distance(double estimate, double se) {
+  const double scale = std::fabs(estimate) + se;
+  return std::isfinite(scale) ? tie_tolerance * scale : tie_tolerance * std::fabs(estimate) + tie_tolerance * se;
+}
+
+bool equal_to(double r, double estimate, double tie) { return r == estimate || std::fabs(r - estimate) <= tie; }
+
 }  // namespace
 
 double bias_correction(std::span<const double> replicates, double estimate, double se) {
-  const double tie = tie_tolerance * (std::fabs(estimate) + se);
+  if (!std::isfinite(estimate)) return std::numeric_limits<double>::quiet_NaN();
+  const double tie = tie_distance(estimate, se);
   std::int64_t equal = 0;
   std::int64_t less = 0;
   for (double r : replicates) {
-    if (r == estimate || std::fabs(r - estimate) <= tie) {
+    if (equal_to(r, estimate, tie)) {
       ++equal;
     } else if (r < estimate) {
       ++less;
@@ -77,6 +88,11 @@ double bias_correction(std::span<const double> replicates, double estimate, doub
   const auto replications = static_cast<double>(replicates.size());
   const double p0 = (0.5 * static_cast<double>(equal) + static_cast<double>(less)) / replications;
   return numeric::norm_quantile(p0);
+}
+
+bool all_equal_to_estimate(std::span<const double> replicates, double estimate, double se) {
+  const double tie = tie_distance(estimate, se);
+  return std::all_of(replicates.begin(), replicates.end(), [&](double r) { return equal_to(r, estimate, tie); });
 }
 
 double acceleration(std::span<const double> jack) {
@@ -232,7 +248,44 @@ double grid_acceleration(std::span<const double> u, std::span<const double> v) {
   return grid_acceleration(su, sv);
 }
 
+// The sums Σ U³/n³ and Σ U²/n² of one sample's influence values
+// U_i = sign (n − 1)(mean(w) − w_i); none when its spread is rounding only.
+struct InfluenceSums {
+  double cubes = 0.0, squares = 0.0;
+};
+
+InfluenceSums influence_sums(std::span<const double> w, double sign) {
+  Scan scan;
+  for (double v : w) scan.add(v);
+  if (scan.flat()) return {};
+  const PowerSums p = power_sums(w);
+  const auto n = static_cast<double>(w.size());
+  const double f = (n - 1.0) / n;
+  return {sign * (f * f * f) * p.s3, (f * f) * p.s2};
+}
+
+double two_sample_acceleration(std::span<const double> u, std::span<const double> v) {
+  const auto nan = [](double w) { return std::isnan(w); };
+  if (std::any_of(u.begin(), u.end(), nan) || std::any_of(v.begin(), v.end(), nan)) return std::nan("");
+  const InfluenceSums a = influence_sums(u, 1.0), b = influence_sums(v, -1.0);
+  if (a.squares == 0.0 && b.squares == 0.0) return 0.0;
+  const double acc = Powers{a.squares + b.squares, a.cubes + b.cubes}.acceleration();
+  const auto [u_min, u_max] = std::minmax_element(u.begin(), u.end());
+  const auto [v_min, v_max] = std::minmax_element(v.begin(), v.end());
+  const int k = overflow_scale(acc, Scan{0.0, std::max(*u_max, *v_max), std::min(*u_min, *v_min)});
+  if (k == 0) return acc;
+  std::vector<double> su(u.begin(), u.end()), sv(v.begin(), v.end());
+  for (double& w : su) w = std::ldexp(w, -k);
+  for (double& w : sv) w = std::ldexp(w, -k);
+  return two_sample_acceleration(su, sv);
+}
+
 }  // namespace
+
+std::array<double, 4> two_sample_accelerations(const LeaveOneOut& x1, const LeaveOneOut& x2) {
+  return {two_sample_acceleration(x1.ave, x2.ave), two_sample_acceleration(x1.med, x2.med),
+          two_sample_acceleration(x1.std, x2.std), two_sample_acceleration(x1.mad, x2.mad)};
+}
 
 std::array<double, 4> unpaired_accelerations_by_algebra(const LeaveOneOut& x1, const LeaveOneOut& x2) {
   return {grid_acceleration(x1.ave, x2.ave), grid_acceleration(x1.med, x2.med), grid_acceleration(x1.std, x2.std),

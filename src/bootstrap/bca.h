@@ -15,8 +15,13 @@ inline constexpr double tie_tolerance = 1e-12;
 // z0 = norm_quantile((0.5 * #equal + #less) / B) over the B replicates,
 // replicates equal to the estimate counting half below it. A replicate r is
 // equal when r = estimate or |r - estimate| <= 1e-12 (|estimate| + se), se
-// the replicates' standard error; NaN is neither equal nor less.
+// the replicates' standard error; NaN is neither equal nor less. NaN when
+// the estimate is not a finite number.
 double bias_correction(std::span<const double> replicates, double estimate, double se);
+
+// Whether every replicate is equal to the estimate as bias_correction counts
+// equality (the intervals then have no width).
+bool all_equal_to_estimate(std::span<const double> replicates, double estimate, double se);
 
 // Acceleration of jackknife values v in storage order: 0 when their spread
 // |vmin - vmax| is at most 1.0e-12 (single precision, widened) times
@@ -41,6 +46,16 @@ std::array<double, 4> unpaired_accelerations(const LeaveOneOut& x1, const LeaveO
 // flatness test) are min u − max v and max u − min v. At least as accurate as
 // the grid's storage order, not the same bits.
 std::array<double, 4> unpaired_accelerations_by_algebra(const LeaveOneOut& x1, const LeaveOneOut& x2);
+
+// Accelerations of d_AVE, d_MED, d_STD and d_MAD by the two-sample formula
+// (Efron and Tibshirani 1993, ch. 14), each sample left out in turn: with
+// u the leave-one-out statistics of x1 and v those of x2,
+// U_i = (n_x − 1)(mean(u) − u_i) and W_j = (n_y − 1)(v_j − mean(v)),
+//   acc = (Σ U_i³/n_x³ + Σ W_j³/n_y³) / (6 (Σ U_i²/n_x² + Σ W_j²/n_y²)^1.5),
+// power sums accurate. A sample whose values' spread is at most 1.0e-12
+// (single precision, widened) of their magnitude adds nothing (rounding
+// only); when neither adds anything, 0.
+std::array<double, 4> two_sample_accelerations(const LeaveOneOut& x1, const LeaveOneOut& x2);
 
 struct Levels {
   double lower, upper;

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <future>
+#include <limits>
 #include <system_error>
 #include <vector>
 
@@ -42,8 +43,30 @@ void t_intervals(std::array<Measure, N>& measures) {
   for (Measure& m : measures) t_interval_in_order(m);
 }
 
+// What the sorted replicates decide, NaN when one of them is not a finite
+// number (they sort to the ends).
+void withhold_if_not_finite(Measure& m) {
+  if (m.boot.empty() || (std::isfinite(m.boot.front()) && std::isfinite(m.boot.back()))) return;
+  Result& r = m.result;
+  for (double* v : {&r.se, &r.bias, &r.z0, &r.t_lower, &r.t_upper, &r.bca_lower, &r.bca_upper, &r.percentile_lower,
+                    &r.percentile_upper, &r.basic_lower, &r.basic_upper}) {
+    *v = std::numeric_limits<double>::quiet_NaN();
+  }
+}
+
+// Every bound of the measure within its range (NaN stays NaN).
+void clip_to_range(Measure& m) {
+  Result& r = m.result;
+  for (double* v : {&r.t_lower, &r.t_upper, &r.bca_lower, &r.bca_upper, &r.percentile_lower, &r.percentile_upper,
+                    &r.basic_lower, &r.basic_upper}) {
+    if (*v < m.range.lower) *v = m.range.lower;
+    if (*v > m.range.upper) *v = m.range.upper;
+  }
+}
+
 // The BCa bounds of a measure from its bias correction and acceleration; the
-// percentile and basic bounds from the plain levels.
+// percentile and basic bounds from the plain levels; then what its
+// replicates and its range allow of them.
 void bca_bound(Measure& m, double acc, double alpha) {
   const double z_alpha = numeric::norm_quantile(alpha);
   Result& r = m.result;
@@ -56,6 +79,8 @@ void bca_bound(Measure& m, double acc, double alpha) {
   r.percentile_upper = plain.percentile_upper;
   r.basic_lower = plain.basic_lower;
   r.basic_upper = plain.basic_upper;
+  withhold_if_not_finite(m);
+  clip_to_range(m);
 }
 
 template <std::size_t N>
@@ -91,13 +116,13 @@ void bias_corrections(std::array<Measure, N>& measures) {
 class ConcurrentJackknife {
  public:
   ConcurrentJackknife(std::span<const double> x1, std::span<const double> x2, unsigned threads, Progress* progress,
-                      bool algebra)
-      : progress_(progress), algebra_(algebra) {
+                      bool algebra, AccelerationMethod method)
+      : progress_(progress), algebra_(algebra), method_(method) {
     if (threads < 2 || x1.size() < 2 || x2.size() < 2) return;
     try {
-      result_ = std::async(std::launch::async, [x1, algebra, progress, f = second_.get_future()]() mutable {
+      result_ = std::async(std::launch::async, [x1, algebra, method, progress, f = second_.get_future()]() mutable {
         const LeaveOneOut first = columns(x1, algebra);
-        return accelerations(first, f.get(), algebra, progress);
+        return accelerations(first, f.get(), algebra, method, progress);
       });
     } catch (const std::system_error&) {
       return;  // no thread to be had: the jackknife runs in its place instead
@@ -110,7 +135,7 @@ class ConcurrentJackknife {
     if (result_.valid()) return result_.get();
     const LeaveOneOut jack1 = columns(x1, algebra_);
     const LeaveOneOut jack2 = columns(x2, algebra_);
-    return accelerations(jack1, jack2, algebra_, progress_);
+    return accelerations(jack1, jack2, algebra_, method_, progress_);
   }
 
  private:
@@ -118,7 +143,8 @@ class ConcurrentJackknife {
     return algebra ? leave_one_out_by_algebra(x, Spread::with) : leave_one_out(x, Spread::with);
   }
   static std::array<double, 4> accelerations(const LeaveOneOut& a, const LeaveOneOut& b, bool algebra,
-                                             Progress* progress) {
+                                             AccelerationMethod method, Progress* progress) {
+    if (method == AccelerationMethod::samples) return two_sample_accelerations(a, b);
     return algebra ? unpaired_accelerations_by_algebra(a, b) : unpaired_accelerations(a, b, progress);
   }
 
@@ -128,6 +154,7 @@ class ConcurrentJackknife {
   std::promise<LeaveOneOut> second_;
   Progress* progress_;
   bool algebra_;
+  AccelerationMethod method_;
 };
 
 // Threads for the unpaired replications. The jackknife on its own thread is
@@ -135,8 +162,8 @@ class ConcurrentJackknife {
 // replications (about 1.9 ns a pair against 3.7 ns a draw on the build
 // machine), the replications leave it a core of its own.
 unsigned replication_threads(std::size_t n_x, std::size_t n_y, std::size_t replications, unsigned threads,
-                             bool algebra) {
-  const double jackknife = algebra ? 0.0 : 1.9 * static_cast<double>(n_x) * static_cast<double>(n_y);
+                             bool grid_in_order) {
+  const double jackknife = !grid_in_order ? 0.0 : 1.9 * static_cast<double>(n_x) * static_cast<double>(n_y);
   const double draws = 3.7 * static_cast<double>(replications) * static_cast<double>(n_x + n_y);
   return threads > 1 && jackknife > draws ? threads - 1 : threads;
 }
@@ -147,6 +174,11 @@ void keep_resample(ResampleCounter& counter, std::span<double> out) {
   std::copy(r.begin(), r.end(), out.begin());
 }
 
+// Whether an unpaired run's acceleration passes over the n_x·n_y grid in its written order.
+bool grid_in_written_order(std::size_t n_x, std::size_t n_y, JackknifeSums sums, AccelerationMethod method) {
+  return method == AccelerationMethod::grid && !by_algebra(n_x, n_y, false, sums);
+}
+
 }  // namespace
 
 bool by_algebra(std::size_t n_x, std::size_t n_y, bool paired, JackknifeSums sums) {
@@ -155,17 +187,18 @@ bool by_algebra(std::size_t n_x, std::size_t n_y, bool paired, JackknifeSums sum
 }
 
 std::uint64_t work_units(std::size_t n_x, std::size_t n_y, std::size_t replications, bool paired,
-                         JackknifeSums sums) {
+                         JackknifeSums sums, AccelerationMethod method) {
   const std::uint64_t draws = static_cast<std::uint64_t>(replications) * (paired ? n_x : n_x + n_y);
-  return paired || by_algebra(n_x, n_y, paired, sums) ? draws : draws + 2 * static_cast<std::uint64_t>(n_x) * n_y;
+  if (paired || !grid_in_written_order(n_x, n_y, sums, method)) return draws;
+  return draws + 2 * static_cast<std::uint64_t>(n_x) * n_y;
 }
 
 void bootstrap_unpaired(const UnpairedSamples& s, std::array<Measure, 4>& measures, double alpha,
                         numeric::UniformState& g, unsigned threads, Progress* progress,
-                        const EffectSizes& effect_sizes, JackknifeSums sums) {
+                        const EffectSizes& effect_sizes, JackknifeSums sums, AccelerationMethod method) {
   numeric::init_uniform(g);
   const std::size_t n_x = s.x1.size(), n_y = s.x2.size();
-  ConcurrentJackknife jackknife(s.x1, s.x2, threads, progress, by_algebra(n_x, n_y, false, sums));
+  ConcurrentJackknife jackknife(s.x1, s.x2, threads, progress, by_algebra(n_x, n_y, false, sums), method);
   const ResampleCounter counter1(s.x1), counter2(s.x2);  // each sample sorted once for all threads
   const auto block = [&](std::size_t begin, std::size_t end, numeric::UniformState& gen, bool last) {
     ResampleCounter sample1 = counter1, sample2 = counter2;
@@ -192,7 +225,8 @@ void bootstrap_unpaired(const UnpairedSamples& s, std::array<Measure, 4>& measur
   };
   replicate_in_blocks(g, measures[0].boot.size(),
                       numeric::resample_deviates(s.x1.size()) + numeric::resample_deviates(s.x2.size()),
-                      replication_threads(n_x, n_y, measures[0].boot.size(), threads, by_algebra(n_x, n_y, false, sums)),
+                      replication_threads(n_x, n_y, measures[0].boot.size(), threads,
+                                          grid_in_written_order(n_x, n_y, sums, method)),
                       block);
   t_intervals(measures);
   for (std::size_t k : {0, 2, 1, 3}) numeric::sort(measures[k].boot);

@@ -5,6 +5,7 @@
 // given, counts the work done as it goes, and a stop asked of it ends the
 // run with Stopped after the replication or jackknife column at hand.
 #include <array>
+#include <limits>
 #include <span>
 
 #include "bootstrap/bca.h"
@@ -14,13 +15,30 @@
 
 namespace diffboot::bootstrap {
 
-// One effect measure of a run.
+// The values a measure can take (Cliff's delta: [-1, 1]); every bound of
+// its intervals is clipped to them.
+struct Range {
+  double lower = -std::numeric_limits<double>::infinity();
+  double upper = std::numeric_limits<double>::infinity();
+};
+
+// One effect measure of a run. When one of its replicates is not a finite
+// number, everything the replicates decide (se, bias, z0 and every bound) is
+// NaN: the finite ones are not the bootstrap distribution.
 struct Measure {
   Result& result;             // estimate read (paired MED_d: written), the rest written
   double t_quant;             // Student's t quantile of its interval (negative)
-  std::span<double> boot;     // its B replicates, B = boot.size(): replication order, sorted on return
+  std::span<double> boot;     // its B replicates, B = boot.size(): replication order, sorted (NaN last) on return
   std::span<double> in_order = {};  // when not empty, given the B replicates in replication order
+  Range range = {};
 };
+
+// How the BCa acceleration of the unpaired differences (d_AVE, d_MED, d_STD,
+// d_MAD) is formed: from the jackknife over the n_x·n_y pairs of a value
+// left out of each sample (unpaired_accelerations), or by the two-sample
+// formula over each sample's leave-one-out values in turn
+// (two_sample_accelerations).
+enum class AccelerationMethod { grid, samples };
 
 // The effect sizes a run computes besides its measures, from the same
 // resamples (no deviate more or less is drawn); their estimates are set
@@ -59,7 +77,8 @@ struct PairedSamples {
 // them; the results are the same bits as from one thread.
 void bootstrap_unpaired(const UnpairedSamples& s, std::array<Measure, 4>& measures, double alpha,
                         numeric::UniformState& g, unsigned threads, Progress* progress = nullptr,
-                        const EffectSizes& effect_sizes = {}, JackknifeSums sums = JackknifeSums::by_size);
+                        const EffectSizes& effect_sizes = {}, JackknifeSums sums = JackknifeSums::by_size,
+                        AccelerationMethod method = AccelerationMethod::grid);
 
 // Paired run: measures AVE_d, MED_d. Fills x3 = x1 - x2 and sets the
 // estimates to the mean (as ave_var sums it) and the median of x3 before the
@@ -70,9 +89,10 @@ void bootstrap_paired(const PairedSamples& s, std::array<Measure, 2>& measures, 
                       const EffectSizes& effect_sizes = {}, JackknifeSums sums = JackknifeSums::by_size);
 
 // The units of work `progress` counts for these samples and B replications:
-// n draws a replication, and 2 n_x n_y jackknife pairs when unpaired and
-// formed in their written order.
+// n draws a replication, and 2 n_x n_y jackknife pairs when unpaired, of the
+// grid's acceleration and formed in their written order.
 std::uint64_t work_units(std::size_t n_x, std::size_t n_y, std::size_t replications, bool paired,
-                         JackknifeSums sums = JackknifeSums::by_size);
+                         JackknifeSums sums = JackknifeSums::by_size,
+                         AccelerationMethod method = AccelerationMethod::grid);
 
 }  // namespace diffboot::bootstrap

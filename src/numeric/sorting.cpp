@@ -1,6 +1,7 @@
 #include "numeric/sorting.h"
 
 #include <array>
+#include <cmath>
 
 #include "numeric/errors.h"
 
@@ -70,7 +71,26 @@ void exchange_if(double& a, double& b, bool mask) {
   if (mask) exchange(a, b);
 }
 
-void sort(std::span<double> span) {
+namespace {
+
+// Moves the NaNs of `arr` behind its other values (their order among
+// themselves and the others' order left to the sort); returns how many values
+// stand before them. Arrays without a NaN are only read.
+std::size_t nans_to_end(std::span<double> arr) {
+  std::size_t i = 0;
+  std::size_t end = arr.size();
+  while (i < end) {
+    if (std::isnan(arr[i])) {
+      exchange(arr[i], arr[--end]);
+    } else {
+      ++i;
+    }
+  }
+  return end;
+}
+
+// The quicksort of arrays without NaN, where < and > order every pair.
+void sort_numbers(std::span<double> span) {
   const OneBased arr{span.data()};
   std::array<Index, NSTACK> stack{};
   int top = 0;
@@ -99,6 +119,10 @@ void sort(std::span<double> span) {
     }
   }
 }
+
+}  // namespace
+
+void sort(std::span<double> span) { sort_numbers(span.first(nans_to_end(span))); }
 
 double select(std::int64_t k, std::span<double> span) {
   const Index n = static_cast<Index>(span.size());

@@ -31,10 +31,12 @@ TEST(AnalyseTest, EqualsTheProgramsCsvBitForBit) {
     double alpha;
     std::int64_t replications;
     std::optional<std::int32_t> seed;
+    Acceleration acceleration = Acceleration::grid;
   };
   const Case cases[] = {
       {Experiment::unpaired, "skewed", 23, 17, 0.05, 1999, std::nullopt},
       {Experiment::unpaired, "tied", 40, 35, 0.01, 499, 7},
+      {Experiment::unpaired, "skewed", 9, 30, 0.025, 999, 3, Acceleration::samples},
       {Experiment::paired, "random", 30, 30, 0.1, 999, 123},
       {Experiment::paired, "tied", 12, 12, 0.025, 1999, std::nullopt},
   };
@@ -46,10 +48,18 @@ TEST(AnalyseTest, EqualsTheProgramsCsvBitForBit) {
     std::vector<std::string> args{c.experiment == Experiment::paired ? "-p" : "-u", "-f", "csv", "--no-files", "-a",
                                   std::to_string(c.alpha), "-B", std::to_string(c.replications)};
     if (c.seed) args.insert(args.end(), {"-s", std::to_string(*c.seed)});
+    if (c.acceleration == Acceleration::samples) args.insert(args.end(), {"--acceleration", "samples"});
     args.insert(args.end(), {"x.txt", "y.txt"});
     testing::ConsoleCapture capture;
     ASSERT_EQ(app::run_command_line(args, 1), 0) << capture.err();
-    const Results r = analyse(x, y, {c.experiment, c.alpha, c.replications, c.seed, 2, {}, 0});
+    Options options;
+    options.experiment = c.experiment;
+    options.alpha = c.alpha;
+    options.replications = c.replications;
+    options.seed = c.seed;
+    options.threads = 2;
+    options.acceleration = c.acceleration;
+    const Results r = analyse(x, y, options);
     const std::vector<std::string> rows = testing::split(capture.out(), '\n');
     ASSERT_EQ(rows.size(), r.measures.size() + 1) << c.shape;
     for (std::size_t k = 0; k < r.measures.size(); ++k) {
@@ -59,6 +69,10 @@ TEST(AnalyseTest, EqualsTheProgramsCsvBitForBit) {
       for (std::size_t f = 0; f < values.size(); ++f) {
         EXPECT_EQ(testing::bits_of_text(cells[f + 1]), testing::bits(values[f])) << cells[0] << " column " << f + 1;
       }
+    }
+    if (c.acceleration == Acceleration::samples) {
+      const Results grid = analyse(x, y, {c.experiment, c.alpha, c.replications, c.seed, 2, {}, 0});
+      EXPECT_NE(grid.measures[0].acceleration, r.measures[0].acceleration) << "the option reaches the bootstrap";
     }
   }
 }

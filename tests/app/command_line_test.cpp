@@ -52,6 +52,7 @@ TEST(CommandLineTest, UsageErrors) {
        "(paired), all"},
       {{"--permutations", "999", "x", "y"}, "--permutations goes with --p-values"},
       {{"--p-values", "--permutations", "50", "x", "y"}, "--permutations \"50\" is not a whole number from 99 to 1000000"},
+      {{"--acceleration", "pooled", "x", "y"}, "--acceleration \"pooled\" is not grid or samples"},
       {{"-a"}, "--alpha: 1 required A missing"},
       {{"-a", "0.2", "x", "y"}, "--alpha \"0.2\" is not one of 0.01, 0.025, 0.05, 0.1"},
       {{"-a", "0.0501", "x", "y"}, "--alpha \"0.0501\" is not one of 0.01, 0.025, 0.05, 0.1"},

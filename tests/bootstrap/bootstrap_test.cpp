@@ -8,6 +8,7 @@
 #include <cmath>
 #include <vector>
 
+#include "bootstrap/leave_one_out.h"
 #include "numeric/distributions.h"
 #include "numeric/summaries.h"
 #include "support/console_capture.h"
@@ -308,12 +309,76 @@ TEST(BootstrapTest, BiasCorrectionCountsTiesHalf) {
     std::fill(r.begin(), r.end(), t.replicate);
     EXPECT_EQ(bias_correction(r, 1.0, t.se), numeric::norm_quantile(t.p0)) << t.replicate;
   }
+  // Near the largest double the tolerance stays 1e-12 of the scale, not infinite.
+  r.assign(B, 1.0e308);
+  EXPECT_EQ(bias_correction(r, 1.7e308, 1.0e308), numeric::norm_quantile(1.0));
+  r.assign(B, 5.0);
+  for (double estimate : {std::nan(""), HUGE_VAL, -HUGE_VAL}) {
+    EXPECT_TRUE(std::isnan(bias_correction(r, estimate, 0.0))) << "no z0 for the estimate " << estimate;
+  }
   const Levels up = bca_levels(1.0e38, 0.0, -1.96);
   EXPECT_EQ(up.lower, 1.0);
   EXPECT_EQ(up.upper, 1.0);
   const Levels plain = bca_levels(0.0, 0.0, -1.96);
   EXPECT_NEAR(plain.lower, 0.02499789, 1e-8);
   EXPECT_NEAR(plain.upper, 0.97500211, 1e-8);
+}
+
+// A sample's leave-one-out statistics (mean, median, sd, MAD) from scratch,
+// in long double.
+std::array<std::vector<long double>, 4> left_out_statistics(const std::vector<double>& x) {
+  const auto median = [](std::vector<long double> w) {
+    std::sort(w.begin(), w.end());
+    const std::size_t h = w.size() / 2;
+    return w.size() % 2 == 1 ? w[h] : (w[h - 1] + w[h]) / 2;
+  };
+  std::array<std::vector<long double>, 4> out;
+  for (std::size_t i = 0; i < x.size(); ++i) {
+    std::vector<long double> w(x.begin(), x.end());
+    w.erase(w.begin() + static_cast<std::ptrdiff_t>(i));
+    const auto n = static_cast<long double>(w.size());
+    long double mean = 0, squares = 0;
+    for (long double v : w) mean += v / n;
+    for (long double v : w) squares += (v - mean) * (v - mean);
+    const long double med = median(w);
+    std::vector<long double> deviations;
+    for (long double v : w) deviations.push_back(std::fabs(v - med));
+    out[0].push_back(mean), out[1].push_back(med), out[2].push_back(std::sqrt(squares / (n - 1)));
+    out[3].push_back(median(deviations) * static_cast<long double>(numeric::mad_scale));
+  }
+  return out;
+}
+
+TEST(BootstrapTest, TwoSampleAccelerationByItsFormula) {
+  // a = (Σ U³/n_x³ + Σ W³/n_y³) / (6 (Σ U²/n_x² + Σ W²/n_y²)^1.5) with the
+  // influence values U_i = (n_x − 1)(mean(u) − u_i), W_j = (n_y − 1)(v_j − mean(v)),
+  // against its scale (the same with |U|³ and |W|³).
+  const char* shapes[] = {"random", "tied", "skewed"};
+  for (std::size_t k = 0; k < 12; ++k) {
+    const std::vector<double> x = testing::shaped_sample(shapes[k % 3], 5 + 7 * k, 40 + k);
+    const std::vector<double> y = testing::shaped_sample(shapes[(k + 1) % 3], 9 + 3 * k, 70 + k);
+    const std::array<double, 4> got =
+        two_sample_accelerations(leave_one_out(x, Spread::with), leave_one_out(y, Spread::with));
+    const std::array<std::vector<long double>, 4> u = left_out_statistics(x), v = left_out_statistics(y);
+    for (std::size_t m = 0; m < 4; ++m) {
+      long double cubes = 0, squares = 0, scale = 0;
+      for (const auto& [w, sign] : {std::pair{&u[m], 1.0L}, std::pair{&v[m], -1.0L}}) {
+        const auto n = static_cast<long double>(w->size());
+        long double mean = 0;
+        for (long double s : *w) mean += s / n;
+        for (long double s : *w) {
+          const long double influence = sign * (n - 1) * (mean - s);
+          cubes += influence * influence * influence / (n * n * n);
+          scale += std::fabs(influence * influence * influence) / (n * n * n);
+          squares += influence * influence / (n * n);
+        }
+      }
+      const long double denominator = 6 * std::pow(squares, 1.5L);
+      const double expected = squares == 0 ? 0.0 : static_cast<double>(cubes / denominator);
+      const double tolerance = squares == 0 ? 0.0 : 1e-12 * static_cast<double>(scale / denominator);
+      EXPECT_NEAR(got[m], expected, tolerance) << "data set " << k << ", measure " << m;
+    }
+  }
 }
 
 TEST(BootstrapTest, ConstantSamplesGiveZeroWidthIntervals) {

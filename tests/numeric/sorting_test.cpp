@@ -5,6 +5,11 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <bit>
+#include <cmath>
+#include <cstdint>
+#include <limits>
+#include <random>
 #include <vector>
 
 #include "support/library_error.h"
@@ -23,6 +28,40 @@ TEST(SortingTest, SortAgreesWithStdSort) {
       std::sort(expected.begin(), expected.end());
       sort(v);
       EXPECT_EQ(v, expected) << shape << " n=" << n;
+    }
+  }
+}
+
+// The order sort() promises: -Inf < finite < Inf < NaN, -0 and +0 equal.
+bool before(double a, double b) { return !std::isnan(a) && (std::isnan(b) || a < b); }
+
+std::vector<std::uint64_t> bit_patterns(const std::vector<double>& v) {
+  std::vector<std::uint64_t> bits;
+  for (double x : v) bits.push_back(std::bit_cast<std::uint64_t>(x));
+  std::sort(bits.begin(), bits.end());
+  return bits;
+}
+
+TEST(SortingTest, NaNsGoLastAndTheRestInOrder) {
+  constexpr double inf = std::numeric_limits<double>::infinity();
+  const double specials[] = {std::nan(""), -std::nan(""), inf, -inf, -0.0, 0.0, 1.0};
+  std::mt19937_64 gen(20240532);
+  for (double share : {0.0, 0.02, 0.3, 1.0}) {
+    for (std::size_t n : {1, 2, 15, 16, 17, 100, 1999, 5000}) {
+      std::vector<double> v(n);
+      for (double& x : v) {
+        const bool special = std::uniform_real_distribution<double>(0.0, 1.0)(gen) < share;
+        x = special ? specials[gen() % std::size(specials)] : std::normal_distribution<double>()(gen);
+      }
+      std::vector<double> expected = v;
+      std::stable_sort(expected.begin(), expected.end(), before);
+      const std::vector<std::uint64_t> bits = bit_patterns(v);
+      sort(v);
+      EXPECT_EQ(bit_patterns(v), bits) << "a permutation, share " << share << " n=" << n;
+      for (std::size_t i = 0; i < n; ++i) {
+        ASSERT_TRUE(std::isnan(v[i]) ? std::isnan(expected[i]) : v[i] == expected[i])
+            << "share " << share << " n=" << n << " at " << i << ": " << v[i] << " vs " << expected[i];
+      }
     }
   }
 }
