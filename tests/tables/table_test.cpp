@@ -88,7 +88,7 @@ TEST(TableTest, WhatCannotBeUsed) {
       << "the header's quoted line break counts";
   EXPECT_EQ(error_of([&] { column_of(t, "z"); }), "the table \"t.csv\" has no column \"z\" (its columns: a, b\nc)");
   EXPECT_EQ(error_of([&] { column_of(t, "3"); }), "the table \"t.csv\" has no column \"3\" (its columns: a, b\nc)");
-  EXPECT_EQ(error_of([] { TableReader("missing.csv"); }), "cannot read the table \"missing.csv\"");
+  EXPECT_EQ(error_of([] { TableReader("missing.csv"); }), "cannot read the table \"missing.csv\": No such file or directory");
   testing::write_file("empty.csv", "");
   EXPECT_EQ(error_of([] { TableReader("empty.csv"); }), "the table \"empty.csv\" has no header line");
 }
