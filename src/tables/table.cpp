@@ -32,6 +32,7 @@ struct TableParse {
   std::int64_t line = 1;      // the line the row being parsed begins at
   std::int64_t newlines = 0;  // line ends inside its quoted cells
   std::size_t row_bytes = 0;  // bytes of the cells of the row being parsed
+  std::int64_t long_line = 0;  // the first row longer than a line may be, once parsed
   std::size_t raw_columns = 0;  // cells of the header line, row names included
 
   ~TableParse() {
@@ -74,6 +75,7 @@ extern "C" void on_row_end(int end, void* parse) {
   auto& p = *static_cast<TableParse*>(parse);
   const bool has_cells = p.filled < p.widths.size() && (p.widths[p.filled] > 0 || p.overflow[p.filled] != 0);
   if (has_cells) p.lines[p.filled++] = p.line;
+  if (p.row_bytes > max_line && p.long_line == 0) p.long_line = p.line;
   p.line += p.newlines + (end == '\n' ? 1 : 0);
   p.newlines = 0;
   p.row_bytes = 0;
@@ -221,8 +223,9 @@ TableReader::~TableReader() = default;
 void TableReader::parse(const char* data, std::size_t size) {
   TableParse& p = *parse_;
   if (csv_parse(&p.parser, data, size, on_field, on_row_end, &p) != size) fail();
-  if (csv_get_buffer_size(&p.parser) > max_line || p.row_bytes > max_line) {
-    throw TableError(quoted_path(table_.path) + ", line " + std::to_string(p.line) + " is longer than 16 MiB");
+  if (p.long_line != 0 || csv_get_buffer_size(&p.parser) > max_line || p.row_bytes > max_line) {
+    const std::int64_t line = p.long_line != 0 ? p.long_line : p.line;
+    throw TableError(quoted_path(table_.path) + ", line " + std::to_string(line) + " is longer than 16 MiB");
   }
 }
 

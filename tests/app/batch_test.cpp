@@ -163,6 +163,39 @@ TEST_F(BatchTest, TablesGiveTheResultsOfOneColumnFiles) {
   EXPECT_EQ(capture.err(), "diffboot: the table \"twice.csv\" has the id \"1\" twice in the group \"a\" (lines 2 and 3)\n");
 }
 
+TEST_F(BatchTest, WhatTablesLeaveOutIsSaid) {
+  // Standard error says what was left out, csv and json count it, and groups
+  // are found by value or listed. Columns: arguments, status, standard error,
+  // what standard output holds (empty: nothing to check).
+  testing::write_file("w.csv", "x,y\n1,2\nNA,3\n4,\n,\n5,6\n7,9\n8,8\n");
+  testing::write_file("g.csv", "\"g, h\",v,id\n1,1,a\n1,2,b\n1,3,\n1,4,c\n2,5,a\n2,NA,b\n2,7,c\n2,8,d\n");
+  struct Case {
+    Args args;
+    int status;
+    std::string err, out;
+  };
+  const Case cases[] = {
+      {{"-p", "-f", "csv", "--table", "w.csv", "x", "y"}, 0,
+       " pairs: 3 of 7 left out (x missing in 2, y in 2, both in 1)\n", ",2,2,3,w.csv: x,w.csv: y\n"},
+      {{"-p", "-f", "json", "--table", "g.csv", "--by", "g, h", "--value", "v", "--id", "id", "1", "2.0"}, 0,
+       " pairs: 3 of 5 left out (1 missing in 1, 2.0 in 1, no id in 1)\n", "\"pairs_dropped\": 3"},
+      {{"-u", "--table", "w.csv", "--by", "x", "--value", "y", "1", "3"}, 1,
+       "diffboot: the table \"w.csv\" has no group \"3\" in column \"x\" (its groups: , 1, 4, 5, 7, 8, NA)\n", ""},
+      {{"-u", "--table", "g.csv", "--by", "g, h", "--value", "v", "2", "2.0"}, 1,
+       "diffboot: \"2\" and \"2.0\" name the same group: compare two groups\n", ""},
+      {{"-u", "-f", "csv", "--table", "g.csv", "--by", "g, h", "--value", "v", "1", "2"}, 0,
+       " x2: 1 missing value skipped (first at line 7)\n", ",0,1,\"g.csv: g, h = 1\",\"g.csv: g, h = 2\"\n"},
+  };
+  for (const Case& c : cases) {
+    testing::ConsoleCapture capture;
+    EXPECT_EQ(run_command_line(c.args, 1), c.status) << c.args[3];
+    EXPECT_EQ(capture.err(), c.err) << c.args[3];
+    if (!c.out.empty()) {
+      EXPECT_NE(capture.out().find(c.out), std::string::npos) << capture.out();
+    }
+  }
+}
+
 TEST_F(BatchTest, HistogramKeysNameTheSamplesOfTablesAndLabels) {
   // Plain files keep the keys Sample 1 and Sample 2; tables and --labels
   // name the samples, as gnuplot text.
