@@ -41,6 +41,7 @@ TEST(CommandLineTest, UsageErrors) {
       {{"--table", "t", "-c", "v", "x", "y"}, "--table and --column name columns in two ways: give one"},
       {{"--table", "t", "--delimiter", "|", "x", "y"}, "--delimiter \"|\" is not one of comma, tab, semicolon, space"},
       {{"--delimiter", "tab", "x", "y"}, "--delimiter goes with --table or --column"},
+      {{"--table", "t", "--delimiter", "comma", "--decimal-comma", "x", "y"}, "--decimal-comma reads commas in values: cells separated by commas cannot hold them"},
       {{"--labels", "one", "x", "y"}, "--labels \"one\" is not two names A,B"},
       {{"--figure", "f.svg", "--figure-size", "7", "x", "y"},
        "--figure-size \"7\" is not a width and height W,H in inches from 2 to 40"},
