@@ -53,7 +53,8 @@ struct Results {
   Options options;
   std::int64_t n_x, n_y;                // the values analysed (missing ones left out)
   std::vector<MeasureResult> measures;  // as asked for; by default paired: AVE_d, MED_d; unpaired: d_AVE, d_MED, d_STD, d_MAD
-  std::int64_t missing_x = 0, missing_y = 0;  // with Missing::skip, the values left out of each sample
+  std::int64_t missing_x = 0, missing_y = 0;  // with Missing::skip, the missing values (NaN) of each sample
+  std::int64_t pairs_dropped = 0;             // paired, with Missing::skip: the pairs left out for a missing half
 };
 
 // Bad input: its message is the program's (without its console framing).

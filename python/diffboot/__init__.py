@@ -53,6 +53,7 @@ class Result:
         self.labels = labels
         self.n_x, self.n_y = core["n_x"], core["n_y"]
         self.missing_x, self.missing_y = core["missing_x"], core["missing_y"]
+        self.pairs_dropped = core["pairs_dropped"] if experiment == "paired" else None
         self.measures = [MeasureResult(m) for m in core["measures"]]
         kept = [m for m in core["measures"] if m["replicates"] is not None]
         self.replicates = {m["name"]: m["replicates"] for m in kept} if kept else None
@@ -75,8 +76,11 @@ class Result:
             row.update(alpha=self.alpha, level=self.level, B=self.replications, n_x=self.n_x, n_y=self.n_y,
                        experiment=self.experiment, seed=self.seed, missing_x=self.missing_x,
                        missing_y=self.missing_y)
+            if self.pairs_dropped is not None:
+                row.update(pairs_dropped=self.pairs_dropped)
             if self.permutations > 0:
                 row.update(p_permutation=m.p_permutation, p_t=m.p_t, permutations=self.permutations)
+            row.update(sample1=self.labels[0], sample2=self.labels[1])
             rows.append(row)
         return pd.DataFrame(rows)
 
@@ -216,7 +220,7 @@ class _Bar:
 
 
 def analyse(x, y, paired=False, level=0.95, replications=1999, seed=None, measures=None, permutations=0,
-            replicates=False, threads=None, progress=False, labels=None):
+            replicates=False, threads=None, progress=False, labels=None, _absent=(0, 0, 0)):
     """Bootstrap intervals of the effect of y to x (differences x - y).
 
     x, y: one-dimensional real values (list, tuple, numpy array, pandas
@@ -247,5 +251,11 @@ def analyse(x, y, paired=False, level=0.95, replications=1999, seed=None, measur
             bar.close()
     result = Result(core, "paired" if paired else "unpaired", alpha, interval, replications, seed,
                     tuple(labels), permutations)
+    # Halves of pairs that a frame's rows never had are not missing cells; a
+    # row without an id is a pair left out.
+    result.missing_x -= _absent[0]
+    result.missing_y -= _absent[1]
+    if result.pairs_dropped is not None:
+        result.pairs_dropped += _absent[2]
     result._samples = (xs, ys)
     return result

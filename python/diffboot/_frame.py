@@ -86,19 +86,25 @@ def _long_form(df, by, groups, value, id, paired):
         value = df.columns[1] if df.columns[0] == by else df.columns[0]
     values = _numbers(_column(df, value))
     keys = [_key(c) for c in by_column]
-    ids = [_key(c) for c in _column(df, id)] if paired and id is not None else None
+    ids = [_id(c) for c in _column(df, id)] if paired and id is not None else None
     rows = [[i for i, k in enumerate(keys) if k == _key(g)] for g in groups]
     if not paired:
-        return values[rows[0]], values[rows[1]]
+        return values[rows[0]], values[rows[1]], (0, 0, 0)
     if ids is None:
         n = max(len(rows[0]), len(rows[1]))
         pick = lambda r, i: values[r[i]] if i < len(r) else math.nan
-        return (np.array([pick(rows[0], i) for i in range(n)]), np.array([pick(rows[1], i) for i in range(n)]))
-    # The pairs in the order the frame first names their ids.
-    order, slots = {}, []
+        absent = (n - len(rows[0]), n - len(rows[1]), 0)
+        return (np.array([pick(rows[0], i) for i in range(n)]), np.array([pick(rows[1], i) for i in range(n)]),
+                absent)
+    # The pairs in the order the frame first names their ids; a row without
+    # an id pairs with nothing.
+    order, slots, without_id = {}, [], 0
     member = {i: k for k in (0, 1) for i in rows[k]}
     for i in sorted(member):
         k = member[i]
+        if ids[i] is None:
+            without_id += 1
+            continue
         if ids[i] not in order:
             order[ids[i]] = len(slots)
             slots.append([None, None])
@@ -108,7 +114,22 @@ def _long_form(df, by, groups, value, id, paired):
                         % (ids[i], groups[k], df.index[slot[k]], df.index[i]))
         slot[k] = i
     take = lambda i: math.nan if i is None else values[i]
-    return np.array([take(a) for a, _ in slots]), np.array([take(b) for _, b in slots])
+    absent = (sum(a is None for a, _ in slots), sum(b is None for _, b in slots), without_id)
+    return np.array([take(a) for a, _ in slots]), np.array([take(b) for _, b in slots]), absent
+
+
+def _id(cell):
+    """An id's key, or None for an empty or NA cell (a row without an id)."""
+    if cell is None or cell is pd_na() or (isinstance(cell, float) and math.isnan(cell)):
+        return None
+    key = _key(cell)
+    return None if key in ("", "NA") else key
+
+
+def pd_na():
+    import pandas as pd
+
+    return pd.NA
 
 
 def analyse_frame(df, columns=None, by=None, groups=None, value=None, id=None, **options):
@@ -131,7 +152,8 @@ def analyse_frame(df, columns=None, by=None, groups=None, value=None, id=None, *
         if groups is None or isinstance(groups, str):
             raise Error("groups must name two groups of the column %r" % (by,))
         groups = tuple(groups)
-        x, y = _long_form(df, by, groups, value, id, paired)
+        x, y, absent = _long_form(df, by, groups, value, id, paired)
         labels = tuple(str(g) for g in groups)
+        options["_absent"] = absent
     options.setdefault("labels", labels)
     return analyse(x, y, **options)

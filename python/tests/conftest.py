@@ -40,6 +40,7 @@ def assert_equals_json(result, j):
     for key, field in (("n_x", "n_x"), ("n_y", "n_y"), ("missing_x", "missing_x"), ("missing_y", "missing_y"),
                        ("experiment", "experiment"), ("B", "replications"), ("seed", "seed")):
         assert getattr(result, field) == inputs[key], key
+    assert result.pairs_dropped == inputs.get("pairs_dropped"), "pairs_dropped"
     assert bits(result.alpha) == bits(inputs["alpha"]) and bits(result.level) == bits(inputs["level"])
     assert result.permutations == inputs.get("permutations", 0)
     assert [m.name for m in result.measures] == [m["measure"] for m in j["measures"]]

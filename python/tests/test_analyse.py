@@ -61,7 +61,7 @@ def test_missing_values_are_left_out_and_counted_as_the_tables(program, tmp_path
     y[[8, 20]] = np.nan
     pd.DataFrame({"a": x, "b": y}).to_csv(tmp_path / "t.csv", index=False, float_format=repr)
     r = diffboot.analyse(x, y, paired=paired)
-    assert (r.missing_x, r.missing_y) == ((4, 4) if paired else (3, 2))
+    assert (r.missing_x, r.missing_y, r.pairs_dropped) == ((3, 2, 4) if paired else (3, 2, None))
     assert_equals_json(r, program_json(["-p" if paired else "-u", "--table", "t.csv", "a", "b"], tmp_path))
 
 
@@ -69,7 +69,8 @@ def test_replicates_and_the_frame_are_the_programs(program, tmp_path):
     x, y = RNG.normal(0, 1, 15), RNG.normal(1, 2, 18)
     write_sample(tmp_path / "x.txt", x)
     write_sample(tmp_path / "y.txt", y)
-    r = diffboot.analyse(x, y, replications=199, measures=["d_AVE", "delta"], permutations=99, replicates=True)
+    r = diffboot.analyse(x, y, replications=199, measures=["d_AVE", "delta"], permutations=99, replicates=True,
+                         labels=("x.txt", "y.txt"))
     args = ["-u", "-B", "199", "--measures", "d_AVE,delta", "--p-values", "--permutations", "99"]
     run_program([*args, "--replicates", "r.csv", "x.txt", "y.txt"], tmp_path)
     written = pd.read_csv(tmp_path / "r.csv", float_precision="round_trip")

@@ -62,12 +62,12 @@ MeasureResult result_of(analysis::MeasureRun& m) {
 }
 
 // The samples with their missing values (NaN) left out, and how many each
-// lost; paired, a pair with a missing half is left out whole and counted in
-// both. Holds no copy when nothing is missing.
+// holds; paired, a pair with a missing half is left out whole and counted in
+// pairs_dropped. Holds no copy when nothing is missing.
 struct Present {
   std::vector<double> kept_x, kept_y;
   std::span<const double> x, y;
-  std::int64_t missing_x = 0, missing_y = 0;
+  std::int64_t missing_x = 0, missing_y = 0, pairs_dropped = 0;
 };
 
 Present present_values(std::span<const double> x, std::span<const double> y, bool paired) {
@@ -76,8 +76,10 @@ Present present_values(std::span<const double> x, std::span<const double> y, boo
   if (std::none_of(x.begin(), x.end(), nan) && std::none_of(y.begin(), y.end(), nan)) return p;
   if (paired) {
     for (std::size_t i = 0; i < x.size(); ++i) {
+      p.missing_x += std::isnan(x[i]) ? 1 : 0;
+      p.missing_y += std::isnan(y[i]) ? 1 : 0;
       if (std::isnan(x[i]) || std::isnan(y[i])) {
-        ++p.missing_x, ++p.missing_y;
+        ++p.pairs_dropped;
       } else {
         p.kept_x.push_back(x[i]);
         p.kept_y.push_back(y[i]);
@@ -109,7 +111,7 @@ Results run(std::span<const double> x_given, std::span<const double> y_given, co
   std::vector<double> r1(paired ? 0 : x.size()), r2(paired ? 0 : y.size());
   std::vector<double> x3(paired ? x.size() : 0), r3(paired ? x.size() : 0);
   Results out{options, static_cast<std::int64_t>(x.size()), static_cast<std::int64_t>(y.size()), {},
-              values.missing_x, values.missing_y};
+              values.missing_x, values.missing_y, values.pairs_dropped};
   if (progress != nullptr) {
     progress->total = bootstrap::work_units(x.size(), y.size(), static_cast<std::size_t>(settings.replications), paired) +
                       static_cast<std::uint64_t>(settings.permutations) * (x.size() + y.size());

@@ -4,8 +4,8 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <array>
 #include <cerrno>
-#include <map>
 #include <optional>
 #include <tuple>
 #include <cmath>
@@ -21,7 +21,9 @@
 #include "report/machine_report.h"
 #include "report/report.h"
 #include "staging/staging.h"
+#include "tables/long_form.h"
 #include "tables/table.h"
+#include "text/line_feed_stream.h"
 #include "text/stops.h"
 #include "text/units.h"
 
@@ -86,6 +88,7 @@ report::MachineReport machine_report(const State& s, const BatchOptions& o) {
     if (m.run->chosen) r.measures.push_back({m.name, &m.run->result, m.run->p_permutation, m.run->p_t});
   }
   r.permutations = s.permutations;
+  r.pairs_dropped = s.pairs_dropped;
   return r;
 }
 
@@ -163,8 +166,10 @@ void write_replicates(const State& s) {
   }
 }
 
-// A stop over a table that cannot be used, its message on standard error.
+// A stop over a table that cannot be used, its message on standard error; a
+// table that could not be read is a fatal input error.
 [[noreturn]] void table_stop(const tables::TableError& e) {
+  if (dynamic_cast<const tables::TableReadError*>(&e) != nullptr) text::fatal_io_error(std::string("Input error: ") + e.what());
   throw RunEnd{stop_status, std::string("diffboot: ") + e.what() + "\n"};
 }
 
@@ -172,110 +177,15 @@ void write_replicates(const State& s) {
 void tell_missing(const char* label, const tables::ColumnValues& v) {
   if (v.missing == 0) return;
   text::error_stream() << " " << label << ": " << v.missing << (v.missing == 1 ? " missing value" : " missing values")
-                       << " skipped (first at line " << v.first_missing_line << ")\r\n";
+                       << " skipped (first at line " << v.first_missing_line << ")\n";
 }
 
-// A pair of table values into the samples; a pair with a missing half is
-// left out whole and counted missing in both.
-void add_pair(State& s, std::optional<double> x, std::optional<double> y) {
-  if (x && y) {
-    s.table_x.push_back(*x);
-    s.table_y.push_back(*y);
-  } else {
-    ++s.missing_x, ++s.missing_y;
-  }
-}
-
-// A cell without the blanks around it.
-std::string trimmed(const std::string& cell) {
-  const auto first = cell.find_first_not_of(" \t");
-  return first == std::string::npos ? std::string() : cell.substr(first, cell.find_last_not_of(" \t") - first + 1);
-}
-
-// A row of one of the long form's two groups: its value and, for pairs by
-// id, its id.
-struct GroupRow {
-  std::optional<double> value;
-  std::int64_t line;
-  std::string id;
-};
-
-// The pairs of the long form's two groups: the rows of one id, in the order
-// the table first names the ids (an id in one group only pairs with nothing),
-// or without ids the groups' rows in order.
-std::vector<std::pair<const GroupRow*, const GroupRow*>> pairs_of(const std::vector<GroupRow> (&rows)[2],
-                                                                  const BatchOptions& o) {
-  std::vector<std::pair<const GroupRow*, const GroupRow*>> pairs;
-  if (o.id.empty()) {
-    for (std::size_t i = 0; i < std::max(rows[0].size(), rows[1].size()); ++i) {
-      pairs.emplace_back(i < rows[0].size() ? &rows[0][i] : nullptr, i < rows[1].size() ? &rows[1][i] : nullptr);
-    }
-    return pairs;
-  }
-  std::vector<std::pair<std::int64_t, const GroupRow*>> grouped;  // in table order
-  for (const auto& group : rows) {
-    for (const GroupRow& r : group) grouped.emplace_back(r.line, &r);
-  }
-  std::sort(grouped.begin(), grouped.end());
-  std::map<std::string, std::size_t> pair_of_id;
-  for (const auto& [line, r] : grouped) {
-    const bool in_x = r >= rows[0].data() && r < rows[0].data() + rows[0].size();
-    const auto [found, is_new] = pair_of_id.try_emplace(r->id, pairs.size());
-    if (is_new) pairs.emplace_back(nullptr, nullptr);
-    const GroupRow*& slot = in_x ? pairs[found->second].first : pairs[found->second].second;
-    if (slot != nullptr) {
-      throw tables::TableError("the table \"" + o.table + "\" has the id \"" + r->id + "\" twice in the group \"" +
-                               (in_x ? o.sample1 : o.sample2) + "\" (lines " + std::to_string(slot->line) + " and " +
-                               std::to_string(line) + ")");
-    }
-    slot = r;
-  }
-  return pairs;
-}
-
-// The long form: the rows of groups SAMPLE1 and SAMPLE2 of the column --by,
-// their values in --value (or the other of two columns); with -p, the pairs
-// of pairs_of.
-void load_groups(State& s, const BatchOptions& o) {
-  tables::TableReader reader(o.table, o.delimiter);
-  const tables::Table& t = reader.table();
-  const std::size_t by = tables::column_of(t, o.by);
-  if (o.value.empty() && t.header.size() != 2) {
-    throw tables::TableError("the table \"" + o.table + "\" has " + std::to_string(t.header.size()) +
-                             " columns: name the values with --value COLUMN");
-  }
-  const std::size_t value = o.value.empty() ? 1 - by : tables::column_of(t, o.value);
-  const std::optional<std::size_t> id =
-      o.experiment == Experiment::paired && !o.id.empty() ? std::optional(tables::column_of(t, o.id)) : std::nullopt;
-  const auto label = [&](const std::string& group) { return name_field(o.table + ": " + t.header[by] + " = " + group); };
-  s.filename_x = label(o.sample1), s.filename_y = label(o.sample2);
-  s.name_x = o.table + ": " + t.header[by] + " = " + o.sample1, s.name_y = o.table + ": " + t.header[by] + " = " + o.sample2;
-  s.label_x = o.sample1, s.label_y = o.sample2;
-  s.path_x = s.path_y = o.table;
-  std::vector<GroupRow> rows[2];
-  const auto cell = [](const tables::Row& row, std::size_t column) {
-    return column < row.cells.size() ? trimmed(row.cells[column]) : std::string();
-  };
-  while (const std::optional<tables::Row> row = reader.next_row()) {
-    const std::string group = cell(*row, by);
-    for (std::size_t k = 0; k < 2; ++k) {
-      if (group == (k == 0 ? o.sample1 : o.sample2)) {
-        rows[k].push_back({tables::cell_value(t, *row, value), row->line, id ? cell(*row, *id) : std::string()});
-      }
-    }
-  }
-  if (o.experiment == Experiment::paired) {
-    for (const auto& [a, b] : pairs_of(rows, o)) add_pair(s, a ? a->value : std::nullopt, b ? b->value : std::nullopt);
-    return;
-  }
-  std::vector<double>* samples[2] = {&s.table_x, &s.table_y};
-  std::int64_t* missing[2] = {&s.missing_x, &s.missing_y};
-  for (std::size_t k = 0; k < 2; ++k) {
-    for (const GroupRow& r : rows[k]) {
-      if (r.value) samples[k]->push_back(*r.value);
-      else ++*missing[k];
-    }
-  }
+// Pairs into the samples, with what pairing left out said and counted.
+void take_pairs(State& s, tables::Pairs pairs, const std::string& name_x, const std::string& name_y) {
+  text::error_stream() << tables::dropped_pairs_line(pairs, name_x, name_y);
+  s.table_x = std::move(pairs.x), s.table_y = std::move(pairs.y);
+  s.missing_x = pairs.cells_missing_x, s.missing_y = pairs.cells_missing_y;
+  s.pairs_dropped = pairs.dropped();
 }
 
 // The values of a column of a table of its own (-c), or of two columns of one.
@@ -283,6 +193,37 @@ void take_columns(State& s, tables::ColumnValues x, tables::ColumnValues y) {
   tell_missing("x1", x), tell_missing("x2", y);
   s.table_x = std::move(x.values), s.missing_x = x.missing;
   s.table_y = std::move(y.values), s.missing_y = y.missing;
+}
+
+// The long form: the rows of groups SAMPLE1 and SAMPLE2 of the column --by,
+// their values in --value (or the other of two columns); with -p, their pairs.
+void load_groups(State& s, const BatchOptions& o) {
+  tables::TableReader reader(o.table, o.delimiter, o.decimal_comma);
+  const tables::Table& t = reader.table();
+  const std::size_t by = tables::column_of(t, o.by);
+  if (o.value.empty() && t.header.size() != 2) {
+    throw tables::TableError("the table \"" + o.table + "\" has " + std::to_string(t.header.size()) +
+                             " columns: name the values with --value COLUMN");
+  }
+  const tables::LongForm form{
+      by, o.value.empty() ? 1 - by : tables::column_of(t, o.value),
+      o.experiment == Experiment::paired && !o.id.empty() ? std::optional(tables::column_of(t, o.id)) : std::nullopt,
+      {o.sample1, o.sample2}};
+  const auto label = [&](const std::string& group) { return name_field(o.table + ": " + t.header[by] + " = " + group); };
+  s.filename_x = label(o.sample1), s.filename_y = label(o.sample2);
+  s.name_x = o.table + ": " + t.header[by] + " = " + o.sample1, s.name_y = o.table + ": " + t.header[by] + " = " + o.sample2;
+  s.label_x = o.sample1, s.label_y = o.sample2;
+  s.path_x = s.path_y = o.table;
+  const auto rows = tables::group_rows(reader, form);
+  if (o.experiment == Experiment::paired) return take_pairs(s, tables::pairs_of(rows, form, o.table), o.sample1, o.sample2);
+  std::array<tables::ColumnValues, 2> v;
+  for (std::size_t k = 0; k < 2; ++k) {
+    for (const tables::GroupRow& r : rows[k]) {
+      if (r.value) v[k].values.push_back(*r.value);
+      else if (v[k].missing++ == 0) v[k].first_missing_line = r.line;
+    }
+  }
+  take_columns(s, std::move(v[0]), std::move(v[1]));
 }
 
 // The two samples of the options' tables into the state, with their missing
@@ -295,7 +236,7 @@ void load_tables(State& s, const BatchOptions& o) {
       return name_field(file + ": " + t.header[column]);
     };
     if (!o.column.empty()) {
-      tables::TableReader a(o.sample1, o.delimiter), b(o.sample2, o.delimiter);
+      tables::TableReader a(o.sample1, o.delimiter, o.decimal_comma), b(o.sample2, o.delimiter, o.decimal_comma);
       const std::size_t ca = tables::column_of(a.table(), o.column), cb = tables::column_of(b.table(), o.column);
       s.filename_x = label(o.sample1, a.table(), ca), s.filename_y = label(o.sample2, b.table(), cb);
       s.name_x = o.sample1 + ": " + a.table().header[ca], s.name_y = o.sample2 + ": " + b.table().header[cb];
@@ -308,9 +249,10 @@ void load_tables(State& s, const BatchOptions& o) {
       load_groups(s, o);
       return;
     }
-    tables::TableReader reader(o.table, o.delimiter);
+    tables::TableReader reader(o.table, o.delimiter, o.decimal_comma);
     const tables::Table& t = reader.table();
     const std::size_t cx = tables::column_of(t, o.sample1), cy = tables::column_of(t, o.sample2);
+    if (cx == cy) throw tables::TableError("\"" + o.sample1 + "\" and \"" + o.sample2 + "\" name the same column: compare two columns");
     s.filename_x = label(o.table, t, cx), s.filename_y = label(o.table, t, cy);
     s.name_x = o.table + ": " + t.header[cx], s.name_y = o.table + ": " + t.header[cy];
     s.label_x = t.header[cx], s.label_y = t.header[cy];
@@ -320,10 +262,12 @@ void load_tables(State& s, const BatchOptions& o) {
       take_columns(s, std::move(v[0]), std::move(v[1]));
       return;
     }
+    tables::Pairs pairs;
     while (const std::optional<tables::Row> row = reader.next_row()) {
       const std::optional<double> x = tables::cell_value(t, *row, cx);  // x's cell first
-      add_pair(s, x, tables::cell_value(t, *row, cy));
+      tables::add_pair(pairs, {true, x}, {true, tables::cell_value(t, *row, cy)});
     }
+    take_pairs(s, std::move(pairs), t.header[cx], t.header[cy]);
   } catch (const tables::TableError& e) {
     table_stop(e);
   }
@@ -348,6 +292,7 @@ class CommandLineQuestions : public Questions {
     s.acceleration = o_.acceleration;
     s.seed = o_.seed;
     s.B = o_.replications;
+    s.decimal_comma = o_.decimal_comma;
     if (!o_.table.empty()) check_readable(o_.table, "the table");
     if (o_.table.empty()) check_readable(o_.sample1, "sample 1");
     if (o_.table.empty()) check_readable(o_.sample2, "sample 2");
@@ -390,8 +335,10 @@ class BatchResults : public ResultsSink {
 int run_batch(const BatchOptions& options, State& s) {
   // In a batch run standard output holds the results only: the console's
   // records (messages) go to standard error.
+  // Messages end in a line feed alone.
   const text::ConsoleStreams streams = text::console_streams();
-  const ConsoleRedirect messages({streams.in, streams.err, streams.err});
+  text::LineFeedStream err(*streams.err);
+  const ConsoleRedirect messages({streams.in, &err, &err});
   CommandLineQuestions questions(options);
   BatchResults results(options, messages.previous());
   return run_to_end(s, [&](State& state) { run_sequence(state, questions, results); });

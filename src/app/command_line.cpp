@@ -146,7 +146,7 @@ std::optional<std::vector<std::string>> measure_list(const std::string& text, bo
 }
 
 struct RawOptions {
-  bool paired = false, unpaired = false, no_files = false, show = false, p_values = false;
+  bool paired = false, unpaired = false, no_files = false, show = false, p_values = false, decimal_comma = false;
   std::string alpha, level, format = "text", directory, seed, replications, figure, table, column, by, value, id, delimiter, labels,
       figure_size, measures, permutations, replicates, acceleration;
   std::string sample1, sample2;
@@ -216,8 +216,12 @@ void define(CLI::App& app, RawOptions& raw) {
   app.add_option("--value", raw.value, "With --by: the column of the values (needed unless the table has two columns)")
       ->type_name("COLUMN");
   app.add_option("--delimiter", raw.delimiter,
-                 "The tables' cell separator: comma, tab or semicolon (by default the one the header line holds most of)")
+                 "The tables' cell separator: comma, tab, semicolon or space (by default the one the header line holds "
+                 "most of, outside quotes; space when it holds none and its first row as many blank-separated fields)")
       ->type_name("CHAR");
+  app.add_flag("--decimal-comma", raw.decimal_comma,
+               "Read a comma in a value as a decimal point (5,1 is 5.1): in sample files, and in tables not "
+               "separated by commas (tables separated by semicolons always are)");
   app.add_option("--labels", raw.labels, "Name the samples A and B in the figure")->type_name("A,B");
   app.add_option("--id", raw.id, "With --by and -p: pair the two groups' rows by the id in COLUMN")->type_name("COLUMN");
   app.add_flag("--no-files", raw.no_files, "Write no report or plot file, even with -C");
@@ -350,9 +354,12 @@ std::optional<std::string> interpret(const RawOptions& raw, BatchOptions& o) {
     if (d == "," || d == "comma") o.delimiter = ',';
     else if (d == "\t" || d == "tab" || d == "\\t") o.delimiter = '\t';
     else if (d == ";" || d == "semicolon") o.delimiter = ';';
-    else return "--delimiter \"" + d + "\" is not one of comma, tab, semicolon";
+    else if (d == " " || d == "space") o.delimiter = ' ';
+    else return "--delimiter \"" + d + "\" is not one of comma, tab, semicolon, space";
     if (raw.table.empty() && raw.column.empty()) return "--delimiter goes with --table or --column";
   }
+  o.decimal_comma = raw.decimal_comma;
+  if (o.decimal_comma && o.delimiter == ',') return "--decimal-comma reads commas in values: cells separated by commas cannot hold them";
   return std::nullopt;
 }
 

@@ -33,6 +33,7 @@ struct BatchOptions {
   std::string column;                // -c COLUMN: the column of each of the two sample tables
   std::string by, value, id;         // long form: the group column, the value column, the pairs' id column
   std::optional<char> delimiter;     // --delimiter: the tables' cell separator, else guessed
+  bool decimal_comma = false;        // --decimal-comma: a comma in a value is its decimal point
   std::optional<std::pair<std::string, std::string>> labels;  // --labels A,B
   std::optional<std::pair<double, double>> figure_size;       // --figure-size W,H in inches
   std::vector<std::string> measures;  // --measures: by name; none: the experiment's

@@ -64,6 +64,8 @@ void allocate_resamples(State& s) {
   }
 }
 
+input::SampleReading sample_reading(const State& s) { return {s.decimal_comma}; }
+
 }  // namespace
 
 std::int32_t sample_size(std::int64_t count, std::string_view message) {
@@ -75,7 +77,7 @@ void count_samples(State& s) {
   const input::SampleCounts counts =
       s.from_table ? input::SampleCounts{static_cast<std::int64_t>(s.table_x.size()),
                                          static_cast<std::int64_t>(s.table_y.size()), s.missing_x, s.missing_y, {}, {}}
-                   : input::count_samples(s.path_x, s.path_y);
+                   : input::count_samples(s.path_x, s.path_y, sample_reading(s));
   s.n_x = sample_size(counts.n_x, "x: space requested not possible - terminate");
   s.n_y = sample_size(counts.n_y, "y: space requested not possible - terminate");
   s.missing_x = counts.missing_x;
@@ -109,7 +111,7 @@ void allocate_samples(State& s) {
 
 void read_samples(State& s) {
   if (!s.from_table) {
-    input::read_samples(s.path_x, s.x1, s.path_y, s.x2);
+    input::read_samples(s.path_x, s.x1, s.path_y, s.x2, sample_reading(s));
     return;
   }
   std::copy(s.table_x.begin(), s.table_x.end(), s.x1.begin());
@@ -193,6 +195,7 @@ void bootstrap_intervals(State& s) {
 
 report::Report report_of(const State& s) {
   report::Report r{s.filename_x, s.filename_y, s.n_x, s.n_y, s.experiment, s.alpha, s.B, {}, s.permutations};
+  if (s.from_table) r.missing_x = s.missing_x, r.missing_y = s.missing_y, r.pairs_dropped = s.pairs_dropped;
   for (const MeasureOfRun& m : measures_of(s)) {
     r.rows.push_back({m.label, &m.run->result, m.run->p_permutation, m.run->p_t, m.name == "d_AVE" || m.name == "AVE_d"});
   }

@@ -30,6 +30,7 @@ struct State {
   std::string path_x, path_y;  // the sample files as opened: the dialogue's names trimmed, the command line's as given
   std::int32_t n_x = unset_count, n_y = unset_count;
   std::int64_t missing_x = 0, missing_y = 0;  // missing values skipped in each sample
+  std::int64_t pairs_dropped = 0;  // pairs of a table left out for a missing half
   // Samples taken from tables, whole, in place of the counting and reading
   // passes over sample files (when from_table).
   bool from_table = false;
@@ -59,6 +60,7 @@ struct State {
   bool show_plot = true;         // start the plotting program and wait for it
   std::string figure;            // the figure file of the run, empty for none
   std::string replicates_file;   // the file of the replicates in replication order, empty for none
+  bool decimal_comma = false;    // sample files' values are written with a decimal comma
   std::vector<std::string> measures_asked;  // the measures asked for by name; none: the experiment's
   std::int32_t permutations = 0;            // the permutations of the p-values asked for; 0: none
   Acceleration acceleration = Acceleration::grid;  // of the unpaired differences' BCa intervals

@@ -2,6 +2,7 @@
 
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <cctype>
 #include <cstdint>
 #include <ostream>
@@ -47,9 +48,16 @@ bool decimal_comma(std::string_view record) {
   return comma != std::string_view::npos && digits(record.substr(0, comma)) && digits(record.substr(comma + 1));
 }
 
-std::string decimal_comma_warning(std::string_view name, std::string_view record) {
-  return "Warning: file \"" + std::string(name) + "\" holds values with a decimal comma, such as \"" +
-         std::string(record) + "\"; each was read up to the comma\r\n";
+// At most the first 60 bytes of `text`, for a message.
+std::string shortened(std::string_view text) {
+  return text.size() <= 60 ? std::string(text) : std::string(text.substr(0, 60)) + "...";
+}
+
+// Cells separated by commas, semicolons or tabs, with a letter among them:
+// the header line of a table.
+bool table_header(std::string_view record) {
+  return record.find_first_of(",;\t") != std::string_view::npos &&
+         std::any_of(record.begin(), record.end(), [](char c) { return std::isalpha(static_cast<unsigned char>(c)); });
 }
 
 // The values of a file and the warnings to give about them, in order.
@@ -58,6 +66,7 @@ struct FileCount {
   std::string warning;
   std::int64_t missing;
   std::string header;
+  std::string stop;  // what stops the run, when the file cannot be read as a sample
 };
 
 // The first item of a record: up to a blank, comma or slash.
@@ -112,7 +121,7 @@ std::int64_t numbers_to_the_end(int unit) {
 // number nor missing, first of the data, with a number on the next line that
 // is not blank) and missing values are passed over; any other line without
 // a number ends the data.
-FileCount count_values(int unit, std::string_view name, std::string_view label) {
+FileCount count_values(int unit, std::string_view name, std::string_view label, const SampleReading& reading) {
   std::int64_t n = 0, missing_count = 0, first_missing_line = 0;
   std::string first_missing, warning, header;
   double scratch = 0.0;
@@ -122,7 +131,11 @@ FileCount count_values(int unit, std::string_view name, std::string_view label) 
     if (status == text::ReadStatus::end) break;
     const std::string_view record = text::last_record(unit);
     if (status == text::ReadStatus::ok) {
-      if (warning.empty() && decimal_comma(record)) warning = decimal_comma_warning(name, record);
+      if (!reading.decimal_comma && decimal_comma(record)) {
+        return {n, {}, 0, {}, std::string(label) + ": \"" + std::string(name) + "\", line " +
+                                  std::to_string(text::record_number(unit)) + ": \"" + shortened(record) +
+                                  "\" has a decimal comma: read it with --decimal-comma, or the file as a table with --table - terminate"};
+      }
       ++n;
       continue;
     }
@@ -136,6 +149,10 @@ FileCount count_values(int unit, std::string_view name, std::string_view label) 
       continue;
     }
     const std::int64_t line = text::record_number(unit);
+    if (first && table_header(record)) {
+      return {n, {}, 0, {}, std::string(label) + ": \"" + std::string(name) +
+                                "\" looks like a table: use --table FILE COLUMN1 COLUMN2 or --by - terminate"};
+    }
     const bool header_like = first && status == text::ReadStatus::invalid && !item.starts_with('#');
     if (header_like && number_follows(unit)) {  // a header line: its item names the sample
       header = item;
@@ -153,11 +170,13 @@ FileCount count_values(int unit, std::string_view name, std::string_view label) 
                " skipped (first at line " + std::to_string(first_missing_line) + ": \"" + first_missing + "\")\r\n";
   }
   text::close_text_file(unit);
-  return {n, warning, missing_count, header};
+  return {n, warning, missing_count, header, {}};
 }
 
-bool open_again(int unit, std::string_view name) {
-  return text::open_text_file(unit, name, text::FileMode::read) == text::open_ok;
+bool open_again(int unit, std::string_view name, const SampleReading& reading) {
+  const bool opened = text::open_text_file(unit, name, text::FileMode::read) == text::open_ok;
+  if (opened && reading.decimal_comma) text::read_decimal_commas(unit);
+  return opened;
 }
 
 // Reads the values of a file opened again (`opened` false: it would not
@@ -179,16 +198,19 @@ int read_values(int unit, bool opened, std::string_view name, std::span<double> 
 
 }  // namespace
 
-SampleCounts count_samples(std::string_view filename_x, std::string_view filename_y) {
+SampleCounts count_samples(std::string_view filename_x, std::string_view filename_y, const SampleReading& reading) {
   const text::Unit file_x, file_y;
   const int unit_x = file_x.number(), unit_y = file_y.number();
   open_or_stop(unit_x, filename_x, "x1");
   open_or_stop(unit_y, filename_y, "x2");
+  if (reading.decimal_comma) text::read_decimal_commas(unit_x), text::read_decimal_commas(unit_y);
   skip_header(unit_x, filename_x, "x1");
   skip_header(unit_y, filename_y, "x2");
   // The two files are counted side by side; warnings come in file order.
-  const auto [x, y] = numeric::side_by_side([&] { return count_values(unit_x, filename_x, "x1"); },
-                                            [&] { return count_values(unit_y, filename_y, "x2"); });
+  const auto [x, y] = numeric::side_by_side([&] { return count_values(unit_x, filename_x, "x1", reading); },
+                                            [&] { return count_values(unit_y, filename_y, "x2", reading); });
+  if (!x.stop.empty()) terminate_with(x.stop);
+  if (!y.stop.empty()) terminate_with(y.stop);
   text::error_stream() << x.warning << y.warning;
   return {x.n, y.n, x.missing, y.missing, x.header, y.header};
 }
@@ -210,11 +232,11 @@ void stop_if_output(std::string_view filename_x, std::string_view filename_y,
 }
 
 void read_samples(std::string_view filename_x, std::span<double> x1, std::string_view filename_y,
-                  std::span<double> x2) {
+                  std::span<double> x2, const SampleReading& reading) {
   const text::Unit file_x, file_y;
   const int unit_x = file_x.number(), unit_y = file_y.number();
-  const bool x_opened = open_again(unit_x, filename_x);
-  const bool y_opened = x_opened && open_again(unit_y, filename_y);
+  const bool x_opened = open_again(unit_x, filename_x, reading);
+  const bool y_opened = x_opened && open_again(unit_y, filename_y, reading);
   numeric::side_by_side([&] { return read_values(unit_x, x_opened, filename_x, x1); },
                [&] { return read_values(unit_y, y_opened, filename_y, x2); });
 }

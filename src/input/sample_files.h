@@ -16,6 +16,11 @@ struct SampleCounts {
   std::string header_x, header_y;              // the first item of a header line, empty without one
 };
 
+// How sample files are read: with decimal commas ("5,1" is 5.1) or not.
+struct SampleReading {
+  bool decimal_comma = false;
+};
+
 // Counts the values of both files (opened by exactly the names given), both
 // open at once. A first line that begins with a word and is followed by a
 // number is a header, skipped; lines whose first item is NA, NaN or null are
@@ -26,10 +31,11 @@ struct SampleCounts {
 // "x1: Error during data file opening - terminate" (or "x2: ...") and stops
 // the run; sample 2 is opened only after sample 1 has opened. A file that is
 // not a regular file and holds more than 1 GiB stops the run with a message
-// naming it. A file that ends inside its header is a fatal input error. A
-// file whose values look like decimal commas ("1,5") gets one warning line on
-// standard error; the values stay as read, up to the comma.
-SampleCounts count_samples(std::string_view filename_x, std::string_view filename_y);
+// naming it. A file that ends inside its header is a fatal input error.
+// Unless `reading` asks for decimal commas, a value written as digits, a
+// comma and digits ("5,1") stops the run naming the file, the line and the
+// text; so does a first line that holds delimiters and words (a table).
+SampleCounts count_samples(std::string_view filename_x, std::string_view filename_y, const SampleReading& reading = {});
 
 // Stops the run with "x1: data file would be overwritten by the output file
 // <name> - terminate" (x2 for sample 2) when a sample file is one of
@@ -41,6 +47,6 @@ void stop_if_output(std::string_view filename_x, std::string_view filename_y, st
 // count_samples on the same files. Both passes take the two files side by
 // side on two threads, with the outcome of taking them one after the other.
 void read_samples(std::string_view filename_x, std::span<double> x1, std::string_view filename_y,
-                  std::span<double> x2);
+                  std::span<double> x2, const SampleReading& reading = {});
 
 }  // namespace diffboot::input

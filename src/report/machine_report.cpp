@@ -38,6 +38,14 @@ nlohmann::json facts(const SampleFacts& f) {
           {"mad", number(f.mad)},  {"min", number(f.min)}, {"max", number(f.max)}};
 }
 
+// A csv cell: quoted, its quotes doubled, when it holds a delimiter, quote or line end.
+std::string csv_cell(std::string_view text) {
+  if (text.find_first_of(",\"\r\n") == std::string_view::npos) return std::string(text);
+  std::string out = "\"";
+  for (char c : text) out += c == '"' ? std::string("\"\"") : std::string(1, c);
+  return out + "\"";
+}
+
 }  // namespace
 
 std::string shortest(double v) {
@@ -51,18 +59,22 @@ std::string shortest(double v) {
 std::string results_csv(const MachineReport& r) {
   std::string out = "measure";
   for (const Column& c : result_columns) out += std::string(",") + c.name;
+  const bool paired = r.experiment == "paired";
   out += ",alpha,level,B,n_x,n_y,experiment,seed,missing_x,missing_y";
-  out += r.permutations > 0 ? ",p_permutation,p_t,permutations\n" : "\n";
+  if (paired) out += ",pairs_dropped";
+  if (r.permutations > 0) out += ",p_permutation,p_t,permutations";
+  out += ",sample1,sample2\n";
   for (const MeasureRow& m : r.measures) {
     out += m.name;
     for (const Column& c : result_columns) out += "," + shortest(m.result->*c.field);
     out += "," + shortest(r.alpha) + "," + shortest(r.level) + "," + std::to_string(r.replications) + "," +
            std::to_string(r.n_x) + "," + std::to_string(r.n_y) + "," + std::string(r.experiment) + "," +
            std::to_string(r.seed) + "," + std::to_string(r.missing_x) + "," + std::to_string(r.missing_y);
+    if (paired) out += "," + std::to_string(r.pairs_dropped);
     if (r.permutations > 0) {
       out += "," + shortest(m.p_permutation) + "," + shortest(m.p_t) + "," + std::to_string(r.permutations);
     }
-    out += "\n";
+    out += "," + csv_cell(r.sample1) + "," + csv_cell(r.sample2) + "\n";
   }
   return out;
 }
@@ -94,6 +106,7 @@ std::string results_json(const MachineReport& r) {
       {"measures", measures},
   };
   if (r.permutations > 0) j["inputs"]["permutations"] = r.permutations;
+  if (r.experiment == "paired") j["inputs"]["pairs_dropped"] = r.pairs_dropped;
   return j.dump(2, ' ', false, nlohmann::json::error_handler_t::replace) + "\n";
 }
 

@@ -26,7 +26,7 @@ struct MachineReport {
   std::string_view version;
   std::string_view sample1, sample2;  // the file names as given
   std::int32_t n_x, n_y;
-  std::int64_t missing_x, missing_y;  // missing values skipped in each sample
+  std::int64_t missing_x, missing_y;  // missing cells (or values) skipped in each sample
   std::string_view experiment;        // "paired" or "unpaired"
   double alpha, level;                // level = 1 - 2 alpha
   std::int32_t replications;
@@ -34,6 +34,7 @@ struct MachineReport {
   SampleFacts x, y;
   std::vector<MeasureRow> measures;
   std::int32_t permutations = 0;      // of the p-values; 0: none, and no p-value columns or keys
+  std::int64_t pairs_dropped = 0;     // pairs left out for a missing half (written for paired runs)
 };
 
 // The shortest text of `v` that reads back as the same double; NaN, Inf, -Inf.
@@ -43,12 +44,13 @@ std::string shortest(double v);
 // Columns: measure, estimate, se, bias, t_lower, t_upper, bca_lower,
 // bca_upper, percentile_lower, percentile_upper, basic_lower, basic_upper, z0,
 // acceleration, alpha, level, B, n_x, n_y, experiment, seed, missing_x,
-// missing_y, and with p-values p_permutation, p_t, permutations.
-// Non-finite values as NaN, Inf, -Inf.
+// missing_y, for paired runs pairs_dropped, with p-values p_permutation,
+// p_t, permutations, and last sample1, sample2 (quoted when they hold a
+// comma, quote or line end). Non-finite values as NaN, Inf, -Inf.
 std::string results_csv(const MachineReport& r);
 
 // One json object (program, version, inputs, samples, measures), ended by a
-// line feed; with p-values each measure has p_permutation and p_t, and the
+// line feed; paired runs have inputs.pairs_dropped; with p-values each measure has p_permutation and p_t, and the
 // inputs the permutations. Non-finite values as null; bytes of a file name that are not
 // UTF-8 become U+FFFD.
 std::string results_json(const MachineReport& r);

@@ -1,6 +1,7 @@
 #include "report/report.h"
 
 #include <string>
+#include <utility>
 
 #include "text/stops.h"
 #include "text/writer.h"
@@ -15,6 +16,11 @@ void write_header(int out, const Report& r) {
   write_record(out, "(a)", {" "});
   write_record(out, "(a,a)", {"Sample 2 (y): ", r.filename_y});
   write_record(out, "(a,i10)", {"n_y = ", r.n_y});
+  const std::pair<const char*, std::int64_t> left_out[] = {
+      {"missing_x = ", r.missing_x}, {"missing_y = ", r.missing_y}, {"pairs_dropped = ", r.pairs_dropped}};
+  for (const auto& [label, count] : left_out) {
+    if (count > 0) write_record(out, "(a,a)", {label, std::to_string(count)});
+  }
   write_record(out, "(a)", {" "});
   write_record(out, "(a)", {r.experiment == Experiment::paired ? "Experiment type:   paired" : "Experiment type: unpaired"});
   write_record(out, "(a)", {" "});

@@ -29,6 +29,9 @@ struct Report {
   std::int32_t replications;
   std::vector<ResultRow> rows;
   std::int32_t permutations = 0;     // of the p-values; 0: none, and no line for them
+  // What a table run left out, each in a line under n_y when above 0:
+  // missing cells of each sample, and pairs left out for a missing half.
+  std::int64_t missing_x = 0, missing_y = 0, pairs_dropped = 0;
 };
 
 // The report: its header, a line per row, and with permutations a line of

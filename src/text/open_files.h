@@ -18,6 +18,7 @@ struct RecordInput {
   bool replay = false;         // the next read returns `record` again
   bool has_record = false;     // a record has been read since the source opened
   bool may_hold_cr = true;     // the record may hold carriage returns still to be dropped
+  bool decimal_comma = false;  // commas are read as decimal points
   std::int64_t number = 0;     // number of the last record read, from 1
 };
 

@@ -143,6 +143,7 @@ bool next_record(int source) {
   if (in.may_hold_cr && in.record.find('\r') != std::string::npos) {
     in.record.erase(std::remove(in.record.begin(), in.record.end(), '\r'), in.record.end());
   }
+  if (in.decimal_comma) std::replace(in.record.begin(), in.record.end(), ',', '.');
   in.has_record = true;
   ++in.number;
   return true;
@@ -230,6 +231,8 @@ void read_real(int source, double& target) {
 std::string_view last_record(int source) { return input_of(source).record; }
 
 std::int64_t record_number(int source) { return static_cast<std::int64_t>(input_of(source).number); }
+
+void read_decimal_commas(int unit) { input_of(unit).decimal_comma = true; }
 
 void backspace_record(int unit) {
   RecordInput& in = input_of(unit);

@@ -48,6 +48,10 @@ std::string_view last_record(int source);
 // first line; 0 before the first read.
 std::int64_t record_number(int source);
 
+// From now on until it is closed, the records of `unit` read a comma as a
+// decimal point ("5,1" is 5.1); a comma no longer separates values.
+void read_decimal_commas(int unit);
+
 // Steps `unit` back one record, so that the next read reads the last record
 // again. Before the first record, and a second time in a row, it does nothing.
 void backspace_record(int unit);

@@ -57,7 +57,7 @@ TEST_F(BatchTest, SeedAndReplications) {
   const auto one = csv({"-s", "1"}), two = csv({"-s", "2"});
   EXPECT_NE(one.second, two.second) << "two seeds draw different replicates";
   EXPECT_NE(one.first, two.first);
-  EXPECT_NE(one.first.find(",1,0,0\n"), std::string::npos) << "the seed is reported";
+  EXPECT_NE(one.first.find(",1,0,0,x.txt,y.txt\n"), std::string::npos) << "the seed is reported";
   const auto small = csv({"-B", "99"});
   EXPECT_EQ(small.second.size(), 99u);
   EXPECT_NE(small.first.find(",99,20,16,unpaired,"), std::string::npos);
@@ -124,9 +124,12 @@ TEST_F(BatchTest, TablesGiveTheResultsOfOneColumnFiles) {
     testing::ConsoleCapture capture;
     State s;
     EXPECT_EQ(run_on(args, s), 0) << capture.err();
-    // Each row without its last two columns, the missing values' counts.
+    // Each row up to the seed: the counts and names that follow differ.
     std::string rows;
-    for (const std::string& line : split(capture.out(), '\n')) rows += line.substr(0, line.rfind(',', line.rfind(',') - 1)) + "\n";
+    for (const std::string& line : split(capture.out(), '\n')) {
+      const std::vector<std::string> cells = split(line, ',');
+      for (std::size_t k = 0; k < 21 && k < cells.size(); ++k) rows += cells[k] + (k < 20 ? "," : "\n");
+    }
     return rows;
   };
   // Long form: the pairs by id, rows shuffled and one id in one group only.
@@ -160,6 +163,39 @@ TEST_F(BatchTest, TablesGiveTheResultsOfOneColumnFiles) {
   EXPECT_EQ(capture.err(), "diffboot: the table \"twice.csv\" has the id \"1\" twice in the group \"a\" (lines 2 and 3)\n");
 }
 
+TEST_F(BatchTest, WhatTablesLeaveOutIsSaid) {
+  // Standard error says what was left out, csv and json count it, and groups
+  // are found by value or listed. Columns: arguments, status, standard error,
+  // what standard output holds (empty: nothing to check).
+  testing::write_file("w.csv", "x,y\n1,2\nNA,3\n4,\n,\n5,6\n7,9\n8,8\n");
+  testing::write_file("g.csv", "\"g, h\",v,id\n1,1,a\n1,2,b\n1,3,\n1,4,c\n2,5,a\n2,NA,b\n2,7,c\n2,8,d\n");
+  struct Case {
+    Args args;
+    int status;
+    std::string err, out;
+  };
+  const Case cases[] = {
+      {{"-p", "-f", "csv", "--table", "w.csv", "x", "y"}, 0,
+       " pairs: 3 of 7 left out (x missing in 2, y in 2, both in 1)\n", ",2,2,3,w.csv: x,w.csv: y\n"},
+      {{"-p", "-f", "json", "--table", "g.csv", "--by", "g, h", "--value", "v", "--id", "id", "1", "2.0"}, 0,
+       " pairs: 3 of 5 left out (1 missing in 1, 2.0 in 1, no id in 1)\n", "\"pairs_dropped\": 3"},
+      {{"-u", "--table", "w.csv", "--by", "x", "--value", "y", "1", "3"}, 1,
+       "diffboot: the table \"w.csv\" has no group \"3\" in column \"x\" (its groups: , 1, 4, 5, 7, 8, NA)\n", ""},
+      {{"-u", "--table", "g.csv", "--by", "g, h", "--value", "v", "2", "2.0"}, 1,
+       "diffboot: \"2\" and \"2.0\" name the same group: compare two groups\n", ""},
+      {{"-u", "-f", "csv", "--table", "g.csv", "--by", "g, h", "--value", "v", "1", "2"}, 0,
+       " x2: 1 missing value skipped (first at line 7)\n", ",0,1,\"g.csv: g, h = 1\",\"g.csv: g, h = 2\"\n"},
+  };
+  for (const Case& c : cases) {
+    testing::ConsoleCapture capture;
+    EXPECT_EQ(run_command_line(c.args, 1), c.status) << c.args[3];
+    EXPECT_EQ(capture.err(), c.err) << c.args[3];
+    if (!c.out.empty()) {
+      EXPECT_NE(capture.out().find(c.out), std::string::npos) << capture.out();
+    }
+  }
+}
+
 TEST_F(BatchTest, HistogramKeysNameTheSamplesOfTablesAndLabels) {
   // Plain files keep the keys Sample 1 and Sample 2; tables and --labels
   // name the samples, as gnuplot text.
@@ -187,13 +223,14 @@ TEST_F(BatchTest, CsvReadsBackBitForBit) {
   testing::ConsoleCapture capture;
   State s;
   ASSERT_EQ(run_on(Args{"-f", "csv", "-l", "90", "x.txt", "y.txt"}, s), 0);
-  EXPECT_EQ(capture.err(), " x2: 3 missing values skipped (first at line 1: \"NA\")\r\n");
+  EXPECT_EQ(capture.err(), " x2: 3 missing values skipped (first at line 1: \"NA\")\n") << "batch messages end in LF";
   const std::vector<std::string> lines = split(capture.out(), '\n');
   ASSERT_EQ(lines.size(), 5u);
   const std::vector<std::string> header = split(lines[0], ',');
   EXPECT_EQ(lines[0],
             "measure,estimate,se,bias,t_lower,t_upper,bca_lower,bca_upper,percentile_lower,percentile_upper,"
-            "basic_lower,basic_upper,z0,acceleration,alpha,level,B,n_x,n_y,experiment,seed,missing_x,missing_y");
+            "basic_lower,basic_upper,z0,acceleration,alpha,level,B,n_x,n_y,experiment,seed,missing_x,missing_y,sample1,"
+            "sample2");
   for (std::size_t row = 1; row < lines.size(); ++row) {
     const std::vector<std::string> cells = split(lines[row], ',');
     ASSERT_EQ(cells.size(), header.size());
@@ -202,7 +239,7 @@ TEST_F(BatchTest, CsvReadsBackBitForBit) {
       EXPECT_EQ(bits_of_text(cells[k + 1]), testing::bits(r.*fields[k].second)) << cells[0] << " " << fields[k].first;
     }
     EXPECT_EQ(std::vector<std::string>(cells.begin() + 14, cells.end()),
-              (std::vector<std::string>{"0.05", "0.9", "1999", "23", "17", "unpaired", "286761062", "0", "3"}));
+              (std::vector<std::string>{"0.05", "0.9", "1999", "23", "17", "unpaired", "286761062", "0", "3", "x.txt", "y.txt"}));
   }
 }
 

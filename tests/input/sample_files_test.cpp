@@ -70,19 +70,25 @@ TEST(SampleFilesTest, HeaderItemAndMissingValues) {
   EXPECT_EQ(counts.missing_y, 1);
 }
 
-TEST(SampleFilesTest, DecimalCommasAreFlaggedOnce) {
+TEST(SampleFilesTest, DecimalCommasAreReadWhenAskedFor) {
+  // "1.5,2.5" and "1, 5" keep the free-form reading (a value, then the rest
+  // of the line); "-3,25" is a decimal comma: read as such when asked for.
   TempDir dir;
   ConsoleCapture capture;
   write_file("x.txt", "# Gewicht\n1,5\n2\n-3,25\n");
-  write_file("y.txt", "1.5,2.5\n1,2.5\n");
-  const SampleCounts counts = count_samples("x.txt", "y.txt");
+  write_file("y.txt", "4\n5\n");
+  const SampleCounts counts = count_samples("x.txt", "y.txt", {true});
   std::vector<double> x(3), y(2);
-  read_samples("x.txt", x, "y.txt", y);
-  EXPECT_EQ(x, (std::vector<double>{1, 2, -3})) << "values stay as read";
-  EXPECT_EQ(y, (std::vector<double>{1.5, 1}));
-  EXPECT_EQ(counts.n_y, 2);
-  EXPECT_EQ(capture.err(),
-            "Warning: file \"x.txt\" holds values with a decimal comma, such as \"1,5\"; each was read up to the comma\r\n");
+  read_samples("x.txt", x, "y.txt", y, {true});
+  EXPECT_EQ(counts.n_x, 3);
+  EXPECT_EQ(x, (std::vector<double>{1.5, 2, -3.25}));
+  EXPECT_EQ(capture.err(), "");
+  write_file("x.txt", "2\n3\n");
+  write_file("y.txt", "1.5,2.5\n1, 5\n");
+  std::vector<double> plain(2), other(2);
+  EXPECT_EQ(count_samples("y.txt", "x.txt").n_x, 2) << "without decimal commas the plain reading stands";
+  read_samples("y.txt", plain, "x.txt", other);
+  EXPECT_EQ(plain, (std::vector<double>{1.5, 1}));
 }
 
 TEST(SampleFilesTest, LineLongerThanTheRecordLimit) {

@@ -88,9 +88,70 @@ TEST(TableTest, WhatCannotBeUsed) {
       << "the header's quoted line break counts";
   EXPECT_EQ(error_of([&] { column_of(t, "z"); }), "the table \"t.csv\" has no column \"z\" (its columns: a, b\nc)");
   EXPECT_EQ(error_of([&] { column_of(t, "3"); }), "the table \"t.csv\" has no column \"3\" (its columns: a, b\nc)");
-  EXPECT_EQ(error_of([] { TableReader("missing.csv"); }), "cannot read the table \"missing.csv\"");
+  EXPECT_EQ(error_of([] { TableReader("missing.csv"); }), "cannot read the table \"missing.csv\": No such file or directory");
   testing::write_file("empty.csv", "");
   EXPECT_EQ(error_of([] { TableReader("empty.csv"); }), "the table \"empty.csv\" has no header line");
+}
+
+TEST(TableTest, ReadStrictlyOrRefused) {
+  // Each table, read whole for the columns asked for, stops with its message.
+  struct Case {
+    std::string text;
+    std::vector<std::string> columns;
+    const char* error;
+  };
+  std::string wide_header;
+  for (int i = 1; i <= 25; ++i) wide_header += (i > 1 ? ",c" : "c") + std::to_string(i);
+  const Case cases[] = {
+      {"a,b,h\n1,2,3\n6,12,\"5\" tall\n7,8,9\n", {"a"}, "the table \"t.csv\", line 3: a quote stands inside a cell, or a quoted cell is not closed"},
+      {"a,b\n1,2\n\"oops,3\n4,5\n", {"a"}, "the table \"t.csv\", line 3: a quote stands inside a cell, or a quoted cell is not closed"},
+      {"a,b\n1,234,5\n", {"a"}, "the table \"t.csv\", line 2 has more cells than the header (2)"},
+      {"x\n1,9\n", {"x"}, "the table \"t.csv\", line 2 has more cells than the header (1)"},
+      {"a,b\n\n1,2\n\n3,x\n", {"a", "b"}, "the table \"t.csv\", line 5, column \"b\": \"x\" is not a number"},
+      {"a,b\n1,1e400\n", {"b"}, "the table \"t.csv\", line 2, column \"b\": \"1e400\" is out of range (beyond the largest double)"},
+      {"a,a,b\n1,2,3\n", {"a"}, "the table \"t.csv\" has two columns named \"a\""},
+      {wide_header + "\n", {"z"}, "the table \"t.csv\" has no column \"z\" (its columns: c1, c2, c3, c4, c5, c6, c7, c8, c9, c10, c11, c12, c13, c14, c15, c16, c17, c18, c19, c20, ...)"},
+      {std::string("a,") + std::string(70, 'b') + "\n", {"z"}, "the table \"t.csv\" has no column \"z\" (its columns: a, bbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbb...)"},
+      {std::string("\xFF\xFE" "a\0,\0b\0", 9), {"a"}, "\"t.csv\" is UTF-16 text; save it as UTF-8 (iconv -f UTF-16 -t UTF-8) and try again"},
+      {"a,b\n" + std::string((1 << 24) + 10, '1') + "\n", {"a"}, "the table \"t.csv\", line 2 is longer than 16 MiB"},
+  };
+  for (const Case& c : cases) {
+    testing::TempDir dir;
+    testing::write_file("t.csv", c.text);
+    EXPECT_EQ(error_of([&] {
+                TableReader reader("t.csv");
+                std::vector<std::size_t> columns;
+                for (const std::string& name : c.columns) columns.push_back(column_of(reader.table(), name));
+                column_values(reader, columns);
+              }),
+              c.error)
+        << c.text.substr(0, 40);
+  }
+}
+
+TEST(TableTest, RowNamesAndBlankSeparatedTables) {
+  // R's exports: write.csv's "" column and write.table's shorter header are
+  // row names, not values; blanks separate when the header holds no other
+  // delimiter; a trailing empty cell is allowed. Columns: text, header,
+  // first column's values.
+  struct Case {
+    const char* text;
+    std::vector<std::string> header;
+    std::vector<double> first;
+  };
+  const Case cases[] = {
+      {"\"\",\"Ozone\",\"Wind\"\n\"1\",41,7.4\n\"2\",NA,8\n", {"Ozone", "Wind"}, {41}},
+      {"\"len\"\t\"supp\"\n\"1\"\t4.2\t\"VC\"\n", {"len", "supp"}, {4.2}},
+      {"\"len\" \"dose\"\n\"1\" 4.2 0.5\n\"2\" 11.5 0.5\n", {"len", "dose"}, {4.2, 11.5}},
+      {"a,b\n1,2,\n3,4\n", {"a", "b"}, {1, 3}},
+  };
+  for (const Case& c : cases) {
+    testing::TempDir dir;
+    testing::write_file("t.csv", c.text);
+    TableReader reader("t.csv");
+    EXPECT_EQ(reader.table().header, c.header) << c.text;
+    EXPECT_EQ(column_values(reader, {column_of(reader.table(), "1")})[0].values, c.first) << c.text;
+  }
 }
 
 }  // namespace

@@ -105,6 +105,7 @@ py::dict result_dict(const diffboot::Results& r) {
   }
   py::dict out;
   out["n_x"] = r.n_x, out["n_y"] = r.n_y, out["missing_x"] = r.missing_x, out["missing_y"] = r.missing_y;
+  out["pairs_dropped"] = r.pairs_dropped;
   out["measures"] = measures;
   return out;
 }

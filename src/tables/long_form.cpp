@@ -1,0 +1,90 @@
+#include "tables/long_form.h"
+
+#include <algorithm>
+#include <map>
+#include <set>
+
+#include "numbers/free_form.h"
+
+namespace diffboot::tables {
+
+bool same_group(std::string_view cell, std::string_view group) {
+  cell = without_blanks(cell), group = without_blanks(group);
+  if (cell == group) return true;
+  const std::optional<double> a = numbers::convert_real(cell), b = numbers::convert_real(group);
+  return a && b && *a == *b;
+}
+
+std::array<std::vector<GroupRow>, 2> group_rows(TableReader& reader, const LongForm& form) {
+  const Table& t = reader.table();
+  if (same_group(form.groups[0], form.groups[1])) {
+    throw TableError("\"" + shortened(form.groups[0]) + "\" and \"" + shortened(form.groups[1]) +
+                     "\" name the same group: compare two groups");
+  }
+  std::array<std::vector<GroupRow>, 2> rows;
+  std::set<std::string> seen;  // the first 21 group names in byte order, for a message
+  const auto cell = [](const Row& row, std::size_t column) {
+    return column < row.cells.size() ? std::string(without_blanks(row.cells[column])) : std::string();
+  };
+  while (const std::optional<Row> row = reader.next_row()) {
+    const std::string group = cell(*row, form.by);
+    if (seen.size() < 21 || group < *seen.rbegin()) {
+      seen.insert(group);
+      if (seen.size() > 21) seen.erase(std::prev(seen.end()));
+    }
+    for (std::size_t k = 0; k < 2; ++k) {
+      if (same_group(group, form.groups[k])) {
+        std::string id = form.id ? cell(*row, *form.id) : std::string();
+        if (numbers::is_missing_value(id)) id.clear();
+        rows[k].push_back({cell_value(t, *row, form.value), row->line, std::move(id)});
+      }
+    }
+  }
+  for (std::size_t k = 0; k < 2; ++k) {
+    if (rows[k].empty()) {
+      throw TableError("the table \"" + t.path + "\" has no group \"" + shortened(form.groups[k]) + "\" in column \"" +
+                       shortened(t.header[form.by]) + "\" (its groups: " +
+                       name_list(std::vector<std::string>(seen.begin(), seen.end())) + ")");
+    }
+  }
+  return rows;
+}
+
+Pairs pairs_of(const std::array<std::vector<GroupRow>, 2>& rows, const LongForm& form, const std::string& path) {
+  Pairs pairs;
+  const auto half = [](const GroupRow* r) { return r ? Half{true, r->value} : Half{}; };
+  if (!form.id) {
+    for (std::size_t i = 0; i < std::max(rows[0].size(), rows[1].size()); ++i) {
+      add_pair(pairs, half(i < rows[0].size() ? &rows[0][i] : nullptr), half(i < rows[1].size() ? &rows[1][i] : nullptr));
+    }
+    return pairs;
+  }
+  std::vector<std::pair<std::int64_t, std::size_t>> in_order;  // line and group of every row
+  for (std::size_t k = 0; k < 2; ++k) {
+    for (const GroupRow& r : rows[k]) in_order.emplace_back(r.line, k);
+  }
+  std::vector<std::array<const GroupRow*, 2>> slots;
+  std::map<std::string, std::size_t> slot_of_id;
+  std::array<std::size_t, 2> next{0, 0};
+  std::sort(in_order.begin(), in_order.end());
+  for (const auto& [line, k] : in_order) {
+    const GroupRow& r = rows[k][next[k]++];
+    if (r.id.empty()) {
+      add_row_without_id(pairs);
+      continue;
+    }
+    const auto [found, is_new] = slot_of_id.try_emplace(r.id, slots.size());
+    if (is_new) slots.push_back({nullptr, nullptr});
+    const GroupRow*& slot = slots[found->second][k];
+    if (slot != nullptr) {
+      throw TableError("the table \"" + path + "\" has the id \"" + shortened(r.id) + "\" twice in the group \"" +
+                       shortened(form.groups[k]) + "\" (lines " + std::to_string(slot->line) + " and " +
+                       std::to_string(line) + ")");
+    }
+    slot = &r;
+  }
+  for (const auto& [x, y] : slots) add_pair(pairs, half(x), half(y));
+  return pairs;
+}
+
+}  // namespace diffboot::tables
