@@ -22,6 +22,7 @@
 #include "report/report.h"
 #include "staging/staging.h"
 #include "tables/table.h"
+#include "text/shown.h"
 #include "text/stops.h"
 #include "text/units.h"
 
@@ -57,7 +58,7 @@ void check_readable(const std::string& name, const char* which) {
   else if (S_ISDIR(info.st_mode)) error = EISDIR;
   if (error != 0) {
     throw RunEnd{stop_status,
-                 std::string("diffboot: cannot read ") + which + " \"" + name + "\": " + std::strerror(error) + "\n"};
+                 "diffboot: " + text::shown(std::string("cannot read ") + which + " \"" + name + "\": " + std::strerror(error)) + "\n"};
   }
 }
 
@@ -130,7 +131,7 @@ void draw_figure(const State& s, const BatchOptions& o) {
         {m.words, m.name, r.estimate, r.t_lower, r.t_upper, r.bca_lower, r.bca_upper, m.run->replicates, in_data_units});
   }
   if (const std::string problem = plot::draw_figure(f); !problem.empty()) {
-    throw RunEnd{stop_status, "diffboot: cannot draw the figure \"" + o.figure + "\": " + problem + "\n"};
+    throw RunEnd{stop_status, "diffboot: " + text::shown("cannot draw the figure \"" + o.figure + "\": " + problem) + "\n"};
   }
 }
 
@@ -159,13 +160,13 @@ std::string replicates_csv(const State& s) {
 
 void write_replicates(const State& s) {
   if (const std::string problem = staging::write_whole_file(s.replicates_file, replicates_csv(s)); !problem.empty()) {
-    throw RunEnd{stop_status, "diffboot: cannot write the replicates \"" + s.replicates_file + "\": " + problem + "\n"};
+    throw RunEnd{stop_status, "diffboot: " + text::shown("cannot write the replicates \"" + s.replicates_file + "\": " + problem) + "\n"};
   }
 }
 
 // A stop over a table that cannot be used, its message on standard error.
 [[noreturn]] void table_stop(const tables::TableError& e) {
-  throw RunEnd{stop_status, std::string("diffboot: ") + e.what() + "\n"};
+  throw RunEnd{stop_status, "diffboot: " + text::shown(e.what()) + "\n"};
 }
 
 // One line on standard error for a sample whose column had missing cells.

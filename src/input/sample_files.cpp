@@ -11,6 +11,7 @@
 #include "numbers/free_form.h"
 #include "numeric/side_by_side.h"
 #include "text/reader.h"
+#include "text/shown.h"
 #include "text/stops.h"
 #include "text/units.h"
 #include "text/writer.h"
@@ -48,8 +49,8 @@ bool decimal_comma(std::string_view record) {
 }
 
 std::string decimal_comma_warning(std::string_view name, std::string_view record) {
-  return "Warning: file \"" + std::string(name) + "\" holds values with a decimal comma, such as \"" +
-         std::string(record) + "\"; each was read up to the comma\r\n";
+  return text::shown("Warning: file \"" + std::string(name) + "\" holds values with a decimal comma, such as \"" +
+                     std::string(record) + "\"; each was read up to the comma") + "\r\n";
 }
 
 // The values of a file and the warnings to give about them, in order.
@@ -142,7 +143,7 @@ FileCount count_values(int unit, std::string_view name, std::string_view label) 
       continue;
     }
     if (const std::int64_t later = numbers_to_the_end(unit); later > 0) {
-      warning += " " + std::string(label) + ": the data end at line " + std::to_string(line) + " (\"" + shown + "\"); " +
+      warning += " " + std::string(label) + ": the data end at line " + std::to_string(line) + " (\"" + text::shown(shown) + "\"); " +
                  plural(later, "later line begins", "later lines begin") + " with a number and " +
                  (later == 1 ? "is" : "are") + " not read\r\n";
     }
@@ -150,7 +151,7 @@ FileCount count_values(int unit, std::string_view name, std::string_view label) 
   }
   if (missing_count > 0) {
     warning += " " + std::string(label) + ": " + plural(missing_count, "missing value", "missing values") +
-               " skipped (first at line " + std::to_string(first_missing_line) + ": \"" + first_missing + "\")\r\n";
+               " skipped (first at line " + std::to_string(first_missing_line) + ": \"" + text::shown(first_missing) + "\")\r\n";
   }
   text::close_text_file(unit);
   return {n, warning, missing_count, header};
