@@ -122,6 +122,9 @@ TEST(AnalyseTest, BadInputIsAnErrorWithTheProgramsMessage) {
       {5, 6, options(Experiment::unpaired, 0.025, 1999, 0), "seed 0 is not a whole number from 1 to 2147483647"},
       {5, 5, Options{Experiment::paired, 0.025, 1999, {}, 0, {"delta"}, 0},
        "delta is not a measure of a paired experiment"},
+      {5, 6, Options{Experiment::unpaired, 0.025, 1999, {}, 0, {"cohen"}, 0},
+       "\"cohen\" is not a measure; the measures of an unpaired experiment are d_AVE, d_MED, d_STD, d_MAD, g, delta, all"},
+      {5, 6, Options{static_cast<Experiment>(7), 0.025, 1999, {}, 0, {}, 0}, "experiment 7 is neither paired nor unpaired"},
       {5, 6, Options{Experiment::unpaired, 0.025, 1999, {}, 0, {}, 98},
        "permutations 98 is not a whole number from 99 to 1000000"},
   };
@@ -136,6 +139,14 @@ TEST(AnalyseTest, BadInputIsAnErrorWithTheProgramsMessage) {
   }
   const std::vector<double> with_nan{1, 2, std::nan(""), 4};
   EXPECT_THROW(analyse(with_nan, with_nan, unpaired), Error);
+}
+
+TEST(AnalyseTest, AllMeasures) {
+  const std::vector<double> x = testing::counting(1, 6), y = testing::counting(3, 6);
+  const Results r = analyse(x, y, Options{Experiment::paired, 0.025, 199, {}, 1, {"all"}, 0});
+  std::vector<std::string> names;
+  for (const MeasureResult& m : r.measures) names.push_back(m.name);
+  EXPECT_EQ(names, (std::vector<std::string>{"AVE_d", "MED_d", "g"}));
 }
 
 }  // namespace
