@@ -159,7 +159,10 @@ std::ostream& error_stream() { return *console_state().streams.err; }
 
 int open_text_file(int unit, std::string_view name, FileMode mode) {
   const std::string path(name);
-  if (path.empty() || !valid_unit(unit) || find_unit(unit) != nullptr) return open_failed;
+  // A name with a NUL byte names no file: the system would take its part before the NUL.
+  if (path.empty() || path.find('\0') != std::string::npos || !valid_unit(unit) || find_unit(unit) != nullptr) {
+    return open_failed;
+  }
   auto file = std::make_unique<OpenFile>();
   file->name = path;
   file->mode = mode;
