@@ -60,6 +60,9 @@ constexpr const char* footer = R"(Effect measures (differences are sample 1 minu
   d_MAD    unpaired: mad(x) - mad(y), median absolute deviations times 1.4826
   AVE_d    paired: mean(d), d = x - y with values paired by position
   MED_d    paired: median(d)
+  g        Hedges' g, bias-corrected: unpaired (mean(x) - mean(y)) / pooled sd;
+           paired mean(d) / sd(d) (with --measures)
+  delta    unpaired: Cliff's delta, P(X > Y) - P(X < Y) (with --measures)
 
 Intervals, each of level 1 - 2*alpha (alpha 0.025: 95% intervals, 2.5% beyond
 each bound):

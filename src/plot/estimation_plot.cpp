@@ -312,7 +312,9 @@ Range effect_range(const Figure& f) {
 // `r` at most `ticks` times.
 double tick_step(const Range& r, int ticks) {
   const double width = r.high - r.low;
-  if (!(width > 0.0) || !std::isfinite(width)) return 1.0;
+  // Below the smallest normal double a power of ten rounds to 0 or loses its
+  // digits: such a range has no marks in between.
+  if (!(width / ticks >= std::numeric_limits<double>::min()) || !std::isfinite(width)) return 1.0;
   double step = std::pow(10.0, std::floor(std::log10(width / ticks)));
   for (double factor : {1.0, 2.0, 5.0, 10.0}) {
     if (width / (step * factor) <= ticks) return step * factor;
