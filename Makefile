@@ -49,7 +49,7 @@ plotter:
 	  fi; }
 
 test: test-deps
-	cmake -S $(SOURCE) -B $(TEST) -DCMAKE_BUILD_TYPE=Debug -DDIFFBOOT_SANITIZE=ON -DDIFFBOOT_TESTS=ON
+	cmake -S $(SOURCE) -B $(TEST) -DCMAKE_BUILD_TYPE=Debug -DDIFFBOOT_SANITIZE=ON -DDIFFBOOT_TESTS=ON -DDIFFBOOT_WERROR=ON
 	cmake --build $(TEST) -j $(JOBS)
 	ctest --test-dir $(TEST) --output-on-failure
 

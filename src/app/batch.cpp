@@ -246,8 +246,10 @@ void load_groups(State& s, const BatchOptions& o) {
                              " columns: name the values with --value COLUMN");
   }
   const std::size_t value = o.value.empty() ? 1 - by : tables::column_of(t, o.value);
-  const std::optional<std::size_t> id =
-      o.experiment == Experiment::paired && !o.id.empty() ? std::optional(tables::column_of(t, o.id)) : std::nullopt;
+  // A flag and a column rather than an optional column: GCC 12 at -O3 takes
+  // the optional's value for uninitialized (-Wmaybe-uninitialized).
+  const bool by_id = o.experiment == Experiment::paired && !o.id.empty();
+  const std::size_t id = by_id ? tables::column_of(t, o.id) : 0;
   const auto label = [&](const std::string& group) { return name_field(o.table + ": " + t.header[by] + " = " + group); };
   s.filename_x = label(o.sample1), s.filename_y = label(o.sample2);
   s.name_x = o.table + ": " + t.header[by] + " = " + o.sample1, s.name_y = o.table + ": " + t.header[by] + " = " + o.sample2;
@@ -261,7 +263,7 @@ void load_groups(State& s, const BatchOptions& o) {
     const std::string group = cell(*row, by);
     for (std::size_t k = 0; k < 2; ++k) {
       if (group == (k == 0 ? o.sample1 : o.sample2)) {
-        rows[k].push_back({tables::cell_value(t, *row, value), row->line, id ? cell(*row, *id) : std::string()});
+        rows[k].push_back({tables::cell_value(t, *row, value), row->line, by_id ? cell(*row, id) : std::string()});
       }
     }
   }
