@@ -221,6 +221,13 @@ TEST_F(RenderedFigure, ConstantSamplesRender) {
   EXPECT_EQ(count(svg, ">0.00 [0.00, 0.00] BCa<"), 4u) << "every interval of no width, each drawn as a tick";
 }
 
+TEST_F(RenderedFigure, DenormalEffectsRender) {
+  // Effects narrower than the smallest normal double: an axis without marks in between.
+  testing::write_file("first.txt", "4.9e-324\n0\n0\n");
+  testing::write_file("second.txt", "0\n0\n0\n");
+  for (const char* type : {"-u", "-p"}) EXPECT_EQ(run(std::string(type) + " --figure fig.svg"), 0) << outcome_.err;
+}
+
 TEST_F(RenderedFigure, PngHoldsBothSampleColours) {
   if (!testing::on_path("convert")) GTEST_SKIP() << "ImageMagick is not installed";
   for (const char* type : {"-u", "-p"}) {
