@@ -67,7 +67,7 @@ plotter:
 	  fi; }
 
 test: test-deps python-module
-	cmake -S $(SOURCE) -B $(TEST) -DCMAKE_BUILD_TYPE=Debug -DDIFFBOOT_SANITIZE=ON -DDIFFBOOT_TESTS=ON -DDIFFBOOT_PYTHON_BUILD=$(PYTHON_BUILD)
+	cmake -S $(SOURCE) -B $(TEST) -DCMAKE_BUILD_TYPE=Debug -DDIFFBOOT_SANITIZE=ON -DDIFFBOOT_TESTS=ON -DDIFFBOOT_WERROR=ON -DDIFFBOOT_PYTHON_BUILD=$(PYTHON_BUILD)
 	cmake --build $(TEST) -j $(JOBS)
 	ctest --test-dir $(TEST) --output-on-failure
 

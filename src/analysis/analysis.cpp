@@ -190,9 +190,15 @@ std::span<const std::string_view> all_measure_names(Experiment e) {
 
 std::optional<std::string> measures_problem(const std::vector<std::string>& names, Experiment e) {
   for (const std::string& name : names) {
-    if (std::ranges::find(all_measure_names(e), name) == all_measure_names(e).end()) {
+    if (std::ranges::find(all_measure_names(e), name) != all_measure_names(e).end()) continue;
+    const Experiment other = e == Experiment::paired ? Experiment::unpaired : Experiment::paired;
+    if (std::ranges::find(all_measure_names(other), name) != all_measure_names(other).end()) {
       return name + " is not a measure of " + (e == Experiment::paired ? "a paired" : "an unpaired") + " experiment";
     }
+    std::string list;
+    for (std::string_view known : all_measure_names(e)) list += (list.empty() ? "" : ", ") + std::string(known);
+    return "\"" + name + "\" is not a measure; the measures of " +
+           (e == Experiment::paired ? "a paired" : "an unpaired") + " experiment are " + list + ", all";
   }
   return std::nullopt;
 }

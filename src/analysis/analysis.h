@@ -58,7 +58,8 @@ std::span<const std::string_view> measure_names(Experiment e);
 std::span<const std::string_view> all_measure_names(Experiment e);
 
 // What keeps `names` from being the measures of an experiment of type e
-// ("delta is not a measure of a paired experiment"), or nothing.
+// ("delta is not a measure of a paired experiment", "\"cohen\" is not a
+// measure; the measures of ... are ..."), or nothing.
 std::optional<std::string> measures_problem(const std::vector<std::string>& names, Experiment e);
 
 // One measure of an analysis: its results and its B replicates, sorted.

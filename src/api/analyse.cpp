@@ -45,10 +45,17 @@ analysis::Settings settings_of(const Options& o) {
                 std::to_string(analysis::min_permutations) + " to " + std::to_string(analysis::max_permutations));
   }
   if (o.missing != Missing::error && o.missing != Missing::skip) throw Error("missing is neither error nor skip");
-  if (const std::optional<std::string> problem = analysis::measures_problem(o.measures, o.experiment)) throw Error(*problem);
+  if (o.experiment != Experiment::paired && o.experiment != Experiment::unpaired) {
+    throw Error("experiment " + std::to_string(static_cast<int>(o.experiment)) + " is neither paired nor unpaired");
+  }
+  std::vector<std::string> measures = o.measures;
+  if (measures == std::vector<std::string>{"all"}) {
+    measures.assign(analysis::all_measure_names(o.experiment).begin(), analysis::all_measure_names(o.experiment).end());
+  }
+  if (const std::optional<std::string> problem = analysis::measures_problem(measures, o.experiment)) throw Error(*problem);
   const unsigned threads = o.threads != 0 ? o.threads : std::max(1u, std::thread::hardware_concurrency());
-  analysis::Settings settings{o.experiment, o.alpha,      static_cast<std::int32_t>(o.replications),
-                              o.seed.value_or(analysis::fixed_seed), threads, o.measures, o.permutations, o.keep_replicates};
+  analysis::Settings settings{o.experiment, o.alpha,  static_cast<std::int32_t>(o.replications),
+                              o.seed.value_or(analysis::fixed_seed), threads, measures, o.permutations, o.keep_replicates};
   settings.acceleration = o.acceleration;
   return settings;
 }

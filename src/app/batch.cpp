@@ -24,6 +24,7 @@
 #include "tables/long_form.h"
 #include "tables/table.h"
 #include "text/line_feed_stream.h"
+#include "text/shown.h"
 #include "text/stops.h"
 #include "text/units.h"
 
@@ -59,7 +60,7 @@ void check_readable(const std::string& name, const char* which) {
   else if (S_ISDIR(info.st_mode)) error = EISDIR;
   if (error != 0) {
     throw RunEnd{stop_status,
-                 std::string("diffboot: cannot read ") + which + " \"" + name + "\": " + std::strerror(error) + "\n"};
+                 "diffboot: " + text::shown(std::string("cannot read ") + which + " \"" + name + "\": " + std::strerror(error)) + "\n"};
   }
 }
 
@@ -133,7 +134,7 @@ void draw_figure(const State& s, const BatchOptions& o) {
         {m.words, m.name, r.estimate, r.t_lower, r.t_upper, r.bca_lower, r.bca_upper, m.run->replicates, in_data_units});
   }
   if (const std::string problem = plot::draw_figure(f); !problem.empty()) {
-    throw RunEnd{stop_status, "diffboot: cannot draw the figure \"" + o.figure + "\": " + problem + "\n"};
+    throw RunEnd{stop_status, "diffboot: " + text::shown("cannot draw the figure \"" + o.figure + "\": " + problem) + "\n"};
   }
 }
 
@@ -162,7 +163,7 @@ std::string replicates_csv(const State& s) {
 
 void write_replicates(const State& s) {
   if (const std::string problem = staging::write_whole_file(s.replicates_file, replicates_csv(s)); !problem.empty()) {
-    throw RunEnd{stop_status, "diffboot: cannot write the replicates \"" + s.replicates_file + "\": " + problem + "\n"};
+    throw RunEnd{stop_status, "diffboot: " + text::shown("cannot write the replicates \"" + s.replicates_file + "\": " + problem) + "\n"};
   }
 }
 
@@ -170,7 +171,7 @@ void write_replicates(const State& s) {
 // table that could not be read is a fatal input error.
 [[noreturn]] void table_stop(const tables::TableError& e) {
   if (dynamic_cast<const tables::TableReadError*>(&e) != nullptr) text::fatal_io_error(std::string("Input error: ") + e.what());
-  throw RunEnd{stop_status, std::string("diffboot: ") + e.what() + "\n"};
+  throw RunEnd{stop_status, "diffboot: " + text::shown(e.what()) + "\n"};
 }
 
 // One line on standard error for a sample whose column had missing cells.

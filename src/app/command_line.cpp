@@ -9,8 +9,10 @@
 
 #include "analysis/analysis.h"
 #include "app/dialogue.h"
+#include "app/run_files.h"
 #include "numbers/free_form.h"
 #include "plot/figure.h"
+#include "text/shown.h"
 
 namespace diffboot::app {
 namespace {
@@ -58,6 +60,9 @@ constexpr const char* footer = R"(Effect measures (differences are sample 1 minu
   d_MAD    unpaired: mad(x) - mad(y), median absolute deviations times 1.4826
   AVE_d    paired: mean(d), d = x - y with values paired by position
   MED_d    paired: median(d)
+  g        Hedges' g, bias-corrected: unpaired (mean(x) - mean(y)) / pooled sd;
+           paired mean(d) / sd(d) (with --measures)
+  delta    unpaired: Cliff's delta, P(X > Y) - P(X < Y) (with --measures)
 
 Intervals, each of level 1 - 2*alpha (alpha 0.025: 95% intervals, 2.5% beyond
 each bound):
@@ -363,12 +368,35 @@ std::optional<std::string> interpret(const RawOptions& raw, BatchOptions& o) {
   return std::nullopt;
 }
 
+// The file a path names, for comparing outputs: links and "." and ".."
+// resolved as far as the path exists.
+std::filesystem::path file_key(const std::string& path) {
+  std::error_code error;
+  const std::filesystem::path absolute = std::filesystem::absolute(path, error);
+  if (error) return std::filesystem::path(path).lexically_normal();
+  const std::filesystem::path resolved = std::filesystem::weakly_canonical(absolute, error);
+  return error ? absolute.lexically_normal() : resolved;
+}
+
+// Two outputs of the run that name one file: the one would overwrite the other.
+std::optional<std::string> shared_output(const BatchOptions& o) {
+  const std::vector<RunOutput> outputs = run_outputs(o.write_files, o.directory, o.figure, o.replicates);
+  std::vector<std::filesystem::path> keys;
+  for (const RunOutput& output : outputs) keys.push_back(file_key(output.path));
+  for (std::size_t i = 0; i < outputs.size(); ++i) {
+    for (std::size_t j = i + 1; j < outputs.size(); ++j) {
+      if (keys[i] == keys[j]) return outputs[i].what + " and " + outputs[j].what + " name one file";
+    }
+  }
+  return std::nullopt;
+}
+
 }  // namespace
 
 const char* program_version() { return DIFFBOOT_VERSION; }
 
 std::string usage_error(const std::string& problem) {
-  return "diffboot: " + problem + "\nTry 'diffboot --help'.\n";
+  return "diffboot: " + text::shown(problem) + "\nTry 'diffboot --help'.\n";
 }
 
 ParsedCommandLine parse_command_line(std::span<const std::string> args) {
@@ -391,6 +419,9 @@ ParsedCommandLine parse_command_line(std::span<const std::string> args) {
   BatchOptions options;
   if (const std::optional<std::string> problem = unparsed(app, raw)) return {std::nullopt, usage_status, "", usage_error(*problem)};
   if (const std::optional<std::string> problem = interpret(raw, options)) {
+    return {std::nullopt, usage_status, "", usage_error(*problem)};
+  }
+  if (const std::optional<std::string> problem = shared_output(options)) {
     return {std::nullopt, usage_status, "", usage_error(*problem)};
   }
   result.options = options;

@@ -12,6 +12,7 @@
 #include "app/stages.h"
 #include "numeric/errors.h"
 #include "staging/staging.h"
+#include "text/shown.h"
 #include "text/stops.h"
 #include "text/units.h"
 #include "text/writer.h"
@@ -95,16 +96,16 @@ RunEnd current_run_end() {
   } catch (const text::Stopped&) {
     return {stop_status, {}};
   } catch (const text::IoError& error) {
-    return {fatal_io_status, std::string(error.what()) + "\r\n"};
+    return {fatal_io_status, text::shown(error.what()) + "\r\n"};
   } catch (const staging::OutputError& error) {
-    return {fatal_io_status, std::string(error.what()) + "\r\n"};
+    return {fatal_io_status, text::shown(error.what()) + "\r\n"};
   } catch (const numeric::LibraryError& error) {
     text::write_list(text::console, {error.record()});
-    return {stop_status, error.stop_text() + "\r\n"};
+    return {stop_status, text::shown(error.stop_text()) + "\r\n"};
   } catch (const std::bad_alloc&) {
     return {fatal_io_status, "Memory error: the samples are too large for this machine's memory\r\n"};
   } catch (const std::exception& e) {
-    return {fatal_io_status, std::string("Internal error: ") + e.what() + "\r\n"};
+    return {fatal_io_status, "Internal error: " + text::shown(e.what()) + "\r\n"};
   }
 }
 

@@ -88,13 +88,9 @@ void count_samples(State& s) {
   if (s.n_x == 0) terminate_with("x1: no values in \"" + s.path_x + "\" - terminate");
   if (s.n_y == 0) terminate_with("x2: no values in \"" + s.path_y + "\" - terminate");
   std::vector<std::string> outputs;
-  if (s.write_files) {
-    for (std::string_view file : {report_file, sample1_plot_file, sample2_plot_file, plot_script_file}) {
-      outputs.push_back(output_path(s.output_directory, file));
-    }
+  for (const RunOutput& output : run_outputs(s.write_files, s.output_directory, s.figure, s.replicates_file)) {
+    outputs.push_back(output.path);
   }
-  if (!s.figure.empty()) outputs.insert(outputs.end(), {s.figure, s.figure + ".gp", s.figure + ".dat"});
-  if (!s.replicates_file.empty()) outputs.push_back(s.replicates_file);
   input::stop_if_output(s.path_x, s.path_y, outputs);
 }
 

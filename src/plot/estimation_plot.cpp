@@ -226,9 +226,9 @@ std::string samples_panel(Drawing& d, const Figure& f, const Layout& layout) {
   s += "unset key\nunset label\nunset arrow\nunset grid\nset border 3\nset xtics nomirror scale 0\nset ytics nomirror\n";
   s += "set xrange [0.45:" + std::string(differences ? "3.6" : "2.55") + "]\nset yrange [" + number(y.low) + ":" +
        number(y.high) + "]\nset ylabel 'value'\nunset xlabel\n";
-  s += "set xtics (" + gnuplot_text(sample_label(f.x, layout.label_length)) + " 1, " +
-       gnuplot_text(sample_label(f.y, layout.label_length)) + " 2" +
-       (differences ? ", " + gnuplot_text("differences (x − y)") + " 3" : std::string()) + ")\n";
+  s += "set xtics (" + gnuplot_tic_text(sample_label(f.x, layout.label_length)) + " 1, " +
+       gnuplot_tic_text(sample_label(f.y, layout.label_length)) + " 2" +
+       (differences ? ", " + gnuplot_tic_text("differences (x − y)") + " 3" : std::string()) + ")\n";
   s += lines ? "unset jitter\n" : "set jitter overlap 0.5 spread 0.4 wrap 8\n";
   Plot p;
   if (lines) {
@@ -312,7 +312,9 @@ Range effect_range(const Figure& f) {
 // `r` at most `ticks` times.
 double tick_step(const Range& r, int ticks) {
   const double width = r.high - r.low;
-  if (!(width > 0.0) || !std::isfinite(width)) return 1.0;
+  // Below the smallest normal double a power of ten rounds to 0 or loses its
+  // digits: such a range has no marks in between.
+  if (!(width / ticks >= std::numeric_limits<double>::min()) || !std::isfinite(width)) return 1.0;
   double step = std::pow(10.0, std::floor(std::log10(width / ticks)));
   for (double factor : {1.0, 2.0, 5.0, 10.0}) {
     if (width / (step * factor) <= ticks) return step * factor;
@@ -332,7 +334,7 @@ std::string measures_panel(Drawing& d, const Figure& f, const Layout& layout) {
   std::string s = panel_frame(0.0, measures_height(f), layout.margins);
   s += "unset jitter\nunset key\nunset label\nunset arrow\nset border 1\nset ytics nomirror scale 0 (";
   for (std::size_t k = 0; k < f.measures.size(); ++k) {
-    s += (k == 0 ? "" : ", ") + gnuplot_text(measure_label(f.measures[k], layout.words)) + " " +
+    s += (k == 0 ? "" : ", ") + gnuplot_tic_text(measure_label(f.measures[k], layout.words)) + " " +
          number(rows - static_cast<double>(k));
   }
   s += ")\nset xtics nomirror scale 1 " + number(tick_step(x, layout.ticks)) + "\nset grid xtics lc rgb 'gray92'\n";

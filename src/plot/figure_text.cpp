@@ -36,7 +36,10 @@ int interval_digits(double lower, double upper) {
 
 std::string bounds_text(double lower, double upper) {
   const int digits = interval_digits(lower, upper);
-  return "[" + figure_number(lower, digits) + ", " + figure_number(upper, digits) + "]";
+  // Appended piece by piece: GCC 12 at -O3 warns (-Wrestrict) on "literal" + std::string&&.
+  std::string text = "[";
+  text.append(figure_number(lower, digits)).append(", ").append(figure_number(upper, digits)).append("]");
+  return text;
 }
 
 std::string interval_text(double estimate, double lower, double upper) {

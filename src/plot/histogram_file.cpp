@@ -56,7 +56,10 @@ void write_plot_script(std::string_view path, std::string_view sample1_data, std
   text::write_record(u, "(a)", {" set autoscale x"});
   text::write_record(u, "(a)", {" set autoscale y"});
   // "lt" names the line type: a bare number after "w l" is refused by gnuplot 5.
-  const std::string title1 = gnuplot_text(titles[0]), title2 = gnuplot_text(titles[1]);
+  // Keys of the run's own labels are drawn as they are written: gnuplot's
+  // enhanced text would read '_', '^', '@' and braces in them as markup.
+  const std::string literal = titles == default_titles ? "" : " noenhanced";
+  const std::string title1 = gnuplot_text(titles[0]) + literal, title2 = gnuplot_text(titles[1]) + literal;
   text::write_record(u, "(a,a,a,a,a,i4,a,a)", {" plot '", sample1_data, "' title ", title1, " w l lt ", 7, ",", "\\"});
   text::write_record(u, "(a,a,a,a,a,i4)", {"'", sample2_data, "' title ", title2, " w l lt ", 5});
   text::write_record(u, "(1x,a)", {"pause mouse key"});

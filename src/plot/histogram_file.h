@@ -23,9 +23,11 @@ void writehistogramdata(HistogramTarget type, std::string_view path, std::span<c
 
 // Writes the 8-record plot script to `path`; it draws the files named
 // `sample1_data` and `sample2_data` (as the script names them) under the keys
-// `titles` and waits for a key or mouse click. A file that does not open writes "Error during plot
-// file opening - terminate" and stops the run.
+// `titles` (as literal text, unless they are the default ones) and waits
+// for a key or mouse click. A file that does not open writes "Error during
+// plot file opening - terminate" and stops the run.
+inline const std::array<std::string, 2> default_titles = {"Sample 1", "Sample 2"};
 void write_plot_script(std::string_view path, std::string_view sample1_data, std::string_view sample2_data,
-                       const std::array<std::string, 2>& titles = {"Sample 1", "Sample 2"});
+                       const std::array<std::string, 2>& titles = default_titles);
 
 }  // namespace diffboot::plot

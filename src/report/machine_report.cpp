@@ -64,17 +64,26 @@ std::string results_csv(const MachineReport& r) {
   if (paired) out += ",pairs_dropped";
   if (r.permutations > 0) out += ",p_permutation,p_t,permutations";
   out += ",sample1,sample2\n";
+  // Each cell appended after its comma: GCC 12 at -O3 warns (-Wrestrict) on
+  // "," + std::string&&.
+  const auto cell = [&out](const std::string& value) { out.append(",").append(value); };
   for (const MeasureRow& m : r.measures) {
     out += m.name;
-    for (const Column& c : result_columns) out += "," + shortest(m.result->*c.field);
-    out += "," + shortest(r.alpha) + "," + shortest(r.level) + "," + std::to_string(r.replications) + "," +
-           std::to_string(r.n_x) + "," + std::to_string(r.n_y) + "," + std::string(r.experiment) + "," +
-           std::to_string(r.seed) + "," + std::to_string(r.missing_x) + "," + std::to_string(r.missing_y);
-    if (paired) out += "," + std::to_string(r.pairs_dropped);
-    if (r.permutations > 0) {
-      out += "," + shortest(m.p_permutation) + "," + shortest(m.p_t) + "," + std::to_string(r.permutations);
+    for (const Column& c : result_columns) cell(shortest(m.result->*c.field));
+    for (const std::string& value : {shortest(r.alpha), shortest(r.level), std::to_string(r.replications),
+                                     std::to_string(r.n_x), std::to_string(r.n_y), std::string(r.experiment),
+                                     std::to_string(r.seed), std::to_string(r.missing_x), std::to_string(r.missing_y)}) {
+      cell(value);
     }
-    out += "," + csv_cell(r.sample1) + "," + csv_cell(r.sample2) + "\n";
+    if (paired) cell(std::to_string(r.pairs_dropped));
+    if (r.permutations > 0) {
+      for (const std::string& value : {shortest(m.p_permutation), shortest(m.p_t), std::to_string(r.permutations)}) {
+        cell(value);
+      }
+    }
+    cell(csv_cell(r.sample1));
+    cell(csv_cell(r.sample2));
+    out += "\n";
   }
   return out;
 }

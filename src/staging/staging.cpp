@@ -12,7 +12,9 @@
 #include <string>
 #include <vector>
 
+#include "staging/output_place.h"
 #include "staging/staged_output.h"
+#include "staging/unnamed_file.h"
 
 namespace diffboot::staging {
 namespace {
@@ -68,7 +70,8 @@ std::FILE* open_staged(const std::string& name) {
   const std::filesystem::path path(name);
   std::error_code error;
   const std::filesystem::path dir = path.has_parent_path() ? path.parent_path() : std::filesystem::path(".");
-  std::string temp = (dir / ("." + path.filename().string() + ".XXXXXX")).string();
+  // A short name of its own, whatever the length of the output's name.
+  std::string temp = (dir / ".diffboot-XXXXXX").string();
   if (!room_for(temp) || std::filesystem::is_directory(path, error)) return nullptr;
   const int fd = mkostemp(temp.data(), O_CLOEXEC);
   if (fd < 0) return nullptr;
@@ -106,17 +109,19 @@ void commit_text_files() {
 }
 
 std::string write_whole_file(const std::string& path, std::string_view content) {
-  std::FILE* f = open_staged(path);
-  if (f == nullptr) return "cannot create a file beside \"" + path + "\"";
-  const std::string temp = staged().back().temp;
-  const bool written = std::fwrite(content.data(), 1, content.size(), f) == content.size();
-  const int error = errno;
-  const bool whole = std::fclose(f) == 0 && written && std::rename(temp.c_str(), path.c_str()) == 0;
-  const int reason = written ? errno : error;
-  if (!whole) unlink(temp.c_str());
-  staged().pop_back();
-  publish_for_signals();
-  return whole ? std::string() : "cannot write \"" + path + "\": " + std::strerror(reason);
+  const OutputPlace place = place_output(path);
+  if (place.placement == Placement::refuse) return "cannot write \"" + path + "\": " + place.problem;
+  if (place.placement == Placement::in_place) {
+    const int error = write_all(place.fd, content);
+    const bool closed = close(place.fd) == 0 || errno == EINTR;
+    if (error != 0 || !closed) return "cannot write \"" + path + "\": " + std::strerror(error != 0 ? error : errno);
+    return {};
+  }
+  const std::string directory = std::filesystem::path(path).parent_path().string();
+  UnnamedFile file(directory);
+  if (!file.write(content)) return file.error();
+  if (std::string problem = file.give_name(path); !problem.empty()) return "cannot write \"" + path + "\": " + problem;
+  return {};
 }
 
 bool track_temporary(const std::string& temp) {

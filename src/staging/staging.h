@@ -22,9 +22,10 @@ class OutputError : public std::runtime_error {
 // throws OutputError naming the file; the files not yet named stay staged.
 void commit_text_files();
 
-// Writes `content` to a temporary file beside `path` and gives it the name
-// `path` at once. Returns an empty string, or the reason it failed (the
-// earlier file of that name then stays as it was).
+// Writes `content` to an unnamed file beside `path` (unnamed_file.h) and
+// gives it the name `path` at once, or into `path` itself where
+// output_place.h says so. Returns an empty string, or the reason it failed
+// (the earlier file of that name then stays as it was).
 std::string write_whole_file(const std::string& path, std::string_view content);
 
 // Records `temp`, a temporary file of the caller's, for removal by the signal

@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "staging/output_place.h"
 #include "staging/staging.h"
 
 namespace diffboot::staging {
@@ -90,7 +91,33 @@ std::string UnnamedFile::tail(std::size_t count) const {
   return out;
 }
 
+namespace {
+
+// Copies the whole file `from` into `to`; 0 or the errno of the failure.
+int copy_whole(int from, int to) {
+  std::string block(std::size_t{1} << 16, '\0');
+  for (off_t at = 0;;) {
+    const ssize_t got = pread(from, block.data(), block.size(), at);
+    if (got < 0 && errno == EINTR) continue;
+    if (got < 0) return errno;
+    if (got == 0) return 0;
+    if (const int error = write_all(to, std::string_view(block.data(), static_cast<std::size_t>(got))); error != 0) {
+      return error;
+    }
+    at += got;
+  }
+}
+
+}  // namespace
+
 std::string UnnamedFile::give_name(const std::string& path) {
+  const OutputPlace place = place_output(path);
+  if (place.placement == Placement::refuse) return place.problem;
+  if (place.placement == Placement::in_place) {
+    const int error = copy_whole(fd_, place.fd);
+    close(place.fd);
+    return error == 0 ? std::string() : reason(error);
+  }
   std::string temp = named_;
   if (temp.empty()) {
     // Linked under a free temporary name first: a link cannot replace what

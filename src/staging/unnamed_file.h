@@ -38,8 +38,10 @@ class UnnamedFile {
   std::string tail(std::size_t count) const;
 
   // Gives the file the name `path`, replacing whatever is there (a symbolic
-  // link or a named pipe is replaced, not written through). Returns an empty
-  // string, or the reason it failed (nothing at `path` changed then).
+  // link or a named pipe is replaced, not written through), or copies it into
+  // `path` where output_place.h says it is written in place. Returns an
+  // empty string, or the reason it failed (nothing at `path` changed then,
+  // unless it is written in place).
   std::string give_name(const std::string& path);
 
  private:

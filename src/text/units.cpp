@@ -12,6 +12,7 @@
 #include <map>
 #include <memory>
 
+#include "staging/output_place.h"
 #include "staging/staged_output.h"
 #include "staging/staging.h"
 #include "text/open_files.h"
@@ -104,14 +105,17 @@ std::FILE* open_for_appending(const std::string& name) {
   return f;
 }
 
-// Opens for replacing: a device is written in place, anything else (a
-// regular file, a symbolic link, a pipe, nothing) is replaced on commit.
+// Opens for replacing: what output_place.h says is written in place (a
+// device, a descriptor of this process) is opened as it is, a block device
+// or a socket is not opened, anything else (a regular file, a symbolic link,
+// a pipe, nothing) is replaced on commit.
 std::FILE* open_for_replacing(const std::string& name) {
-  struct stat info {};
-  if (lstat(name.c_str(), &info) == 0 && (S_ISCHR(info.st_mode) || S_ISBLK(info.st_mode))) {
-    return std::fopen(name.c_str(), "wbe");
-  }
-  return staging::open_staged(name);
+  const staging::OutputPlace place = staging::place_output(name);
+  if (place.placement == staging::Placement::replace) return staging::open_staged(name);
+  if (place.placement == staging::Placement::refuse) return nullptr;
+  std::FILE* f = fdopen(place.fd, "wb");
+  if (f == nullptr) ::close(place.fd);
+  return f;
 }
 
 int open_in_mode(OpenFile& file) {
@@ -155,7 +159,10 @@ std::ostream& error_stream() { return *console_state().streams.err; }
 
 int open_text_file(int unit, std::string_view name, FileMode mode) {
   const std::string path(name);
-  if (path.empty() || !valid_unit(unit) || find_unit(unit) != nullptr) return open_failed;
+  // A name with a NUL byte names no file: the system would take its part before the NUL.
+  if (path.empty() || path.find('\0') != std::string::npos || !valid_unit(unit) || find_unit(unit) != nullptr) {
+    return open_failed;
+  }
   auto file = std::make_unique<OpenFile>();
   file->name = path;
   file->mode = mode;

@@ -43,7 +43,8 @@ inline constexpr int open_too_large = 2;  // not a regular file, and more than 1
 // (staging.h); append mode appends to the staged file of that name when there
 // is one. A file to read that is not a regular file (a pipe, a device) is
 // read into memory once and read from there at every opening until all files
-// are closed. Returns open_ok, open_failed or open_too_large. A read error
+// are closed. Returns open_ok, open_failed (also for a name holding a NUL
+// byte) or open_too_large. A read error
 // while taking in such a file is a fatal input error.
 int open_text_file(int unit, std::string_view name, FileMode mode);
 

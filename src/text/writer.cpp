@@ -9,6 +9,7 @@
 #include "text/fields.h"
 #include "text/format.h"
 #include "text/open_files.h"
+#include "text/shown.h"
 #include "text/stops.h"
 
 namespace diffboot::text {
@@ -81,8 +82,11 @@ std::string destination_name(int destination) {
   fatal_io_error(report);
 }
 
-void emit(int destination, std::string record) {
-  record += "\r\n";
+// Writes `text` as one record: what it holds from outside the program is
+// shown escaped (shown.h), so that it can neither end the record nor reach a
+// terminal as a command.
+void emit(int destination, std::string_view text) {
+  std::string record = shown(text) + "\r\n";
   if (destination == console) {
     std::ostream& out = *console_state().streams.out;
     out.write(record.data(), static_cast<std::streamsize>(record.size()));
@@ -103,7 +107,7 @@ void write_record(int destination, std::string_view format, std::initializer_lis
   Builder b{{}, 0, items.begin(), items.end()};
   walk(root, b);
   if (b.next != b.last) throw std::invalid_argument("more record items than the format holds");
-  emit(destination, std::move(b.text));
+  emit(destination, b.text);
 }
 
 void write_list(int destination, std::initializer_list<ListItem> items) {
@@ -115,7 +119,7 @@ void write_list(int destination, std::initializer_list<ListItem> items) {
       record += format_integer(12, std::get<std::int32_t>(item));
     }
   }
-  emit(destination, std::move(record));
+  emit(destination, record);
 }
 
 }  // namespace diffboot::text

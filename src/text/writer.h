@@ -1,6 +1,8 @@
 #pragma once
 // The formatted record writer: every line the program produces is one record
-// written here, ended by CR LF on every destination (console included).
+// written here, ended by CR LF on every destination (console included). A
+// control character or a byte that is not UTF-8 in a record's text is
+// written as \n, \xNN (text/shown.h), never as itself.
 #include <cstdint>
 #include <initializer_list>
 #include <string_view>

@@ -137,6 +137,9 @@ TEST(AnalyseTest, BadInputIsAnErrorWithTheProgramsMessage) {
       {5, 6, options(Experiment::unpaired, 0.025, 1999, 0), "seed 0 is not a whole number from 1 to 2147483647"},
       {5, 5, Options{Experiment::paired, 0.025, 1999, {}, 0, {"delta"}, 0},
        "delta is not a measure of a paired experiment"},
+      {5, 6, Options{Experiment::unpaired, 0.025, 1999, {}, 0, {"cohen"}, 0},
+       "\"cohen\" is not a measure; the measures of an unpaired experiment are d_AVE, d_MED, d_STD, d_MAD, g, delta, all"},
+      {5, 6, Options{static_cast<Experiment>(7), 0.025, 1999, {}, 0, {}, 0}, "experiment 7 is neither paired nor unpaired"},
       {5, 6, Options{Experiment::unpaired, 0.025, 1999, {}, 0, {}, 98},
        "permutations 98 is not a whole number from 99 to 1000000"},
   };
@@ -193,12 +196,12 @@ TEST(AnalyseTest, MissingValuesSkippedAreLeftOutAndCounted) {
   struct Case {
     Experiment experiment;
     std::vector<double> x, y, x_kept, y_kept;
-    std::int64_t missing_x, missing_y;
+    std::int64_t missing_x, missing_y, pairs_dropped;
   };
   const Case cases[] = {
-      {Experiment::unpaired, {nan, 1, 5, 2, nan, 7}, {3, 4, nan, 9}, {1, 5, 2, 7}, {3, 4, 9}, 2, 1},
-      {Experiment::paired, {1, nan, 3, 4, 8, 6}, {2, 2, 5, nan, 1, nan}, {1, 3, 8}, {2, 5, 1}, 3, 3},
-      {Experiment::paired, {1, 2, 3}, {3, 1, 2}, {1, 2, 3}, {3, 1, 2}, 0, 0},
+      {Experiment::unpaired, {nan, 1, 5, 2, nan, 7}, {3, 4, nan, 9}, {1, 5, 2, 7}, {3, 4, 9}, 2, 1, 0},
+      {Experiment::paired, {1, nan, 3, 4, 8, 6}, {2, 2, 5, nan, 1, nan}, {1, 3, 8}, {2, 5, 1}, 1, 2, 3},
+      {Experiment::paired, {1, 2, 3}, {3, 1, 2}, {1, 2, 3}, {3, 1, 2}, 0, 0, 0},
   };
   for (const Case& c : cases) {
     Options skip{c.experiment, 0.025, 199, {}, 1, {}, 0};
@@ -206,6 +209,7 @@ TEST(AnalyseTest, MissingValuesSkippedAreLeftOutAndCounted) {
     const Results given = analyse(c.x, c.y, skip), kept = analyse(c.x_kept, c.y_kept, skip);
     EXPECT_EQ(given.missing_x, c.missing_x);
     EXPECT_EQ(given.missing_y, c.missing_y);
+    EXPECT_EQ(given.pairs_dropped, c.pairs_dropped);
     EXPECT_EQ(given.n_x, kept.n_x);
     for (std::size_t k = 0; k < kept.measures.size(); ++k) {
       const std::vector<double> a = fields(given.measures[k]), b = fields(kept.measures[k]);
@@ -252,6 +256,14 @@ TEST(AnalyseTest, ControlFollowsWithoutChangingABitAndCancels) {
   canceller.join();
   EXPECT_TRUE(control.cancelled());
   EXPECT_THROW(analyse(x, y, {Experiment::unpaired, 0.025, 99, {}, 1, {}, 1000000}, control), Cancelled);
+}
+
+TEST(AnalyseTest, AllMeasures) {
+  const std::vector<double> x = testing::counting(1, 6), y = testing::counting(3, 6);
+  const Results r = analyse(x, y, Options{Experiment::paired, 0.025, 199, {}, 1, {"all"}, 0});
+  std::vector<std::string> names;
+  for (const MeasureResult& m : r.measures) names.push_back(m.name);
+  EXPECT_EQ(names, (std::vector<std::string>{"AVE_d", "MED_d", "g"}));
 }
 
 }  // namespace

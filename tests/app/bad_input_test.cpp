@@ -53,6 +53,7 @@ std::vector<Row> rows() {
       {"both missing", {}, "x.txt\ny.txt\n", "", 1, " x1: Error during data file opening - terminate", "", {dat}},
       {"directory as a file name", {{"y.txt", ten}}, "d\ny.txt\n", "", 1, " x1: Error during data file opening - terminate", "", {dat}, "mkdir d"},
       {"unreadable file", {{"y.txt", ten}}, "/proc/self/mem\ny.txt\n", "", 255, "sample 2", "Input error: cannot read file \"/proc/self/mem\"", {dat}},
+      {"NUL byte in a name", {{"x.txt", ten}, {"y.txt", ten}}, std::string("x.txt\0zz\ny.txt\n", 15), "", 1, " x1: Error during data file opening - terminate", "", {dat}},
       {"empty name", {{"y.txt", ten}}, "\ny.txt\n", "", 1, " x1: Error during data file opening - terminate", "", {dat}},
       {"name with blanks around it", {{"x.txt", ten}, {"y.txt", twelve}}, "   x.txt  \ny.txt\n0.05\n", "", 0, report_last, "", {}},
       {"name of 200 characters", {{"y.txt", ten}}, std::string(200, 'n') + "\ny.txt\n", "", 1, " x1: Error during data file opening - terminate", "", {dat}},

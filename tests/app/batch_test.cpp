@@ -4,7 +4,10 @@
 
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
 #include <charconv>
+#include <filesystem>
 #include <cmath>
 #include <nlohmann/json.hpp>
 #include <sstream>
@@ -211,9 +214,9 @@ TEST_F(BatchTest, HistogramKeysNameTheSamplesOfTablesAndLabels) {
   EXPECT_EQ(keys({"-u", "-C", ".", "x.txt", "y.txt"}),
             " plot '1a.tmp' title 'Sample 1' w l lt    7,\\\r|'1b.tmp' title 'Sample 2' w l lt    5\r");
   EXPECT_EQ(keys({"-u", "-C", ".", "--table", "t.csv", "--by", "g", "a", "b"}),
-            " plot '1a.tmp' title 'a' w l lt    7,\\\r|'1b.tmp' title 'b' w l lt    5\r");
+            " plot '1a.tmp' title 'a' noenhanced w l lt    7,\\\r|'1b.tmp' title 'b' noenhanced w l lt    5\r");
   EXPECT_EQ(keys({"-u", "-C", ".", "--labels", "it's,`y`", "x.txt", "y.txt"}),
-            " plot '1a.tmp' title 'it''s' w l lt    7,\\\r|'1b.tmp' title '`y`' w l lt    5\r");
+            " plot '1a.tmp' title 'it' . \"\\047\" . 's' noenhanced w l lt    7,\\\r|'1b.tmp' title '`y`' noenhanced w l lt    5\r");
 }
 
 TEST_F(BatchTest, CsvReadsBackBitForBit) {
@@ -314,6 +317,65 @@ TEST_F(BatchTest, MeasuresOfTheOtherTypeAndReplicatesThatCannotBeWritten) {
   EXPECT_EQ(run_command_line(Args{"-u", "-f", "csv", "--replicates", "no/r.csv", "x.txt", "y.txt"}, 1), 1);
   EXPECT_EQ(capture.err().substr(0, 50), "diffboot: cannot write the replicates \"no/r.csv\": ");
   EXPECT_EQ(split(capture.out(), '\n').size(), 5u) << "the results are printed first";
+}
+
+// Output names as the built program meets them: what each run ends with,
+// what must stand at a name afterwards, and never a temporary file left.
+TEST_F(BatchTest, OutputNames) {
+  struct Row {
+    const char* name;
+    std::string setup;    // shell commands run first in the directory
+    std::string prefix;   // shell commands in the program's own shell
+    std::string args;     // before the sample names
+    int status;
+    std::string err;      // prefix of standard error
+    std::string check;    // a shell test that must hold afterwards
+  };
+  const testing::ScopedEnv path("PATH", "/usr/bin:/bin");  // the shell's tools and gnuplot
+  const std::string earlier = "printf earlier > r.csv";
+  const Row rows[] = {
+      {"character device", "mknod n c 1 3 && mknod n.svg c 1 3", "", "--replicates n --figure n.svg", 0, "",
+       "test -c n && test -c n.svg && test -f n.svg.gp"},
+      {"/dev/null", "", "", "--replicates /dev/null", 0, "", "test -c /dev/null"},
+      {"/dev/stdout", "", "", "-f json --replicates /dev/stdout", 0, "",
+       "grep -q '^d_AVE,d_MED,d_STD,d_MAD$' stdout.txt && test -L /dev/stdout"},
+      {"a descriptor of the run", "", "exec 3>r3.csv;", "--replicates /dev/fd/3", 0, "", "test $(wc -l < r3.csv) = 100"},
+      {"a socket", "/usr/bin/python3 -c \"import socket; socket.socket(socket.AF_UNIX).bind('s')\"", "",
+       "--replicates s", 1, "diffboot: cannot write the replicates \"s\": cannot write \"s\": it is a socket", "test -S s"},
+      {"a name of 250 bytes", "", "", "--replicates " + std::string(246, 'r') + ".csv", 0, "",
+       "test -s " + std::string(246, 'r') + ".csv"},
+      {"file size limit", earlier, "ulimit -f 4;", "--replicates r.csv", 1, "diffboot: cannot write the replicates \"r.csv\"",
+       "test \"$(cat r.csv)\" = earlier"},
+      {"the report file", "", "", "-C . --replicates diffboot.dat", 2,
+       "diffboot: the report file \"./diffboot.dat\" of -C and --replicates \"diffboot.dat\" name one file", "! test -e 1a.tmp"},
+      {"the figure", "", "", "--replicates ./f.svg --figure f.svg", 2,
+       "diffboot: --figure \"f.svg\" and --replicates \"./f.svg\" name one file", "! test -e f.svg"},
+      {"the plot script through a link", "mkdir d && ln -s d e", "", "-C d --replicates e/2.tmp", 2,
+       "diffboot: the plot file \"d/2.tmp\" of -C and --replicates \"e/2.tmp\" name one file", "true"},
+      {"control bytes in a message", "", "", "-f \"$(printf 'a\\033]0;T\\007\\nb')\"", 2,
+       "diffboot: --format \"a\\x1B]0;T\\x07\\nb\" is not one of", "true"},
+  };
+  for (const Row& row : rows) {
+    if (row.setup.starts_with("mknod") && geteuid() != 0) continue;  // only root makes devices
+    testing::TempDir dir;
+    write_sample("x.txt", {1, 2, 3, 4, 5});
+    write_sample("y.txt", {2, 5, 3, 4, 6});
+    if (!row.setup.empty()) {
+      ASSERT_EQ(std::system(row.setup.c_str()), 0) << row.name;
+    }
+    testing::Launch launch;
+    launch.arguments = "-u -B 99 " + row.args + " x.txt y.txt";
+    launch.input = "/dev/null";
+    launch.shell_prefix = row.prefix;
+    launch.path = "/usr/bin:/bin";
+    const testing::Outcome outcome = testing::run_built_program(launch);
+    EXPECT_EQ(outcome.status, row.status) << row.name << ": " << outcome.err;
+    EXPECT_EQ(outcome.err.substr(0, row.err.size()), row.err) << row.name;
+    EXPECT_EQ(std::system(row.check.c_str()), 0) << row.name << ": " << row.check;
+    for (const auto& entry : std::filesystem::directory_iterator(".")) {
+      EXPECT_NE(entry.path().filename().string()[0], '.') << row.name << ": temporary file left: " << entry.path();
+    }
+  }
 }
 
 TEST_F(BatchTest, JsonEscapesAnyFileName) {

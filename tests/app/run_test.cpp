@@ -12,6 +12,9 @@
 
 #include "app/state.h"
 #include "numeric/errors.h"
+#include "staging/staging.h"
+#include "text/units.h"
+#include "text/writer.h"
 #include "support/console_capture.h"
 #include "support/program.h"
 #include "support/samples.h"
@@ -102,6 +105,23 @@ TEST_F(RunTest, FailedWriteOfTheReportKeepsTheEarlierOne) {
   for (const auto& entry : std::filesystem::directory_iterator(".")) {
     EXPECT_NE(entry.path().filename().string()[0], '.') << "temporary file left: " << entry.path();
   }
+}
+
+TEST_F(RunTest, OutputThatCannotTakeItsNameIsFatal) {
+  // The output is written whole, then its name becomes a directory that a
+  // rename cannot replace: the run ends as a fatal output error.
+  testing::ConsoleCapture capture;
+  State s;
+  const int status = run_to_end(s, [](State&) {
+    ASSERT_EQ(text::open_text_file(3, "out.dat", text::FileMode::replace), text::open_ok);
+    text::write_list(3, {"content"});
+    text::close_text_file(3);
+    std::filesystem::create_directories("out.dat/inside");
+    staging::commit_text_files();
+  });
+  EXPECT_EQ(status, 255);
+  EXPECT_EQ(capture.err().rfind("Output error: cannot write file \"out.dat\"", 0), 0u) << capture.err();
+  EXPECT_TRUE(std::filesystem::is_directory("out.dat/inside"));
 }
 
 TEST_F(RunTest, PairedRunReportsPairedMeasures) {

@@ -51,8 +51,8 @@ TEST(FigureTest, ScriptAndData) {
   f.width = 9;  // room for the measures' names in words beside their long texts
   const std::string script = figure_script(f), data = figure_data(f);
   for (const char* text : {"set terminal svg size 648,360", "set output './out.svg'", "data = './out.svg.dat'",
-                           "'#0072B2'", "'#E69F00'", "set multiplot title 'x.txt − y''s.txt (unpaired): 95% intervals, B = 1999'",
-                           "set xtics ('x.txt (n = 3)' 1, 'y''s.txt (n = 4)' 2)", "set jitter",
+                           "'#0072B2'", "'#E69F00'", "set multiplot title 'x.txt − y' . \"\\047\" . 's.txt (unpaired): 95% intervals, B = 1999'",
+                           "set xtics ('x.txt (n = 3)' 1, 'y' . \"\\047\" . 's.txt (n = 4)' 2)", "set jitter",
                            "set ytics nomirror scale 0 ('difference of means (d_AVE)' 2, 'difference of medians (d_MED)' 1)",
                            "set label 'cannot be drawn: no finite estimate'",
                            "set label '0.500, BCa interval not defined'", "set label 't [−1.00, 1.50]'",
@@ -115,9 +115,10 @@ TEST(FigureTest, NamesInTheScript) {
   };
   const Case cases[] = {
       {"/tmp/a.svg", "set output '/tmp/a.svg'\n", "plain.txt", "'plain.txt (n = 1)'"},
-      {"|cmd.svg", "set output './|cmd.svg'\n", "q'uote`cmd`.txt", "'q''uote`cmd`.txt (n = 1)'"},
+      {"|cmd.svg", "set output './|cmd.svg'\n", "q'uote`cmd`.txt", "'q' . \"\\047\" . 'uote`cmd`.txt (n = 1)'"},
       {"new\nline.svg", "set output './new' . \"\\012\" . 'line.svg'\n", "new\nline", "'new\\nline (n = 1)'"},
       {"\t.svg", "set output './' . \"\\011\" . '.svg'\n", "bad\xff", "'bad\\xFF (n = 1)'"},
+      {"'q.svg", "set output './' . \"\\047\" . 'q.svg'\n", "'a%d", "\"\\047\" . 'a%%d (n = 1)'"},
   };
   const std::vector<double> one{1.0};
   for (const Case& c : cases) {
@@ -194,12 +195,37 @@ TEST_F(RenderedFigure, SvgHoldsEveryValueAndEveryMeasureWithItsNumbers) {
   }
 }
 
+TEST_F(RenderedFigure, LabelsAreDrawnAsWritten) {
+  // Quotes, formats, a macro, escapes and backquotes at the start, in the
+  // middle and at the end of a label: each is drawn as it is written, in the
+  // figure (title, tic labels) and in the histograms' keys (2.tmp).
+  const std::string a = "'5% a''b\"c\\d@e`f`%d'", b = "%`g`@h\\'";
+  std::string quoted;
+  for (char c : a + "," + b) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
+  ASSERT_EQ(run("-u -C . --figure fig.svg --labels '" + quoted + "'"), 0) << outcome_.err;
+  const std::string svg = testing::read_file("fig.svg");
+  EXPECT_NE(svg.find(">" + a + " − " + b + " (unpaired)"), std::string::npos);
+  EXPECT_NE(svg.find(">" + a + " (n = 8)<"), std::string::npos);
+  EXPECT_NE(svg.find(">" + b + " (n = 8)<"), std::string::npos);
+  ASSERT_EQ(std::system("gnuplot -e \"set terminal svg; set output 'keys.svg'\" 2.tmp < /dev/null"), 0);
+  const std::string keys = testing::read_file("keys.svg");
+  EXPECT_NE(keys.find(">" + a + "<"), std::string::npos);
+  EXPECT_NE(keys.find(">" + b + "<"), std::string::npos);
+}
+
 TEST_F(RenderedFigure, ConstantSamplesRender) {
   testing::write_file("first.txt", "5\n5\n5\n5\n");
   testing::write_file("second.txt", "5\n5\n5\n");
   ASSERT_EQ(run("-u --figure fig.svg"), 0) << outcome_.err;
   const std::string svg = testing::read_file("fig.svg");
   EXPECT_EQ(count(svg, ">0.00 [0.00, 0.00] BCa<"), 4u) << "every interval of no width, each drawn as a tick";
+}
+
+TEST_F(RenderedFigure, DenormalEffectsRender) {
+  // Effects narrower than the smallest normal double: an axis without marks in between.
+  testing::write_file("first.txt", "4.9e-324\n0\n0\n");
+  testing::write_file("second.txt", "0\n0\n0\n");
+  for (const char* type : {"-u", "-p"}) EXPECT_EQ(run(std::string(type) + " --figure fig.svg"), 0) << outcome_.err;
 }
 
 TEST_F(RenderedFigure, PngHoldsBothSampleColours) {

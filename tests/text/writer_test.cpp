@@ -68,6 +68,8 @@ TEST(WriterTest, FreeFormRecords) {
       {{"Error during plot file opening - terminate"}, " Error during plot file opening - terminate\r\n"},
       {{"type = ", 3}, " type =            3\r\n"},
       {{"nrerror: ", "sort: NSTACK too small"}, " nrerror: sort: NSTACK too small\r\n"},
+      // Names from outside: no byte of theirs moves a terminal or ends the record.
+      {{"x1: \"e\x1b]0;T\x07\r\nz\x7f\xc2\x9b\xff\" − é"}, " x1: \"e\\x1B]0;T\\x07\\r\\nz\\x7F\\xC2\\x9B\\xFF\" − é\r\n"},
   };
   for (const auto& c : cases) {
     ConsoleCapture capture;
