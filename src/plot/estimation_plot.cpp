@@ -32,6 +32,7 @@ constexpr double line_ems = 1.3;           // a line of text's height, in ems
 constexpr double row_lines = 2.5;          // an effect row's least height, in lines (its two numbers and a gap)
 constexpr double bottom_lines = 3.6;       // an effect panel's tick labels and axis name, in lines
 constexpr double half_violin = 0.38;       // a half violin's greatest width, in columns or rows
+constexpr double bca_points = 4.5;         // the BCa bar's thickness at 8-point text
 constexpr double smallest_font = 4.0, largest_font = 14.0;  // points
 
 constexpr double largest = std::numeric_limits<double>::max();
@@ -182,6 +183,14 @@ struct Layout {
   double sy(double inches) const { return inches / height; }
 };
 
+// The width of `text` in average characters: a minus sign (U+2212) is
+// wider than most.
+double text_width(std::string_view text) {
+  std::size_t minus = 0;
+  for (std::size_t at = text.find("\u2212"); at != std::string_view::npos; at = text.find("\u2212", at + 1)) ++minus;
+  return static_cast<double>(character_count(text)) + 0.25 * static_cast<double>(minus);
+}
+
 // The title with the samples named `x` and `y`.
 std::string title_of(const Figure& f, std::string_view x, std::string_view y) {
   return std::string(x) + " − " + std::string(y) + " (" + (f.paired ? "paired" : "unpaired") +
@@ -196,7 +205,7 @@ constexpr const char* legend_entries[] = {"mean ± SD", "median", "BCa", "t"};
 
 // The legend's width in characters: its entries in one row, or in two.
 double legend_characters(bool one_row) {
-  const auto entry = [](const char* text) { return 5.0 + static_cast<double>(character_count(text)); };
+  const auto entry = [](const char* text) { return 6.0 + static_cast<double>(character_count(text)); };
   if (one_row) return entry(legend_entries[0]) + entry(legend_entries[1]) + entry(legend_entries[2]) + entry(legend_entries[3]);
   return std::max(entry(legend_entries[0]), entry(legend_entries[1])) +
          std::max(entry(legend_entries[2]), entry(legend_entries[3]));
@@ -209,12 +218,13 @@ double legend_characters(bool one_row) {
 Layout layout_of(const Figure& f) {
   const std::vector<EffectPanel> panels = effect_panels(f);
   const double w = f.width, h = f.height;
-  std::size_t words = 0, codes = 0, numbers = 0, rows = 0;
+  std::size_t words = 0, codes = 0, rows = 0;
+  double numbers = 0.0;
   for (const FigureMeasure& m : f.measures) {
     words = std::max(words, character_count(measure_label(m, true)));
     codes = std::max(codes, character_count(measure_label(m, false)));
     const auto [bca, t] = measure_numbers(m);
-    numbers = std::max({numbers, character_count(bca), character_count(t)});
+    numbers = std::max({numbers, text_width(bca), text_width(t)});
   }
   double lines = 2.2 + 1.6 + 0.3 + 8.0;  // title, sample labels, bottom, least samples' panel
   for (const EffectPanel& p : panels) {
@@ -224,15 +234,15 @@ Layout layout_of(const Figure& f) {
   const double proportional = std::clamp(8.0 * std::min(w / 7.0, h / 5.0), 6.0, largest_font);
   const double by_height = h * 72.0 / (lines * line_ems);
   const double least_plot = std::max(1.0, 0.3 * w);
-  const double by_width = (w - least_plot) * 72.0 / (static_cast<double>(codes + numbers + 5) * em_width);
+  const double by_width = (w - least_plot) * 72.0 / ((static_cast<double>(codes) + numbers + 5.0) * em_width);
   Layout l{w, h, std::max(smallest_font, std::min({proportional, by_height, by_width})), false, 0, {}, {}, 0.0, true};
   const double ch = l.ch(), line = l.line();
-  l.words = static_cast<double>(words + numbers + 5) * ch <= w - std::max(26.0 * ch, 0.3 * w);
+  l.words = (static_cast<double>(words) + numbers + 5.0) * ch <= w - std::max(26.0 * ch, 0.3 * w);
   // The effect panels from the bottom up, their rows higher where there is room.
   const double spare = h - lines * line;
   const double row = row_lines * line + std::clamp(0.4 * spare / std::max<double>(static_cast<double>(rows), 1.0), 0.0, 1.5 * line);
   const double left = static_cast<double>(l.words ? words : codes) * ch + 2.5 * ch;
-  const double right = w - static_cast<double>(numbers) * ch - 2.5 * ch;
+  const double right = w - numbers * ch - 2.5 * ch;
   double y = 0.3 * line;
   l.effects.resize(panels.size());
   for (std::size_t k = panels.size(); k-- > 0;) {
@@ -259,18 +269,21 @@ Layout layout_of(const Figure& f) {
 // ---- Gnuplot's frame ----------------------------------------------------
 
 std::string terminal_line(const Figure& f, const Layout& l) {
+  // Text and lines in points, lines thinner with the font.
   const std::string font = " noenhanced font 'sans," + number(std::round(l.font * 10) / 10) + "'";
+  const double lines = l.font / 8.0;
   switch (f.format) {
-    case FigureFormat::svg:  // a unit is a point; lines are as wide as they are asked in points
+    case FigureFormat::svg:  // a unit is a point
       return "set terminal svg size " + number(std::round(f.width * 72)) + "," + number(std::round(f.height * 72)) +
-             font + " background '#ffffff'\n";
-    case FigureFormat::png:  // 200 pixels an inch: text and lines scaled to points; square line ends lose a corner
+             font + " linewidth " + number(lines) + " background '#ffffff'\n";
+    case FigureFormat::png:  // 200 pixels an inch
       return "set terminal pngcairo size " + number(std::round(f.width * png_dots_per_inch)) + "," +
              number(std::round(f.height * png_dots_per_inch)) + font + " fontscale " +
-             number(png_dots_per_inch / 72.0) + " linewidth " + number(png_dots_per_inch / 72.0) +
-             " rounded background '#ffffff'\n";
+             number(png_dots_per_inch / 72.0) + " linewidth " + number(lines * png_dots_per_inch / 72.0) +
+             " background '#ffffff'\n";
     case FigureFormat::pdf:  // a cairo line width of 1 is half a point
-      return "set terminal pdfcairo size " + number(f.width) + "in," + number(f.height) + "in" + font + " fontscale 1 linewidth 2\n";
+      return "set terminal pdfcairo size " + number(f.width) + "in," + number(f.height) + "in" + font +
+             " fontscale 1 linewidth " + number(2.0 * lines) + "\n";
   }
   return {};
 }
@@ -422,7 +435,7 @@ std::string data_axis_name(const Figure& f) {
 std::string legend(const Layout& l) {
   const double ch = l.ch(), line = l.line();
   const double x0 = l.samples.left + ch, top = l.samples.top - 0.25 * line - 0.5 * line;
-  const auto width = [&](const char* text) { return (5.0 + static_cast<double>(character_count(text))) * ch; };
+  const auto width = [&](const char* text) { return (6.0 + static_cast<double>(character_count(text))) * ch; };
   std::string s;
   double column_x = x0;
   for (std::size_t k = 0; k < 4; ++k) {
@@ -444,7 +457,12 @@ std::string legend(const Layout& l) {
              number(l.sx(point_diameter(10, l) / 144.0)) + " front fc rgb 'black' fs solid 1.0 noborder\n";
         break;
       case 1: s += arrow(a + 0.3 * ch, y, b - 0.3 * ch, y, "lw 1.5 lc rgb 'black'"); break;
-      case 2: s += arrow(a, y, b, y, std::string("lw 5 lc rgb '") + bca_colour + "'"); break;
+      case 2: {
+        const double half = bca_points * l.font / 8.0 / 144.0;
+        s += "set object rectangle from screen " + number(l.sx(a)) + ", " + number(l.sy(y - half)) + " to screen " +
+             number(l.sx(b)) + ", " + number(l.sy(y + half)) + " front fc rgb '" + bca_colour + "' fs solid 1.0 noborder\n";
+        break;
+      }
       default: s += arrow(a, y, b, y, std::string("lw 1.5 lc rgb '") + t_colour + "'"); break;
     }
     s += "set label " + gnuplot_text(legend_entries[k]) + " at screen " + number(l.sx(b + ch)) + ", " + number(l.sy(y)) +
@@ -532,6 +550,14 @@ Range effect_range(const EffectPanel& panel) {
   return r;
 }
 
+// An interval as a filled bar `half` high on either side of y (an outline
+// of four corners), or a vertical tick where it has no width; pngcairo
+// draws thick lines with a notch at their start, a shape it draws whole.
+std::string block_rows(double lower, double upper, double y, double half, double tick) {
+  if (lower == upper) return point(lower, y - tick) + point(lower, y + tick);
+  return point(lower, y - half) + point(upper, y - half) + point(upper, y + half) + point(lower, y + half);
+}
+
 // An interval as a bar at height y, or a vertical tick where it has no width.
 std::string bar_rows(double lower, double upper, double y, double tick) {
   if (lower == upper) return point(lower, y - tick) + point(lower, y + tick);
@@ -557,10 +583,13 @@ std::string effect_axis_name(const Figure& f, const EffectPanel& panel, const La
     const std::string head = f.value_name != "value" ? "difference in " + f.value_name + ", " : "difference ";
     return head + names + (what.empty() || what[0] == ',' ? what : " " + what);
   };
-  for (std::size_t length = l.label_length; length >= 3; length = length > 8 ? length - 4 : length - 1) {
-    if (static_cast<double>(character_count(form(length))) <= room) return form(length);
+  for (const bool whole : {true, false}) {
+    if (!whole && !panel.unitless) what = f.unit.empty() ? "" : "(" + f.unit + ")";
+    for (std::size_t length = l.label_length; length >= 3; length = length > 8 ? length - 4 : length - 1) {
+      if (static_cast<double>(character_count(form(length))) <= room) return form(length);
+    }
   }
-  return shortened(panel.unitless ? what : "x − y " + what, static_cast<std::size_t>(std::max(room, 3.0)));
+  return shortened(panel.unitless ? what : what.empty() ? "x − y" : "x − y " + what, static_cast<std::size_t>(std::max(room, 3.0)));
 }
 
 std::string effect_panel(Drawing& d, const Figure& f, const Layout& l, const EffectPanel& panel, const Area& area) {
@@ -597,8 +626,10 @@ std::string effect_panel(Drawing& d, const Figure& f, const Layout& l, const Eff
             std::string("using 1:2 with lines lw 1.5 lc rgb '") + t_colour + "' notitle");
     }
     if (finite(e.bca_lower, e.bca_upper)) {
-      p.add(d.block(name + ": BCa interval", bar_rows(factor * e.bca_lower, factor * e.bca_upper, y, 0.12)),
-            std::string("using 1:2 with lines lw 5 lc rgb '") + bca_colour + "' notitle");
+      const double half = bca_points * l.font / 8.0 / 144.0 / (area.height() / (rows + 0.4));
+      const std::string style = e.bca_lower == e.bca_upper ? "with lines lw 5" : "with filledcurves closed fs solid 1.0 noborder";
+      p.add(d.block(name + ": BCa interval", block_rows(factor * e.bca_lower, factor * e.bca_upper, y, half, 0.12)),
+            "using 1:2 " + style + " lc rgb '" + bca_colour + "' notitle");
     }
     p.add(d.block(name + ": estimate (x, y, radius)", disc_row(factor * e.estimate, y, point_diameter(10, l), per_unit)),
           discs("black"));
