@@ -305,8 +305,8 @@ std::string disc_row(double x, double y, double diameter, double per_unit) {
   return number(x) + " " + number(y) + " " + number(diameter / 144.0 / per_unit) + "\n";
 }
 
-std::string discs(const char* colour) {
-  return std::string("using 1:2:3 with circles fs solid 1.0 noborder lc rgb '") + colour + "' notitle";
+std::string discs(const char* colour, std::string_view axes = "") {
+  return "using 1:2:3 " + std::string(axes) + "with circles fs solid 1.0 noborder lc rgb '" + colour + "' notitle";
 }
 
 // ---- The samples --------------------------------------------------------
@@ -405,7 +405,7 @@ void add_column(Drawing& d, Plot& p, std::string_view what, double column, doubl
     std::string rows;
     if (swarm) rows = swarm_rows(column, values, y, diameter, per_unit, l.samples.height(), spread);
     else for (double v : values) rows += disc_row(column, v, diameter, per_unit);
-    p.add(d.block(std::string(what) + ": column, value, radius", rows), std::string(axes) + discs(colour));
+    p.add(d.block(std::string(what) + ": column, value, radius", rows), discs(colour, axes));
     return;
   }
   std::vector<double> logs;
@@ -413,7 +413,7 @@ void add_column(Drawing& d, Plot& p, std::string_view what, double column, doubl
   const Density shape = density_of(y.log_scale ? std::span<const double>(logs) : values);
   if (shape.at.empty()) {
     p.add(d.block(std::string(what) + ": column, value, radius", disc_row(column, values.front(), diameter, per_unit)),
-          std::string(axes) + discs(colour));
+          discs(colour, axes));
     return;
   }
   p.add(d.block(std::string(what) + ": half violin outline (x, value)", upright_violin_rows(column, side, shape, y.log_scale)),

@@ -305,6 +305,19 @@ TEST_F(RenderedFigure, LogAxisTakesPositiveDataOnly) {
             std::string::npos) << outcome_.err;
 }
 
+TEST_F(RenderedFigure, ManyPairsShowTheirDifferencesOnTheRightAxis) {
+  std::string x, y;
+  for (int i = 0; i <= static_cast<int>(most_pair_lines); ++i) {
+    x += std::to_string(10 + i % 7) + "\n", y += std::to_string(9 + i % 5) + "\n";
+  }
+  testing::write_file("first.txt", x);
+  testing::write_file("second.txt", y);
+  ASSERT_EQ(run("-p -B 99 --unit g --figure fig.svg"), 0) << outcome_.err;
+  const std::string svg = testing::read_file("fig.svg");
+  EXPECT_NE(svg.find(">x − y (g)<"), std::string::npos);
+  EXPECT_NE(svg.find(">differences (x − y)<"), std::string::npos);
+}
+
 TEST_F(RenderedFigure, ConstantSamplesRender) {
   testing::write_file("first.txt", "5\n5\n5\n5\n");
   testing::write_file("second.txt", "5\n5\n5\n");
