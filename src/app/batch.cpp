@@ -10,6 +10,7 @@
 #include <tuple>
 #include <cmath>
 #include <cstring>
+#include <filesystem>
 #include <ostream>
 
 #include "analysis/analysis.h"
@@ -111,29 +112,44 @@ void print_results(const State& s, const BatchOptions& o, const text::ConsoleStr
   write_results(*results.out, o.format == OutputFormat::csv ? report::results_csv(r) : report::results_json(r));
 }
 
+// A plain file's name in a figure: without its directory and extension,
+// unless that would name both samples alike.
+std::pair<std::string, std::string> file_labels(const State& s) {
+  const auto stem = [](const std::string& path) { return std::filesystem::path(path).stem().string(); };
+  std::string x = s.label_x, y = s.label_y;
+  if (x == s.path_x && y == s.path_y && !s.from_table && stem(x) != stem(y) && !stem(x).empty() && !stem(y).empty()) {
+    x = stem(x), y = stem(y);
+  }
+  return {x, y};
+}
+
 // Draws the figure the options ask for; a figure that cannot be drawn stops
 // the run after everything else is written.
 void draw_figure(const State& s, const BatchOptions& o) {
   const auto sample = [](std::string_view label, const std::vector<double>& values, const numeric::SampleSummary& m) {
     return plot::FigureSample{label, values, m.ave, m.std, m.med};
   };
+  const auto [label_x, label_y] = file_labels(s);
   plot::Figure f{o.figure,
                  *plot::figure_format(o.figure),
                  s.experiment == Experiment::paired,
                  std::lround(o.level * 100),
                  s.B,
-                 sample(s.label_x, s.x1, s.summaries.x),
-                 sample(s.label_y, s.x2, s.summaries.y),
+                 sample(label_x, s.x1, s.summaries.x),
+                 sample(label_y, s.x2, s.summaries.y),
                  {}};
   if (o.figure_size) std::tie(f.width, f.height) = *o.figure_size;
+  if (!s.value_name.empty()) f.value_name = s.value_name;
+  f.unit = o.unit;
+  f.log_scale = o.log_scale;
   for (const MeasureOfRun& m : measures_of(s)) {
     if (!m.run->chosen) continue;
     const bootstrap::Result& r = m.run->result;
-    const bool in_data_units = m.name != "g" && m.name != "delta";  // the axis is one of the data's units
-    f.measures.push_back(
-        {m.words, m.name, r.estimate, r.t_lower, r.t_upper, r.bca_lower, r.bca_upper, m.run->replicates, in_data_units});
+    f.measures.push_back({m.words, m.name, r.estimate, r.t_lower, r.t_upper, r.bca_lower, r.bca_upper, m.run->replicates});
   }
-  if (const std::string problem = plot::draw_figure(f); !problem.empty()) {
+  std::string problem = plot::figure_problem(f).value_or("");
+  if (problem.empty()) problem = plot::draw_figure(f);
+  if (!problem.empty()) {
     throw RunEnd{stop_status, "diffboot: " + text::shown("cannot draw the figure \"" + o.figure + "\": " + problem) + "\n"};
   }
 }
@@ -214,6 +230,7 @@ void load_groups(State& s, const BatchOptions& o) {
   s.filename_x = label(o.sample1), s.filename_y = label(o.sample2);
   s.name_x = o.table + ": " + t.header[by] + " = " + o.sample1, s.name_y = o.table + ": " + t.header[by] + " = " + o.sample2;
   s.label_x = o.sample1, s.label_y = o.sample2;
+  s.value_name = t.header[form.value];
   s.path_x = s.path_y = o.table;
   const auto rows = tables::group_rows(reader, form);
   if (o.experiment == Experiment::paired) return take_pairs(s, tables::pairs_of(rows, form, o.table), o.sample1, o.sample2);
@@ -242,6 +259,7 @@ void load_tables(State& s, const BatchOptions& o) {
       s.filename_x = label(o.sample1, a.table(), ca), s.filename_y = label(o.sample2, b.table(), cb);
       s.name_x = o.sample1 + ": " + a.table().header[ca], s.name_y = o.sample2 + ": " + b.table().header[cb];
       s.label_x = o.sample1, s.label_y = o.sample2;
+      s.value_name = a.table().header[ca];
       tables::ColumnValues x = std::move(tables::column_values(a, {ca})[0]);
       take_columns(s, std::move(x), std::move(tables::column_values(b, {cb})[0]));
       return;

@@ -151,9 +151,9 @@ std::optional<std::vector<std::string>> measure_list(const std::string& text, bo
 }
 
 struct RawOptions {
-  bool paired = false, unpaired = false, no_files = false, show = false, p_values = false, decimal_comma = false;
+  bool paired = false, unpaired = false, no_files = false, show = false, p_values = false, decimal_comma = false, log_scale = false;
   std::string alpha, level, format = "text", directory, seed, replications, figure, table, column, by, value, id, delimiter, labels,
-      figure_size, measures, permutations, replicates, acceleration;
+      figure_size, measures, permutations, replicates, acceleration, unit;
   std::string sample1, sample2;
 };
 
@@ -189,6 +189,9 @@ void define(CLI::App& app, RawOptions& raw) {
                  "The figure's width and height in inches, from " + figure_size_range() +
                      " (default 7,5; a png has 200 pixels an inch)")
       ->type_name("W,H");
+  app.add_option("--unit", raw.unit, "The values' unit, on the figure's data axis and difference axis (\"g\", \"mm Hg\")")
+      ->type_name("TEXT");
+  app.add_flag("--log", raw.log_scale, "Draw the figure's data axis on a log scale (every value must be positive)");
   app.add_option("--measures", raw.measures,
                  "The measures to report, by name: " + std::string(measure_choices) +
                      " (default: the experiment's own; the text report keeps its block and adds g and delta after it)")
@@ -241,7 +244,7 @@ void define(CLI::App& app, RawOptions& raw) {
 constexpr const char* valued_options[] = {"--alpha",  "--level",  "--format", "--directory", "--seed", "--replications",
                                           "--figure", "--table",  "--column", "--by",        "--value", "--id", "--delimiter", "--labels",
                                           "--figure-size", "--measures", "--permutations", "--replicates",
-                                          "--acceleration"};
+                                          "--acceleration", "--unit"};
 
 // A problem CLI11 lets through: an option given an empty value, or more than
 // two sample names (after "--" every argument is one).
@@ -338,6 +341,11 @@ std::optional<std::string> interpret(const RawOptions& raw, BatchOptions& o) {
     if (!o.figure_size) return "--figure-size \"" + raw.figure_size + "\" is not a width and height W,H in inches from " + figure_size_range();
     if (raw.figure.empty()) return "--figure-size goes with --figure FILE";
   }
+  if ((!raw.unit.empty() || raw.log_scale) && raw.figure.empty()) {
+    return std::string(raw.log_scale ? "--log" : "--unit") + " goes with --figure FILE";
+  }
+  o.unit = raw.unit;
+  o.log_scale = raw.log_scale;
   if (!raw.table.empty() && !raw.column.empty()) return "--table and --column name columns in two ways: give one";
   if (!raw.by.empty() && raw.table.empty()) return "--by picks rows of a table: it goes with --table FILE";
   if ((!raw.value.empty() || !raw.id.empty()) && raw.by.empty()) return "--value and --id go with --by COLUMN";

@@ -36,6 +36,8 @@ struct BatchOptions {
   bool decimal_comma = false;        // --decimal-comma: a comma in a value is its decimal point
   std::optional<std::pair<std::string, std::string>> labels;  // --labels A,B
   std::optional<std::pair<double, double>> figure_size;       // --figure-size W,H in inches
+  std::string unit;                   // --unit TEXT: the values' unit in the figure, empty for none
+  bool log_scale = false;             // --log: the figure's data axis logarithmic
   std::vector<std::string> measures;  // --measures: by name; none: the experiment's
   std::int32_t permutations = 0;      // --p-values [--permutations N]: N; 0: no p-values
   std::string replicates;             // --replicates FILE: empty for none

@@ -25,6 +25,7 @@ struct State {
   std::string filename_x = std::string(filename_length, ' ');
   std::string filename_y = std::string(filename_length, ' ');
   std::string label_x, label_y;  // short names for figures: the file, the table's column or group, or --labels
+  std::string value_name;        // a table's column of the values (long form, -c), for figures; empty for none
   bool labelled_histograms = false;  // the histogram window names the samples by label, not as Sample 1 and 2
   std::string name_x, name_y;    // the samples as csv and json name them: the file, or the table and its column or group
   std::string path_x, path_y;  // the sample files as opened: the dialogue's names trimmed, the command line's as given

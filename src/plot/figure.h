@@ -1,8 +1,9 @@
 #pragma once
 // A figure of a run worth keeping, an estimation plot: above, every value
 // of the two samples (a line per pair in a paired run) with each sample's
-// mean ± SD and median; below, every measure of the run on one axis of
-// differences in the data's units, each with its replicates' density, its
+// mean ± SD and median, and a legend of the marks; below, the measures in
+// the data's units on one axis of differences and the unitless ones (g,
+// delta) on an axis of their own, each with its replicates' density, its
 // estimate, its BCa interval (thick) and its Student's t interval (thin),
 // and their numbers. Drawn by gnuplot from a script and a data file that
 // stay beside the figure, so that a user can restyle it.
@@ -34,13 +35,14 @@ struct FigureSample {
   double mean, sd, median;
 };
 
-// A measure's row in the effect panel.
+// A measure's row in an effect panel: the panel of differences in the
+// data's units, or that of the unitless measures (effect_scale.h) when its
+// name is one of them.
 struct FigureMeasure {
   std::string_view words;          // such as "difference of means"
   std::string_view name;           // such as "d_AVE"
   double estimate, t_lower, t_upper, bca_lower, bca_upper;
   std::span<const double> replicates;
-  bool in_data_units = true;       // false (g, delta): its numbers are given, not drawn on the axis
 };
 
 struct Figure {
@@ -52,17 +54,25 @@ struct Figure {
   FigureSample x, y;
   std::vector<FigureMeasure> measures;
   double width = 7.0, height = 5.0;  // inches; a png has 200 pixels an inch
+  std::string value_name = "value";  // what the values are: a table's value column, else "value"
+  std::string unit = {};             // --unit: the values' unit, empty for none
+  bool log_scale = false;            // --log: the data axis logarithmic (every value positive)
 };
+
+// Why `f` cannot be drawn as asked (a log axis with a value that is not
+// positive), or nothing.
+std::optional<std::string> figure_problem(const Figure& f);
 
 // The title: "horsebean − linseed (unpaired): 95% intervals, B = 1999", long
 // labels shortened in the middle.
 std::string figure_title(const Figure& f);
 
-// The figure composed once (its densities estimated once): the data file,
-// blocks separated by two blank lines, each after a comment line saying
-// what it holds, and the plotting commands that draw them, in that order.
+// The figure composed once (its densities estimated once): the terminal
+// line (its size and font), the data file, blocks separated by two blank
+// lines, each after a comment line saying what it holds, and the plotting
+// commands that draw them, in that order.
 struct Composition {
-  std::string commands, data;
+  std::string terminal, commands, data;
 };
 Composition compose_figure(const Figure& f);
 

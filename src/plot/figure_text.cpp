@@ -34,16 +34,18 @@ int interval_digits(double lower, double upper) {
   return lower != upper && figure_number(lower, 3) == figure_number(upper, 3) ? 4 : 3;
 }
 
-std::string bounds_text(double lower, double upper) {
+std::string bounds_text(double lower, double upper, std::string_view suffix) {
   const int digits = interval_digits(lower, upper);
   // Appended piece by piece: GCC 12 at -O3 warns (-Wrestrict) on "literal" + std::string&&.
   std::string text = "[";
-  text.append(figure_number(lower, digits)).append(", ").append(figure_number(upper, digits)).append("]");
+  text.append(figure_number(lower, digits)).append(suffix).append(", ");
+  text.append(figure_number(upper, digits)).append(suffix).append("]");
   return text;
 }
 
-std::string interval_text(double estimate, double lower, double upper) {
-  return figure_number(estimate, interval_digits(lower, upper)) + " " + bounds_text(lower, upper);
+std::string interval_text(double estimate, double lower, double upper, std::string_view suffix) {
+  return figure_number(estimate, interval_digits(lower, upper)) + std::string(suffix) + " " +
+         bounds_text(lower, upper, suffix);
 }
 
 std::size_t character_count(std::string_view text) { return character_starts(text).size(); }

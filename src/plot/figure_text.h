@@ -17,11 +17,13 @@ std::string figure_number(double value, int digits);
 // bounds differ but would print alike at three.
 int interval_digits(double lower, double upper);
 
-// "[−92.2, −22.7]": the bounds at interval_digits.
-std::string bounds_text(double lower, double upper);
+// "[−92.2, −22.7]": the bounds at interval_digits, each followed by
+// `suffix` (such as "%").
+std::string bounds_text(double lower, double upper, std::string_view suffix = "");
 
-// "−58.6 [−92.2, −22.7]": the estimate and the bounds at interval_digits.
-std::string interval_text(double estimate, double lower, double upper);
+// "−58.6 [−92.2, −22.7]": the estimate and the bounds at interval_digits,
+// each followed by `suffix`.
+std::string interval_text(double estimate, double lower, double upper, std::string_view suffix = "");
 
 // The characters (UTF-8 code points) of `text`.
 std::size_t character_count(std::string_view text);

@@ -48,6 +48,8 @@ TEST(CommandLineTest, UsageErrors) {
       {{"--figure", "f.svg", "--figure-size", "1,5", "x", "y"},
        "--figure-size \"1,5\" is not a width and height W,H in inches from 2 to 40"},
       {{"--figure-size", "7,5", "x", "y"}, "--figure-size goes with --figure FILE"},
+      {{"--unit", "g", "x", "y"}, "--unit goes with --figure FILE"},
+      {{"--log", "x", "y"}, "--log goes with --figure FILE"},
       {{"--measures", "d_AVE,cohen", "x", "y"},
        "--measures \"d_AVE,cohen\" is not a list of d_AVE, d_MED, d_STD, d_MAD, g, delta (unpaired), AVE_d, MED_d, g "
        "(paired), all"},

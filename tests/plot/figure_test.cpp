@@ -8,6 +8,7 @@
 
 #include <filesystem>
 #include <algorithm>
+#include <regex>
 #include <cmath>
 #include <string>
 #include <vector>
@@ -52,7 +53,7 @@ TEST(FigureTest, ScriptAndData) {
   const std::string script = figure_script(f), data = figure_data(f);
   for (const char* text : {"set terminal svg size 648,360", "set output './out.svg'", "data = './out.svg.dat'",
                            "'#0072B2'", "'#E69F00'", "set multiplot title 'x.txt − y' . \"\\047\" . 's.txt (unpaired): 95% intervals, B = 1999'",
-                           "set xtics ('x.txt (n = 3)' 1, 'y' . \"\\047\" . 's.txt (n = 4)' 2)", "set jitter",
+                           "set xtics ('x.txt (n = 3)' 1, 'y' . \"\\047\" . 's.txt (n = 4)' 2)", "set ylabel 'value'",
                            "set ytics nomirror scale 0 ('difference of means (d_AVE)' 2, 'difference of medians (d_MED)' 1)",
                            "set label 'cannot be drawn: no finite estimate'",
                            "set label '0.500, BCa interval not defined'", "set label 't [−1.00, 1.50]'",
@@ -61,7 +62,7 @@ TEST(FigureTest, ScriptAndData) {
   }
   EXPECT_EQ(count(data, "\n1 "), 3u) << "one point per value of x in column 1";
   EXPECT_EQ(count(data, "\n2 "), 4u) << "and of y in column 2";
-  EXPECT_EQ(count(script, "lw 5"), 0u) << "no BCa bar without both bounds";
+  EXPECT_EQ(count(script, "'#CC79A7' notitle"), 0u) << "no BCa bar without both bounds";
   f.width = 4;
   EXPECT_NE(figure_script(f).find("set ytics nomirror scale 0 ('d_AVE' 2, 'd_MED' 1)"), std::string::npos)
       << "a narrow figure names the measures in code";
@@ -77,7 +78,7 @@ TEST(FigureTest, SizesByFormat) {
   const std::tuple<FigureFormat, double, double, const char*> cases[] = {
       {FigureFormat::svg, 7, 5, "svg size 504,360 noenhanced font 'sans,8'"},
       {FigureFormat::png, 7, 5, "pngcairo size 1400,1000 noenhanced font 'sans,8' fontscale 2.7"},
-      {FigureFormat::pdf, 7, 5, "pdfcairo size 7in,5in noenhanced font 'sans,8'"},
+      {FigureFormat::pdf, 7, 5, "pdfcairo size 7in,5in noenhanced font 'sans,8' fontscale 1 linewidth 2"},
       {FigureFormat::pdf, 3.5, 2.5, "pdfcairo size 3.5in,2.5in"},
       {FigureFormat::png, 3.5, 2.5, "pngcairo size 700,500"},
   };
@@ -97,7 +98,7 @@ TEST(FigureTest, WhatEachSizeOfSampleShows) {
   Figure f = small_figure(few, few, replicates);
   f.paired = true;
   EXPECT_NE(figure_data(f).find("# pairs: a line from x to y each"), std::string::npos);
-  EXPECT_NE(figure_script(f).find("unset jitter"), std::string::npos) << "a line's ends stay on their columns";
+  EXPECT_NE(figure_data(f).find("\n1 1 "), std::string::npos) << "a line's ends stay on their columns";
   f.x.values = f.y.values = many;
   EXPECT_EQ(figure_data(f).find("# pairs"), std::string::npos);
   EXPECT_NE(figure_script(f).find("axes x1y2"), std::string::npos);
@@ -139,9 +140,9 @@ class RenderedFigure : public ::testing::Test {
     testing::write_file("first.txt", "4.1\n5.2\n3.9\n6.3\n5.5\n4.8\n5.0\n6.1\n");
     testing::write_file("second.txt", "3.2\n4.4\n3.1\n5.0\n4.1\n3.9\n4.6\n4.0\n");
   }
-  int run(const std::string& args) {
+  int run(const std::string& args, const std::string& samples = " first.txt second.txt") {
     testing::Launch launch;
-    launch.arguments = args + " first.txt second.txt";
+    launch.arguments = args + samples;
     launch.path = "/usr/bin:/bin";
     launch.input = "/dev/null";
     outcome_ = testing::run_built_program(launch);
@@ -171,12 +172,13 @@ TEST_F(RenderedFigure, SvgHoldsEveryValueAndEveryMeasureWithItsNumbers) {
   for (const auto& [type, x_points, y_points, rows] : runs) {
     ASSERT_EQ(run(std::string(type) + " -f json -l 90 -B 999 --figure fig.svg"), 0) << outcome_.err;
     const std::string svg = testing::read_file("fig.svg");
-    EXPECT_EQ(count(svg_group(svg, x_points), "#gpPt6"), 8u) << type << ": a point per value of x";
-    EXPECT_EQ(count(svg_group(svg, y_points), "#gpPt6"), 8u) << type << ": and of y";
+    EXPECT_EQ(count(svg_group(svg, x_points), "<polygon"), 8u) << type << ": a disc per value of x";
+    EXPECT_EQ(count(svg_group(svg, y_points), "<polygon"), 8u) << type << ": and of y";
+    EXPECT_EQ(svg.find("<use", svg.find("</defs>")), std::string::npos) << "every mark a plain shape";
     if (std::string(type) == "-p") {
       EXPECT_EQ(count(svg_group(svg, "gnuplot_plot_1a"), " L"), 8u) << "a line per pair";
     }
-    EXPECT_NE(svg.find(std::string("first.txt − second.txt (") + (type[1] == 'p' ? "paired" : "unpaired") +
+    EXPECT_NE(svg.find(std::string("first − second (") + (type[1] == 'p' ? "paired" : "unpaired") +
                        "): 90% intervals, B = 999"),
               std::string::npos);
     for (const std::string& row : rows) EXPECT_EQ(count(svg, ">" + row + "<"), 1u) << row;
@@ -211,6 +213,128 @@ TEST_F(RenderedFigure, LabelsAreDrawnAsWritten) {
   const std::string keys = testing::read_file("keys.svg");
   EXPECT_NE(keys.find(">" + a + "<"), std::string::npos);
   EXPECT_NE(keys.find(">" + b + "<"), std::string::npos);
+}
+
+// A text of an svg as a box in the svg's units (points): its anchor, baseline
+// and font size give its place, an average character 0.6 em wide (a minus
+// sign 0.84) its width.
+struct TextBox {
+  std::string text;
+  double left, right, top, bottom;
+};
+
+std::vector<TextBox> text_boxes(const std::string& svg) {
+  static const std::regex text(
+      R"re(<g transform="translate\(([\d.]+),([\d.]+)\)( rotate\(270\))?"[^>]*font-size="([\d.]+)"\s*text-anchor="(\w+)">\s*<text>([^<]*)</text>)re");
+  std::vector<TextBox> boxes;
+  for (auto it = std::sregex_iterator(svg.begin(), svg.end(), text); it != std::sregex_iterator(); ++it) {
+    const std::smatch& m = *it;
+    std::string shown = m[6];
+    while (!shown.empty() && shown.front() == ' ') shown.erase(0, 1);
+    if (shown.empty()) continue;
+    const double x = std::stod(m[1]), y = std::stod(m[2]), size = std::stod(m[4]);
+    std::size_t minus = 0;
+    for (std::size_t at = shown.find("−"); at != std::string::npos; at = shown.find("−", at + 1)) ++minus;
+    const double length = size * (0.6 * static_cast<double>(character_count(shown)) + 0.24 * static_cast<double>(minus));
+    const double start = m[5] == "start" ? 0.0 : m[5] == "middle" ? -0.5 * length : -length;
+    if (m[3].matched) boxes.push_back({shown, x - 0.75 * size, x + 0.2 * size, y - start - length, y - start});
+    else boxes.push_back({shown, x + start, x + start + length, y - 0.75 * size, y + 0.2 * size});
+  }
+  return boxes;
+}
+
+TEST_F(RenderedFigure, LegendBothEffectPanelsAndAxisNames) {
+  testing::write_file("chicks.csv", "feed,weight\nA,179\nA,160\nA,136\nA,227\nA,217\nA,168\nB,309\nB,229\nB,181\nB,141\nB,260\n");
+  ASSERT_EQ(run("-u --measures d_AVE,d_MED,g,delta --unit g --figure fig.svg --table chicks.csv --by feed", " A B"), 0)
+      << outcome_.err;
+  const std::string svg = testing::read_file("fig.svg"), data = testing::read_file("fig.svg.dat");
+  for (const char* text : {"mean ± SD", "median", "BCa", "t", "weight (g)", "difference in weight, A − B (g)",
+                           "A − B: g in sd units; delta from −1 to 1", "difference of means (d_AVE)",
+                           "difference of medians (d_MED)", "Hedges' g (g)", "Cliff's delta (delta)"}) {
+    EXPECT_EQ(count(svg, std::string(">") + text + "<"), 1u) << text;
+  }
+  for (const char* block : {"# g: estimate", "# g: BCa interval", "# delta: t interval", "# delta: replicates'"}) {
+    EXPECT_NE(data.find(block), std::string::npos) << block << ": drawn in the unitless panel";
+  }
+}
+
+TEST_F(RenderedFigure, NoTextLeavesTheFigureOrMeetsAnother) {
+  const char* sizes[] = {"3,2.5", "3.5,3", "7,5", "12,4", "40,30"};
+  for (const char* size : sizes) {
+    ASSERT_EQ(run(std::string("-u --measures all --figure fig.svg --labels Dextro-hyoscyamine,Laevo-hyoscine --figure-size ") + size),
+              0) << outcome_.err;
+    const std::string svg = testing::read_file("fig.svg");
+    const auto [width, height] = std::pair{std::stod(svg.substr(svg.find("width=\"") + 7)),
+                                           std::stod(svg.substr(svg.find("height=\"") + 8))};
+    const std::vector<TextBox> boxes = text_boxes(svg);
+    EXPECT_GT(boxes.size(), 30u) << size;
+    for (std::size_t i = 0; i < boxes.size(); ++i) {
+      const TextBox& a = boxes[i];
+      EXPECT_TRUE(a.left >= 0 && a.top >= 0 && a.right <= width && a.bottom <= height) << size << ": " << a.text;
+      for (std::size_t j = i + 1; j < boxes.size(); ++j) {
+        const TextBox& b = boxes[j];
+        EXPECT_FALSE(a.left < b.right && b.left < a.right && a.top < b.bottom && b.top < a.bottom)
+            << size << ": \"" << a.text << "\" meets \"" << b.text << "\"";
+      }
+    }
+  }
+}
+
+TEST_F(RenderedFigure, MarksHaveTheSameSizeInPointsInEveryFormat) {
+  if (!testing::on_path("pdftocairo") || !testing::on_path("pdftoppm") || !testing::on_path("convert")) {
+    GTEST_SKIP() << "poppler-utils or ImageMagick is not installed";
+  }
+  for (const char* format : {"svg", "pdf", "png"}) ASSERT_EQ(run(std::string("-u --figure fig.") + format), 0) << outcome_.err;
+  // A disc's width: the extent of the first shape filled with sample 1's blue.
+  const auto disc_width = [](const std::string& svg, const std::string& fill, const std::string& numbers_after) {
+    const std::size_t at = svg.find(numbers_after, svg.find(fill));
+    std::vector<double> xs;
+    static const std::regex pair(R"(([\d.]+)[ ,]([\d.]+))");
+    const std::string shape = svg.substr(at, svg.find_first_of("'\"", at + numbers_after.size()) - at);
+    for (auto it = std::sregex_iterator(shape.begin(), shape.end(), pair); it != std::sregex_iterator(); ++it) {
+      xs.push_back(std::stod((*it)[1]));
+    }
+    return xs.empty() ? 0.0 : *std::max_element(xs.begin(), xs.end()) - *std::min_element(xs.begin(), xs.end());
+  };
+  ASSERT_EQ(std::system("pdftocairo -svg fig.pdf from_pdf.svg"), 0);
+  const double svg_width = disc_width(testing::read_file("fig.svg"), "rgb(  0, 114, 178)", "points = '");
+  const double pdf_width = disc_width(testing::read_file("from_pdf.svg"), "fill:rgb(0%,44.7", "d=\"");
+  EXPECT_GT(svg_width, 2.0);
+  EXPECT_NEAR(pdf_width, svg_width, 0.1 * svg_width) << "points in svg and pdf";
+  // The png against the pdf drawn at its 200 pixels an inch: as much blue.
+  ASSERT_EQ(std::system("pdftoppm -r 200 -png fig.pdf from_pdf && convert from_pdf-1.png -depth 8 pdf.ppm && "
+                        "convert fig.png -depth 8 png.ppm"), 0);
+  const auto blue = [](const std::string& ppm) { return testing::colour_pixels(ppm, 0x0072B2, 24); };
+  const double png_blue = blue(testing::read_file("png.ppm")), pdf_blue = blue(testing::read_file("pdf.ppm"));
+  EXPECT_NEAR(png_blue, pdf_blue, 0.15 * pdf_blue);
+}
+
+TEST_F(RenderedFigure, LogAxisTakesPositiveDataOnly) {
+  std::string lognormal;
+  for (int i = 1; i <= 3000; ++i) lognormal += std::to_string(std::exp(3.0 * std::sin(i * 0.37))) + "\n";
+  testing::write_file("first.txt", lognormal);
+  ASSERT_EQ(run("-u -B 99 --log --figure fig.svg"), 0) << outcome_.err;
+  const std::string script = testing::read_file("fig.svg.gp");
+  EXPECT_NE(script.find("set logscale y 10"), std::string::npos);
+  const std::string ytics = script.substr(script.find("set ytics nomirror ("));
+  EXPECT_GE(count(ytics.substr(0, ytics.find('\n')), ","), 3u) << "four ticks at least";
+  testing::write_file("second.txt", "3\n0\n5\n");
+  EXPECT_EQ(run("-u -B 99 --log --figure fig.svg"), 1);
+  EXPECT_NE(outcome_.err.find("cannot draw the figure \"fig.svg\": --log draws positive values only, and \"second\" holds 0"),
+            std::string::npos) << outcome_.err;
+}
+
+TEST_F(RenderedFigure, ManyPairsShowTheirDifferencesOnTheRightAxis) {
+  std::string x, y;
+  for (int i = 0; i <= static_cast<int>(most_pair_lines); ++i) {
+    x += std::to_string(10 + i % 7) + "\n", y += std::to_string(9 + i % 5) + "\n";
+  }
+  testing::write_file("first.txt", x);
+  testing::write_file("second.txt", y);
+  ASSERT_EQ(run("-p -B 99 --unit g --figure fig.svg"), 0) << outcome_.err;
+  const std::string svg = testing::read_file("fig.svg");
+  EXPECT_NE(svg.find(">x − y (g)<"), std::string::npos);
+  EXPECT_NE(svg.find(">differences (x − y)<"), std::string::npos);
 }
 
 TEST_F(RenderedFigure, ConstantSamplesRender) {

@@ -1,0 +1,12 @@
+#include "plot/effect_scale.h"
+
+namespace diffboot::plot {
+
+const EffectScale* unitless_scale(std::string_view code) {
+  for (const EffectScale& s : unitless_scales) {
+    if (s.measure == code) return &s;
+  }
+  return nullptr;
+}
+
+}  // namespace diffboot::plot
