@@ -9,29 +9,31 @@
 sample_colours <- c("#0072B2", "#E69F00")
 bca_colour <- "#CC79A7"
 t_colour <- "#009E73"
-minus <- "\u2212"
+# A true minus sign where the text can hold it; base graphics' devices write
+# Latin-1, which has none.
+minus_sign <- function(unicode) if (unicode && isTRUE(l10n_info()[["UTF-8"]])) "\u2212" else "-"
 measure_words <- c(AVE_d = "mean difference", MED_d = "median difference", d_AVE = "difference of means",
                    d_MED = "difference of medians", d_STD = "difference of SDs", d_MAD = "difference of MADs",
                    g = "Hedges' g", delta = "Cliff's delta")
 in_data_units <- c("AVE_d", "MED_d", "d_AVE", "d_MED", "d_STD", "d_MAD")
 
 # A number at `digits` significant digits as %#g writes it, without a bare
-# trailing point, with a true minus sign.
-figure_number <- function(value, digits) {
+# trailing point, its minus signs written as `minus`.
+figure_number <- function(value, digits, minus = "-") {
   text <- formatC(value, digits = digits, format = "g", flag = "#")
   text <- sub("\\.$", "", sub("\\.e", "e", trimws(text)))
   gsub("-", minus, text, fixed = TRUE)
 }
 
 # "-58.6 [-92.2, -22.7]" at three significant digits, four where three print the bounds alike.
-interval_text <- function(estimate, lower, upper) {
+interval_text <- function(estimate, lower, upper, minus = "-") {
   d <- ifelse(lower != upper & figure_number(lower, 3L) == figure_number(upper, 3L), 4L, 3L)
-  sprintf("%s [%s, %s]", mapply(figure_number, estimate, d), mapply(figure_number, lower, d),
-          mapply(figure_number, upper, d))
+  sprintf("%s [%s, %s]", mapply(figure_number, estimate, d, minus), mapply(figure_number, lower, d, minus),
+          mapply(figure_number, upper, d, minus))
 }
 
 # The rows of the figure: the samples' values and summaries, the measures' bars.
-figure_data <- function(r) {
+figure_data <- function(r, minus = "-") {
   x <- r$data$x
   y <- r$data$y
   if (r$experiment == "paired") {
@@ -45,7 +47,7 @@ figure_data <- function(r) {
   samples <- sprintf("%s (n = %d)", r$labels, c(length(x), length(y)))
   m <- r$measures
   rows <- sprintf("%s (%s)\n%s BCa", ifelse(is.na(measure_words[m$measure]), m$measure, measure_words[m$measure]),
-                  m$measure, interval_text(m$estimate, m$bca_lower, m$bca_upper))
+                  m$measure, interval_text(m$estimate, m$bca_lower, m$bca_upper, minus))
   drawn <- m$measure %in% in_data_units & is.finite(m$estimate)
   list(x = x, y = y, samples = samples, rows = rows, measures = m, drawn = drawn,
        title = sprintf("%s %s %s (%s): %s%% intervals, B = %d", r$labels[1L], minus, r$labels[2L], r$experiment,
@@ -53,9 +55,10 @@ figure_data <- function(r) {
 }
 
 plot.diffboot <- function(x, y, ...) {
-  f <- figure_data(x)
-  if (requireNamespace("ggplot2", quietly = TRUE)) figure_ggplot(f, x$experiment == "paired") else {
-    figure_base(f, x$experiment == "paired", ...)
+  if (requireNamespace("ggplot2", quietly = TRUE)) {
+    figure_ggplot(figure_data(x, minus_sign(TRUE)), x$experiment == "paired")
+  } else {
+    figure_base(figure_data(x, minus_sign(FALSE)), x$experiment == "paired", ...)
   }
 }
 
