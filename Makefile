@@ -105,6 +105,8 @@ bench: build-deps
 	$(SOURCE)bench/batch_loop.sh $(SOURCE)build/bench/diffboot
 	$(MAKE) -f $(SOURCE)Makefile python-module
 	PYTHONPATH=$(PYTHON_BUILD)/python /usr/bin/python3 $(SOURCE)bench/python_bench.py
+	$(MAKE) -f $(SOURCE)Makefile r-test-package
+	R_LIBS=$(R_BUILD)/library Rscript $(SOURCE)bench/r_bench.R
 
 # Each fuzz target runs FUZZ_SECONDS on a fresh build; new inputs go to the
 # build folder, the checked-in seeds in fuzz/corpus stay as they are.

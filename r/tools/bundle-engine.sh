@@ -1,7 +1,8 @@
 #!/bin/sh
 # Brings the library's C++ sources into the package (src/engine, never
-# committed: the repository's src/ holds them once) and writes src/Makevars,
-# which names every object to build. Run from the repository by 'make r'
+# committed: the repository's src/ holds them once) and writes
+# src/Makevars.in, which names every object to build (configure makes
+# src/Makevars of it). Run from the repository by 'make r'
 # before 'R CMD build r'.
 #   r/tools/bundle-engine.sh REPOSITORY
 set -eu
@@ -33,11 +34,12 @@ for file in "$package/src"/*.cpp; do
 done
 
 {
-  echo "# Written by tools/bundle-engine.sh: the package's own sources and the library's."
+  echo "# Written by tools/bundle-engine.sh: the package's own sources and the library's;"
+  echo "# configure fills in the flags that keep the numbers bit for bit."
   echo "CXX_STD = CXX20"
   echo "PKG_CPPFLAGS = -Iengine"
-  echo "# Bit-reproducible numbers: no contraction of a*b+c into one rounding."
-  echo "PKG_CXXFLAGS = -ffp-contract=off \$(CXX_VISIBILITY)"
+  echo "PKG_CXXFLAGS = @FP_FLAGS@ \$(CXX_VISIBILITY)"
   echo "PKG_LIBS = -pthread"
   echo "OBJECTS =$glue$objects"
-} > "$package/src/Makevars"
+} > "$package/src/Makevars.in"
+rm -f "$package/src/Makevars"

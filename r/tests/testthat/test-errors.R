@@ -6,6 +6,8 @@ test_that("bad input stops with the message", {
   rows <- list(
     list(quote(diffboot(c(1, 2), ok)), "Too few values for an unpaired experiment"),
     list(quote(diffboot(c(1, NA, NA, 2), ok)), "Too few values for an unpaired experiment"),
+    list(quote(diffboot(numeric(0), ok)), "sample 1 has no values"),
+    list(quote(diffboot(c(NA, NA, NA), ok[1:3], paired = TRUE)), "sample 1 has no values"),
     list(quote(diffboot(ok, c(1, 2, 3), paired = TRUE)), "paired"),
     list(quote(diffboot(c(1, Inf, 3, 4), ok)), "sample 1 holds a value that is not a finite number, at position 2"),
     list(quote(diffboot(c("a", "b", "c"), ok)), "x must be a numeric vector, not character"),
