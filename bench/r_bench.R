@@ -19,7 +19,7 @@ cat(sprintf("diffboot, n = 30, B = 1999, 1 thread: %.1f us a call (mean of 200)\
             (proc.time()[["elapsed"]] - start) / 200 * 1e6))
 big_x <- rnorm(1e7, 10, 3)
 big_y <- rnorm(1e7, 11, 3)
-gc(reset = TRUE)
+invisible(gc(reset = TRUE))
 big <- best_of(1, function() diffboot(big_x, big_y, R = 99))
 cat(sprintf("diffboot, n = 10^7 + 10^7 doubles, B = 99, every core: %.1f s; R's heap grew to %.0f MB at most (the arrays: %.0f MB)\n",
             big, sum(gc()[, 6]), 2 * 8e7 / 2^20))
