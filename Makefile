@@ -5,7 +5,7 @@ RELEASE := $(SOURCE)build/release
 TEST := $(SOURCE)build/test
 JOBS := $(shell nproc 2>/dev/null || echo 2)
 
-.PHONY: run test build bench fuzz plotter build-deps test-deps install python python-deps python-module
+.PHONY: run test build bench fuzz plotter build-deps test-deps install python python-deps python-module r r-deps r-tarball r-test-package
 PREFIX ?= /usr/local
 FUZZ_SECONDS ?= 60
 FUZZ := $(SOURCE)build/fuzz
@@ -15,7 +15,14 @@ BUILD_PACKAGES := cmake g++ make pkg-config libcli11-dev nlohmann-json3-dev libe
 # The Python package builds with pybind11 for Debian's python3 and its numpy;
 # its tests add pandas, matplotlib, tqdm and pytest.
 PYTHON_PACKAGES := python3-dev python3-numpy python3-pandas python3-matplotlib python3-tqdm pybind11-dev python3-pybind11
-TEST_PACKAGES := $(BUILD_PACKAGES) $(PYTHON_PACKAGES) python3-pytest libgtest-dev man-db bsdutils
+# The R package builds with Debian's R, Rcpp and Boost's headers; its tests
+# add testthat, jsonlite (to read the program's json) and ggplot2 (figures).
+R_PACKAGES := r-base-dev r-cran-rcpp libboost-dev
+R_TEST_PACKAGES := $(R_PACKAGES) r-cran-testthat r-cran-jsonlite r-cran-ggplot2 r-cran-withr r-cran-processx
+TEST_PACKAGES := $(BUILD_PACKAGES) $(PYTHON_PACKAGES) $(R_TEST_PACKAGES) python3-pytest libgtest-dev man-db bsdutils
+R_BUILD := $(SOURCE)build/r
+R_VERSION := $(shell sed -n 's/^Version: *//p' $(SOURCE)r/DESCRIPTION)
+R_TARBALL := $(R_BUILD)/diffboot_$(R_VERSION).tar.gz
 PYTHON_BUILD := $(SOURCE)build/python
 
 # Installs the packages of $(1) that are missing, when run as root; otherwise
@@ -44,6 +51,26 @@ python-module:
 python: python-deps python-module
 	cmake --install $(PYTHON_BUILD) --component python
 
+r-deps:
+	$(call install_missing,$(R_PACKAGES))
+
+# The R package's source tarball, carrying the library's sources (copied
+# into r/src/engine, which git ignores).
+r-tarball:
+	sh $(SOURCE)r/tools/bundle-engine.sh $(SOURCE)
+	mkdir -p $(R_BUILD)
+	cd $(R_BUILD) && R CMD build --no-build-vignettes --no-manual $(SOURCE)r
+
+# Builds the tarball and installs it into R's first library (the user's own
+# when R_LIBS_USER exists, else the site library, as root), or R_LIBRARY=DIR.
+r: r-deps r-tarball
+	MAKEFLAGS=-j$(JOBS) R CMD INSTALL $(if $(R_LIBRARY),-l $(R_LIBRARY)) $(R_TARBALL)
+
+# The package installed under build/r/library for the tests.
+r-test-package: r-tarball
+	mkdir -p $(R_BUILD)/library
+	MAKEFLAGS=-j$(JOBS) R CMD INSTALL -l $(R_BUILD)/library $(R_TARBALL) > $(R_BUILD)/install.log 2>&1 || { cat $(R_BUILD)/install.log; exit 1; }
+
 build: build-deps
 	cmake -S $(SOURCE) -B $(RELEASE) -DCMAKE_BUILD_TYPE=Release
 	cmake --build $(RELEASE) -j $(JOBS)
@@ -66,8 +93,8 @@ plotter:
 	    echo "gnuplot is not installed (sudo apt-get install --no-install-recommends gnuplot-x11); the histograms will not be shown"; \
 	  fi; }
 
-test: test-deps python-module
-	cmake -S $(SOURCE) -B $(TEST) -DCMAKE_BUILD_TYPE=Debug -DDIFFBOOT_SANITIZE=ON -DDIFFBOOT_TESTS=ON -DDIFFBOOT_WERROR=ON -DDIFFBOOT_PYTHON_BUILD=$(PYTHON_BUILD)
+test: test-deps python-module r-test-package
+	cmake -S $(SOURCE) -B $(TEST) -DCMAKE_BUILD_TYPE=Debug -DDIFFBOOT_SANITIZE=ON -DDIFFBOOT_TESTS=ON -DDIFFBOOT_WERROR=ON -DDIFFBOOT_PYTHON_BUILD=$(PYTHON_BUILD) -DDIFFBOOT_R_LIBRARY=$(R_BUILD)/library
 	cmake --build $(TEST) -j $(JOBS)
 	ctest --test-dir $(TEST) --output-on-failure
 
@@ -78,6 +105,8 @@ bench: build-deps
 	$(SOURCE)bench/batch_loop.sh $(SOURCE)build/bench/diffboot
 	$(MAKE) -f $(SOURCE)Makefile python-module
 	PYTHONPATH=$(PYTHON_BUILD)/python /usr/bin/python3 $(SOURCE)bench/python_bench.py
+	$(MAKE) -f $(SOURCE)Makefile r-test-package
+	R_LIBS=$(R_BUILD)/library Rscript $(SOURCE)bench/r_bench.R
 
 # Each fuzz target runs FUZZ_SECONDS on a fresh build; new inputs go to the
 # build folder, the checked-in seeds in fuzz/corpus stay as they are.

@@ -1,0 +1,78 @@
+# What R users do with a "diffboot" object: print, summary, as.data.frame,
+# coef and confint.
+
+# The result fields in the command line's csv column order.
+result_fields <- c("estimate", "se", "bias", "t_lower", "t_upper", "bca_lower", "bca_upper", "percentile_lower",
+                   "percentile_upper", "basic_lower", "basic_upper", "z0", "acceleration")
+
+caption <- function(x) {
+  c(sprintf("Bootstrap intervals, %s experiment: %s - %s", x$experiment, x$labels[1L], x$labels[2L]),
+    sprintf("%s%% intervals, B = %d, seed %d", format(100 * x$conf.level), x$R, x$seed),
+    sprintf("n = %s, %s; missing %s, %s", format(x$n[["x"]]), format(x$n[["y"]]),
+            format(x$missing[["x"]]), format(x$missing[["y"]])))
+}
+
+measure_table <- function(x, columns, headings) {
+  table <- as.matrix(x$measures[, columns, drop = FALSE])
+  dimnames(table) <- list(x$measures$measure, headings)
+  table
+}
+
+print.diffboot <- function(x, digits = max(3L, getOption("digits") - 3L), ...) {
+  cat("", caption(x), "", sep = "\n")
+  print(measure_table(x, c("estimate", "bca_lower", "bca_upper", "t_lower", "t_upper"),
+                      c("estimate", "BCa lower", "BCa upper", "t lower", "t upper")), digits = digits, ...)
+  invisible(x)
+}
+
+summary.diffboot <- function(object, ...) {
+  columns <- c(result_fields, if (object$permutations > 0L) c("p_permutation", "p_t"))
+  structure(class = "summary.diffboot",
+            list(caption = caption(object), permutations = object$permutations,
+                 table = measure_table(object, columns, columns)))
+}
+
+print.summary.diffboot <- function(x, digits = max(3L, getOption("digits") - 3L), ...) {
+  cat("", x$caption, sep = "\n")
+  if (x$permutations > 0L) cat(sprintf("p-values from %d permutations\n", x$permutations))
+  cat("\n")
+  print(t(x$table), digits = digits, ...)
+  invisible(x)
+}
+
+as.data.frame.diffboot <- function(x, row.names = NULL, optional = FALSE, ...) {
+  m <- x$measures
+  out <- data.frame(measure = m$measure, m[result_fields], alpha = x$alpha, level = x$conf.level, B = x$R,
+                    n_x = x$n[["x"]], n_y = x$n[["y"]], experiment = x$experiment, seed = x$seed,
+                    missing_x = x$missing[["x"]], missing_y = x$missing[["y"]], stringsAsFactors = FALSE,
+                    row.names = row.names)
+  if (x$permutations > 0L) {
+    out$p_permutation <- m$p_permutation
+    out$p_t <- m$p_t
+    out$permutations <- x$permutations
+  }
+  out
+}
+
+coef.diffboot <- function(object, ...) stats::setNames(object$measures$estimate, object$measures$measure)
+
+confint.diffboot <- function(object, parm, level = object$conf.level, type = c("bca", "t", "percentile", "basic"),
+                             ...) {
+  type <- match.arg(type)
+  if (!isTRUE(all.equal(level, object$conf.level))) {
+    fail(sprintf("the intervals are %s%% ones: run diffboot() again with conf.level = %s for others",
+                 format(100 * object$conf.level), format(level)))
+  }
+  names <- object$measures$measure
+  if (missing(parm)) parm <- names
+  if (is.numeric(parm)) parm <- names[parm]
+  unknown <- setdiff(parm, names)
+  if (length(unknown) > 0L || anyNA(parm)) {
+    fail(sprintf("parm names no measure of this result (%s)", paste(names, collapse = ", ")))
+  }
+  rows <- match(parm, names)
+  a <- object$alpha
+  out <- cbind(object$measures[[paste0(type, "_lower")]][rows], object$measures[[paste0(type, "_upper")]][rows])
+  dimnames(out) <- list(parm, paste(format(100 * c(a, 1 - a), trim = TRUE, scientific = FALSE, digits = 3), "%"))
+  out
+}

@@ -1,0 +1,4 @@
+library(testthat)
+library(diffboot)
+
+test_check("diffboot")

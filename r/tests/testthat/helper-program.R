@@ -1,0 +1,42 @@
+# The command line the package is compared with (DIFFBOOT_PROGRAM; the
+# comparisons are skipped without it), and its json as R values.
+
+fields <- c("estimate", "se", "bias", "t_lower", "t_upper", "bca_lower", "bca_upper", "percentile_lower",
+            "percentile_upper", "basic_lower", "basic_upper", "z0", "acceleration")
+
+program <- function() {
+  path <- Sys.getenv("DIFFBOOT_PROGRAM")
+  if (!nzchar(path)) skip("DIFFBOOT_PROGRAM names no program to compare with")
+  path
+}
+
+# Values one a line, each read back as the same double.
+write_values <- function(values, path) writeLines(sprintf("%.17g", values), path)
+
+# A table of the columns a and b, a missing value an empty cell.
+write_table <- function(a, b, path) {
+  cell <- function(v) ifelse(is.na(v), "", sprintf("%.17g", v))
+  writeLines(c("a,b", paste(cell(a), cell(b), sep = ",")), path)
+}
+
+program_json <- function(args, dir) {
+  out <- withr::with_dir(dir, system2(program(), c("--no-files", "-f", "json", args), stdout = TRUE, stderr = FALSE))
+  expect_null(attr(out, "status"))
+  jsonlite::fromJSON(paste(out, collapse = "\n"))
+}
+
+# Every number of r equals the program's json bit for bit (json's null: a
+# value that is not finite).
+expect_same_as_json <- function(r, j) {
+  inputs <- j$inputs
+  expect_identical(unname(c(r$n, r$missing)), as.double(c(inputs$n_x, inputs$n_y, inputs$missing_x, inputs$missing_y)))
+  expect_identical(c(r$experiment, r$R, r$seed), c(inputs$experiment, inputs$B, inputs$seed))
+  expect_identical(c(r$alpha, r$conf.level), c(inputs$alpha, inputs$level))
+  expect_identical(r$measures$measure, j$measures$measure)
+  for (f in c(fields, if (r$permutations > 0L) c("p_permutation", "p_t"))) {
+    ours <- r$measures[[f]]
+    theirs <- as.double(j$measures[[f]])
+    ours[!is.finite(ours)] <- NA_real_
+    expect_identical(ours, theirs, label = f)
+  }
+}

@@ -1,0 +1,45 @@
+#!/bin/sh
+# Brings the library's C++ sources into the package (src/engine, never
+# committed: the repository's src/ holds them once) and writes
+# src/Makevars.in, which names every object to build (configure makes
+# src/Makevars of it). Run from the repository by 'make r'
+# before 'R CMD build r'.
+#   r/tools/bundle-engine.sh REPOSITORY
+set -eu
+repo=$1
+package=$repo/r
+engine=$package/src/engine
+# The folders of src/ the library is built from, in the order they depend on one another.
+parts="numeric bootstrap analysis api"
+
+rm -rf "$engine"
+mkdir -p "$engine/diffboot"
+cp "$repo/include/diffboot/diffboot.h" "$engine/diffboot/"
+objects=""
+for part in $parts; do
+  mkdir -p "$engine/$part"
+  for file in "$repo/src/$part"/*.h "$repo/src/$part"/*.cpp; do
+    [ -e "$file" ] || continue
+    cp "$file" "$engine/$part/"
+    case $file in
+      *.cpp) objects="$objects engine/$part/$(basename "$file" .cpp).o" ;;
+    esac
+  done
+done
+cp "$repo/LICENSE" "$engine/LICENSE"
+
+glue=""
+for file in "$package/src"/*.cpp; do
+  glue="$glue $(basename "$file" .cpp).o"
+done
+
+{
+  echo "# Written by tools/bundle-engine.sh: the package's own sources and the library's;"
+  echo "# configure fills in the flags that keep the numbers bit for bit."
+  echo "CXX_STD = CXX20"
+  echo "PKG_CPPFLAGS = -Iengine"
+  echo "PKG_CXXFLAGS = @FP_FLAGS@ \$(CXX_VISIBILITY)"
+  echo "PKG_LIBS = -pthread"
+  echo "OBJECTS =$glue$objects"
+} > "$package/src/Makevars.in"
+rm -f "$package/src/Makevars"
