@@ -38,6 +38,7 @@ struct BatchOptions {
   std::vector<std::string> measures;  // --measures: by name; none: the experiment's
   std::int32_t permutations = 0;      // --p-values [--permutations N]: N; 0: no p-values
   std::string replicates;             // --replicates FILE: empty for none
+  bool poisson = false;               // --poisson: the Poisson bootstrap of the measures of sums
 };
 
 // What the command line asks for: a batch run, or an end right away with a

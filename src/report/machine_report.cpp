@@ -52,7 +52,8 @@ std::string results_csv(const MachineReport& r) {
   std::string out = "measure";
   for (const Column& c : result_columns) out += std::string(",") + c.name;
   out += ",alpha,level,B,n_x,n_y,experiment,seed,missing_x,missing_y";
-  out += r.permutations > 0 ? ",p_permutation,p_t,permutations\n" : "\n";
+  if (r.permutations > 0) out += ",p_permutation,p_t,permutations";
+  out += r.method.empty() ? "\n" : ",method\n";
   for (const MeasureRow& m : r.measures) {
     out += m.name;
     for (const Column& c : result_columns) out += "," + shortest(m.result->*c.field);
@@ -62,6 +63,7 @@ std::string results_csv(const MachineReport& r) {
     if (r.permutations > 0) {
       out += "," + shortest(m.p_permutation) + "," + shortest(m.p_t) + "," + std::to_string(r.permutations);
     }
+    if (!r.method.empty()) out += "," + std::string(r.method);
     out += "\n";
   }
   return out;
@@ -94,6 +96,7 @@ std::string results_json(const MachineReport& r) {
       {"measures", measures},
   };
   if (r.permutations > 0) j["inputs"]["permutations"] = r.permutations;
+  if (!r.method.empty()) j["inputs"]["method"] = r.method;
   return j.dump(2, ' ', false, nlohmann::json::error_handler_t::replace) + "\n";
 }
 

@@ -34,6 +34,7 @@ struct MachineReport {
   SampleFacts x, y;
   std::vector<MeasureRow> measures;
   std::int32_t permutations = 0;      // of the p-values; 0: none, and no p-value columns or keys
+  std::string_view method;            // "poisson" for the Poisson bootstrap (a method column or key); empty: none
 };
 
 // The shortest text of `v` that reads back as the same double; NaN, Inf, -Inf.
@@ -43,13 +44,14 @@ std::string shortest(double v);
 // Columns: measure, estimate, se, bias, t_lower, t_upper, bca_lower,
 // bca_upper, percentile_lower, percentile_upper, basic_lower, basic_upper, z0,
 // acceleration, alpha, level, B, n_x, n_y, experiment, seed, missing_x,
-// missing_y, and with p-values p_permutation, p_t, permutations.
+// missing_y, and with p-values p_permutation, p_t, permutations, and with a
+// method, method.
 // Non-finite values as NaN, Inf, -Inf.
 std::string results_csv(const MachineReport& r);
 
 // One json object (program, version, inputs, samples, measures), ended by a
 // line feed; with p-values each measure has p_permutation and p_t, and the
-// inputs the permutations. Non-finite values as null; bytes of a file name that are not
+// inputs the permutations (and the method, when set). Non-finite values as null; bytes of a file name that are not
 // UTF-8 become U+FFFD.
 std::string results_json(const MachineReport& r);
 
