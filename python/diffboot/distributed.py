@@ -167,7 +167,11 @@ def analyse(x, y, paired=False, level=0.95, replications=1999, seed=None, measur
     if not isinstance(paired, (bool, np.bool_)):
         raise TypeError("paired must be True or False")
     px, py = _partitions(x, "x"), _partitions(y, "y")
-    labels = labels or (getattr(x, "name", None) or "x", getattr(y, "name", None) or "y")
+    import dask.dataframe as dd
+
+    # A dask Series is named by its column; a dask array's name is its key.
+    labels = labels or tuple(str(v.name) if isinstance(v, dd.Series) and v.name is not None else default
+                             for v, default in ((x, "x"), (y, "y")))
     if paired:
         if len(px) != len(py):
             raise Error("a paired experiment needs x and y in as many partitions, not %d and %d" % (len(px), len(py)))
