@@ -14,7 +14,7 @@ FUZZ := $(SOURCE)build/fuzz
 BUILD_PACKAGES := cmake g++ make pkg-config libcli11-dev nlohmann-json3-dev libedit-dev libfast-float-dev libboost-math-dev libcsv-dev help2man
 # The Python package builds with pybind11 for Debian's python3 and its numpy;
 # its tests add pandas, matplotlib, tqdm and pytest.
-PYTHON_PACKAGES := python3-dev python3-numpy python3-pandas python3-matplotlib python3-tqdm pybind11-dev python3-pybind11
+PYTHON_PACKAGES := python3-dev python3-numpy python3-pandas python3-matplotlib python3-tqdm pybind11-dev python3-pybind11 python3-dask python3-distributed
 # The R package builds with Debian's R, Rcpp and Boost's headers; its tests
 # add testthat, jsonlite (to read the program's json) and ggplot2 (figures).
 R_PACKAGES := r-base-dev r-cran-rcpp libboost-dev

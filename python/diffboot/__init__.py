@@ -43,7 +43,8 @@ class MeasureResult:
 class Result:
     """The results of one analysis: the inputs' facts and one MeasureResult a measure."""
 
-    def __init__(self, core, experiment, alpha, level, replications, seed, labels, permutations):
+    def __init__(self, core, experiment, alpha, level, replications, seed, labels, permutations, method="bootstrap"):
+        self.method = method
         self.experiment = experiment
         self.alpha = alpha
         self.level = level
@@ -98,8 +99,9 @@ class Result:
 
     def _caption(self):
         x, y = self.labels
-        return ("%s experiment, %s - %s, %g%% intervals, B = %d, seed %d, n_x = %d, n_y = %d, missing %d, %d"
-                % (self.experiment, x, y, 100 * self.level, self.replications, self.seed, self.n_x, self.n_y,
+        method = ", Poisson bootstrap" if self.method == "poisson" else ""
+        return ("%s experiment%s, %s - %s, %g%% intervals, B = %d, seed %d, n_x = %d, n_y = %d, missing %d, %d"
+                % (self.experiment, method, x, y, 100 * self.level, self.replications, self.seed, self.n_x, self.n_y,
                    self.missing_x, self.missing_y))
 
     def __repr__(self):
@@ -182,11 +184,12 @@ def _level(level):
         _core.levels[_core.default_level][2]))
 
 
-def _measures(measures, paired):
+def _measures(measures, paired, poisson=False):
     if measures is None:
         return []
     if isinstance(measures, str):
-        return list(_core.measure_names["paired" if paired else "unpaired"]) if measures == "all" else [measures]
+        names = _core.poisson_measure_names if poisson else _core.measure_names
+        return list(names["paired" if paired else "unpaired"]) if measures == "all" else [measures]
     names = list(measures)
     if not all(isinstance(n, str) for n in names):
         raise TypeError("measures must be names such as 'd_AVE' or 'all'")
@@ -220,7 +223,7 @@ class _Bar:
 
 
 def analyse(x, y, paired=False, level=0.95, replications=1999, seed=None, measures=None, permutations=0,
-            replicates=False, threads=None, progress=False, labels=None, _absent=(0, 0, 0)):
+            replicates=False, threads=None, progress=False, labels=None, method="bootstrap", _absent=(0, 0, 0)):
     """Bootstrap intervals of the effect of y to x (differences x - y).
 
     x, y: one-dimensional real values (list, tuple, numpy array, pandas
@@ -228,9 +231,14 @@ def analyse(x, y, paired=False, level=0.95, replications=1999, seed=None, measur
     the pair). level: 0.98, 0.95, 0.9, 0.8 (or 98, '95%'). seed None: the
     program's fixed seed. measures: names, or 'all'. permutations > 0 adds
     the p-values. replicates: keep each measure's replicates. threads None:
-    every core. progress: a bar for runs longer than a second. Raises Error
-    on input the analysis cannot take, TypeError on values of a wrong type.
+    every core. progress: a bar for runs longer than a second. method
+    "poisson": the Poisson bootstrap of diffboot.distributed on one machine
+    (rows keyed by position; measures d_AVE, d_STD, g, lift; paired AVE_d,
+    g; no p-values, no progress bar). Raises Error on input the analysis
+    cannot take, TypeError on values of a wrong type.
     """
+    if method not in ("bootstrap", "poisson"):
+        raise Error("method %r is neither 'bootstrap' nor 'poisson'" % (method,))
     if not isinstance(paired, (bool, np.bool_)):
         raise TypeError("paired must be True or False")
     alpha, interval = _level(level)
@@ -238,10 +246,17 @@ def analyse(x, y, paired=False, level=0.95, replications=1999, seed=None, measur
     seed = _core.fixed_seed if seed is None else _whole(seed, "seed", 1, _core.largest_seed)
     permutations = 0 if permutations == 0 else _whole(permutations, "permutations", *_core.permutations_range)
     threads = 0 if threads is None else _whole(threads, "threads", 1, 2**32 - 1)
-    names = _measures(measures, paired)
+    names = _measures(measures, paired, poisson=method == "poisson")
     if labels is None:
         labels = (_label(x, "x"), _label(y, "y"))
     xs, ys = _values(x, "x"), _values(y, "y")
+    if method == "poisson":
+        if permutations != 0:
+            raise Error("permutation p-values are not part of the Poisson bootstrap")
+        core = _core.poisson_analyse(xs, ys, bool(paired), alpha, replications, seed, threads, names,
+                                     bool(replicates))
+        return Result(core, "paired" if paired else "unpaired", alpha, interval, replications, seed,
+                      tuple(labels), 0, method="poisson")
     bar = _Bar() if progress else None
     try:
         core = _core.analyse(xs, ys, bool(paired), alpha, replications, seed, threads, names, permutations,

@@ -14,6 +14,7 @@
 #include <ostream>
 
 #include "analysis/analysis.h"
+#include "poisson/results.h"
 #include "app/run.h"
 #include "app/run_end.h"
 #include "app/stages.h"
@@ -85,12 +86,13 @@ Experiment batch_experiment(const BatchOptions& o, std::int32_t n_x, std::int32_
 report::MachineReport machine_report(const State& s, const BatchOptions& o) {
   report::MachineReport r{program_version(), s.name_x, s.name_y, s.n_x, s.n_y, s.missing_x, s.missing_y,
                           experiment_name(s.experiment), o.alpha, o.level, s.B, s.seed,
-                          s.summaries.x, s.summaries.y, {}};
+                          s.summaries.x, s.summaries.y, {}, 0, 0, {}};
   for (const MeasureOfRun& m : measures_of(s)) {
     if (m.run->chosen) r.measures.push_back({m.name, &m.run->result, m.run->p_permutation, m.run->p_t});
   }
   r.permutations = s.permutations;
   r.pairs_dropped = s.pairs_dropped;
+  if (s.poisson) r.method = "poisson";
   return r;
 }
 
@@ -309,6 +311,7 @@ class CommandLineQuestions : public Questions {
     s.measures_asked = o_.measures;
     s.permutations = o_.permutations;
     s.acceleration = o_.acceleration;
+    s.poisson = o_.poisson;
     s.seed = o_.seed;
     s.B = o_.replications;
     s.decimal_comma = o_.decimal_comma;
@@ -323,7 +326,14 @@ class CommandLineQuestions : public Questions {
   bool experiment_type(State& s, TypeMoment moment) override {
     if (moment != TypeMoment::sizes_known) return false;
     s.experiment = batch_experiment(o_, s.n_x, s.n_y);
-    if (const std::optional<std::string> problem = analysis::measures_problem(s.measures_asked, s.experiment)) {
+    if (s.poisson) {
+      if (const std::optional<std::string> problem = poisson::measures_problem(s.measures_asked, s.experiment)) {
+        usage_stop("--measures: " + *problem);
+      }
+      if (std::min(s.n_x, s.n_y) < poisson::min_size) {
+        usage_stop("--poisson needs at least " + std::to_string(poisson::min_size) + " values in each sample");
+      }
+    } else if (const std::optional<std::string> problem = analysis::measures_problem(s.measures_asked, s.experiment)) {
       usage_stop("--measures: " + *problem);
     }
     return true;

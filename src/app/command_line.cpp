@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "analysis/analysis.h"
+#include "poisson/results.h"
 #include "app/dialogue.h"
 #include "app/run_files.h"
 #include "numbers/free_form.h"
@@ -150,8 +151,24 @@ std::optional<std::vector<std::string>> measure_list(const std::string& text, bo
   return names;
 }
 
+// The measures "LIST" names for --poisson, "all" for every measure of the
+// Poisson bootstrap; the names are checked once the experiment is known.
+std::vector<std::string> poisson_measure_list(const std::string& text, bool paired) {
+  if (text == "all") {
+    const auto names = poisson::measure_names(paired ? Experiment::paired : Experiment::unpaired);
+    return std::vector<std::string>(names.begin(), names.end());
+  }
+  std::vector<std::string> names(1);
+  for (char c : text) {
+    if (c == ',') names.emplace_back();
+    else names.back() += c;
+  }
+  return names;
+}
+
 struct RawOptions {
-  bool paired = false, unpaired = false, no_files = false, show = false, p_values = false, decimal_comma = false, log_scale = false;
+  bool paired = false, unpaired = false, no_files = false, show = false, p_values = false, decimal_comma = false, log_scale = false,
+       poisson = false;
   std::string alpha, level, format = "text", directory, seed, replications, figure, table, column, by, value, id, delimiter, labels,
       figure_size, measures, permutations, replicates, acceleration, unit;
   std::string sample1, sample2;
@@ -208,6 +225,10 @@ void define(CLI::App& app, RawOptions& raw) {
                  "of values left out of the two samples, or samples, the two-sample formula leaving out one "
                  "value of one sample at a time")
       ->type_name("METHOD");
+  app.add_flag("--poisson", raw.poisson,
+               "The Poisson bootstrap: each value a Poisson(1) count in each replicate, keyed by its position "
+               "(measures d_AVE, d_STD, g, lift; paired AVE_d, g; at least " + std::to_string(poisson::min_size) +
+                   " values a sample; no p-values)");
   app.add_option("--replicates", raw.replicates,
                  "Write the bootstrap replicates of every measure, a column each in replication order, to FILE (csv)")
       ->type_name("FILE");
@@ -312,7 +333,11 @@ std::optional<std::string> interpret(const RawOptions& raw, BatchOptions& o) {
     return "--figure \"" + raw.figure + "\" does not end in .svg, .png or .pdf";
   }
   o.figure = raw.figure;
-  if (!raw.measures.empty()) {
+  o.poisson = raw.poisson;
+  if (raw.poisson && raw.p_values) return "--p-values are not part of the Poisson bootstrap (--poisson)";
+  if (raw.poisson && !raw.measures.empty()) {
+    o.measures = poisson_measure_list(raw.measures, raw.paired);
+  } else if (!raw.measures.empty()) {
     const std::optional<std::vector<std::string>> names = measure_list(raw.measures, raw.paired);
     if (!names) return "--measures \"" + raw.measures + "\" is not a list of " + measure_choices;
     o.measures = *names;

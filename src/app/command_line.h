@@ -42,6 +42,7 @@ struct BatchOptions {
   std::int32_t permutations = 0;      // --p-values [--permutations N]: N; 0: no p-values
   std::string replicates;             // --replicates FILE: empty for none
   Acceleration acceleration = Acceleration::grid;  // --acceleration: of the unpaired differences
+  bool poisson = false;               // --poisson: the Poisson bootstrap of the measures of sums
 };
 
 // What the command line asks for: a batch run, or an end right away with a

@@ -65,6 +65,7 @@ struct State {
   std::vector<std::string> measures_asked;  // the measures asked for by name; none: the experiment's
   std::int32_t permutations = 0;            // the permutations of the p-values asked for; 0: none
   Acceleration acceleration = Acceleration::grid;  // of the unpaired differences' BCa intervals
+  bool poisson = false;                     // the Poisson bootstrap in place of the resamples of draws
 };
 
 // One effect measure of the run as the state holds it.

@@ -91,11 +91,7 @@ void bca_bounds(std::array<Measure, N>& measures, const std::array<double, N>& a
 // An effect size's intervals once its replicates are drawn, from the
 // jackknife values `jack`.
 void effect_size_intervals(Measure* m, const std::vector<double>& jack, double alpha) {
-  if (m == nullptr) return;
-  t_interval_in_order(*m);
-  numeric::sort(m->boot);
-  m->result.z0 = bias_correction(m->boot, m->result.estimate, m->result.se);
-  bca_bound(*m, acceleration(jack), alpha);
+  if (m != nullptr) measure_intervals(*m, acceleration(jack), alpha);
 }
 
 // Cliff's delta of the counters' last resamples: from their counts, or from
@@ -180,6 +176,13 @@ bool grid_in_written_order(std::size_t n_x, std::size_t n_y, JackknifeSums sums,
 }
 
 }  // namespace
+
+void measure_intervals(Measure& m, double acc, double alpha) {
+  t_interval_in_order(m);
+  numeric::sort(m.boot);
+  m.result.z0 = bias_correction(m.boot, m.result.estimate, m.result.se);
+  bca_bound(m, acc, alpha);
+}
 
 bool by_algebra(std::size_t n_x, std::size_t n_y, bool paired, JackknifeSums sums) {
   if (sums == JackknifeSums::by_algebra) return true;

@@ -57,6 +57,12 @@ enum class JackknifeSums { by_size, by_algebra };
 inline constexpr std::uint64_t largest_written_grid = std::uint64_t{1} << 28;  // n_x·n_y: two passes, 1.9 ns a pair
 inline constexpr std::size_t largest_written_paired = 87000;  // n: n² leave-one-out additions, 0.13 ns each
 
+// The intervals of a measure whose estimate and B replicates (in
+// replication order) are set: its t interval (and its replicates copied to
+// in_order where asked for), then the replicates sorted, the bias correction
+// and, with acceleration `acc`, the BCa, percentile and basic intervals.
+void measure_intervals(Measure& m, double acc, double alpha);
+
 // Whether a jackknife of these sizes forms its sums by algebra.
 bool by_algebra(std::size_t n_x, std::size_t n_y, bool paired, JackknifeSums sums);
 

@@ -63,6 +63,7 @@ std::string results_csv(const MachineReport& r) {
   out += ",alpha,level,B,n_x,n_y,experiment,seed,missing_x,missing_y";
   if (paired) out += ",pairs_dropped";
   if (r.permutations > 0) out += ",p_permutation,p_t,permutations";
+  if (!r.method.empty()) out += ",method";
   out += ",sample1,sample2\n";
   // Each cell appended after its comma: GCC 12 at -O3 warns (-Wrestrict) on
   // "," + std::string&&.
@@ -81,6 +82,7 @@ std::string results_csv(const MachineReport& r) {
         cell(value);
       }
     }
+    if (!r.method.empty()) cell(std::string(r.method));
     cell(csv_cell(r.sample1));
     cell(csv_cell(r.sample2));
     out += "\n";
@@ -116,6 +118,7 @@ std::string results_json(const MachineReport& r) {
   };
   if (r.permutations > 0) j["inputs"]["permutations"] = r.permutations;
   if (r.experiment == "paired") j["inputs"]["pairs_dropped"] = r.pairs_dropped;
+  if (!r.method.empty()) j["inputs"]["method"] = r.method;
   return j.dump(2, ' ', false, nlohmann::json::error_handler_t::replace) + "\n";
 }
 

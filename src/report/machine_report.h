@@ -35,6 +35,7 @@ struct MachineReport {
   std::vector<MeasureRow> measures;
   std::int32_t permutations = 0;      // of the p-values; 0: none, and no p-value columns or keys
   std::int64_t pairs_dropped = 0;     // pairs left out for a missing half (written for paired runs)
+  std::string_view method;            // "poisson" for the Poisson bootstrap (a method column or key); empty: none
 };
 
 // The shortest text of `v` that reads back as the same double; NaN, Inf, -Inf.
@@ -45,13 +46,15 @@ std::string shortest(double v);
 // bca_upper, percentile_lower, percentile_upper, basic_lower, basic_upper, z0,
 // acceleration, alpha, level, B, n_x, n_y, experiment, seed, missing_x,
 // missing_y, for paired runs pairs_dropped, with p-values p_permutation,
-// p_t, permutations, and last sample1, sample2 (quoted when they hold a
-// comma, quote or line end). Non-finite values as NaN, Inf, -Inf.
+// p_t, permutations, with a method, method, and last sample1, sample2
+// (quoted when they hold a comma, quote or line end). Non-finite values as
+// NaN, Inf, -Inf.
 std::string results_csv(const MachineReport& r);
 
 // One json object (program, version, inputs, samples, measures), ended by a
-// line feed; paired runs have inputs.pairs_dropped; with p-values each measure has p_permutation and p_t, and the
-// inputs the permutations. Non-finite values as null; bytes of a file name that are not
+// line feed; paired runs have inputs.pairs_dropped; with p-values each
+// measure has p_permutation and p_t, and the inputs the permutations (and
+// the method, when set). Non-finite values as null; bytes of a file name that are not
 // UTF-8 become U+FFFD.
 std::string results_json(const MachineReport& r);
 

@@ -389,5 +389,31 @@ TEST_F(BatchTest, JsonEscapesAnyFileName) {
   EXPECT_TRUE(j["measures"][2]["acceleration"].is_number());
 }
 
+TEST_F(BatchTest, PoissonRunsRefuseWhatItCannotGive) {
+  std::vector<double> many(40), few(29);
+  for (std::size_t i = 0; i < many.size(); ++i) many[i] = 1.0 + static_cast<double>(i * i % 17);
+  std::copy_n(many.begin(), few.size(), few.begin());
+  write_sample("x.txt", many);
+  write_sample("y.txt", many);
+  write_sample("few.txt", few);
+  const struct {
+    Args args;
+    const char* message;
+  } cases[] = {
+      {{"--poisson", "-u", "--measures", "d_AVE,d_MED", "x.txt", "y.txt"},
+       "--measures: d_MED needs order statistics across the parts of a sample, which the Poisson bootstrap does not "
+       "form: it gives d_AVE, d_STD, g and lift"},
+      {{"--poisson", "-p", "--measures", "lift", "x.txt", "y.txt"},
+       "--measures: lift is not a measure of the Poisson bootstrap of a paired experiment"},
+      {{"--poisson", "-u", "--p-values", "x.txt", "y.txt"}, "--p-values are not part of the Poisson bootstrap (--poisson)"},
+      {{"--poisson", "x.txt", "few.txt"}, "--poisson needs at least 30 values in each sample"},
+  };
+  for (const auto& c : cases) {
+    testing::ConsoleCapture capture;
+    EXPECT_EQ(run_command_line(c.args, 1), 2);
+    EXPECT_EQ(capture.err(), std::string("diffboot: ") + c.message + "\nTry 'diffboot --help'.\n");
+  }
+}
+
 }  // namespace
 }  // namespace diffboot::app

@@ -7,6 +7,7 @@
 #include <pybind11/pybind11.h>
 #include <pybind11/stl.h>
 
+#include <bit>
 #include <chrono>
 #include <future>
 #include <optional>
@@ -17,6 +18,8 @@
 #include "analysis/analysis.h"
 #include "analysis/settings.h"
 #include "diffboot/diffboot.h"
+#include "diffboot/poisson.h"
+#include "poisson/results.h"
 
 namespace py = pybind11;
 
@@ -24,7 +27,11 @@ namespace {
 
 // A one-dimensional contiguous float64 buffer as a span over its memory.
 std::span<const double> values_of(const py::buffer_info& b, const char* name) {
-  if (b.ndim != 1 || b.format != py::format_descriptor<double>::format() ||
+  // Native doubles are "d", or "=d" as numpy gives arrays rebuilt from
+  // their bytes (such as those a Dask worker receives).
+  const bool doubles = b.format == py::format_descriptor<double>::format() || b.format == "=d" ||
+                       (b.format == "<d" && std::endian::native == std::endian::little);
+  if (b.ndim != 1 || !doubles ||
       (b.shape[0] > 1 && b.strides[0] != static_cast<py::ssize_t>(sizeof(double)))) {
     throw py::type_error(std::string(name) + " must be a one-dimensional contiguous float64 buffer");
   }
@@ -127,6 +134,133 @@ py::dict analyse(const py::buffer& x, const py::buffer& y, bool paired, double a
   }
 }
 
+// Runs f with the library's Error raised as diffboot.Error.
+template <typename F>
+auto raising(F&& f) {
+  try {
+    return f();
+  } catch (const diffboot::Error& e) {
+    PyErr_SetString(py::module_::import("diffboot").attr("Error").ptr(), e.what());
+    throw py::error_already_set();
+  }
+}
+
+diffboot::Options options_of(bool paired, double alpha, std::int64_t replications, std::optional<std::int32_t> seed,
+                             unsigned threads, std::vector<std::string> measures, bool replicates) {
+  diffboot::Options o;
+  o.experiment = paired ? diffboot::Experiment::paired : diffboot::Experiment::unpaired;
+  o.alpha = alpha, o.replications = replications, o.seed = seed, o.threads = threads;
+  o.measures = std::move(measures), o.keep_replicates = replicates, o.missing = diffboot::Missing::skip;
+  return o;
+}
+
+py::dict poisson_analyse(const py::buffer& x, const py::buffer& y, bool paired, double alpha, std::int64_t replications,
+                         std::optional<std::int32_t> seed, unsigned threads, std::vector<std::string> measures,
+                         bool replicates) {
+  const py::buffer_info bx = x.request(), by = y.request();
+  const diffboot::Options o = options_of(paired, alpha, replications, seed, threads, std::move(measures), replicates);
+  const std::span<const double> xs = values_of(bx, "x"), ys = values_of(by, "y");
+  return result_dict(raising([&] {
+    const py::gil_scoped_release released;
+    return diffboot::poisson::analyse(xs, ys, o);
+  }));
+}
+
+// The Poisson bootstrap's pieces travel between processes as tuples of
+// numbers and numpy arrays: a summary (n, missing, sum, errors, min, max), a
+// frame (pivot, scale, n, missing) and sums (frame, (seed, B, sample), rows,
+// powers, weights, moments).
+using SummaryTuple = std::tuple<std::int64_t, std::int64_t, double, double, double, double>;
+using FrameTuple = std::tuple<double, int, std::int64_t, std::int64_t>;
+using SetupTuple = std::tuple<std::int32_t, std::int64_t, int>;
+
+SummaryTuple summary_tuple(const diffboot::poisson::Summary& s) {
+  return {s.n, s.missing, s.sum, s.sum_errors, s.min, s.max};
+}
+diffboot::poisson::Summary summary_of(const SummaryTuple& t) {
+  const auto& [n, missing, sum, errors, min, max] = t;
+  return {n, missing, sum, errors, min, max};
+}
+diffboot::poisson::Frame frame_of(const FrameTuple& t) { return {std::get<0>(t), std::get<1>(t), std::get<2>(t), std::get<3>(t)}; }
+
+py::tuple sums_tuple(const diffboot::poisson::Sums& s) {
+  const FrameTuple frame{s.frame.pivot, s.frame.scale, s.frame.n, s.frame.missing};
+  const SetupTuple setup{s.setup.seed, s.setup.replications, s.setup.sample};
+  return py::make_tuple(frame, setup, s.rows, py::array_t<double>(12, s.powers.data()),
+                        py::array_t<std::int64_t>(static_cast<py::ssize_t>(s.weights.size()), s.weights.data()),
+                        py::array_t<double>(static_cast<py::ssize_t>(s.moments.size()), s.moments.data()));
+}
+
+diffboot::poisson::Sums sums_of(const py::tuple& t) {
+  if (t.size() != 6) throw py::type_error("not the Poisson sums of a part");
+  diffboot::poisson::Sums s;
+  s.frame = frame_of(t[0].cast<FrameTuple>());
+  const auto [seed, replications, sample] = t[1].cast<SetupTuple>();
+  s.setup = {seed, replications, sample};
+  s.rows = t[2].cast<std::int64_t>();
+  const auto powers = t[3].cast<py::array_t<double, py::array::c_style | py::array::forcecast>>();
+  const auto weights = t[4].cast<py::array_t<std::int64_t, py::array::c_style | py::array::forcecast>>();
+  const auto moments = t[5].cast<py::array_t<double, py::array::c_style | py::array::forcecast>>();
+  if (powers.size() != 12 || moments.size() != 4 * weights.size()) throw py::type_error("not the Poisson sums of a part");
+  std::copy(powers.data(), powers.data() + 12, s.powers.begin());
+  s.weights.assign(weights.data(), weights.data() + weights.size());
+  s.moments.assign(moments.data(), moments.data() + moments.size());
+  return s;
+}
+
+SummaryTuple poisson_summary(const py::buffer& values, int sample) {
+  const py::buffer_info b = values.request();
+  const std::span<const double> v = values_of(b, "values");
+  return summary_tuple(raising([&] {
+    const py::gil_scoped_release released;
+    return diffboot::poisson::summarise(v, sample);
+  }));
+}
+
+SummaryTuple poisson_merge_summaries(const SummaryTuple& a, const SummaryTuple& b) {
+  diffboot::poisson::Summary s = summary_of(a);
+  diffboot::poisson::merge(s, summary_of(b));
+  return summary_tuple(s);
+}
+
+FrameTuple poisson_frame(const SummaryTuple& whole) {
+  const diffboot::poisson::Frame f = diffboot::poisson::frame_of(summary_of(whole));
+  return {f.pivot, f.scale, f.n, f.missing};
+}
+
+py::tuple poisson_sums(const py::buffer& values, const std::optional<py::array_t<std::uint64_t, py::array::c_style>>& keys,
+                       std::uint64_t first_position, const FrameTuple& frame, std::int32_t seed,
+                       std::int64_t replications, int sample) {
+  const py::buffer_info b = values.request();
+  const std::span<const double> v = values_of(b, "values");
+  const diffboot::poisson::Setup setup{seed, replications, sample};
+  const diffboot::poisson::Frame f = frame_of(frame);
+  std::span<const std::uint64_t> k;
+  if (keys) k = {keys->data(), static_cast<std::size_t>(keys->size())};
+  return sums_tuple(raising([&] {
+    const py::gil_scoped_release released;
+    return keys ? diffboot::poisson::partition_sums(v, k, f, setup)
+                : diffboot::poisson::partition_sums(v, first_position, f, setup);
+  }));
+}
+
+py::tuple poisson_merge(const py::tuple& a, const py::tuple& b) {
+  diffboot::poisson::Sums s = sums_of(a);
+  raising([&] {
+    diffboot::poisson::merge(s, sums_of(b));
+    return 0;
+  });
+  return sums_tuple(s);
+}
+
+py::dict poisson_results(const py::tuple& x, const std::optional<py::tuple>& y, bool paired, double alpha,
+                         std::int64_t replications, std::optional<std::int32_t> seed, std::vector<std::string> measures,
+                         bool replicates) {
+  const diffboot::Options o = options_of(paired, alpha, replications, seed, 0, std::move(measures), replicates);
+  const diffboot::poisson::Sums sx = sums_of(x), sy = y ? sums_of(*y) : sx;
+  return result_dict(raising([&] { return diffboot::poisson::results(sx, sy, o); }));
+}
+
 }  // namespace
 
 PYBIND11_MODULE(_core, m) {
@@ -134,6 +268,17 @@ PYBIND11_MODULE(_core, m) {
   m.def("analyse", &analyse, py::arg("x"), py::arg("y"), py::arg("paired"), py::arg("alpha"), py::arg("replications"),
         py::arg("seed"), py::arg("threads"), py::arg("measures"), py::arg("permutations"), py::arg("replicates"),
         py::arg("progress"));
+  m.def("poisson_analyse", &poisson_analyse, py::arg("x"), py::arg("y"), py::arg("paired"), py::arg("alpha"),
+        py::arg("replications"), py::arg("seed"), py::arg("threads"), py::arg("measures"), py::arg("replicates"));
+  m.def("poisson_summary", &poisson_summary, py::arg("values"), py::arg("sample"));
+  m.def("poisson_merge_summaries", &poisson_merge_summaries);
+  m.def("poisson_frame", &poisson_frame);
+  m.def("poisson_sums", &poisson_sums, py::arg("values"), py::arg("keys"), py::arg("first_position"), py::arg("frame"),
+        py::arg("seed"), py::arg("replications"), py::arg("sample"));
+  m.def("poisson_merge", &poisson_merge);
+  m.def("poisson_results", &poisson_results, py::arg("x"), py::arg("y"), py::arg("paired"), py::arg("alpha"),
+        py::arg("replications"), py::arg("seed"), py::arg("measures"), py::arg("replicates"));
+  m.attr("poisson_min_size") = diffboot::poisson::min_size;
   py::list levels;
   for (std::size_t k = 0; k < diffboot::analysis::alpha_levels.size(); ++k) {
     levels.append(py::make_tuple(diffboot::analysis::alpha_levels[k], diffboot::analysis::interval_levels[k],
@@ -152,4 +297,11 @@ PYBIND11_MODULE(_core, m) {
     names[e == diffboot::Experiment::paired ? "paired" : "unpaired"] = all;
   }
   m.attr("measure_names") = names;  // every measure an experiment can be asked for
+  py::dict poisson_names;
+  for (const auto e : {diffboot::Experiment::paired, diffboot::Experiment::unpaired}) {
+    std::vector<std::string> all;
+    for (std::string_view n : diffboot::poisson::measure_names(e)) all.emplace_back(n);
+    poisson_names[e == diffboot::Experiment::paired ? "paired" : "unpaired"] = all;
+  }
+  m.attr("poisson_measure_names") = poisson_names;  // every measure of the Poisson bootstrap
 }

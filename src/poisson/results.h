@@ -1,0 +1,49 @@
+#pragma once
+// The measures of the Poisson bootstrap from a sample's whole sums: their
+// estimates, replicates and intervals, the BCa acceleration from the
+// empirical influence values of each measure, whose power sums are the
+// samples' power sums.
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "bootstrap/result.h"
+#include "diffboot/poisson.h"
+
+namespace diffboot::poisson {
+
+// The measures of an experiment the Poisson bootstrap gives, in report order.
+std::span<const std::string_view> measure_names(Experiment e);
+
+// The measures a run gives when none is asked for: d_AVE, d_STD (paired: AVE_d).
+std::span<const std::string_view> default_measures(Experiment e);
+
+// What keeps `names` from being measures of the Poisson bootstrap of an
+// experiment of type e ("d_MED needs order statistics across parts ..."),
+// or nothing.
+std::optional<std::string> measures_problem(const std::vector<std::string>& names, Experiment e);
+
+// One measure's results and its B replicates, sorted (and in replication
+// order where kept).
+struct MeasureRun {
+  std::string_view name;
+  bootstrap::Result result;
+  std::vector<double> replicates, in_order;
+};
+
+// The measures `names` (valid ones; none: the defaults) in report order
+// from the whole sums of x and y (paired: the differences' in x).
+std::vector<MeasureRun> measure_runs(const Sums& x, const Sums& y, Experiment e, double alpha,
+                                     const std::vector<std::string>& names, bool keep_replicates);
+
+// The BCa acceleration of a measure whose empirical influence value at a
+// value z of sample k is a_k (z − μ_k) + b_k ((z − μ_k)² − σ_k²), from the
+// samples' central power sums m[k][j] = Σ (z − μ_k)^j, j = 0..6 (m[k][0] the
+// count): (Σ_k Σ l³/n_k³) / (6 (Σ_k Σ l²/n_k²)^1.5); 0 where that is not a
+// finite number (no spread).
+double influence_acceleration(std::span<const std::array<long double, 7>> m, std::span<const double> a,
+                              std::span<const double> b);
+
+}  // namespace diffboot::poisson

@@ -1,0 +1,229 @@
+// The Poisson bootstrap: its counts, the vector kernel against the literal
+// order, sums that do not depend on how the rows are split or ordered, the
+// acceleration from influence values, and the messages of what it refuses.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <numeric>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "bootstrap/bca.h"
+#include "bootstrap/effect_sizes.h"
+#include "diffboot/poisson.h"
+#include "poisson/kernel.h"
+#include "poisson/results.h"
+#include "poisson/weights.h"
+
+namespace diffboot::poisson {
+namespace {
+
+std::vector<double> lognormal(std::size_t n, std::uint64_t seed, double location = 1.0) {
+  std::mt19937_64 engine(seed);
+  std::lognormal_distribution<double> value(location, 0.8);
+  std::vector<double> v(n);
+  for (double& x : v) x = value(engine);
+  return v;
+}
+
+std::vector<double> fields(const MeasureResult& m) {
+  return {m.estimate,         m.se,          m.bias,        m.t_lower, m.t_upper,       m.bca_lower, m.bca_upper,
+          m.percentile_lower, m.percentile_upper, m.basic_lower, m.basic_upper, m.z0, m.acceleration};
+}
+
+TEST(PoissonCounts, ThresholdsAreTheRoundedDistribution) {
+  long double cdf = 0, term = std::exp(-1.0L);
+  for (int k = 1; k <= largest_count; ++k) {
+    cdf += term, term /= k;
+    const auto t = static_cast<std::int64_t>(std::nearbyint(std::ldexp(cdf, 32)));
+    EXPECT_EQ(count_thresholds[static_cast<std::size_t>(k - 1)], t - (std::int64_t{1} << 31)) << k;
+  }
+  EXPECT_LT(std::ldexp(1.0L - cdf - term, 32), 0.5L);  // no word has a count above 12
+}
+
+TEST(PoissonCounts, FrequenciesAreThoseOfPoissonOne) {
+  // 2^20 rows × 4 replicates: counts 0..4 within four standard errors of
+  // their probabilities, rows of one replicate and replicates of one row alike.
+  std::vector<double> frequency(largest_count + 1);
+  const int replicates = 4, rows = 1 << 20;
+  for (int b = 0; b < replicates; ++b) {
+    const std::uint32_t word = replicate_word(7, b);
+    for (std::uint64_t i = 0; i < rows; ++i) frequency[poisson_count(row_word(row_key(i, 7, 0), word))] += 1;
+  }
+  const double total = double{replicates} * rows;
+  double p = std::exp(-1.0);
+  for (int k = 0; k < 5; ++k, p /= k) {
+    EXPECT_NEAR(frequency[k] / total, p, 4 * std::sqrt(p * (1 - p) / total)) << k;
+  }
+}
+
+TEST(PoissonKernel, VectorSumsAreTheLiteralOnesBitForBit) {
+  struct Case {
+    std::size_t n;
+    bool keyed;
+    std::int64_t first, last;  // replicates
+  };
+  for (const Case c : {Case{1, false, 0, 9}, Case{7, true, 3, 40}, Case{513, false, 0, 99}, Case{1100, true, 17, 260},
+                       Case{5000, false, 0, 2000}}) {
+    std::vector<double> x = lognormal(c.n, c.n);
+    if (c.n > 10) x[3] = std::nan("");
+    std::vector<std::uint64_t> keys(c.n);
+    std::iota(keys.begin(), keys.end(), 1000);
+    const poisson::Setup setup{11, c.last, 1};
+    const Frame frame = frame_of(summarise(x, 2));
+    Sums sums;
+    const Rows rows = prepare_rows(x, c.keyed ? std::span<const std::uint64_t>(keys) : std::span<const std::uint64_t>(),
+                                   5, frame, setup, sums);
+    std::vector<std::int64_t> w(static_cast<std::size_t>(c.last)), w_literal = w;
+    std::vector<double> m(4 * w.size()), m_literal = m;
+    add_replicates(rows, setup.seed, c.first, c.last, w, m);
+    add_replicates_literal(rows, setup.seed, c.first, c.last, w_literal, m_literal);
+    EXPECT_EQ(w, w_literal) << c.n;
+    for (std::size_t k = 0; k < m.size(); ++k) ASSERT_EQ(std::bit_cast<std::uint64_t>(m[k]), std::bit_cast<std::uint64_t>(m_literal[k])) << c.n << " " << k;
+  }
+}
+
+TEST(PoissonKernel, SplitIsExactOnTheGrid) {
+  for (double v : {0.0, 1.0, -1.0, 0.3, -0.7071067811865476, 1e-9, 3.0517578125e-05, 1.52587890625e-05, 0.99999999}) {
+    const Split s = split(v);
+    EXPECT_EQ(s.high + s.low, v);
+    EXPECT_EQ(std::nearbyint(s.high * 65536.0), s.high * 65536.0);
+    EXPECT_LE(std::fabs(s.low), std::ldexp(1.0, -17));
+  }
+}
+
+// The results of x and y split into `parts` parts of uneven sizes, keyed by
+// position, their sums added in part order.
+Results in_parts(const std::vector<double>& x, const std::vector<double>& y, std::size_t parts, const Options& o) {
+  const poisson::Setup sx{*o.seed, o.replications, 0}, sy{*o.seed, o.replications, 1};
+  const auto whole = [parts](const std::vector<double>& v, const Setup& setup, int sample) {
+    Summary summary;
+    std::vector<std::size_t> cuts{0};
+    for (std::size_t k = 1; k < parts; ++k) cuts.push_back(v.size() * k * k / (parts * parts));
+    cuts.push_back(v.size());
+    for (std::size_t k = 0; k < parts; ++k) {
+      merge(summary, summarise(std::span(v).subspan(cuts[k], cuts[k + 1] - cuts[k]), sample));
+    }
+    const Frame frame = frame_of(summary);
+    Sums total = partition_sums(std::span(v).first(0), 0, frame, setup);
+    std::uint64_t position = 0;
+    for (std::size_t k = 0; k < parts; ++k) {
+      const std::span<const double> part = std::span(v).subspan(cuts[k], cuts[k + 1] - cuts[k]);
+      merge(total, partition_sums(part, position, frame, setup));
+      position += static_cast<std::uint64_t>(std::count_if(part.begin(), part.end(), [](double d) { return !std::isnan(d); }));
+    }
+    return total;
+  };
+  return results(whole(x, sx, 1), whole(y, sy, 2), o);
+}
+
+TEST(PoissonSums, PartsAndThreadsDoNotShow) {
+  std::vector<double> x = lognormal(20000, 1, 6.0), y = lognormal(15000, 2, 6.1);
+  x[100] = std::nan("");
+  Options o;
+  o.seed = 5, o.replications = 499, o.measures = {"d_AVE", "d_STD", "g", "lift"}, o.threads = 1;
+  const Results one = poisson::analyse(x, y, o);
+  o.threads = 3;
+  const Results threads = poisson::analyse(x, y, o);
+  EXPECT_EQ(one.missing_x, 1);
+  for (std::size_t parts : {1, 7, 64}) {
+    const Results split = in_parts(x, y, parts, o);
+    ASSERT_EQ(split.measures.size(), 4u);
+    for (std::size_t k = 0; k < 4; ++k) {
+      const std::vector<double> a = fields(one.measures[k]), b = fields(split.measures[k]), t = fields(threads.measures[k]);
+      for (std::size_t f = 0; f < a.size(); ++f) {
+        EXPECT_NEAR(b[f], a[f], 1e-12 * std::fabs(a[f])) << parts << " " << one.measures[k].name << " " << f;
+        EXPECT_EQ(std::bit_cast<std::uint64_t>(t[f]), std::bit_cast<std::uint64_t>(a[f]));
+      }
+    }
+  }
+}
+
+TEST(PoissonSums, KeyedRowsKeepTheirCountsInAnyOrder) {
+  const std::vector<double> x = lognormal(3000, 3);
+  std::vector<std::uint64_t> keys(x.size());
+  std::iota(keys.begin(), keys.end(), 77);
+  std::vector<std::size_t> order(x.size());
+  std::iota(order.begin(), order.end(), 0);
+  std::shuffle(order.begin(), order.end(), std::mt19937_64(9));
+  std::vector<double> shuffled;
+  std::vector<std::uint64_t> shuffled_keys;
+  for (std::size_t i : order) shuffled.push_back(x[i]), shuffled_keys.push_back(keys[i]);
+  const Frame frame = frame_of(summarise(x, 1));
+  const poisson::Setup setup{3, 99, 0};
+  const Sums a = partition_sums(x, keys, frame, setup), b = partition_sums(shuffled, shuffled_keys, frame, setup);
+  EXPECT_EQ(a.weights, b.weights);
+  for (std::size_t k = 0; k < a.moments.size(); k += 2) EXPECT_EQ(a.moments[k], b.moments[k]);  // the exact parts
+}
+
+TEST(PoissonAcceleration, InfluenceValuesAgreeWithTheJackknifeOfLargeSamples) {
+  // The jackknife's acceleration tends to the influence values' one: for
+  // thousands of skewed values they agree to a few per cent.
+  const std::vector<double> d = lognormal(4000, 4);
+  Options o;
+  o.experiment = Experiment::paired, o.measures = {"AVE_d", "g"}, o.replications = 99;
+  const std::vector<double> zero(d.size(), 0.0);
+  const Results r = poisson::analyse(d, zero, o);
+  double mean = 0, sd = 0;
+  for (double v : d) mean += v / static_cast<double>(d.size());
+  for (double v : d) sd += (v - mean) * (v - mean) / static_cast<double>(d.size() - 1);
+  sd = std::sqrt(sd);
+  std::vector<double> jack_mean;
+  for (double v : d) jack_mean.push_back((mean * static_cast<double>(d.size()) - v) / static_cast<double>(d.size() - 1));
+  EXPECT_NEAR(r.measures[0].acceleration, bootstrap::acceleration(jack_mean), 1e-3 * std::fabs(r.measures[0].acceleration));
+  const double g_jack = bootstrap::acceleration(bootstrap::hedges_g_paired_jackknife(d));
+  EXPECT_NEAR(r.measures[1].acceleration, g_jack, 0.05 * std::fabs(g_jack));
+  // Unpaired g, whose jackknife leaves out each value of x, then of y.
+  const std::vector<double> x = lognormal(30000, 5), y = lognormal(25000, 6, 1.3);
+  Options u;
+  u.measures = {"g"}, u.replications = 99;
+  const double unpaired_jack = bootstrap::acceleration(bootstrap::hedges_g_jackknife(x, y));
+  EXPECT_NEAR(poisson::analyse(x, y, u).measures[0].acceleration, unpaired_jack, 0.05 * std::fabs(unpaired_jack));
+}
+
+TEST(PoissonErrors, WhatItRefusesSaysWhy) {
+  const std::vector<double> x = lognormal(40, 1), y = lognormal(40, 2), few = lognormal(29, 3);
+  std::vector<double> infinite = x;
+  infinite[4] = INFINITY;
+  struct Case {
+    std::vector<std::string> measures;
+    Experiment experiment;
+    const std::vector<double>* x;
+    std::int32_t permutations;
+    const char* message;
+  };
+  const std::vector<double> none;
+  const Case cases[] = {
+      {{"d_MED"}, Experiment::unpaired, &x, 0, "d_MED needs order statistics across the parts of a sample"},
+      {{"MED_d"}, Experiment::paired, &x, 0, "MED_d needs order statistics"},
+      {{"delta"}, Experiment::unpaired, &x, 0, "delta needs order statistics"},
+      {{"lift"}, Experiment::paired, &x, 0, "lift is not a measure of the Poisson bootstrap of a paired experiment"},
+      {{}, Experiment::unpaired, &few, 0, "Too few values for the Poisson bootstrap: each sample needs at least 30"},
+      {{}, Experiment::unpaired, &none, 0, "sample 1 has no values"},
+      {{}, Experiment::unpaired, &x, 99, "permutation p-values are not part of the Poisson bootstrap"},
+      {{}, Experiment::unpaired, &infinite, 0, "sample 1 holds a value that is not a finite number, at position 5"},
+  };
+  for (const Case& c : cases) {
+    Options o;
+    o.measures = c.measures, o.experiment = c.experiment, o.permutations = c.permutations;
+    try {
+      poisson::analyse(*c.x, c.experiment == Experiment::paired ? x : y, o);
+      ADD_FAILURE() << c.message;
+    } catch (const Error& e) {
+      EXPECT_NE(std::string(e.what()).find(c.message), std::string::npos) << e.what();
+    }
+  }
+  // Sums of another seed, or with a part missing, are not merged or taken.
+  const Frame frame = frame_of(summarise(x, 1));
+  Sums a = partition_sums(x, 0, frame, {1, 99, 0});
+  EXPECT_THROW(merge(a, partition_sums(x, 0, frame, {2, 99, 0})), Error);
+  Options o;
+  o.seed = 1, o.replications = 99;
+  const Sums half = partition_sums(std::span(y).first(20), 0, frame_of(summarise(y, 2)), {1, 99, 1});
+  EXPECT_THROW(results(a, half, o), Error);
+}
+
+}  // namespace
+}  // namespace diffboot::poisson
