@@ -68,7 +68,7 @@ diffboot.default <- function(x, y, paired = FALSE, conf.level = 0.95, R = 1999, 
 
 # The run of the library over two double vectors, and its object.
 run_analysis <- function(x, y, paired, conf.level, R, seed, measures, permutations, replicates, threads, labels,
-                         call) {
+                         call, absent = c(0, 0, 0)) {
   limits <- .limits()
   if (!is.logical(paired) || length(paired) != 1L || is.na(paired)) fail("paired must be TRUE or FALSE")
   if (!is.logical(replicates) || length(replicates) != 1L || is.na(replicates)) {
@@ -94,7 +94,9 @@ run_analysis <- function(x, y, paired, conf.level, R, seed, measures, permutatio
     seed = seed,
     permutations = permutations,
     n = c(x = core$n_x, y = core$n_y),
-    missing = c(x = core$missing_x, y = core$missing_y),
+    # Halves of pairs that the data's rows never had are not missing values.
+    missing = c(x = core$missing_x - absent[1L], y = core$missing_y - absent[2L]),
+    pairs_dropped = if (paired) core$pairs_dropped + absent[3L] else NULL,
     labels = as.character(labels),
     replicates = core$replicates,
     data = list(x = x, y = y),
@@ -117,14 +119,16 @@ diffboot.formula <- function(formula, data = parent.frame(), groups = NULL, id =
   if (ncol(frame) != 2L) fail("the formula must be value ~ group, with one group variable")
   values <- sample_values(response, names(frame)[1L])
   samples <- long_form(values, frame[[2L]], names(frame)[2L], groups, id, paired, data)
-  run_with(samples$x, samples$y, paired, samples$labels, match.call(), ...)
+  run_with(samples$x, samples$y, paired, samples$labels, match.call(),
+           absent = if (is.null(samples$absent)) c(0, 0, 0) else samples$absent, ...)
 }
 
 run_with <- function(x, y, paired, labels, call, conf.level = 0.95, R = 1999, seed = NULL, measures = NULL,
-                     permutations = 0, replicates = FALSE, threads = NULL, ...) {
+                     permutations = 0, replicates = FALSE, threads = NULL, absent = c(0, 0, 0), ...) {
   if (...length() > 0L) fail(sprintf("unused arguments: %s", paste(names(list(...)), collapse = ", ")))
   run_analysis(x, y, paired = paired, conf.level = conf.level, R = R, seed = seed, measures = measures,
-               permutations = permutations, replicates = replicates, threads = threads, labels = labels, call = call)
+               permutations = permutations, replicates = replicates, threads = threads, labels = labels, call = call,
+               absent = absent)
 }
 
 # The two groups of a long frame: unpaired, the values of each; paired, the
@@ -190,5 +194,7 @@ long_form <- function(values, group, group_name, groups, id, paired, data) {
     }
     if (k == 1L) out$x[slot[in_group]] <- values[rows[in_group]] else out$y[slot[in_group]] <- values[rows[in_group]]
   }
+  # The halves an id's rows never had, apart from its missing values.
+  out$absent <- c(length(order) - sum(first[rows]), length(order) - sum(second[rows]), 0)
   out
 }

@@ -8,8 +8,9 @@ result_fields <- c("estimate", "se", "bias", "t_lower", "t_upper", "bca_lower", 
 caption <- function(x) {
   c(sprintf("Bootstrap intervals, %s experiment: %s - %s", x$experiment, x$labels[1L], x$labels[2L]),
     sprintf("%s%% intervals, B = %d, seed %d", format(100 * x$conf.level), x$R, x$seed),
-    sprintf("n = %s, %s; missing %s, %s", format(x$n[["x"]]), format(x$n[["y"]]),
-            format(x$missing[["x"]]), format(x$missing[["y"]])))
+    paste0(sprintf("n = %s, %s; missing %s, %s", format(x$n[["x"]]), format(x$n[["y"]]),
+                   format(x$missing[["x"]]), format(x$missing[["y"]])),
+           if (!is.null(x$pairs_dropped)) sprintf("; pairs left out %s", format(x$pairs_dropped))))
 }
 
 measure_table <- function(x, columns, headings) {
@@ -46,11 +47,14 @@ as.data.frame.diffboot <- function(x, row.names = NULL, optional = FALSE, ...) {
                     n_x = x$n[["x"]], n_y = x$n[["y"]], experiment = x$experiment, seed = x$seed,
                     missing_x = x$missing[["x"]], missing_y = x$missing[["y"]], stringsAsFactors = FALSE,
                     row.names = row.names)
+  if (!is.null(x$pairs_dropped)) out$pairs_dropped <- x$pairs_dropped
   if (x$permutations > 0L) {
     out$p_permutation <- m$p_permutation
     out$p_t <- m$p_t
     out$permutations <- x$permutations
   }
+  out$sample1 <- x$labels[1L]
+  out$sample2 <- x$labels[2L]
   out
 }
 

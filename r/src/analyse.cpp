@@ -102,7 +102,8 @@ Rcpp::List analyse(Rcpp::NumericVector x, Rcpp::NumericVector y, bool paired, do
   return Rcpp::List::create(
       Rcpp::Named("n_x") = static_cast<double>(r.n_x), Rcpp::Named("n_y") = static_cast<double>(r.n_y),
       Rcpp::Named("missing_x") = static_cast<double>(r.missing_x),
-      Rcpp::Named("missing_y") = static_cast<double>(r.missing_y), Rcpp::Named("measures") = measures_list(r),
+      Rcpp::Named("missing_y") = static_cast<double>(r.missing_y),
+      Rcpp::Named("pairs_dropped") = static_cast<double>(r.pairs_dropped), Rcpp::Named("measures") = measures_list(r),
       Rcpp::Named("replicates") = replicates_matrix(r));
 }
 

@@ -10,11 +10,11 @@ repo=$1
 package=$repo/r
 engine=$package/src/engine
 # The folders of src/ the library is built from, in the order they depend on one another.
-parts="numeric bootstrap analysis api"
+parts="numeric bootstrap analysis poisson api"
 
 rm -rf "$engine"
 mkdir -p "$engine/diffboot"
-cp "$repo/include/diffboot/diffboot.h" "$engine/diffboot/"
+cp "$repo"/include/diffboot/*.h "$engine/diffboot/"
 objects=""
 for part in $parts; do
   mkdir -p "$engine/$part"

@@ -20,7 +20,7 @@ test_that("bad input stops with the message", {
     list(quote(diffboot(ok, ok, conf.level = 0.99)), "conf.level 0.99 is not one of 0.98, 0.95, 0.9, 0.8"),
     list(quote(diffboot(ok, ok, conf.level = "95 percent")), "conf.level must be a level"),
     list(quote(diffboot(ok, ok, paired = NA)), "paired must be TRUE or FALSE"),
-    list(quote(diffboot(ok, ok, measures = "cohen")), "cohen is not a measure of an unpaired experiment"),
+    list(quote(diffboot(ok, ok, measures = "cohen")), "\"cohen\" is not a measure; the measures of an unpaired experiment are"),
     list(quote(diffboot(ok, ok, paired = TRUE, measures = "delta")), "delta is not a measure of a paired experiment"),
     list(quote(diffboot(ok, ok, bogus = 1)), "unused argument: bogus"),
     list(quote(diffboot(weight ~ feed, data = chickwts)), "feed has 6 groups"),

@@ -34,16 +34,17 @@ test_that("missing values are left out and counted, a pair whole", {
   y <- c(2.0, 2.9, NA, 5.2, 6.1, 6.6, 9.1, 3.0)
   rows <- list(
     list(paired = FALSE, n = c(6, 7), missing = c(2, 1)),
-    list(paired = TRUE, n = c(5, 5), missing = c(3, 3))
+    list(paired = TRUE, n = c(5, 5), missing = c(2, 1), dropped = 3)
   )
   for (row in rows) {
     r <- diffboot(x, y, paired = row$paired, R = 199)
     expect_identical(unname(c(r$n, r$missing)), as.double(c(row$n, row$missing)))
     expect_output(print(r), sprintf("missing %d, %d", row$missing[1], row$missing[2]))
+    expect_identical(r$pairs_dropped, row$dropped)
   }
   long <- data.frame(v = c(1, 2, 3, 4, NA, 6, 7, 8, 9), g = rep(c("a", "b"), c(4, 5)), id = c(1:4, 1:5))
   r <- diffboot(v ~ g, data = long, paired = TRUE, id = "id", R = 199)
-  expect_identical(unname(c(r$n, r$missing)), c(3, 3, 2, 2))  # id 1's b is NA; id 5 has no a
+  expect_identical(unname(c(r$n, r$missing, r$pairs_dropped)), c(3, 3, 0, 1, 2))  # id 1's b is NA; id 5 has no a
 })
 
 test_that("the methods give the estimates and intervals in R's usual forms", {

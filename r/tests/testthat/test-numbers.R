@@ -64,7 +64,7 @@ test_that("as.data.frame has the csv's columns and values", {
   write_values(x, file.path(dir, "x.txt"))
   write_values(y, file.path(dir, "y.txt"))
   for (permutations in c(0, 99)) {
-    r <- diffboot(x, y, paired = TRUE, permutations = permutations)
+    r <- diffboot(x, y, paired = TRUE, permutations = permutations, labels = c("x.txt", "y.txt"))
     args <- c("--no-files", "-p", "-f", "csv", if (permutations > 0) c("--p-values", "--permutations", "99"),
               "x.txt", "y.txt")
     csv <- withr::with_dir(dir, utils::read.csv(text = system2(program(), c(args), stdout = TRUE),
