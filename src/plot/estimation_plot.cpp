@@ -295,7 +295,11 @@ std::string panel_frame(const Layout& l, const Area& a) {
 
 std::string tics_list(const std::vector<Tick>& ticks) {
   std::string s = "(";
-  for (std::size_t i = 0; i < ticks.size(); ++i) s += (i == 0 ? "" : ", ") + gnuplot_tic_text(ticks[i].label) + " " + number(ticks[i].at);
+  // Appended piece by piece: GCC 12 at -O3 warns (-Wstringop-overflow) on
+  // "literal" + std::string&& here.
+  for (std::size_t i = 0; i < ticks.size(); ++i) {
+    s.append(i == 0 ? "" : ", ").append(gnuplot_tic_text(ticks[i].label)).append(" ").append(number(ticks[i].at));
+  }
   return s + ")";
 }
 
