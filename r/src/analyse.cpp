@@ -113,7 +113,7 @@ Rcpp::List analyse(Rcpp::NumericVector x, Rcpp::NumericVector y, bool paired, do
 // [[Rcpp::export(name = ".limits", rng = false)]]
 Rcpp::List limits() {
   namespace a = diffboot::analysis;
-  const auto names = [](diffboot::Experiment e) {
+  const auto names = [](a::Experiment e) {
     std::vector<std::string> all;
     for (std::string_view n : a::all_measure_names(e)) all.emplace_back(n);
     return all;
@@ -126,6 +126,6 @@ Rcpp::List limits() {
       Rcpp::Named("largest_seed") = a::largest_seed,
       Rcpp::Named("replications") = Rcpp::IntegerVector::create(a::min_replications, a::max_replications),
       Rcpp::Named("permutations") = Rcpp::IntegerVector::create(a::min_permutations, a::max_permutations),
-      Rcpp::Named("paired") = names(diffboot::Experiment::paired),
-      Rcpp::Named("unpaired") = names(diffboot::Experiment::unpaired));
+      Rcpp::Named("paired") = names(a::Experiment::paired),
+      Rcpp::Named("unpaired") = names(a::Experiment::unpaired));
 }

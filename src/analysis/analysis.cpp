@@ -205,7 +205,7 @@ std::optional<std::string> measures_problem(const std::vector<std::string>& name
 
 std::vector<MeasureRun> run_bootstrap(std::span<const double> x, std::span<const double> y,
                                       const Summaries& summaries, const Settings& settings,
-                                      const Resamples& resamples, bootstrap::Progress* progress) {
+                                      bootstrap::Progress* progress) {
   const TQuantiles t = t_quantiles(settings.alpha, static_cast<std::int64_t>(x.size()),
                                    static_cast<std::int64_t>(y.size()));
   std::vector<MeasureRun> runs = measure_runs(settings);
@@ -215,6 +215,9 @@ std::vector<MeasureRun> run_bootstrap(std::span<const double> x, std::span<const
     return bootstrap::Measure{run.result, quantile, run.replicates, run.in_order, range_of(run.name)};
   };
   const bool paired = settings.experiment == Experiment::paired;
+  // The bootstrap's own room: the paired differences and the last resamples.
+  std::vector<double> x3(paired ? x.size() : 0), x3_resample(paired ? x.size() : 0);
+  std::vector<double> x1_resample(paired ? 0 : x.size()), x2_resample(paired ? 0 : y.size());
   // The effect sizes: their t intervals take the mean measure's degrees of freedom.
   std::optional<bootstrap::Measure> hedges, cliff;
   if (MeasureRun* run = run_named(runs, "g")) hedges.emplace(measure(*run, paired ? t.x1 : t.n2));
@@ -222,7 +225,7 @@ std::vector<MeasureRun> run_bootstrap(std::span<const double> x, std::span<const
   const bootstrap::EffectSizes effect_sizes{hedges ? &*hedges : nullptr, cliff ? &*cliff : nullptr};
   if (paired) {
     std::array<bootstrap::Measure, 2> m{measure(runs[0], t.x1), measure(runs[1], t.x1)};
-    bootstrap::bootstrap_paired({x, y, resamples.x3, resamples.x3_resample}, m, settings.alpha, g, settings.threads,
+    bootstrap::bootstrap_paired({x, y, x3, x3_resample}, m, settings.alpha, g, settings.threads,
                                 progress, effect_sizes, settings.jackknife);
   } else {
     const numeric::SampleSummary& a = summaries.x;
@@ -233,7 +236,7 @@ std::vector<MeasureRun> run_bootstrap(std::span<const double> x, std::span<const
     if (cliff) cliff->result.estimate = bootstrap::cliffs_delta(x, y);
     std::array<bootstrap::Measure, 4> m{measure(runs[0], t.n2), measure(runs[1], t.n2), measure(runs[2], t.n4),
                                         measure(runs[3], t.n4)};
-    bootstrap::bootstrap_unpaired({x, y, resamples.x1, resamples.x2}, m, settings.alpha, g, settings.threads,
+    bootstrap::bootstrap_unpaired({x, y, x1_resample, x2_resample}, m, settings.alpha, g, settings.threads,
                                   progress, effect_sizes, settings.jackknife, acceleration_method(settings));
   }
   const std::string samples = paired ? "the " + std::to_string(x.size()) + " pairs"
@@ -241,7 +244,7 @@ std::vector<MeasureRun> run_bootstrap(std::span<const double> x, std::span<const
                                            std::to_string(y.size()) + " values)";
   const std::string_view cause = not_finite_cause(x, y);
   for (MeasureRun& run : runs) replicate_notes(run, samples, cause);
-  if (settings.permutations > 0) p_values(runs, x, y, summaries, resamples.x3.first(paired ? x.size() : 0), settings, progress);
+  if (settings.permutations > 0) p_values(runs, x, y, summaries, std::span<const double>(x3), settings, progress);
   return runs;
 }
 

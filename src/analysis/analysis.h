@@ -15,7 +15,7 @@
 #include "bootstrap/bootstrap.h"
 #include "bootstrap/progress.h"
 #include "bootstrap/result.h"
-#include "diffboot/diffboot.h"
+#include "analysis/settings.h"
 #include "numeric/summaries.h"
 
 namespace diffboot::analysis {
@@ -74,12 +74,6 @@ struct MeasureRun {
   std::vector<std::string> notes;    // what a user must know to read its numbers, a line each (no line end)
 };
 
-// Where a run leaves its last resamples and the paired differences (the
-// program keeps them; n_x, n_y, n_x and n_x values).
-struct Resamples {
-  std::span<double> x1, x2, x3, x3_resample;
-};
-
 // The bootstrap of the measures of settings.experiment (always, in report
 // order, chosen where asked for) and of the effect sizes asked for after
 // them, with the estimates of the unpaired measures from `summaries` (the
@@ -92,7 +86,7 @@ struct Resamples {
 // bootstrap::Stopped.
 std::vector<MeasureRun> run_bootstrap(std::span<const double> x, std::span<const double> y,
                                       const Summaries& summaries, const Settings& settings,
-                                      const Resamples& resamples, bootstrap::Progress* progress);
+                                      bootstrap::Progress* progress);
 
 // The program's message for samples too small for the experiment ("Too few
 // values for an unpaired experiment: each sample needs at least 3"), or nothing.

@@ -7,7 +7,17 @@
 #include <cstdint>
 #include <string>
 
+#include "bootstrap/experiment.h"
+
 namespace diffboot::analysis {
+
+using bootstrap::Experiment;
+
+// The BCa acceleration of the unpaired differences (d_AVE, d_MED, d_STD,
+// d_MAD): from the jackknife over every pair of a value left out of each
+// sample (grid), or by the two-sample formula, one sample left out at a time
+// (samples).
+enum class Acceleration { grid, samples };
 
 // The admissible alphas and the interval levels 1 - 2 alpha, in one order.
 inline constexpr std::array<double, 4> alpha_levels{0.01, 0.025, 0.05, 0.1};

@@ -7,6 +7,7 @@
 
 #include "analysis/analysis.h"
 #include "analysis/settings.h"
+#include "api/mapping.h"
 #include "bootstrap/bootstrap.h"
 #include "bootstrap/progress.h"
 #include "diffboot/diffboot.h"
@@ -48,15 +49,16 @@ analysis::Settings settings_of(const Options& o) {
   if (o.experiment != Experiment::paired && o.experiment != Experiment::unpaired) {
     throw Error("experiment " + std::to_string(static_cast<int>(o.experiment)) + " is neither paired nor unpaired");
   }
+  const bootstrap::Experiment experiment = api::engine_experiment(o.experiment);
   std::vector<std::string> measures = o.measures;
   if (measures == std::vector<std::string>{"all"}) {
-    measures.assign(analysis::all_measure_names(o.experiment).begin(), analysis::all_measure_names(o.experiment).end());
+    measures.assign(analysis::all_measure_names(experiment).begin(), analysis::all_measure_names(experiment).end());
   }
-  if (const std::optional<std::string> problem = analysis::measures_problem(measures, o.experiment)) throw Error(*problem);
+  if (const std::optional<std::string> problem = analysis::measures_problem(measures, experiment)) throw Error(*problem);
   const unsigned threads = o.threads != 0 ? o.threads : std::max(1u, std::thread::hardware_concurrency());
-  analysis::Settings settings{o.experiment, o.alpha,  static_cast<std::int32_t>(o.replications),
+  analysis::Settings settings{experiment, o.alpha,  static_cast<std::int32_t>(o.replications),
                               o.seed.value_or(analysis::fixed_seed), threads, measures, o.permutations, o.keep_replicates};
-  settings.acceleration = o.acceleration;
+  settings.acceleration = api::engine_acceleration(o.acceleration);
   return settings;
 }
 
@@ -115,8 +117,6 @@ Results run(std::span<const double> x_given, std::span<const double> y_given, co
   if (const std::optional<std::string> problem = analysis::problem(x.size(), y.size(), settings)) throw Error(*problem);
   check_values(x, "sample 1");
   check_values(y, "sample 2");
-  std::vector<double> r1(paired ? 0 : x.size()), r2(paired ? 0 : y.size());
-  std::vector<double> x3(paired ? x.size() : 0), r3(paired ? x.size() : 0);
   Results out{options, static_cast<std::int64_t>(x.size()), static_cast<std::int64_t>(y.size()), {},
               values.missing_x, values.missing_y, values.pairs_dropped};
   if (progress != nullptr) {
@@ -126,7 +126,7 @@ Results run(std::span<const double> x_given, std::span<const double> y_given, co
   }
   try {
     const analysis::Summaries summaries = analysis::summarise(x, y);
-    for (analysis::MeasureRun& m : analysis::run_bootstrap(x, y, summaries, settings, {r1, r2, x3, r3}, progress)) {
+    for (analysis::MeasureRun& m : analysis::run_bootstrap(x, y, summaries, settings, progress)) {
       if (m.chosen) out.measures.push_back(result_of(m));
     }
   } catch (const numeric::LibraryError& e) {

@@ -8,6 +8,7 @@
 
 #include "analysis/analysis.h"
 #include "analysis/settings.h"
+#include "api/mapping.h"
 #include "numeric/errors.h"
 #include "poisson/kernel.h"
 #include "poisson/results.h"
@@ -17,14 +18,14 @@ namespace {
 
 std::int32_t checked_seed(const Options& o) {
   analysis::Settings s;
-  s.experiment = o.experiment, s.alpha = o.alpha, s.seed = o.seed.value_or(analysis::fixed_seed);
+  s.experiment = api::engine_experiment(o.experiment), s.alpha = o.alpha, s.seed = o.seed.value_or(analysis::fixed_seed);
   s.replications = static_cast<std::int32_t>(std::clamp<std::int64_t>(o.replications, 0, analysis::max_replications + 1));
-  const bool paired = o.experiment == Experiment::paired;
-  if (!paired && o.experiment != Experiment::unpaired) throw Error("the experiment is neither paired nor unpaired");
+  const bool paired = o.experiment == diffboot::Experiment::paired;
+  if (!paired && o.experiment != diffboot::Experiment::unpaired) throw Error("the experiment is neither paired nor unpaired");
   // Sizes that pass, so that only the options are checked here.
   if (const std::optional<std::string> problem = analysis::problem(3, 3, s)) throw Error(*problem);
   if (o.permutations != 0) throw Error("permutation p-values are not part of the Poisson bootstrap");
-  if (const std::optional<std::string> problem = measures_problem(o.measures, o.experiment)) throw Error(*problem);
+  if (const std::optional<std::string> problem = measures_problem(o.measures, api::engine_experiment(o.experiment))) throw Error(*problem);
   return s.seed;
 }
 
@@ -38,10 +39,10 @@ void check_size(std::int64_t n, int sample, bool paired) {
 }
 
 Results results_of(const Sums& x, const Sums& y, const Options& o) {
-  const bool paired = o.experiment == Experiment::paired;
+  const bool paired = o.experiment == diffboot::Experiment::paired;
   Results out{o, x.rows, paired ? x.rows : y.rows, {}, x.frame.missing, paired ? x.frame.missing : y.frame.missing};
   try {
-    for (MeasureRun& m : measure_runs(x, y, o.experiment, o.alpha, o.measures, o.keep_replicates)) {
+    for (MeasureRun& m : measure_runs(x, y, api::engine_experiment(o.experiment), o.alpha, o.measures, o.keep_replicates)) {
       const bootstrap::Result& r = m.result;
       out.measures.push_back({std::string(m.name), r.estimate, r.se, r.bias, r.t_lower, r.t_upper, r.bca_lower,
                               r.bca_upper, r.percentile_lower, r.percentile_upper, r.basic_lower, r.basic_upper, r.z0,
@@ -57,7 +58,7 @@ Results results_of(const Sums& x, const Sums& y, const Options& o) {
 
 Results results(const Sums& x, const Sums& y, const Options& options) {
   const std::int32_t seed = checked_seed(options);
-  const bool paired = options.experiment == Experiment::paired;
+  const bool paired = options.experiment == diffboot::Experiment::paired;
   for (const Sums* s : {&x, &y}) {
     if (paired && s == &y) break;
     const int sample = s == &x ? 1 : 2;
@@ -75,7 +76,7 @@ Results results(const Sums& x, const Sums& y, const Options& options) {
 
 Results analyse(std::span<const double> x, std::span<const double> y, const Options& options) {
   const std::int32_t seed = checked_seed(options);
-  const bool paired = options.experiment == Experiment::paired;
+  const bool paired = options.experiment == diffboot::Experiment::paired;
   const unsigned threads = options.threads != 0 ? options.threads : std::max(1u, std::thread::hardware_concurrency());
   const Setup setup{seed, options.replications, 0};
   if (paired) {

@@ -11,9 +11,11 @@
 
 #include "analysis/settings.h"
 #include "app/run_end.h"
-#include "diffboot/diffboot.h"
 
 namespace diffboot::app {
+
+using analysis::Acceleration;
+using analysis::Experiment;
 
 enum class OutputFormat { text, csv, json };
 

@@ -54,18 +54,6 @@ void allocate_array(std::vector<double>& a, std::int64_t n, std::string_view mes
   allocate_pair(a, unused, n, message);
 }
 
-// The arrays only the bootstrap of the run's type needs: the two samples'
-// last resamples (unpaired) or the differences and their last resample
-// (paired).
-void allocate_resamples(State& s) {
-  if (s.experiment == Experiment::paired) {
-    allocate_pair(s.x3, s.x3_resample, s.n_x, "x3: space requested not possible - terminate");
-  } else {
-    allocate_array(s.x1_resample, s.n_x, "x: space requested not possible - terminate");
-    allocate_array(s.x2_resample, s.n_y, "y: space requested not possible - terminate");
-  }
-}
-
 input::SampleReading sample_reading(const State& s) { return {s.decimal_comma}; }
 
 }  // namespace
@@ -174,7 +162,7 @@ void tell_notes(const State& s) {
 // library's poisson::analyse), its measures as the run holds them.
 void poisson_intervals(State& s) {
   diffboot::Options o;
-  o.experiment = s.experiment, o.alpha = s.alpha, o.replications = s.B, o.seed = s.seed, o.threads = s.threads;
+  o.experiment = s.experiment == Experiment::paired ? diffboot::Experiment::paired : diffboot::Experiment::unpaired, o.alpha = s.alpha, o.replications = s.B, o.seed = s.seed, o.threads = s.threads;
   o.measures = s.measures_asked, o.keep_replicates = true;
   diffboot::Results r;
   try {
@@ -202,7 +190,6 @@ void bootstrap_intervals(State& s) {
     poisson_intervals(s);
     return;
   }
-  allocate_resamples(s);
   analysis::Settings settings{s.experiment,     s.alpha,         s.B, s.seed, s.threads,
                               s.measures_asked, s.permutations, !s.replicates_file.empty()};
   settings.acceleration = s.acceleration;
@@ -211,11 +198,10 @@ void bootstrap_intervals(State& s) {
   progress.total = bootstrap::work_units(s.x1.size(), s.x2.size(), static_cast<std::size_t>(s.B), paired,
                                          bootstrap::JackknifeSums::by_size, analysis::acceleration_method(settings));
   {
-    const terminal::ProgressLine line(progress,
+    const terminal::ProgressLine line([&progress] { return progress.fraction(); },
                                       paired ? "bootstrap replications" : "bootstrap replications and jackknife",
                                       text::error_stream());
-    s.measures = analysis::run_bootstrap(s.x1, s.x2, s.summaries, settings,
-                                         {s.x1_resample, s.x2_resample, s.x3, s.x3_resample}, &progress);
+    s.measures = analysis::run_bootstrap(s.x1, s.x2, s.summaries, settings, &progress);
   }
   tell_notes(s);  // after the progress line has gone
 }
@@ -242,7 +228,7 @@ void write_report_file(State& s) {
 }
 
 void release_samples(State& s) {
-  for (std::vector<double>* a : {&s.x1, &s.x1_resample, &s.x2, &s.x2_resample, &s.x3, &s.x3_resample}) {
+  for (std::vector<double>* a : {&s.x1, &s.x2}) {
     std::vector<double>().swap(*a);
   }
 }

@@ -22,9 +22,7 @@ std::int32_t sample_size(std::int64_t count, std::string_view message);
 // "Too few values for an unpaired experiment: ..." or "... a paired ...".
 void check_sample_sizes(const State& s);
 // Allocates x1 (n_x) and x2 (n_y), filled with -999.0; "x: space requested
-// not possible - terminate" (or y:) when memory cannot be had. The arrays
-// of the bootstrap (x1_resample and x2_resample, or x3 and x3_resample) are
-// allocated by bootstrap_intervals for the run's type alone.
+// not possible - terminate" (or y:) when memory cannot be had.
 void allocate_samples(State& s);
 // Reads both sample files into x1 and x2.
 void read_samples(State& s);

@@ -15,6 +15,9 @@
 
 namespace diffboot::app {
 
+using analysis::Acceleration;
+using analysis::Experiment;
+
 inline constexpr double unset = bootstrap::unset;
 inline constexpr std::int32_t unset_count = -999;
 inline constexpr std::size_t filename_length = 79;
@@ -49,7 +52,7 @@ struct State {
   // the bootstrap on.
   std::vector<analysis::MeasureRun> measures;
 
-  std::vector<double> x1, x1_resample, x2, x2_resample, x3, x3_resample;
+  std::vector<double> x1, x2;
   std::vector<double> x1histclass, x2histclass, nx1class, nx2class;
 
   unsigned threads = 1;  // threads the computation may use; the results never depend on it

@@ -9,10 +9,13 @@
 #include <string_view>
 #include <vector>
 
+#include "bootstrap/experiment.h"
 #include "bootstrap/result.h"
 #include "diffboot/poisson.h"
 
 namespace diffboot::poisson {
+
+using bootstrap::Experiment;
 
 // The measures of an experiment the Poisson bootstrap gives, in report order.
 std::span<const std::string_view> measure_names(Experiment e);

@@ -7,9 +7,11 @@
 #include <vector>
 
 #include "bootstrap/result.h"
-#include "diffboot/diffboot.h"
+#include "bootstrap/experiment.h"
 
 namespace diffboot::report {
+
+using bootstrap::Experiment;
 
 // Where `info2` writes the report; any other value lists it on the console.
 enum class ReportMode : char { console = '-', file = 'w' };

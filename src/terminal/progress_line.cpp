@@ -6,6 +6,7 @@
 #include <chrono>
 #include <cmath>
 #include <cstdio>
+#include <utility>
 
 namespace diffboot::terminal {
 namespace {
@@ -15,9 +16,9 @@ constexpr auto interval = std::chrono::milliseconds(100);
 
 }  // namespace
 
-ProgressLine::ProgressLine(const bootstrap::Progress& progress, std::string what, std::ostream& out,
+ProgressLine::ProgressLine(std::function<double()> fraction, std::string what, std::ostream& out,
                            std::chrono::milliseconds first_show)
-    : progress_(progress), what_(std::move(what)), out_(out), first_show_(first_show) {
+    : fraction_(std::move(fraction)), what_(std::move(what)), out_(out), first_show_(first_show) {
   if (isatty(STDERR_FILENO) != 1) return;
   try {
     watcher_ = std::thread([this] { watch(); });
@@ -45,7 +46,7 @@ void ProgressLine::watch() {
     if (elapsed < first_show_) continue;
     char line[160];
     std::snprintf(line, sizeof line, "diffboot: %s: %3d%%, %.1f s", what_.c_str(),
-                  static_cast<int>(std::floor(100.0 * progress_.fraction())), elapsed.count());
+                  static_cast<int>(std::floor(100.0 * fraction_())), elapsed.count());
     const std::string text(line);
     out_ << '\r' << text << std::string(shown_ > text.size() ? shown_ - text.size() : 0, ' ') << std::flush;
     shown_ = std::max(shown_, text.size());

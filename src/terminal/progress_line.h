@@ -5,20 +5,20 @@
 // and the work has taken more than a second.
 #include <chrono>
 #include <condition_variable>
+#include <functional>
 #include <mutex>
 #include <ostream>
 #include <string>
 #include <thread>
 
-#include "bootstrap/progress.h"
-
 namespace diffboot::terminal {
 
 class ProgressLine {
  public:
-  // Watches `progress` of the work named `what`, writing to `out` when
-  // standard error is a terminal, from `first_show` on.
-  ProgressLine(const bootstrap::Progress& progress, std::string what, std::ostream& out,
+  // Watches the share of the work named `what` done, as `fraction` (0 to 1,
+  // callable from another thread) tells it, writing to `out` when standard
+  // error is a terminal, from `first_show` on.
+  ProgressLine(std::function<double()> fraction, std::string what, std::ostream& out,
                std::chrono::milliseconds first_show = std::chrono::seconds(1));
   // Stops watching and erases the line if one was shown.
   ~ProgressLine();
@@ -28,7 +28,7 @@ class ProgressLine {
  private:
   void watch();
 
-  const bootstrap::Progress& progress_;
+  std::function<double()> fraction_;
   std::string what_;
   std::ostream& out_;
   std::chrono::milliseconds first_show_;

@@ -44,12 +44,11 @@ struct Analysed {
 
 Analysed analysed(const std::vector<double>& x, const std::vector<double>& y, Experiment e,
                   std::vector<std::string> measures, std::int32_t permutations = 0) {
-  std::vector<double> r1(x.size()), r2(y.size()), x3(x.size()), r3(x.size());
   Settings settings;
   settings.experiment = e;
   settings.measures = std::move(measures);
   settings.permutations = permutations;
-  return {run_bootstrap(x, y, summarise(x, y), settings, {r1, r2, x3, r3}, nullptr)};
+  return {run_bootstrap(x, y, summarise(x, y), settings, nullptr)};
 }
 
 std::string notes_of(const MeasureRun& r) {

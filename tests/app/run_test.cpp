@@ -134,7 +134,7 @@ TEST_F(RunTest, PairedRunReportsPairedMeasures) {
   EXPECT_EQ(lines[lines.size() - 2].substr(0, 8), "AVE_d = ");
   EXPECT_EQ(lines.back().substr(0, 8), "MED_d = ");
   EXPECT_EQ(measures_of(s).size(), 2u) << "the paired measures only";
-  EXPECT_EQ(s.x3, (std::vector<double>{}) ) << "released at the end";
+  EXPECT_EQ(s.x1, (std::vector<double>{}) ) << "released at the end";
   EXPECT_EQ(s.measures.at(1).result.estimate, 0.5) << "MED_d";
 }
 

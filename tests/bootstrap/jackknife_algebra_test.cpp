@@ -99,11 +99,9 @@ std::string printed(const std::vector<analysis::MeasureRun>& runs) {
 }
 
 std::string report_of(const std::vector<double>& x, const std::vector<double>& y, Experiment e, JackknifeSums sums) {
-  const bool paired = e == Experiment::paired;
-  std::vector<double> r1(x.size()), r2(y.size()), x3(paired ? x.size() : 0), r3(x3.size());
   analysis::Settings settings;
   settings.experiment = e, settings.replications = 199, settings.jackknife = sums;
-  return printed(analysis::run_bootstrap(x, y, analysis::summarise(x, y), settings, {r1, r2, x3, r3}, nullptr));
+  return printed(analysis::run_bootstrap(x, y, analysis::summarise(x, y), settings, nullptr));
 }
 
 TEST(JackknifeAlgebraTest, TextReportsOf200DataSets) {

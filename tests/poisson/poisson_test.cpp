@@ -20,6 +20,8 @@
 namespace diffboot::poisson {
 namespace {
 
+using diffboot::Experiment;  // the library's, not the engine's
+
 std::vector<double> lognormal(std::size_t n, std::uint64_t seed, double location = 1.0) {
   std::mt19937_64 engine(seed);
   std::lognormal_distribution<double> value(location, 0.8);

@@ -8,6 +8,7 @@
 #include <mutex>
 #include <sstream>
 
+#include "bootstrap/progress.h"
 #include "support/terminal.h"
 
 namespace diffboot::terminal {
@@ -45,7 +46,7 @@ TEST(ProgressLineTest, ShownAtATerminalAndErased) {
   progress.add(1);
   {
     const testing::Redirected error_on_terminal(STDERR_FILENO, terminal.slave());
-    const ProgressLine line(progress, "bootstrap replications", out, std::chrono::milliseconds(0));
+    const ProgressLine line([&] { return progress.fraction(); }, "bootstrap replications", out, std::chrono::milliseconds(0));
     while (buffer.text().empty()) usleep(1000);  // the line's first update
   }
   const std::string text = buffer.text();
@@ -58,7 +59,7 @@ TEST(ProgressLineTest, ShownAtATerminalAndErased) {
 TEST(ProgressLineTest, NothingWhereStandardErrorIsNoTerminal) {
   std::ostringstream out;
   bootstrap::Progress progress;
-  { const ProgressLine line(progress, "bootstrap replications", out, std::chrono::milliseconds(0)); }
+  { const ProgressLine line([&] { return progress.fraction(); }, "bootstrap replications", out, std::chrono::milliseconds(0)); }
   EXPECT_EQ(out.str(), "");
 }
 

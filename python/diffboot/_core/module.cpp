@@ -291,17 +291,17 @@ PYBIND11_MODULE(_core, m) {
   m.attr("replications_range") = py::make_tuple(diffboot::analysis::min_replications, diffboot::analysis::max_replications);
   m.attr("permutations_range") = py::make_tuple(diffboot::analysis::min_permutations, diffboot::analysis::max_permutations);
   py::dict names;
-  for (const auto e : {diffboot::Experiment::paired, diffboot::Experiment::unpaired}) {
+  for (const auto e : {diffboot::bootstrap::Experiment::paired, diffboot::bootstrap::Experiment::unpaired}) {
     std::vector<std::string> all;
     for (std::string_view n : diffboot::analysis::all_measure_names(e)) all.emplace_back(n);
-    names[e == diffboot::Experiment::paired ? "paired" : "unpaired"] = all;
+    names[e == diffboot::bootstrap::Experiment::paired ? "paired" : "unpaired"] = all;
   }
   m.attr("measure_names") = names;  // every measure an experiment can be asked for
   py::dict poisson_names;
-  for (const auto e : {diffboot::Experiment::paired, diffboot::Experiment::unpaired}) {
+  for (const auto e : {diffboot::bootstrap::Experiment::paired, diffboot::bootstrap::Experiment::unpaired}) {
     std::vector<std::string> all;
     for (std::string_view n : diffboot::poisson::measure_names(e)) all.emplace_back(n);
-    poisson_names[e == diffboot::Experiment::paired ? "paired" : "unpaired"] = all;
+    poisson_names[e == diffboot::bootstrap::Experiment::paired ? "paired" : "unpaired"] = all;
   }
   m.attr("poisson_measure_names") = poisson_names;  // every measure of the Poisson bootstrap
 }

@@ -1,0 +1,82 @@
+"""Fails when a file under src/ includes a header of a library its CMake
+target does not link (directly, or through a link's public links), or the
+public headers (diffboot/...) outside src/api, the library's own layer.
+
+    include_check.py SOURCE_DIR
+"""
+import pathlib
+import re
+import sys
+
+# The engine of the Poisson bootstrap still speaks the public header's types;
+# its files are the only ones outside src/api that may include it.
+PUBLIC_HEADER_USERS = {"src/poisson/kernel.h", "src/poisson/sums.cpp", "src/poisson/results.h",
+                       "src/app/stages.cpp"}
+
+TARGET_FOLDERS = {"diffboot_library": "api", "diffboot_app": "app"}
+
+
+def folder_of(target):
+    return TARGET_FOLDERS.get(target, target.removeprefix("diffboot_"))
+
+
+def links(cmake_text):
+    """The folder's target and its links: {folder: (public, private)}."""
+    out = {}
+    for m in re.finditer(r"target_link_libraries\(\s*(\w+)(.*?)\)", cmake_text, re.S):
+        public, private = set(), set()
+        scope = public
+        for word in m.group(2).split():
+            if word in ("PUBLIC", "INTERFACE"):
+                scope = public
+            elif word == "PRIVATE":
+                scope = private
+            elif word.startswith("diffboot_"):
+                scope.add(folder_of(word))
+        out[folder_of(m.group(1))] = (public, private)
+    return out
+
+
+def main(source):
+    src = source / "src"
+    graph = {}
+    for cmake in src.glob("*/CMakeLists.txt"):
+        graph[cmake.parent.name] = (set(), set())
+        graph.update(links(cmake.read_text()))
+
+    def reachable(folder):
+        seen, todo = {folder}, list(graph[folder][0] | graph[folder][1])
+        while todo:
+            f = todo.pop()
+            if f not in seen:
+                seen.add(f)
+                todo.extend(graph.get(f, (set(), set()))[0])  # only public links pass on
+        return seen
+
+    problems = []
+    for path in sorted(src.rglob("*")):
+        if path.suffix not in (".h", ".cpp") or path.parent == src:
+            continue
+        folder = path.relative_to(src).parts[0]
+        if folder not in graph:
+            problems.append(f"{path.relative_to(source)}: its folder has no CMake library")
+            continue
+        allowed = reachable(folder)
+        relative = str(path.relative_to(source))
+        for number, line in enumerate(path.read_text().splitlines(), 1):
+            m = re.match(r'\s*#\s*include\s+"([\w.]+)/', line)
+            if not m:
+                continue
+            part = m.group(1)
+            if part == "diffboot":
+                if folder != "api" and relative not in PUBLIC_HEADER_USERS:
+                    problems.append(f"{relative}:{number}: includes the public header outside src/api")
+            elif (src / part).is_dir() and part not in allowed:
+                problems.append(f"{relative}:{number}: includes {part}/ but diffboot_{part} is not among its links")
+    for p in problems:
+        print(p)
+    return 1 if problems else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main(pathlib.Path(sys.argv[1])))
