@@ -19,7 +19,10 @@ PYTHON_PACKAGES := python3-dev python3-numpy python3-pandas python3-matplotlib p
 # add testthat, jsonlite (to read the program's json) and ggplot2 (figures).
 R_PACKAGES := r-base-dev r-cran-rcpp libboost-dev
 R_TEST_PACKAGES := $(R_PACKAGES) r-cran-testthat r-cran-jsonlite r-cran-ggplot2 r-cran-withr r-cran-processx
-TEST_PACKAGES := $(BUILD_PACKAGES) $(PYTHON_PACKAGES) $(R_TEST_PACKAGES) python3-pytest libgtest-dev man-db bsdutils
+# The figure and real-window tests draw with the real gnuplot on a virtual
+# display and read its png and pdf.
+PLOT_TEST_PACKAGES := gnuplot-x11 xvfb xdotool imagemagick poppler-utils
+TEST_PACKAGES := $(BUILD_PACKAGES) $(PYTHON_PACKAGES) $(R_TEST_PACKAGES) $(PLOT_TEST_PACKAGES) python3-pytest libgtest-dev man-db bsdutils
 R_BUILD := $(SOURCE)build/r
 R_VERSION := $(shell sed -n 's/^Version: *//p' $(SOURCE)r/DESCRIPTION)
 R_TARBALL := $(R_BUILD)/diffboot_$(R_VERSION).tar.gz
