@@ -106,7 +106,7 @@ ERRORS = [
      "replications 1000000000 is not a whole number from 99 to 1000000"),
     (([1.0, 2.0, 3.0], [1.0, 2.0, 3.0]), dict(permutations=10**20), diffboot.Error, "permutations"),
     (([1.0, 2.0, 3.0], [1.0, 2.0, 3.0]), dict(seed=0), diffboot.Error, "seed 0 is not a whole number"),
-    (([1.0, 2.0, 3.0], [1.0, 2.0, 3.0]), dict(level=0.97), diffboot.Error, "level 0.97 is not one of"),
+    (([1.0, 2.0, 3.0], [1.0, 2.0, 3.0]), dict(level=0.9995), diffboot.Error, "level 0.9995 is not a level from 0.5 to 0.999"),
     (([1.0, 2.0, 3.0], [1.0, 2.0, 3.0]), dict(measures=["AVE_d"]), diffboot.Error,
      "AVE_d is not a measure of an unpaired experiment"),
     ((np.ones((3, 2)), [1.0, 2.0, 3.0]), {}, diffboot.Error, "2 dimensions"),

@@ -4,6 +4,8 @@
 #include <array>
 #include <charconv>
 #include <cmath>
+#include <cstdio>
+#include <cstring>
 
 #include "analysis/settings.h"
 #include "bootstrap/bootstrap.h"
@@ -25,6 +27,12 @@ constexpr std::span<const std::string_view> unpaired_names = std::span(all_unpai
 std::string shortest(double v) {
   char text[32];
   return {text, std::to_chars(text, text + sizeof text, v).ptr};
+}
+
+// A double in fixed notation, shortest that reads back ("0.0005").
+std::string fixed(double v) {
+  char text[32];
+  return {text, std::to_chars(text, text + sizeof text, v, std::chars_format::fixed).ptr};
 }
 
 std::string list_of(const std::array<double, 4>& values) {
@@ -158,6 +166,21 @@ bootstrap::AccelerationMethod acceleration_method(const Settings& settings) {
 
 std::string alpha_list() { return list_of(alpha_levels); }
 
+bool admissible_alpha(double alpha) { return alpha >= min_alpha && alpha <= max_alpha; }
+
+double decimal15(double v) {
+  if (!std::isfinite(v)) return v;
+  char text[40];
+  std::snprintf(text, sizeof text, "%.15g", v);
+  double out = v;
+  std::from_chars(text, text + std::strlen(text), out);
+  return out;
+}
+
+double alpha_of_level(double level) { return decimal15((1.0 - level) / 2.0); }
+
+double level_of_alpha(double alpha) { return decimal15(1.0 - 2.0 * alpha); }
+
 std::string level_list() { return list_of(interval_levels); }
 
 Summaries summarise(std::span<const double> x, std::span<const double> y) {
@@ -265,8 +288,9 @@ std::optional<std::string> problem(std::size_t n_x, std::size_t n_y, const Setti
   if (x == 0 || y == 0) return std::string("sample ") + (x == 0 ? "1" : "2") + " has no values";
   if (settings.experiment == Experiment::paired && x != y) return "a paired experiment needs " + unequal_sizes(x, y);
   if (std::optional<std::string> few = too_few_values(x, y, settings.experiment)) return few;
-  if (std::find(alpha_levels.begin(), alpha_levels.end(), settings.alpha) == alpha_levels.end()) {
-    return "alpha " + shortest(settings.alpha) + " is not one of " + alpha_list();
+  if (!admissible_alpha(settings.alpha)) {
+    return "alpha " + shortest(settings.alpha) + " is not a number from " + fixed(min_alpha) + " to " +
+           fixed(max_alpha);
   }
   if (settings.replications < min_replications || settings.replications > max_replications) {
     return "replications " + std::to_string(settings.replications) + " is not a whole number from " +
