@@ -44,12 +44,12 @@ std::string list_of(const std::array<double, 4>& values) {
   return out;
 }
 
-// Whether the settings ask for the measure `name`: by name, or when they
+// Whether the settings ask for the measure `kind`: by kind, or when they
 // name none, as one of the experiment's own.
-bool asked_for(const Settings& settings, std::string_view name) {
-  if (!settings.measures.empty()) return std::ranges::find(settings.measures, name) != settings.measures.end();
+bool asked_for(const Settings& settings, MeasureKind kind) {
+  if (!settings.measures.empty()) return std::ranges::find(settings.measures, kind) != settings.measures.end();
   const std::span<const std::string_view> own = measure_names(settings.experiment);
-  return std::ranges::find(own, name) != own.end();
+  return std::ranges::find(own, info(kind).name) != own.end();
 }
 
 // The runs of the experiment's measures, then of the effect sizes asked for.
@@ -58,10 +58,12 @@ std::vector<MeasureRun> measure_runs(const Settings& settings) {
   const auto replications = static_cast<std::size_t>(settings.replications);
   const std::size_t standard = measure_names(settings.experiment).size();
   for (std::string_view name : all_measure_names(settings.experiment)) {
-    const bool chosen = asked_for(settings, name);
+    const MeasureKind kind = *measure_named(name);
+    const bool chosen = asked_for(settings, kind);
     if (runs.size() >= standard && !chosen) continue;
     MeasureRun& run = runs.emplace_back();
-    run.name = name;
+    run.kind = kind;
+    run.name = info(kind).name;
     run.replicates.assign(replications, bootstrap::unset);
     run.chosen = chosen;
     if (settings.replication_order && chosen) run.in_order.assign(replications, bootstrap::unset);
@@ -69,28 +71,9 @@ std::vector<MeasureRun> measure_runs(const Settings& settings) {
   return runs;
 }
 
-MeasureRun* run_named(std::vector<MeasureRun>& runs, std::string_view name) {
-  const auto found = std::ranges::find(runs, name, &MeasureRun::name);
+MeasureRun* run_of(std::vector<MeasureRun>& runs, MeasureKind kind) {
+  const auto found = std::ranges::find(runs, kind, &MeasureRun::kind);
   return found == runs.end() ? nullptr : &*found;
-}
-
-// The statistic a permutation test computes for a measure.
-bootstrap::Statistic statistic_of(std::string_view name) {
-  using bootstrap::Statistic;
-  if (name == "AVE_d") return Statistic::mean;
-  if (name == "MED_d") return Statistic::median;
-  if (name == "d_AVE") return Statistic::mean_difference;
-  if (name == "d_MED") return Statistic::median_difference;
-  if (name == "d_STD") return Statistic::sd_difference;
-  if (name == "d_MAD") return Statistic::mad_difference;
-  if (name == "g") return Statistic::g;
-  return Statistic::delta;
-}
-
-// The values a measure can take: Cliff's delta lies in [-1, 1].
-bootstrap::Range range_of(std::string_view name) {
-  if (name == "delta") return {-1.0, 1.0};
-  return {};
 }
 
 // Why replicates fail to be finite numbers: sums of squares beyond the
@@ -138,7 +121,7 @@ void p_values(std::vector<MeasureRun>& runs, std::span<const double> x, std::spa
   std::vector<bootstrap::Statistic> statistics;
   std::vector<double> observed;
   for (const MeasureRun& run : runs) {
-    statistics.push_back(statistic_of(run.name));
+    statistics.push_back(info(run.kind).statistic);
     observed.push_back(run.result.estimate);
   }
   const bool paired = settings.experiment == Experiment::paired;
@@ -212,18 +195,7 @@ std::span<const std::string_view> all_measure_names(Experiment e) {
 }
 
 std::optional<std::string> measures_problem(const std::vector<std::string>& names, Experiment e) {
-  for (const std::string& name : names) {
-    if (std::ranges::find(all_measure_names(e), name) != all_measure_names(e).end()) continue;
-    const Experiment other = e == Experiment::paired ? Experiment::unpaired : Experiment::paired;
-    if (std::ranges::find(all_measure_names(other), name) != all_measure_names(other).end()) {
-      return name + " is not a measure of " + (e == Experiment::paired ? "a paired" : "an unpaired") + " experiment";
-    }
-    std::string list;
-    for (std::string_view known : all_measure_names(e)) list += (list.empty() ? "" : ", ") + std::string(known);
-    return "\"" + name + "\" is not a measure; the measures of " +
-           (e == Experiment::paired ? "a paired" : "an unpaired") + " experiment are " + list + ", all";
-  }
-  return std::nullopt;
+  return parse_measures(names, e).problem;
 }
 
 std::vector<MeasureRun> run_bootstrap(std::span<const double> x, std::span<const double> y,
@@ -235,13 +207,13 @@ std::vector<MeasureRun> run_bootstrap(std::span<const double> x, std::span<const
   numeric::UniformState g;
   g.initial_seed = -settings.seed;
   const auto measure = [](MeasureRun& run, double quantile) {
-    return bootstrap::Measure{run.result, quantile, run.replicates, run.in_order, range_of(run.name)};
+    return bootstrap::Measure{run.result, quantile, run.replicates, run.in_order, info(run.kind).range};
   };
   const bool paired = settings.experiment == Experiment::paired;
   // The effect sizes: their t intervals take the mean measure's degrees of freedom.
   std::optional<bootstrap::Measure> hedges, cliff;
-  if (MeasureRun* run = run_named(runs, "g")) hedges.emplace(measure(*run, paired ? t.x1 : t.n2));
-  if (MeasureRun* run = run_named(runs, "delta")) cliff.emplace(measure(*run, t.n2));
+  if (MeasureRun* run = run_of(runs, MeasureKind::g)) hedges.emplace(measure(*run, paired ? t.x1 : t.n2));
+  if (MeasureRun* run = run_of(runs, MeasureKind::delta)) cliff.emplace(measure(*run, t.n2));
   const bootstrap::EffectSizes effect_sizes{hedges ? &*hedges : nullptr, cliff ? &*cliff : nullptr};
   if (paired) {
     std::array<bootstrap::Measure, 2> m{measure(runs[0], t.x1), measure(runs[1], t.x1)};

@@ -47,7 +47,7 @@ Analysed analysed(const std::vector<double>& x, const std::vector<double>& y, Ex
   std::vector<double> r1(x.size()), r2(y.size()), x3(x.size()), r3(x.size());
   Settings settings;
   settings.experiment = e;
-  settings.measures = std::move(measures);
+  settings.measures = parse_measures(measures, e).kinds;
   settings.permutations = permutations;
   return {run_bootstrap(x, y, summarise(x, y), settings, {r1, r2, x3, r3}, nullptr)};
 }
