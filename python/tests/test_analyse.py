@@ -27,6 +27,8 @@ CASES = [
      ["--level", "98", "-B", "299", "-s", "123", "--measures", "d_MED,g,delta", "--p-values", "--permutations", "99"]),
     (True, (12, 12), "strided", dict(level=0.8, measures=["MED_d"]), ["--level", "0.8", "--measures", "MED_d"]),
     (False, (9, 14), "series", dict(level=0.95, seed=2147483647), ["-s", "2147483647"]),
+    (False, (21, 16), "list", dict(level="99.9%", replications=199), ["--level", "0.999", "-B", "199"]),
+    (True, (15, 15), "list", dict(level=0.6), ["-a", "0.2"]),
 ]
 
 
