@@ -7,6 +7,7 @@
 #include <random>
 #include <vector>
 
+#include "bootstrap/bca.h"
 #include "bootstrap/leave_one_out.h"
 #include "diffboot/diffboot.h"
 #include "bootstrap/permutation.h"
@@ -131,3 +132,26 @@ void BM_leave_one_out(benchmark::State& state) {
   state.SetItemsProcessed(state.iterations() * state.range(0) * state.range(0));
 }
 BENCHMARK(BM_leave_one_out)->Arg(3000)->Arg(30000)->Unit(benchmark::kMillisecond);
+
+// The unpaired jackknife's accelerations at n values a sample: the n² pairs
+// in their written order against the algebra, to place the switch between them.
+void BM_unpaired_jackknife(benchmark::State& state) {
+  const auto n = static_cast<std::size_t>(state.range(0));
+  const bool algebra = state.range(1) != 0;
+  const auto x = normal_sample(n), y = normal_sample(n + 1);
+  for (auto _ : state) {
+    if (algebra) {
+      const bootstrap::LeaveOneOut a = bootstrap::leave_one_out_by_algebra(x, bootstrap::Spread::with);
+      const bootstrap::LeaveOneOut b = bootstrap::leave_one_out_by_algebra(std::span(y).first(n), bootstrap::Spread::with);
+      benchmark::DoNotOptimize(bootstrap::unpaired_accelerations_by_algebra(a, b));
+    } else {
+      const bootstrap::LeaveOneOut a = bootstrap::leave_one_out(x, bootstrap::Spread::with);
+      const bootstrap::LeaveOneOut b = bootstrap::leave_one_out(std::span(y).first(n), bootstrap::Spread::with);
+      benchmark::DoNotOptimize(bootstrap::unpaired_accelerations(a, b, nullptr));
+    }
+  }
+}
+BENCHMARK(BM_unpaired_jackknife)
+    ->ArgsProduct({{100, 300, 500, 1000, 2000, 3000, 10000}, {0, 1}})
+    ->ArgNames({"n", "algebra"})
+    ->Unit(benchmark::kMillisecond);

@@ -2,6 +2,7 @@
 of the project's CMake build (C++20, no contraction, no fast math), so that
 its numbers are the program's."""
 
+import os
 import pathlib
 
 from pybind11.setup_helpers import Pybind11Extension, build_ext
@@ -12,8 +13,10 @@ ROOT = HERE.parent
 if not (ROOT / "src" / "api" / "analyse.cpp").exists():
     raise SystemExit("build from the diffboot source tree: pip install ./python")
 
-PARTS = ("api", "analysis", "bootstrap", "numeric")
-sources = ["diffboot/_core/module.cpp"] + sorted(str(p) for part in PARTS for p in (ROOT / "src" / part).glob("*.cpp"))
+PARTS = ("api", "analysis", "bootstrap", "numeric", "poisson")
+# Relative to this folder: setuptools refuses absolute source paths.
+sources = ["diffboot/_core/module.cpp"] + sorted(
+    os.path.relpath(p, HERE) for part in PARTS for p in (ROOT / "src" / part).glob("*.cpp"))
 
 setup(
     ext_modules=[Pybind11Extension(

@@ -30,7 +30,7 @@ enum class Acceleration { grid, samples };
 
 struct Options {
   Experiment experiment = Experiment::unpaired;
-  double alpha = 0.025;                 // probability beyond each bound
+  double alpha = 0.025;                 // probability beyond each bound, 0.0005 to 0.25
   std::int64_t replications = 1999;     // B
   std::optional<std::int32_t> seed;     // none: the fixed seed
   unsigned threads = 0;                 // 0: every core

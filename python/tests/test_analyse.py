@@ -27,6 +27,8 @@ CASES = [
      ["--level", "98", "-B", "299", "-s", "123", "--measures", "d_MED,g,delta", "--p-values", "--permutations", "99"]),
     (True, (12, 12), "strided", dict(level=0.8, measures=["MED_d"]), ["--level", "0.8", "--measures", "MED_d"]),
     (False, (9, 14), "series", dict(level=0.95, seed=2147483647), ["-s", "2147483647"]),
+    (False, (21, 16), "list", dict(level="99.9%", replications=199), ["--level", "0.999", "-B", "199"]),
+    (True, (15, 15), "list", dict(level=0.6), ["-a", "0.2"]),
 ]
 
 
@@ -106,7 +108,7 @@ ERRORS = [
      "replications 1000000000 is not a whole number from 99 to 1000000"),
     (([1.0, 2.0, 3.0], [1.0, 2.0, 3.0]), dict(permutations=10**20), diffboot.Error, "permutations"),
     (([1.0, 2.0, 3.0], [1.0, 2.0, 3.0]), dict(seed=0), diffboot.Error, "seed 0 is not a whole number"),
-    (([1.0, 2.0, 3.0], [1.0, 2.0, 3.0]), dict(level=0.97), diffboot.Error, "level 0.97 is not one of"),
+    (([1.0, 2.0, 3.0], [1.0, 2.0, 3.0]), dict(level=0.9995), diffboot.Error, "level 0.9995 is not a level from 0.5 to 0.999"),
     (([1.0, 2.0, 3.0], [1.0, 2.0, 3.0]), dict(measures=["AVE_d"]), diffboot.Error,
      "AVE_d is not a measure of an unpaired experiment"),
     ((np.ones((3, 2)), [1.0, 2.0, 3.0]), {}, diffboot.Error, "2 dimensions"),

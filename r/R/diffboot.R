@@ -20,7 +20,8 @@ whole_number <- function(value, name, low, high) {
 }
 
 # The alpha and interval level of a level as the command line's --level
-# takes it: 0.95, 95 or "95%".
+# takes it: 0.99, 99 or "99.9%", from 0.5 to 0.999; both rounded to 15
+# significant digits, as the program rounds them.
 level_of <- function(conf.level, limits) {
   percent <- is.character(conf.level) && length(conf.level) == 1L && grepl("%[[:space:]]*$", conf.level)
   text <- if (is.character(conf.level) && length(conf.level) == 1L) sub("%[[:space:]]*$", "", trimws(conf.level))
@@ -28,12 +29,13 @@ level_of <- function(conf.level, limits) {
   if (length(value) != 1L || is.na(value)) {
     fail(sprintf("conf.level must be a level such as 0.95 or \"95%%\", not %s", deparse1(conf.level, width.cutoff = 40L)))
   }
-  k <- which((!percent & value == limits$level) | value == limits$percent)
-  if (length(k) != 1L) {
-    fail(sprintf("conf.level %s is not one of %s (or %s, %s%%)", format(value), paste(limits$level, collapse = ", "),
-                 paste(limits$percent, collapse = ", "), limits$percent[limits$default_level]))
+  decimal15 <- function(v) as.numeric(sprintf("%.15g", v))
+  if (percent || value > 1) value <- decimal15(value / 100)
+  if (!(value >= 0.5 && value <= 0.999)) {
+    fail(sprintf("conf.level %s is not a level from 0.5 to 0.999 (or 50 to 99.9, %s%%)", format(conf.level),
+                 limits$percent[limits$default_level]))
   }
-  list(alpha = limits$alpha[k], level = limits$level[k])
+  list(alpha = decimal15((1 - value) / 2), level = value)
 }
 
 # The values of a sample as doubles; NA and NaN stay, as missing values.

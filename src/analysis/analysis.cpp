@@ -4,6 +4,8 @@
 #include <array>
 #include <charconv>
 #include <cmath>
+#include <cstdio>
+#include <cstring>
 
 #include "analysis/settings.h"
 #include "bootstrap/bootstrap.h"
@@ -27,6 +29,12 @@ std::string shortest(double v) {
   return {text, std::to_chars(text, text + sizeof text, v).ptr};
 }
 
+// A double in fixed notation, shortest that reads back ("0.0005").
+std::string fixed(double v) {
+  char text[32];
+  return {text, std::to_chars(text, text + sizeof text, v, std::chars_format::fixed).ptr};
+}
+
 std::string list_of(const std::array<double, 4>& values) {
   std::string out;
   for (double v : values) {
@@ -36,12 +44,12 @@ std::string list_of(const std::array<double, 4>& values) {
   return out;
 }
 
-// Whether the settings ask for the measure `name`: by name, or when they
+// Whether the settings ask for the measure `kind`: by kind, or when they
 // name none, as one of the experiment's own.
-bool asked_for(const Settings& settings, std::string_view name) {
-  if (!settings.measures.empty()) return std::ranges::find(settings.measures, name) != settings.measures.end();
+bool asked_for(const Settings& settings, MeasureKind kind) {
+  if (!settings.measures.empty()) return std::ranges::find(settings.measures, kind) != settings.measures.end();
   const std::span<const std::string_view> own = measure_names(settings.experiment);
-  return std::ranges::find(own, name) != own.end();
+  return std::ranges::find(own, info(kind).name) != own.end();
 }
 
 // The runs of the experiment's measures, then of the effect sizes asked for.
@@ -50,10 +58,12 @@ std::vector<MeasureRun> measure_runs(const Settings& settings) {
   const auto replications = static_cast<std::size_t>(settings.replications);
   const std::size_t standard = measure_names(settings.experiment).size();
   for (std::string_view name : all_measure_names(settings.experiment)) {
-    const bool chosen = asked_for(settings, name);
+    const MeasureKind kind = *measure_named(name);
+    const bool chosen = asked_for(settings, kind);
     if (runs.size() >= standard && !chosen) continue;
     MeasureRun& run = runs.emplace_back();
-    run.name = name;
+    run.kind = kind;
+    run.name = info(kind).name;
     run.replicates.assign(replications, bootstrap::unset);
     run.chosen = chosen;
     if (settings.replication_order && chosen) run.in_order.assign(replications, bootstrap::unset);
@@ -61,28 +71,9 @@ std::vector<MeasureRun> measure_runs(const Settings& settings) {
   return runs;
 }
 
-MeasureRun* run_named(std::vector<MeasureRun>& runs, std::string_view name) {
-  const auto found = std::ranges::find(runs, name, &MeasureRun::name);
+MeasureRun* run_of(std::vector<MeasureRun>& runs, MeasureKind kind) {
+  const auto found = std::ranges::find(runs, kind, &MeasureRun::kind);
   return found == runs.end() ? nullptr : &*found;
-}
-
-// The statistic a permutation test computes for a measure.
-bootstrap::Statistic statistic_of(std::string_view name) {
-  using bootstrap::Statistic;
-  if (name == "AVE_d") return Statistic::mean;
-  if (name == "MED_d") return Statistic::median;
-  if (name == "d_AVE") return Statistic::mean_difference;
-  if (name == "d_MED") return Statistic::median_difference;
-  if (name == "d_STD") return Statistic::sd_difference;
-  if (name == "d_MAD") return Statistic::mad_difference;
-  if (name == "g") return Statistic::g;
-  return Statistic::delta;
-}
-
-// The values a measure can take: Cliff's delta lies in [-1, 1].
-bootstrap::Range range_of(std::string_view name) {
-  if (name == "delta") return {-1.0, 1.0};
-  return {};
 }
 
 // Why replicates fail to be finite numbers: sums of squares beyond the
@@ -130,7 +121,7 @@ void p_values(std::vector<MeasureRun>& runs, std::span<const double> x, std::spa
   std::vector<bootstrap::Statistic> statistics;
   std::vector<double> observed;
   for (const MeasureRun& run : runs) {
-    statistics.push_back(statistic_of(run.name));
+    statistics.push_back(info(run.kind).statistic);
     observed.push_back(run.result.estimate);
   }
   const bool paired = settings.experiment == Experiment::paired;
@@ -157,6 +148,21 @@ bootstrap::AccelerationMethod acceleration_method(const Settings& settings) {
 }
 
 std::string alpha_list() { return list_of(alpha_levels); }
+
+bool admissible_alpha(double alpha) { return alpha >= min_alpha && alpha <= max_alpha; }
+
+double decimal15(double v) {
+  if (!std::isfinite(v)) return v;
+  char text[40];
+  std::snprintf(text, sizeof text, "%.15g", v);
+  double out = v;
+  std::from_chars(text, text + std::strlen(text), out);
+  return out;
+}
+
+double alpha_of_level(double level) { return decimal15((1.0 - level) / 2.0); }
+
+double level_of_alpha(double alpha) { return decimal15(1.0 - 2.0 * alpha); }
 
 std::string level_list() { return list_of(interval_levels); }
 
@@ -189,18 +195,7 @@ std::span<const std::string_view> all_measure_names(Experiment e) {
 }
 
 std::optional<std::string> measures_problem(const std::vector<std::string>& names, Experiment e) {
-  for (const std::string& name : names) {
-    if (std::ranges::find(all_measure_names(e), name) != all_measure_names(e).end()) continue;
-    const Experiment other = e == Experiment::paired ? Experiment::unpaired : Experiment::paired;
-    if (std::ranges::find(all_measure_names(other), name) != all_measure_names(other).end()) {
-      return name + " is not a measure of " + (e == Experiment::paired ? "a paired" : "an unpaired") + " experiment";
-    }
-    std::string list;
-    for (std::string_view known : all_measure_names(e)) list += (list.empty() ? "" : ", ") + std::string(known);
-    return "\"" + name + "\" is not a measure; the measures of " +
-           (e == Experiment::paired ? "a paired" : "an unpaired") + " experiment are " + list + ", all";
-  }
-  return std::nullopt;
+  return parse_measures(names, e).problem;
 }
 
 std::vector<MeasureRun> run_bootstrap(std::span<const double> x, std::span<const double> y,
@@ -212,7 +207,7 @@ std::vector<MeasureRun> run_bootstrap(std::span<const double> x, std::span<const
   numeric::UniformState g;
   g.initial_seed = -settings.seed;
   const auto measure = [](MeasureRun& run, double quantile) {
-    return bootstrap::Measure{run.result, quantile, run.replicates, run.in_order, range_of(run.name)};
+    return bootstrap::Measure{run.result, quantile, run.replicates, run.in_order, info(run.kind).range};
   };
   const bool paired = settings.experiment == Experiment::paired;
   // The bootstrap's own room: the paired differences and the last resamples.
@@ -220,8 +215,8 @@ std::vector<MeasureRun> run_bootstrap(std::span<const double> x, std::span<const
   std::vector<double> x1_resample(paired ? 0 : x.size()), x2_resample(paired ? 0 : y.size());
   // The effect sizes: their t intervals take the mean measure's degrees of freedom.
   std::optional<bootstrap::Measure> hedges, cliff;
-  if (MeasureRun* run = run_named(runs, "g")) hedges.emplace(measure(*run, paired ? t.x1 : t.n2));
-  if (MeasureRun* run = run_named(runs, "delta")) cliff.emplace(measure(*run, t.n2));
+  if (MeasureRun* run = run_of(runs, MeasureKind::g)) hedges.emplace(measure(*run, paired ? t.x1 : t.n2));
+  if (MeasureRun* run = run_of(runs, MeasureKind::delta)) cliff.emplace(measure(*run, t.n2));
   const bootstrap::EffectSizes effect_sizes{hedges ? &*hedges : nullptr, cliff ? &*cliff : nullptr};
   if (paired) {
     std::array<bootstrap::Measure, 2> m{measure(runs[0], t.x1), measure(runs[1], t.x1)};
@@ -268,8 +263,9 @@ std::optional<std::string> problem(std::size_t n_x, std::size_t n_y, const Setti
   if (x == 0 || y == 0) return std::string("sample ") + (x == 0 ? "1" : "2") + " has no values";
   if (settings.experiment == Experiment::paired && x != y) return "a paired experiment needs " + unequal_sizes(x, y);
   if (std::optional<std::string> few = too_few_values(x, y, settings.experiment)) return few;
-  if (std::find(alpha_levels.begin(), alpha_levels.end(), settings.alpha) == alpha_levels.end()) {
-    return "alpha " + shortest(settings.alpha) + " is not one of " + alpha_list();
+  if (!admissible_alpha(settings.alpha)) {
+    return "alpha " + shortest(settings.alpha) + " is not a number from " + fixed(min_alpha) + " to " +
+           fixed(max_alpha);
   }
   if (settings.replications < min_replications || settings.replications > max_replications) {
     return "replications " + std::to_string(settings.replications) + " is not a whole number from " +

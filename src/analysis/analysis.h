@@ -12,6 +12,7 @@
 #include <string_view>
 #include <vector>
 
+#include "analysis/measure.h"
 #include "bootstrap/bootstrap.h"
 #include "bootstrap/progress.h"
 #include "bootstrap/result.h"
@@ -26,7 +27,7 @@ struct Settings {
   std::int32_t replications = 1999;  // B
   std::int32_t seed = 286761062;     // the generator is seeded from -seed
   unsigned threads = 1;
-  std::vector<std::string> measures;  // the measures asked for by name; none: the experiment's
+  std::vector<MeasureKind> measures;  // the measures asked for (see parse_measures); none: the experiment's
   std::int32_t permutations = 0;      // permutation p-values from this many permutations; 0: none
   bool replication_order = false;     // keep each measure's replicates in replication order too
   bootstrap::JackknifeSums jackknife = bootstrap::JackknifeSums::by_size;  // by_algebra: at any size (tests)
@@ -64,7 +65,8 @@ std::optional<std::string> measures_problem(const std::vector<std::string>& name
 
 // One measure of an analysis: its results and its B replicates, sorted.
 struct MeasureRun {
-  std::string_view name;
+  MeasureKind kind = MeasureKind::d_AVE;
+  std::string_view name;             // info(kind).name
   bootstrap::Result result;
   std::vector<double> replicates;
   bool chosen = true;                // asked for: in csv, json, the figure and the replicates file

@@ -26,6 +26,24 @@ inline constexpr std::array<double, 4> interval_percents{98, 95, 90, 80};
 // Where the command line starts: alpha 0.025, 95% intervals.
 inline constexpr std::size_t default_level = 1;
 
+// The alphas the command line and the library take, and their levels: the
+// dialogue keeps to the four above.
+inline constexpr double min_alpha = 0.0005, max_alpha = 0.25;
+inline constexpr double min_level = 0.5, max_level = 0.999;
+
+// Whether alpha lies within [min_alpha, max_alpha].
+bool admissible_alpha(double alpha);
+
+// v rounded to 15 significant digits (as printf's "%.15g" reads back), so that
+// a level and its alpha are the decimals a user means: 0.99 gives alpha 0.005,
+// not (1 - 0.99) / 2 = 0.0050000000000000044.
+double decimal15(double v);
+
+// The alpha (1 - level) / 2 of a level, and the level 1 - 2 alpha of an
+// alpha, each rounded by decimal15.
+double alpha_of_level(double level);
+double level_of_alpha(double alpha);
+
 // Bootstrap replications B: the dialogue's number and the range the command
 // line and the library take.
 inline constexpr std::int32_t default_replications = 1999;

@@ -54,10 +54,11 @@ analysis::Settings settings_of(const Options& o) {
   if (measures == std::vector<std::string>{"all"}) {
     measures.assign(analysis::all_measure_names(experiment).begin(), analysis::all_measure_names(experiment).end());
   }
-  if (const std::optional<std::string> problem = analysis::measures_problem(measures, experiment)) throw Error(*problem);
+  analysis::ParsedMeasures parsed = analysis::parse_measures(measures, experiment);
+  if (parsed.problem) throw Error(*parsed.problem);
   const unsigned threads = o.threads != 0 ? o.threads : std::max(1u, std::thread::hardware_concurrency());
   analysis::Settings settings{experiment, o.alpha,  static_cast<std::int32_t>(o.replications),
-                              o.seed.value_or(analysis::fixed_seed), threads, measures, o.permutations, o.keep_replicates};
+                              o.seed.value_or(analysis::fixed_seed), threads, std::move(parsed.kinds), o.permutations, o.keep_replicates};
   settings.acceleration = api::engine_acceleration(o.acceleration);
   return settings;
 }

@@ -135,7 +135,7 @@ void draw_figure(const State& s, const BatchOptions& o) {
   plot::Figure f{o.figure,
                  *plot::figure_format(o.figure),
                  s.experiment == Experiment::paired,
-                 std::lround(o.level * 100),
+                 analysis::decimal15(o.level * 100),
                  s.B,
                  sample(label_x, s.x1, s.summaries.x),
                  sample(label_y, s.x2, s.summaries.y),

@@ -18,9 +18,13 @@
 namespace diffboot::app {
 namespace {
 
-using analysis::alpha_levels;
 using analysis::interval_levels;
-using analysis::interval_percents;
+
+// The shortest text of a double that reads back as it ("0.0005", "99.9").
+std::string number_text(double v) {
+  char text[32];
+  return {text, std::to_chars(text, text + sizeof text, v, std::chars_format::fixed).ptr};
+}
 
 std::string description() {
   return "Bootstrap confidence intervals for the effect in a two-sample experiment:\n"
@@ -28,24 +32,16 @@ std::string description() {
          std::to_string(analysis::default_replications) + " unless -B).";
 }
 
-// "0.01, 0.025, 0.05 or 0.1".
-std::string alpha_choices() {
-  const std::string list = analysis::alpha_list();
-  const auto last = list.rfind(", ");
-  return list.substr(0, last) + " or " + list.substr(last + 2);
-}
+// "0.0005 to 0.25".
+std::string alpha_choices() { return number_text(analysis::min_alpha) + " to " + number_text(analysis::max_alpha); }
 
-// "0.98, 0.95 (default), 0.9, 0.8; also 95 or 95%".
+// "0.5 to 0.999 (default 0.95); also 50 to 99.9, 95 or 95%".
 std::string level_choices() {
-  std::string out;
-  for (std::size_t k = 0; k < interval_levels.size(); ++k) {
-    char text[32];
-    if (k > 0) out += ", ";
-    out.append(text, std::to_chars(text, text + sizeof text, interval_levels[k]).ptr);
-    if (k == analysis::default_level) out += " (default)";
-  }
-  const auto percent = std::to_string(static_cast<int>(interval_percents[analysis::default_level]));
-  return out + "; also " + percent + " or " + percent + "%";
+  const auto percent = [](double v) { return number_text(analysis::decimal15(v * 100)); };
+  const double level = interval_levels[analysis::default_level];
+  return number_text(analysis::min_level) + " to " + number_text(analysis::max_level) + " (default " +
+         number_text(level) + "); also " + percent(analysis::min_level) + " to " + percent(analysis::max_level) + ", " +
+         percent(level) + " or " + percent(level) + "%";
 }
 
 // "99 to 1000000", "1 to 2147483647".
@@ -85,24 +81,22 @@ std::optional<double> number(std::string text) {
   return field.value;
 }
 
-// Index of the admissible alpha that `text` names.
-std::optional<std::size_t> alpha_index(const std::string& text) {
+// The alpha that `text` names, within the admissible range.
+std::optional<double> alpha_value(const std::string& text) {
   const std::optional<double> v = number(text);
-  for (std::size_t k = 0; v && k < alpha_levels.size(); ++k) {
-    if (*v == alpha_levels[k]) return k;
-  }
-  return std::nullopt;
+  if (!v || !analysis::admissible_alpha(*v)) return std::nullopt;
+  return v;
 }
 
-// Index of the admissible level that `text` names: 0.95, 95 or 95%.
-std::optional<std::size_t> level_index(std::string text) {
+// The level that `text` names: 0.99, or in percent 99 or 99%; within
+// [min_level, max_level].
+std::optional<double> level_value(std::string text) {
   const bool percent = !text.empty() && text.back() == '%';
   if (percent) text.pop_back();
-  const std::optional<double> v = number(text);
-  for (std::size_t k = 0; v && k < interval_levels.size(); ++k) {
-    if ((!percent && *v == interval_levels[k]) || *v == interval_percents[k]) return k;
-  }
-  return std::nullopt;
+  std::optional<double> v = number(text);
+  if (v && (percent || *v > 1.0)) v = analysis::decimal15(*v / 100.0);
+  if (!v || !(*v >= analysis::min_level && *v <= analysis::max_level)) return std::nullopt;
+  return v;
 }
 
 // A whole number written with digits only, within [low, high].
@@ -292,19 +286,18 @@ std::optional<std::string> interpret(const RawOptions& raw, BatchOptions& o) {
   o.sample2 = raw.sample2;
   if (raw.paired) o.experiment = Experiment::paired;
   if (raw.unpaired) o.experiment = Experiment::unpaired;
-  std::optional<std::size_t> a, l;
-  if (!raw.alpha.empty() && !(a = alpha_index(raw.alpha))) {
-    return "--alpha \"" + raw.alpha + "\" is not one of " + analysis::alpha_list();
+  std::optional<double> a, l;
+  if (!raw.alpha.empty() && !(a = alpha_value(raw.alpha))) {
+    return "--alpha \"" + raw.alpha + "\" is not a number from " + alpha_choices();
   }
-  if (!raw.level.empty() && !(l = level_index(raw.level))) {
-    return "--level \"" + raw.level + "\" is not one of " + analysis::level_list() + " (or 98, 95, 90, 80, 95%)";
+  if (!raw.level.empty() && !(l = level_value(raw.level))) {
+    return "--level \"" + raw.level + "\" is not a level from " + level_choices();
   }
-  if (a && l && *a != *l) {
+  if (a && l && *a != analysis::alpha_of_level(*l)) {
     return "--alpha " + raw.alpha + " and --level " + raw.level + " disagree (the level is 1 - 2*alpha)";
   }
-  const std::size_t k = a ? *a : l ? *l : analysis::default_level;
-  o.alpha = alpha_levels[k];
-  o.level = interval_levels[k];
+  if (a) o.alpha = *a, o.level = analysis::level_of_alpha(*a);
+  if (l) o.alpha = analysis::alpha_of_level(*l), o.level = *l;
   if (raw.format == "text") o.format = OutputFormat::text;
   else if (raw.format == "csv") o.format = OutputFormat::csv;
   else if (raw.format == "json") o.format = OutputFormat::json;

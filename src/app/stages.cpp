@@ -190,8 +190,9 @@ void bootstrap_intervals(State& s) {
     poisson_intervals(s);
     return;
   }
-  analysis::Settings settings{s.experiment,     s.alpha,         s.B, s.seed, s.threads,
-                              s.measures_asked, s.permutations, !s.replicates_file.empty()};
+  analysis::Settings settings{s.experiment, s.alpha, s.B, s.seed, s.threads,
+                              analysis::parse_measures(s.measures_asked, s.experiment).kinds, s.permutations,
+                              !s.replicates_file.empty()};
   settings.acceleration = s.acceleration;
   const bool paired = settings.experiment == Experiment::paired;
   bootstrap::Progress progress;

@@ -185,7 +185,7 @@ void measure_intervals(Measure& m, double acc, double alpha) {
 }
 
 bool by_algebra(std::size_t n_x, std::size_t n_y, bool paired, JackknifeSums sums) {
-  if (sums == JackknifeSums::by_algebra) return true;
+  if (sums != JackknifeSums::by_size) return sums == JackknifeSums::by_algebra;
   return paired ? n_x > largest_written_paired : static_cast<std::uint64_t>(n_x) * n_y > largest_written_grid;
 }
 

@@ -51,10 +51,13 @@ struct EffectSizes {
 // How the jackknife's sums are formed: in their written order (the unpaired
 // grid's n_x·n_y values, each leave-one-out column's own sum: O(n²)), or by
 // algebra in O(n log n) (leave_one_out_by_algebra,
-// unpaired_accelerations_by_algebra). By size: by algebra beyond the sizes at
-// which the written order takes about a second on the 2-core build machine.
-enum class JackknifeSums { by_size, by_algebra };
-inline constexpr std::uint64_t largest_written_grid = std::uint64_t{1} << 28;  // n_x·n_y: two passes, 1.9 ns a pair
+// unpaired_accelerations_by_algebra). By size: the unpaired grid by algebra
+// from about 1000 values a sample (the algebra is faster at every size, and
+// the written order's cost grows as n_x·n_y; small samples keep their bits),
+// the paired columns beyond the size at which the written order takes about
+// a second.
+enum class JackknifeSums { by_size, by_algebra, in_order };  // in_order: the written order at any size (tests)
+inline constexpr std::uint64_t largest_written_grid = 1000000;  // n_x·n_y
 inline constexpr std::size_t largest_written_paired = 87000;  // n: n² leave-one-out additions, 0.13 ns each
 
 // The intervals of a measure whose estimate and B replicates (in

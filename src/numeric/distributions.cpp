@@ -84,13 +84,13 @@ double poly_eval(double x, std::span<const double> c) {
   }
 }
 
+bool expanded_probability(double p) { return p == 0.01 || p == 0.025 || p == 0.05 || p == 0.1; }
+
 double t_quantile(double p, std::int64_t degrees) {
   if (degrees < 1) return std::numeric_limits<double>::quiet_NaN();
-  if (degrees <= largest_exact_degrees) {
-    if (!(p > 0.0 && p < 1.0)) return std::numeric_limits<double>::quiet_NaN();
-    return boost::math::quantile(boost::math::students_t(static_cast<double>(degrees)), p);
-  }
-  return t_expansion(p, degrees);
+  if (degrees > largest_exact_degrees && expanded_probability(p)) return t_expansion(p, degrees);
+  if (!(p > 0.0 && p < 1.0)) return std::numeric_limits<double>::quiet_NaN();
+  return boost::math::quantile(boost::math::students_t(static_cast<double>(degrees)), p);
 }
 
 double t_two_sided_p(double t, double nu) {

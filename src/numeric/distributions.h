@@ -21,13 +21,21 @@ double erfc_approx(double x);
 // folding from 8 on. 0 for no coefficients.
 double poly_eval(double x, std::span<const double> c);
 
-// Degrees of freedom up to which t_quantile is exact. Beyond, the expansion
-// stays, so that larger samples keep their reports: its error there is at
-// most 3.3e-6 (16 degrees, p = 0.01) and falls as 1/nu^5; at 3 it is 0.4%.
+// Degrees of freedom up to which t_quantile is exact at the four tail
+// probabilities the reports have always had (0.01, 0.025, 0.05, 0.1).
+// Beyond, the expansion stays there, so that larger samples keep their
+// reports: its error is at most 3.3e-6 (16 degrees, p = 0.01) and falls as
+// 1/nu^5; at 3 it is 0.4%.
 inline constexpr std::int64_t largest_exact_degrees = 15;
 
+// Whether p is one of the four tail probabilities whose quantiles beyond
+// largest_exact_degrees come from the expansion.
+bool expanded_probability(double p);
+
 // p-quantile (0 < p < 1) of Student's t with nu degrees of freedom: exact
-// for nu <= largest_exact_degrees, the expansion beyond; NaN for nu < 1.
+// (Boost.Math) at every nu, but for the four tail probabilities of
+// expanded_probability beyond largest_exact_degrees (the expansion); NaN for
+// nu < 1 or p outside (0, 1).
 double t_quantile(double p, std::int64_t nu);
 
 // The Cornish-Fisher expansion of the t quantile in the normal quantile to

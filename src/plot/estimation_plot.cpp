@@ -191,10 +191,16 @@ double text_width(std::string_view text) {
   return static_cast<double>(character_count(text)) + 0.25 * static_cast<double>(minus);
 }
 
+// A level in percent as written: "95", "99.9".
+std::string percent_text(double percent) {
+  char text[32];
+  return {text, std::to_chars(text, text + sizeof text, percent, std::chars_format::fixed).ptr};
+}
+
 // The title with the samples named `x` and `y`.
 std::string title_of(const Figure& f, std::string_view x, std::string_view y) {
   return std::string(x) + " − " + std::string(y) + " (" + (f.paired ? "paired" : "unpaired") +
-         "): " + std::to_string(f.level_percent) + "% intervals, B = " + std::to_string(f.replications);
+         "): " + percent_text(f.level_percent) + "% intervals, B = " + std::to_string(f.replications);
 }
 
 std::string sample_label(const FigureSample& s, std::size_t length) {

@@ -49,7 +49,7 @@ struct Figure {
   std::string file;                // the figure; its script is file + ".gp", its data file + ".dat"
   FigureFormat format;
   bool paired = false;
-  long level_percent = 95;         // the intervals' level
+  double level_percent = 95;       // the intervals' level in percent (99.9)
   std::int32_t replications = 0;   // B
   FigureSample x, y;
   std::vector<FigureMeasure> measures;

@@ -1,5 +1,7 @@
 #include "report/report.h"
 
+#include <charconv>
+#include <cmath>
 #include <string>
 #include <utility>
 
@@ -24,8 +26,16 @@ void write_header(int out, const Report& r) {
   write_record(out, "(a)", {" "});
   write_record(out, "(a)", {r.experiment == Experiment::paired ? "Experiment type:   paired" : "Experiment type: unpaired"});
   write_record(out, "(a)", {" "});
-  write_record(out, "(a,f5.3,a,a,i8,a)",
-               {"(1-2*alpha) Bootstrap confidence intervals (alpha = ", r.alpha, ",", " B = ", r.replications, ")"});
+  if (std::round(r.alpha * 1000.0) / 1000.0 == r.alpha) {
+    write_record(out, "(a,f5.3,a,a,i8,a)",
+                 {"(1-2*alpha) Bootstrap confidence intervals (alpha = ", r.alpha, ",", " B = ", r.replications, ")"});
+  } else {
+    // Alphas of more than three decimals (0.0005) in full, not rounded away.
+    char text[32];
+    const std::string alpha(text, std::to_chars(text, text + sizeof text, r.alpha, std::chars_format::fixed).ptr);
+    write_record(out, "(a,a,a,a,i8,a)",
+                 {"(1-2*alpha) Bootstrap confidence intervals (alpha = ", alpha, ",", " B = ", r.replications, ")"});
+  }
   write_record(out, "(a)", {std::string(79, ' ')});
   write_record(out, "(27x,a)", {"Student's t                 BCa                     "});
   write_record(out, "(a)", {std::string(72, ' ')});

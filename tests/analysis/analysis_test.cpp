@@ -46,7 +46,7 @@ Analysed analysed(const std::vector<double>& x, const std::vector<double>& y, Ex
                   std::vector<std::string> measures, std::int32_t permutations = 0) {
   Settings settings;
   settings.experiment = e;
-  settings.measures = std::move(measures);
+  settings.measures = parse_measures(measures, e).kinds;
   settings.permutations = permutations;
   return {run_bootstrap(x, y, summarise(x, y), settings, nullptr)};
 }

@@ -132,7 +132,7 @@ TEST(AnalyseTest, BadInputIsAnErrorWithTheProgramsMessage) {
       {5, 6, paired, "a paired experiment needs samples of equal size, but sample 1 has 5 values and sample 2 has 6"},
       {2, 6, unpaired, "Too few values for an unpaired experiment: each sample needs at least 3"},
       {1, 1, paired, "Too few values for a paired experiment: at least 2 pairs are needed"},
-      {5, 6, options(Experiment::unpaired, 0.2), "alpha 0.2 is not one of 0.01, 0.025, 0.05, 0.1"},
+      {5, 6, options(Experiment::unpaired, 0.3), "alpha 0.3 is not a number from 0.0005 to 0.25"},
       {5, 6, options(Experiment::unpaired, 0.025, 98), "replications 98 is not a whole number from 99 to 1000000"},
       {5, 6, options(Experiment::unpaired, 0.025, 1999, 0), "seed 0 is not a whole number from 1 to 2147483647"},
       {5, 5, Options{Experiment::paired, 0.025, 1999, {}, 0, {"delta"}, 0},

@@ -57,11 +57,14 @@ TEST(CommandLineTest, UsageErrors) {
       {{"--p-values", "--permutations", "50", "x", "y"}, "--permutations \"50\" is not a whole number from 99 to 1000000"},
       {{"--acceleration", "pooled", "x", "y"}, "--acceleration \"pooled\" is not grid or samples"},
       {{"-a"}, "--alpha: 1 required A missing"},
-      {{"-a", "0.2", "x", "y"}, "--alpha \"0.2\" is not one of 0.01, 0.025, 0.05, 0.1"},
-      {{"-a", "0.0501", "x", "y"}, "--alpha \"0.0501\" is not one of 0.01, 0.025, 0.05, 0.1"},
-      {{"-a", "abc", "x", "y"}, "--alpha \"abc\" is not one of 0.01, 0.025, 0.05, 0.1"},
-      {{"-l", "50", "x", "y"}, "--level \"50\" is not one of 0.98, 0.95, 0.9, 0.8 (or 98, 95, 90, 80, 95%)"},
-      {{"-l", "0.95%", "x", "y"}, "--level \"0.95%\" is not one of 0.98, 0.95, 0.9, 0.8 (or 98, 95, 90, 80, 95%)"},
+      {{"-a", "0.26", "x", "y"}, "--alpha \"0.26\" is not a number from 0.0005 to 0.25"},
+      {{"-a", "0.0004", "x", "y"}, "--alpha \"0.0004\" is not a number from 0.0005 to 0.25"},
+      {{"-a", "abc", "x", "y"}, "--alpha \"abc\" is not a number from 0.0005 to 0.25"},
+      {{"-l", "99.95", "x", "y"},
+       "--level \"99.95\" is not a level from 0.5 to 0.999 (default 0.95); also 50 to 99.9, 95 or 95%"},
+      {{"-l", "0.95%", "x", "y"},
+       "--level \"0.95%\" is not a level from 0.5 to 0.999 (default 0.95); also 50 to 99.9, 95 or 95%"},
+      {{"-l", "1", "x", "y"}, "--level \"1\" is not a level from 0.5 to 0.999 (default 0.95); also 50 to 99.9, 95 or 95%"},
       {{"-a", ".05", "-l", "95", "x", "y"}, "--alpha .05 and --level 95 disagree (the level is 1 - 2*alpha)"},
       {{"-f", "xml", "x", "y"}, "--format \"xml\" is not one of text, csv, json"},
       {{"-C", "no/such/dir", "x", "y"}, "--directory \"no/such/dir\" is not an existing directory"},
@@ -90,13 +93,19 @@ TEST(CommandLineTest, Options) {
     double alpha;
     std::optional<Experiment> experiment;
     OutputFormat format;
+    double level = 0.0;  // 0: not checked
   };
   const Case cases[] = {
-      {{"x", "y"}, 0.025, std::nullopt, OutputFormat::text},
+      {{"x", "y"}, 0.025, std::nullopt, OutputFormat::text, 0.95},
+      {{"-l", "0.99", "x", "y"}, 0.005, std::nullopt, OutputFormat::text, 0.99},
+      {{"-l", "99.9%", "x", "y"}, 0.0005, std::nullopt, OutputFormat::text, 0.999},
+      {{"-l", "50", "x", "y"}, 0.25, std::nullopt, OutputFormat::text, 0.5},
+      {{"-a", "0.0005", "--level", "99.9", "x", "y"}, 0.0005, std::nullopt, OutputFormat::text, 0.999},
+      {{"-a", "0.123", "x", "y"}, 0.123, std::nullopt, OutputFormat::text, 0.754},
       {{"-a", "5E-2", "x", "y"}, 0.05, std::nullopt, OutputFormat::text},
       {{"--alpha=.1", "x", "y"}, 0.1, std::nullopt, OutputFormat::text},
       {{"-l", "95%", "x", "y"}, 0.025, std::nullopt, OutputFormat::text},
-      {{"-l", "0.8", "x", "y"}, 0.1, std::nullopt, OutputFormat::text},
+      {{"-l", "0.8", "x", "y"}, 0.1, std::nullopt, OutputFormat::text, 0.8},
       {{"--level", "98", "-a", "0.01", "x", "y"}, 0.01, std::nullopt, OutputFormat::text},
       {{"-p", "-f", "csv", "x", "y"}, 0.025, Experiment::paired, OutputFormat::csv},
       {{"--unpaired", "--format", "json", "x", "y"}, 0.025, Experiment::unpaired, OutputFormat::json},
@@ -105,6 +114,9 @@ TEST(CommandLineTest, Options) {
     const ParsedCommandLine parsed = parse_command_line(c.args);
     ASSERT_TRUE(parsed.options) << parsed.err;
     EXPECT_EQ(parsed.options->alpha, c.alpha) << c.args[0];
+    if (c.level != 0.0) {
+      EXPECT_EQ(parsed.options->level, c.level) << c.args[0] << " " << c.args[1];
+    }
     EXPECT_EQ(parsed.options->experiment, c.experiment) << c.args[0];
     EXPECT_EQ(parsed.options->format, c.format) << c.args[0];
     EXPECT_EQ(parsed.options->sample1, "x");

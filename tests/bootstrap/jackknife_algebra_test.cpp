@@ -114,5 +114,18 @@ TEST(JackknifeAlgebraTest, TextReportsOf200DataSets) {
   }
 }
 
+// Around and beyond the switch to the algebra (1000 values a sample), the
+// text reports are those of the written order.
+TEST(JackknifeAlgebraTest, TextReportsAtModerateSizes) {
+  const std::pair<std::size_t, std::size_t> sizes[] = {{1000, 1000}, {1000, 1001}, {1700, 1200}, {3000, 2500}};
+  for (std::size_t k = 0; k < std::size(sizes); ++k) {
+    const std::vector<double> x = shaped_sample(shapes[k % 3], sizes[k].first, 800 + k);
+    const std::vector<double> y = shaped_sample(shapes[(k + 1) % 3], sizes[k].second, 900 + k);
+    EXPECT_EQ(report_of(x, y, Experiment::unpaired, JackknifeSums::by_size),
+              report_of(x, y, Experiment::unpaired, JackknifeSums::in_order))
+        << sizes[k].first << " " << sizes[k].second;
+  }
+}
+
 }  // namespace
 }  // namespace diffboot::bootstrap

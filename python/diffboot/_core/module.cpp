@@ -286,6 +286,7 @@ PYBIND11_MODULE(_core, m) {
   }
   m.attr("levels") = levels;  // (alpha, level, percent), in the command line's order
   m.attr("default_level") = diffboot::analysis::default_level;
+  m.attr("level_range") = py::make_tuple(diffboot::analysis::min_level, diffboot::analysis::max_level);
   m.attr("fixed_seed") = diffboot::analysis::fixed_seed;
   m.attr("largest_seed") = diffboot::analysis::largest_seed;
   m.attr("replications_range") = py::make_tuple(diffboot::analysis::min_replications, diffboot::analysis::max_replications);

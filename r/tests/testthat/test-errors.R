@@ -17,7 +17,7 @@ test_that("bad input stops with the message", {
     list(quote(diffboot(ok, ok, R = 199.5)), "R must be one whole number"),
     list(quote(diffboot(ok, ok, seed = 0)), "seed 0 is not a whole number from 1 to 2147483647"),
     list(quote(diffboot(ok, ok, permutations = 10)), "permutations 10 is not a whole number from 99 to 1000000"),
-    list(quote(diffboot(ok, ok, conf.level = 0.99)), "conf.level 0.99 is not one of 0.98, 0.95, 0.9, 0.8"),
+    list(quote(diffboot(ok, ok, conf.level = 0.9995)), "conf.level 0.9995 is not a level from 0.5 to 0.999"),
     list(quote(diffboot(ok, ok, conf.level = "95 percent")), "conf.level must be a level"),
     list(quote(diffboot(ok, ok, paired = NA)), "paired must be TRUE or FALSE"),
     list(quote(diffboot(ok, ok, measures = "cohen")), "\"cohen\" is not a measure; the measures of an unpaired experiment are"),

@@ -1,0 +1,236 @@
+"""The Poisson bootstrap on Dask: the graph over the library's sums.
+
+``analyse(x, y)`` takes dask arrays or dask Series, ``analyse_frame(df, ...)``
+a dask DataFrame; both run on the current Dask client (or Dask's local
+scheduler without one) and return the package's ``Result`` with
+``method == "poisson"``. Every number comes from the library: each
+partition's summary, then its weighted sums per replicate (keyed by the
+hashed ``id`` or by the row's position), the sums added in partition order
+in a fixed tree, and the results from the whole sums. The same seed gives
+the same numbers on any number of workers and partitions.
+"""
+
+import numpy as np
+import pandas as pd
+
+from . import Error, Result, _core, _level, _measures, _whole
+
+__all__ = ["analyse", "analyse_frame"]
+
+
+def _floats(values, name):
+    """A partition's values as a contiguous float64 array (NaN: missing)."""
+    if isinstance(values, (pd.Series, pd.Index)):
+        if values.dtype == object or not (pd.api.types.is_numeric_dtype(values.dtype)) \
+                or pd.api.types.is_bool_dtype(values.dtype):
+            raise TypeError("%s must hold real numbers, not %s" % (name, values.dtype))
+        values = values.to_numpy(dtype=np.float64, na_value=np.nan)
+    a = np.asarray(values)
+    if a.ndim != 1:
+        raise Error("%s has %d dimensions: the values must be one-dimensional" % (name, a.ndim))
+    if a.dtype.kind not in "iuf":
+        raise TypeError("%s must hold real numbers, not %s" % (name, a.dtype))
+    return np.ascontiguousarray(a, dtype=np.float64)
+
+
+def _keys(ids):
+    """Row keys from ids: their hashes, the same in every process and run."""
+    if ids is None:
+        return None
+    ids = pd.Series(ids)
+    if ids.isna().any():
+        raise Error("the id column has a missing value")
+    return np.ascontiguousarray(pd.util.hash_pandas_object(ids, index=False).to_numpy(), dtype=np.uint64)
+
+
+# The tasks: each takes a partition (a pandas object or a numpy array) and
+# what it needs of the run; a "part" is (values, ids or None) of one sample.
+
+def _part_values(part, name, paired):
+    """The values and ids of one sample in a partition: paired, x - y."""
+    if paired:
+        (x, ids), (y, _) = part
+        x, y = _floats(x, name[0]), _floats(y, name[1])
+        if len(x) != len(y):
+            raise Error("a paired experiment needs partitions of equal size, but one holds %d and %d values"
+                        % (len(x), len(y)))
+        return np.where(np.isnan(x) | np.isnan(y), np.nan, x - y), ids
+    values, ids = part
+    return _floats(values, name), ids
+
+
+def _summary(part, name, paired, sample):
+    values, _ = _part_values(part, name, paired)
+    return _core.poisson_summary(values, sample + 1)
+
+
+def _sums(part, name, paired, sample, first_position, frame, seed, replications):
+    values, ids = _part_values(part, name, paired)
+    return _core.poisson_sums(values, _keys(ids), first_position, frame, seed, replications, sample)
+
+
+def _merge(a, b):
+    return _core.poisson_merge(a, b)
+
+
+def _tree(items, merge):
+    """items added pairwise, neighbours first, in a tree fixed by their number."""
+    import dask
+
+    while len(items) > 1:
+        items = [dask.delayed(merge)(items[k], items[k + 1]) if k + 1 < len(items) else items[k]
+                 for k in range(0, len(items), 2)]
+    return items[0]
+
+
+def _compute(*objects, retries):
+    import dask
+
+    try:
+        from distributed import default_client
+
+        default_client()
+    except (ImportError, ValueError):
+        return dask.compute(*objects)
+    return dask.compute(*objects, retries=retries)
+
+
+def _run(samples, names, paired, level, replications, seed, measures, replicates, labels, retries):
+    """The two passes over samples (one delayed part a partition, per sample)."""
+    import dask
+
+    alpha, interval = _level(level)
+    replications = _whole(replications, "replications", *_core.replications_range)
+    seed = _core.fixed_seed if seed is None else _whole(seed, "seed", 1, _core.largest_seed)
+    measures = _measures(measures, paired, poisson=True)
+    summaries = [[dask.delayed(_summary)(p, names[k], paired, k) for p in parts] for k, parts in enumerate(samples)]
+    computed = _compute(*[s for parts in summaries for s in parts], retries=retries)
+    whole, frames, offsets, at = [], [], [], 0
+    for parts in samples:
+        mine = computed[at:at + len(parts)]
+        at += len(parts)
+        total = mine[0]
+        for s in mine[1:]:
+            total = _core.poisson_merge_summaries(total, s)
+        whole.append(total)
+        frames.append(_core.poisson_frame(total))
+        offsets.append(np.concatenate([[0], np.cumsum([s[0] for s in mine])[:-1]]).astype(np.uint64))
+    for k, total in enumerate(whole):
+        if total[0] == 0:
+            raise Error("sample %d has no values" % (k + 1))
+    sums = []
+    for k, parts in enumerate(samples):
+        partial = [dask.delayed(_sums)(p, names[k], paired, k, int(offsets[k][i]), frames[k], seed, replications)
+                   for i, p in enumerate(parts)]
+        sums.append(_tree(partial, _merge))
+    sums = _compute(*sums, retries=retries)
+    core = _core.poisson_results(sums[0], None if paired else sums[1], bool(paired), alpha, replications, seed,
+                                 measures, bool(replicates))
+    return Result(core, "paired" if paired else "unpaired", alpha, interval, replications, seed, tuple(labels), 0,
+                  method="poisson")
+
+
+def _partitions(v, name):
+    """The delayed partitions of a dask Series or one-dimensional dask array."""
+    import dask.array as da
+    import dask.dataframe as dd
+
+    if isinstance(v, dd.Series):
+        return list(v.to_delayed())
+    if isinstance(v, da.Array):
+        if v.ndim != 1:
+            raise Error("%s has %d dimensions: the values must be one-dimensional" % (name, v.ndim))
+        return list(v.to_delayed().ravel())
+    raise TypeError("%s must be a dask Series or a one-dimensional dask array, not %s" % (name, type(v).__name__))
+
+
+def _without_ids(part):
+    return part, None
+
+
+def _with_ids(parts):
+    import dask
+
+    return [dask.delayed(_without_ids)(p) for p in parts]
+
+
+def analyse(x, y, paired=False, level=0.95, replications=1999, seed=None, measures=None, replicates=False,
+            labels=None, retries=2):
+    """The Poisson bootstrap of the effect of y to x (differences x - y).
+
+    x, y: dask Series or one-dimensional dask arrays, rows keyed by their
+    position among the sample's values (paired: partitioned alike, pairs by
+    position). Measures d_AVE, d_STD, g, lift (paired: AVE_d, g); NaN is
+    missing, left out and counted. retries: how often a failed partition
+    is tried again on a distributed client.
+    """
+    if not isinstance(paired, (bool, np.bool_)):
+        raise TypeError("paired must be True or False")
+    px, py = _partitions(x, "x"), _partitions(y, "y")
+    import dask.dataframe as dd
+
+    # A dask Series is named by its column; a dask array's name is its key.
+    labels = labels or tuple(str(v.name) if isinstance(v, dd.Series) and v.name is not None else default
+                             for v, default in ((x, "x"), (y, "y")))
+    if paired:
+        if len(px) != len(py):
+            raise Error("a paired experiment needs x and y in as many partitions, not %d and %d" % (len(px), len(py)))
+        samples = [[pair for pair in zip(_with_ids(px), _with_ids(py))]]
+        return _run(samples, [("x", "y")], True, level, replications, seed, measures, replicates, labels, retries)
+    return _run([_with_ids(px), _with_ids(py)], ["x", "y"], False, level, replications, seed, measures, replicates,
+                labels, retries)
+
+
+def _column(df, name):
+    if name not in df.columns:
+        raise Error("the frame has no column %r" % (name,))
+    return df[name]
+
+
+def _group(part, by, group, value, id):
+    rows = part[part[by] == group]
+    return rows[value], (rows[id] if id is not None else None)
+
+
+def _pair(part, a, b, id, which):
+    return part[a if which == 0 else b], (part[id] if id is not None else None)
+
+
+def analyse_frame(df, columns=None, by=None, groups=None, value=None, id=None, paired=False, level=0.95,
+                  replications=1999, seed=None, measures=None, replicates=False, retries=2):
+    """The Poisson bootstrap of two columns or two groups of a dask DataFrame.
+
+    Wide: columns=(A, B), the effect A - B; paired=True pairs the two columns
+    of each row. Long: by=COLUMN, groups=(G1, G2), value=COLUMN. id=COLUMN
+    keys each row by its hashed id, so that neither the row order nor the
+    partitioning changes its counts; without it rows are keyed by position.
+    """
+    import dask
+
+    if (columns is None) == (by is None):
+        raise Error("give either columns=(A, B) or by=COLUMN with groups=(G1, G2)")
+    parts = list(df.to_delayed())
+    if id is not None:
+        _column(df, id)
+    if columns is not None:
+        a, b = columns
+        _column(df, a), _column(df, b)
+        if paired:
+            samples = [[(dask.delayed(_pair)(p, a, b, id, 0), dask.delayed(_pair)(p, a, b, id, 1)) for p in parts]]
+            return _run(samples, [(a, b)], True, level, replications, seed, measures, replicates, (a, b), retries)
+        samples = [[dask.delayed(_pair)(p, a, b, id, k) for p in parts] for k in (0, 1)]
+        return _run(samples, [a, b], False, level, replications, seed, measures, replicates, (a, b), retries)
+    if paired:
+        raise Error("a long frame (by=) is unpaired here: pair the groups as two columns of one row")
+    if groups is None or len(groups) != 2:
+        raise Error("by=%r needs groups=(G1, G2)" % (by,))
+    _column(df, by)
+    if value is None:
+        others = [c for c in df.columns if c not in (by, id)]
+        if len(others) != 1:
+            raise Error("by=%r needs value=COLUMN: the frame has %d other columns" % (by, len(others)))
+        value = others[0]
+    _column(df, value)
+    samples = [[dask.delayed(_group)(p, by, g, value, id) for p in parts] for g in groups]
+    return _run(samples, [value, value], False, level, replications, seed, measures, replicates,
+                tuple(str(g) for g in groups), retries)
