@@ -182,11 +182,11 @@ class CommandLineQuestions : public Questions {
     if (moment != TypeMoment::sizes_known) return false;
     s.experiment = batch_experiment(o_, s.n_x, s.n_y);
     if (s.poisson) {
-      if (const std::optional<std::string> problem = poisson::measures_problem(s.measures_asked, s.experiment)) {
+      if (const std::optional<std::string> problem = poisson::engine::measures_problem(s.measures_asked, s.experiment)) {
         usage_stop("--measures: " + *problem);
       }
-      if (std::min(s.n_x, s.n_y) < poisson::min_size) {
-        usage_stop("--poisson needs at least " + std::to_string(poisson::min_size) + " values in each sample");
+      if (std::min(s.n_x, s.n_y) < poisson::engine::min_size) {
+        usage_stop("--poisson needs at least " + std::to_string(poisson::engine::min_size) + " values in each sample");
       }
     } else if (const std::optional<std::string> problem = analysis::measures_problem(s.measures_asked, s.experiment)) {
       usage_stop("--measures: " + *problem);
