@@ -8,11 +8,6 @@ import pathlib
 import re
 import sys
 
-# The engine of the Poisson bootstrap still speaks the public header's types;
-# its files are the only ones outside src/api that may include it.
-PUBLIC_HEADER_USERS = {"src/poisson/kernel.h", "src/poisson/sums.cpp", "src/poisson/results.h",
-                       "src/app/stages.cpp"}
-
 TARGET_FOLDERS = {"diffboot_library": "api", "diffboot_app": "app"}
 
 
@@ -69,7 +64,7 @@ def main(source):
                 continue
             part = m.group(1)
             if part == "diffboot":
-                if folder != "api" and relative not in PUBLIC_HEADER_USERS:
+                if folder != "api":
                     problems.append(f"{relative}:{number}: includes the public header outside src/api")
             elif (src / part).is_dir() and part not in allowed:
                 problems.append(f"{relative}:{number}: includes {part}/ but diffboot_{part} is not among its links")

@@ -1,30 +1,25 @@
 #include "app/batch.h"
 
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <algorithm>
-#include <array>
-#include <cerrno>
-#include <optional>
-#include <tuple>
 #include <cmath>
-#include <cstring>
-#include <filesystem>
+#include <optional>
 #include <ostream>
+#include <tuple>
 
 #include "analysis/analysis.h"
-#include "poisson/results.h"
 #include "app/run.h"
 #include "app/run_end.h"
 #include "app/stages.h"
 #include "app/state.h"
-#include "plot/figure.h"
+#include "input/sample_files.h"
+#include "poisson/results.h"
+#include "plot/figure_run.h"
 #include "report/machine_report.h"
+#include "report/replicates.h"
 #include "report/report.h"
 #include "staging/staging.h"
-#include "tables/long_form.h"
 #include "tables/table.h"
+#include "tables/two_samples.h"
 #include "text/line_feed_stream.h"
 #include "text/shown.h"
 #include "text/stops.h"
@@ -33,36 +28,10 @@
 namespace diffboot::app {
 namespace {
 
-// Points the console at other streams for its lifetime.
-class ConsoleRedirect {
- public:
-  explicit ConsoleRedirect(const text::ConsoleStreams& streams) : previous_(text::redirect_console(streams)) {}
-  ~ConsoleRedirect() { text::redirect_console(previous_); }
-  ConsoleRedirect(const ConsoleRedirect&) = delete;
-  ConsoleRedirect& operator=(const ConsoleRedirect&) = delete;
-  const text::ConsoleStreams& previous() const { return previous_; }
-
- private:
-  text::ConsoleStreams previous_;
-};
-
-// A name as the dialogue would hold it: blank-padded to the field length.
-std::string name_field(const std::string& name) {
-  std::string field = name;
-  if (field.size() < filename_length) field.resize(filename_length, ' ');
-  return field;
-}
-
 // A sample that cannot be read stops the run with the name and the reason.
-// Nothing is opened here: a named pipe's writer must meet only the real read.
 void check_readable(const std::string& name, const char* which) {
-  struct stat info {};
-  int error = 0;
-  if (stat(name.c_str(), &info) != 0 || access(name.c_str(), R_OK) != 0) error = errno;
-  else if (S_ISDIR(info.st_mode)) error = EISDIR;
-  if (error != 0) {
-    throw RunEnd{stop_status,
-                 "diffboot: " + text::shown(std::string("cannot read ") + which + " \"" + name + "\": " + std::strerror(error)) + "\n"};
+  if (const std::optional<std::string> reason = input::unreadable(name)) {
+    throw RunEnd{stop_status, "diffboot: " + text::shown(std::string("cannot read ") + which + " \"" + name + "\": " + *reason) + "\n"};
   }
 }
 
@@ -106,23 +75,12 @@ void write_results(std::ostream& out, const std::string& text) {
 // console's error stream.
 void print_results(const State& s, const BatchOptions& o, const text::ConsoleStreams& results) {
   if (o.format == OutputFormat::text) {
-    const ConsoleRedirect to_results(results);
+    const text::ConsoleRedirect to_results(results);
     report::list_report(report_of(s));
     return;
   }
   const report::MachineReport r = machine_report(s, o);
   write_results(*results.out, o.format == OutputFormat::csv ? report::results_csv(r) : report::results_json(r));
-}
-
-// A plain file's name in a figure: without its directory and extension,
-// unless that would name both samples alike.
-std::pair<std::string, std::string> file_labels(const State& s) {
-  const auto stem = [](const std::string& path) { return std::filesystem::path(path).stem().string(); };
-  std::string x = s.label_x, y = s.label_y;
-  if (x == s.path_x && y == s.path_y && !s.from_table && stem(x) != stem(y) && !stem(x).empty() && !stem(y).empty()) {
-    x = stem(x), y = stem(y);
-  }
-  return {x, y};
 }
 
 // Draws the figure the options ask for; a figure that cannot be drawn stops
@@ -131,7 +89,7 @@ void draw_figure(const State& s, const BatchOptions& o) {
   const auto sample = [](std::string_view label, const std::vector<double>& values, const numeric::SampleSummary& m) {
     return plot::FigureSample{label, values, m.ave, m.std, m.med};
   };
-  const auto [label_x, label_y] = file_labels(s);
+  const auto [label_x, label_y] = plot::sample_labels(s.label_x, s.label_y, s.path_x, s.path_y, s.from_table);
   plot::Figure f{o.figure,
                  *plot::figure_format(o.figure),
                  s.experiment == Experiment::paired,
@@ -149,149 +107,46 @@ void draw_figure(const State& s, const BatchOptions& o) {
     const bootstrap::Result& r = m.run->result;
     f.measures.push_back({m.words, m.name, r.estimate, r.t_lower, r.t_upper, r.bca_lower, r.bca_upper, m.run->replicates});
   }
-  std::string problem = plot::figure_problem(f).value_or("");
-  if (problem.empty()) problem = plot::draw_figure(f);
-  if (!problem.empty()) {
+  if (const std::string problem = plot::draw_checked(f); !problem.empty()) {
     throw RunEnd{stop_status, "diffboot: " + text::shown("cannot draw the figure \"" + o.figure + "\": " + problem) + "\n"};
   }
 }
 
-// The replicates file: a column per measure asked for, in replication order,
-// each number in the shortest form that reads back as the same double.
-std::string replicates_csv(const State& s) {
-  std::vector<MeasureOfRun> columns;
-  for (const MeasureOfRun& m : measures_of(s)) {
-    if (m.run->chosen) columns.push_back(m);
-  }
-  std::string out;
-  for (std::size_t k = 0; k < columns.size(); ++k) {
-    if (k > 0) out += ',';
-    out += columns[k].name;
-  }
-  out += '\n';
-  for (std::size_t i = 0; i < static_cast<std::size_t>(s.B); ++i) {
-    for (std::size_t k = 0; k < columns.size(); ++k) {
-      if (k > 0) out += ',';
-      out += report::shortest(columns[k].run->in_order[i]);
-    }
-    out += '\n';
-  }
-  return out;
-}
-
+// The replicates file of the measures asked for.
 void write_replicates(const State& s) {
-  if (const std::string problem = staging::write_whole_file(s.replicates_file, replicates_csv(s)); !problem.empty()) {
+  std::vector<report::ReplicateColumn> columns;
+  for (const MeasureOfRun& m : measures_of(s)) {
+    if (m.run->chosen) columns.push_back({m.name, m.run->in_order});
+  }
+  const std::string csv = report::replicates_csv(columns, s.B);
+  if (const std::string problem = staging::write_whole_file(s.replicates_file, csv); !problem.empty()) {
     throw RunEnd{stop_status, "diffboot: " + text::shown("cannot write the replicates \"" + s.replicates_file + "\": " + problem) + "\n"};
   }
 }
 
-// A stop over a table that cannot be used, its message on standard error; a
-// table that could not be read is a fatal input error.
-[[noreturn]] void table_stop(const tables::TableError& e) {
-  if (dynamic_cast<const tables::TableReadError*>(&e) != nullptr) text::fatal_io_error(std::string("Input error: ") + e.what());
-  throw RunEnd{stop_status, "diffboot: " + text::shown(e.what()) + "\n"};
-}
-
-// One line on standard error for a sample whose column had missing cells.
-void tell_missing(const char* label, const tables::ColumnValues& v) {
-  if (v.missing == 0) return;
-  text::error_stream() << " " << label << ": " << v.missing << (v.missing == 1 ? " missing value" : " missing values")
-                       << " skipped (first at line " << v.first_missing_line << ")\n";
-}
-
-// Pairs into the samples, with what pairing left out said and counted.
-void take_pairs(State& s, tables::Pairs pairs, const std::string& name_x, const std::string& name_y) {
-  text::error_stream() << tables::dropped_pairs_line(pairs, name_x, name_y);
-  s.table_x = std::move(pairs.x), s.table_y = std::move(pairs.y);
-  s.missing_x = pairs.cells_missing_x, s.missing_y = pairs.cells_missing_y;
-  s.pairs_dropped = pairs.dropped();
-}
-
-// The values of a column of a table of its own (-c), or of two columns of one.
-void take_columns(State& s, tables::ColumnValues x, tables::ColumnValues y) {
-  tell_missing("x1", x), tell_missing("x2", y);
-  s.table_x = std::move(x.values), s.missing_x = x.missing;
-  s.table_y = std::move(y.values), s.missing_y = y.missing;
-}
-
-// The long form: the rows of groups SAMPLE1 and SAMPLE2 of the column --by,
-// their values in --value (or the other of two columns); with -p, their pairs.
-void load_groups(State& s, const BatchOptions& o) {
-  tables::TableReader reader(o.table, o.delimiter, o.decimal_comma);
-  const tables::Table& t = reader.table();
-  const std::size_t by = tables::column_of(t, o.by);
-  if (o.value.empty() && t.header.size() != 2) {
-    throw tables::TableError("the table \"" + o.table + "\" has " + std::to_string(t.header.size()) +
-                             " columns: name the values with --value COLUMN");
-  }
-  const tables::LongForm form{
-      by, o.value.empty() ? 1 - by : tables::column_of(t, o.value),
-      o.experiment == Experiment::paired && !o.id.empty() ? std::optional(tables::column_of(t, o.id)) : std::nullopt,
-      {o.sample1, o.sample2}};
-  const auto label = [&](const std::string& group) { return name_field(o.table + ": " + t.header[by] + " = " + group); };
-  s.filename_x = label(o.sample1), s.filename_y = label(o.sample2);
-  s.name_x = o.table + ": " + t.header[by] + " = " + o.sample1, s.name_y = o.table + ": " + t.header[by] + " = " + o.sample2;
-  s.label_x = o.sample1, s.label_y = o.sample2;
-  s.value_name = t.header[form.value];
-  s.path_x = s.path_y = o.table;
-  const auto rows = tables::group_rows(reader, form);
-  if (o.experiment == Experiment::paired) return take_pairs(s, tables::pairs_of(rows, form, o.table), o.sample1, o.sample2);
-  std::array<tables::ColumnValues, 2> v;
-  for (std::size_t k = 0; k < 2; ++k) {
-    for (const tables::GroupRow& r : rows[k]) {
-      if (r.value) v[k].values.push_back(*r.value);
-      else if (v[k].missing++ == 0) v[k].first_missing_line = r.line;
-    }
-  }
-  take_columns(s, std::move(v[0]), std::move(v[1]));
-}
-
-// The two samples of the options' tables into the state, with their missing
-// values counted: two columns of one table (with -p, the rows whose two cells
-// both hold numbers are the pairs), or a column of each of two tables. A bad
-// cell stops the run at the first in the table's order.
+// The two samples of the options' tables into the state, what was left out
+// said on standard error. A table that cannot be used stops the run, its
+// message on standard error; one that could not be read is a fatal input error.
 void load_tables(State& s, const BatchOptions& o) {
+  const tables::SampleSource source{o.table, o.sample1, o.sample2, o.column, o.by, o.value, o.id,
+                                    o.delimiter, o.decimal_comma, o.experiment == Experiment::paired};
+  tables::TwoSamples t;
   try {
-    const auto label = [](const std::string& file, const tables::Table& t, std::size_t column) {
-      return name_field(file + ": " + t.header[column]);
-    };
-    if (!o.column.empty()) {
-      tables::TableReader a(o.sample1, o.delimiter, o.decimal_comma), b(o.sample2, o.delimiter, o.decimal_comma);
-      const std::size_t ca = tables::column_of(a.table(), o.column), cb = tables::column_of(b.table(), o.column);
-      s.filename_x = label(o.sample1, a.table(), ca), s.filename_y = label(o.sample2, b.table(), cb);
-      s.name_x = o.sample1 + ": " + a.table().header[ca], s.name_y = o.sample2 + ": " + b.table().header[cb];
-      s.label_x = o.sample1, s.label_y = o.sample2;
-      s.value_name = a.table().header[ca];
-      tables::ColumnValues x = std::move(tables::column_values(a, {ca})[0]);
-      take_columns(s, std::move(x), std::move(tables::column_values(b, {cb})[0]));
-      return;
-    }
-    if (!o.by.empty()) {
-      load_groups(s, o);
-      return;
-    }
-    tables::TableReader reader(o.table, o.delimiter, o.decimal_comma);
-    const tables::Table& t = reader.table();
-    const std::size_t cx = tables::column_of(t, o.sample1), cy = tables::column_of(t, o.sample2);
-    if (cx == cy) throw tables::TableError("\"" + o.sample1 + "\" and \"" + o.sample2 + "\" name the same column: compare two columns");
-    s.filename_x = label(o.table, t, cx), s.filename_y = label(o.table, t, cy);
-    s.name_x = o.table + ": " + t.header[cx], s.name_y = o.table + ": " + t.header[cy];
-    s.label_x = t.header[cx], s.label_y = t.header[cy];
-    s.path_x = s.path_y = o.table;
-    if (o.experiment != Experiment::paired) {
-      std::vector<tables::ColumnValues> v = tables::column_values(reader, {cx, cy});
-      take_columns(s, std::move(v[0]), std::move(v[1]));
-      return;
-    }
-    tables::Pairs pairs;
-    while (const std::optional<tables::Row> row = reader.next_row()) {
-      const std::optional<double> x = tables::cell_value(t, *row, cx);  // x's cell first
-      tables::add_pair(pairs, {true, x}, {true, tables::cell_value(t, *row, cy)});
-    }
-    take_pairs(s, std::move(pairs), t.header[cx], t.header[cy]);
+    t = tables::read_two_samples(source);
+  } catch (const tables::TableReadError& e) {
+    text::fatal_io_error(std::string("Input error: ") + e.what());
   } catch (const tables::TableError& e) {
-    table_stop(e);
+    throw RunEnd{stop_status, "diffboot: " + text::shown(e.what()) + "\n"};
   }
+  text::error_stream() << t.notes;
+  s.filename_x = name_field(t.name_x), s.filename_y = name_field(t.name_y);
+  s.name_x = std::move(t.name_x), s.name_y = std::move(t.name_y);
+  s.label_x = std::move(t.label_x), s.label_y = std::move(t.label_y);
+  s.value_name = std::move(t.value_name);
+  s.path_x = std::move(t.path_x), s.path_y = std::move(t.path_y);
+  s.table_x = std::move(t.x), s.table_y = std::move(t.y);
+  s.missing_x = t.missing_x, s.missing_y = t.missing_y;
+  s.pairs_dropped = t.pairs_dropped;
 }
 
 // The command line's answers: in the options already.
@@ -327,11 +182,11 @@ class CommandLineQuestions : public Questions {
     if (moment != TypeMoment::sizes_known) return false;
     s.experiment = batch_experiment(o_, s.n_x, s.n_y);
     if (s.poisson) {
-      if (const std::optional<std::string> problem = poisson::measures_problem(s.measures_asked, s.experiment)) {
+      if (const std::optional<std::string> problem = poisson::engine::measures_problem(s.measures_asked, s.experiment)) {
         usage_stop("--measures: " + *problem);
       }
-      if (std::min(s.n_x, s.n_y) < poisson::min_size) {
-        usage_stop("--poisson needs at least " + std::to_string(poisson::min_size) + " values in each sample");
+      if (std::min(s.n_x, s.n_y) < poisson::engine::min_size) {
+        usage_stop("--poisson needs at least " + std::to_string(poisson::engine::min_size) + " values in each sample");
       }
     } else if (const std::optional<std::string> problem = analysis::measures_problem(s.measures_asked, s.experiment)) {
       usage_stop("--measures: " + *problem);
@@ -367,7 +222,7 @@ int run_batch(const BatchOptions& options, State& s) {
   // Messages end in a line feed alone.
   const text::ConsoleStreams streams = text::console_streams();
   text::LineFeedStream err(*streams.err);
-  const ConsoleRedirect messages({streams.in, &err, &err});
+  const text::ConsoleRedirect messages({streams.in, &err, &err});
   CommandLineQuestions questions(options);
   BatchResults results(options, messages.previous());
   return run_to_end(s, [&](State& state) { run_sequence(state, questions, results); });

@@ -149,7 +149,7 @@ std::optional<std::vector<std::string>> measure_list(const std::string& text, bo
 // Poisson bootstrap; the names are checked once the experiment is known.
 std::vector<std::string> poisson_measure_list(const std::string& text, bool paired) {
   if (text == "all") {
-    const auto names = poisson::measure_names(paired ? Experiment::paired : Experiment::unpaired);
+    const auto names = poisson::engine::measure_names(paired ? Experiment::paired : Experiment::unpaired);
     return std::vector<std::string>(names.begin(), names.end());
   }
   std::vector<std::string> names(1);
@@ -221,7 +221,7 @@ void define(CLI::App& app, RawOptions& raw) {
       ->type_name("METHOD");
   app.add_flag("--poisson", raw.poisson,
                "The Poisson bootstrap: each value a Poisson(1) count in each replicate, keyed by its position "
-               "(measures d_AVE, d_STD, g, lift; paired AVE_d, g; at least " + std::to_string(poisson::min_size) +
+               "(measures d_AVE, d_STD, g, lift; paired AVE_d, g; at least " + std::to_string(poisson::engine::min_size) +
                    " values a sample; no p-values)");
   app.add_option("--replicates", raw.replicates,
                  "Write the bootstrap replicates of every measure, a column each in replication order, to FILE (csv)")

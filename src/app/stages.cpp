@@ -8,18 +8,19 @@
 #include <limits>
 #include <exception>
 #include <string_view>
+#include <thread>
+#include <utility>
 
 #include "analysis/analysis.h"
 #include "app/run_end.h"
 #include "app/run_files.h"
 #include "app/state.h"
-#include "diffboot/poisson.h"
-#include "poisson/results.h"
 #include "bootstrap/bootstrap.h"
 #include "input/sample_files.h"
 #include "plot/histogram.h"
 #include "plot/histogram_file.h"
 #include "plot/plot_program.h"
+#include "poisson/analyse.h"
 #include "report/report.h"
 #include "staging/staging.h"
 #include "terminal/progress_line.h"
@@ -159,27 +160,24 @@ void tell_notes(const State& s) {
 }
 
 // The Poisson bootstrap of the run's samples (keyed by position, as the
-// library's poisson::analyse), its measures as the run holds them.
+// library's), its measures as the run holds them.
 void poisson_intervals(State& s) {
-  diffboot::Options o;
-  o.experiment = s.experiment == Experiment::paired ? diffboot::Experiment::paired : diffboot::Experiment::unpaired, o.alpha = s.alpha, o.replications = s.B, o.seed = s.seed, o.threads = s.threads;
-  o.measures = s.measures_asked, o.keep_replicates = true;
-  diffboot::Results r;
+  const unsigned threads = s.threads != 0 ? s.threads : std::max(1u, std::thread::hardware_concurrency());
+  const poisson::engine::Settings settings{s.experiment, s.alpha, s.B, s.seed, threads, s.measures_asked, 0, true};
+  poisson::engine::Outcome r;
   try {
-    r = diffboot::poisson::analyse(s.x1, s.x2, o);
-  } catch (const diffboot::Error& e) {
+    r = poisson::engine::analyse(s.x1, s.x2, settings);
+  } catch (const poisson::engine::Error& e) {
     throw RunEnd{stop_status, std::string("diffboot: ") + e.what() + "\n"};
   }
   s.measures.clear();
-  for (const diffboot::MeasureResult& m : r.measures) {
+  for (poisson::engine::MeasureRun& m : r.measures) {
     analysis::MeasureRun& run = s.measures.emplace_back();
-    run.name = *std::ranges::find(poisson::measure_names(s.experiment), m.name);
-    run.result = {m.estimate,  m.t_lower, m.t_upper,          m.bca_lower,        m.bca_upper,
-                  m.se,        m.bias,    m.z0,               m.acceleration,     m.percentile_lower,
-                  m.percentile_upper, m.basic_lower, m.basic_upper};
-    run.replicates = m.replicates;
+    run.name = m.name;
+    run.result = m.result;
+    run.replicates = m.in_order;
     std::sort(run.replicates.begin(), run.replicates.end());
-    if (!s.replicates_file.empty()) run.in_order = m.replicates;
+    if (!s.replicates_file.empty()) run.in_order = std::move(m.in_order);
   }
 }
 

@@ -24,4 +24,10 @@ std::vector<MeasureOfRun> measures_of(const State& s) {
 
 std::string_view experiment_name(Experiment e) { return e == Experiment::paired ? "paired" : "unpaired"; }
 
+std::string name_field(const std::string& name) {
+  std::string field = name;
+  if (field.size() < filename_length) field.resize(filename_length, ' ');
+  return field;
+}
+
 }  // namespace diffboot::app

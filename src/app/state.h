@@ -22,6 +22,9 @@ inline constexpr double unset = bootstrap::unset;
 inline constexpr std::int32_t unset_count = -999;
 inline constexpr std::size_t filename_length = 79;
 
+// A sample's name as the dialogue would hold it: blank-padded to filename_length.
+std::string name_field(const std::string& name);
+
 inline constexpr numeric::SampleSummary unset_summary{unset, unset, unset, unset, unset, unset};
 
 struct State {

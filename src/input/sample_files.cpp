@@ -1,9 +1,12 @@
 #include "input/sample_files.h"
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cctype>
+#include <cerrno>
+#include <cstring>
 #include <cstdint>
 #include <ostream>
 #include <string>
@@ -18,6 +21,15 @@
 #include "text/writer.h"
 
 namespace diffboot::input {
+
+std::optional<std::string> unreadable(const std::string& name) {
+  struct stat info {};
+  int error = 0;
+  if (stat(name.c_str(), &info) != 0 || access(name.c_str(), R_OK) != 0) error = errno;
+  else if (S_ISDIR(info.st_mode)) error = EISDIR;
+  if (error == 0) return std::nullopt;
+  return std::strerror(error);
+}
 namespace {
 
 

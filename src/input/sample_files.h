@@ -3,11 +3,17 @@
 // per line read free-form, up to the end of the file or the first line that
 // holds no number. Both passes stream the files; memory does not grow with them.
 #include <cstdint>
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
 
 namespace diffboot::input {
+
+// Why the file `name` cannot be read (the system's text of the error, a
+// directory's included), or nothing. Nothing is opened: a named pipe's
+// writer must meet only the real read.
+std::optional<std::string> unreadable(const std::string& name);
 
 struct SampleCounts {
   std::int64_t n_x;

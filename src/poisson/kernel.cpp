@@ -7,7 +7,7 @@
 
 #include "poisson/weights.h"
 
-namespace diffboot::poisson {
+namespace diffboot::poisson::engine {
 
 Split split(double v) {
   constexpr double round_to_integer = 6755399441055744.0;  // 1.5 · 2^52
@@ -178,4 +178,4 @@ void add_replicates_literal(const Rows& rows, std::int32_t seed, std::int64_t fi
   }
 }
 
-}  // namespace diffboot::poisson
+}  // namespace diffboot::poisson::engine

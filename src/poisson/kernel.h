@@ -12,9 +12,9 @@
 #include <span>
 #include <vector>
 
-#include "diffboot/poisson.h"
+#include "poisson/sums.h"
 
-namespace diffboot::poisson {
+namespace diffboot::poisson::engine {
 
 inline constexpr std::size_t block_rows = 512;
 inline constexpr std::size_t lanes = 8;
@@ -51,9 +51,4 @@ void add_replicates(const Rows& rows, std::int32_t seed, std::int64_t first, std
 void add_replicates_literal(const Rows& rows, std::int32_t seed, std::int64_t first, std::int64_t last,
                             std::span<std::int64_t> weights, std::span<double> moments);
 
-// The sums of `values` as one part keyed by position from 0, the replicates
-// split over `threads` threads in contiguous ranges (each replicate's sums
-// formed as on one thread, so the same bits at any number).
-Sums sums_on_threads(std::span<const double> values, const Frame& frame, const Setup& setup, unsigned threads);
-
-}  // namespace diffboot::poisson
+}  // namespace diffboot::poisson::engine

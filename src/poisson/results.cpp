@@ -8,7 +8,7 @@
 #include "bootstrap/effect_sizes.h"
 #include "numeric/distributions.h"
 
-namespace diffboot::poisson {
+namespace diffboot::poisson::engine {
 namespace {
 
 constexpr std::string_view unpaired_names[] = {"d_AVE", "d_STD", "g", "lift"};
@@ -196,4 +196,4 @@ std::vector<MeasureRun> measure_runs(const Sums& x, const Sums& y, Experiment e,
   return runs;
 }
 
-}  // namespace diffboot::poisson
+}  // namespace diffboot::poisson::engine

@@ -11,9 +11,9 @@
 
 #include "bootstrap/experiment.h"
 #include "bootstrap/result.h"
-#include "diffboot/poisson.h"
+#include "poisson/sums.h"
 
-namespace diffboot::poisson {
+namespace diffboot::poisson::engine {
 
 using bootstrap::Experiment;
 
@@ -49,4 +49,4 @@ std::vector<MeasureRun> measure_runs(const Sums& x, const Sums& y, Experiment e,
 double influence_acceleration(std::span<const std::array<long double, 7>> m, std::span<const double> a,
                               std::span<const double> b);
 
-}  // namespace diffboot::poisson
+}  // namespace diffboot::poisson::engine

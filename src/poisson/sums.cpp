@@ -1,14 +1,14 @@
-// The two passes over a part of a sample: its summary, then its sums.
+#include "poisson/sums.h"
+
 #include <algorithm>
 #include <cmath>
 #include <future>
 #include <string>
 
-#include "diffboot/poisson.h"
 #include "numeric/accurate_sum.h"
 #include "poisson/kernel.h"
 
-namespace diffboot::poisson {
+namespace diffboot::poisson::engine {
 
 Summary summarise(std::span<const double> values, int sample) {
   Summary s;
@@ -132,4 +132,4 @@ void merge(Sums& into, const Sums& from) {
   for (std::size_t k = 0; k < into.moments.size(); ++k) into.moments[k] += from.moments[k];
 }
 
-}  // namespace diffboot::poisson
+}  // namespace diffboot::poisson::engine

@@ -1,6 +1,6 @@
 #include "poisson/weights.h"
 
-namespace diffboot::poisson {
+namespace diffboot::poisson::engine {
 
 int poisson_count(std::uint32_t u) {
   const auto s = static_cast<std::int32_t>(u ^ 0x80000000u);
@@ -9,4 +9,4 @@ int poisson_count(std::uint32_t u) {
   return count;
 }
 
-}  // namespace diffboot::poisson
+}  // namespace diffboot::poisson::engine

@@ -7,7 +7,7 @@
 #include <array>
 #include <cstdint>
 
-namespace diffboot::poisson {
+namespace diffboot::poisson::engine {
 
 // SplitMix64's finaliser: a bijection of 64-bit words with full avalanche.
 constexpr std::uint64_t mix64(std::uint64_t z) {
@@ -58,4 +58,4 @@ inline constexpr std::array<std::int32_t, largest_count> count_thresholds{
 // The count of word u (the reference the vector kernel is tested against).
 int poisson_count(std::uint32_t u);
 
-}  // namespace diffboot::poisson
+}  // namespace diffboot::poisson::engine

@@ -30,6 +30,21 @@ ConsoleStreams redirect_console(const ConsoleStreams& streams);
 // The streams the console is pointed at now.
 ConsoleStreams console_streams();
 
+// Points the console at other streams for its lifetime, then back.
+class ConsoleRedirect {
+ public:
+  explicit ConsoleRedirect(const ConsoleStreams& streams) : previous_(redirect_console(streams)) {}
+  ~ConsoleRedirect() { redirect_console(previous_); }
+  ConsoleRedirect(const ConsoleRedirect&) = delete;
+  ConsoleRedirect& operator=(const ConsoleRedirect&) = delete;
+
+  // The streams the console was pointed at before.
+  const ConsoleStreams& previous() const { return previous_; }
+
+ private:
+  ConsoleStreams previous_;
+};
+
 // The stream that takes stop texts and fatal error reports.
 std::ostream& error_stream();
 

@@ -14,13 +14,21 @@
 #include "bootstrap/effect_sizes.h"
 #include "diffboot/poisson.h"
 #include "poisson/kernel.h"
-#include "poisson/results.h"
 #include "poisson/weights.h"
 
 namespace diffboot::poisson {
 namespace {
 
 using diffboot::Experiment;  // the library's, not the engine's
+using engine::add_replicates;
+using engine::add_replicates_literal;
+using engine::count_thresholds;
+using engine::largest_count;
+using engine::poisson_count;
+using engine::prepare_rows;
+using engine::replicate_word;
+using engine::row_key;
+using engine::row_word;
 
 std::vector<double> lognormal(std::size_t n, std::uint64_t seed, double location = 1.0) {
   std::mt19937_64 engine(seed);
@@ -73,10 +81,10 @@ TEST(PoissonKernel, VectorSumsAreTheLiteralOnesBitForBit) {
     if (c.n > 10) x[3] = std::nan("");
     std::vector<std::uint64_t> keys(c.n);
     std::iota(keys.begin(), keys.end(), 1000);
-    const poisson::Setup setup{11, c.last, 1};
-    const Frame frame = frame_of(summarise(x, 2));
-    Sums sums;
-    const Rows rows = prepare_rows(x, c.keyed ? std::span<const std::uint64_t>(keys) : std::span<const std::uint64_t>(),
+    const engine::Setup setup{11, c.last, 1};
+    const engine::Frame frame = engine::frame_of(engine::summarise(x, 2));
+    engine::Sums sums;
+    const engine::Rows rows = prepare_rows(x, c.keyed ? std::span<const std::uint64_t>(keys) : std::span<const std::uint64_t>(),
                                    5, frame, setup, sums);
     std::vector<std::int64_t> w(static_cast<std::size_t>(c.last)), w_literal = w;
     std::vector<double> m(4 * w.size()), m_literal = m;
@@ -89,7 +97,7 @@ TEST(PoissonKernel, VectorSumsAreTheLiteralOnesBitForBit) {
 
 TEST(PoissonKernel, SplitIsExactOnTheGrid) {
   for (double v : {0.0, 1.0, -1.0, 0.3, -0.7071067811865476, 1e-9, 3.0517578125e-05, 1.52587890625e-05, 0.99999999}) {
-    const Split s = split(v);
+    const engine::Split s = engine::split(v);
     EXPECT_EQ(s.high + s.low, v);
     EXPECT_EQ(std::nearbyint(s.high * 65536.0), s.high * 65536.0);
     EXPECT_LE(std::fabs(s.low), std::ldexp(1.0, -17));
@@ -220,7 +228,10 @@ TEST(PoissonErrors, WhatItRefusesSaysWhy) {
   // Sums of another seed, or with a part missing, are not merged or taken.
   const Frame frame = frame_of(summarise(x, 1));
   Sums a = partition_sums(x, 0, frame, {1, 99, 0});
+  const Sums before = a;
   EXPECT_THROW(merge(a, partition_sums(x, 0, frame, {2, 99, 0})), Error);
+  EXPECT_EQ(a.weights, before.weights);  // a refused merge leaves its sums whole
+  EXPECT_EQ(a.moments, before.moments);
   Options o;
   o.seed = 1, o.replications = 99;
   const Sums half = partition_sums(std::span(y).first(20), 0, frame_of(summarise(y, 2)), {1, 99, 1});

@@ -301,7 +301,7 @@ PYBIND11_MODULE(_core, m) {
   py::dict poisson_names;
   for (const auto e : {diffboot::bootstrap::Experiment::paired, diffboot::bootstrap::Experiment::unpaired}) {
     std::vector<std::string> all;
-    for (std::string_view n : diffboot::poisson::measure_names(e)) all.emplace_back(n);
+    for (std::string_view n : diffboot::poisson::engine::measure_names(e)) all.emplace_back(n);
     poisson_names[e == diffboot::bootstrap::Experiment::paired ? "paired" : "unpaired"] = all;
   }
   m.attr("poisson_measure_names") = poisson_names;  // every measure of the Poisson bootstrap

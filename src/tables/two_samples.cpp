@@ -1,0 +1,113 @@
+#include "tables/two_samples.h"
+
+#include <array>
+#include <utility>
+
+#include "tables/long_form.h"
+#include "tables/pairs.h"
+#include "tables/table.h"
+
+namespace diffboot::tables {
+namespace {
+
+// One line for a sample whose column had missing cells; empty when none.
+std::string missing_line(const char* label, const ColumnValues& v) {
+  if (v.missing == 0) return {};
+  return " " + std::string(label) + ": " + std::to_string(v.missing) + (v.missing == 1 ? " missing value" : " missing values") +
+         " skipped (first at line " + std::to_string(v.first_missing_line) + ")\n";
+}
+
+// Pairs into the samples, with what pairing left out said and counted.
+void take_pairs(TwoSamples& s, Pairs pairs, const std::string& name_x, const std::string& name_y) {
+  s.notes += dropped_pairs_line(pairs, name_x, name_y);
+  s.x = std::move(pairs.x), s.y = std::move(pairs.y);
+  s.missing_x = pairs.cells_missing_x, s.missing_y = pairs.cells_missing_y;
+  s.pairs_dropped = pairs.dropped();
+}
+
+// The values of a column of a table of its own (-c), or of two columns of one.
+void take_columns(TwoSamples& s, ColumnValues x, ColumnValues y) {
+  s.notes += missing_line("x1", x) + missing_line("x2", y);
+  s.x = std::move(x.values), s.missing_x = x.missing;
+  s.y = std::move(y.values), s.missing_y = y.missing;
+}
+
+// A column of each of two tables.
+TwoSamples column_of_each(const SampleSource& o) {
+  TwoSamples s;
+  TableReader a(o.sample1, o.delimiter, o.decimal_comma), b(o.sample2, o.delimiter, o.decimal_comma);
+  const std::size_t ca = column_of(a.table(), o.column), cb = column_of(b.table(), o.column);
+  s.name_x = o.sample1 + ": " + a.table().header[ca], s.name_y = o.sample2 + ": " + b.table().header[cb];
+  s.label_x = s.path_x = o.sample1, s.label_y = s.path_y = o.sample2;
+  s.value_name = a.table().header[ca];
+  ColumnValues x = std::move(column_values(a, {ca})[0]);
+  take_columns(s, std::move(x), std::move(column_values(b, {cb})[0]));
+  return s;
+}
+
+// The long form: the rows of groups sample1 and sample2 of the column `by`.
+TwoSamples groups_of(const SampleSource& o) {
+  TwoSamples s;
+  TableReader reader(o.table, o.delimiter, o.decimal_comma);
+  const Table& t = reader.table();
+  const std::size_t by = column_of(t, o.by);
+  if (o.value.empty() && t.header.size() != 2) {
+    throw TableError("the table \"" + o.table + "\" has " + std::to_string(t.header.size()) +
+                     " columns: name the values with --value COLUMN");
+  }
+  const LongForm form{by, o.value.empty() ? 1 - by : column_of(t, o.value),
+                      o.paired && !o.id.empty() ? std::optional(column_of(t, o.id)) : std::nullopt,
+                      {o.sample1, o.sample2}};
+  s.name_x = o.table + ": " + t.header[by] + " = " + o.sample1, s.name_y = o.table + ": " + t.header[by] + " = " + o.sample2;
+  s.label_x = o.sample1, s.label_y = o.sample2;
+  s.value_name = t.header[form.value];
+  s.path_x = s.path_y = o.table;
+  const auto rows = group_rows(reader, form);
+  if (o.paired) {
+    take_pairs(s, pairs_of(rows, form, o.table), o.sample1, o.sample2);
+    return s;
+  }
+  std::array<ColumnValues, 2> v;
+  for (std::size_t k = 0; k < 2; ++k) {
+    for (const GroupRow& r : rows[k]) {
+      if (r.value) v[k].values.push_back(*r.value);
+      else if (v[k].missing++ == 0) v[k].first_missing_line = r.line;
+    }
+  }
+  take_columns(s, std::move(v[0]), std::move(v[1]));
+  return s;
+}
+
+// Two columns of one table; with pairs, the rows whose two cells both hold numbers.
+TwoSamples two_columns(const SampleSource& o) {
+  TwoSamples s;
+  TableReader reader(o.table, o.delimiter, o.decimal_comma);
+  const Table& t = reader.table();
+  const std::size_t cx = column_of(t, o.sample1), cy = column_of(t, o.sample2);
+  if (cx == cy) throw TableError("\"" + o.sample1 + "\" and \"" + o.sample2 + "\" name the same column: compare two columns");
+  s.name_x = o.table + ": " + t.header[cx], s.name_y = o.table + ": " + t.header[cy];
+  s.label_x = t.header[cx], s.label_y = t.header[cy];
+  s.path_x = s.path_y = o.table;
+  if (!o.paired) {
+    std::vector<ColumnValues> v = column_values(reader, {cx, cy});
+    take_columns(s, std::move(v[0]), std::move(v[1]));
+    return s;
+  }
+  Pairs pairs;
+  while (const std::optional<Row> row = reader.next_row()) {
+    const std::optional<double> x = cell_value(t, *row, cx);  // x's cell first
+    add_pair(pairs, {true, x}, {true, cell_value(t, *row, cy)});
+  }
+  take_pairs(s, std::move(pairs), t.header[cx], t.header[cy]);
+  return s;
+}
+
+}  // namespace
+
+TwoSamples read_two_samples(const SampleSource& source) {
+  if (!source.column.empty()) return column_of_each(source);
+  if (!source.by.empty()) return groups_of(source);
+  return two_columns(source);
+}
+
+}  // namespace diffboot::tables

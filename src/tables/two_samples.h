@@ -1,0 +1,43 @@
+#pragma once
+// The two samples of a run taken from tables: two columns of one table, a
+// column of each of two tables, or two groups of a table in the long form;
+// with pairs, the rows whose two halves both hold numbers.
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace diffboot::tables {
+
+// Where the two samples stand. With `column`, sample1 and sample2 are two
+// tables and `column` their column; with `by`, sample1 and sample2 are two
+// groups of `table` (their values in `value`, or the other of two columns,
+// paired by `id` when given); else they are two columns of `table`.
+struct SampleSource {
+  std::string table;
+  std::string sample1, sample2;
+  std::string column;
+  std::string by, value, id;
+  std::optional<char> delimiter;  // else guessed
+  bool decimal_comma = false;
+  bool paired = false;
+};
+
+// The two samples and how they are named.
+struct TwoSamples {
+  std::string name_x, name_y;    // the table and its column or group, such as "t.csv: Ozone"
+  std::string label_x, label_y;  // short names: the column, the group, or the table of -c
+  std::string value_name;        // the column of the values
+  std::string path_x, path_y;    // the tables read for each sample
+  std::vector<double> x, y;
+  std::int64_t missing_x = 0, missing_y = 0;  // missing cells skipped in each sample
+  std::int64_t pairs_dropped = 0;             // pairs left out for a missing half
+  std::string notes;  // lines for standard error: missing values skipped, pairs left out
+};
+
+// The two samples `source` names. A table that cannot be read throws
+// TableReadError; one that cannot be used (a column or group it lacks, a bad
+// cell: the first in the table's order), TableError.
+TwoSamples read_two_samples(const SampleSource& source);
+
+}  // namespace diffboot::tables
