@@ -155,8 +155,8 @@ class ConcurrentJackknife {
 
 // Threads for the unpaired replications. The jackknife on its own thread is
 // a chain of n_x n_y steps that cannot be split; when it outweighs the
-// replications (about 1.9 ns a pair against 3.7 ns a draw on the build
-// machine), the replications leave it a core of its own.
+// replications (a pair costs about half a draw: the measured times are in
+// doc/performance.md), the replications leave it a core of its own.
 unsigned replication_threads(std::size_t n_x, std::size_t n_y, std::size_t replications, unsigned threads,
                              bool grid_in_order) {
   const double jackknife = !grid_in_order ? 0.0 : 1.9 * static_cast<double>(n_x) * static_cast<double>(n_y);

@@ -58,7 +58,7 @@ struct EffectSizes {
 // a second.
 enum class JackknifeSums { by_size, by_algebra, in_order };  // in_order: the written order at any size (tests)
 inline constexpr std::uint64_t largest_written_grid = 1000000;  // n_x·n_y
-inline constexpr std::size_t largest_written_paired = 87000;  // n: n² leave-one-out additions, 0.13 ns each
+inline constexpr std::size_t largest_written_paired = 87000;  // n: n² leave-one-out additions (doc/performance.md)
 
 // The intervals of a measure whose estimate and B replicates (in
 // replication order) are set: its t interval (and its replicates copied to

@@ -166,8 +166,13 @@ def _whole(v, name, low, high):
     return v
 
 
+def _decimal15(v):
+    """v rounded to 15 significant digits, as the program rounds a level and its alpha."""
+    return float("%.15g" % v)
+
+
 def _level(level):
-    """(alpha, level) of a level as --level takes it: 0.95, 95 or '95%'."""
+    """(alpha, level) of a level as --level takes it: 0.99, 99 or '99.9%'."""
     text = str(level).strip() if isinstance(level, str) else None
     percent = text is not None and text.endswith("%")
     if isinstance(level, (bool, np.bool_)):
@@ -176,12 +181,13 @@ def _level(level):
         value = float(text[:-1] if percent else text) if text is not None else float(level)
     except (TypeError, ValueError):
         raise TypeError("level must be a number such as 0.95 or '95%%', not %r" % (level,)) from None
-    for alpha, interval, percent_level in _core.levels:
-        if (not percent and value == interval) or value == percent_level:
-            return alpha, interval
-    raise Error("level %s is not one of %s (or %s, %g%%)" % (
-        level, ", ".join("%g" % l[1] for l in _core.levels), ", ".join("%g" % l[2] for l in _core.levels),
-        _core.levels[_core.default_level][2]))
+    if percent or value > 1:
+        value = _decimal15(value / 100)
+    low, high = _core.level_range
+    if not low <= value <= high:
+        raise Error("level %s is not a level from %g to %g (or %g to %g, %g%%)" % (
+            level, low, high, _decimal15(low * 100), _decimal15(high * 100), _core.levels[_core.default_level][2]))
+    return _decimal15((1 - value) / 2), value
 
 
 def _measures(measures, paired, poisson=False):
@@ -228,7 +234,7 @@ def analyse(x, y, paired=False, level=0.95, replications=1999, seed=None, measur
 
     x, y: one-dimensional real values (list, tuple, numpy array, pandas
     Series); NaN and pandas' NA are missing, left out and counted (paired:
-    the pair). level: 0.98, 0.95, 0.9, 0.8 (or 98, '95%'). seed None: the
+    the pair). level: 0.5 to 0.999 (or 50 to 99.9, '99%'). seed None: the
     program's fixed seed. measures: names, or 'all'. permutations > 0 adds
     the p-values. replicates: keep each measure's replicates. threads None:
     every core. progress: a bar for runs longer than a second. method
