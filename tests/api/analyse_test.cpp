@@ -263,7 +263,7 @@ TEST(AnalyseTest, AllMeasures) {
   const Results r = analyse(x, y, Options{Experiment::paired, 0.025, 199, {}, 1, {"all"}, 0});
   std::vector<std::string> names;
   for (const MeasureResult& m : r.measures) names.push_back(m.name);
-  EXPECT_EQ(names, (std::vector<std::string>{"AVE_d", "MED_d", "g"}));
+  EXPECT_EQ(names, (std::vector<std::string>{"AVE_d", "MED_d", "g", "lift"}));
 }
 
 }  // namespace
