@@ -34,7 +34,7 @@ struct Options {
   std::int64_t replications = 1999;     // B
   std::optional<std::int32_t> seed;     // none: the fixed seed
   unsigned threads = 0;                 // 0: every core
-  std::vector<std::string> measures;    // by name, such as {"d_AVE", "g", "delta"}; {"all"}: every one; none: the experiment's
+  std::vector<std::string> measures;    // by name, such as {"d_AVE", "g", "delta", "lift"}; {"all"}: every one; none: the experiment's
   std::int32_t permutations = 0;        // permutation p-values from this many permutations (99 to 10^6); 0: none
   bool keep_replicates = false;         // each measure's B replicates in MeasureResult::replicates
   Missing missing = Missing::error;     // skip: NaN left out and counted (paired: the pair at that position)

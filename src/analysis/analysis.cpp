@@ -18,8 +18,8 @@
 namespace diffboot::analysis {
 namespace {
 
-constexpr std::string_view all_paired_names[] = {"AVE_d", "MED_d", "g"};
-constexpr std::string_view all_unpaired_names[] = {"d_AVE", "d_MED", "d_STD", "d_MAD", "g", "delta"};
+constexpr std::string_view all_paired_names[] = {"AVE_d", "MED_d", "g", "lift"};
+constexpr std::string_view all_unpaired_names[] = {"d_AVE", "d_MED", "d_STD", "d_MAD", "g", "delta", "lift"};
 constexpr std::span<const std::string_view> paired_names = std::span(all_paired_names).first(2);
 constexpr std::span<const std::string_view> unpaired_names = std::span(all_unpaired_names).first(4);
 
@@ -83,6 +83,13 @@ std::string_view not_finite_cause(std::span<const double> x, std::span<const dou
   const auto huge = [](double v) { return std::fabs(v) >= 0x1p511; };
   return std::ranges::any_of(x, huge) || std::ranges::any_of(y, huge) ? "values beyond the largest double"
                                                                        : "constant resamples";
+}
+
+// Why lift's replicates fail to be finite numbers: sums beyond the largest
+// double, else resamples of sample 2 whose mean is 0.
+std::string_view lift_cause(std::span<const double> x, std::span<const double> y) {
+  const std::string_view cause = not_finite_cause(x, y);
+  return cause == "constant resamples" ? "resamples of sample 2 whose mean is 0" : cause;
 }
 
 // Notes on a measure's replicates: some not finite numbers (its intervals
@@ -214,10 +221,12 @@ std::vector<MeasureRun> run_bootstrap(std::span<const double> x, std::span<const
   std::vector<double> x3(paired ? x.size() : 0), x3_resample(paired ? x.size() : 0);
   std::vector<double> x1_resample(paired ? 0 : x.size()), x2_resample(paired ? 0 : y.size());
   // The effect sizes: their t intervals take the mean measure's degrees of freedom.
-  std::optional<bootstrap::Measure> hedges, cliff;
+  std::optional<bootstrap::Measure> hedges, cliff, lift;
   if (MeasureRun* run = run_of(runs, MeasureKind::g)) hedges.emplace(measure(*run, paired ? t.x1 : t.n2));
   if (MeasureRun* run = run_of(runs, MeasureKind::delta)) cliff.emplace(measure(*run, t.n2));
-  const bootstrap::EffectSizes effect_sizes{hedges ? &*hedges : nullptr, cliff ? &*cliff : nullptr};
+  if (MeasureRun* run = run_of(runs, MeasureKind::lift)) lift.emplace(measure(*run, paired ? t.x1 : t.n2));
+  const bootstrap::EffectSizes effect_sizes{hedges ? &*hedges : nullptr, cliff ? &*cliff : nullptr,
+                                            lift ? &*lift : nullptr};
   if (paired) {
     std::array<bootstrap::Measure, 2> m{measure(runs[0], t.x1), measure(runs[1], t.x1)};
     bootstrap::bootstrap_paired({x, y, x3, x3_resample}, m, settings.alpha, g, settings.threads,
@@ -229,6 +238,7 @@ std::vector<MeasureRun> run_bootstrap(std::span<const double> x, std::span<const
     for (std::size_t k = 0; k < 4; ++k) runs[k].result.estimate = estimates[k];
     if (hedges) hedges->result.estimate = bootstrap::hedges_g(a.ave, a.std, x.size(), b.ave, b.std, y.size());
     if (cliff) cliff->result.estimate = bootstrap::cliffs_delta(x, y);
+    if (lift) lift->result.estimate = bootstrap::lift(a.ave, b.ave);
     std::array<bootstrap::Measure, 4> m{measure(runs[0], t.n2), measure(runs[1], t.n2), measure(runs[2], t.n4),
                                         measure(runs[3], t.n4)};
     bootstrap::bootstrap_unpaired({x, y, x1_resample, x2_resample}, m, settings.alpha, g, settings.threads,
@@ -238,8 +248,19 @@ std::vector<MeasureRun> run_bootstrap(std::span<const double> x, std::span<const
                                      : "the samples' sizes (" + std::to_string(x.size()) + " and " +
                                            std::to_string(y.size()) + " values)";
   const std::string_view cause = not_finite_cause(x, y);
-  for (MeasureRun& run : runs) replicate_notes(run, samples, cause);
+  MeasureRun* lift_run = run_of(runs, MeasureKind::lift);
+  const bool lift_undefined = lift_run != nullptr && !std::isfinite(lift_run->result.estimate);
+  for (MeasureRun& run : runs) {
+    if (&run == lift_run && lift_undefined) {
+      run.result.estimate = std::numeric_limits<double>::quiet_NaN();
+      run.notes.push_back(summaries.y.ave == 0.0 ? "lift: not defined, as the mean of sample 2 is 0"
+                                                 : "lift: not defined, as the ratio of the means is beyond the largest double");
+    } else {
+      replicate_notes(run, samples, &run == lift_run ? lift_cause(x, y) : cause);
+    }
+  }
   if (settings.permutations > 0) p_values(runs, x, y, summaries, std::span<const double>(x3), settings, progress);
+  if (lift_undefined) lift_run->p_permutation = std::numeric_limits<double>::quiet_NaN();
   return runs;
 }
 

@@ -10,7 +10,7 @@ using bootstrap::Statistic;
 constexpr bootstrap::Range unbounded{};
 
 // In the order the kinds are declared.
-constexpr std::array<MeasureInfo, 8> measures{{
+constexpr std::array<MeasureInfo, 9> measures{{
     {MeasureKind::AVE_d, "AVE_d", true, false, true, unbounded, Statistic::mean},
     {MeasureKind::MED_d, "MED_d", true, false, true, unbounded, Statistic::median},
     {MeasureKind::d_AVE, "d_AVE", false, true, true, unbounded, Statistic::mean_difference},
@@ -19,6 +19,7 @@ constexpr std::array<MeasureInfo, 8> measures{{
     {MeasureKind::d_MAD, "d_MAD", false, true, true, unbounded, Statistic::mad_difference},
     {MeasureKind::g, "g", true, true, false, unbounded, Statistic::g},
     {MeasureKind::delta, "delta", false, true, false, {-1.0, 1.0}, Statistic::delta},
+    {MeasureKind::lift, "lift", true, true, false, {-1.0, unbounded.upper}, Statistic::lift},
 }};
 
 bool of_experiment(const MeasureInfo& m, Experiment e) { return e == Experiment::paired ? m.paired : m.unpaired; }

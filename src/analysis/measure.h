@@ -15,13 +15,13 @@
 
 namespace diffboot::analysis {
 
-enum class MeasureKind { AVE_d, MED_d, d_AVE, d_MED, d_STD, d_MAD, g, delta };
+enum class MeasureKind { AVE_d, MED_d, d_AVE, d_MED, d_STD, d_MAD, g, delta, lift };
 
 struct MeasureInfo {
   MeasureKind kind;
   std::string_view name;          // as the user writes it: "d_AVE"
   bool paired, unpaired;          // the experiments it is a measure of
-  bool data_units;                // a difference in the data's units (g and delta are unitless)
+  bool data_units;                // a difference in the data's units (g, delta and lift are unitless)
   bootstrap::Range range;         // the values it can take
   bootstrap::Statistic statistic;  // what its permutation test computes
 };

@@ -123,7 +123,7 @@ std::optional<std::pair<double, double>> figure_size(const std::string& text) {
 }
 
 // Every measure the command line can name, of either experiment.
-constexpr const char* measure_choices = "d_AVE, d_MED, d_STD, d_MAD, g, delta (unpaired), AVE_d, MED_d, g (paired), all";
+constexpr const char* measure_choices = "d_AVE, d_MED, d_STD, d_MAD, g, delta (unpaired), AVE_d, MED_d, g (paired), lift, all";
 
 // The measures "LIST" names, "all" for every measure of either type; nothing
 // when a name is none of them.

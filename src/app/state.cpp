@@ -11,7 +11,7 @@ std::vector<MeasureOfRun> measures_of(const State& s) {
       {"d_AVE", "d_AVE = ", "difference of means"}, {"d_MED", "d_MED = ", "difference of medians"},
       {"d_STD", "d_STD = ", "difference of SDs"},   {"d_MAD", "d_MAD = ", "difference of MADs"},
       {"g", "g     = ", "Hedges' g"},                 {"delta", "delta = ", "Cliff's delta"},
-      {"lift", "lift  = ", "relative difference of means"},
+      {"lift", "lift% = ", "relative difference of means"},
   };
   std::vector<MeasureOfRun> out;
   for (const analysis::MeasureRun& m : s.measures) {

@@ -43,15 +43,19 @@ void t_intervals(std::array<Measure, N>& measures) {
   for (Measure& m : measures) t_interval_in_order(m);
 }
 
-// What the sorted replicates decide, NaN when one of them is not a finite
-// number (they sort to the ends).
-void withhold_if_not_finite(Measure& m) {
-  if (m.boot.empty() || (std::isfinite(m.boot.front()) && std::isfinite(m.boot.back()))) return;
-  Result& r = m.result;
+// Everything the replicates decide, set to NaN.
+void withhold(Result& r) {
   for (double* v : {&r.se, &r.bias, &r.z0, &r.t_lower, &r.t_upper, &r.bca_lower, &r.bca_upper, &r.percentile_lower,
                     &r.percentile_upper, &r.basic_lower, &r.basic_upper}) {
     *v = std::numeric_limits<double>::quiet_NaN();
   }
+}
+
+// What the sorted replicates decide, NaN when one of them is not a finite
+// number (they sort to the ends).
+void withhold_if_not_finite(Measure& m) {
+  if (m.boot.empty() || (std::isfinite(m.boot.front()) && std::isfinite(m.boot.back()))) return;
+  withhold(m.result);
 }
 
 // Every bound of the measure within its range (NaN stays NaN).
@@ -92,6 +96,17 @@ void bca_bounds(std::array<Measure, N>& measures, const std::array<double, N>& a
 // jackknife values `jack`.
 void effect_size_intervals(Measure* m, const std::vector<double>& jack, double alpha) {
   if (m != nullptr) measure_intervals(*m, acceleration(jack), alpha);
+}
+
+// The lift's intervals from its jackknife values; none (NaN, acceleration
+// too) where it has no estimate, mean(y) being 0, as nothing is centred on it.
+void lift_intervals(Measure* m, const std::vector<double>& jack, double alpha) {
+  if (m == nullptr) return;
+  if (std::isfinite(m->result.estimate)) return measure_intervals(*m, acceleration(jack), alpha);
+  t_interval_in_order(*m);
+  numeric::sort(m->boot);
+  withhold(m->result);
+  m->result.acceleration = std::numeric_limits<double>::quiet_NaN();
 }
 
 // Cliff's delta of the counters' last resamples: from their counts, or from
@@ -216,6 +231,7 @@ void bootstrap_unpaired(const UnpairedSamples& s, std::array<Measure, 4>& measur
       if (effect_sizes.delta != nullptr) {
         effect_sizes.delta->boot[i] = resample_delta(sample1, sample2);
       }
+      if (effect_sizes.lift != nullptr) effect_sizes.lift->boot[i] = lift(a.ave, b.ave);
       if (progress != nullptr) {
         progress->add(s.x1.size() + s.x2.size());
         progress->check();
@@ -239,6 +255,7 @@ void bootstrap_unpaired(const UnpairedSamples& s, std::array<Measure, 4>& measur
   if (effect_sizes.delta != nullptr) {
     effect_size_intervals(effect_sizes.delta, cliffs_delta_jackknife(s.x1, s.x2), alpha);
   }
+  if (effect_sizes.lift != nullptr) lift_intervals(effect_sizes.lift, lift_jackknife(s.x1, s.x2), alpha);
 }
 
 void bootstrap_paired(const PairedSamples& s, std::array<Measure, 2>& measures, double alpha,
@@ -258,6 +275,13 @@ void bootstrap_paired(const PairedSamples& s, std::array<Measure, 2>& measures, 
     effect_sizes.g->result.estimate = hedges_g_paired(d.ave, d.sd, n);
   }
   const ResampleCounter counter(x3);  // sorted once for all threads
+  // The lift's reference, the pairs' second halves, by the rank of their
+  // difference as the counter counts its draws.
+  std::vector<double> y_by_rank;
+  if (effect_sizes.lift != nullptr) {
+    effect_sizes.lift->result.estimate = measures[0].result.estimate / numeric::mean_and_sd(s.x2).ave;
+    for (std::uint32_t p : counter.positions_by_rank()) y_by_rank.push_back(s.x2[p]);
+  }
   const auto block = [&](std::size_t begin, std::size_t end, numeric::UniformState& gen, bool last) {
     ResampleCounter differences = counter;
     for (std::size_t i = begin; i < end; ++i) {
@@ -265,6 +289,7 @@ void bootstrap_paired(const PairedSamples& s, std::array<Measure, 2>& measures, 
       measures[0].boot[i] = r.ave;
       measures[1].boot[i] = r.med;
       if (effect_sizes.g != nullptr) effect_sizes.g->boot[i] = hedges_g_paired(r.ave, r.std, n);
+      if (effect_sizes.lift != nullptr) effect_sizes.lift->boot[i] = r.ave / differences.companion_mean(y_by_rank, s.x2);
       if (progress != nullptr) {
         progress->add(n);
         progress->check();
@@ -280,6 +305,7 @@ void bootstrap_paired(const PairedSamples& s, std::array<Measure, 2>& measures, 
       by_algebra(n, n, true, sums) ? leave_one_out_by_algebra(x3, Spread::without) : leave_one_out(x3, Spread::without);
   bca_bounds(measures, {acceleration(jack.ave), acceleration(jack.med)}, alpha);
   effect_size_intervals(effect_sizes.g, hedges_g_paired_jackknife(x3), alpha);
+  if (effect_sizes.lift != nullptr) lift_intervals(effect_sizes.lift, lift_paired_jackknife(x3, s.x2), alpha);
 }
 
 }  // namespace diffboot::bootstrap

@@ -46,6 +46,7 @@ enum class AccelerationMethod { grid, samples };
 struct EffectSizes {
   Measure* g = nullptr;       // Hedges' g
   Measure* delta = nullptr;   // Cliff's delta, unpaired runs only
+  Measure* lift = nullptr;    // the lift of the means; without an estimate (mean(y) = 0) its bounds are NaN
 };
 
 // How the jackknife's sums are formed: in their written order (the unpaired

@@ -93,6 +93,27 @@ std::vector<double> hedges_g_paired_jackknife(std::span<const double> d) {
   return jack;
 }
 
+double lift(double mean_x, double mean_y) { return (mean_x - mean_y) / mean_y; }
+
+std::vector<double> lift_jackknife(std::span<const double> x, std::span<const double> y) {
+  const Sums sx = sums_of(x), sy = sums_of(y);
+  std::vector<double> jack;
+  jack.reserve(x.size() + y.size());
+  for (double v : x) jack.push_back(lift(without(sx, x.size(), v).mean, sy.mean));
+  for (double v : y) jack.push_back(lift(sx.mean, without(sy, y.size(), v).mean));
+  return jack;
+}
+
+std::vector<double> lift_paired_jackknife(std::span<const double> d, std::span<const double> y) {
+  const Sums sd = sums_of(d), sy = sums_of(y);
+  std::vector<double> jack;
+  jack.reserve(d.size());
+  for (std::size_t i = 0; i < d.size(); ++i) {
+    jack.push_back(without(sd, d.size(), d[i]).mean / without(sy, y.size(), y[i]).mean);
+  }
+  return jack;
+}
+
 double cliffs_delta(std::span<const double> sorted_x, std::span<const std::uint32_t> below_x,
                     std::span<const double> sorted_y, std::span<const std::uint32_t> below_y) {
   const auto count = [](std::span<const std::uint32_t> below, std::size_t i) -> std::int64_t {

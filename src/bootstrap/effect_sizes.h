@@ -4,7 +4,8 @@
 // differences' standard deviation, times the exact small-sample correction
 // J; Hedges, J. Educ. Stat. 6 (1981) 107, eq. 6e) and Cliff's delta
 // (P(X > Y) − P(X < Y) over all pairs; Cliff, Psychol. Bull. 114 (1993) 494),
-// with the jackknife values of each for its BCa acceleration.
+// and the lift (the relative difference of means), with the jackknife values
+// of each for its BCa acceleration.
 #include <cstdint>
 #include <span>
 #include <vector>
@@ -32,6 +33,19 @@ std::vector<double> hedges_g_jackknife(std::span<const double> x, std::span<cons
 
 // The jackknife values of the paired g: the differences without each one.
 std::vector<double> hedges_g_paired_jackknife(std::span<const double> d);
+
+// The lift of x over y from their means: (mean_x − mean_y) / mean_y, which is
+// mean_x / mean_y − 1 without the cancellation of the subtracted 1; not a
+// finite number where mean_y is 0.
+double lift(double mean_x, double mean_y);
+
+// The jackknife values of the unpaired lift: x without each of its values in
+// turn, then y without each of its values.
+std::vector<double> lift_jackknife(std::span<const double> x, std::span<const double> y);
+
+// The jackknife values of the paired lift: the pairs without each one, from
+// their differences d = x − y and their second halves y.
+std::vector<double> lift_paired_jackknife(std::span<const double> d, std::span<const double> y);
 
 // Cliff's delta of two sorted samples, value i counted below[i + 1] − below[i]
 // times (cumulative counts, below[0] = 0; an empty `below` counts each once):

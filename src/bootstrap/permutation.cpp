@@ -77,6 +77,7 @@ struct Pool {
   std::vector<double> value, deviation;
   std::vector<std::uint32_t> twice_midrank;
   double deviations = 0.0, squares = 0.0;
+  double centre = 0.0;  // the pooled mean the deviations are taken from
 };
 
 Pool pool_of(std::span<const double> x, std::span<const double> y) {
@@ -86,6 +87,7 @@ Pool pool_of(std::span<const double> x, std::span<const double> y) {
   std::sort(p.value.begin(), p.value.end());
   const std::size_t n = p.value.size();
   const double centre = std::accumulate(p.value.begin(), p.value.end(), 0.0) / static_cast<double>(n);
+  p.centre = centre;
   for (std::size_t i = 0, j = 0; i < n; i = j) {  // ties i .. j-1: midrank (i + 1 + j) / 2
     while (j < n && p.value[j] == p.value[i]) ++j;
     for (std::size_t k = i; k < j; ++k) {
@@ -170,10 +172,10 @@ void order_statistics(std::span<const double> sorted, numeric::RankedBits& in_x,
   }
 }
 
-// A statistic of two groups; `correction` is Hedges' J for g, `delta`
-// delta's value.
+// A statistic of two groups, their means taken about `centre`; `correction`
+// is Hedges' J for g, `delta` delta's value.
 double unpaired_value(Statistic s, const Group& a, std::size_t n_x, const Group& b, std::size_t n_y, double correction,
-                      double delta) {
+                      double delta, double centre) {
   switch (s) {
     case Statistic::mean_difference: return a.mean - b.mean;
     case Statistic::median_difference: return a.med - b.med;
@@ -181,12 +183,16 @@ double unpaired_value(Statistic s, const Group& a, std::size_t n_x, const Group&
     case Statistic::mad_difference: return a.mad - b.mad;
     case Statistic::g: return (a.mean - b.mean) / pooled_sd(a.sd, n_x, b.sd, n_y) * correction;
     case Statistic::delta: return delta;
+    case Statistic::lift: return (a.mean - b.mean) / (centre + b.mean);
     default: return std::nan("");
   }
 }
 
-double paired_value(Statistic s, const Group& d, double correction) {
+// A statistic of the flipped differences d; `mean_y` is the mean of the
+// pairs' second halves once flipped (lift's reference).
+double paired_value(Statistic s, const Group& d, double correction, double mean_y) {
   switch (s) {
+    case Statistic::lift: return d.mean / mean_y;
     case Statistic::mean: return d.mean;
     case Statistic::median: return d.med;
     case Statistic::g: return d.mean / d.sd * correction;
@@ -248,7 +254,7 @@ class UnpairedCount {
     const double delta = static_cast<double>(ranks - k * (k + 1) - k * static_cast<std::int64_t>(n_y_)) /
                          (static_cast<double>(n_x_) * static_cast<double>(n_y_));
     for (std::size_t v = 0; v < values_.size(); ++v) {
-      values_[v] = unpaired_value(t_.statistics[v], a, n_x_, b, n_y_, correction_, delta);
+      values_[v] = unpaired_value(t_.statistics[v], a, n_x_, b, n_y_, correction_, delta, pool_.centre);
     }
     count_reaching(values_, t_.observed, reached);
   }
@@ -410,6 +416,7 @@ struct Differences {
   std::vector<double> d, sums;
   std::vector<std::uint32_t> negative, nonzero, by_size;
   double total = 0.0, squares = 0.0;
+  double mean_d = 0.0, mean_y = 0.0;  // of the differences and of y, unflipped
 };
 
 Differences differences_of(std::span<const double> x, std::span<const double> y) {
@@ -419,6 +426,8 @@ Differences differences_of(std::span<const double> x, std::span<const double> y)
   for (std::size_t i = 0; i < x.size(); ++i) f.d[i] = x[i] - y[i];
   f.total = std::accumulate(f.d.begin(), f.d.end(), 0.0);
   for (double v : f.d) f.squares += v * v;
+  f.mean_d = f.total / static_cast<double>(x.size());
+  f.mean_y = std::accumulate(y.begin(), y.end(), 0.0) / static_cast<double>(y.size());
   for (std::size_t g0 = 0; g0 < f.d.size(); g0 += Differences::group) {
     for (std::uint32_t mask = 0; mask < Differences::subsets; ++mask) {
       double sum = 0.0;
@@ -480,7 +489,10 @@ void paired_block(const PermutationTest& t, const Differences& f, Needs needs, s
       return flipped(f.by_size[j]);
     };
     if (needs.median) m.med = numeric::median_of_ranks(n, kth);
-    for (std::size_t k = 0; k < values.size(); ++k) values[k] = paired_value(t.statistics[k], m, correction);
+    // A flip swaps a pair's halves: its second half gains the difference
+    // it loses, so the second halves' mean moves by half the mean's change.
+    const double mean_y = f.mean_y + (f.mean_d - m.mean) / 2.0;
+    for (std::size_t k = 0; k < values.size(); ++k) values[k] = paired_value(t.statistics[k], m, correction, mean_y);
     count_reaching(values, t.observed, reached);
   });
 }

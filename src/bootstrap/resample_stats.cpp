@@ -178,7 +178,11 @@ ResampleStats ResampleCounter::draw(numeric::UniformState& g, bool spread) {
   resample_written_ = false;
   if (!counted_) {
     resample_.resize(n);
-    numeric::resample(g, x_, resample_);
+    drawn_.resize(n);
+    for (std::size_t i = 0; i < n; ++i) {  // as numeric::resample draws, keeping the positions
+      drawn_[i] = numeric::draw_position(g, n);
+      resample_[i] = x_[drawn_[i]];
+    }
     const numeric::MeanSd m = numeric::mean_and_sd(resample_);
     s.ave = m.ave;
     s.std = m.sd;
@@ -241,6 +245,29 @@ ResampleStats ResampleCounter::in_order_moments(bool spread) {
   s.ave = m.ave;
   if (spread) s.std = m.sd;
   return s;
+}
+
+double ResampleCounter::companion_mean(std::span<const double> by_rank, std::span<const double> by_position) const {
+  const std::size_t n = x_.size();
+  double sum = 0.0;
+  if (counted_) {
+    for (std::size_t r = 0; r < n; ++r) sum += static_cast<double>(below_[r + 1] - below_[r]) * by_rank[r];
+  } else {
+    for (std::size_t i = 0; i < n; ++i) sum += by_position[drawn_[i]];
+  }
+  return sum / static_cast<double>(n);
+}
+
+std::vector<std::uint32_t> ResampleCounter::positions_by_rank() const {
+  if (!counted_) return {};
+  std::vector<std::uint32_t> p(x_.size());
+  if (by_rank_) {  // any order of equal values gives the same sorted sample
+    std::iota(p.begin(), p.end(), 0u);
+    std::stable_sort(p.begin(), p.end(), [this](std::uint32_t a, std::uint32_t b) { return x_[a] < x_[b]; });
+    return p;
+  }
+  for (std::size_t i = 0; i < x_.size(); ++i) p[order_->entries[i].rank] = static_cast<std::uint32_t>(i);
+  return p;
 }
 
 std::span<const double> ResampleCounter::resample() {

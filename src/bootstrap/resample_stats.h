@@ -58,6 +58,15 @@ class ResampleCounter {
   // The last resample drawn, in draw order (empty before the first draw).
   std::span<const double> resample();
 
+  // The mean of the values that go with the last resample's draws: a draw of
+  // sorted()[r] takes by_rank[r] where the sample is counted, a draw of x[i]
+  // takes by_position[i] where it is not (see positions_by_rank).
+  double companion_mean(std::span<const double> by_rank, std::span<const double> by_position) const;
+
+  // The positions in x of sorted()'s values, x[p[r]] == sorted()[r], each
+  // once; empty where sorted() is.
+  std::vector<std::uint32_t> positions_by_rank() const;
+
   // Whether draws pick positions in the sorted sample rather than in x.
   bool by_rank() const { return by_rank_; }
 

@@ -46,8 +46,9 @@ void write_header(int out, const Report& r) {
 void write_rows(int out, const Report& r) {
   for (const ResultRow& row : r.rows) {
     const bootstrap::Result& v = *row.result;
+    const double k = row.factor;
     text::write_record(out, "(a,(4x,es11.4,2(4x,es11.4,2x,es11.4)))",
-                       {row.label, v.estimate, v.t_lower, v.t_upper, v.bca_lower, v.bca_upper});
+                       {row.label, k * v.estimate, k * v.t_lower, k * v.t_upper, k * v.bca_lower, k * v.bca_upper});
   }
   if (r.permutations == 0) return;
   for (const ResultRow& row : r.rows) {

@@ -21,6 +21,7 @@ struct ResultRow {
   const bootstrap::Result* result;   // its estimate, t bounds and BCa bounds are printed
   double p_permutation = 0.0, p_t = 0.0;  // printed when the report has permutations
   bool t_test = false;                    // p_t too: a mean measure
+  double factor = 1.0;                    // estimate and bounds printed times this (100: in percent)
 };
 
 struct Report {

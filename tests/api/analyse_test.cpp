@@ -138,7 +138,7 @@ TEST(AnalyseTest, BadInputIsAnErrorWithTheProgramsMessage) {
       {5, 5, Options{Experiment::paired, 0.025, 1999, {}, 0, {"delta"}, 0},
        "delta is not a measure of a paired experiment"},
       {5, 6, Options{Experiment::unpaired, 0.025, 1999, {}, 0, {"cohen"}, 0},
-       "\"cohen\" is not a measure; the measures of an unpaired experiment are d_AVE, d_MED, d_STD, d_MAD, g, delta, all"},
+       "\"cohen\" is not a measure; the measures of an unpaired experiment are d_AVE, d_MED, d_STD, d_MAD, g, delta, lift, all"},
       {5, 6, Options{static_cast<Experiment>(7), 0.025, 1999, {}, 0, {}, 0}, "experiment 7 is neither paired nor unpaired"},
       {5, 6, Options{Experiment::unpaired, 0.025, 1999, {}, 0, {}, 98},
        "permutations 98 is not a whole number from 99 to 1000000"},
@@ -263,7 +263,7 @@ TEST(AnalyseTest, AllMeasures) {
   const Results r = analyse(x, y, Options{Experiment::paired, 0.025, 199, {}, 1, {"all"}, 0});
   std::vector<std::string> names;
   for (const MeasureResult& m : r.measures) names.push_back(m.name);
-  EXPECT_EQ(names, (std::vector<std::string>{"AVE_d", "MED_d", "g"}));
+  EXPECT_EQ(names, (std::vector<std::string>{"AVE_d", "MED_d", "g", "lift"}));
 }
 
 }  // namespace

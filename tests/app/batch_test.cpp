@@ -304,6 +304,19 @@ TEST_F(BatchTest, MeasuresPValuesAndReplicates) {
   }
 }
 
+// The text report gives the lift in percent; csv and json as a fraction.
+TEST_F(BatchTest, LiftInPercentInTheTextReport) {
+  write_sample("x.txt", {10, 15, 20, 15});
+  write_sample("y.txt", {8, 12, 16, 12});
+  for (const char* format : {"text", "csv"}) {
+    testing::ConsoleCapture capture;
+    State s;
+    ASSERT_EQ(run_on(Args{"-u", "-f", format, "-B", "199", "--measures", "lift", "x.txt", "y.txt"}, s), 0) << capture.err();
+    const std::string expected = format == std::string("text") ? "lift% =      2.5000E+01" : "lift,0.25,";
+    EXPECT_NE(capture.out().find(expected), std::string::npos) << capture.out();
+  }
+}
+
 TEST_F(BatchTest, MeasuresOfTheOtherTypeAndReplicatesThatCannotBeWritten) {
   write_sample("x.txt", {1, 2, 3, 4});
   write_sample("y.txt", {2, 5, 3, 4});

@@ -52,7 +52,7 @@ TEST(CommandLineTest, UsageErrors) {
       {{"--log", "x", "y"}, "--log goes with --figure FILE"},
       {{"--measures", "d_AVE,cohen", "x", "y"},
        "--measures \"d_AVE,cohen\" is not a list of d_AVE, d_MED, d_STD, d_MAD, g, delta (unpaired), AVE_d, MED_d, g "
-       "(paired), all"},
+       "(paired), lift, all"},
       {{"--permutations", "999", "x", "y"}, "--permutations goes with --p-values"},
       {{"--p-values", "--permutations", "50", "x", "y"}, "--permutations \"50\" is not a whole number from 99 to 1000000"},
       {{"--acceleration", "pooled", "x", "y"}, "--acceleration \"pooled\" is not grid or samples"},

@@ -125,12 +125,14 @@ std::vector<double> literal_p_values(const PermutationTest& t) {
   const bool halves = std::max(t.x.size(), t.y.size()) <= 2 * std::min(t.x.size(), t.y.size());
   std::vector<double> reached(t.statistics.size(), 1.0);
   for (std::int32_t p = 0; p < t.permutations; ++p) {
-    std::vector<double> a, b;
+    std::vector<double> a, b, second;  // paired: the differences, and the pairs' second halves once flipped
     if (t.paired) {
       std::uint32_t word = 0;
       for (std::size_t i = 0; i < t.x.size(); ++i) {
         if (i % 30 == 0) word = numeric::uniform_word(g, g.ran_seed);
-        a.push_back((t.x[i] - t.y[i]) * ((word >> (1 + i % 30) & 1) == 0 ? 1 : -1));
+        const bool flip = (word >> (1 + i % 30) & 1) != 0;
+        a.push_back((t.x[i] - t.y[i]) * (flip ? -1 : 1));
+        second.push_back(flip ? t.x[i] : t.y[i]);
       }
     } else if (halves) {
       const std::vector<bool> in_x =
@@ -155,6 +157,9 @@ std::vector<double> literal_p_values(const PermutationTest& t) {
         case Statistic::sd_difference: value = ma.sd - mb.sd; break;
         case Statistic::mad_difference: value = mad_of(a) - mad_of(b); break;
         case Statistic::delta: value = cliffs_delta(a, b); break;
+        case Statistic::lift:
+          value = t.paired ? ma.ave / numeric::mean_and_sd(second).ave : ma.ave / mb.ave - 1.0;
+          break;
         case Statistic::g:
           value = t.paired ? hedges_g_paired(ma.ave, ma.sd, a.size())
                            : hedges_g(ma.ave, ma.sd, a.size(), mb.ave, mb.sd, b.size());
@@ -195,6 +200,30 @@ TEST(PermutationTest, CountsEqualTheLiteralComputation) {
     }
     const PermutationTest t{x, y, c.paired, statistics, observed, 999, 3, 1};
     EXPECT_EQ(permutation_p_values(t), literal_p_values(t)) << c.n_x << " " << c.n_y << (c.paired ? " paired" : "");
+  }
+}
+
+// The lift of permuted groups (unpaired) and of pairs whose halves swap
+// (paired), on data of means well away from 0, counted as the literal
+// computation counts them.
+TEST(PermutationTest, LiftCountsEqualTheLiteralComputation) {
+  struct Case {
+    std::size_t n_x, n_y;
+    bool paired;
+  };
+  const Statistic lift[] = {Statistic::lift};
+  std::mt19937_64 rng(11);
+  for (const Case c : {Case{9, 7, false}, Case{200, 150, false}, Case{12, 12, true}, Case{95, 95, true}}) {
+    std::normal_distribution<double> normal(10.0, 1.0);
+    std::vector<double> x(c.n_x), y(c.n_y);
+    for (double& v : x) v = normal(rng) + 0.3;
+    for (double& v : y) v = normal(rng);
+    const double observed[] = {0.3 / std::sqrt(static_cast<double>(c.n_x)) / 10.0};
+    const PermutationTest t{x, y, c.paired, lift, observed, 999, 3, 1};
+    const std::vector<double> p = permutation_p_values(t);
+    EXPECT_EQ(p, literal_p_values(t)) << c.n_x << " " << c.n_y << (c.paired ? " paired" : "");
+    EXPECT_GT(p[0], 0.01);
+    EXPECT_LT(p[0], 0.99);
   }
 }
 

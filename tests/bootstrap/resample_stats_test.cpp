@@ -170,5 +170,29 @@ TEST(ResampleStatsTest, CumulativeCountsBeyondAByte) {
   }
 }
 
+// A companion of each value (here 3 x + 1, tied values' alike) averaged over
+// the last resample's draws: by rank where the sample is counted (in the
+// written order and by rank), by position where it is not (a −0).
+TEST(ResampleStatsTest, CompanionMeansFollowTheDraws) {
+  for (std::size_t n : {9, 200, 140000}) {
+    std::vector<double> x(n);
+    for (std::size_t i = 0; i < n; ++i) x[i] = static_cast<double>((i * 7919) % 97) / 8.0;
+    if (n == 9) x[4] = -0.0;
+    const ResampleCounter counter(x);
+    std::vector<double> by_rank, by_position;
+    for (double v : x) by_position.push_back(3.0 * v + 1.0);
+    for (std::uint32_t p : counter.positions_by_rank()) by_rank.push_back(by_position[p]);
+    EXPECT_EQ(by_rank.size(), n == 9 ? 0 : n);
+    numeric::UniformState g;
+    g.initial_seed = -5;
+    numeric::init_uniform(g);
+    ResampleCounter drawing = counter;
+    for (int k = 0; k < 3; ++k) {
+      const double mean = drawing.draw(g).ave;
+      EXPECT_NEAR(drawing.companion_mean(by_rank, by_position), 3.0 * mean + 1.0, 1e-12 * (3.0 * mean + 1.0)) << n;
+    }
+  }
+}
+
 }  // namespace
 }  // namespace diffboot::bootstrap

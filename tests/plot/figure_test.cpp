@@ -258,6 +258,15 @@ TEST_F(RenderedFigure, LegendBothEffectPanelsAndAxisNames) {
   }
 }
 
+TEST_F(RenderedFigure, LiftInPercentInTheUnitlessPanel) {
+  testing::write_file("chicks.csv", "feed,weight\nA,179\nA,160\nA,136\nA,227\nB,309\nB,229\nB,181\nB,141\n");
+  ASSERT_EQ(run("-u --measures lift --figure fig.svg --table chicks.csv --by feed", " A B"), 0) << outcome_.err;
+  const std::string svg = testing::read_file("fig.svg"), data = testing::read_file("fig.svg.dat");
+  EXPECT_EQ(count(svg, ">A − B: lift in percent<"), 1u);
+  EXPECT_NE(svg.find("%] BCa"), std::string::npos) << "its numbers in percent";
+  EXPECT_NE(data.find("# lift: estimate"), std::string::npos);
+}
+
 TEST_F(RenderedFigure, NoTextLeavesTheFigureOrMeetsAnother) {
   const char* sizes[] = {"3,2.5", "3.5,3", "7,5", "12,4", "40,30"};
   for (const char* size : sizes) {

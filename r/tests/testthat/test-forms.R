@@ -49,10 +49,10 @@ test_that("missing values are left out and counted, a pair whole", {
 
 test_that("the methods give the estimates and intervals in R's usual forms", {
   r <- diffboot(extra ~ group, data = sleep, paired = TRUE, id = "ID", measures = "all", R = 199)
-  expect_identical(coef(r), setNames(r$measures$estimate, c("AVE_d", "MED_d", "g")))
+  expect_identical(coef(r), setNames(r$measures$estimate, c("AVE_d", "MED_d", "g", "lift")))
   for (type in c("bca", "t", "percentile", "basic")) {
     ci <- confint(r, type = type)
-    expect_identical(dimnames(ci), list(c("AVE_d", "MED_d", "g"), c("2.5 %", "97.5 %")))
+    expect_identical(dimnames(ci), list(c("AVE_d", "MED_d", "g", "lift"), c("2.5 %", "97.5 %")))
     expect_identical(unname(ci[, 1]), r$measures[[paste0(type, "_lower")]])
   }
   expect_identical(rownames(confint(r, "g")), "g")
