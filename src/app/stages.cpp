@@ -154,6 +154,7 @@ namespace {
 // What standard error must say about the measures' numbers, a line a note.
 void tell_notes(const State& s) {
   for (const analysis::MeasureRun& m : s.measures) {
+    if (!m.chosen) continue;  // a measure left out of the report has nothing to say
     for (const std::string& note : m.notes) text::error_stream() << note << "\r\n";
   }
   text::error_stream().flush();

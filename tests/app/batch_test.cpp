@@ -402,6 +402,17 @@ TEST_F(BatchTest, JsonEscapesAnyFileName) {
   EXPECT_TRUE(j["measures"][2]["acceleration"].is_number());
 }
 
+TEST_F(BatchTest, NotesNameOnlyTheMeasuresReported) {
+  // Equal pairs: AVE_d (always run, not asked for) has no spread and no
+  // t-test; only g, the measure asked for, may be spoken of.
+  write_sample("x.txt", {1, 2, 3});
+  write_sample("y.txt", {1, 2, 3});
+  testing::ConsoleCapture capture;
+  EXPECT_EQ(run_command_line(Args{"-p", "--p-values", "--measures", "g", "-f", "csv", "x.txt", "y.txt"}, 1), 0);
+  EXPECT_EQ(capture.err().find("AVE_d"), std::string::npos) << capture.err();
+  EXPECT_NE(capture.err().find("g: "), std::string::npos) << capture.err();
+}
+
 TEST_F(BatchTest, PoissonRunsRefuseWhatItCannotGive) {
   std::vector<double> many(40), few(29);
   for (std::size_t i = 0; i < many.size(); ++i) many[i] = 1.0 + static_cast<double>(i * i % 17);
