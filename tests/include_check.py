@@ -1,6 +1,8 @@
 """Fails when a file under src/ includes a header of a library its CMake
 target does not link (directly, or through a link's public links), or the
-public headers (diffboot/...) outside src/api, the library's own layer.
+public headers (diffboot/...) outside src/api, the library's own layer; or
+when the library links the program's record layer or staged files, whose
+state belongs to a program's run.
 
     include_check.py SOURCE_DIR
 """
@@ -48,7 +50,19 @@ def main(source):
                 todo.extend(graph.get(f, (set(), set()))[0])  # only public links pass on
         return seen
 
+    def linked_by(folder):
+        """Every library linked into `folder`'s, through any link."""
+        seen, todo = set(), [folder]
+        while todo:
+            f = todo.pop()
+            if f not in seen:
+                seen.add(f)
+                todo.extend(set().union(*graph.get(f, (set(), set()))))
+        return seen
+
     problems = []
+    for folder in sorted(linked_by("api") & {"text", "staging"}):
+        problems.append(f"src/api: the library links diffboot_{folder}")
     for path in sorted(src.rglob("*")):
         if path.suffix not in (".h", ".cpp") or path.parent == src:
             continue

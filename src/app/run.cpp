@@ -79,6 +79,10 @@ void run_sequence(State& s, Questions& questions, ResultsSink& sink) {
 
 int run_to_end(State& s, const std::function<void(State&)>& sequence) {
   staging::remove_staged_files_on_signals();
+  // The run's units, console and staged files are its own, so that runs in
+  // several threads at once never share a file table.
+  text::Records records;
+  const text::RecordsScope scope(records);
   try {
     sequence(s);
   } catch (...) {

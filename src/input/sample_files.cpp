@@ -212,6 +212,16 @@ int read_values(int unit, bool opened, std::string_view name, std::span<double> 
   return 0;
 }
 
+// `work`, made to run on another thread with the calling thread's records,
+// where the sample files are open.
+template <typename Work>
+auto in_these_records(Work work) {
+  return [&records = text::current_records(), work] {
+    const text::RecordsScope same(records);
+    return work();
+  };
+}
+
 }  // namespace
 
 SampleCounts count_samples(std::string_view filename_x, std::string_view filename_y, const SampleReading& reading) {
@@ -223,8 +233,9 @@ SampleCounts count_samples(std::string_view filename_x, std::string_view filenam
   skip_header(unit_x, filename_x, "x1");
   skip_header(unit_y, filename_y, "x2");
   // The two files are counted side by side; warnings come in file order.
-  const auto [x, y] = numeric::side_by_side([&] { return count_values(unit_x, filename_x, "x1", reading); },
-                                            [&] { return count_values(unit_y, filename_y, "x2", reading); });
+  const auto [x, y] =
+      numeric::side_by_side([&] { return count_values(unit_x, filename_x, "x1", reading); },
+                            in_these_records([&] { return count_values(unit_y, filename_y, "x2", reading); }));
   if (!x.stop.empty()) terminate_with(x.stop);
   if (!y.stop.empty()) terminate_with(y.stop);
   text::error_stream() << x.warning << y.warning;
@@ -254,7 +265,7 @@ void read_samples(std::string_view filename_x, std::span<double> x1, std::string
   const bool x_opened = open_again(unit_x, filename_x, reading);
   const bool y_opened = x_opened && open_again(unit_y, filename_y, reading);
   numeric::side_by_side([&] { return read_values(unit_x, x_opened, filename_x, x1); },
-               [&] { return read_values(unit_y, y_opened, filename_y, x2); });
+                        in_these_records([&] { return read_values(unit_y, y_opened, filename_y, x2); }));
 }
 
 }  // namespace diffboot::input

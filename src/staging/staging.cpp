@@ -1,10 +1,12 @@
 #include "staging/staging.h"
 
 #include <fcntl.h>
+#include <sched.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <array>
+#include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <csignal>
 #include <cstring>
@@ -19,40 +21,98 @@
 namespace diffboot::staging {
 namespace {
 
-struct Staged {
-  std::string name;  // the output file's name; empty for a caller's own temporary file
-  std::string temp;  // the temporary file written in its place
-};
-
-std::vector<Staged>& staged() {
-  static std::vector<Staged> files;
-  return files;
-}
-
-// The temporary files' paths where a signal handler may read them: a fixed
-// table filled before its count is raised, so the handler never sees a half
-// written entry.
+// The temporary files of every run, where a signal handler may read them: a
+// fixed table that is never freed. Writers change it only while they hold
+// table_lock with the handled signals blocked in their own thread, so a
+// handler, which takes the lock too, never reads a half-written entry and
+// never waits for the thread it interrupted. Files that would not fit are
+// never made, so every one that exists is in the table.
 constexpr std::size_t max_staged = 16;
 constexpr std::size_t max_path = 4096;
-char signal_paths[max_staged][max_path];
-volatile std::sig_atomic_t signal_count = 0;
+struct Slot {
+  bool used;
+  char path[max_path];
+};
+Slot slots[max_staged];
+std::atomic_flag table_lock;
 
-// Whether one more temporary file fits the table: files that would not
-// fit are never made, so every one that exists is in the table.
-bool room_for(const std::string& temp) { return staged().size() < max_staged && temp.size() < max_path; }
+constexpr int handled_signals[] = {SIGINT, SIGTERM, SIGHUP};
 
-void publish_for_signals() {
-  signal_count = 0;
-  std::size_t k = 0;
-  for (const Staged& s : staged()) {
-    std::memcpy(signal_paths[k], s.temp.c_str(), s.temp.size() + 1);
-    ++k;
+// Holds table_lock, with the handled signals blocked in the calling thread,
+// for its lifetime.
+class TableGuard {
+ public:
+  TableGuard() noexcept {
+    sigset_t block;
+    sigemptyset(&block);
+    for (int signal : handled_signals) sigaddset(&block, signal);
+    pthread_sigmask(SIG_BLOCK, &block, &previous_);
+    while (table_lock.test_and_set(std::memory_order_acquire)) sched_yield();
   }
-  signal_count = static_cast<std::sig_atomic_t>(k);
+  ~TableGuard() noexcept {
+    table_lock.clear(std::memory_order_release);
+    pthread_sigmask(SIG_SETMASK, &previous_, nullptr);
+  }
+  TableGuard(const TableGuard&) = delete;
+  TableGuard& operator=(const TableGuard&) = delete;
+
+ private:
+  sigset_t previous_;
+};
+
+// A free slot of the table, or nullptr. Called under a TableGuard.
+Slot* free_slot() {
+  for (Slot& slot : slots) {
+    if (!slot.used) return &slot;
+  }
+  return nullptr;
+}
+
+// Enters `temp` in `slot`. Called under a TableGuard.
+void fill(Slot& slot, const std::string& temp) {
+  std::memcpy(slot.path, temp.c_str(), temp.size() + 1);
+  slot.used = true;
+}
+
+// Takes `temp` out of the table (one entry: another run may have made a
+// file of that name since this one removed its own).
+void release(const std::string& temp) noexcept {
+  const TableGuard guard;
+  for (Slot& slot : slots) {
+    if (slot.used && temp == slot.path) {
+      slot.used = false;
+      return;
+    }
+  }
+}
+
+thread_local StagedFiles* bound = nullptr;
+
+// The calling thread's list: its run's, or its own outside any run.
+std::vector<StagedFile>& staged() {
+  if (bound != nullptr) return bound->files;
+  thread_local StagedFiles own;
+  return own.files;
+}
+
+// Removes the temporary files of `files` and empties it.
+void discard(std::vector<StagedFile>& files) noexcept {
+  for (const StagedFile& s : files) {
+    unlink(s.temp.c_str());
+    release(s.temp);
+  }
+  files.clear();
 }
 
 extern "C" void remove_and_reraise(int signal) {
-  for (std::sig_atomic_t k = 0; k < signal_count; ++k) unlink(signal_paths[k]);
+  // A writer holds the lock only with this signal blocked in its thread, so
+  // the holder is another thread and lets go soon. The lock is kept: no run
+  // makes a file after this one removed the rest.
+  while (table_lock.test_and_set(std::memory_order_acquire)) {
+  }
+  for (const Slot& slot : slots) {
+    if (slot.used) unlink(slot.path);
+  }
   // The handler was reset on entry: the signal, raised again, takes its
   // default action once this handler returns.
   raise(signal);
@@ -66,46 +126,64 @@ mode_t new_file_mode() {
 
 }  // namespace
 
+StagedFiles::~StagedFiles() { discard(files); }
+
+StagingScope::StagingScope(StagedFiles& files) : previous_(bound) { bound = &files; }
+
+StagingScope::~StagingScope() { bound = previous_; }
+
 std::FILE* open_staged(const std::string& name) {
   const std::filesystem::path path(name);
   std::error_code error;
+  if (std::filesystem::is_directory(path, error)) return nullptr;
   const std::filesystem::path dir = path.has_parent_path() ? path.parent_path() : std::filesystem::path(".");
   // A short name of its own, whatever the length of the output's name.
   std::string temp = (dir / ".diffboot-XXXXXX").string();
-  if (!room_for(temp) || std::filesystem::is_directory(path, error)) return nullptr;
-  const int fd = mkostemp(temp.data(), O_CLOEXEC);
-  if (fd < 0) return nullptr;
+  if (temp.size() >= max_path) return nullptr;
+  std::vector<StagedFile>& list = staged();
+  list.reserve(list.size() + 1);
+  int fd = -1;
+  {
+    // Made and entered at once: no signal finds the file missing from the table.
+    const TableGuard guard;
+    Slot* slot = free_slot();
+    if (slot == nullptr) return nullptr;
+    fd = mkostemp(temp.data(), O_CLOEXEC);
+    if (fd < 0) return nullptr;
+    fill(*slot, temp);
+  }
   std::FILE* f = fdopen(fd, "wb");
   if (f == nullptr || fchmod(fd, new_file_mode()) != 0) {
     if (f != nullptr) std::fclose(f); else close(fd);
     unlink(temp.c_str());
+    release(temp);
     return nullptr;
   }
-  staged().push_back({name, temp});
-  publish_for_signals();
+  list.push_back({name, temp});
   return f;
 }
 
 std::string staged_path(const std::string& name) {
-  for (const Staged& s : staged()) {
+  for (const StagedFile& s : staged()) {
     if (s.name == name) return s.temp;
   }
   return {};
 }
 
 void commit_text_files() {
-  std::vector<Staged> files;
-  std::vector<Staged> kept;
-  for (Staged& s : staged()) (s.name.empty() ? kept : files).push_back(std::move(s));
-  staged() = std::move(kept);
+  std::vector<StagedFile>& list = staged();
+  std::vector<StagedFile> files;
+  std::vector<StagedFile> kept;
+  for (StagedFile& s : list) (s.name.empty() ? kept : files).push_back(std::move(s));
+  list = std::move(kept);
   for (std::size_t k = 0; k < files.size(); ++k) {
     if (std::rename(files[k].temp.c_str(), files[k].name.c_str()) != 0) {
       const int error = errno;
-      staged().insert(staged().end(), files.begin() + static_cast<std::ptrdiff_t>(k), files.end());
+      list.insert(list.end(), files.begin() + static_cast<std::ptrdiff_t>(k), files.end());
       throw OutputError("Output error: cannot write file \"" + files[k].name + "\": " + std::strerror(error));
     }
+    release(files[k].temp);
   }
-  publish_for_signals();
 }
 
 std::string write_whole_file(const std::string& path, std::string_view content) {
@@ -125,29 +203,38 @@ std::string write_whole_file(const std::string& path, std::string_view content) 
 }
 
 bool track_temporary(const std::string& temp) {
-  if (!room_for(temp)) return false;
-  staged().push_back({{}, temp});
-  publish_for_signals();
+  if (temp.size() >= max_path) return false;
+  std::vector<StagedFile>& list = staged();
+  list.reserve(list.size() + 1);
+  {
+    const TableGuard guard;
+    Slot* slot = free_slot();
+    if (slot == nullptr) return false;
+    fill(*slot, temp);
+  }
+  list.push_back({{}, temp});
   return true;
 }
 
 void forget_temporary(const std::string& temp) {
-  std::erase_if(staged(), [&](const Staged& s) { return s.name.empty() && s.temp == temp; });
-  publish_for_signals();
+  std::vector<StagedFile>& list = staged();
+  const auto kept = std::ranges::remove_if(list, [&](const StagedFile& s) { return s.name.empty() && s.temp == temp; });
+  if (kept.empty()) return;
+  list.erase(kept.begin(), kept.end());
+  release(temp);
 }
 
-void discard_text_files() noexcept {
-  signal_count = 0;
-  for (const Staged& s : staged()) unlink(s.temp.c_str());
-  staged().clear();
-}
+void discard_text_files() noexcept { discard(staged()); }
 
 void remove_staged_files_on_signals() {
   struct sigaction action {};
   action.sa_handler = remove_and_reraise;
   action.sa_flags = SA_RESETHAND;
+  // One handler at a time in a thread: a second signal waits, and never
+  // finds the table locked by the handler it interrupted.
   sigemptyset(&action.sa_mask);
-  for (int signal : {SIGINT, SIGTERM, SIGHUP}) sigaction(signal, &action, nullptr);
+  for (int signal : handled_signals) sigaddset(&action.sa_mask, signal);
+  for (int signal : handled_signals) sigaction(signal, &action, nullptr);
   std::signal(SIGXFSZ, SIG_IGN);
 }
 

@@ -7,6 +7,7 @@
 #include <stdexcept>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace diffboot::staging {
 
@@ -15,6 +16,39 @@ namespace diffboot::staging {
 class OutputError : public std::runtime_error {
  public:
   using std::runtime_error::runtime_error;
+};
+
+// An output file written in its temporary file until committed.
+struct StagedFile {
+  std::string name;  // the output file's name; empty for a caller's own temporary file
+  std::string temp;  // the temporary file written in its place
+};
+
+// The staged files of one run. The functions below act on the list of the
+// calling thread's run (a StagingScope binds it), or on a list of the
+// thread's own outside any run. Destroying a list removes its files not
+// committed.
+class StagedFiles {
+ public:
+  StagedFiles() = default;
+  ~StagedFiles();
+  StagedFiles(const StagedFiles&) = delete;
+  StagedFiles& operator=(const StagedFiles&) = delete;
+
+  std::vector<StagedFile> files;
+};
+
+// Makes `files` the calling thread's list for its lifetime, then the one
+// before.
+class StagingScope {
+ public:
+  explicit StagingScope(StagedFiles& files);
+  ~StagingScope();
+  StagingScope(const StagingScope&) = delete;
+  StagingScope& operator=(const StagingScope&) = delete;
+
+ private:
+  StagedFiles* previous_;
 };
 
 // Gives every completed output file its name, replacing what was there (a
@@ -34,13 +68,15 @@ std::string write_whole_file(const std::string& path, std::string_view content);
 bool track_temporary(const std::string& temp);
 void forget_temporary(const std::string& temp);
 
-// Removes the temporary files of outputs not yet committed. Never throws.
+// Removes the temporary files of outputs not yet committed (of the calling
+// thread's list). Never throws.
 void discard_text_files() noexcept;
 
 // From now on SIGINT, SIGTERM and SIGHUP first remove the temporary files
-// of uncommitted outputs, then end the process as the signal would; SIGXFSZ
-// is ignored, so that a write beyond the file size limit fails (EFBIG) and
-// is reported like any other failed write.
+// of every run's uncommitted outputs (16 at most at once, in all runs),
+// then end the process as the signal would; SIGXFSZ is ignored, so that a
+// write beyond the file size limit fails (EFBIG) and is reported like any
+// other failed write.
 void remove_staged_files_on_signals();
 
 }  // namespace diffboot::staging

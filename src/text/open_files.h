@@ -1,12 +1,15 @@
 #pragma once
 // Inside the record layer only: the table of open files with the reader's
 // read-ahead, and the record each source has read last.
+#include <array>
 #include <cstdint>
 #include <cstdio>
+#include <map>
 #include <memory>
 #include <string>
 #include <vector>
 
+#include "staging/staging.h"
 #include "text/units.h"
 
 namespace diffboot::text {
@@ -38,6 +41,22 @@ struct Console {
   ConsoleStreams streams;
   RecordInput input;
 };
+
+// Units 0 to 15, each taken by a Unit while it lives.
+inline constexpr int unit_count = 16;
+
+// What a run's records hold.
+struct RecordState {
+  std::array<std::unique_ptr<OpenFile>, unit_count> units;
+  std::array<bool, unit_count> taken{};
+  // Contents of files that are not regular files, read once (units.cpp).
+  std::map<std::string, std::shared_ptr<const std::vector<char>>> read_once;
+  Console console;
+  staging::StagedFiles staged;
+};
+
+// What the calling thread's records hold.
+RecordState& current_state();
 
 // The console's streams and the record last read from it.
 Console& console_state();

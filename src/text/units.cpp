@@ -21,18 +21,7 @@
 namespace diffboot::text {
 namespace {
 
-// Units 0 to 15, each taken by a Unit while it lives.
-constexpr int unit_count = 16;
-
-std::array<std::unique_ptr<OpenFile>, unit_count>& units() {
-  static std::array<std::unique_ptr<OpenFile>, unit_count> table;
-  return table;
-}
-
-std::array<bool, unit_count>& taken() {
-  static std::array<bool, unit_count> table{};
-  return table;
-}
+thread_local Records* bound = nullptr;
 
 bool valid_unit(int unit) { return unit >= 0 && unit < unit_count; }
 
@@ -43,10 +32,9 @@ constexpr std::size_t max_unseekable = std::size_t{1} << 30;
 
 using Content = std::shared_ptr<const std::vector<char>>;
 
-std::map<std::string, Content>& read_once() {
-  static std::map<std::string, Content> contents;
-  return contents;
-}
+std::map<std::string, Content>& read_once() { return current_state().read_once; }
+
+std::array<std::unique_ptr<OpenFile>, unit_count>& units() { return current_state().units; }
 
 // The whole content of `fd`; nullptr beyond max_unseekable bytes.
 Content read_whole(int fd, const std::string& name) {
@@ -140,10 +128,32 @@ std::string close_file(OpenFile& file) {
 
 }  // namespace
 
-Console& console_state() {
-  static Console c{{&std::cin, &std::cout, &std::cerr}, {}};
-  return c;
+Records& current_records() {
+  if (bound != nullptr) return *bound;
+  thread_local Records own(ConsoleStreams{&std::cin, &std::cout, &std::cerr});
+  return own;
 }
+
+RecordState& current_state() { return current_records().state(); }
+
+Records::Records() : Records(console_streams()) {}
+
+Records::Records(const ConsoleStreams& console) : state_(std::make_unique<RecordState>()) {
+  state_->console.streams = console;
+}
+
+Records::~Records() {
+  const RecordsScope closing(*this);
+  close_all_files();
+}
+
+RecordsScope::RecordsScope(Records& records) : previous_(bound), staging_(records.state().staged) {
+  bound = &records;
+}
+
+RecordsScope::~RecordsScope() { bound = previous_; }
+
+Console& console_state() { return current_state().console; }
 
 ConsoleStreams redirect_console(const ConsoleStreams& streams) {
   Console& c = console_state();
@@ -193,15 +203,15 @@ std::string close_all_files() noexcept {
 
 bool unit_is_open(int unit) { return find_unit(unit) != nullptr; }
 
-Unit::Unit() {
+Unit::Unit() : records_(&current_state()) {
   for (int u = 0; u < unit_count && number_ < 0; ++u) {
-    if (!taken()[static_cast<std::size_t>(u)] && find_unit(u) == nullptr) number_ = u;
+    if (!records_->taken[static_cast<std::size_t>(u)] && find_unit(u) == nullptr) number_ = u;
   }
   if (number_ < 0) throw std::length_error("every unit of the record layer is taken");
-  taken()[static_cast<std::size_t>(number_)] = true;
+  records_->taken[static_cast<std::size_t>(number_)] = true;
 }
 
-Unit::~Unit() { taken()[static_cast<std::size_t>(number_)] = false; }
+Unit::~Unit() { records_->taken[static_cast<std::size_t>(number_)] = false; }
 
 OpenFile* find_unit(int unit) { return valid_unit(unit) ? units()[static_cast<std::size_t>(unit)].get() : nullptr; }
 

@@ -4,8 +4,11 @@
 // writer.h and reader.h. A failed flush on closing ends the run as a fatal
 // output error.
 #include <iosfwd>
+#include <memory>
 #include <string>
 #include <string_view>
+
+#include "staging/staging.h"
 
 namespace diffboot::text {
 
@@ -43,6 +46,48 @@ class ConsoleRedirect {
 
  private:
   ConsoleStreams previous_;
+};
+
+struct RecordState;
+
+// The record layer of one run: its units and their holders, the contents
+// read into memory, its console and its staged files. Every function of the
+// record layer acts on the records bound to the calling thread (by a
+// RecordsScope), or on records of the thread's own outside any run. A run's
+// console starts pointed where the calling thread's console was when the
+// records were made; destroying the records closes their files and removes
+// what they staged and did not commit.
+class Records {
+ public:
+  Records();
+  // Records whose console starts pointed at `console`.
+  explicit Records(const ConsoleStreams& console);
+  ~Records();
+  Records(const Records&) = delete;
+  Records& operator=(const Records&) = delete;
+
+  // What the records hold (inside the record layer only).
+  RecordState& state() { return *state_; }
+
+ private:
+  std::unique_ptr<RecordState> state_;
+};
+
+// The records bound to the calling thread, or its own.
+Records& current_records();
+
+// Binds `records` to the calling thread for its lifetime, then the ones
+// before. A run's helper thread binds the run's records to read its files.
+class RecordsScope {
+ public:
+  explicit RecordsScope(Records& records);
+  ~RecordsScope();
+  RecordsScope(const RecordsScope&) = delete;
+  RecordsScope& operator=(const RecordsScope&) = delete;
+
+ private:
+  Records* previous_;
+  staging::StagingScope staging_;
 };
 
 // The stream that takes stop texts and fatal error reports.
@@ -87,6 +132,7 @@ class Unit {
   int number() const { return number_; }
 
  private:
+  RecordState* records_;
   int number_ = -1;
 };
 

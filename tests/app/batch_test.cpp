@@ -12,6 +12,7 @@
 #include <nlohmann/json.hpp>
 #include <sstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "app/run.h"
@@ -436,6 +437,40 @@ TEST_F(BatchTest, PoissonRunsRefuseWhatItCannotGive) {
     testing::ConsoleCapture capture;
     EXPECT_EQ(run_command_line(c.args, 1), 2);
     EXPECT_EQ(capture.err(), std::string("diffboot: ") + c.message + "\nTry 'diffboot --help'.\n");
+  }
+}
+
+// Each run owns its units, console and staged files: two runs at once, each
+// reading its samples and writing its report file, print what one run alone
+// prints and leave no temporary file behind.
+TEST_F(BatchTest, RunsInTwoThreadsAtOnce) {
+  write_sample("x.txt", testing::shaped_sample("skewed", 20, 12));
+  write_sample("y.txt", testing::shaped_sample("skewed", 16, 13));
+  std::filesystem::create_directory("d1");
+  std::filesystem::create_directory("d2");
+  const auto run = [](const std::string& seed) {
+    const std::string dir = "d" + seed;
+    testing::ConsoleCapture capture;
+    State s;
+    s.threads = 1;
+    const int status =
+        run_on({"-B", "199", "-s", seed, "-C", dir, "--replicates", dir + "/r.csv", "x.txt", "y.txt"}, s);
+    return std::to_string(status) + "\n" + capture.out() + capture.err() + testing::read_file(dir + "/diffboot.dat") +
+           testing::read_file(dir + "/r.csv");
+  };
+  const std::string one = run("1"), two = run("2");
+  ASSERT_NE(one, two);
+  for (int round = 0; round < 3; ++round) {
+    std::string got_one, got_two;
+    std::thread first([&] { got_one = run("1"); });
+    std::thread second([&] { got_two = run("2"); });
+    first.join();
+    second.join();
+    EXPECT_EQ(got_one, one);
+    EXPECT_EQ(got_two, two);
+  }
+  for (const auto& entry : std::filesystem::recursive_directory_iterator(dir_.path())) {
+    EXPECT_NE(entry.path().filename().string().rfind(".diffboot-", 0), 0u) << entry.path();
   }
 }
 

@@ -174,6 +174,22 @@ int wait_status(pid_t pid) {
   return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
 }
 
+// Waits until `file` holds `text`; false, with the program ended, when the
+// program ends first or has not written it within a minute.
+bool wait_for_output(pid_t pid, const std::string& file, const std::string& text) {
+  for (int waited = 0; testing::read_file(file).find(text) == std::string::npos; ++waited) {
+    int status = 0;
+    if (waitpid(pid, &status, WNOHANG) == pid) return false;
+    if (waited == 60000) {
+      kill(pid, SIGKILL);
+      waitpid(pid, &status, 0);
+      return false;
+    }
+    usleep(1000);
+  }
+  return true;
+}
+
 std::vector<std::string> leftover_temporaries() {
   std::vector<std::string> names;
   for (const auto& entry : fs::directory_iterator(".")) {
@@ -218,9 +234,10 @@ TEST(EndToEndTest, TerminationBeforeTheReportKeepsTheEarlierReport) {
   const pid_t pid = start_program("answers.fifo", "out.txt");
   const int answers = open("answers.fifo", O_WRONLY);
   ASSERT_EQ(write(answers, "x.txt\ny.txt\n", 12), 12);
-  while (testing::read_file("out.txt").find("alpha:") == std::string::npos) usleep(1000);
-  kill(pid, SIGTERM);
+  const bool asked = wait_for_output(pid, "out.txt", "alpha:");
+  if (asked) kill(pid, SIGTERM);
   close(answers);
+  ASSERT_TRUE(asked) << testing::read_file("out.txt");
   EXPECT_EQ(wait_status(pid), 128 + SIGTERM);
   EXPECT_EQ(testing::read_file("diffboot.dat"), "earlier report\r\n");
   EXPECT_EQ(leftover_temporaries(), std::vector<std::string>{});

@@ -1,0 +1,48 @@
+#include "staging/staging.h"
+
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <csignal>
+#include <cstdio>
+#include <filesystem>
+#include <latch>
+#include <thread>
+
+#include "staging/staged_output.h"
+#include "support/console_capture.h"
+
+namespace diffboot::staging {
+namespace {
+
+// A signal taken by a thread that stages nothing removes the uncommitted
+// files of the runs in every other thread.
+TEST(StagingTest, ASignalRemovesTheStagedFilesOfEveryRun) {
+  const testing::TempDir dir;
+  const pid_t pid = fork();
+  if (pid == 0) {
+    remove_staged_files_on_signals();
+    std::latch staged(2), never(1);
+    const auto run = [&](const char* name) {
+      StagedFiles files;
+      const StagingScope scope(files);
+      std::FILE* f = open_staged(name);
+      if (f == nullptr || std::fputs("pending\n", f) < 0 || std::fflush(f) != 0) _exit(1);
+      staged.count_down();
+      never.wait();
+    };
+    std::thread(run, "a.txt").detach();
+    std::thread(run, "b.txt").detach();
+    staged.wait();
+    raise(SIGTERM);
+    _exit(2);
+  }
+  int status = 0;
+  ASSERT_EQ(waitpid(pid, &status, 0), pid);
+  ASSERT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGTERM) << status;
+  EXPECT_TRUE(std::filesystem::is_empty(dir.path()));
+}
+
+}  // namespace
+}  // namespace diffboot::staging
