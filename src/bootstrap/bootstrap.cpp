@@ -221,8 +221,7 @@ void bootstrap_unpaired(const UnpairedSamples& s, std::array<Measure, 4>& measur
   const auto block = [&](std::size_t begin, std::size_t end, numeric::UniformState& gen, bool last) {
     ResampleCounter sample1 = counter1, sample2 = counter2;
     for (std::size_t i = begin; i < end; ++i) {
-      const ResampleStats a = sample1.draw(gen);
-      const ResampleStats b = sample2.draw(gen);
+      const auto [a, b] = ResampleCounter::draw_both(sample1, sample2, gen);
       measures[0].boot[i] = a.ave - b.ave;
       measures[1].boot[i] = a.med - b.med;
       measures[2].boot[i] = a.std - b.std;

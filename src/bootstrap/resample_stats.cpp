@@ -66,6 +66,20 @@ bool finite_and_varied(std::span<const double> x) {
          std::any_of(x.begin(), x.end(), [&](double v) { return v != x[0]; });
 }
 
+// Calls first(i) for i < n_first and second(i) for i < n_second, the two
+// interleaved while both have work: two chains of additions that do not wait
+// for each other, each in its own order.
+template <typename First, typename Second>
+void side_by_side(std::size_t n_first, std::size_t n_second, First first, Second second) {
+  const std::size_t both = std::min(n_first, n_second);
+  for (std::size_t i = 0; i < both; ++i) {
+    first(i);
+    second(i);
+  }
+  for (std::size_t i = both; i < n_first; ++i) first(i);
+  for (std::size_t i = both; i < n_second; ++i) second(i);
+}
+
 }  // namespace
 
 numeric::MeanSd counted_moments(std::span<const double> sorted, std::span<const std::uint32_t> below, bool spread) {
@@ -189,6 +203,58 @@ ResampleStats ResampleCounter::draw(numeric::UniformState& g, bool spread) {
     numeric::med_mad(resample_, s.med, s.mad, work_);
     return s;
   }
+  draw_positions(g);
+  if (by_rank_) {
+    count_ranks();
+    cumulative_counts(narrow_count_, drawn_, below_);
+    const numeric::MeanSd m = counted_moments(order_->sorted, below_, spread);
+    s.ave = m.ave;
+    s.std = m.sd;
+    return with_order_statistics(s, spread);
+  }
+  // The resample's in-order sum, which ave_var begins with, runs beside the
+  // gathering, where its chain of additions costs nothing extra.
+  double sum = 0.0;
+  if (n < prefetched_size) {
+    for (std::size_t i = 0; i < n; ++i) sum += gather(i);
+  } else {
+    sum = gather_and_count();
+  }
+  s.ave = sum / static_cast<double>(n);
+  if (spread) s.std = std::sqrt(numeric::variance_about(resample_, s.ave));
+  return settled(s, spread);
+}
+
+std::pair<ResampleStats, ResampleStats> ResampleCounter::draw_both(ResampleCounter& a, ResampleCounter& b,
+                                                                   numeric::UniformState& g, bool spread) {
+  if (!a.gathers_in_cache() || !b.gathers_in_cache()) {
+    const ResampleStats first = a.draw(g, spread);
+    return {first, b.draw(g, spread)};
+  }
+  a.draw_positions(g);
+  b.draw_positions(g);
+  const std::size_t n_a = a.x_.size(), n_b = b.x_.size();
+  double sum_a = 0.0, sum_b = 0.0;
+  side_by_side(
+      n_a, n_b, [&](std::size_t i) { sum_a += a.gather(i); }, [&](std::size_t i) { sum_b += b.gather(i); });
+  ResampleStats s_a{}, s_b{};
+  s_a.ave = sum_a / static_cast<double>(n_a);
+  s_b.ave = sum_b / static_cast<double>(n_b);
+  if (spread) {
+    numeric::VarianceSums v_a, v_b;
+    side_by_side(
+        n_a, n_b, [&](std::size_t i) { v_a.add(a.resample_[i], s_a.ave); },
+        [&](std::size_t i) { v_b.add(b.resample_[i], s_b.ave); });
+    s_a.std = std::sqrt(v_a.variance(static_cast<double>(n_a)));
+    s_b.std = std::sqrt(v_b.variance(static_cast<double>(n_b)));
+  }
+  return {a.settled(s_a, spread), b.settled(s_b, spread)};
+}
+
+bool ResampleCounter::gathers_in_cache() const { return counted_ && !by_rank_ && x_.size() < prefetched_size; }
+
+void ResampleCounter::draw_positions(numeric::UniformState& g) {
+  const std::size_t n = x_.size();
   if (drawn_.empty()) {  // a counter's own buffers, made at its first draw: copies do not share them
     drawn_.resize(n);
     below_.resize(n + 1);
@@ -199,51 +265,31 @@ ResampleStats ResampleCounter::draw(numeric::UniformState& g, bool spread) {
       resample_.resize(n);
     }
   }
+  resample_written_ = false;
   // The generator's chains first, then the scattered reads and counts, which
   // are independent of each other and overlap in the processor.
   positions_.draw(g, drawn_);
   if (by_rank_) {
     std::fill(narrow_count_.begin(), narrow_count_.end(), std::uint8_t{0});
-    count_ranks();
-    cumulative_counts(narrow_count_, drawn_, below_);
-    const numeric::MeanSd m = counted_moments(order_->sorted, below_, spread);
-    s.ave = m.ave;
-    s.std = m.sd;
   } else {
     std::fill(count_.begin(), count_.end(), 0u);
-    s = in_order_moments(spread);
-    for (std::size_t r = 0; r < n; ++r) below_[r + 1] = below_[r] + count_[r];
   }
-  s.med = numeric::median_of_ranks(n, [this](std::size_t k) { return kth_value(k); });
-  if (!spread) return s;
-  s.mad = numeric::median_of_ranks(n, [this, &s](std::size_t k) { return kth_deviation(s.med, k); }) * numeric::mad_scale;
-  return s;
 }
 
-// The mean and standard deviation of a resample drawn in x's written order,
-// summed in draw order as ave_var does; counts its ranks on the way.
-ResampleStats ResampleCounter::in_order_moments(bool spread) {
-  const std::size_t n = x_.size();
-  ResampleStats s{};
-  // The resample's in-order sum, which ave_var begins with, runs beside the
-  // gathering, where its chain of additions costs nothing extra.
-  double sum = 0.0;
-  if (n < prefetched_size) {
-    const Entry* entries = order_->entries.data();
-    for (std::size_t i = 0; i < n; ++i) {
-      const Entry& e = entries[drawn_[i]];
-      resample_[i] = e.value;
-      sum += resample_[i];
-      ++count_[e.rank];
-    }
-  } else {
-    sum = gather_and_count();
-  }
-  s.ave = sum / static_cast<double>(n);
-  if (spread) s.std = std::sqrt(numeric::variance_about(resample_, s.ave));
+ResampleStats ResampleCounter::settled(ResampleStats s, bool spread) {
   const numeric::MeanSd m = numeric::beyond_overflow(resample_, {s.ave, s.std});
   s.ave = m.ave;
   if (spread) s.std = m.sd;
+  const std::size_t n = x_.size();
+  for (std::size_t r = 0; r < n; ++r) below_[r + 1] = below_[r] + count_[r];
+  return with_order_statistics(s, spread);
+}
+
+ResampleStats ResampleCounter::with_order_statistics(ResampleStats s, bool spread) const {
+  s.med = numeric::median_of_ranks(x_.size(), [this](std::size_t k) { return kth_value(k); });
+  if (!spread) return s;
+  s.mad = numeric::median_of_ranks(x_.size(), [this, &s](std::size_t k) { return kth_deviation(s.med, k); }) *
+          numeric::mad_scale;
   return s;
 }
 

@@ -13,6 +13,7 @@
 #include <cstdint>
 #include <memory>
 #include <span>
+#include <utility>
 #include <vector>
 
 #include "numeric/huge_pages.h"
@@ -55,6 +56,13 @@ class ResampleCounter {
   // the MAD at 0).
   ResampleStats draw(numeric::UniformState& g, bool spread = true);
 
+  // Draws a resample of a and then one of b, as a.draw(g, spread) and then
+  // b.draw(g, spread) do, to their bits; samples in the written order that
+  // fit the caches have their sums, chains of additions in draw order, run
+  // side by side.
+  static std::pair<ResampleStats, ResampleStats> draw_both(ResampleCounter& a, ResampleCounter& b,
+                                                           numeric::UniformState& g, bool spread = true);
+
   // The last resample drawn, in draw order (empty before the first draw).
   std::span<const double> resample();
 
@@ -87,7 +95,18 @@ class ResampleCounter {
   static constexpr std::size_t prefetched_size = std::size_t{1} << 17;
   static constexpr std::size_t prefetch_distance = 32;
 
-  ResampleStats in_order_moments(bool spread);
+  bool gathers_in_cache() const;
+  void draw_positions(numeric::UniformState& g);
+  // The i-th draw of a resample in the written order: its value, written to
+  // the resample and counted at its rank.
+  double gather(std::size_t i) {
+    const Entry& e = order_->entries[drawn_[i]];
+    resample_[i] = e.value;
+    ++count_[e.rank];
+    return e.value;
+  }
+  ResampleStats settled(ResampleStats s, bool spread);
+  ResampleStats with_order_statistics(ResampleStats s, bool spread) const;
   double gather_and_count();
   void count_ranks();
   double kth_value(std::size_t k) const;

@@ -54,15 +54,9 @@ void ave_var(std::span<const double> data, double& ave, double& var) {
 }
 
 double variance_about(std::span<const double> data, double ave) {
-  const auto n = static_cast<double>(data.size());
-  double ss = 0.0;
-  double ep = 0.0;
-  for (double v : data) {
-    const double s = v - ave;
-    ss += s * s;
-    ep += s;
-  }
-  return (ss - ep * ep / n) / (n - 1.0);
+  VarianceSums sums;
+  for (double v : data) sums.add(v, ave);
+  return sums.variance(static_cast<double>(data.size()));
 }
 
 void med_mad(std::span<const double> data, double& med, double& mad, std::vector<double>& work) {

@@ -19,6 +19,19 @@ void ave_var(std::span<const double> data, double& ave, double& var);
 // formed as ave_var does (the in-order sum divided by n).
 double variance_about(std::span<const double> data, double ave);
 
+// variance_about's two running sums, one value at a time: for callers that
+// run two such chains side by side (each keeps its own order and bits).
+struct VarianceSums {
+  double ss = 0.0, ep = 0.0;
+  void add(double v, double ave) {
+    const double s = v - ave;
+    ss += s * s;
+    ep += s;
+  }
+  // The variance of n values about the mean the sums were formed with.
+  double variance(double n) const { return (ss - ep * ep / n) / (n - 1.0); }
+};
+
 // A mean and a standard deviation (the square root of the ave_var variance).
 struct MeanSd {
   double ave, sd;

@@ -194,5 +194,44 @@ TEST(ResampleStatsTest, CompanionMeansFollowTheDraws) {
   }
 }
 
+TEST(ResampleStatsTest, DrawBothIsTwoDrawsInTurn) {
+  // Side by side or in turn (samples not counted, or too large for the
+  // side-by-side sums), the same statistics, resamples and generator state
+  // as a.draw and then b.draw. The huge values' sums overflow and are formed
+  // again.
+  const std::vector<double> huge(37, 1e308);
+  struct Case {
+    std::vector<double> a, b;
+  };
+  const std::vector<Case> cases = {{sample("random", 2), sample("tied", 2)},
+                                   {sample("skewed", 101), sample("random", 10)},
+                                   {sample("tied", 3), sample("few values", 64)},
+                                   {huge, sample("random", 40)},
+                                   {sample("nan", 20), sample("random", 20)},
+                                   {sample("random", (std::size_t{1} << 17) + 3), sample("tied", 5)}};
+  for (const Case& c : cases) {
+    for (bool spread : {true, false}) {
+      ResampleCounter a(c.a), b(c.b), a_alone = a, b_alone = b;
+      numeric::UniformState both, alone;
+      numeric::init_uniform(both);
+      numeric::init_uniform(alone);
+      for (int rep = 0; rep < 20; ++rep) {
+        const auto [s, t] = ResampleCounter::draw_both(a, b, both, spread);
+        const ResampleStats s_alone = a_alone.draw(alone, spread);
+        const ResampleStats t_alone = b_alone.draw(alone, spread);
+        const std::string what = std::to_string(c.a.size()) + "," + std::to_string(c.b.size()) + " rep " + std::to_string(rep);
+        for (auto [got, expected] : {std::pair{s, s_alone}, std::pair{t, t_alone}}) {
+          ASSERT_EQ(bits(got.ave), bits(expected.ave)) << what;
+          ASSERT_EQ(bits(got.std), bits(expected.std)) << what;
+          ASSERT_EQ(bits(got.med), bits(expected.med)) << what;
+          ASSERT_EQ(bits(got.mad), bits(expected.mad)) << what;
+        }
+        ASSERT_TRUE(std::ranges::equal(a.below(), a_alone.below()) && std::ranges::equal(b.below(), b_alone.below()));
+        ASSERT_EQ(numeric::uniform_word(both, both.ran_seed), numeric::uniform_word(alone, alone.ran_seed)) << what;
+      }
+    }
+  }
+}
+
 }  // namespace
 }  // namespace diffboot::bootstrap
