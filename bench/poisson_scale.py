@@ -8,9 +8,11 @@ Prints, per size, the seconds of the whole run (two passes: summaries, then
 sums and results), the processor seconds its workers spent (on a machine
 shared with other jobs the wall-clock seconds exceed them), the seconds of
 generating and reading the data alone (the same two passes with nothing
-computed but a sum), and the row-replicates a second of the whole run.
+computed but a sum), the row-replicates a second of the whole run, and the
+largest resident memory of a worker so far.
 """
 
+import resource
 import sys
 import time
 
@@ -28,7 +30,10 @@ def main(sizes):
         def worker_seconds():
             return sum(client.run(time.process_time).values())
 
-        print("rows/arm  partitions  seconds  worker cpu s  data alone  row-replicates/s", flush=True)
+        def worker_peak_mb():
+            return max(client.run(lambda: resource.getrusage(resource.RUSAGE_SELF).ru_maxrss).values()) / 1024
+
+        print("rows/arm  partitions  seconds  worker cpu s  data alone  row-replicates/s  worker peak MB", flush=True)
         for n in sizes:
             chunk = min(n, 10**6)
             x = da.random.RandomState(1).lognormal(1.0, 0.8, size=n, chunks=chunk)
@@ -40,8 +45,8 @@ def main(sizes):
             start, cpu = time.perf_counter(), worker_seconds()
             r = dbd.analyse(x, y, measures=("d_AVE", "d_STD", "g", "lift"), replications=1999)
             seconds, cpu = time.perf_counter() - start, worker_seconds() - cpu
-            print("%9.0e  %10d  %7.1f  %12.1f  %10.1f  %.3g"
-                  % (n, x.npartitions, seconds, cpu, data, 2 * n * 1999 / seconds), flush=True)
+            print("%9.0e  %10d  %7.1f  %12.1f  %10.1f  %16.3g  %14.0f"
+                  % (n, x.npartitions, seconds, cpu, data, 2 * n * 1999 / seconds, worker_peak_mb()), flush=True)
         print(r)
 
 

@@ -8,6 +8,8 @@
 // block_rows rows; in a block, row i goes to lane i mod 8, each lane adding
 // its rows in turn; the lanes are added as ((l0 + l1) + (l2 + l3)) +
 // ((l4 + l5) + (l6 + l7)), and the block's total to the replicate's sum.
+// The exact parts (multiples of 2^-16) add up exactly in any order, which
+// lets the vector kernel carry them packed.
 #include <cstdint>
 #include <span>
 #include <vector>
@@ -18,6 +20,7 @@ namespace diffboot::poisson::engine {
 
 inline constexpr std::size_t block_rows = 512;
 inline constexpr std::size_t lanes = 8;
+inline constexpr std::size_t group_rows = 16;  // the rows of one vector of AVX-512
 
 // v as the nearest multiple of 2^-16 and the remainder, v = high + low
 // exactly, for |v| <= 1.
@@ -37,7 +40,6 @@ struct Rows {
   bool in_unit = true;    // every |d| <= 1, which the packed sums need
   std::size_t count = 0;  // rows before the padding
 };
-inline constexpr std::size_t group_rows = 16;
 
 // The present (not NaN) values of a part as rows of `frame`, keyed by
 // keys[i] for the value at i, or without keys by first_position and the
