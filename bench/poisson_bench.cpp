@@ -12,8 +12,13 @@ namespace {
 namespace engine = diffboot::poisson::engine;
 
 // One part of 10^5 rows, B = 1999 replicates: the kernel alone (the rows
-// prepared once), counters give row-replicates a second.
-void BM_poisson_kernel(benchmark::State& state) {
+// prepared once) on the instruction set `isa`, counters give row-replicates
+// a second.
+void run_kernel(benchmark::State& state, engine::Isa isa) {
+  if (!engine::supported(isa)) {
+    state.SkipWithError("this processor does not run this instruction set");
+    return;
+  }
   std::mt19937_64 generator(7);
   std::lognormal_distribution<double> value(1.0, 0.8);
   std::vector<double> x(100000);
@@ -25,13 +30,25 @@ void BM_poisson_kernel(benchmark::State& state) {
   std::vector<std::int64_t> weights(1999);
   std::vector<double> moments(4 * 1999);
   for (auto _ : state) {
-    engine::add_replicates(rows, setup.seed, 0, 1999, weights, moments);
+    engine::add_replicates(rows, setup.seed, 0, 1999, weights, moments, isa);
     benchmark::DoNotOptimize(moments.data());
   }
   state.counters["row_replicates"] =
       benchmark::Counter(static_cast<double>(x.size()) * 1999.0 * static_cast<double>(state.iterations()),
                          benchmark::Counter::kIsRate);
 }
+
+// The best instruction set of this processor (the one every run takes).
+void BM_poisson_kernel(benchmark::State& state) {
+  const engine::Isa best = engine::supported(engine::Isa::avx512) ? engine::Isa::avx512
+                           : engine::supported(engine::Isa::avx2) ? engine::Isa::avx2
+                                                                  : engine::Isa::portable;
+  run_kernel(state, best);
+}
 BENCHMARK(BM_poisson_kernel)->Unit(benchmark::kMillisecond);
+
+// Each instruction set: 0 portable, 1 AVX2, 2 AVX-512.
+void BM_poisson_kernel_isa(benchmark::State& state) { run_kernel(state, static_cast<engine::Isa>(state.range(0))); }
+BENCHMARK(BM_poisson_kernel_isa)->DenseRange(0, 2)->Unit(benchmark::kMillisecond);
 
 }  // namespace

@@ -93,17 +93,33 @@ def test_the_command_lines_poisson_bootstrap(program, tmp_path):
 
 
 def test_the_bounds_agree_with_the_usual_bootstrap_within_monte_carlo_error():
-    # 10^4 values an arm, B = 3999: each bound within four Monte Carlo standard
-    # errors (about 0.04 se for a 2.5% percentile) of the ordinary bootstrap's,
-    # over three seeds; the standard errors within 5%.
-    x, y = RNG.lognormal(1.0, 0.8, 10000), RNG.lognormal(1.05, 0.8, 10000)
-    for seed in (1, 2, 3):
-        p = diffboot.analyse(x, y, method="poisson", measures=["d_AVE", "d_STD", "g"], seed=seed, replications=3999)
-        b = diffboot.analyse(x, y, measures=["d_AVE", "d_STD", "g"], seed=seed, replications=3999)
-        for m, n in zip(p.measures, b.measures):
-            assert abs(m.se / n.se - 1) < 0.05, m.name
-            for f in ("percentile_lower", "percentile_upper", "t_lower", "t_upper"):
-                assert abs(getattr(m, f) - getattr(n, f)) < 4 * np.sqrt(2) * 0.04 * n.se, (seed, m.name, f)
+    # 10^5 values an arm, B = 1999, four seeds of each bootstrap: their mean
+    # differences within four Monte Carlo standard errors, in units of the
+    # measure's se. A percentile bound's error is 2.67 se / sqrt(B) a run; a
+    # BCa bound adds twice z0's error, 1.25 / sqrt(B); a t bound's is 1.96
+    # times the se's, whose relative error is 1 / sqrt(2 B). The difference of
+    # two runs has sqrt(2) times that, the mean of four half of it.
+    rng = np.random.default_rng(100000)
+    x, y = rng.lognormal(1.0, 0.8, 10**5), rng.lognormal(1.05, 0.8, 10**5)
+    seeds, b = (1, 2, 3, 4), 1999
+    error = {"percentile": 2.67 / np.sqrt(b), "bca": np.hypot(2.67, 2 * 1.25) / np.sqrt(b),
+             "t": 1.96 / np.sqrt(2 * b), "se": 1 / np.sqrt(2 * b)}
+    tolerance = {k: 4 * np.sqrt(2) * e / np.sqrt(len(seeds)) for k, e in error.items()}
+    differences = {}
+    for seed in seeds:
+        p = diffboot.analyse(x, y, method="poisson", measures=ALL, seed=seed, replications=b)
+        u = diffboot.analyse(x, y, measures=ALL, seed=seed, replications=b)
+        for m, n in zip(p.measures, u.measures):
+            assert abs(m.estimate - n.estimate) <= 1e-12 * abs(n.estimate), m.name
+            d = differences.setdefault(m.name, {})
+            d.setdefault("se", []).append(m.se / n.se - 1)
+            for kind in ("percentile", "bca", "t"):
+                for side in ("lower", "upper"):
+                    f = "%s_%s" % (kind, side)
+                    d.setdefault(f, []).append((getattr(m, f) - getattr(n, f)) / n.se)
+    for name, d in differences.items():
+        for f, values in d.items():
+            assert abs(np.mean(values)) < tolerance[f.split("_")[0]], (name, f, values)
 
 
 @pytest.mark.parametrize("call,error,message", [

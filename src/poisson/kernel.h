@@ -8,6 +8,8 @@
 // block_rows rows; in a block, row i goes to lane i mod 8, each lane adding
 // its rows in turn; the lanes are added as ((l0 + l1) + (l2 + l3)) +
 // ((l4 + l5) + (l6 + l7)), and the block's total to the replicate's sum.
+// The exact parts (multiples of 2^-16) add up exactly in any order, which
+// lets the vector kernel carry them packed.
 #include <cstdint>
 #include <span>
 #include <vector>
@@ -18,6 +20,7 @@ namespace diffboot::poisson::engine {
 
 inline constexpr std::size_t block_rows = 512;
 inline constexpr std::size_t lanes = 8;
+inline constexpr std::size_t group_rows = 16;  // the rows of one vector of AVX-512
 
 // v as the nearest multiple of 2^-16 and the remainder, v = high + low
 // exactly, for |v| <= 1.
@@ -26,12 +29,16 @@ struct Split {
 };
 Split split(double v);
 
-// The rows of a part ready for the replicates, padded to whole lanes with
-// rows whose terms are 0 and whose mask is 0.
+// The rows of a part ready for the replicates, padded to whole groups of
+// `group_rows` with rows whose terms are 0 and whose mask is 0. `grid` packs
+// a row's two exact parts as integers, second_high·2^43 + first_high·2^16,
+// so that one multiply-add carries both (see add_replicates).
 struct Rows {
   std::vector<std::uint32_t> key_low, key_high, mask;
   std::vector<double> first_high, first_low, second_high, second_low;  // split d and d²
-  std::size_t count = 0;                                             // rows before the padding
+  std::vector<double> grid;
+  bool in_unit = true;    // every |d| <= 1, which the packed sums need
+  std::size_t count = 0;  // rows before the padding
 };
 
 // The present (not NaN) values of a part as rows of `frame`, keyed by
@@ -41,10 +48,20 @@ struct Rows {
 Rows prepare_rows(std::span<const double> values, std::span<const std::uint64_t> keys, std::uint64_t first_position,
                   const Frame& frame, const Setup& setup, Sums& sums);
 
+// The instruction sets the vector kernel is built for: each gives the same
+// bits, as every one performs the same roundings in the same order.
+enum class Isa { portable, avx2, avx512 };
+
+// Whether this processor (and its operating system) runs `isa`.
+bool supported(Isa isa);
+
 // Adds the sums of replicates [first, last) over `rows` to weights[b] and
-// moments[4 b .. 4 b + 3]: the vector kernel.
+// moments[4 b .. 4 b + 3]: the vector kernel, for the best Isa supported or
+// the one given (which must be supported).
 void add_replicates(const Rows& rows, std::int32_t seed, std::int64_t first, std::int64_t last,
                     std::span<std::int64_t> weights, std::span<double> moments);
+void add_replicates(const Rows& rows, std::int32_t seed, std::int64_t first, std::int64_t last,
+                    std::span<std::int64_t> weights, std::span<double> moments, Isa isa);
 
 // The same, one row and one replicate at a time in the order above: the
 // literal reference of add_replicates.
