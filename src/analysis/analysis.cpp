@@ -314,6 +314,7 @@ std::optional<std::string> problem(std::size_t n_x, std::size_t n_y, const Setti
     return "replications " + std::to_string(settings.replications) + " is not a whole number from " +
            std::to_string(min_replications) + " to " + std::to_string(max_replications);
   }
+  if (std::optional<std::string> quantiles = quantiles_problem(settings.quantiles)) return quantiles;
   if (settings.seed < 1) {
     return "seed " + std::to_string(settings.seed) + " is not a whole number from 1 to " + std::to_string(largest_seed);
   }

@@ -119,9 +119,10 @@ double quantile_of_sorted(std::span<const double> sorted, double p) {
 // the lanes that d_AVE, d_MED, d_STD and d_MAD take (each lane's sums in its
 // own order: any lane gives d_MED's bits for the same columns), by the
 // method and the sums of d_MED's.
-std::vector<double> quantile_accelerations(const UnpairedSamples& s, std::span<const double> p, bool algebra,
+// sorted1 and sorted2 are the samples as sorted_for_quantiles gives them.
+std::vector<double> quantile_accelerations(const UnpairedSamples& s, std::span<const double> sorted1,
+                                           std::span<const double> sorted2, std::span<const double> p, bool algebra,
                                            AccelerationMethod method) {
-  const std::vector<double> sorted1 = sorted_for_quantiles(s.x1), sorted2 = sorted_for_quantiles(s.x2);
   std::vector<double> acc;
   for (std::size_t first = 0; first < p.size(); first += 4) {
     LeaveOneOut a, b;
@@ -249,12 +250,12 @@ void bootstrap_unpaired(const UnpairedSamples& s, std::array<Measure, 4>& measur
   const std::size_t n_x = s.x1.size(), n_y = s.x2.size();
   ConcurrentJackknife jackknife(s.x1, s.x2, threads, progress, by_algebra(n_x, n_y, false, sums), method);
   const QuantileMeasures& quantiles = effect_sizes.quantiles;
-  if (!quantiles.p.empty()) {
-    const std::vector<double> sorted1 = sorted_for_quantiles(s.x1), sorted2 = sorted_for_quantiles(s.x2);
-    for (std::size_t k = 0; k < quantiles.p.size(); ++k) {
-      quantiles.measures[k].result.estimate =
-          quantile_of_sorted(sorted1, quantiles.p[k]) - quantile_of_sorted(sorted2, quantiles.p[k]);
-    }
+  const bool with_quantiles = !quantiles.p.empty();
+  const std::vector<double> sorted1 = with_quantiles ? sorted_for_quantiles(s.x1) : std::vector<double>();
+  const std::vector<double> sorted2 = with_quantiles ? sorted_for_quantiles(s.x2) : std::vector<double>();
+  for (std::size_t k = 0; k < quantiles.p.size(); ++k) {
+    quantiles.measures[k].result.estimate =
+        quantile_of_sorted(sorted1, quantiles.p[k]) - quantile_of_sorted(sorted2, quantiles.p[k]);
   }
   const ResampleCounter counter1(s.x1), counter2(s.x2);  // each sample sorted once for all threads
   const auto block = [&](std::size_t begin, std::size_t end, numeric::UniformState& gen, bool last) {
@@ -298,8 +299,9 @@ void bootstrap_unpaired(const UnpairedSamples& s, std::array<Measure, 4>& measur
     effect_size_intervals(effect_sizes.delta, cliffs_delta_jackknife(s.x1, s.x2), alpha);
   }
   if (effect_sizes.lift != nullptr) lift_intervals(effect_sizes.lift, lift_jackknife(s.x1, s.x2), alpha);
-  if (!quantiles.p.empty()) {
-    const std::vector<double> acc = quantile_accelerations(s, quantiles.p, by_algebra(n_x, n_y, false, sums), method);
+  if (with_quantiles) {
+    const std::vector<double> acc =
+        quantile_accelerations(s, sorted1, sorted2, quantiles.p, by_algebra(n_x, n_y, false, sums), method);
     for (std::size_t k = 0; k < acc.size(); ++k) measure_intervals(quantiles.measures[k], acc[k], alpha);
   }
 }
