@@ -115,6 +115,21 @@ BENCHMARK(BM_whole_run)
     ->Unit(benchmark::kMillisecond)
     ->Iterations(1);
 
+// An unpaired command-line run of 10^5 and 10^6 values per sample, the
+// default measures alone (quantiles 0) and with --quantiles 0.9,0.99
+// (quantiles 1): what the two quantile measures add.
+void BM_whole_run_quantiles(benchmark::State& state) {
+  std::vector<std::string> options{"-u", "x.txt", "y.txt"};
+  if (state.range(1) == 1) options.insert(options.begin(), {"--quantiles", "0.9,0.99"});
+  time_runs(state, static_cast<std::size_t>(state.range(0)), "", 0, options);
+}
+BENCHMARK(BM_whole_run_quantiles)
+    ->ArgsProduct({{100000, 1000000}, {0, 1}})
+    ->ArgNames({"n", "quantiles"})
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(3);
+
 // Two files of 10^7 values each, counted, read, summarised and turned into
 // histograms: the run is timed up to the experiment-type question, where the
 // answers end (a fatal end of input, status 255).

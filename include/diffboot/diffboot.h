@@ -39,6 +39,11 @@ struct Options {
   bool keep_replicates = false;         // each measure's B replicates in MeasureResult::replicates
   Missing missing = Missing::error;     // skip: NaN left out and counted (paired: the pair at that position)
   Acceleration acceleration = Acceleration::grid;  // of the unpaired differences' BCa intervals
+  // Probabilities strictly between 0 and 1, at most 9: the quantile measures
+  // d_Q90 (unpaired: the 0.9-quantile of x less that of y) or Q90_d (paired:
+  // the 0.9-quantile of the differences), after the other measures; with
+  // `measures`, those it names ("all": every one).
+  std::vector<double> quantiles = {};
 };
 
 struct MeasureResult {

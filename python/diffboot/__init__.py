@@ -202,6 +202,15 @@ def _measures(measures, paired, poisson=False):
     return names
 
 
+def _quantiles(quantiles):
+    if quantiles is None:
+        return []
+    values = [quantiles] if isinstance(quantiles, (int, float, np.number)) else list(quantiles)
+    if not all(isinstance(p, (int, float, np.number)) and not isinstance(p, (bool, np.bool_)) for p in values):
+        raise TypeError("quantiles must be probabilities such as 0.9 or [0.1, 0.9]")
+    return [float(p) for p in values]
+
+
 def _label(v, default):
     name = getattr(v, "name", None)
     return str(name) if name is not None and not isinstance(v, np.ndarray) else default
@@ -229,7 +238,8 @@ class _Bar:
 
 
 def analyse(x, y, paired=False, level=0.95, replications=1999, seed=None, measures=None, permutations=0,
-            replicates=False, threads=None, progress=False, labels=None, method="bootstrap", _absent=(0, 0, 0)):
+            replicates=False, threads=None, progress=False, labels=None, method="bootstrap", quantiles=None,
+            _absent=(0, 0, 0)):
     """Bootstrap intervals of the effect of y to x (differences x - y).
 
     x, y: one-dimensional real values (list, tuple, numpy array, pandas
@@ -240,8 +250,10 @@ def analyse(x, y, paired=False, level=0.95, replications=1999, seed=None, measur
     every core. progress: a bar for runs longer than a second. method
     "poisson": the Poisson bootstrap of diffboot.distributed on one machine
     (rows keyed by position; measures d_AVE, d_STD, g, lift; paired AVE_d,
-    g; no p-values, no progress bar). Raises Error on input the analysis
-    cannot take, TypeError on values of a wrong type.
+    g; no p-values, no progress bar). quantiles: probabilities strictly
+    between 0 and 1 (at most 9), each adding a quantile measure (d_Q90, or
+    paired Q90_d, for 0.9) that measures may name. Raises Error on input the
+    analysis cannot take, TypeError on values of a wrong type.
     """
     if method not in ("bootstrap", "poisson"):
         raise Error("method %r is neither 'bootstrap' nor 'poisson'" % (method,))
@@ -253,12 +265,17 @@ def analyse(x, y, paired=False, level=0.95, replications=1999, seed=None, measur
     permutations = 0 if permutations == 0 else _whole(permutations, "permutations", *_core.permutations_range)
     threads = 0 if threads is None else _whole(threads, "threads", 1, 2**32 - 1)
     names = _measures(measures, paired, poisson=method == "poisson")
+    probabilities = _quantiles(quantiles)
+    if probabilities and measures == "all":
+        names = ["all"]  # the library's all, which names the quantile measures too
     if labels is None:
         labels = (_label(x, "x"), _label(y, "y"))
     xs, ys = _values(x, "x"), _values(y, "y")
     if method == "poisson":
         if permutations != 0:
             raise Error("permutation p-values are not part of the Poisson bootstrap")
+        if probabilities:
+            raise Error("quantiles are not part of the Poisson bootstrap, which weighs sums")
         core = _core.poisson_analyse(xs, ys, bool(paired), alpha, replications, seed, threads, names,
                                      bool(replicates))
         return Result(core, "paired" if paired else "unpaired", alpha, interval, replications, seed,
@@ -266,7 +283,7 @@ def analyse(x, y, paired=False, level=0.95, replications=1999, seed=None, measur
     bar = _Bar() if progress else None
     try:
         core = _core.analyse(xs, ys, bool(paired), alpha, replications, seed, threads, names, permutations,
-                             bool(replicates), bar)
+                             bool(replicates), bar, probabilities)
     finally:
         if bar is not None:
             bar.close()
@@ -279,4 +296,5 @@ def analyse(x, y, paired=False, level=0.95, replications=1999, seed=None, measur
     if result.pairs_dropped is not None:
         result.pairs_dropped += _absent[2]
     result._samples = (xs, ys)
+    result._quantiles = probabilities
     return result

@@ -66,6 +66,11 @@ def _samples_panel(ax, result, x, y):
     ax.set_xlim(-0.6, 1.6)
 
 
+def _in_data_units(name):
+    """Whether a measure is a difference in the data's units: the fixed ones and the quantiles (d_Q90, Q90_d)."""
+    return name in IN_DATA_UNITS or name.startswith("d_Q") or (name.startswith("Q") and name.endswith("_d"))
+
+
 def _measures_panel(ax, result, replicates):
     rows = result.measures
     ax.set_yticks(range(len(rows)), ["%s (%s)" % (WORDS.get(m.name, m.name), m.name) for m in rows])
@@ -73,7 +78,7 @@ def _measures_panel(ax, result, replicates):
     for row, m in enumerate(rows):
         text = interval_text(m.estimate, m.bca_lower, m.bca_upper) + " BCa"
         ax.annotate(text, xy=(1.01, row), xycoords=("axes fraction", "data"), va="center", fontsize=8, gid="numbers")
-        if m.name not in IN_DATA_UNITS or not np.isfinite(m.estimate):
+        if not _in_data_units(m.name) or not np.isfinite(m.estimate):
             continue
         r = replicates.get(m.name)
         if r is not None and len(r) > 1 and np.ptp(r) > 0:
@@ -111,7 +116,8 @@ def plot(result, path=None, ax=None, size=(7, 5)):
 
         again = analyse(x, y, paired=result.experiment == "paired", level=result.level,
                         replications=result.replications, seed=result.seed,
-                        measures=[m.name for m in result.measures], replicates=True)
+                        measures=[m.name for m in result.measures], replicates=True,
+                        quantiles=getattr(result, "_quantiles", None))
         replicates = again.replicates
     x, y = (np.asarray(v) for v in (x, y))
     x, y = x[~np.isnan(x)], y[~np.isnan(y)]

@@ -29,6 +29,9 @@ CASES = [
     (False, (9, 14), "series", dict(level=0.95, seed=2147483647), ["-s", "2147483647"]),
     (False, (21, 16), "list", dict(level="99.9%", replications=199), ["--level", "0.999", "-B", "199"]),
     (True, (15, 15), "list", dict(level=0.6), ["-a", "0.2"]),
+    (False, (25, 31), "list", dict(quantiles=[0.1, 0.999], measures="all", permutations=99),
+     ["--quantiles", "0.1,0.999", "--measures", "all", "--p-values", "--permutations", "99"]),
+    (True, (20, 20), "list", dict(quantiles=0.5, measures=["Q50_d"]), ["--quantiles", "0.5", "--measures", "Q50_d"]),
 ]
 
 

@@ -55,8 +55,17 @@ measure_names <- function(measures, paired, limits) {
   measures
 }
 
+quantile_values <- function(quantiles) {
+  if (is.null(quantiles)) return(double())
+  if (!is.numeric(quantiles) || anyNA(quantiles) || !is.null(dim(quantiles))) {
+    fail("quantiles must be probabilities such as 0.9 or c(0.1, 0.9)")
+  }
+  as.double(quantiles)
+}
+
 diffboot.default <- function(x, y, paired = FALSE, conf.level = 0.95, R = 1999, seed = NULL, measures = NULL,
-                             permutations = 0, replicates = FALSE, threads = NULL, labels = NULL, ...) {
+                             permutations = 0, replicates = FALSE, threads = NULL, labels = NULL, quantiles = NULL,
+                             ...) {
   if (...length() > 0L) {
     fail(sprintf("unused argument%s: %s", if (...length() > 1L) "s" else "",
                  paste(names(list(...)), collapse = ", ")))
@@ -65,12 +74,12 @@ diffboot.default <- function(x, y, paired = FALSE, conf.level = 0.95, R = 1999, 
   if (is.null(labels)) labels <- c(deparse1(substitute(x)), deparse1(substitute(y)))
   run_analysis(sample_values(x, "x"), sample_values(y, "y"), paired = paired, conf.level = conf.level, R = R,
                seed = seed, measures = measures, permutations = permutations, replicates = replicates,
-               threads = threads, labels = labels, call = match.call())
+               threads = threads, labels = labels, call = match.call(), quantiles = quantiles)
 }
 
 # The run of the library over two double vectors, and its object.
 run_analysis <- function(x, y, paired, conf.level, R, seed, measures, permutations, replicates, threads, labels,
-                         call, absent = c(0, 0, 0)) {
+                         call, absent = c(0, 0, 0), quantiles = NULL) {
   limits <- .limits()
   if (!is.logical(paired) || length(paired) != 1L || is.na(paired)) fail("paired must be TRUE or FALSE")
   if (!is.logical(replicates) || length(replicates) != 1L || is.na(replicates)) {
@@ -84,7 +93,10 @@ run_analysis <- function(x, y, paired, conf.level, R, seed, measures, permutatio
   }
   threads <- if (is.null(threads)) 0L else whole_number(threads, "threads", 1L, .Machine$integer.max)
   names <- measure_names(measures, paired, limits)
-  core <- .analyse(x, y, paired, level$alpha, R, seed, names, permutations, replicates, threads)
+  quantiles <- quantile_values(quantiles)
+  # The library's all, which names the quantile measures too.
+  if (length(quantiles) > 0L && identical(measures, "all")) names <- "all"
+  core <- .analyse(x, y, paired, level$alpha, R, seed, names, permutations, replicates, threads, quantiles)
   if (!is.null(core$error)) fail(core$error)
   measures <- as.data.frame(core$measures, stringsAsFactors = FALSE)
   structure(class = "diffboot", list(
@@ -126,11 +138,11 @@ diffboot.formula <- function(formula, data = parent.frame(), groups = NULL, id =
 }
 
 run_with <- function(x, y, paired, labels, call, conf.level = 0.95, R = 1999, seed = NULL, measures = NULL,
-                     permutations = 0, replicates = FALSE, threads = NULL, absent = c(0, 0, 0), ...) {
+                     permutations = 0, replicates = FALSE, threads = NULL, absent = c(0, 0, 0), quantiles = NULL, ...) {
   if (...length() > 0L) fail(sprintf("unused arguments: %s", paste(names(list(...)), collapse = ", ")))
   run_analysis(x, y, paired = paired, conf.level = conf.level, R = R, seed = seed, measures = measures,
                permutations = permutations, replicates = replicates, threads = threads, labels = labels, call = call,
-               absent = absent)
+               absent = absent, quantiles = quantiles)
 }
 
 # The two groups of a long frame: unpaired, the values of each; paired, the

@@ -48,7 +48,8 @@ figure_data <- function(r, minus = "-") {
   m <- r$measures
   rows <- sprintf("%s (%s)\n%s BCa", ifelse(is.na(measure_words[m$measure]), m$measure, measure_words[m$measure]),
                   m$measure, interval_text(m$estimate, m$bca_lower, m$bca_upper, minus))
-  drawn <- m$measure %in% in_data_units & is.finite(m$estimate)
+  quantile <- grepl("^d_Q|^Q.*_d$", m$measure)  # d_Q90, Q90_d: in the data's units too
+  drawn <- (m$measure %in% in_data_units | quantile) & is.finite(m$estimate)
   list(x = x, y = y, samples = samples, rows = rows, measures = m, drawn = drawn,
        title = sprintf("%s %s %s (%s): %s%% intervals, B = %d", r$labels[1L], minus, r$labels[2L], r$experiment,
                        format(100 * r$conf.level), r$R))

@@ -11,8 +11,8 @@ Rcpp::Rostream<false>& Rcpp::Rcerr = Rcpp::Rcpp_cerr_get();
 #endif
 
 // analyse
-Rcpp::List analyse(Rcpp::NumericVector x, Rcpp::NumericVector y, bool paired, double alpha, int replications, int seed, Rcpp::CharacterVector measures, int permutations, bool replicates, int threads);
-RcppExport SEXP _diffboot_analyse(SEXP xSEXP, SEXP ySEXP, SEXP pairedSEXP, SEXP alphaSEXP, SEXP replicationsSEXP, SEXP seedSEXP, SEXP measuresSEXP, SEXP permutationsSEXP, SEXP replicatesSEXP, SEXP threadsSEXP) {
+Rcpp::List analyse(Rcpp::NumericVector x, Rcpp::NumericVector y, bool paired, double alpha, int replications, int seed, Rcpp::CharacterVector measures, int permutations, bool replicates, int threads, Rcpp::NumericVector quantiles);
+RcppExport SEXP _diffboot_analyse(SEXP xSEXP, SEXP ySEXP, SEXP pairedSEXP, SEXP alphaSEXP, SEXP replicationsSEXP, SEXP seedSEXP, SEXP measuresSEXP, SEXP permutationsSEXP, SEXP replicatesSEXP, SEXP threadsSEXP, SEXP quantilesSEXP) {
 BEGIN_RCPP
     Rcpp::RObject rcpp_result_gen;
     Rcpp::traits::input_parameter< Rcpp::NumericVector >::type x(xSEXP);
@@ -25,7 +25,8 @@ BEGIN_RCPP
     Rcpp::traits::input_parameter< int >::type permutations(permutationsSEXP);
     Rcpp::traits::input_parameter< bool >::type replicates(replicatesSEXP);
     Rcpp::traits::input_parameter< int >::type threads(threadsSEXP);
-    rcpp_result_gen = Rcpp::wrap(analyse(x, y, paired, alpha, replications, seed, measures, permutations, replicates, threads));
+    Rcpp::traits::input_parameter< Rcpp::NumericVector >::type quantiles(quantilesSEXP);
+    rcpp_result_gen = Rcpp::wrap(analyse(x, y, paired, alpha, replications, seed, measures, permutations, replicates, threads, quantiles));
     return rcpp_result_gen;
 END_RCPP
 }
@@ -40,7 +41,7 @@ END_RCPP
 }
 
 static const R_CallMethodDef CallEntries[] = {
-    {"_diffboot_analyse", (DL_FUNC) &_diffboot_analyse, 10},
+    {"_diffboot_analyse", (DL_FUNC) &_diffboot_analyse, 11},
     {"_diffboot_limits", (DL_FUNC) &_diffboot_limits, 0},
     {NULL, NULL, 0}
 };

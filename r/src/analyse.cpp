@@ -85,8 +85,10 @@ SEXP replicates_matrix(const diffboot::Results& r) {
 // a list with the error's message in `error` when the library refuses them.
 // [[Rcpp::export(name = ".analyse", rng = false)]]
 Rcpp::List analyse(Rcpp::NumericVector x, Rcpp::NumericVector y, bool paired, double alpha, int replications,
-                   int seed, Rcpp::CharacterVector measures, int permutations, bool replicates, int threads) {
+                   int seed, Rcpp::CharacterVector measures, int permutations, bool replicates, int threads,
+                   Rcpp::NumericVector quantiles) {
   diffboot::Options o;
+  o.quantiles.assign(quantiles.begin(), quantiles.end());
   o.experiment = paired ? diffboot::Experiment::paired : diffboot::Experiment::unpaired;
   o.alpha = alpha, o.replications = replications, o.seed = seed, o.threads = static_cast<unsigned>(threads);
   for (R_xlen_t i = 0; i < measures.size(); ++i) o.measures.emplace_back(measures[i]);

@@ -68,8 +68,18 @@ std::vector<MeasureRun> measure_runs(const Settings& settings) {
     run.chosen = chosen;
     if (settings.replication_order && chosen) run.in_order.assign(replications, bootstrap::unset);
   }
+  for (double p : settings.quantiles) {
+    MeasureRun& run = runs.emplace_back();
+    run.kind = quantile_kind(settings.experiment);
+    run.name = quantile_name(p, settings.experiment);
+    run.probability = p;
+    run.replicates.assign(replications, bootstrap::unset);
+    if (settings.replication_order) run.in_order.assign(replications, bootstrap::unset);
+  }
   return runs;
 }
+
+bool is_quantile(const MeasureRun& run) { return run.kind == MeasureKind::Q_d || run.kind == MeasureKind::d_Q; }
 
 MeasureRun* run_of(std::vector<MeasureRun>& runs, MeasureKind kind) {
   const auto found = std::ranges::find(runs, kind, &MeasureRun::kind);
@@ -129,12 +139,16 @@ void p_values(std::vector<MeasureRun>& runs, std::span<const double> x, std::spa
   std::vector<double> observed;
   for (const MeasureRun& run : runs) {
     statistics.push_back(info(run.kind).statistic);
-    observed.push_back(run.result.estimate);
+    // The permutation test takes no quantile: NaN gives its p-value NaN.
+    observed.push_back(is_quantile(run) ? std::numeric_limits<double>::quiet_NaN() : run.result.estimate);
   }
   const bool paired = settings.experiment == Experiment::paired;
   const std::vector<double> p = bootstrap::permutation_p_values(
       {x, y, paired, statistics, observed, settings.permutations, settings.seed, settings.threads, progress});
   for (std::size_t k = 0; k < runs.size(); ++k) runs[k].p_permutation = p[k];
+  for (MeasureRun& run : runs) {
+    if (is_quantile(run)) run.notes.push_back(run.name + ": p_permutation is not given: the permutation test takes no quantile");
+  }
   if (paired) {
     const numeric::MeanSd m = numeric::mean_and_sd(d);
     const auto n = static_cast<double>(d.size());
@@ -201,8 +215,9 @@ std::span<const std::string_view> all_measure_names(Experiment e) {
   return all_unpaired_names;
 }
 
-std::optional<std::string> measures_problem(const std::vector<std::string>& names, Experiment e) {
-  return parse_measures(names, e).problem;
+std::optional<std::string> measures_problem(const std::vector<std::string>& names, Experiment e,
+                                           std::span<const double> quantiles) {
+  return parse_measures(names, e, quantiles).problem;
 }
 
 std::vector<MeasureRun> run_bootstrap(std::span<const double> x, std::span<const double> y,
@@ -225,8 +240,15 @@ std::vector<MeasureRun> run_bootstrap(std::span<const double> x, std::span<const
   if (MeasureRun* run = run_of(runs, MeasureKind::g)) hedges.emplace(measure(*run, paired ? t.x1 : t.n2));
   if (MeasureRun* run = run_of(runs, MeasureKind::delta)) cliff.emplace(measure(*run, t.n2));
   if (MeasureRun* run = run_of(runs, MeasureKind::lift)) lift.emplace(measure(*run, paired ? t.x1 : t.n2));
+  std::vector<bootstrap::Measure> quantile_measures;
+  std::vector<double> probabilities;
+  for (MeasureRun& run : runs) {
+    if (!is_quantile(run)) continue;
+    quantile_measures.push_back(measure(run, paired ? t.x1 : t.n2));
+    probabilities.push_back(run.probability);
+  }
   const bootstrap::EffectSizes effect_sizes{hedges ? &*hedges : nullptr, cliff ? &*cliff : nullptr,
-                                            lift ? &*lift : nullptr};
+                                            lift ? &*lift : nullptr, {probabilities, quantile_measures}};
   if (paired) {
     std::array<bootstrap::Measure, 2> m{measure(runs[0], t.x1), measure(runs[1], t.x1)};
     bootstrap::bootstrap_paired({x, y, x3, x3_resample}, m, settings.alpha, g, settings.threads,
@@ -292,6 +314,7 @@ std::optional<std::string> problem(std::size_t n_x, std::size_t n_y, const Setti
     return "replications " + std::to_string(settings.replications) + " is not a whole number from " +
            std::to_string(min_replications) + " to " + std::to_string(max_replications);
   }
+  if (std::optional<std::string> quantiles = quantiles_problem(settings.quantiles)) return quantiles;
   if (settings.seed < 1) {
     return "seed " + std::to_string(settings.seed) + " is not a whole number from 1 to " + std::to_string(largest_seed);
   }

@@ -28,6 +28,7 @@ struct Settings {
   std::int32_t seed = 286761062;     // the generator is seeded from -seed
   unsigned threads = 1;
   std::vector<MeasureKind> measures;  // the measures asked for (see parse_measures); none: the experiment's
+  std::vector<double> quantiles = {};  // the probabilities of the quantile measures asked for, besides `measures`
   std::int32_t permutations = 0;      // permutation p-values from this many permutations; 0: none
   bool replication_order = false;     // keep each measure's replicates in replication order too
   bootstrap::JackknifeSums jackknife = bootstrap::JackknifeSums::by_size;  // by_algebra: at any size (tests)
@@ -61,12 +62,14 @@ std::span<const std::string_view> all_measure_names(Experiment e);
 // What keeps `names` from being the measures of an experiment of type e
 // ("delta is not a measure of a paired experiment", "\"cohen\" is not a
 // measure; the measures of ... are ..."), or nothing.
-std::optional<std::string> measures_problem(const std::vector<std::string>& names, Experiment e);
+std::optional<std::string> measures_problem(const std::vector<std::string>& names, Experiment e,
+                                           std::span<const double> quantiles = {});
 
 // One measure of an analysis: its results and its B replicates, sorted.
 struct MeasureRun {
   MeasureKind kind = MeasureKind::d_AVE;
-  std::string_view name;             // info(kind).name
+  std::string name;                  // info(kind).name; a quantile measure's quantile_name
+  double probability = std::numeric_limits<double>::quiet_NaN();  // a quantile measure's
   bootstrap::Result result;
   std::vector<double> replicates;
   bool chosen = true;                // asked for: in csv, json, the figure and the replicates file
@@ -77,13 +80,14 @@ struct MeasureRun {
 };
 
 // The bootstrap of the measures of settings.experiment (always, in report
-// order, chosen where asked for) and of the effect sizes asked for after
-// them, with the estimates of the unpaired measures from `summaries` (the
+// order, chosen where asked for), of the effect sizes asked for after them
+// and then of the quantile measures asked for, with the estimates of the unpaired measures from `summaries` (the
 // paired ones from the differences); with settings.permutations, the
 // p-values of every measure. Each measure's notes say where its numbers
 // are not what they seem: replicates that are not finite numbers (its
 // intervals NaN), replicates all equal to the estimate (intervals without
-// width), a t-test that cannot be formed (p_t NaN). x and y must suit the
+// width), a t-test that cannot be formed (p_t NaN), a quantile measure's
+// permutation p-value that is not given. x and y must suit the
 // experiment (see problem()). A stop asked of `progress` ends the run with
 // bootstrap::Stopped.
 std::vector<MeasureRun> run_bootstrap(std::span<const double> x, std::span<const double> y,

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <array>
+#include <charconv>
+#include <cmath>
 
 namespace diffboot::analysis {
 namespace {
@@ -10,7 +12,7 @@ using bootstrap::Statistic;
 constexpr bootstrap::Range unbounded{};
 
 // In the order the kinds are declared.
-constexpr std::array<MeasureInfo, 9> measures{{
+constexpr std::array<MeasureInfo, 11> measures{{
     {MeasureKind::AVE_d, "AVE_d", true, false, true, unbounded, Statistic::mean},
     {MeasureKind::MED_d, "MED_d", true, false, true, unbounded, Statistic::median},
     {MeasureKind::d_AVE, "d_AVE", false, true, true, unbounded, Statistic::mean_difference},
@@ -20,9 +22,19 @@ constexpr std::array<MeasureInfo, 9> measures{{
     {MeasureKind::g, "g", true, true, false, unbounded, Statistic::g},
     {MeasureKind::delta, "delta", false, true, false, {-1.0, 1.0}, Statistic::delta},
     {MeasureKind::lift, "lift", true, true, false, {-1.0, unbounded.upper}, Statistic::lift},
+    {MeasureKind::Q_d, "Q_d", true, false, true, unbounded, Statistic::quantile},
+    {MeasureKind::d_Q, "d_Q", false, true, true, unbounded, Statistic::quantile_difference},
 }};
 
+bool is_quantile(MeasureKind kind) { return kind == MeasureKind::Q_d || kind == MeasureKind::d_Q; }
+
 bool of_experiment(const MeasureInfo& m, Experiment e) { return e == Experiment::paired ? m.paired : m.unpaired; }
+
+// The shortest text of a double that reads back as it ("0.999", "1.5").
+std::string shortest_text(double v) {
+  char text[40];
+  return {text, std::to_chars(text, text + sizeof text, v).ptr};
+}
 
 // "a paired", "an unpaired".
 std::string experiment_words(Experiment e) { return e == Experiment::paired ? "a paired" : "an unpaired"; }
@@ -33,27 +45,61 @@ const MeasureInfo& info(MeasureKind kind) { return measures[static_cast<std::siz
 
 std::optional<MeasureKind> measure_named(std::string_view name) {
   const auto found = std::ranges::find(measures, name, &MeasureInfo::name);
-  if (found == measures.end()) return std::nullopt;
+  if (found == measures.end() || is_quantile(found->kind)) return std::nullopt;
   return found->kind;
 }
 
-ParsedMeasures parse_measures(const std::vector<std::string>& names, Experiment e) {
+std::string quantile_name(double p, Experiment e) {
+  char text[40];
+  const double percent = decimal15(p * 100.0);
+  const std::string number(text, std::to_chars(text, text + sizeof text, percent, std::chars_format::fixed).ptr);
+  return e == Experiment::paired ? "Q" + number + "_d" : "d_Q" + number;
+}
+
+MeasureKind quantile_kind(Experiment e) { return e == Experiment::paired ? MeasureKind::Q_d : MeasureKind::d_Q; }
+
+std::optional<std::string> quantiles_problem(std::span<const double> p) {
+  for (double v : p) {
+    if (!(v > 0.0 && v < 1.0)) return "quantile " + shortest_text(v) + " is not a probability strictly between 0 and 1";
+  }
+  if (p.size() > max_quantiles) {
+    return std::to_string(p.size()) + " quantiles, but at most " + std::to_string(max_quantiles);
+  }
+  for (std::size_t i = 0; i < p.size(); ++i) {
+    for (std::size_t j = 0; j < i; ++j) {
+      if (quantile_name(p[i], Experiment::unpaired) == quantile_name(p[j], Experiment::unpaired)) {
+        return "quantile " + shortest_text(p[i]) + " is asked for twice";
+      }
+    }
+  }
+  return std::nullopt;
+}
+
+ParsedMeasures parse_measures(const std::vector<std::string>& names, Experiment e, std::span<const double> quantiles) {
   ParsedMeasures out;
+  for (double p : quantiles) {  // in their own order, as the other measures keep theirs
+    if (names.empty() || std::ranges::find(names, quantile_name(p, e)) != names.end()) out.quantiles.push_back(p);
+  }
+  const Experiment other = e == Experiment::paired ? Experiment::unpaired : Experiment::paired;
   for (const std::string& name : names) {
+    const auto named = [&name](Experiment x) { return [&name, x](double p) { return quantile_name(p, x) == name; }; };
+    if (std::ranges::any_of(quantiles, named(e))) continue;
     const std::optional<MeasureKind> kind = measure_named(name);
     if (kind && of_experiment(info(*kind), e)) {
       out.kinds.push_back(*kind);
       continue;
     }
     out.kinds.clear();
-    if (kind) {
+    out.quantiles.clear();  // nothing chosen where a name is wrong
+    if (kind || std::ranges::any_of(quantiles, named(other))) {
       out.problem = name + " is not a measure of " + experiment_words(e) + " experiment";
       return out;
     }
     std::string list;
     for (const MeasureInfo& m : measures) {
-      if (of_experiment(m, e)) list += std::string(m.name) + ", ";
+      if (of_experiment(m, e) && !is_quantile(m.kind)) list += std::string(m.name) + ", ";
     }
+    for (double p : quantiles) list += quantile_name(p, e) + ", ";
     out.problem = "\"" + name + "\" is not a measure; the measures of " + experiment_words(e) + " experiment are " +
                   list + "all";
     return out;

@@ -15,7 +15,10 @@
 
 namespace diffboot::analysis {
 
-enum class MeasureKind { AVE_d, MED_d, d_AVE, d_MED, d_STD, d_MAD, g, delta, lift };
+// Q_d and d_Q are the quantile measures, each named by its probability
+// (quantile_name): the p-quantile of the differences (paired), the
+// p-quantile of x less that of y (unpaired).
+enum class MeasureKind { AVE_d, MED_d, d_AVE, d_MED, d_STD, d_MAD, g, delta, lift, Q_d, d_Q };
 
 struct MeasureInfo {
   MeasureKind kind;
@@ -29,17 +32,35 @@ struct MeasureInfo {
 // The facts of a kind of measure.
 const MeasureInfo& info(MeasureKind kind);
 
-// The kind a name stands for, of either experiment; nothing for an unknown name.
+// The kind a name stands for, of either experiment; nothing for an unknown
+// name and for the quantile measures, whose names carry their probability.
 std::optional<MeasureKind> measure_named(std::string_view name);
+
+// The name of the p-quantile measure of experiment e, p in percent as the
+// shortest decimal: d_Q90 (unpaired), Q99.9_d (paired).
+std::string quantile_name(double p, Experiment e);
+
+// The quantile measures' kind of experiment e.
+MeasureKind quantile_kind(Experiment e);
+
+// What keeps probabilities from being quantile measures ("quantile 1 is not a
+// probability strictly between 0 and 1", "10 quantiles, but at most 9",
+// "quantile 0.5 is asked for twice"), or nothing.
+std::optional<std::string> quantiles_problem(std::span<const double> p);
 
 // Kinds of measures read from names, or the problem with the first name that
 // is not a measure of experiment e: "delta is not a measure of a paired
 // experiment", "\"cohen\" is not a measure; the measures of an unpaired
-// experiment are d_AVE, d_MED, d_STD, d_MAD, g, delta, all".
+// experiment are d_AVE, d_MED, d_STD, d_MAD, g, delta, lift, all". The
+// quantile measures of the probabilities `quantiles` are measures too (the
+// list of measures names them before all): without names all of them are
+// chosen, with names those named.
 struct ParsedMeasures {
   std::vector<MeasureKind> kinds;
+  std::vector<double> quantiles;  // the probabilities of the quantile measures chosen
   std::optional<std::string> problem;
 };
-ParsedMeasures parse_measures(const std::vector<std::string>& names, Experiment e);
+ParsedMeasures parse_measures(const std::vector<std::string>& names, Experiment e,
+                              std::span<const double> quantiles = {});
 
 }  // namespace diffboot::analysis

@@ -66,6 +66,9 @@ inline constexpr std::int32_t largest_seed = 2147483647;
 inline constexpr std::int64_t min_unpaired_size = 3;
 inline constexpr std::int64_t min_paired_size = 2;
 
+// The most quantile measures a run takes (--quantiles, Options::quantiles).
+inline constexpr std::size_t max_quantiles = 9;
+
 // "0.01, 0.025, 0.05, 0.1".
 std::string alpha_list();
 

@@ -50,22 +50,25 @@ analysis::Settings settings_of(const Options& o) {
     throw Error("experiment " + std::to_string(static_cast<int>(o.experiment)) + " is neither paired nor unpaired");
   }
   const bootstrap::Experiment experiment = api::engine_experiment(o.experiment);
+  if (const std::optional<std::string> problem = analysis::quantiles_problem(o.quantiles)) throw Error(*problem);
   std::vector<std::string> measures = o.measures;
   if (measures == std::vector<std::string>{"all"}) {
     measures.assign(analysis::all_measure_names(experiment).begin(), analysis::all_measure_names(experiment).end());
+    for (double p : o.quantiles) measures.push_back(analysis::quantile_name(p, experiment));
   }
-  analysis::ParsedMeasures parsed = analysis::parse_measures(measures, experiment);
+  analysis::ParsedMeasures parsed = analysis::parse_measures(measures, experiment, o.quantiles);
   if (parsed.problem) throw Error(*parsed.problem);
   const unsigned threads = o.threads != 0 ? o.threads : std::max(1u, std::thread::hardware_concurrency());
   analysis::Settings settings{experiment, o.alpha,  static_cast<std::int32_t>(o.replications),
-                              o.seed.value_or(analysis::fixed_seed), threads, std::move(parsed.kinds), o.permutations, o.keep_replicates};
+                              o.seed.value_or(analysis::fixed_seed), threads, std::move(parsed.kinds), std::move(parsed.quantiles),
+                              o.permutations, o.keep_replicates};
   settings.acceleration = api::engine_acceleration(o.acceleration);
   return settings;
 }
 
 MeasureResult result_of(analysis::MeasureRun& m) {
   const bootstrap::Result& r = m.result;
-  return {std::string(m.name), r.estimate,         r.se,          r.bias,   r.t_lower,
+  return {m.name,              r.estimate,         r.se,          r.bias,   r.t_lower,
           r.t_upper,           r.bca_lower,        r.bca_upper,   r.percentile_lower,
           r.percentile_upper,  r.basic_lower,      r.basic_upper, r.z0,     r.acceleration,
           m.p_permutation,     m.p_t,              std::move(m.in_order)};

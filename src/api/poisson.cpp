@@ -47,6 +47,7 @@ engine::Settings settings_of(const Options& o) {
   if (o.experiment != diffboot::Experiment::paired && o.experiment != diffboot::Experiment::unpaired) {
     throw Error("the experiment is neither paired nor unpaired");
   }
+  if (!o.quantiles.empty()) throw Error("quantiles are not part of the Poisson bootstrap, which weighs sums");
   const unsigned threads = o.threads != 0 ? o.threads : std::max(1u, std::thread::hardware_concurrency());
   return {api::engine_experiment(o.experiment), o.alpha, o.replications, o.seed.value_or(analysis::fixed_seed),
           threads, o.measures, o.permutations, o.keep_replicates};

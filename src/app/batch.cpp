@@ -102,7 +102,8 @@ void draw_figure(const State& s, const BatchOptions& o) {
   if (!s.value_name.empty()) f.value_name = s.value_name;
   f.unit = o.unit;
   f.log_scale = o.log_scale;
-  for (const MeasureOfRun& m : measures_of(s)) {
+  const std::vector<MeasureOfRun> measures = measures_of(s);  // the figure's words point into them
+  for (const MeasureOfRun& m : measures) {
     if (!m.run->chosen) continue;
     const bootstrap::Result& r = m.run->result;
     f.measures.push_back({m.words, m.name, r.estimate, r.t_lower, r.t_upper, r.bca_lower, r.bca_upper, m.run->replicates});
@@ -164,6 +165,7 @@ class CommandLineQuestions : public Questions {
     s.figure = o_.figure;
     s.replicates_file = o_.replicates;
     s.measures_asked = o_.measures;
+    s.quantiles_asked = o_.quantiles;
     s.permutations = o_.permutations;
     s.acceleration = o_.acceleration;
     s.poisson = o_.poisson;
@@ -188,7 +190,7 @@ class CommandLineQuestions : public Questions {
       if (std::min(s.n_x, s.n_y) < poisson::engine::min_size) {
         usage_stop("--poisson needs at least " + std::to_string(poisson::engine::min_size) + " values in each sample");
       }
-    } else if (const std::optional<std::string> problem = analysis::measures_problem(s.measures_asked, s.experiment)) {
+    } else if (const std::optional<std::string> problem = analysis::measures_problem(s.measures_asked, s.experiment, s.quantiles_asked)) {
       usage_stop("--measures: " + *problem);
     }
     return true;

@@ -5,6 +5,7 @@
 #include <charconv>
 #include <filesystem>
 #include <string>
+#include <variant>
 #include <vector>
 
 #include "analysis/analysis.h"
@@ -60,6 +61,9 @@ constexpr const char* footer = R"(Effect measures (differences are sample 1 minu
   g        Hedges' g, bias-corrected: unpaired (mean(x) - mean(y)) / pooled sd;
            paired mean(d) / sd(d) (with --measures)
   delta    unpaired: Cliff's delta, P(X > Y) - P(X < Y) (with --measures)
+  d_Q90    unpaired: quantile(x, 0.9) - quantile(y, 0.9) (with --quantiles 0.9;
+           linear interpolation of the order statistics, numpy's and R's default)
+  Q90_d    paired: quantile(d, 0.9) (with --quantiles 0.9)
 
 Intervals, each of level 1 - 2*alpha (alpha 0.025: 95% intervals, 2.5% beyond
 each bound):
@@ -125,24 +129,47 @@ std::optional<std::pair<double, double>> figure_size(const std::string& text) {
 // Every measure the command line can name, of either experiment.
 constexpr const char* measure_choices = "d_AVE, d_MED, d_STD, d_MAD, g, delta (unpaired), AVE_d, MED_d, g (paired), lift, all";
 
-// The measures "LIST" names, "all" for every measure of either type; nothing
-// when a name is none of them.
-std::optional<std::vector<std::string>> measure_list(const std::string& text, bool paired) {
-  if (text == "all") {
-    const auto names = analysis::all_measure_names(paired ? Experiment::paired : Experiment::unpaired);
-    return std::vector<std::string>(names.begin(), names.end());
-  }
-  std::vector<std::string> names(1);
+// The items of a comma-separated list, empty ones too.
+std::vector<std::string> items(const std::string& text) {
+  std::vector<std::string> out(1);
   for (char c : text) {
-    if (c == ',') names.emplace_back();
-    else names.back() += c;
+    if (c == ',') out.emplace_back();
+    else out.back() += c;
   }
+  return out;
+}
+
+// The measures "LIST" names, "all" for every measure of either type and the
+// quantile measures of `quantiles`; nothing when a name is none of them.
+std::optional<std::vector<std::string>> measure_list(const std::string& text, bool paired,
+                                                     const std::vector<double>& quantiles) {
+  const Experiment e = paired ? Experiment::paired : Experiment::unpaired;
+  if (text == "all") {
+    const auto names = analysis::all_measure_names(e);
+    std::vector<std::string> all(names.begin(), names.end());
+    for (double p : quantiles) all.push_back(analysis::quantile_name(p, e));
+    return all;
+  }
+  const std::vector<std::string> names = items(text);
   for (const std::string& name : names) {
-    if (analysis::measures_problem({name}, Experiment::paired) && analysis::measures_problem({name}, Experiment::unpaired)) {
+    if (analysis::measures_problem({name}, Experiment::paired, quantiles) &&
+        analysis::measures_problem({name}, Experiment::unpaired, quantiles)) {
       return std::nullopt;
     }
   }
   return names;
+}
+
+// The probabilities "P,P,..." names, or the problem with them.
+std::variant<std::vector<double>, std::string> quantile_list(const std::string& text) {
+  std::vector<double> p;
+  for (const std::string& item : items(text)) {
+    const std::optional<double> v = number(item);
+    if (!v) return "--quantiles \"" + text + "\": \"" + item + "\" is not a number";
+    p.push_back(*v);
+  }
+  if (const std::optional<std::string> problem = analysis::quantiles_problem(p)) return "--quantiles: " + *problem;
+  return p;
 }
 
 // The measures "LIST" names for --poisson, "all" for every measure of the
@@ -152,19 +179,14 @@ std::vector<std::string> poisson_measure_list(const std::string& text, bool pair
     const auto names = poisson::engine::measure_names(paired ? Experiment::paired : Experiment::unpaired);
     return std::vector<std::string>(names.begin(), names.end());
   }
-  std::vector<std::string> names(1);
-  for (char c : text) {
-    if (c == ',') names.emplace_back();
-    else names.back() += c;
-  }
-  return names;
+  return items(text);
 }
 
 struct RawOptions {
   bool paired = false, unpaired = false, no_files = false, show = false, p_values = false, decimal_comma = false, log_scale = false,
        poisson = false;
   std::string alpha, level, format = "text", directory, seed, replications, figure, table, column, by, value, id, delimiter, labels,
-      figure_size, measures, permutations, replicates, acceleration, unit;
+      figure_size, measures, quantiles, permutations, replicates, acceleration, unit;
   std::string sample1, sample2;
 };
 
@@ -207,6 +229,11 @@ void define(CLI::App& app, RawOptions& raw) {
                  "The measures to report, by name: " + std::string(measure_choices) +
                      " (default: the experiment's own; the text report keeps its block and adds g and delta after it)")
       ->type_name("LIST");
+  app.add_option("--quantiles", raw.quantiles,
+                 "Add the quantile measures of the probabilities P (strictly between 0 and 1, at most " +
+                     std::to_string(analysis::max_quantiles) +
+                     "): d_Q90 unpaired, Q90_d paired for 0.9; --measures may name them")
+      ->type_name("P,...");
   app.add_flag("--p-values", raw.p_values,
                "Two-sided permutation p-values of every measure, and the t-test's of the mean");
   app.add_option("--permutations", raw.permutations,
@@ -258,7 +285,7 @@ void define(CLI::App& app, RawOptions& raw) {
 // The options that take a value: an empty value is a usage error, not the default.
 constexpr const char* valued_options[] = {"--alpha",  "--level",  "--format", "--directory", "--seed", "--replications",
                                           "--figure", "--table",  "--column", "--by",        "--value", "--id", "--delimiter", "--labels",
-                                          "--figure-size", "--measures", "--permutations", "--replicates",
+                                          "--figure-size", "--measures", "--quantiles", "--permutations", "--replicates",
                                           "--acceleration", "--unit"};
 
 // A problem CLI11 lets through: an option given an empty value, or more than
@@ -328,11 +355,20 @@ std::optional<std::string> interpret(const RawOptions& raw, BatchOptions& o) {
   o.figure = raw.figure;
   o.poisson = raw.poisson;
   if (raw.poisson && raw.p_values) return "--p-values are not part of the Poisson bootstrap (--poisson)";
+  if (!raw.quantiles.empty()) {
+    if (raw.poisson) return "--quantiles are not part of the Poisson bootstrap (--poisson), which weighs sums";
+    std::variant<std::vector<double>, std::string> p = quantile_list(raw.quantiles);
+    if (std::string* problem = std::get_if<std::string>(&p)) return *problem;
+    o.quantiles = std::get<std::vector<double>>(std::move(p));
+  }
   if (raw.poisson && !raw.measures.empty()) {
     o.measures = poisson_measure_list(raw.measures, raw.paired);
   } else if (!raw.measures.empty()) {
-    const std::optional<std::vector<std::string>> names = measure_list(raw.measures, raw.paired);
-    if (!names) return "--measures \"" + raw.measures + "\" is not a list of " + measure_choices;
+    const std::optional<std::vector<std::string>> names = measure_list(raw.measures, raw.paired, o.quantiles);
+    if (!names) {
+      return "--measures \"" + raw.measures + "\" is not a list of " + measure_choices +
+             (o.quantiles.empty() ? "" : " and the names of the quantiles asked for");
+    }
     o.measures = *names;
   }
   if (!raw.permutations.empty() && !raw.p_values) return "--permutations goes with --p-values";

@@ -41,6 +41,7 @@ struct BatchOptions {
   std::string unit;                   // --unit TEXT: the values' unit in the figure, empty for none
   bool log_scale = false;             // --log: the figure's data axis logarithmic
   std::vector<std::string> measures;  // --measures: by name; none: the experiment's
+  std::vector<double> quantiles;      // --quantiles P,...: the quantile measures' probabilities
   std::int32_t permutations = 0;      // --p-values [--permutations N]: N; 0: no p-values
   std::string replicates;             // --replicates FILE: empty for none
   Acceleration acceleration = Acceleration::grid;  // --acceleration: of the unpaired differences

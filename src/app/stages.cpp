@@ -189,9 +189,9 @@ void bootstrap_intervals(State& s) {
     poisson_intervals(s);
     return;
   }
-  analysis::Settings settings{s.experiment, s.alpha, s.B, s.seed, s.threads,
-                              analysis::parse_measures(s.measures_asked, s.experiment).kinds, s.permutations,
-                              !s.replicates_file.empty()};
+  analysis::ParsedMeasures asked = analysis::parse_measures(s.measures_asked, s.experiment, s.quantiles_asked);
+  analysis::Settings settings{s.experiment, s.alpha, s.B, s.seed, s.threads, std::move(asked.kinds), std::move(asked.quantiles),
+                              s.permutations, !s.replicates_file.empty()};
   settings.acceleration = s.acceleration;
   const bool paired = settings.experiment == Experiment::paired;
   bootstrap::Progress progress;

@@ -15,8 +15,20 @@ std::vector<MeasureOfRun> measures_of(const State& s) {
   };
   std::vector<MeasureOfRun> out;
   for (const analysis::MeasureRun& m : s.measures) {
+    if (m.kind == analysis::MeasureKind::Q_d || m.kind == analysis::MeasureKind::d_Q) {
+      // Eight characters as the others' where the name allows: "d_Q90 = ", "d_Q2.5= ", "d_Q99.9=".
+      std::string label = m.name;
+      if (label.size() < 6) label.resize(6, ' ');
+      label += label.size() == 6 ? "= " : "=";
+      const std::string percent = m.name.substr(m.name.find('Q') + 1, m.name.size() - 3);  // "90" of d_Q90, Q90_d
+      out.push_back({m.name, label,
+                     m.kind == analysis::MeasureKind::d_Q ? "difference of " + percent + "% quantiles"
+                                                          : percent + "% quantile of differences",
+                     &m});
+      continue;
+    }
     for (const Text& t : texts) {
-      if (t.name == m.name) out.push_back({t.name, t.label, t.words, &m});
+      if (t.name == m.name) out.push_back({t.name, std::string(t.label), std::string(t.words), &m});
     }
   }
   return out;

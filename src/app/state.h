@@ -69,6 +69,7 @@ struct State {
   std::string replicates_file;   // the file of the replicates in replication order, empty for none
   bool decimal_comma = false;    // sample files' values are written with a decimal comma
   std::vector<std::string> measures_asked;  // the measures asked for by name; none: the experiment's
+  std::vector<double> quantiles_asked;       // the probabilities of the quantile measures (--quantiles)
   std::int32_t permutations = 0;            // the permutations of the p-values asked for; 0: none
   Acceleration acceleration = Acceleration::grid;  // of the unpaired differences' BCa intervals
   bool poisson = false;                     // the Poisson bootstrap in place of the resamples of draws
@@ -77,14 +78,14 @@ struct State {
 // One effect measure of the run as the state holds it.
 struct MeasureOfRun {
   std::string_view name;          // "d_AVE", "AVE_d", ...
-  std::string_view label;         // its report label, such as "d_AVE = "
-  std::string_view words;         // such as "difference of medians"
+  std::string label;              // its report label, such as "d_AVE = "
+  std::string words;              // such as "difference of medians"
   const analysis::MeasureRun* run;  // its results and replicates, whether it was asked for, its p-values
 };
 
 // The measures of the run in report order (AVE_d, MED_d when paired; d_AVE,
 // d_MED, d_STD, d_MAD when unpaired), then the effect sizes asked for (g,
-// delta); none before the bootstrap.
+// delta, lift), then the quantile measures; none before the bootstrap.
 std::vector<MeasureOfRun> measures_of(const State& s);
 
 // "paired" or "unpaired".

@@ -11,6 +11,7 @@
 #include "bootstrap/effect_sizes.h"
 #include "bootstrap/resample_stats.h"
 #include "numeric/distributions.h"
+#include "numeric/quantiles.h"
 #include "numeric/sorting.h"
 #include "numeric/summaries.h"
 
@@ -107,6 +108,37 @@ void lift_intervals(Measure* m, const std::vector<double>& jack, double alpha) {
   numeric::sort(m->boot);
   withhold(m->result);
   m->result.acceleration = std::numeric_limits<double>::quiet_NaN();
+}
+
+// The p-quantile of a sample sorted by sorted_for_quantiles.
+double quantile_of_sorted(std::span<const double> sorted, double p) {
+  return numeric::quantile_of_ranks(sorted.size(), p, [sorted](std::size_t k) { return sorted[k - 1]; });
+}
+
+// The accelerations of the unpaired quantile differences, four at a time in
+// the lanes that d_AVE, d_MED, d_STD and d_MAD take (each lane's sums in its
+// own order: any lane gives d_MED's bits for the same columns), by the
+// method and the sums of d_MED's.
+// sorted1 and sorted2 are the samples as sorted_for_quantiles gives them.
+std::vector<double> quantile_accelerations(const UnpairedSamples& s, std::span<const double> sorted1,
+                                           std::span<const double> sorted2, std::span<const double> p, bool algebra,
+                                           AccelerationMethod method) {
+  std::vector<double> acc;
+  for (std::size_t first = 0; first < p.size(); first += 4) {
+    LeaveOneOut a, b;
+    std::vector<double> LeaveOneOut::*const lanes[] = {&LeaveOneOut::ave, &LeaveOneOut::med, &LeaveOneOut::std,
+                                                       &LeaveOneOut::mad};
+    for (std::size_t k = 0; k < 4; ++k) {
+      const double q = p[std::min(first + k, p.size() - 1)];  // lanes beyond the last repeat it
+      a.*lanes[k] = leave_one_out_quantiles(s.x1, sorted1, q);
+      b.*lanes[k] = leave_one_out_quantiles(s.x2, sorted2, q);
+    }
+    const std::array<double, 4> four = method == AccelerationMethod::samples ? two_sample_accelerations(a, b)
+                                       : algebra                            ? unpaired_accelerations_by_algebra(a, b)
+                                                                            : unpaired_accelerations(a, b);
+    for (std::size_t k = 0; k < 4 && first + k < p.size(); ++k) acc.push_back(four[k]);
+  }
+  return acc;
 }
 
 // Cliff's delta of the counters' last resamples: from their counts, or from
@@ -217,6 +249,14 @@ void bootstrap_unpaired(const UnpairedSamples& s, std::array<Measure, 4>& measur
   numeric::init_uniform(g);
   const std::size_t n_x = s.x1.size(), n_y = s.x2.size();
   ConcurrentJackknife jackknife(s.x1, s.x2, threads, progress, by_algebra(n_x, n_y, false, sums), method);
+  const QuantileMeasures& quantiles = effect_sizes.quantiles;
+  const bool with_quantiles = !quantiles.p.empty();
+  const std::vector<double> sorted1 = with_quantiles ? sorted_for_quantiles(s.x1) : std::vector<double>();
+  const std::vector<double> sorted2 = with_quantiles ? sorted_for_quantiles(s.x2) : std::vector<double>();
+  for (std::size_t k = 0; k < quantiles.p.size(); ++k) {
+    quantiles.measures[k].result.estimate =
+        quantile_of_sorted(sorted1, quantiles.p[k]) - quantile_of_sorted(sorted2, quantiles.p[k]);
+  }
   const ResampleCounter counter1(s.x1), counter2(s.x2);  // each sample sorted once for all threads
   const auto block = [&](std::size_t begin, std::size_t end, numeric::UniformState& gen, bool last) {
     ResampleCounter sample1 = counter1, sample2 = counter2;
@@ -231,6 +271,9 @@ void bootstrap_unpaired(const UnpairedSamples& s, std::array<Measure, 4>& measur
         effect_sizes.delta->boot[i] = resample_delta(sample1, sample2);
       }
       if (effect_sizes.lift != nullptr) effect_sizes.lift->boot[i] = lift(a.ave, b.ave);
+      for (std::size_t k = 0; k < quantiles.p.size(); ++k) {
+        quantiles.measures[k].boot[i] = sample1.quantile(quantiles.p[k]) - sample2.quantile(quantiles.p[k]);
+      }
       if (progress != nullptr) {
         progress->add(s.x1.size() + s.x2.size());
         progress->check();
@@ -255,6 +298,11 @@ void bootstrap_unpaired(const UnpairedSamples& s, std::array<Measure, 4>& measur
     effect_size_intervals(effect_sizes.delta, cliffs_delta_jackknife(s.x1, s.x2), alpha);
   }
   if (effect_sizes.lift != nullptr) lift_intervals(effect_sizes.lift, lift_jackknife(s.x1, s.x2), alpha);
+  if (with_quantiles) {
+    const std::vector<double> acc =
+        quantile_accelerations(s, sorted1, sorted2, quantiles.p, by_algebra(n_x, n_y, false, sums), method);
+    for (std::size_t k = 0; k < acc.size(); ++k) measure_intervals(quantiles.measures[k], acc[k], alpha);
+  }
 }
 
 void bootstrap_paired(const PairedSamples& s, std::array<Measure, 2>& measures, double alpha,
@@ -273,6 +321,11 @@ void bootstrap_paired(const PairedSamples& s, std::array<Measure, 2>& measures, 
     const numeric::MeanSd d = numeric::mean_and_sd(x3);
     effect_sizes.g->result.estimate = hedges_g_paired(d.ave, d.sd, n);
   }
+  const QuantileMeasures& quantiles = effect_sizes.quantiles;
+  const std::vector<double> sorted3 = quantiles.p.empty() ? std::vector<double>() : sorted_for_quantiles(x3);
+  for (std::size_t k = 0; k < quantiles.p.size(); ++k) {
+    quantiles.measures[k].result.estimate = quantile_of_sorted(sorted3, quantiles.p[k]);
+  }
   const ResampleCounter counter(x3);  // sorted once for all threads
   // The lift's reference, the pairs' second halves, by the rank of their
   // difference as the counter counts its draws.
@@ -289,6 +342,7 @@ void bootstrap_paired(const PairedSamples& s, std::array<Measure, 2>& measures, 
       measures[1].boot[i] = r.med;
       if (effect_sizes.g != nullptr) effect_sizes.g->boot[i] = hedges_g_paired(r.ave, r.std, n);
       if (effect_sizes.lift != nullptr) effect_sizes.lift->boot[i] = r.ave / differences.companion_mean(y_by_rank, s.x2);
+      for (std::size_t k = 0; k < quantiles.p.size(); ++k) quantiles.measures[k].boot[i] = differences.quantile(quantiles.p[k]);
       if (progress != nullptr) {
         progress->add(n);
         progress->check();
@@ -305,6 +359,9 @@ void bootstrap_paired(const PairedSamples& s, std::array<Measure, 2>& measures, 
   bca_bounds(measures, {acceleration(jack.ave), acceleration(jack.med)}, alpha);
   effect_size_intervals(effect_sizes.g, hedges_g_paired_jackknife(x3), alpha);
   if (effect_sizes.lift != nullptr) lift_intervals(effect_sizes.lift, lift_paired_jackknife(x3, s.x2), alpha);
+  for (std::size_t k = 0; k < quantiles.p.size(); ++k) {
+    measure_intervals(quantiles.measures[k], acceleration(leave_one_out_quantiles(x3, sorted3, quantiles.p[k])), alpha);
+  }
 }
 
 }  // namespace diffboot::bootstrap

@@ -40,6 +40,17 @@ struct Measure {
 // (two_sample_accelerations).
 enum class AccelerationMethod { grid, samples };
 
+// Quantile measures: measures[k] of probability p[k], unpaired the
+// p-quantile of x1 less that of x2, paired the p-quantile of the
+// differences, by numeric::quantile_of_ranks. Their estimates are set by the
+// run, their replicates read off the resamples' counts as the medians are,
+// their accelerations from leave_one_out_quantiles (unpaired: as the
+// method and the sums take d_MED's).
+struct QuantileMeasures {
+  std::span<const double> p;
+  std::span<Measure> measures;
+};
+
 // The effect sizes a run computes besides its measures, from the same
 // resamples (no deviate more or less is drawn); their estimates are set
 // before the replications, each with the jackknife of its own acceleration.
@@ -47,6 +58,7 @@ struct EffectSizes {
   Measure* g = nullptr;       // Hedges' g
   Measure* delta = nullptr;   // Cliff's delta, unpaired runs only
   Measure* lift = nullptr;    // the lift of the means; without an estimate (mean(y) = 0) its bounds are NaN
+  QuantileMeasures quantiles = {};
 };
 
 // How the jackknife's sums are formed: in their written order (the unpaired

@@ -5,9 +5,11 @@
 #include <cmath>
 #include <cstdint>
 #include <cstring>
+#include <limits>
 
 #include "numeric/accurate_sum.h"
 #include "numeric/plain_order.h"
+#include "numeric/quantiles.h"
 #include "numeric/summaries.h"
 
 namespace diffboot::bootstrap {
@@ -260,6 +262,25 @@ LeaveOneOut leave_one_out_by_algebra(std::span<const double> x, Spread wanted) {
 
 LeaveOneOut leave_one_out(std::span<const double> x, Spread wanted) {
   return columns_of(x, wanted, means_and_deviations);
+}
+
+std::vector<double> sorted_for_quantiles(std::span<const double> x) {
+  std::vector<double> sorted(x.size());
+  for (std::size_t i = 0; i < x.size(); ++i) sorted[i] = x[i] + 0.0;  // -0 + 0 is +0
+  std::sort(sorted.begin(), sorted.end());
+  return sorted;
+}
+
+std::vector<double> leave_one_out_quantiles(std::span<const double> x, std::span<const double> sorted, double p) {
+  std::vector<double> out(x.size(), std::numeric_limits<double>::quiet_NaN());
+  if (x.size() < 2) return out;
+  for (std::size_t j = 0; j < x.size(); ++j) {
+    const double v = x[j] + 0.0;
+    out[j] = numeric::quantile_of_ranks(x.size() - 1, p, [&sorted, v](std::size_t k) {
+      return sorted[k - 1] < v ? sorted[k - 1] : sorted[k];
+    });
+  }
+  return out;
 }
 
 }  // namespace diffboot::bootstrap

@@ -28,4 +28,16 @@ LeaveOneOut leave_one_out(std::span<const double> x, Spread spread);
 // not the same bits; for samples where that order is too slow.
 LeaveOneOut leave_one_out_by_algebra(std::span<const double> x, Spread spread);
 
+// The sample sorted, a negative zero read as +0 so that every value has one
+// place in the order (the quantiles of its columns then differ from those
+// of selection at most in the sign of a zero).
+std::vector<double> sorted_for_quantiles(std::span<const double> x);
+
+// The p-quantile (0 < p < 1) of every column of x, from `sorted`, x as
+// sorted_for_quantiles gives it, in O(n): the column without x[j] has the
+// k-th smallest value sorted[k − 1] below the place of x[j], sorted[k] from
+// it on. The same doubles as the leave-one-out medians at p = 1/2 for
+// samples without a negative zero; NaN for samples of fewer than 2 values.
+std::vector<double> leave_one_out_quantiles(std::span<const double> x, std::span<const double> sorted, double p);
+
 }  // namespace diffboot::bootstrap

@@ -24,7 +24,12 @@ namespace diffboot::bootstrap {
 
 // What a permutation test measures on the two groups (unpaired) or on the
 // signed differences (paired).
-enum class Statistic { mean_difference, median_difference, sd_difference, mad_difference, g, delta, mean, median, lift };
+// The quantile statistics have no permutation test: their p-values are NaN
+// (the caller gives them a NaN observed value).
+enum class Statistic {
+  mean_difference, median_difference, sd_difference, mad_difference, g, delta, mean, median, lift,
+  quantile, quantile_difference
+};
 
 // Where the permutations' stream starts: this many deviates after the
 // bootstrap's first (whose runs use fewer than 2^45).

@@ -5,6 +5,8 @@
 #include <numeric>
 
 #include "numeric/plain_order.h"
+#include "numeric/quantiles.h"
+#include "numeric/sorting.h"
 #include "numeric/summaries.h"
 
 namespace diffboot::bootstrap {
@@ -314,6 +316,15 @@ std::vector<std::uint32_t> ResampleCounter::positions_by_rank() const {
   }
   for (std::size_t i = 0; i < x_.size(); ++i) p[order_->entries[i].rank] = static_cast<std::uint32_t>(i);
   return p;
+}
+
+double ResampleCounter::quantile(double p) {
+  const std::size_t n = x_.size();
+  if (counted_) return numeric::quantile_of_ranks(n, p, [this](std::size_t k) { return kth_value(k); });
+  work_.assign(resample_.begin(), resample_.end());
+  return numeric::quantile_of_ranks(n, p, [this](std::size_t k) {
+    return numeric::select(static_cast<std::int64_t>(k), work_);
+  });
 }
 
 std::span<const double> ResampleCounter::resample() {

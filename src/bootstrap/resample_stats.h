@@ -66,6 +66,12 @@ class ResampleCounter {
   // The last resample drawn, in draw order (empty before the first draw).
   std::span<const double> resample();
 
+  // The p-quantile (0 < p < 1) of the last resample, by the linear
+  // interpolation of its order statistics (numeric::quantile_of_ranks): read
+  // off the counts where the sample is counted, else by selection in a copy
+  // of the resample, as the median is.
+  double quantile(double p);
+
   // The mean of the values that go with the last resample's draws: a draw of
   // sorted()[r] takes by_rank[r] where the sample is counted, a draw of x[i]
   // takes by_position[i] where it is not (see positions_by_rank).

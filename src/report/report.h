@@ -3,6 +3,7 @@
 // estimate with its Student's t and BCa bounds. Listed on the console or
 // written to the report file.
 #include <cstdint>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -17,7 +18,7 @@ using bootstrap::Experiment;
 enum class ReportMode : char { console = '-', file = 'w' };
 
 struct ResultRow {
-  std::string_view label;            // 8 characters, such as "d_AVE = "
+  std::string label;                 // 8 characters, such as "d_AVE = " (longer for a quantile: "d_Q99.9 = ")
   const bootstrap::Result* result;   // its estimate, t bounds and BCa bounds are printed
   double p_permutation = 0.0, p_t = 0.0;  // printed when the report has permutations
   bool t_test = false;                    // p_t too: a mean measure

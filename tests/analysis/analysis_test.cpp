@@ -6,7 +6,10 @@
 
 #include <gtest/gtest.h>
 
+#include "support/samples.h"
+
 #include <algorithm>
+#include <bit>
 #include <cmath>
 #include <random>
 #include <string>
@@ -51,6 +54,62 @@ Analysed analysed(const std::vector<double>& x, const std::vector<double>& y, Ex
   settings.measures = parse_measures(measures, e).kinds;
   settings.permutations = permutations;
   return {run_bootstrap(x, y, summarise(x, y), settings, nullptr)};
+}
+
+TEST(AnalysisTest, HalfQuantileIsTheMedianToTheBit) {
+  // Every way the median is read and its acceleration formed: counts, draws
+  // by rank (beyond 131609 values), the grid
+  // in its written order and by algebra (beyond 10^6 pairs), the two-sample
+  // formula, and two threads.
+  struct Case {
+    const char* shape;
+    std::size_t n_x, n_y;
+    Experiment e;
+    Acceleration acceleration;
+    unsigned threads;
+    std::int32_t replications;
+  };
+  const Case cases[] = {
+      {"random", 30, 41, Experiment::unpaired, Acceleration::grid, 1, 1999},
+      {"tied", 12, 9, Experiment::unpaired, Acceleration::samples, 2, 1999},
+      {"random", 1100, 1001, Experiment::unpaired, Acceleration::grid, 2, 199},
+      {"random", 25, 25, Experiment::paired, Acceleration::grid, 2, 1999},
+      {"tied", 20, 20, Experiment::paired, Acceleration::grid, 1, 499},
+      {"tied", 131700, 131700, Experiment::paired, Acceleration::grid, 2, 99},
+  };
+  for (const Case& c : cases) {
+    const std::vector<double> x = testing::shaped_sample(c.shape, c.n_x, 7), y = testing::shaped_sample("random", c.n_y, 8);
+    Settings settings;
+    settings.experiment = c.e;
+    settings.acceleration = c.acceleration;
+    settings.threads = c.threads;
+    settings.replications = c.replications;
+    settings.quantiles = {0.9, 0.5};
+    const Analysed a{run_bootstrap(x, y, summarise(x, y), settings, nullptr)};
+    const bool paired = c.e == Experiment::paired;
+    const MeasureRun &median = a[paired ? "MED_d" : "d_MED"], &half = a[paired ? "Q50_d" : "d_Q50"];
+    const std::string what = std::string(c.shape) + " " + std::to_string(c.n_x) + " " + std::to_string(c.n_y);
+    const bootstrap::Result &m = median.result, &q = half.result;
+    for (auto field : {&bootstrap::Result::estimate, &bootstrap::Result::t_lower, &bootstrap::Result::t_upper,
+                       &bootstrap::Result::bca_lower, &bootstrap::Result::bca_upper, &bootstrap::Result::se,
+                       &bootstrap::Result::bias, &bootstrap::Result::z0, &bootstrap::Result::acceleration,
+                       &bootstrap::Result::percentile_lower, &bootstrap::Result::percentile_upper,
+                       &bootstrap::Result::basic_lower, &bootstrap::Result::basic_upper}) {
+      EXPECT_EQ(std::bit_cast<std::uint64_t>(m.*field), std::bit_cast<std::uint64_t>(q.*field)) << what;
+    }
+    EXPECT_TRUE(std::ranges::equal(median.replicates, half.replicates)) << what;
+  }
+}
+
+TEST(AnalysisTest, QuantilesHaveNoPermutationPValue) {
+  const std::vector<double> x{1, 2, 3, 4, 5, 6}, y{2, 4, 6, 8};
+  Settings settings;
+  settings.quantiles = {0.9};
+  settings.permutations = 99;
+  const Analysed a{run_bootstrap(x, y, summarise(x, y), settings, nullptr)};
+  EXPECT_TRUE(std::isnan(a["d_Q90"].p_permutation));
+  EXPECT_EQ(a["d_Q90"].notes, std::vector<std::string>{"d_Q90: p_permutation is not given: the permutation test takes no quantile"});
+  EXPECT_FALSE(std::isnan(a["d_MED"].p_permutation));
 }
 
 std::string notes_of(const MeasureRun& r) {

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <set>
 
 namespace diffboot::analysis {
@@ -47,6 +48,47 @@ TEST(MeasureTest, EachKindHasItsOwnNameAndStatistic) {
   EXPECT_FALSE(measure_named("lift_x"));
   EXPECT_EQ(info(MeasureKind::delta).range.lower, -1.0);
   EXPECT_EQ(info(MeasureKind::lift).range.lower, -1.0);
+}
+
+TEST(MeasureTest, QuantileMeasuresByTheirProbabilities) {
+  EXPECT_EQ(quantile_name(0.1, Experiment::unpaired), "d_Q10");
+  EXPECT_EQ(quantile_name(0.999, Experiment::unpaired), "d_Q99.9");
+  EXPECT_EQ(quantile_name(0.0005, Experiment::paired), "Q0.05_d");
+  EXPECT_FALSE(measure_named("d_Q"));
+  struct Case {
+    std::vector<double> p;
+    const char* problem;  // nullptr: none
+  };
+  const Case cases[] = {
+      {{0.1, 0.5, 0.999}, nullptr},
+      {{0.0}, "quantile 0 is not a probability strictly between 0 and 1"},
+      {{0.5, 1.0}, "quantile 1 is not a probability strictly between 0 and 1"},
+      {{std::nan("")}, "quantile nan is not a probability strictly between 0 and 1"},
+      {{0.1, 0.2, 0.3, 0.4, 0.5, 0.6, 0.7, 0.8, 0.9, 0.95}, "10 quantiles, but at most 9"},
+      {{0.9, 0.5, 0.9}, "quantile 0.9 is asked for twice"},
+  };
+  for (const Case& c : cases) EXPECT_EQ(quantiles_problem(c.p).value_or(""), c.problem ? c.problem : "");
+  const std::vector<double> p{0.9, 0.1};
+  struct Named {
+    std::vector<std::string> names;
+    Experiment e;
+    std::vector<double> chosen;
+    const char* problem;
+  };
+  const Named named[] = {
+      {{}, Experiment::unpaired, {0.9, 0.1}, nullptr},
+      {{"d_Q10", "d_AVE", "d_Q90"}, Experiment::unpaired, {0.9, 0.1}, nullptr},
+      {{"Q90_d", "Q90_d"}, Experiment::paired, {0.9}, nullptr},
+      {{"Q90_d"}, Experiment::unpaired, {}, "Q90_d is not a measure of an unpaired experiment"},
+      {{"d_Q50"}, Experiment::unpaired, {},
+       "\"d_Q50\" is not a measure; the measures of an unpaired experiment are d_AVE, d_MED, d_STD, d_MAD, g, delta, "
+       "lift, d_Q90, d_Q10, all"},
+  };
+  for (const Named& c : named) {
+    const ParsedMeasures parsed = parse_measures(c.names, c.e, p);
+    EXPECT_EQ(parsed.quantiles, c.chosen) << (c.problem ? c.problem : "");
+    EXPECT_EQ(parsed.problem.value_or(""), c.problem ? c.problem : "");
+  }
 }
 
 }  // namespace

@@ -53,6 +53,15 @@ TEST(CommandLineTest, UsageErrors) {
       {{"--measures", "d_AVE,cohen", "x", "y"},
        "--measures \"d_AVE,cohen\" is not a list of d_AVE, d_MED, d_STD, d_MAD, g, delta (unpaired), AVE_d, MED_d, g "
        "(paired), lift, all"},
+      {{"--quantiles", "0.9,x", "x", "y"}, "--quantiles \"0.9,x\": \"x\" is not a number"},
+      {{"--quantiles", "0.9,", "x", "y"}, "--quantiles \"0.9,\": \"\" is not a number"},
+      {{"--quantiles", "90", "x", "y"}, "--quantiles: quantile 90 is not a probability strictly between 0 and 1"},
+      {{"--quantiles", "0.9", "--poisson", "x", "y"},
+       "--quantiles are not part of the Poisson bootstrap (--poisson), which weighs sums"},
+      {{"--quantiles", "0.9", "--measures", "d_Q10", "x", "y"},
+       "--measures \"d_Q10\" is not a list of d_AVE, d_MED, d_STD, d_MAD, g, delta (unpaired), AVE_d, MED_d, g "
+       "(paired), lift, all and the names of the quantiles asked for"},
+      {{"--quantiles", "", "x", "y"}, "--quantiles needs a value"},
       {{"--permutations", "999", "x", "y"}, "--permutations goes with --p-values"},
       {{"--p-values", "--permutations", "50", "x", "y"}, "--permutations \"50\" is not a whole number from 99 to 1000000"},
       {{"--acceleration", "pooled", "x", "y"}, "--acceleration \"pooled\" is not grid or samples"},

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "bootstrap/bca.h"
+#include "numeric/quantiles.h"
 #include "numeric/summaries.h"
 #include "support/samples.h"
 
@@ -54,6 +55,24 @@ TEST(LeaveOneOutTest, ColumnStatisticsMatchTheLiteralColumns) {
       expect_same_bits(streamed.std, expected.std, what + " std");
       expect_same_bits(streamed.med, expected.med, what + " med");
       expect_same_bits(streamed.mad, expected.mad, what + " mad");
+    }
+  }
+}
+
+TEST(LeaveOneOutTest, QuantilesMatchTheLiteralColumns) {
+  for (const char* shape : {"random", "tied", "signed zeros"}) {
+    for (std::size_t n : {2, 3, 4, 9, 40, 97}) {
+      const std::vector<double> x = shaped_sample(shape, n, static_cast<unsigned>(n));
+      for (double p : {0.01, 0.3, 0.5, 0.9, 0.999}) {
+        const std::vector<double> fast = leave_one_out_quantiles(x, sorted_for_quantiles(x), p);
+        for (std::size_t j = 0; j < n; ++j) {
+          std::vector<double> column(x);
+          column.erase(column.begin() + static_cast<std::ptrdiff_t>(j));
+          std::sort(column.begin(), column.end());
+          const double q = numeric::quantile_of_ranks(column.size(), p, [&column](std::size_t k) { return column[k - 1]; });
+          ASSERT_EQ(fast[j], q) << shape << " n=" << n << " p " << p << " column " << j;
+        }
+      }
     }
   }
 }

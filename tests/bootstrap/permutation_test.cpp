@@ -163,6 +163,9 @@ std::vector<double> literal_p_values(const PermutationTest& t) {
         case Statistic::g:
           value = t.paired ? hedges_g_paired(ma.ave, ma.sd, a.size())
                            : hedges_g(ma.ave, ma.sd, a.size(), mb.ave, mb.sd, b.size());
+          break;
+        case Statistic::quantile:
+        case Statistic::quantile_difference: value = std::nan(""); break;  // not tested by permutation
       }
       reached[k] += std::isnan(value) || std::fabs(value) >= std::fabs(t.observed[k]) * (1 - 1e-12);
     }

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "numeric/accurate_sum.h"
+#include "numeric/quantiles.h"
 #include "numeric/summaries.h"
 #include "support/samples.h"
 
@@ -45,6 +46,36 @@ TEST(ResampleStatsTest, CountsAgreeWithMedMadOnTheResample) {
         ASSERT_EQ(bits(s.mad), bits(mad)) << what;
         const std::span<const double> out = counter.resample();
         for (std::size_t i = 0; i < n; ++i) ASSERT_EQ(bits(out[i]), bits(expected[i])) << what;
+      }
+    }
+  }
+}
+
+// The p-quantile of a sorted copy of v.
+double quantile_of(std::span<const double> v, double p) {
+  std::vector<double> sorted(v.begin(), v.end());
+  std::sort(sorted.begin(), sorted.end());
+  return numeric::quantile_of_ranks(sorted.size(), p, [&sorted](std::size_t k) { return sorted[k - 1]; });
+}
+
+TEST(ResampleStatsTest, QuantilesAgreeWithTheSortedResample) {
+  // Counted, drawn by rank (beyond 131609 values) and selected (signed zeros).
+  struct Case {
+    const char* shape;
+    std::size_t n;
+    int draws;
+  };
+  const Case cases[] = {{"random", 2, 50},  {"random", 101, 50}, {"tied", 10, 50}, {"signed zeros", 11, 50},
+                        {"random", 131610, 2}, {"tied", 131611, 2}};
+  for (const Case& c : cases) {
+    const std::vector<double> x = sample(c.shape, c.n);
+    ResampleCounter counter(x);
+    numeric::UniformState g;
+    numeric::init_uniform(g);
+    for (int rep = 0; rep < c.draws; ++rep) {
+      counter.draw(g, false);
+      for (double p : {0.001, 0.1, 0.5, 0.9, 0.99}) {
+        ASSERT_EQ(counter.quantile(p), quantile_of(counter.resample(), p)) << c.shape << " n=" << c.n << " p " << p;
       }
     }
   }

@@ -119,9 +119,11 @@ py::dict result_dict(const diffboot::Results& r) {
 
 py::dict analyse(const py::buffer& x, const py::buffer& y, bool paired, double alpha, std::int64_t replications,
                  std::optional<std::int32_t> seed, unsigned threads, std::vector<std::string> measures,
-                 std::int32_t permutations, bool replicates, const std::function<void(double)>& progress) {
+                 std::int32_t permutations, bool replicates, const std::function<void(double)>& progress,
+                 std::vector<double> quantiles) {
   const py::buffer_info bx = x.request(), by = y.request();
   diffboot::Options o;
+  o.quantiles = std::move(quantiles);
   o.experiment = paired ? diffboot::Experiment::paired : diffboot::Experiment::unpaired;
   o.alpha = alpha, o.replications = replications, o.seed = seed, o.threads = threads;
   o.measures = std::move(measures), o.permutations = permutations, o.keep_replicates = replicates;
@@ -267,7 +269,7 @@ PYBIND11_MODULE(_core, m) {
   m.doc() = "The diffboot library's analyse(), for the diffboot package.";
   m.def("analyse", &analyse, py::arg("x"), py::arg("y"), py::arg("paired"), py::arg("alpha"), py::arg("replications"),
         py::arg("seed"), py::arg("threads"), py::arg("measures"), py::arg("permutations"), py::arg("replicates"),
-        py::arg("progress"));
+        py::arg("progress"), py::arg("quantiles"));
   m.def("poisson_analyse", &poisson_analyse, py::arg("x"), py::arg("y"), py::arg("paired"), py::arg("alpha"),
         py::arg("replications"), py::arg("seed"), py::arg("threads"), py::arg("measures"), py::arg("replicates"));
   m.def("poisson_summary", &poisson_summary, py::arg("values"), py::arg("sample"));

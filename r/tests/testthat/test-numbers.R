@@ -14,7 +14,10 @@ cases <- list(
   list(paired = TRUE, sizes = c(12, 12), integer = FALSE, missing = 2, options = list(conf.level = 0.8, measures = "MED_d"),
        args = c("--level", "0.8", "--measures", "MED_d")),
   list(paired = FALSE, sizes = c(9, 14), integer = TRUE, missing = 0, options = list(seed = 2147483647),
-       args = c("-s", "2147483647"))
+       args = c("-s", "2147483647")),
+  list(paired = TRUE, sizes = c(20, 20), integer = FALSE, missing = 0,
+       options = list(quantiles = c(0.1, 0.999), measures = "all"),
+       args = c("--quantiles", "0.1,0.999", "--measures", "all"))
 )
 
 test_that("every number equals the program's json", {
