@@ -62,7 +62,7 @@ double median_of_two(const A& a, std::size_t na, const B& b, std::size_t nb) {
   const double kth = i == 0 ? b(k - 1) : i == k ? a(k - 1) : std::max(a(i - 1), b(k - i - 1));
   if (m % 2 == 1) return kth;
   const double next = i == na ? b(k - i) : k - i == nb ? a(i) : std::min(a(i), b(k - i));
-  return (next + kth) * 0.5;
+  return numeric::midpoint(kth, next);
 }
 
 // A group's statistics; the mean about the pooled mean (unpaired).

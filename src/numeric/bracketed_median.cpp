@@ -1,6 +1,7 @@
 #include "numeric/bracketed_median.h"
 
 #include "numeric/plain_order.h"
+#include "numeric/summaries.h"
 
 #include <algorithm>
 #include <cmath>
@@ -74,7 +75,7 @@ bool median_in_bracket(std::size_t n, const Value& value, double& med) {
     med = a;
   } else {
     const double c = *std::min_element(lower + 1, inside.end());
-    med = (c + a) * 0.5;
+    med = midpoint(a, c);
   }
   return true;
 }

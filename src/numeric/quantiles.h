@@ -8,13 +8,15 @@
 #include <cmath>
 #include <cstddef>
 
+#include "numeric/summaries.h"
+
 namespace diffboot::numeric {
 
 // The value a fraction f (0 < f < 1) of the way from a to b: from the nearer
-// end, as (b − a) is scaled the least; (b + a) * 0.5 at f = 1/2; weighted
+// end, as (b − a) is scaled the least; the median's midpoint at f = 1/2; weighted
 // means where b − a exceeds the largest double.
 inline double between(double a, double b, double f) {
-  if (f == 0.5) return (b + a) * 0.5;
+  if (f == 0.5) return midpoint(a, b);
   if (a == b) return a;
   const double d = b - a;
   if (!std::isfinite(d)) return (1.0 - f) * a + f * b;

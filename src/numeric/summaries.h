@@ -59,15 +59,24 @@ MeanSd scaled_back(std::span<const double> data, double largest, MeanAndSd&& mea
 // or a value that is not finite); otherwise mean_and_sd(data).
 MeanSd beyond_overflow(std::span<const double> data, MeanSd formed);
 
+// The midpoint of a and b as the median forms it, (b + a) * 0.5, or
+// a * 0.5 + b * 0.5 where that sum overflows although a and b are finite
+// (two values beyond half the largest double, of one sign).
+inline double midpoint(double a, double b) {
+  const double m = (b + a) * 0.5;
+  if (std::isinf(m) && std::isfinite(a) && std::isfinite(b)) return a * 0.5 + b * 0.5;
+  return m;
+}
+
 // The median rule over order statistics: for odd n the value of rank
-// n/2 + 1, for even n (b + a) * 0.5 with a of rank n/2, asked for first, and b
+// n/2 + 1, for even n midpoint(a, b) with a of rank n/2, asked for first, and b
 // of rank n/2 + 1. `kth(k)` gives the value of rank k (one-based).
 template <typename Kth>
 double median_of_ranks(std::size_t n, Kth&& kth) {
   if (n % 2 == 1) return kth(n / 2 + 1);
   const double a = kth(n / 2);
   const double b = kth(n / 2 + 1);
-  return (b + a) * 0.5;
+  return midpoint(a, b);
 }
 
 // Median of w by `select`: one call for odd n, two for even n on the same,

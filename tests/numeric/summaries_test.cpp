@@ -22,6 +22,9 @@ TEST(SummariesTest, MedianAndMad) {
       {{1, 2, 3, 4}, 2.5, 1.4826},       // deviations (1.5, .5, .5, 1.5), median 1
       {{5}, 5.0, 0.0},
       {{2, 2, 2, 9}, 2.0, 0.0},
+      // Middle values beyond half the largest double: halves added, not inf.
+      {{1.7e308, 1.7e308}, 1.7e308, 0.0},
+      {{-1.6e308, -1.7e308}, -1.7e308 * 0.5 + -1.6e308 * 0.5, (1.7e308 * 0.5 - 1.6e308 * 0.5) * 1.4826},
   };
   for (const auto& c : cases) {
     const std::vector<double> before = c.data;

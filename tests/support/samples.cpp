@@ -35,6 +35,7 @@ std::vector<double> shaped_sample(std::string_view shape, std::size_t n, std::ui
     else if (shape == "descending") x = static_cast<double>(n - i);
     else if (shape == "equal") x = 4.25;
     else if (shape == "few values") x = static_cast<double>(rng() % 3);
+    else if (shape == "huge") x = (rng() % 2) ? 1.7e308 : 1.6e308;
     else if (shape == "organ pipe") x = static_cast<double>(std::min(i, n - i));
     else throw std::invalid_argument("no sample shape " + std::string(shape));
   }

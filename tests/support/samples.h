@@ -18,7 +18,7 @@ std::vector<double> counting(double from, std::size_t n);
 // "random" normal(10, 3); "tied" the four values -0.1, 0, 0.1, 0.2;
 // "skewed" lognormal(0, 2); "signed zeros" +0 and -0; "nan" 1 with one NaN
 // in five; "ascending"; "descending"; "equal" all 4.25; "few values" 0, 1, 2;
-// "organ pipe" rising then falling.
+// "organ pipe" rising then falling; "huge" 1.6e308 and 1.7e308.
 std::vector<double> shaped_sample(std::string_view shape, std::size_t n, std::uint64_t seed);
 
 // Writes `values` to the file `name`, one a line, with 17 significant digits
