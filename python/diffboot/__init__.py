@@ -250,7 +250,7 @@ def analyse(x, y, paired=False, level=0.95, replications=1999, seed=None, measur
     every core. progress: a bar for runs longer than a second. method
     "poisson": the Poisson bootstrap of diffboot.distributed on one machine
     (rows keyed by position; measures d_AVE, d_STD, g, lift; paired AVE_d,
-    g; no p-values, no progress bar). quantiles: probabilities strictly
+    g, lift; no p-values, no progress bar). quantiles: probabilities strictly
     between 0 and 1 (at most 9), each adding a quantile measure (d_Q90, or
     paired Q90_d, for 0.9) that measures may name. Raises Error on input the
     analysis cannot take, TypeError on values of a wrong type.

@@ -48,8 +48,9 @@ void check(const Settings& o) {
 Outcome results(const Sums& x, const Sums& y, const Settings& settings) {
   check(settings);
   const bool paired = settings.experiment == Experiment::paired;
+  const bool second_halves = needs_second_halves(settings.measures, settings.experiment);
   for (const Sums* s : {&x, &y}) {
-    if (paired && s == &y) break;
+    if (paired && !second_halves && s == &y) break;
     const int sample = s == &x ? 1 : 2;
     if (s->setup.seed != settings.seed || s->setup.replications != settings.replications ||
         s->setup.sample != sample - 1) {
@@ -60,6 +61,10 @@ Outcome results(const Sums& x, const Sums& y, const Settings& settings) {
                   std::to_string(s->frame.n) + " values: a part is missing or added twice");
     }
     check_size(s->rows, sample, paired);
+  }
+  if (second_halves && y.rows != x.rows) {
+    throw Error("the sums of the pairs' second halves hold " + std::to_string(y.rows) + " pairs, the differences' " +
+                std::to_string(x.rows));
   }
   return outcome_of(x, y, settings);
 }
@@ -79,8 +84,11 @@ Outcome analyse(std::span<const double> x, std::span<const double> y, const Sett
     });
     const Summary whole = summarise(d, 1);
     check_size(whole.n, 1, true);
-    const Sums s = sums_on_threads(d, frame_of(whole), setup, threads);
-    return outcome_of(s, s, settings);
+    const Frame frame = frame_of(whole);
+    const Sums s = sums_on_threads(d, frame, setup, threads);
+    if (!needs_second_halves(settings.measures, settings.experiment)) return outcome_of(s, s, settings);
+    const Frame second = frame_of(summarise(present_second_halves(d, y), 2));
+    return outcome_of(s, second_half_sums(d, y, {}, 0, frame, second, setup, threads), settings);
   }
   const Summary sx = summarise(x, 1), sy = summarise(y, 2);
   check_size(sx.n, 1, false), check_size(sy.n, 2, false);

@@ -36,8 +36,9 @@ struct Outcome {
 void check(const Settings& settings);
 
 // The results from the whole sums of x and y (paired: the differences' in
-// x, y ignored), which must be of the settings' seed and B and hold every
-// value of their sample (Error if not).
+// x, and a paired lift the second halves' of second_half_sums in y, else y
+// ignored), which must be of the settings' seed and B and hold every value
+// of their sample (Error if not).
 Outcome results(const Sums& x, const Sums& y, const Settings& settings);
 
 // The whole run over x and y (paired: x - y, a NaN in either half missing)

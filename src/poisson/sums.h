@@ -71,6 +71,9 @@ struct Sums {
   std::array<double, 12> powers{};       // Σ d^k for k = 1..6, as (rounded, remainder) pairs
   std::vector<std::int64_t> weights;     // per replicate Σ w
   std::vector<double> moments;           // per replicate Σ w·d, its remainder, Σ w·d², its remainder
+  // The pairs' second halves y only: Σ e·y, Σ e²·y, Σ e·y² with e the
+  // scaled differences of the pairs, as (rounded, remainder) pairs.
+  std::array<double, 6> cross{};
 };
 
 // The sums of the values of one part, each row keyed by `keys` (one a
@@ -82,6 +85,23 @@ Sums partition_sums(std::span<const double> values, std::span<const std::uint64_
 // sample's present values, the first of this part being `first_position`.
 Sums partition_sums(std::span<const double> values, std::uint64_t first_position, const Frame& frame,
                     const Setup& setup);
+
+// The sums of the pairs' second halves `second` of one part, whose
+// differences are `differences` (NaN where a half is missing), for a paired
+// lift: each pair weighed by its differences' counts (keyed by `keys`, one a
+// pair, or without keys by position from `first_position`, as
+// partition_sums keys the differences), with the cross sums of the two;
+// setup.sample is 1. `second_frame` is that of the second halves of the
+// pairs whose difference is present. The replicates are split over `threads`
+// threads as sums_on_threads splits them (the same bits at any number).
+Sums second_half_sums(std::span<const double> differences, std::span<const double> second,
+                      std::span<const std::uint64_t> keys, std::uint64_t first_position,
+                      const Frame& differences_frame, const Frame& second_frame, const Setup& setup,
+                      unsigned threads = 1);
+
+// The second halves of the pairs, NaN where the difference is: the values
+// whose summaries make their frame.
+std::vector<double> present_second_halves(std::span<const double> differences, std::span<const double> second);
 
 // Adds `from` into `into`; they must share frame and setup (Error if not).
 void merge(Sums& into, const Sums& from);
