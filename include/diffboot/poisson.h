@@ -18,7 +18,8 @@
 // d_STD (unpaired), Hedges' g and lift (mean(x)/mean(y) - 1; paired, it
 // takes the sums of the pairs' second halves besides). Medians, MADs
 // and Cliff's delta need order statistics across parts: asking for them is
-// an Error that says so. p-values and Control are not part of it.
+// an Error that says so. p-values are not part of it; a Control follows the
+// whole run in one process (analyse()), not the parts.
 #include <array>
 #include <cstdint>
 #include <limits>
@@ -129,5 +130,9 @@ Results results(const Sums& x, const Sums& y, const Options& options);
 // second_half_sums for a lift) as one part.
 // NaN values are missing as with Missing::skip.
 Results analyse(std::span<const double> x, std::span<const double> y, const Options& options);
+
+// As analyse() above, followed by `control` (a unit a row of a replicate)
+// with the same bits; throws Cancelled when it was cancelled.
+Results analyse(std::span<const double> x, std::span<const double> y, const Options& options, Control& control);
 
 }  // namespace diffboot::poisson

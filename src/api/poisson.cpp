@@ -9,6 +9,7 @@
 #include <utility>
 
 #include "analysis/settings.h"
+#include "api/control_access.h"
 #include "api/mapping.h"
 #include "poisson/analyse.h"
 #include "poisson/sums.h"
@@ -139,6 +140,16 @@ Results results(const Sums& x, const Sums& y, const Options& options) {
 Results analyse(std::span<const double> x, std::span<const double> y, const Options& options) {
   const engine::Settings settings = settings_of(options);
   return mapped([&] { return public_results(engine::analyse(x, y, settings), options); });
+}
+
+Results analyse(std::span<const double> x, std::span<const double> y, const Options& options, Control& control) {
+  const engine::Settings settings = settings_of(options);
+  bootstrap::Progress& progress = ControlAccess::progress(control);
+  try {
+    return mapped([&] { return public_results(engine::analyse(x, y, settings, &progress), options); });
+  } catch (const bootstrap::Stopped& e) {
+    throw Cancelled(e.what());
+  }
 }
 
 }  // namespace diffboot::poisson

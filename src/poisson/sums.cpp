@@ -107,27 +107,46 @@ Sums partition_sums(std::span<const double> values, std::uint64_t first_position
 
 namespace {
 
+// A followed thread's replicates go in this many slices, each counted and
+// checked once done: a replicate's sums do not depend on the slice it is in.
+constexpr std::int64_t followed_slices = 64;
+
+// Adds the sums of replicates [first, last) over `rows` to s, in slices
+// counted on `progress` where one is given.
+void add_range(const Rows& rows, std::int32_t seed, std::int64_t first, std::int64_t last, Sums& s,
+               bootstrap::Progress* progress) {
+  if (progress == nullptr) return add_replicates(rows, seed, first, last, s.weights, s.moments);
+  const std::int64_t slice = std::max<std::int64_t>(1, (last - first + followed_slices - 1) / followed_slices);
+  for (std::int64_t b = first; b < last; b += slice) {
+    progress->check();
+    const std::int64_t end = std::min(last, b + slice);
+    add_replicates(rows, seed, b, end, s.weights, s.moments);
+    progress->add(static_cast<std::uint64_t>(end - b) * rows.count);
+  }
+  progress->check();
+}
+
 // Adds the replicates' sums over `rows` to s, the replicates split over
 // `threads` threads in contiguous ranges.
-void add_on_threads(const Rows& rows, const Setup& setup, unsigned threads, Sums& s) {
+void add_on_threads(const Rows& rows, const Setup& setup, unsigned threads, Sums& s, bootstrap::Progress* progress) {
   const std::int64_t parts = std::clamp<std::int64_t>(threads, 1, setup.replications);
   std::vector<std::future<void>> running;
   for (std::int64_t k = 1; k < parts; ++k) {
     running.push_back(std::async(std::launch::async, [&, k] {
-      add_replicates(rows, setup.seed, setup.replications * k / parts, setup.replications * (k + 1) / parts, s.weights,
-                     s.moments);
+      add_range(rows, setup.seed, setup.replications * k / parts, setup.replications * (k + 1) / parts, s, progress);
     }));
   }
-  add_replicates(rows, setup.seed, 0, setup.replications / parts, s.weights, s.moments);
+  add_range(rows, setup.seed, 0, setup.replications / parts, s, progress);
   for (std::future<void>& f : running) f.get();
 }
 
 }  // namespace
 
-Sums sums_on_threads(std::span<const double> values, const Frame& frame, const Setup& setup, unsigned threads) {
+Sums sums_on_threads(std::span<const double> values, const Frame& frame, const Setup& setup, unsigned threads,
+                     bootstrap::Progress* progress) {
   Sums s = empty_sums(frame, setup);
   const Rows rows = prepare_rows(values, {}, 0, frame, setup, s);
-  add_on_threads(rows, setup, threads, s);
+  add_on_threads(rows, setup, threads, s, progress);
   return s;
 }
 
@@ -146,7 +165,7 @@ std::vector<double> present_second_halves(std::span<const double> differences, s
 Sums second_half_sums(std::span<const double> differences, std::span<const double> second,
                       std::span<const std::uint64_t> keys, std::uint64_t first_position,
                       const Frame& differences_frame, const Frame& second_frame, const Setup& setup,
-                      unsigned threads) {
+                      unsigned threads, bootstrap::Progress* progress) {
   const std::vector<double> y = present_second_halves(differences, second);
   if (!keys.empty() && keys.size() != y.size()) {
     throw Error("the keys number " + std::to_string(keys.size()) + " but the pairs " + std::to_string(y.size()));
@@ -174,7 +193,7 @@ Sums second_half_sums(std::span<const double> differences, std::span<const doubl
     }
   }
   const Rows rows = prepare_rows(y, keys, first_position, second_frame, keyed, s);
-  add_on_threads(rows, keyed, threads, s);
+  add_on_threads(rows, keyed, threads, s, progress);
   s.setup.sample = 1;
   return s;
 }

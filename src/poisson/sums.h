@@ -12,6 +12,8 @@
 #include <stdexcept>
 #include <vector>
 
+#include "bootstrap/progress.h"
+
 namespace diffboot::poisson::engine {
 
 // What the Poisson bootstrap refuses: what() says why, one line.
@@ -93,11 +95,11 @@ Sums partition_sums(std::span<const double> values, std::uint64_t first_position
 // partition_sums keys the differences), with the cross sums of the two;
 // setup.sample is 1. `second_frame` is that of the second halves of the
 // pairs whose difference is present. The replicates are split over `threads`
-// threads as sums_on_threads splits them (the same bits at any number).
+// threads, and counted on `progress`, as sums_on_threads does.
 Sums second_half_sums(std::span<const double> differences, std::span<const double> second,
                       std::span<const std::uint64_t> keys, std::uint64_t first_position,
                       const Frame& differences_frame, const Frame& second_frame, const Setup& setup,
-                      unsigned threads = 1);
+                      unsigned threads = 1, bootstrap::Progress* progress = nullptr);
 
 // The second halves of the pairs, NaN where the difference is: the values
 // whose summaries make their frame.
@@ -108,7 +110,10 @@ void merge(Sums& into, const Sums& from);
 
 // The sums of `values` as one part keyed by position from 0, the replicates
 // split over `threads` threads in contiguous ranges (each replicate's sums
-// formed as on one thread, so the same bits at any number).
-Sums sums_on_threads(std::span<const double> values, const Frame& frame, const Setup& setup, unsigned threads);
+// formed as on one thread, so the same bits at any number). A `progress`
+// given counts a unit a row of a replicate and is checked as it counts
+// (Stopped ends the run), the same bits as without.
+Sums sums_on_threads(std::span<const double> values, const Frame& frame, const Setup& setup, unsigned threads,
+                     bootstrap::Progress* progress = nullptr);
 
 }  // namespace diffboot::poisson::engine

@@ -8,6 +8,7 @@
 #include <numeric>
 #include <random>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "bootstrap/bca.h"
@@ -262,6 +263,34 @@ TEST(PoissonLift, WithoutAnEstimateWhereTheMeanOfYIsZero) {
     for (const double v : fields_of(r.measures[0].result)) EXPECT_TRUE(std::isnan(v));
     EXPECT_EQ(r.measures[0].notes, std::vector<std::string>{"lift: not defined, as the mean of sample 2 is 0"});
   }
+}
+
+TEST(PoissonControl, FollowsWithoutChangingABitAndCancels) {
+  const std::vector<double> x = lognormal(700, 9), y = lognormal(700, 10);
+  for (const Experiment e : {Experiment::unpaired, Experiment::paired}) {
+    Options o;
+    o.experiment = e, o.replications = 299, o.threads = 2;
+    o.measures = e == Experiment::paired ? std::vector<std::string>{"AVE_d", "lift"} : std::vector<std::string>{};
+    Control control;
+    const Results plain = poisson::analyse(x, y, o), followed = poisson::analyse(x, y, o, control);
+    EXPECT_EQ(control.fraction(), 1.0);
+    for (std::size_t k = 0; k < plain.measures.size(); ++k) {
+      const std::vector<double> a = fields(plain.measures[k]), b = fields(followed.measures[k]);
+      for (std::size_t f = 0; f < a.size(); ++f) EXPECT_EQ(std::bit_cast<std::uint64_t>(a[f]), std::bit_cast<std::uint64_t>(b[f]));
+    }
+  }
+  // Cancelled from another thread once under way, and before it starts.
+  Control control;
+  std::thread canceller([&] {
+    while (control.fraction() == 0.0) std::this_thread::yield();
+    control.cancel();
+  });
+  Options o;
+  o.replications = 1000000, o.threads = 2;
+  EXPECT_THROW(poisson::analyse(x, y, o, control), Cancelled);
+  canceller.join();
+  o.replications = 99;
+  EXPECT_THROW(poisson::analyse(x, y, o, control), Cancelled);
 }
 
 TEST(PoissonErrors, WhatItRefusesSaysWhy) {

@@ -49,18 +49,18 @@ double work_of(std::size_t n_x, std::size_t n_y, const diffboot::Options& o) {
          n * static_cast<double>(o.permutations);
 }
 
-// The run, on a worker thread when long: every tenth of a second the
-// calling thread takes the GIL to look for signals (KeyboardInterrupt
-// cancels the run and is raised once it has ended) and to report progress.
-diffboot::Results watched_run(std::span<const double> x, std::span<const double> y, const diffboot::Options& o,
-                              const std::function<void(double)>& progress) {
-  if (work_of(x.size(), y.size(), o) < watched_work) {
+// The run of `work` units, `analyse(control)` (without one: not followed),
+// on a worker thread when long: every tenth of a second the calling thread
+// takes the GIL to look for signals (KeyboardInterrupt cancels the run and
+// is raised once it has ended) and to report progress.
+template <class Analyse>
+diffboot::Results watched(double work, const Analyse& analyse, const std::function<void(double)>& progress) {
+  if (work < watched_work) {
     const py::gil_scoped_release released;
-    return diffboot::analyse(x, y, o);
+    return analyse(nullptr);
   }
   diffboot::Control control;
-  std::future<diffboot::Results> run =
-      std::async(std::launch::async, [&] { return diffboot::analyse(x, y, o, control); });
+  std::future<diffboot::Results> run = std::async(std::launch::async, [&] { return analyse(&control); });
   const auto finish = [&] {
     const py::gil_scoped_release released;
     run.wait();
@@ -91,6 +91,14 @@ diffboot::Results watched_run(std::span<const double> x, std::span<const double>
     }
   }
   return run.get();
+}
+
+diffboot::Results watched_run(std::span<const double> x, std::span<const double> y, const diffboot::Options& o,
+                              const std::function<void(double)>& progress) {
+  const auto analyse = [&](diffboot::Control* control) {
+    return control != nullptr ? diffboot::analyse(x, y, o, *control) : diffboot::analyse(x, y, o);
+  };
+  return watched(work_of(x.size(), y.size(), o), analyse, progress);
 }
 
 py::dict result_dict(const diffboot::Results& r) {
@@ -158,14 +166,16 @@ diffboot::Options options_of(bool paired, double alpha, std::int64_t replication
 
 py::dict poisson_analyse(const py::buffer& x, const py::buffer& y, bool paired, double alpha, std::int64_t replications,
                          std::optional<std::int32_t> seed, unsigned threads, std::vector<std::string> measures,
-                         bool replicates) {
+                         bool replicates, const std::function<void(double)>& progress) {
   const py::buffer_info bx = x.request(), by = y.request();
   const diffboot::Options o = options_of(paired, alpha, replications, seed, threads, std::move(measures), replicates);
   const std::span<const double> xs = values_of(bx, "x"), ys = values_of(by, "y");
-  return result_dict(raising([&] {
-    const py::gil_scoped_release released;
-    return diffboot::poisson::analyse(xs, ys, o);
-  }));
+  const auto analyse = [&](diffboot::Control* control) {
+    return control != nullptr ? diffboot::poisson::analyse(xs, ys, o, *control) : diffboot::poisson::analyse(xs, ys, o);
+  };
+  // A row of a replicate (a pass each for a paired lift's two halves).
+  const double work = static_cast<double>(xs.size() + ys.size()) * static_cast<double>(o.replications);
+  return result_dict(raising([&] { return watched(work, analyse, progress); }));
 }
 
 // The Poisson bootstrap's pieces travel between processes as tuples of
@@ -304,7 +314,8 @@ PYBIND11_MODULE(_core, m) {
         py::arg("seed"), py::arg("threads"), py::arg("measures"), py::arg("permutations"), py::arg("replicates"),
         py::arg("progress"), py::arg("quantiles"));
   m.def("poisson_analyse", &poisson_analyse, py::arg("x"), py::arg("y"), py::arg("paired"), py::arg("alpha"),
-        py::arg("replications"), py::arg("seed"), py::arg("threads"), py::arg("measures"), py::arg("replicates"));
+        py::arg("replications"), py::arg("seed"), py::arg("threads"), py::arg("measures"), py::arg("replicates"),
+        py::arg("progress"));
   m.def("poisson_summary", &poisson_summary, py::arg("values"), py::arg("sample"));
   m.def("poisson_merge_summaries", &poisson_merge_summaries);
   m.def("poisson_frame", &poisson_frame);
