@@ -66,6 +66,10 @@ Outcome results(const Sums& x, const Sums& y, const Settings& settings) {
     throw Error("the sums of the pairs' second halves hold " + std::to_string(y.rows) + " pairs, the differences' " +
                 std::to_string(x.rows));
   }
+  if (second_halves && y.weights != x.weights) {
+    throw Error("the sums of the pairs' second halves are not weighed as the differences: form them with "
+                "second_half_sums");
+  }
   return outcome_of(x, y, settings);
 }
 

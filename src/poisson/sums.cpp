@@ -107,25 +107,6 @@ Sums partition_sums(std::span<const double> values, std::uint64_t first_position
 
 namespace {
 
-// A followed thread's replicates go in this many slices, each counted and
-// checked once done: a replicate's sums do not depend on the slice it is in.
-constexpr std::int64_t followed_slices = 64;
-
-// Adds the sums of replicates [first, last) over `rows` to s, in slices
-// counted on `progress` where one is given.
-void add_range(const Rows& rows, std::int32_t seed, std::int64_t first, std::int64_t last, Sums& s,
-               bootstrap::Progress* progress) {
-  if (progress == nullptr) return add_replicates(rows, seed, first, last, s.weights, s.moments);
-  const std::int64_t slice = std::max<std::int64_t>(1, (last - first + followed_slices - 1) / followed_slices);
-  for (std::int64_t b = first; b < last; b += slice) {
-    progress->check();
-    const std::int64_t end = std::min(last, b + slice);
-    add_replicates(rows, seed, b, end, s.weights, s.moments);
-    progress->add(static_cast<std::uint64_t>(end - b) * rows.count);
-  }
-  progress->check();
-}
-
 // Adds the replicates' sums over `rows` to s, the replicates split over
 // `threads` threads in contiguous ranges.
 void add_on_threads(const Rows& rows, const Setup& setup, unsigned threads, Sums& s, bootstrap::Progress* progress) {
@@ -133,10 +114,11 @@ void add_on_threads(const Rows& rows, const Setup& setup, unsigned threads, Sums
   std::vector<std::future<void>> running;
   for (std::int64_t k = 1; k < parts; ++k) {
     running.push_back(std::async(std::launch::async, [&, k] {
-      add_range(rows, setup.seed, setup.replications * k / parts, setup.replications * (k + 1) / parts, s, progress);
+      add_replicates(rows, setup.seed, setup.replications * k / parts, setup.replications * (k + 1) / parts, s.weights,
+                     s.moments, progress);
     }));
   }
-  add_range(rows, setup.seed, 0, setup.replications / parts, s, progress);
+  add_replicates(rows, setup.seed, 0, setup.replications / parts, s.weights, s.moments, progress);
   for (std::future<void>& f : running) f.get();
 }
 

@@ -336,6 +336,9 @@ TEST(PoissonErrors, WhatItRefusesSaysWhy) {
   o.seed = 1, o.replications = 99;
   const Sums half = partition_sums(std::span(y).first(20), 0, frame_of(summarise(y, 2)), {1, 99, 1});
   EXPECT_THROW(results(a, half, o), Error);
+  // A paired lift refuses sums of the second halves weighed as a sample of their own.
+  o.experiment = Experiment::paired, o.measures = {"lift"};
+  EXPECT_THROW(results(a, partition_sums(y, 0, frame_of(summarise(y, 2)), {1, 99, 1}), o), Error);
 }
 
 }  // namespace
