@@ -15,9 +15,11 @@
 // the grouping changes the results by a few units of the last place at most.
 //
 // The measures are those that are functions of sums: d_AVE (paired: AVE_d),
-// d_STD, Hedges' g and lift (mean(x)/mean(y) - 1, unpaired). Medians, MADs
+// d_STD (unpaired), Hedges' g and lift (mean(x)/mean(y) - 1; paired, it
+// takes the sums of the pairs' second halves besides). Medians, MADs
 // and Cliff's delta need order statistics across parts: asking for them is
-// an Error that says so. p-values and Control are not part of it.
+// an Error that says so. p-values are not part of it; a Control follows the
+// whole run in one process (analyse()), not the parts.
 #include <array>
 #include <cstdint>
 #include <limits>
@@ -79,6 +81,9 @@ struct Sums {
   std::array<double, 12> powers{};       // Σ d^k for k = 1..6, as (rounded, remainder) pairs
   std::vector<std::int64_t> weights;     // per replicate Σ w
   std::vector<double> moments;           // per replicate Σ w·d, its remainder, Σ w·d², its remainder
+  // The pairs' second halves y only: Σ e·y, Σ e²·y, Σ e·y² with e the
+  // scaled differences of the pairs, as (rounded, remainder) pairs.
+  std::array<double, 6> cross{};
 };
 
 // The sums of the values of one part, each row keyed by `keys` (hashed ids,
@@ -94,16 +99,40 @@ Sums partition_sums(std::span<const double> values, std::uint64_t first_position
 // Adds `from` into `into`; they must share frame and setup (Error if not).
 void merge(Sums& into, const Sums& from);
 
+// A paired lift's third pass: the summary of the pairs' second halves in a
+// part whose differences are `differences` (the halves of pairs whose
+// difference is NaN left out); merged over the parts, it gives their frame.
+Summary summarise_second_halves(std::span<const double> differences, std::span<const double> second);
+
+// The sums of the pairs' second halves `second` of a part for a paired
+// lift, each pair weighed by its difference's counts: keyed as
+// partition_sums keys `differences` (by `keys`, one a pair, or by position
+// from `first_position`), against the differences' frame and the second
+// halves'; `setup` is the differences' (sample 0), the sums' own sample 1.
+// They merge as other sums.
+Sums second_half_sums(std::span<const double> differences, std::span<const double> second,
+                      std::span<const std::uint64_t> keys, const Frame& differences_frame, const Frame& second_frame,
+                      const Setup& setup);
+Sums second_half_sums(std::span<const double> differences, std::span<const double> second,
+                      std::uint64_t first_position, const Frame& differences_frame, const Frame& second_frame,
+                      const Setup& setup);
+
 // The measures' results from the whole sums of x and y (unpaired), or of the
-// paired differences (then y is ignored). `options` gives the experiment,
+// paired differences (then y is ignored, but for a lift: the whole sums of
+// second_half_sums). `options` gives the experiment,
 // alpha, the measures (none: d_AVE, d_STD; paired: AVE_d) and
 // keep_replicates; its seed and B must be those of the sums.
 Results results(const Sums& x, const Sums& y, const Options& options);
 
 // The whole Poisson bootstrap of two samples in this process, keyed by
 // position, on options.threads threads (the same bits at any number): what
-// partition_sums and results give for x and y (paired: x - y) as one part.
+// partition_sums and results give for x and y (paired: x - y, and
+// second_half_sums for a lift) as one part.
 // NaN values are missing as with Missing::skip.
 Results analyse(std::span<const double> x, std::span<const double> y, const Options& options);
+
+// As analyse() above, followed by `control` (a unit a row of a replicate)
+// with the same bits; throws Cancelled when it was cancelled.
+Results analyse(std::span<const double> x, std::span<const double> y, const Options& options, Control& control);
 
 }  // namespace diffboot::poisson

@@ -250,7 +250,7 @@ def analyse(x, y, paired=False, level=0.95, replications=1999, seed=None, measur
     every core. progress: a bar for runs longer than a second. method
     "poisson": the Poisson bootstrap of diffboot.distributed on one machine
     (rows keyed by position; measures d_AVE, d_STD, g, lift; paired AVE_d,
-    g; no p-values, no progress bar). quantiles: probabilities strictly
+    g, lift; no p-values). quantiles: probabilities strictly
     between 0 and 1 (at most 9), each adding a quantile measure (d_Q90, or
     paired Q90_d, for 0.9) that measures may name. Raises Error on input the
     analysis cannot take, TypeError on values of a wrong type.
@@ -276,17 +276,20 @@ def analyse(x, y, paired=False, level=0.95, replications=1999, seed=None, measur
             raise Error("permutation p-values are not part of the Poisson bootstrap")
         if probabilities:
             raise Error("quantiles are not part of the Poisson bootstrap, which weighs sums")
-        core = _core.poisson_analyse(xs, ys, bool(paired), alpha, replications, seed, threads, names,
-                                     bool(replicates))
-        return Result(core, "paired" if paired else "unpaired", alpha, interval, replications, seed,
-                      tuple(labels), 0, method="poisson")
     bar = _Bar() if progress else None
     try:
-        core = _core.analyse(xs, ys, bool(paired), alpha, replications, seed, threads, names, permutations,
-                             bool(replicates), bar, probabilities)
+        if method == "poisson":
+            core = _core.poisson_analyse(xs, ys, bool(paired), alpha, replications, seed, threads, names,
+                                         bool(replicates), bar)
+        else:
+            core = _core.analyse(xs, ys, bool(paired), alpha, replications, seed, threads, names, permutations,
+                                 bool(replicates), bar, probabilities)
     finally:
         if bar is not None:
             bar.close()
+    if method == "poisson":
+        return Result(core, "paired" if paired else "unpaired", alpha, interval, replications, seed,
+                      tuple(labels), 0, method="poisson")
     result = Result(core, "paired" if paired else "unpaired", alpha, interval, replications, seed,
                     tuple(labels), permutations)
     # Halves of pairs that a frame's rows never had are not missing cells; a

@@ -69,6 +69,22 @@ def _sums(part, name, paired, sample, first_position, frame, seed, replications)
     return _core.poisson_sums(values, _keys(ids), first_position, frame, seed, replications, sample)
 
 
+def _halves(part, name):
+    """The differences and second halves of the pairs of a partition."""
+    d, ids = _part_values(part, name, True)
+    return d, _floats(part[1][0], name[1]), ids
+
+
+def _second_summary(part, name):
+    d, y, _ = _halves(part, name)
+    return _core.poisson_second_summary(d, y)
+
+
+def _second_sums(part, name, first_position, frames, seed, replications):
+    d, y, ids = _halves(part, name)
+    return _core.poisson_second_sums(d, y, _keys(ids), first_position, frames[0], frames[1], seed, replications)
+
+
 def _merge(a, b):
     return _core.poisson_merge(a, b)
 
@@ -103,10 +119,14 @@ def _run(samples, names, paired, level, replications, seed, measures, replicates
     replications = _whole(replications, "replications", *_core.replications_range)
     seed = _core.fixed_seed if seed is None else _whole(seed, "seed", 1, _core.largest_seed)
     measures = _measures(measures, paired, poisson=True)
+    # A paired lift weighs the pairs' second halves by their differences' counts.
+    halves = paired and "lift" in measures
     summaries = [[dask.delayed(_summary)(p, names[k], paired, k) for p in parts] for k, parts in enumerate(samples)]
+    if halves:
+        summaries.append([dask.delayed(_second_summary)(p, names[0]) for p in samples[0]])
     computed = _compute(*[s for parts in summaries for s in parts], retries=retries)
     whole, frames, offsets, at = [], [], [], 0
-    for parts in samples:
+    for parts in summaries:
         mine = computed[at:at + len(parts)]
         at += len(parts)
         total = mine[0]
@@ -115,7 +135,7 @@ def _run(samples, names, paired, level, replications, seed, measures, replicates
         whole.append(total)
         frames.append(_core.poisson_frame(total))
         offsets.append(np.concatenate([[0], np.cumsum([s[0] for s in mine])[:-1]]).astype(np.uint64))
-    for k, total in enumerate(whole):
+    for k, total in enumerate(whole[:len(samples)]):
         if total[0] == 0:
             raise Error("sample %d has no values" % (k + 1))
     sums = []
@@ -123,9 +143,14 @@ def _run(samples, names, paired, level, replications, seed, measures, replicates
         partial = [dask.delayed(_sums)(p, names[k], paired, k, int(offsets[k][i]), frames[k], seed, replications)
                    for i, p in enumerate(parts)]
         sums.append(_tree(partial, _merge))
+    if halves:  # keyed as the differences: the same offsets
+        partial = [dask.delayed(_second_sums)(p, names[0], int(offsets[0][i]), frames, seed, replications)
+                   for i, p in enumerate(samples[0])]
+        sums.append(_tree(partial, _merge))
     sums = _compute(*sums, retries=retries)
-    core = _core.poisson_results(sums[0], None if paired else sums[1], bool(paired), alpha, replications, seed,
-                                 measures, bool(replicates))
+    second = sums[1] if len(sums) > 1 else None
+    core = _core.poisson_results(sums[0], second, bool(paired), alpha, replications, seed, measures,
+                                 bool(replicates))
     return Result(core, "paired" if paired else "unpaired", alpha, interval, replications, seed, tuple(labels), 0,
                   method="poisson")
 
@@ -160,7 +185,7 @@ def analyse(x, y, paired=False, level=0.95, replications=1999, seed=None, measur
 
     x, y: dask Series or one-dimensional dask arrays, rows keyed by their
     position among the sample's values (paired: partitioned alike, pairs by
-    position). Measures d_AVE, d_STD, g, lift (paired: AVE_d, g); NaN is
+    position). Measures d_AVE, d_STD, g, lift (paired: AVE_d, g, lift); NaN is
     missing, left out and counted. retries: how often a failed partition
     is tried again on a distributed client.
     """

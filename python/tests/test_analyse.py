@@ -152,14 +152,15 @@ def test_two_threads_at_once_give_what_each_gives_alone():
                [[bits(getattr(m, f)) for f in diffboot.FIELDS] for m in b.measures]
 
 
-def test_an_interrupt_stops_a_long_run_and_leaves_nothing_behind():
+@pytest.mark.parametrize("method", ["bootstrap", "poisson"])
+def test_an_interrupt_stops_a_long_run_and_leaves_nothing_behind(method):
     x, y = RNG.normal(0, 1, 3000), RNG.normal(0, 1, 3000)
-    before = diffboot.analyse(x[:50], y[:50])
+    before = diffboot.analyse(x[:50], y[:50], method=method)
     timer = threading.Timer(0.3, _thread.interrupt_main)
     timer.start()
     with pytest.raises(KeyboardInterrupt):
-        diffboot.analyse(x, y, replications=1_000_000, progress=True)
+        diffboot.analyse(x, y, replications=1_000_000, progress=True, method=method)
     timer.join()
-    after = diffboot.analyse(x[:50], y[:50])
+    after = diffboot.analyse(x[:50], y[:50], method=method)
     assert [bits(getattr(m, f)) for m in before.measures for f in diffboot.FIELDS] == \
            [bits(getattr(m, f)) for m in after.measures for f in diffboot.FIELDS]

@@ -51,7 +51,11 @@ def test_the_same_numbers_on_any_partitions_and_as_one_machine(client):
         r = dbd.analyse(chunks(X, parts), chunks(Y, parts), measures=ALL, seed=5, replications=499)
         assert r.method == "poisson"
         assert_close(r, alone)
+    # Paired "all" takes the lift, whose second halves are weighed as their pairs.
     paired = diffboot.analyse(X[:2000], Y, paired=True, method="poisson", measures="all", replications=199)
+    assert [m.name for m in paired.measures] == ["AVE_d", "g", "lift"]
+    frame = dd.from_pandas(pd.DataFrame({"a": X[:2000], "b": Y}), npartitions=1)
+    assert_close(dbd.analyse_frame(frame, columns=("a", "b"), paired=True, measures="all", replications=199), paired)
     assert_close(dbd.analyse(chunks(X[:2000], 7), chunks(Y, 7), paired=True, measures="all", replications=199),
                  paired)
 
@@ -75,6 +79,11 @@ def test_ids_keep_the_counts_in_any_row_order(client):
                                  groups=("B", "A"), value="revenue", id="user", measures=ALL, replications=199)
     assert ordered.labels == ("B", "A") and ordered.n_x == len(X)
     assert_close(shuffled, ordered)
+    pairs = pd.DataFrame({"a": X[:2000], "b": Y, "user": ["u%d" % (7 * i + 3) for i in range(2000)]})
+    runs = [dbd.analyse_frame(dd.from_pandas(p, npartitions=k), columns=("a", "b"), paired=True, id="user",
+                              measures="all", replications=199)
+            for p, k in ((pairs, 3), (pairs.sample(frac=1, random_state=4), 11))]
+    assert_close(runs[1], runs[0])
     # Without ids a long frame keys each group's rows by position, as analyse() does.
     by_position = dbd.analyse_frame(dd.from_pandas(df, npartitions=4), by="arm", groups=("B", "A"), value="revenue",
                                     measures=ALL, replications=199)
@@ -83,13 +92,16 @@ def test_ids_keep_the_counts_in_any_row_order(client):
 
 def test_the_command_lines_poisson_bootstrap(program, tmp_path):
     write_sample(tmp_path / "x.txt", X[:500])
-    write_sample(tmp_path / "y.txt", Y[:400])
-    j = program_json(["--poisson", "--measures", "all", "-s", "3", "-B", "299", "x.txt", "y.txt"], tmp_path)
-    assert j["inputs"]["method"] == "poisson"
-    r = diffboot.analyse(X[:500], Y[:400], method="poisson", measures="all", seed=3, replications=299)
-    assert [m.name for m in r.measures] == [m["measure"] for m in j["measures"]]
-    for m, row in zip(r.measures, j["measures"]):
-        assert [bits(getattr(m, f)) for f in FIELDS] == [bits(row[f]) for f in FIELDS]
+    for paired in (False, True):
+        y = Y[:500] if paired else Y[:400]
+        write_sample(tmp_path / "y.txt", y)
+        j = program_json(["--poisson", "-p" if paired else "-u", "--measures", "all", "-s", "3", "-B", "299",
+                          "x.txt", "y.txt"], tmp_path)
+        assert j["inputs"]["method"] == "poisson"
+        r = diffboot.analyse(X[:500], y, paired=paired, method="poisson", measures="all", seed=3, replications=299)
+        assert [m.name for m in r.measures] == [m["measure"] for m in j["measures"]]
+        for m, row in zip(r.measures, j["measures"]):
+            assert [bits(getattr(m, f)) for f in FIELDS] == [bits(row[f]) for f in FIELDS]
 
 
 def test_the_bounds_agree_with_the_usual_bootstrap_within_monte_carlo_error():

@@ -7,6 +7,7 @@
 
 #include "analysis/analysis.h"
 #include "analysis/settings.h"
+#include "api/control_access.h"
 #include "api/mapping.h"
 #include "bootstrap/bootstrap.h"
 #include "bootstrap/progress.h"
@@ -14,11 +15,6 @@
 #include "numeric/errors.h"
 
 namespace diffboot {
-
-// The run state behind a Control, for analyse().
-struct ControlAccess {
-  static bootstrap::Progress& progress(Control& c) { return *c.progress_; }
-};
 
 Control::Control() : progress_(std::make_unique<bootstrap::Progress>()) {}
 Control::~Control() = default;

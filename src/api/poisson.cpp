@@ -5,9 +5,11 @@
 #include <algorithm>
 #include <cmath>
 #include <thread>
+#include <string>
 #include <utility>
 
 #include "analysis/settings.h"
+#include "api/control_access.h"
 #include "api/mapping.h"
 #include "poisson/analyse.h"
 #include "poisson/sums.h"
@@ -35,10 +37,12 @@ engine::Setup engine_setup(const Setup& s) { return {s.seed, s.replications, s.s
 Setup public_setup(const engine::Setup& s) { return {s.seed, s.replications, s.sample}; }
 
 engine::Sums engine_sums(Sums s) {
-  return {engine_frame(s.frame), engine_setup(s.setup), s.rows, s.powers, std::move(s.weights), std::move(s.moments)};
+  return {engine_frame(s.frame), engine_setup(s.setup), s.rows, s.powers, std::move(s.weights), std::move(s.moments),
+          s.cross};
 }
 Sums public_sums(engine::Sums s) {
-  return {public_frame(s.frame), public_setup(s.setup), s.rows, s.powers, std::move(s.weights), std::move(s.moments)};
+  return {public_frame(s.frame), public_setup(s.setup), s.rows, s.powers, std::move(s.weights), std::move(s.moments),
+          s.cross};
 }
 
 // The options as the engine's settings; the experiment must be one of its
@@ -101,6 +105,33 @@ void merge(Sums& into, const Sums& from) {
   into = public_sums(std::move(whole));
 }
 
+Summary summarise_second_halves(std::span<const double> differences, std::span<const double> second) {
+  return mapped([&] { return public_summary(engine::summarise(engine::present_second_halves(differences, second), 2)); });
+}
+
+Sums second_half_sums(std::span<const double> differences, std::span<const double> second,
+                      std::span<const std::uint64_t> keys, const Frame& differences_frame, const Frame& second_frame,
+                      const Setup& setup) {
+  if (keys.size() != differences.size()) {
+    throw Error("the keys number " + std::to_string(keys.size()) + " but the pairs " +
+                std::to_string(differences.size()));
+  }
+  return mapped([&] {
+    return public_sums(engine::second_half_sums(differences, second, keys, 0, engine_frame(differences_frame),
+                                                engine_frame(second_frame), engine_setup(setup)));
+  });
+}
+
+Sums second_half_sums(std::span<const double> differences, std::span<const double> second,
+                      std::uint64_t first_position, const Frame& differences_frame, const Frame& second_frame,
+                      const Setup& setup) {
+  return mapped([&] {
+    return public_sums(engine::second_half_sums(differences, second, {}, first_position,
+                                                engine_frame(differences_frame), engine_frame(second_frame),
+                                                engine_setup(setup)));
+  });
+}
+
 Results results(const Sums& x, const Sums& y, const Options& options) {
   const engine::Settings settings = settings_of(options);
   return mapped([&] { return public_results(engine::results(engine_sums(x), engine_sums(y), settings), options); });
@@ -109,6 +140,16 @@ Results results(const Sums& x, const Sums& y, const Options& options) {
 Results analyse(std::span<const double> x, std::span<const double> y, const Options& options) {
   const engine::Settings settings = settings_of(options);
   return mapped([&] { return public_results(engine::analyse(x, y, settings), options); });
+}
+
+Results analyse(std::span<const double> x, std::span<const double> y, const Options& options, Control& control) {
+  const engine::Settings settings = settings_of(options);
+  bootstrap::Progress& progress = ControlAccess::progress(control);
+  try {
+    return mapped([&] { return public_results(engine::analyse(x, y, settings, &progress), options); });
+  } catch (const bootstrap::Stopped& e) {
+    throw Cancelled(e.what());
+  }
 }
 
 }  // namespace diffboot::poisson

@@ -248,7 +248,7 @@ void define(CLI::App& app, RawOptions& raw) {
       ->type_name("METHOD");
   app.add_flag("--poisson", raw.poisson,
                "The Poisson bootstrap: each value a Poisson(1) count in each replicate, keyed by its position "
-               "(measures d_AVE, d_STD, g, lift; paired AVE_d, g; at least " + std::to_string(poisson::engine::min_size) +
+               "(measures d_AVE, d_STD, g, lift; paired AVE_d, g, lift; at least " + std::to_string(poisson::engine::min_size) +
                    " values a sample; no p-values)");
   app.add_option("--replicates", raw.replicates,
                  "Write the bootstrap replicates of every measure, a column each in replication order, to FILE (csv)")

@@ -179,7 +179,9 @@ void poisson_intervals(State& s) {
     run.replicates = m.in_order;
     std::sort(run.replicates.begin(), run.replicates.end());
     if (!s.replicates_file.empty()) run.in_order = std::move(m.in_order);
+    run.notes = std::move(m.notes);
   }
+  tell_notes(s);
 }
 
 }  // namespace

@@ -48,8 +48,9 @@ void check(const Settings& o) {
 Outcome results(const Sums& x, const Sums& y, const Settings& settings) {
   check(settings);
   const bool paired = settings.experiment == Experiment::paired;
+  const bool second_halves = needs_second_halves(settings.measures, settings.experiment);
   for (const Sums* s : {&x, &y}) {
-    if (paired && s == &y) break;
+    if (paired && !second_halves && s == &y) break;
     const int sample = s == &x ? 1 : 2;
     if (s->setup.seed != settings.seed || s->setup.replications != settings.replications ||
         s->setup.sample != sample - 1) {
@@ -61,10 +62,30 @@ Outcome results(const Sums& x, const Sums& y, const Settings& settings) {
     }
     check_size(s->rows, sample, paired);
   }
+  if (second_halves && y.rows != x.rows) {
+    throw Error("the sums of the pairs' second halves hold " + std::to_string(y.rows) + " pairs, the differences' " +
+                std::to_string(x.rows));
+  }
+  if (second_halves && y.weights != x.weights) {
+    throw Error("the sums of the pairs' second halves are not weighed as the differences: form them with "
+                "second_half_sums");
+  }
   return outcome_of(x, y, settings);
 }
 
-Outcome analyse(std::span<const double> x, std::span<const double> y, const Settings& settings) {
+namespace {
+
+// Sets `progress`, if given, to a run of `rows` rows a replicate.
+void start(bootstrap::Progress* progress, std::int64_t rows, std::int64_t replications) {
+  if (progress == nullptr) return;
+  progress->total = std::max<std::uint64_t>(1, static_cast<std::uint64_t>(rows) * static_cast<std::uint64_t>(replications));
+  progress->done.store(0, std::memory_order_relaxed);
+}
+
+}  // namespace
+
+Outcome analyse(std::span<const double> x, std::span<const double> y, const Settings& settings,
+                bootstrap::Progress* progress) {
   check(settings);
   const unsigned threads = std::max(1u, settings.threads);
   const Setup setup{settings.seed, settings.replications, 0};
@@ -79,13 +100,19 @@ Outcome analyse(std::span<const double> x, std::span<const double> y, const Sett
     });
     const Summary whole = summarise(d, 1);
     check_size(whole.n, 1, true);
-    const Sums s = sums_on_threads(d, frame_of(whole), setup, threads);
-    return outcome_of(s, s, settings);
+    const Frame frame = frame_of(whole);
+    const bool halves = needs_second_halves(settings.measures, settings.experiment);
+    start(progress, halves ? 2 * whole.n : whole.n, settings.replications);
+    const Sums s = sums_on_threads(d, frame, setup, threads, progress);
+    if (!halves) return outcome_of(s, s, settings);
+    const Frame second = frame_of(summarise(present_second_halves(d, y), 2));
+    return outcome_of(s, second_half_sums(d, y, {}, 0, frame, second, setup, threads, progress), settings);
   }
   const Summary sx = summarise(x, 1), sy = summarise(y, 2);
   check_size(sx.n, 1, false), check_size(sy.n, 2, false);
-  const Sums a = sums_on_threads(x, frame_of(sx), setup, threads);
-  const Sums b = sums_on_threads(y, frame_of(sy), {settings.seed, settings.replications, 1}, threads);
+  start(progress, sx.n + sy.n, settings.replications);
+  const Sums a = sums_on_threads(x, frame_of(sx), setup, threads, progress);
+  const Sums b = sums_on_threads(y, frame_of(sy), {settings.seed, settings.replications, 1}, threads, progress);
   return outcome_of(a, b, settings);
 }
 

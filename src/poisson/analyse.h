@@ -36,12 +36,17 @@ struct Outcome {
 void check(const Settings& settings);
 
 // The results from the whole sums of x and y (paired: the differences' in
-// x, y ignored), which must be of the settings' seed and B and hold every
-// value of their sample (Error if not).
+// x, and a paired lift the second halves' of second_half_sums in y, else y
+// ignored), which must be of the settings' seed and B and hold every value
+// of their sample (Error if not).
 Outcome results(const Sums& x, const Sums& y, const Settings& settings);
 
 // The whole run over x and y (paired: x - y, a NaN in either half missing)
-// as one part keyed by position, on settings.threads threads.
-Outcome analyse(std::span<const double> x, std::span<const double> y, const Settings& settings);
+// as one part keyed by position, on settings.threads threads. A `progress`
+// given is set to the run's units (a row of a replicate of a pass),
+// counted, and checked: bootstrap::Stopped ends the run. The same bits as
+// without.
+Outcome analyse(std::span<const double> x, std::span<const double> y, const Settings& settings,
+                bootstrap::Progress* progress = nullptr);
 
 }  // namespace diffboot::poisson::engine

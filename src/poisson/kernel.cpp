@@ -314,23 +314,32 @@ bool supported(Isa isa) {
 }
 
 void add_replicates(const Rows& rows, std::int32_t seed, std::int64_t first, std::int64_t last,
-                    std::span<std::int64_t> weights, std::span<double> moments, Isa isa) {
+                    std::span<std::int64_t> weights, std::span<double> moments, Isa isa,
+                    bootstrap::Progress* progress) {
   if (!supported(isa)) throw Error("this processor does not run the kernel asked for");
+  const auto replicates = static_cast<std::uint64_t>(last - first);
   if (!rows.in_unit) {  // beyond the packed sums' range: the literal order
+    if (progress != nullptr) progress->check();
     add_replicates_literal(rows, seed, first, last, weights, moments);
+    if (progress != nullptr) progress->add(rows.count * replicates);
     return;
   }
   const Block block = block_for(isa);
   const std::vector<std::uint32_t> words = replicate_words(seed, first, last);
   for (std::size_t begin = 0; begin < rows.mask.size(); begin += block_rows) {
-    block(rows, begin, std::min(rows.mask.size(), begin + block_rows), words, first, weights, moments);
+    const std::size_t end = std::min(rows.mask.size(), begin + block_rows);
+    block(rows, begin, end, words, first, weights, moments);
+    if (progress != nullptr) {  // the block's rows less its padding
+      progress->add((std::min(end, rows.count) - std::min(begin, rows.count)) * replicates);
+      progress->check();
+    }
   }
 }
 
 void add_replicates(const Rows& rows, std::int32_t seed, std::int64_t first, std::int64_t last,
-                    std::span<std::int64_t> weights, std::span<double> moments) {
+                    std::span<std::int64_t> weights, std::span<double> moments, bootstrap::Progress* progress) {
   static const Isa best = best_supported();
-  add_replicates(rows, seed, first, last, weights, moments, best);
+  add_replicates(rows, seed, first, last, weights, moments, best, progress);
 }
 
 void add_replicates_literal(const Rows& rows, std::int32_t seed, std::int64_t first, std::int64_t last,

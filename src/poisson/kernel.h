@@ -14,6 +14,7 @@
 #include <span>
 #include <vector>
 
+#include "bootstrap/progress.h"
 #include "poisson/sums.h"
 
 namespace diffboot::poisson::engine {
@@ -57,11 +58,15 @@ bool supported(Isa isa);
 
 // Adds the sums of replicates [first, last) over `rows` to weights[b] and
 // moments[4 b .. 4 b + 3]: the vector kernel, for the best Isa supported or
-// the one given (which must be supported).
+// the one given (which must be supported). A `progress` given counts each
+// block's rows times the replicates once the block is done, and is checked
+// then (bootstrap::Stopped ends it); the sums are the same.
 void add_replicates(const Rows& rows, std::int32_t seed, std::int64_t first, std::int64_t last,
-                    std::span<std::int64_t> weights, std::span<double> moments);
+                    std::span<std::int64_t> weights, std::span<double> moments,
+                    bootstrap::Progress* progress = nullptr);
 void add_replicates(const Rows& rows, std::int32_t seed, std::int64_t first, std::int64_t last,
-                    std::span<std::int64_t> weights, std::span<double> moments, Isa isa);
+                    std::span<std::int64_t> weights, std::span<double> moments, Isa isa,
+                    bootstrap::Progress* progress = nullptr);
 
 // The same, one row and one replicate at a time in the order above: the
 // literal reference of add_replicates.

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <limits>
 
 #include "bootstrap/bootstrap.h"
 #include "bootstrap/effect_sizes.h"
@@ -12,7 +13,7 @@ namespace diffboot::poisson::engine {
 namespace {
 
 constexpr std::string_view unpaired_names[] = {"d_AVE", "d_STD", "g", "lift"};
-constexpr std::string_view paired_names[] = {"AVE_d", "g"};
+constexpr std::string_view paired_names[] = {"AVE_d", "g", "lift"};
 constexpr std::string_view unpaired_defaults[] = {"d_AVE", "d_STD"};
 constexpr std::string_view paired_defaults[] = {"AVE_d"};
 // Measures of the ordinary bootstrap that need order statistics.
@@ -82,12 +83,14 @@ double lift(const Moments& x, const Moments& y, double n_x, double n_y) {
   return difference_of_means(x, y, n_x, n_y) / y.mean;
 }
 double paired_mean(const Moments& d, const Moments&, double, double) { return d.mean; }
+// mean(x)/mean(y) − 1 of pairs, as mean(x − y)/mean(y).
+double paired_lift(const Moments& d, const Moments& y, double, double) { return d.mean / y.mean; }
 double paired_g(const Moments& d, const Moments&, double n, double) {
   return bootstrap::hedges_g_paired(d.mean, d.sd, static_cast<std::size_t>(n));
 }
 
 Statistic statistic_of(std::string_view name, Experiment e) {
-  if (e == Experiment::paired) return name == "AVE_d" ? paired_mean : paired_g;
+  if (e == Experiment::paired) return name == "AVE_d" ? paired_mean : name == "g" ? paired_g : paired_lift;
   if (name == "d_AVE") return difference_of_means;
   if (name == "d_STD") return difference_of_sds;
   if (name == "g") return unpaired_g;
@@ -115,7 +118,59 @@ Coefficients coefficients_of(std::string_view name, Experiment e, const Moments&
   return {{1.0 / sp, -1.0 / sp}, {-delta * n_x / (n_x + n_y) / sp3, -delta * n_y / (n_x + n_y) / sp3}};
 }
 
+// The BCa acceleration of the paired lift μ_d/μ_y, whose influence value at
+// a pair is (u − (μ_d/μ_y) v)/μ_y, u and v its difference and second half
+// less their means: (Σ l³)/(6 (Σ l²)^1.5) from the power and cross sums of
+// the two; 0 where that is not a finite number.
+double paired_lift_acceleration(const Sums& d, const Sums& y, const Moments& md, const Moments& my) {
+  // raw[j][k] = Σ e^j v^k of the scaled differences e and second halves v.
+  long double raw[4][4] = {};
+  raw[0][0] = static_cast<long double>(d.rows);
+  for (std::size_t j = 1; j < 4; ++j) {
+    raw[j][0] = static_cast<long double>(d.powers[2 * (j - 1)]) + static_cast<long double>(d.powers[2 * (j - 1) + 1]);
+    raw[0][j] = static_cast<long double>(y.powers[2 * (j - 1)]) + static_cast<long double>(y.powers[2 * (j - 1) + 1]);
+  }
+  const auto cross = [&y](std::size_t k) {
+    return static_cast<long double>(y.cross[2 * k]) + static_cast<long double>(y.cross[2 * k + 1]);
+  };
+  raw[1][1] = cross(0), raw[2][1] = cross(1), raw[1][2] = cross(2);
+  const long double me = raw[1][0] / raw[0][0], mv = raw[0][1] / raw[0][0];
+  constexpr long double binomial[4][4] = {{1, 0, 0, 0}, {1, 1, 0, 0}, {1, 2, 1, 0}, {1, 3, 3, 1}};
+  // central(j, k) = Σ (e − ē)^j (v − v̄)^k in the samples' own units.
+  const auto central = [&](int j, int k) {
+    long double sum = 0;
+    for (int a = 0; a <= j; ++a) {
+      for (int b = 0; b <= k; ++b) {
+        sum += binomial[j][a] * binomial[k][b] * std::pow(-me, static_cast<long double>(j - a)) *
+               std::pow(-mv, static_cast<long double>(k - b)) * raw[a][b];
+      }
+    }
+    return std::ldexp(sum, j * d.frame.scale + k * y.frame.scale);
+  };
+  const long double a = 1.0L / my.mean, c = -static_cast<long double>(md.mean) / (static_cast<long double>(my.mean) * my.mean);
+  const long double l2 = a * a * central(2, 0) + 2 * a * c * central(1, 1) + c * c * central(0, 2);
+  const long double l3 = a * a * a * central(3, 0) + 3 * a * a * c * central(2, 1) + 3 * a * c * c * central(1, 2) +
+                         c * c * c * central(0, 3);
+  const auto acc = static_cast<double>(l3 / (6 * std::pow(l2, 1.5L)));
+  return std::isfinite(acc) ? acc : 0.0;
+}
+
+// A measure without an estimate: every number of it NaN.
+void without_estimate(bootstrap::Result& r) {
+  for (double* v : {&r.estimate, &r.se, &r.bias, &r.z0, &r.acceleration, &r.t_lower, &r.t_upper, &r.bca_lower,
+                    &r.bca_upper, &r.percentile_lower, &r.percentile_upper, &r.basic_lower, &r.basic_upper}) {
+    *v = std::numeric_limits<double>::quiet_NaN();
+  }
+}
+
+// The values a lift takes.
+constexpr bootstrap::Range lift_range{-1.0, std::numeric_limits<double>::infinity()};
+
 }  // namespace
+
+bool needs_second_halves(const std::vector<std::string>& names, Experiment e) {
+  return e == Experiment::paired && std::ranges::find(names, "lift") != names.end();
+}
 
 std::span<const std::string_view> measure_names(Experiment e) {
   if (e == Experiment::paired) return paired_names;
@@ -131,7 +186,7 @@ std::optional<std::string> measures_problem(const std::vector<std::string>& name
   for (const std::string& name : names) {
     if (std::ranges::find(measure_names(e), name) != measure_names(e).end()) continue;
     if (std::ranges::find(ordered_names, name) != std::end(ordered_names) && !(e == Experiment::paired && name == "delta")) {
-      const std::string offered = e == Experiment::paired ? "AVE_d and g" : "d_AVE, d_STD, g and lift";
+      const std::string offered = e == Experiment::paired ? "AVE_d, g and lift" : "d_AVE, d_STD, g and lift";
       return name + " needs order statistics across the parts of a sample, which the Poisson bootstrap does not " +
              "form: it gives " + offered;
     }
@@ -161,7 +216,8 @@ double influence_acceleration(std::span<const std::array<long double, 7>> m, std
 std::vector<MeasureRun> measure_runs(const Sums& x, const Sums& y, Experiment e, double alpha,
                                      const std::vector<std::string>& names, bool keep_replicates) {
   const bool paired = e == Experiment::paired;
-  const Sums& ys = paired ? x : y;
+  const bool second_halves = needs_second_halves(names, e);
+  const Sums& ys = paired && !second_halves ? x : y;
   const auto replications = x.weights.size();
   const double n_x = static_cast<double>(x.rows), n_y = static_cast<double>(ys.rows);
   const Moments ex = estimate_moments(x), ey = estimate_moments(ys);
@@ -171,6 +227,7 @@ std::vector<MeasureRun> measure_runs(const Sums& x, const Sums& y, Experiment e,
   for (std::size_t b = 0; b < replications; ++b) {
     rx[b] = replicate_moments(x, b, 1), wx[b] = static_cast<double>(x.weights[b]);
     if (!paired) ry[b] = replicate_moments(ys, b, 2), wy[b] = static_cast<double>(ys.weights[b]);
+    if (second_halves) ry[b] = replicate_moments(ys, b, 2);  // the differences' weights
   }
   const auto nu = static_cast<std::int64_t>(paired ? n_x - 1 : n_x + n_y - 2);
   std::vector<MeasureRun> runs;
@@ -186,12 +243,23 @@ std::vector<MeasureRun> measure_runs(const Sums& x, const Sums& y, Experiment e,
     for (std::size_t b = 0; b < replications; ++b) run.replicates[b] = f(rx[b], ry[b], wx[b], wy[b]);
     if (keep_replicates) run.in_order.resize(replications);
     const double t_quant = numeric::t_quantile(alpha, name == "d_STD" ? nu - 2 : nu);
-    bootstrap::Measure m{run.result, t_quant, run.replicates, run.in_order};
-    const Coefficients c = coefficients_of(name, e, ex, ey, central[0], central[1]);
-    const std::size_t samples = paired ? 1 : 2;
-    const double acc = influence_acceleration(std::span(central).first(samples), std::span(c.a).first(samples),
-                                              std::span(c.b).first(samples));
+    const bool lift = name == "lift";
+    bootstrap::Measure m{run.result, t_quant, run.replicates, run.in_order, lift ? lift_range : bootstrap::Range{}};
+    double acc = 0.0;
+    if (lift && paired) {
+      acc = paired_lift_acceleration(x, ys, ex, ey);
+    } else {
+      const Coefficients c = coefficients_of(name, e, ex, ey, central[0], central[1]);
+      const std::size_t samples = paired ? 1 : 2;
+      acc = influence_acceleration(std::span(central).first(samples), std::span(c.a).first(samples),
+                                   std::span(c.b).first(samples));
+    }
     bootstrap::measure_intervals(m, acc, alpha);
+    if (lift && !std::isfinite(run.result.estimate)) {
+      without_estimate(run.result);
+      run.notes.emplace_back(ey.mean == 0.0 ? "lift: not defined, as the mean of sample 2 is 0"
+                                            : "lift: not defined, as the ratio of the means is beyond the largest double");
+    }
   }
   return runs;
 }

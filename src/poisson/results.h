@@ -21,6 +21,7 @@ using bootstrap::Experiment;
 std::span<const std::string_view> measure_names(Experiment e);
 
 // The measures a run gives when none is asked for: d_AVE, d_STD (paired: AVE_d).
+// (A paired lift takes the sums of the pairs' second halves besides.)
 std::span<const std::string_view> default_measures(Experiment e);
 
 // What keeps `names` from being measures of the Poisson bootstrap of an
@@ -34,10 +35,18 @@ struct MeasureRun {
   std::string_view name;
   bootstrap::Result result;
   std::vector<double> replicates, in_order;
+  std::vector<std::string> notes;  // why a number is missing, a line a note
 };
 
+// Whether the measures `names` (none: the defaults) of an experiment of type
+// e need the sums of the pairs' second halves: a paired lift.
+bool needs_second_halves(const std::vector<std::string>& names, Experiment e);
+
 // The measures `names` (valid ones; none: the defaults) in report order
-// from the whole sums of x and y (paired: the differences' in x).
+// from the whole sums of x and y (paired: the differences' in x, and in y
+// the second halves' of second_half_sums where needs_second_halves, else
+// y ignored). A lift without an estimate (mean(y) 0) is NaN throughout,
+// with a note.
 std::vector<MeasureRun> measure_runs(const Sums& x, const Sums& y, Experiment e, double alpha,
                                      const std::vector<std::string>& names, bool keep_replicates);
 

@@ -76,7 +76,7 @@ namespace {
 Sums empty_sums(const Frame& frame, const Setup& setup) {
   if (setup.replications < 1) throw Error("replications " + std::to_string(setup.replications) + " is not positive");
   if (setup.sample != 0 && setup.sample != 1) throw Error("sample " + std::to_string(setup.sample) + " is neither 0 nor 1");
-  Sums s{frame, setup, 0, {}, {}, {}};
+  Sums s{frame, setup, 0, {}, {}, {}, {}};
   s.weights.assign(static_cast<std::size_t>(setup.replications), 0);
   s.moments.assign(4 * static_cast<std::size_t>(setup.replications), 0.0);
   return s;
@@ -105,19 +105,78 @@ Sums partition_sums(std::span<const double> values, std::uint64_t first_position
   return sums_of(values, {}, first_position, frame, setup);
 }
 
-Sums sums_on_threads(std::span<const double> values, const Frame& frame, const Setup& setup, unsigned threads) {
-  Sums s = empty_sums(frame, setup);
-  const Rows rows = prepare_rows(values, {}, 0, frame, setup, s);
+namespace {
+
+// Adds the replicates' sums over `rows` to s, the replicates split over
+// `threads` threads in contiguous ranges.
+void add_on_threads(const Rows& rows, const Setup& setup, unsigned threads, Sums& s, bootstrap::Progress* progress) {
   const std::int64_t parts = std::clamp<std::int64_t>(threads, 1, setup.replications);
   std::vector<std::future<void>> running;
   for (std::int64_t k = 1; k < parts; ++k) {
     running.push_back(std::async(std::launch::async, [&, k] {
       add_replicates(rows, setup.seed, setup.replications * k / parts, setup.replications * (k + 1) / parts, s.weights,
-                     s.moments);
+                     s.moments, progress);
     }));
   }
-  add_replicates(rows, setup.seed, 0, setup.replications / parts, s.weights, s.moments);
+  add_replicates(rows, setup.seed, 0, setup.replications / parts, s.weights, s.moments, progress);
   for (std::future<void>& f : running) f.get();
+}
+
+}  // namespace
+
+Sums sums_on_threads(std::span<const double> values, const Frame& frame, const Setup& setup, unsigned threads,
+                     bootstrap::Progress* progress) {
+  Sums s = empty_sums(frame, setup);
+  const Rows rows = prepare_rows(values, {}, 0, frame, setup, s);
+  add_on_threads(rows, setup, threads, s, progress);
+  return s;
+}
+
+std::vector<double> present_second_halves(std::span<const double> differences, std::span<const double> second) {
+  if (differences.size() != second.size()) {
+    throw Error("the differences number " + std::to_string(differences.size()) + " but the second halves " +
+                std::to_string(second.size()));
+  }
+  std::vector<double> y(second.begin(), second.end());
+  for (std::size_t i = 0; i < y.size(); ++i) {
+    if (std::isnan(differences[i])) y[i] = std::nan("");
+  }
+  return y;
+}
+
+Sums second_half_sums(std::span<const double> differences, std::span<const double> second,
+                      std::span<const std::uint64_t> keys, std::uint64_t first_position,
+                      const Frame& differences_frame, const Frame& second_frame, const Setup& setup,
+                      unsigned threads, bootstrap::Progress* progress) {
+  const std::vector<double> y = present_second_halves(differences, second);
+  if (!keys.empty() && keys.size() != y.size()) {
+    throw Error("the keys number " + std::to_string(keys.size()) + " but the pairs " + std::to_string(y.size()));
+  }
+  const auto scaled = [](double v, const Frame& f) {  // as prepare_rows centres and scales
+    const double factor = std::ldexp(1.0, -f.scale);
+    return v * factor - f.pivot * factor;
+  };
+  const Setup keyed{setup.seed, setup.replications, 0};  // the differences' counts
+  Sums s = empty_sums(second_frame, keyed);
+  for (std::size_t i = 0; i < y.size(); ++i) {
+    if (std::isnan(y[i]) && !std::isnan(differences[i])) {
+      throw Error("pair " + std::to_string(i + 1) + " of the part has a difference but no second half");
+    }
+    if (std::isnan(y[i])) continue;
+    if (std::isinf(y[i])) {
+      throw Error("sample 2 holds a value that is not a finite number, at position " + std::to_string(i + 1) +
+                  " of its part");
+    }
+    const double e = scaled(differences[i], differences_frame), v = scaled(y[i], second_frame);
+    const double terms[] = {e * v, e * e * v, e * v * v};
+    for (std::size_t k = 0; k < 3; ++k) {
+      const Split t = split(terms[k]);
+      s.cross[2 * k] += t.high, s.cross[2 * k + 1] += t.low;
+    }
+  }
+  const Rows rows = prepare_rows(y, keys, first_position, second_frame, keyed, s);
+  add_on_threads(rows, keyed, threads, s, progress);
+  s.setup.sample = 1;
   return s;
 }
 
@@ -128,6 +187,7 @@ void merge(Sums& into, const Sums& from) {
   }
   into.rows += from.rows;
   for (std::size_t k = 0; k < into.powers.size(); ++k) into.powers[k] += from.powers[k];
+  for (std::size_t k = 0; k < into.cross.size(); ++k) into.cross[k] += from.cross[k];
   for (std::size_t b = 0; b < into.weights.size(); ++b) into.weights[b] += from.weights[b];
   for (std::size_t k = 0; k < into.moments.size(); ++k) into.moments[k] += from.moments[k];
 }

@@ -12,6 +12,8 @@
 #include <stdexcept>
 #include <vector>
 
+#include "bootstrap/progress.h"
+
 namespace diffboot::poisson::engine {
 
 // What the Poisson bootstrap refuses: what() says why, one line.
@@ -71,6 +73,9 @@ struct Sums {
   std::array<double, 12> powers{};       // Σ d^k for k = 1..6, as (rounded, remainder) pairs
   std::vector<std::int64_t> weights;     // per replicate Σ w
   std::vector<double> moments;           // per replicate Σ w·d, its remainder, Σ w·d², its remainder
+  // The pairs' second halves y only: Σ e·y, Σ e²·y, Σ e·y² with e the
+  // scaled differences of the pairs, as (rounded, remainder) pairs.
+  std::array<double, 6> cross{};
 };
 
 // The sums of the values of one part, each row keyed by `keys` (one a
@@ -83,12 +88,32 @@ Sums partition_sums(std::span<const double> values, std::span<const std::uint64_
 Sums partition_sums(std::span<const double> values, std::uint64_t first_position, const Frame& frame,
                     const Setup& setup);
 
+// The sums of the pairs' second halves `second` of one part, whose
+// differences are `differences` (NaN where a half is missing), for a paired
+// lift: each pair weighed by its differences' counts (keyed by `keys`, one a
+// pair, or without keys by position from `first_position`, as
+// partition_sums keys the differences), with the cross sums of the two;
+// setup.sample is 1. `second_frame` is that of the second halves of the
+// pairs whose difference is present. The replicates are split over `threads`
+// threads, and counted on `progress`, as sums_on_threads does.
+Sums second_half_sums(std::span<const double> differences, std::span<const double> second,
+                      std::span<const std::uint64_t> keys, std::uint64_t first_position,
+                      const Frame& differences_frame, const Frame& second_frame, const Setup& setup,
+                      unsigned threads = 1, bootstrap::Progress* progress = nullptr);
+
+// The second halves of the pairs, NaN where the difference is: the values
+// whose summaries make their frame.
+std::vector<double> present_second_halves(std::span<const double> differences, std::span<const double> second);
+
 // Adds `from` into `into`; they must share frame and setup (Error if not).
 void merge(Sums& into, const Sums& from);
 
 // The sums of `values` as one part keyed by position from 0, the replicates
 // split over `threads` threads in contiguous ranges (each replicate's sums
-// formed as on one thread, so the same bits at any number).
-Sums sums_on_threads(std::span<const double> values, const Frame& frame, const Setup& setup, unsigned threads);
+// formed as on one thread, so the same bits at any number). A `progress`
+// given counts a unit a row of a replicate and is checked as it counts
+// (Stopped ends the run), the same bits as without.
+Sums sums_on_threads(std::span<const double> values, const Frame& frame, const Setup& setup, unsigned threads,
+                     bootstrap::Progress* progress = nullptr);
 
 }  // namespace diffboot::poisson::engine

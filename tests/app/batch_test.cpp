@@ -428,8 +428,8 @@ TEST_F(BatchTest, PoissonRunsRefuseWhatItCannotGive) {
       {{"--poisson", "-u", "--measures", "d_AVE,d_MED", "x.txt", "y.txt"},
        "--measures: d_MED needs order statistics across the parts of a sample, which the Poisson bootstrap does not "
        "form: it gives d_AVE, d_STD, g and lift"},
-      {{"--poisson", "-p", "--measures", "lift", "x.txt", "y.txt"},
-       "--measures: lift is not a measure of the Poisson bootstrap of a paired experiment"},
+      {{"--poisson", "-p", "--measures", "d_STD", "x.txt", "y.txt"},
+       "--measures: d_STD is not a measure of the Poisson bootstrap of a paired experiment"},
       {{"--poisson", "-u", "--p-values", "x.txt", "y.txt"}, "--p-values are not part of the Poisson bootstrap (--poisson)"},
       {{"--poisson", "x.txt", "few.txt"}, "--poisson needs at least 30 values in each sample"},
   };

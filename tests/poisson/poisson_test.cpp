@@ -8,11 +8,13 @@
 #include <numeric>
 #include <random>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "bootstrap/bca.h"
 #include "bootstrap/effect_sizes.h"
 #include "diffboot/poisson.h"
+#include "poisson/analyse.h"
 #include "poisson/kernel.h"
 #include "poisson/weights.h"
 
@@ -39,6 +41,11 @@ std::vector<double> lognormal(std::size_t n, std::uint64_t seed, double location
 }
 
 std::vector<double> fields(const MeasureResult& m) {
+  return {m.estimate,         m.se,          m.bias,        m.t_lower, m.t_upper,       m.bca_lower, m.bca_upper,
+          m.percentile_lower, m.percentile_upper, m.basic_lower, m.basic_upper, m.z0, m.acceleration};
+}
+
+std::vector<double> fields_of(const bootstrap::Result& m) {
   return {m.estimate,         m.se,          m.bias,        m.t_lower, m.t_upper,       m.bca_lower, m.bca_upper,
           m.percentile_lower, m.percentile_upper, m.basic_lower, m.basic_upper, m.z0, m.acceleration};
 }
@@ -118,47 +125,73 @@ TEST(PoissonKernel, SplitIsExactOnTheGrid) {
 }
 
 // The results of x and y split into `parts` parts of uneven sizes, keyed by
-// position, their sums added in part order.
+// position, their sums added in part order (paired: the differences', and
+// the second halves' for a lift).
 Results in_parts(const std::vector<double>& x, const std::vector<double>& y, std::size_t parts, const Options& o) {
   const poisson::Setup sx{*o.seed, o.replications, 0}, sy{*o.seed, o.replications, 1};
-  const auto whole = [parts](const std::vector<double>& v, const Setup& setup, int sample) {
+  const auto part = [parts](const std::vector<double>& v, std::size_t k) {
+    const auto cut = [&](std::size_t j) { return j == parts ? v.size() : v.size() * j * j / (parts * parts); };
+    return std::span(v).subspan(cut(k), cut(k + 1) - cut(k));
+  };
+  const auto present = [](std::span<const double> p) {
+    return static_cast<std::uint64_t>(std::count_if(p.begin(), p.end(), [](double d) { return !std::isnan(d); }));
+  };
+  const auto whole = [&](const std::vector<double>& v, const Setup& setup, int sample) {
     Summary summary;
-    std::vector<std::size_t> cuts{0};
-    for (std::size_t k = 1; k < parts; ++k) cuts.push_back(v.size() * k * k / (parts * parts));
-    cuts.push_back(v.size());
-    for (std::size_t k = 0; k < parts; ++k) {
-      merge(summary, summarise(std::span(v).subspan(cuts[k], cuts[k + 1] - cuts[k]), sample));
-    }
+    for (std::size_t k = 0; k < parts; ++k) merge(summary, summarise(part(v, k), sample));
     const Frame frame = frame_of(summary);
     Sums total = partition_sums(std::span(v).first(0), 0, frame, setup);
     std::uint64_t position = 0;
     for (std::size_t k = 0; k < parts; ++k) {
-      const std::span<const double> part = std::span(v).subspan(cuts[k], cuts[k + 1] - cuts[k]);
-      merge(total, partition_sums(part, position, frame, setup));
-      position += static_cast<std::uint64_t>(std::count_if(part.begin(), part.end(), [](double d) { return !std::isnan(d); }));
+      merge(total, partition_sums(part(v, k), position, frame, setup));
+      position += present(part(v, k));
     }
     return total;
   };
-  return results(whole(x, sx, 1), whole(y, sy, 2), o);
+  if (o.experiment == Experiment::unpaired) return results(whole(x, sx, 1), whole(y, sy, 2), o);
+  std::vector<double> d(x.size());
+  for (std::size_t i = 0; i < d.size(); ++i) d[i] = std::isnan(x[i]) || std::isnan(y[i]) ? std::nan("") : x[i] - y[i];
+  const Sums differences = whole(d, sx, 1);
+  Summary summary;
+  for (std::size_t k = 0; k < parts; ++k) merge(summary, summarise_second_halves(part(d, k), part(y, k)));
+  const Frame frame = frame_of(summary);
+  Sums second = second_half_sums({}, {}, 0, differences.frame, frame, sx);
+  std::uint64_t position = 0;
+  for (std::size_t k = 0; k < parts; ++k) {
+    merge(second, second_half_sums(part(d, k), part(y, k), position, differences.frame, frame, sx));
+    position += present(part(d, k));
+  }
+  return results(differences, second, o);
 }
 
 TEST(PoissonSums, PartsAndThreadsDoNotShow) {
-  std::vector<double> x = lognormal(20000, 1, 6.0), y = lognormal(15000, 2, 6.1);
-  x[100] = std::nan("");
-  Options o;
-  o.seed = 5, o.replications = 499, o.measures = {"d_AVE", "d_STD", "g", "lift"}, o.threads = 1;
-  const Results one = poisson::analyse(x, y, o);
-  o.threads = 3;
-  const Results threads = poisson::analyse(x, y, o);
-  EXPECT_EQ(one.missing_x, 1);
-  for (std::size_t parts : {1, 7, 64}) {
-    const Results split = in_parts(x, y, parts, o);
-    ASSERT_EQ(split.measures.size(), 4u);
-    for (std::size_t k = 0; k < 4; ++k) {
-      const std::vector<double> a = fields(one.measures[k]), b = fields(split.measures[k]), t = fields(threads.measures[k]);
-      for (std::size_t f = 0; f < a.size(); ++f) {
-        EXPECT_NEAR(b[f], a[f], 1e-12 * std::fabs(a[f])) << parts << " " << one.measures[k].name << " " << f;
-        EXPECT_EQ(std::bit_cast<std::uint64_t>(t[f]), std::bit_cast<std::uint64_t>(a[f]));
+  std::vector<double> x = lognormal(20000, 1, 6.0), y = lognormal(15000, 2, 6.1), second = lognormal(20000, 7, 5.9);
+  x[100] = std::nan(""), second[300] = std::nan("");
+  const struct {
+    Experiment experiment;
+    const std::vector<double>* y;
+    std::vector<std::string> measures;
+    std::int64_t missing;
+  } runs[] = {{Experiment::unpaired, &y, {"d_AVE", "d_STD", "g", "lift"}, 1},
+              {Experiment::paired, &second, {"AVE_d", "g", "lift"}, 2}};
+  for (const auto& run : runs) {
+    Options o;
+    o.experiment = run.experiment;
+    o.seed = 5, o.replications = 499, o.measures = run.measures, o.threads = 1;
+    const Results one = poisson::analyse(x, *run.y, o);
+    o.threads = 3;
+    const Results threads = poisson::analyse(x, *run.y, o);
+    EXPECT_EQ(one.missing_x, run.missing);
+    for (std::size_t parts : {1, 7, 64}) {
+      const Results split = in_parts(x, *run.y, parts, o);
+      ASSERT_EQ(split.measures.size(), run.measures.size());
+      for (std::size_t k = 0; k < run.measures.size(); ++k) {
+        const std::vector<double> a = fields(one.measures[k]), b = fields(split.measures[k]),
+                                  t = fields(threads.measures[k]);
+        for (std::size_t f = 0; f < a.size(); ++f) {
+          EXPECT_NEAR(b[f], a[f], 1e-12 * std::fabs(a[f])) << parts << " " << one.measures[k].name << " " << f;
+          EXPECT_EQ(std::bit_cast<std::uint64_t>(t[f]), std::bit_cast<std::uint64_t>(a[f]));
+        }
       }
     }
   }
@@ -204,6 +237,60 @@ TEST(PoissonAcceleration, InfluenceValuesAgreeWithTheJackknifeOfLargeSamples) {
   u.measures = {"g"}, u.replications = 99;
   const double unpaired_jack = bootstrap::acceleration(bootstrap::hedges_g_jackknife(x, y));
   EXPECT_NEAR(poisson::analyse(x, y, u).measures[0].acceleration, unpaired_jack, 0.05 * std::fabs(unpaired_jack));
+  // The paired lift mean(x)/mean(y) − 1, whose influence values take both
+  // halves of a pair; the second halves correlate with the differences.
+  std::vector<double> second = lognormal(4000, 7, 2.0), first(d.size()), differences(d.size());
+  for (std::size_t i = 0; i < d.size(); ++i) second[i] += 0.5 * d[i], first[i] = d[i] + second[i];
+  for (std::size_t i = 0; i < d.size(); ++i) differences[i] = first[i] - second[i];
+  o.measures = {"lift"};
+  const MeasureResult lift = poisson::analyse(first, second, o).measures[0];
+  long double sum_x = 0, sum_y = 0;
+  for (std::size_t i = 0; i < d.size(); ++i) sum_x += first[i], sum_y += second[i];
+  EXPECT_NEAR(lift.estimate, static_cast<double>(sum_x / sum_y - 1), 1e-13);
+  const double lift_jack = bootstrap::acceleration(bootstrap::lift_paired_jackknife(differences, second));
+  EXPECT_NEAR(lift.acceleration, lift_jack, 0.05 * std::fabs(lift_jack));
+}
+
+TEST(PoissonLift, WithoutAnEstimateWhereTheMeanOfYIsZero) {
+  // Every number NaN, paired and unpaired, and a note that says why.
+  std::vector<double> zero_mean(60);
+  for (std::size_t i = 0; i < zero_mean.size(); ++i) zero_mean[i] = i % 2 == 0 ? 1.5 : -1.5;
+  const std::vector<double> x = lognormal(60, 8);
+  for (const bootstrap::Experiment e : {bootstrap::Experiment::paired, bootstrap::Experiment::unpaired}) {
+    engine::Settings s;
+    s.experiment = e, s.seed = 1, s.replications = 99, s.measures = {"lift"};
+    const engine::Outcome r = engine::analyse(x, zero_mean, s);
+    for (const double v : fields_of(r.measures[0].result)) EXPECT_TRUE(std::isnan(v));
+    EXPECT_EQ(r.measures[0].notes, std::vector<std::string>{"lift: not defined, as the mean of sample 2 is 0"});
+  }
+}
+
+TEST(PoissonControl, FollowsWithoutChangingABitAndCancels) {
+  const std::vector<double> x = lognormal(700, 9), y = lognormal(700, 10);
+  for (const Experiment e : {Experiment::unpaired, Experiment::paired}) {
+    Options o;
+    o.experiment = e, o.replications = 299, o.threads = 2;
+    o.measures = e == Experiment::paired ? std::vector<std::string>{"AVE_d", "lift"} : std::vector<std::string>{};
+    Control control;
+    const Results plain = poisson::analyse(x, y, o), followed = poisson::analyse(x, y, o, control);
+    EXPECT_EQ(control.fraction(), 1.0);
+    for (std::size_t k = 0; k < plain.measures.size(); ++k) {
+      const std::vector<double> a = fields(plain.measures[k]), b = fields(followed.measures[k]);
+      for (std::size_t f = 0; f < a.size(); ++f) EXPECT_EQ(std::bit_cast<std::uint64_t>(a[f]), std::bit_cast<std::uint64_t>(b[f]));
+    }
+  }
+  // Cancelled from another thread once under way, and before it starts.
+  Control control;
+  std::thread canceller([&] {
+    while (control.fraction() == 0.0) std::this_thread::yield();
+    control.cancel();
+  });
+  Options o;
+  o.replications = 1000000, o.threads = 2;
+  EXPECT_THROW(poisson::analyse(x, y, o, control), Cancelled);
+  canceller.join();
+  o.replications = 99;
+  EXPECT_THROW(poisson::analyse(x, y, o, control), Cancelled);
 }
 
 TEST(PoissonErrors, WhatItRefusesSaysWhy) {
@@ -222,7 +309,7 @@ TEST(PoissonErrors, WhatItRefusesSaysWhy) {
       {{"d_MED"}, Experiment::unpaired, &x, 0, "d_MED needs order statistics across the parts of a sample"},
       {{"MED_d"}, Experiment::paired, &x, 0, "MED_d needs order statistics"},
       {{"delta"}, Experiment::unpaired, &x, 0, "delta needs order statistics"},
-      {{"lift"}, Experiment::paired, &x, 0, "lift is not a measure of the Poisson bootstrap of a paired experiment"},
+      {{"d_STD"}, Experiment::paired, &x, 0, "d_STD is not a measure of the Poisson bootstrap of a paired experiment"},
       {{}, Experiment::unpaired, &few, 0, "Too few values for the Poisson bootstrap: each sample needs at least 30"},
       {{}, Experiment::unpaired, &none, 0, "sample 1 has no values"},
       {{}, Experiment::unpaired, &x, 99, "permutation p-values are not part of the Poisson bootstrap"},
@@ -249,6 +336,9 @@ TEST(PoissonErrors, WhatItRefusesSaysWhy) {
   o.seed = 1, o.replications = 99;
   const Sums half = partition_sums(std::span(y).first(20), 0, frame_of(summarise(y, 2)), {1, 99, 1});
   EXPECT_THROW(results(a, half, o), Error);
+  // A paired lift refuses sums of the second halves weighed as a sample of their own.
+  o.experiment = Experiment::paired, o.measures = {"lift"};
+  EXPECT_THROW(results(a, partition_sums(y, 0, frame_of(summarise(y, 2)), {1, 99, 1}), o), Error);
 }
 
 }  // namespace

@@ -49,18 +49,18 @@ double work_of(std::size_t n_x, std::size_t n_y, const diffboot::Options& o) {
          n * static_cast<double>(o.permutations);
 }
 
-// The run, on a worker thread when long: every tenth of a second the
-// calling thread takes the GIL to look for signals (KeyboardInterrupt
-// cancels the run and is raised once it has ended) and to report progress.
-diffboot::Results watched_run(std::span<const double> x, std::span<const double> y, const diffboot::Options& o,
-                              const std::function<void(double)>& progress) {
-  if (work_of(x.size(), y.size(), o) < watched_work) {
+// The run of `work` units, `analyse(control)` (without one: not followed),
+// on a worker thread when long: every tenth of a second the calling thread
+// takes the GIL to look for signals (KeyboardInterrupt cancels the run and
+// is raised once it has ended) and to report progress.
+template <class Analyse>
+diffboot::Results watched(double work, const Analyse& analyse, const std::function<void(double)>& progress) {
+  if (work < watched_work) {
     const py::gil_scoped_release released;
-    return diffboot::analyse(x, y, o);
+    return analyse(nullptr);
   }
   diffboot::Control control;
-  std::future<diffboot::Results> run =
-      std::async(std::launch::async, [&] { return diffboot::analyse(x, y, o, control); });
+  std::future<diffboot::Results> run = std::async(std::launch::async, [&] { return analyse(&control); });
   const auto finish = [&] {
     const py::gil_scoped_release released;
     run.wait();
@@ -91,6 +91,14 @@ diffboot::Results watched_run(std::span<const double> x, std::span<const double>
     }
   }
   return run.get();
+}
+
+diffboot::Results watched_run(std::span<const double> x, std::span<const double> y, const diffboot::Options& o,
+                              const std::function<void(double)>& progress) {
+  const auto analyse = [&](diffboot::Control* control) {
+    return control != nullptr ? diffboot::analyse(x, y, o, *control) : diffboot::analyse(x, y, o);
+  };
+  return watched(work_of(x.size(), y.size(), o), analyse, progress);
 }
 
 py::dict result_dict(const diffboot::Results& r) {
@@ -158,20 +166,22 @@ diffboot::Options options_of(bool paired, double alpha, std::int64_t replication
 
 py::dict poisson_analyse(const py::buffer& x, const py::buffer& y, bool paired, double alpha, std::int64_t replications,
                          std::optional<std::int32_t> seed, unsigned threads, std::vector<std::string> measures,
-                         bool replicates) {
+                         bool replicates, const std::function<void(double)>& progress) {
   const py::buffer_info bx = x.request(), by = y.request();
   const diffboot::Options o = options_of(paired, alpha, replications, seed, threads, std::move(measures), replicates);
   const std::span<const double> xs = values_of(bx, "x"), ys = values_of(by, "y");
-  return result_dict(raising([&] {
-    const py::gil_scoped_release released;
-    return diffboot::poisson::analyse(xs, ys, o);
-  }));
+  const auto analyse = [&](diffboot::Control* control) {
+    return control != nullptr ? diffboot::poisson::analyse(xs, ys, o, *control) : diffboot::poisson::analyse(xs, ys, o);
+  };
+  // A row of a replicate (a pass each for a paired lift's two halves).
+  const double work = static_cast<double>(xs.size() + ys.size()) * static_cast<double>(o.replications);
+  return result_dict(raising([&] { return watched(work, analyse, progress); }));
 }
 
 // The Poisson bootstrap's pieces travel between processes as tuples of
 // numbers and numpy arrays: a summary (n, missing, sum, errors, min, max), a
 // frame (pivot, scale, n, missing) and sums (frame, (seed, B, sample), rows,
-// powers, weights, moments).
+// powers, weights, moments, cross).
 using SummaryTuple = std::tuple<std::int64_t, std::int64_t, double, double, double, double>;
 using FrameTuple = std::tuple<double, int, std::int64_t, std::int64_t>;
 using SetupTuple = std::tuple<std::int32_t, std::int64_t, int>;
@@ -190,11 +200,12 @@ py::tuple sums_tuple(const diffboot::poisson::Sums& s) {
   const SetupTuple setup{s.setup.seed, s.setup.replications, s.setup.sample};
   return py::make_tuple(frame, setup, s.rows, py::array_t<double>(12, s.powers.data()),
                         py::array_t<std::int64_t>(static_cast<py::ssize_t>(s.weights.size()), s.weights.data()),
-                        py::array_t<double>(static_cast<py::ssize_t>(s.moments.size()), s.moments.data()));
+                        py::array_t<double>(static_cast<py::ssize_t>(s.moments.size()), s.moments.data()),
+                        py::array_t<double>(6, s.cross.data()));
 }
 
 diffboot::poisson::Sums sums_of(const py::tuple& t) {
-  if (t.size() != 6) throw py::type_error("not the Poisson sums of a part");
+  if (t.size() != 7) throw py::type_error("not the Poisson sums of a part");
   diffboot::poisson::Sums s;
   s.frame = frame_of(t[0].cast<FrameTuple>());
   const auto [seed, replications, sample] = t[1].cast<SetupTuple>();
@@ -203,8 +214,12 @@ diffboot::poisson::Sums sums_of(const py::tuple& t) {
   const auto powers = t[3].cast<py::array_t<double, py::array::c_style | py::array::forcecast>>();
   const auto weights = t[4].cast<py::array_t<std::int64_t, py::array::c_style | py::array::forcecast>>();
   const auto moments = t[5].cast<py::array_t<double, py::array::c_style | py::array::forcecast>>();
-  if (powers.size() != 12 || moments.size() != 4 * weights.size()) throw py::type_error("not the Poisson sums of a part");
+  const auto cross = t[6].cast<py::array_t<double, py::array::c_style | py::array::forcecast>>();
+  if (powers.size() != 12 || moments.size() != 4 * weights.size() || cross.size() != 6) {
+    throw py::type_error("not the Poisson sums of a part");
+  }
   std::copy(powers.data(), powers.data() + 12, s.powers.begin());
+  std::copy(cross.data(), cross.data() + 6, s.cross.begin());
   s.weights.assign(weights.data(), weights.data() + weights.size());
   s.moments.assign(moments.data(), moments.data() + moments.size());
   return s;
@@ -246,6 +261,34 @@ py::tuple poisson_sums(const py::buffer& values, const std::optional<py::array_t
   }));
 }
 
+// A paired lift's pieces: the summary and the sums of the pairs' second
+// halves of a part, keyed as its differences are.
+SummaryTuple poisson_second_summary(const py::buffer& differences, const py::buffer& second) {
+  const py::buffer_info bd = differences.request(), bs = second.request();
+  const std::span<const double> d = values_of(bd, "differences"), y = values_of(bs, "second");
+  return summary_tuple(raising([&] {
+    const py::gil_scoped_release released;
+    return diffboot::poisson::summarise_second_halves(d, y);
+  }));
+}
+
+py::tuple poisson_second_sums(const py::buffer& differences, const py::buffer& second,
+                              const std::optional<py::array_t<std::uint64_t, py::array::c_style>>& keys,
+                              std::uint64_t first_position, const FrameTuple& differences_frame,
+                              const FrameTuple& second_frame, std::int32_t seed, std::int64_t replications) {
+  const py::buffer_info bd = differences.request(), bs = second.request();
+  const std::span<const double> d = values_of(bd, "differences"), y = values_of(bs, "second");
+  const diffboot::poisson::Setup setup{seed, replications, 0};
+  const diffboot::poisson::Frame fd = frame_of(differences_frame), fy = frame_of(second_frame);
+  std::span<const std::uint64_t> k;
+  if (keys) k = {keys->data(), static_cast<std::size_t>(keys->size())};
+  return sums_tuple(raising([&] {
+    const py::gil_scoped_release released;
+    return keys ? diffboot::poisson::second_half_sums(d, y, k, fd, fy, setup)
+                : diffboot::poisson::second_half_sums(d, y, first_position, fd, fy, setup);
+  }));
+}
+
 py::tuple poisson_merge(const py::tuple& a, const py::tuple& b) {
   diffboot::poisson::Sums s = sums_of(a);
   raising([&] {
@@ -271,12 +314,17 @@ PYBIND11_MODULE(_core, m) {
         py::arg("seed"), py::arg("threads"), py::arg("measures"), py::arg("permutations"), py::arg("replicates"),
         py::arg("progress"), py::arg("quantiles"));
   m.def("poisson_analyse", &poisson_analyse, py::arg("x"), py::arg("y"), py::arg("paired"), py::arg("alpha"),
-        py::arg("replications"), py::arg("seed"), py::arg("threads"), py::arg("measures"), py::arg("replicates"));
+        py::arg("replications"), py::arg("seed"), py::arg("threads"), py::arg("measures"), py::arg("replicates"),
+        py::arg("progress"));
   m.def("poisson_summary", &poisson_summary, py::arg("values"), py::arg("sample"));
   m.def("poisson_merge_summaries", &poisson_merge_summaries);
   m.def("poisson_frame", &poisson_frame);
   m.def("poisson_sums", &poisson_sums, py::arg("values"), py::arg("keys"), py::arg("first_position"), py::arg("frame"),
         py::arg("seed"), py::arg("replications"), py::arg("sample"));
+  m.def("poisson_second_summary", &poisson_second_summary, py::arg("differences"), py::arg("second"));
+  m.def("poisson_second_sums", &poisson_second_sums, py::arg("differences"), py::arg("second"), py::arg("keys"),
+        py::arg("first_position"), py::arg("differences_frame"), py::arg("second_frame"), py::arg("seed"),
+        py::arg("replications"));
   m.def("poisson_merge", &poisson_merge);
   m.def("poisson_results", &poisson_results, py::arg("x"), py::arg("y"), py::arg("paired"), py::arg("alpha"),
         py::arg("replications"), py::arg("seed"), py::arg("measures"), py::arg("replicates"));
