@@ -218,9 +218,10 @@ bool track_temporary(const std::string& temp) {
 
 void forget_temporary(const std::string& temp) {
   std::vector<StagedFile>& list = staged();
-  const auto kept = std::ranges::remove_if(list, [&](const StagedFile& s) { return s.name.empty() && s.temp == temp; });
-  if (kept.empty()) return;
-  list.erase(kept.begin(), kept.end());
+  const auto gone =
+      std::remove_if(list.begin(), list.end(), [&](const StagedFile& s) { return s.name.empty() && s.temp == temp; });
+  if (gone == list.end()) return;
+  list.erase(gone, list.end());
   release(temp);
 }
 
