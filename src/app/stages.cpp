@@ -73,6 +73,7 @@ void count_samples(State& s) {
   s.n_y = sample_size(counts.n_y, "y: space requested not possible - terminate");
   s.missing_x = counts.missing_x;
   s.missing_y = counts.missing_y;
+  s.missing_in_step = counts.missing_in_step;
   // A header line names its sample in figures, unless the run named it.
   if (!counts.header_x.empty() && s.label_x == s.path_x) s.label_x = counts.header_x;
   if (!counts.header_y.empty() && s.label_y == s.path_y) s.label_y = counts.header_y;
@@ -86,6 +87,11 @@ void count_samples(State& s) {
 }
 
 void check_sample_sizes(const State& s) {
+  if (s.experiment == Experiment::paired && !s.missing_in_step) {
+    terminate_with("x1, x2: the missing values stand at different places in the two files' data, so their values cannot be "
+                   "paired by position; put the pairs in one table (--table FILE X Y -p), where a missing cell drops "
+                   "its pair - terminate");
+  }
   if (const auto few = analysis::too_few_values(s.n_x, s.n_y, s.experiment)) {
     terminate_with(*few + " - terminate");
   }

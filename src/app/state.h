@@ -38,6 +38,7 @@ struct State {
   std::int32_t n_x = unset_count, n_y = unset_count;
   std::int64_t missing_x = 0, missing_y = 0;  // missing values skipped in each sample
   std::int64_t pairs_dropped = 0;  // pairs of a table left out for a missing half
+  bool missing_in_step = true;  // sample files whose missing values stand at the same lines
   // Samples taken from tables, whole, in place of the counting and reading
   // passes over sample files (when from_table).
   bool from_table = false;

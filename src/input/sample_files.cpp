@@ -73,12 +73,23 @@ bool table_header(std::string_view record) {
          std::any_of(record.begin(), record.end(), [](char c) { return std::isalpha(static_cast<unsigned char>(c)); });
 }
 
+// The fingerprint of a list of places extended by `place`: a polynomial
+// hash modulo the prime 2^61 − 1, which two different lists of one length
+// share only by a rare chance (and then the lists pass as equal).
+std::uint64_t place_fingerprint(std::uint64_t fingerprint, std::int64_t place) {
+  constexpr std::uint64_t prime = (std::uint64_t{1} << 61) - 1, base = 1000003;
+  __extension__ using Wide = unsigned __int128;
+  const Wide next = static_cast<Wide>(fingerprint) * base + static_cast<std::uint64_t>(place) + 1;
+  return static_cast<std::uint64_t>(next % prime);
+}
+
 // The values of a file and the warnings to give about them, in order.
 struct FileCount {
   std::int64_t n;
   std::string warning;
   std::int64_t missing;
   std::string header;
+  std::uint64_t missing_at;  // a fingerprint of the places of the missing values among the data lines
   std::string stop;  // what stops the run, when the file cannot be read as a sample
 };
 
@@ -137,6 +148,7 @@ std::int64_t numbers_to_the_end(int unit) {
 FileCount count_values(int unit, std::string_view name, std::string_view label, const SampleReading& reading) {
   std::int64_t n = 0, missing_count = 0, first_missing_line = 0;
   std::string first_missing, warning, header;
+  std::uint64_t missing_at = 0;
   double scratch = 0.0;
   text::ReadStatus status = text::ReadStatus::ok;
   for (bool first = true;; first = false) {
@@ -145,7 +157,7 @@ FileCount count_values(int unit, std::string_view name, std::string_view label, 
     const std::string_view record = text::last_record(unit);
     if (status == text::ReadStatus::ok) {
       if (!reading.decimal_comma && decimal_comma(record)) {
-        return {n, {}, 0, {}, std::string(label) + ": \"" + std::string(name) + "\", line " +
+        return {n, {}, 0, {}, 0, std::string(label) + ": \"" + std::string(name) + "\", line " +
                                   std::to_string(text::record_number(unit)) + ": \"" + shortened(record) +
                                   "\" has a decimal comma: read it with --decimal-comma, or the file as a table with --table - terminate"};
       }
@@ -158,12 +170,13 @@ FileCount count_values(int unit, std::string_view name, std::string_view label, 
     const auto start = record.find_first_not_of(" \t");
     const std::string shown = !item.empty() || start == std::string_view::npos ? item : std::string(record.substr(start, 1));
     if (status == text::ReadStatus::invalid && numbers::is_missing_value(item)) {
+      missing_at = place_fingerprint(missing_at, n + missing_count);
       if (missing_count++ == 0) first_missing = item, first_missing_line = text::record_number(unit);
       continue;
     }
     const std::int64_t line = text::record_number(unit);
     if (first && table_header(record)) {
-      return {n, {}, 0, {}, std::string(label) + ": \"" + std::string(name) +
+      return {n, {}, 0, {}, 0, std::string(label) + ": \"" + std::string(name) +
                                 "\" looks like a table: use --table FILE COLUMN1 COLUMN2 or --by - terminate"};
     }
     const bool header_like = first && status == text::ReadStatus::invalid && !item.starts_with('#');
@@ -186,7 +199,7 @@ FileCount count_values(int unit, std::string_view name, std::string_view label, 
     warning.append(text::shown(first_missing)).append("\")\r\n");
   }
   text::close_text_file(unit);
-  return {n, warning, missing_count, header, {}};
+  return {n, warning, missing_count, header, missing_at, {}};
 }
 
 bool open_again(int unit, std::string_view name, const SampleReading& reading) {
@@ -239,7 +252,8 @@ SampleCounts count_samples(std::string_view filename_x, std::string_view filenam
   if (!x.stop.empty()) terminate_with(x.stop);
   if (!y.stop.empty()) terminate_with(y.stop);
   text::error_stream() << x.warning << y.warning;
-  return {x.n, y.n, x.missing, y.missing, x.header, y.header};
+  const bool in_step = x.missing == y.missing && x.missing_at == y.missing_at;
+  return {x.n, y.n, x.missing, y.missing, x.header, y.header, in_step};
 }
 
 void stop_if_output(std::string_view filename_x, std::string_view filename_y,

@@ -20,6 +20,10 @@ struct SampleCounts {
   std::int64_t n_y;
   std::int64_t missing_x = 0, missing_y = 0;  // missing values skipped
   std::string header_x, header_y;              // the first item of a header line, empty without one
+  // Whether the two files' missing values stand at the same places among
+  // their data lines (compared by a fingerprint of the places), so that
+  // pairing the values by position pairs lines.
+  bool missing_in_step = true;
 };
 
 // How sample files are read: with decimal commas ("5,1" is 5.1) or not.
