@@ -259,6 +259,12 @@ std::vector<MeasureRun> measure_runs(const Sums& x, const Sums& y, Experiment e,
       without_estimate(run.result);
       run.notes.emplace_back(ey.mean == 0.0 ? "lift: not defined, as the mean of sample 2 is 0"
                                             : "lift: not defined, as the ratio of the means is beyond the largest double");
+    } else if (const auto k = std::ranges::count_if(run.replicates, [](double r) { return !std::isfinite(r); }); k > 0) {
+      // As the usual bootstrap says it: the intervals were withheld.
+      run.notes.push_back(std::string(name) + ": " + std::to_string(k) + " of " + std::to_string(replications) +
+                          " replicates are not finite numbers (" +
+                          (lift ? "resamples of sample 2 whose mean is 0" : "constant resamples") +
+                          "); its intervals are not given");
     }
   }
   return runs;

@@ -263,6 +263,21 @@ TEST(PoissonLift, WithoutAnEstimateWhereTheMeanOfYIsZero) {
     for (const double v : fields_of(r.measures[0].result)) EXPECT_TRUE(std::isnan(v));
     EXPECT_EQ(r.measures[0].notes, std::vector<std::string>{"lift: not defined, as the mean of sample 2 is 0"});
   }
+  // A mean of sample 2 that is not 0, whose resamples' means sometimes
+  // are: the intervals withheld, and said so as the usual bootstrap does.
+  std::vector<double> some_zero = zero_mean;
+  some_zero.push_back(0.5);
+  engine::Settings s;
+  s.experiment = bootstrap::Experiment::unpaired, s.seed = 1, s.replications = 999, s.measures = {"lift"};
+  const engine::Outcome outcome = engine::analyse(x, some_zero, s);
+  const engine::MeasureRun& lift = outcome.measures[0];
+  EXPECT_TRUE(std::isfinite(lift.result.estimate));
+  EXPECT_TRUE(std::isnan(lift.result.bca_lower));
+  ASSERT_EQ(lift.notes.size(), 1u);
+  EXPECT_TRUE(lift.notes[0].starts_with("lift: ")) << lift.notes[0];
+  EXPECT_TRUE(lift.notes[0].ends_with(
+      " of 999 replicates are not finite numbers (resamples of sample 2 whose mean is 0); its intervals are not given"))
+      << lift.notes[0];
 }
 
 TEST(PoissonControl, FollowsWithoutChangingABitAndCancels) {
