@@ -21,7 +21,7 @@ constexpr std::array<MeasureInfo, 11> measures{{
     {MeasureKind::d_MAD, "d_MAD", false, true, true, unbounded, Statistic::mad_difference},
     {MeasureKind::g, "g", true, true, false, unbounded, Statistic::g},
     {MeasureKind::delta, "delta", false, true, false, {-1.0, 1.0}, Statistic::delta},
-    {MeasureKind::lift, "lift", true, true, false, {-1.0, unbounded.upper}, Statistic::lift},
+    {MeasureKind::lift, "lift", true, true, false, bootstrap::lift_range, Statistic::lift},
     {MeasureKind::Q_d, "Q_d", true, false, true, unbounded, Statistic::quantile},
     {MeasureKind::d_Q, "d_Q", false, true, true, unbounded, Statistic::quantile_difference},
 }};

@@ -106,8 +106,7 @@ void lift_intervals(Measure* m, const std::vector<double>& jack, double alpha) {
   if (std::isfinite(m->result.estimate)) return measure_intervals(*m, acceleration(jack), alpha);
   t_interval_in_order(*m);
   numeric::sort(m->boot);
-  withhold(m->result);
-  m->result.acceleration = std::numeric_limits<double>::quiet_NaN();
+  without_intervals(m->result);
 }
 
 // The p-quantile of a sample sorted by sorted_for_quantiles.
@@ -223,6 +222,11 @@ bool grid_in_written_order(std::size_t n_x, std::size_t n_y, JackknifeSums sums,
 }
 
 }  // namespace
+
+void without_intervals(Result& r) {
+  withhold(r);
+  r.acceleration = std::numeric_limits<double>::quiet_NaN();
+}
 
 void measure_intervals(Measure& m, double acc, double alpha) {
   t_interval_in_order(m);

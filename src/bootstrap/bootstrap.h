@@ -22,6 +22,9 @@ struct Range {
   double upper = std::numeric_limits<double>::infinity();
 };
 
+// The values a lift, mean(x)/mean(y) − 1, takes.
+inline constexpr Range lift_range{-1.0, std::numeric_limits<double>::infinity()};
+
 // One effect measure of a run. When one of its replicates is not a finite
 // number, everything the replicates decide (se, bias, z0 and every bound) is
 // NaN: the finite ones are not the bootstrap distribution.
@@ -78,6 +81,10 @@ inline constexpr std::size_t largest_written_paired = 87000;  // n: n² leave-on
 // in_order where asked for), then the replicates sorted, the bias correction
 // and, with acceleration `acc`, the BCa, percentile and basic intervals.
 void measure_intervals(Measure& m, double acc, double alpha);
+
+// Everything the replicates decide (se, bias, z0, every bound) and the
+// acceleration set to NaN: a measure without an estimate to centre them on.
+void without_intervals(Result& r);
 
 // Whether a jackknife of these sizes forms its sums by algebra.
 bool by_algebra(std::size_t n_x, std::size_t n_y, bool paired, JackknifeSums sums);

@@ -157,14 +157,9 @@ double paired_lift_acceleration(const Sums& d, const Sums& y, const Moments& md,
 
 // A measure without an estimate: every number of it NaN.
 void without_estimate(bootstrap::Result& r) {
-  for (double* v : {&r.estimate, &r.se, &r.bias, &r.z0, &r.acceleration, &r.t_lower, &r.t_upper, &r.bca_lower,
-                    &r.bca_upper, &r.percentile_lower, &r.percentile_upper, &r.basic_lower, &r.basic_upper}) {
-    *v = std::numeric_limits<double>::quiet_NaN();
-  }
+  r.estimate = std::numeric_limits<double>::quiet_NaN();
+  bootstrap::without_intervals(r);
 }
-
-// The values a lift takes.
-constexpr bootstrap::Range lift_range{-1.0, std::numeric_limits<double>::infinity()};
 
 }  // namespace
 
@@ -244,7 +239,7 @@ std::vector<MeasureRun> measure_runs(const Sums& x, const Sums& y, Experiment e,
     if (keep_replicates) run.in_order.resize(replications);
     const double t_quant = numeric::t_quantile(alpha, name == "d_STD" ? nu - 2 : nu);
     const bool lift = name == "lift";
-    bootstrap::Measure m{run.result, t_quant, run.replicates, run.in_order, lift ? lift_range : bootstrap::Range{}};
+    bootstrap::Measure m{run.result, t_quant, run.replicates, run.in_order, lift ? bootstrap::lift_range : bootstrap::Range{}};
     double acc = 0.0;
     if (lift && paired) {
       acc = paired_lift_acceleration(x, ys, ex, ey);
