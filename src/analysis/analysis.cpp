@@ -229,7 +229,7 @@ std::vector<MeasureRun> run_bootstrap(std::span<const double> x, std::span<const
   numeric::UniformState g;
   g.initial_seed = -settings.seed;
   const auto measure = [](MeasureRun& run, double quantile) {
-    return bootstrap::Measure{run.result, quantile, run.replicates, run.in_order, info(run.kind).range};
+    return bootstrap::Measure{run.result, quantile, run.replicates, run.in_order, info(run.kind).range, run.chosen};
   };
   const bool paired = settings.experiment == Experiment::paired;
   // The bootstrap's own room: the paired differences and the last resamples.

@@ -147,6 +147,15 @@ double resample_delta(ResampleCounter& a, ResampleCounter& b) {
   return cliffs_delta(a.resample(), b.resample());
 }
 
+// The replicates of the measures nobody asked for, NaN (what was formed in
+// their place is not theirs).
+template <std::size_t N>
+void not_drawn(std::array<Measure, N>& measures) {
+  for (Measure& m : measures) {
+    if (!m.drawn) std::fill(m.boot.begin(), m.boot.end(), std::numeric_limits<double>::quiet_NaN());
+  }
+}
+
 template <std::size_t N>
 void bias_corrections(std::array<Measure, N>& measures) {
   for (Measure& m : measures) m.result.z0 = bias_correction(m.boot, m.result.estimate, m.result.se);
@@ -262,10 +271,15 @@ void bootstrap_unpaired(const UnpairedSamples& s, std::array<Measure, 4>& measur
         quantile_of_sorted(sorted1, quantiles.p[k]) - quantile_of_sorted(sorted2, quantiles.p[k]);
   }
   const ResampleCounter counter1(s.x1), counter2(s.x2);  // each sample sorted once for all threads
+  // A resample's order is counted for what is read off it; the draws, and so
+  // every other replicate, are the same either way.
+  const Wanted wanted{measures[2].drawn || effect_sizes.g != nullptr,
+                      measures[1].drawn || measures[3].drawn || effect_sizes.delta != nullptr || with_quantiles,
+                      measures[3].drawn};
   const auto block = [&](std::size_t begin, std::size_t end, numeric::UniformState& gen, bool last) {
     ResampleCounter sample1 = counter1, sample2 = counter2;
     for (std::size_t i = begin; i < end; ++i) {
-      const auto [a, b] = ResampleCounter::draw_both(sample1, sample2, gen);
+      const auto [a, b] = ResampleCounter::draw_both(sample1, sample2, gen, wanted);
       measures[0].boot[i] = a.ave - b.ave;
       measures[1].boot[i] = a.med - b.med;
       measures[2].boot[i] = a.std - b.std;
@@ -293,6 +307,7 @@ void bootstrap_unpaired(const UnpairedSamples& s, std::array<Measure, 4>& measur
                       replication_threads(n_x, n_y, measures[0].boot.size(), threads,
                                           grid_in_written_order(n_x, n_y, sums, method)),
                       block);
+  not_drawn(measures);
   t_intervals(measures);
   for (std::size_t k : {0, 2, 1, 3}) numeric::sort(measures[k].boot);
   bias_corrections(measures);
@@ -338,10 +353,14 @@ void bootstrap_paired(const PairedSamples& s, std::array<Measure, 2>& measures, 
     effect_sizes.lift->result.estimate = measures[0].result.estimate / numeric::mean_and_sd(s.x2).ave;
     for (std::uint32_t p : counter.positions_by_rank()) y_by_rank.push_back(s.x2[p]);
   }
+  // The sd for g alone; the order for the median, the quantiles and the
+  // lift's reference (summed by rank); the MAD for nothing.
+  const Wanted wanted{effect_sizes.g != nullptr, measures[1].drawn || !quantiles.p.empty() || effect_sizes.lift != nullptr,
+                      false};
   const auto block = [&](std::size_t begin, std::size_t end, numeric::UniformState& gen, bool last) {
     ResampleCounter differences = counter;
     for (std::size_t i = begin; i < end; ++i) {
-      const ResampleStats r = differences.draw(gen, effect_sizes.g != nullptr);  // the sd for g alone
+      const ResampleStats r = differences.draw(gen, wanted);
       measures[0].boot[i] = r.ave;
       measures[1].boot[i] = r.med;
       if (effect_sizes.g != nullptr) effect_sizes.g->boot[i] = hedges_g_paired(r.ave, r.std, n);
@@ -355,6 +374,7 @@ void bootstrap_paired(const PairedSamples& s, std::array<Measure, 2>& measures, 
     if (last && end > begin) keep_resample(differences, s.x3_resample);
   };
   replicate_in_blocks(g, measures[0].boot.size(), numeric::resample_deviates(n), threads, block);
+  not_drawn(measures);
   t_intervals(measures);
   for (Measure& m : measures) numeric::sort(m.boot);
   bias_corrections(measures);

@@ -34,6 +34,7 @@ struct Measure {
   std::span<double> boot;     // its B replicates, B = boot.size(): replication order, sorted (NaN last) on return
   std::span<double> in_order = {};  // when not empty, given the B replicates in replication order
   Range range = {};
+  bool drawn = true;  // false: a measure nobody asked for; its replicates are NaN, all it decides NaN
 };
 
 // How the BCa acceleration of the unpaired differences (d_AVE, d_MED, d_STD,

@@ -188,10 +188,11 @@ void ResampleCounter::count_ranks() {
   }
 }
 
-ResampleStats ResampleCounter::draw(numeric::UniformState& g, bool spread) {
+ResampleStats ResampleCounter::draw(numeric::UniformState& g, Wanted wanted) {
   const std::size_t n = x_.size();
   ResampleStats s{};
   resample_written_ = false;
+  counts_current_ = false;
   if (!counted_) {
     resample_.resize(n);
     drawn_.resize(n);
@@ -201,48 +202,61 @@ ResampleStats ResampleCounter::draw(numeric::UniformState& g, bool spread) {
     }
     const numeric::MeanSd m = numeric::mean_and_sd(resample_);
     s.ave = m.ave;
-    s.std = m.sd;
-    numeric::med_mad(resample_, s.med, s.mad, work_);
+    if (wanted.sd) s.std = m.sd;
+    if (!wanted.order) return s;
+    double med = 0.0, mad = 0.0;
+    numeric::med_mad(resample_, med, mad, work_);
+    s.med = med;
+    if (wanted.mad) s.mad = mad;
     return s;
   }
-  draw_positions(g);
+  draw_positions(g, wanted.order || n >= prefetched_size);
   if (by_rank_) {
     count_ranks();
     cumulative_counts(narrow_count_, drawn_, below_);
-    const numeric::MeanSd m = counted_moments(order_->sorted, below_, spread);
+    counts_current_ = true;
+    const numeric::MeanSd m = counted_moments(order_->sorted, below_, wanted.sd);
     s.ave = m.ave;
     s.std = m.sd;
-    return with_order_statistics(s, spread);
+    return with_order_statistics(s, wanted);
   }
   // The resample's in-order sum, which ave_var begins with, runs beside the
   // gathering, where its chain of additions costs nothing extra.
   double sum = 0.0;
-  if (n < prefetched_size) {
+  if (n >= prefetched_size) {
+    sum = gather_and_count();
+  } else if (wanted.order) {
     for (std::size_t i = 0; i < n; ++i) sum += gather(i);
   } else {
-    sum = gather_and_count();
+    for (std::size_t i = 0; i < n; ++i) sum += gather_value(i);
   }
   s.ave = sum / static_cast<double>(n);
-  if (spread) s.std = std::sqrt(numeric::variance_about(resample_, s.ave));
-  return settled(s, spread);
+  if (wanted.sd) s.std = std::sqrt(numeric::variance_about(resample_, s.ave));
+  return settled(s, wanted);
 }
 
 std::pair<ResampleStats, ResampleStats> ResampleCounter::draw_both(ResampleCounter& a, ResampleCounter& b,
-                                                                   numeric::UniformState& g, bool spread) {
+                                                                   numeric::UniformState& g, Wanted wanted) {
   if (!a.gathers_in_cache() || !b.gathers_in_cache()) {
-    const ResampleStats first = a.draw(g, spread);
-    return {first, b.draw(g, spread)};
+    const ResampleStats first = a.draw(g, wanted);
+    return {first, b.draw(g, wanted)};
   }
-  a.draw_positions(g);
-  b.draw_positions(g);
+  a.draw_positions(g, wanted.order);
+  b.draw_positions(g, wanted.order);
   const std::size_t n_a = a.x_.size(), n_b = b.x_.size();
   double sum_a = 0.0, sum_b = 0.0;
-  side_by_side(
-      n_a, n_b, [&](std::size_t i) { sum_a += a.gather(i); }, [&](std::size_t i) { sum_b += b.gather(i); });
+  if (wanted.order) {
+    side_by_side(
+        n_a, n_b, [&](std::size_t i) { sum_a += a.gather(i); }, [&](std::size_t i) { sum_b += b.gather(i); });
+  } else {
+    side_by_side(
+        n_a, n_b, [&](std::size_t i) { sum_a += a.gather_value(i); },
+        [&](std::size_t i) { sum_b += b.gather_value(i); });
+  }
   ResampleStats s_a{}, s_b{};
   s_a.ave = sum_a / static_cast<double>(n_a);
   s_b.ave = sum_b / static_cast<double>(n_b);
-  if (spread) {
+  if (wanted.sd) {
     numeric::VarianceSums v_a, v_b;
     side_by_side(
         n_a, n_b, [&](std::size_t i) { v_a.add(a.resample_[i], s_a.ave); },
@@ -250,12 +264,12 @@ std::pair<ResampleStats, ResampleStats> ResampleCounter::draw_both(ResampleCount
     s_a.std = std::sqrt(v_a.variance(static_cast<double>(n_a)));
     s_b.std = std::sqrt(v_b.variance(static_cast<double>(n_b)));
   }
-  return {a.settled(s_a, spread), b.settled(s_b, spread)};
+  return {a.settled(s_a, wanted), b.settled(s_b, wanted)};
 }
 
 bool ResampleCounter::gathers_in_cache() const { return counted_ && !by_rank_ && x_.size() < prefetched_size; }
 
-void ResampleCounter::draw_positions(numeric::UniformState& g) {
+void ResampleCounter::draw_positions(numeric::UniformState& g, bool counting) {
   const std::size_t n = x_.size();
   if (drawn_.empty()) {  // a counter's own buffers, made at its first draw: copies do not share them
     drawn_.resize(n);
@@ -268,28 +282,35 @@ void ResampleCounter::draw_positions(numeric::UniformState& g) {
     }
   }
   resample_written_ = false;
+  counts_current_ = false;
   // The generator's chains first, then the scattered reads and counts, which
   // are independent of each other and overlap in the processor.
   positions_.draw(g, drawn_);
   if (by_rank_) {
     std::fill(narrow_count_.begin(), narrow_count_.end(), std::uint8_t{0});
-  } else {
+  } else if (counting) {
     std::fill(count_.begin(), count_.end(), 0u);
   }
 }
 
-ResampleStats ResampleCounter::settled(ResampleStats s, bool spread) {
+// The statistics of a resample in the written order whose sums are formed
+// (and, where its order is wanted, its draws counted): the sums formed again
+// where they overflowed, then the order statistics.
+ResampleStats ResampleCounter::settled(ResampleStats s, Wanted wanted) {
   const numeric::MeanSd m = numeric::beyond_overflow(resample_, {s.ave, s.std});
   s.ave = m.ave;
-  if (spread) s.std = m.sd;
+  if (wanted.sd) s.std = m.sd;
+  if (!wanted.order) return s;
   const std::size_t n = x_.size();
   for (std::size_t r = 0; r < n; ++r) below_[r + 1] = below_[r] + count_[r];
-  return with_order_statistics(s, spread);
+  counts_current_ = true;
+  return with_order_statistics(s, wanted);
 }
 
-ResampleStats ResampleCounter::with_order_statistics(ResampleStats s, bool spread) const {
+ResampleStats ResampleCounter::with_order_statistics(ResampleStats s, Wanted wanted) {
+  if (!wanted.order) return s;
   s.med = numeric::median_of_ranks(x_.size(), [this](std::size_t k) { return kth_value(k); });
-  if (!spread) return s;
+  if (!wanted.mad) return s;
   s.mad = numeric::median_of_ranks(x_.size(), [this, &s](std::size_t k) { return kth_deviation(s.med, k); }) *
           numeric::mad_scale;
   return s;
@@ -320,7 +341,7 @@ std::vector<std::uint32_t> ResampleCounter::positions_by_rank() const {
 
 double ResampleCounter::quantile(double p) {
   const std::size_t n = x_.size();
-  if (counted_) return numeric::quantile_of_ranks(n, p, [this](std::size_t k) { return kth_value(k); });
+  if (counts_current_) return numeric::quantile_of_ranks(n, p, [this](std::size_t k) { return kth_value(k); });
   work_.assign(resample_.begin(), resample_.end());
   return numeric::quantile_of_ranks(n, p, [this](std::size_t k) {
     return numeric::select(static_cast<std::int64_t>(k), work_);

@@ -26,6 +26,15 @@ struct ResampleStats {
   double ave, std, med, mad;  // std is the square root of the ave_var variance
 };
 
+// What a draw forms besides the resample's mean; what it does not form is 0.
+// Without `order` a sample in the written order is neither counted nor
+// ranked, and below(), quantile() and companion_mean() have nothing to read.
+struct Wanted {
+  bool sd = true;     // the standard deviation
+  bool order = true;  // the counts and the median
+  bool mad = true;    // the MAD (with order)
+};
+
 // The mean and the standard deviation of the resample that holds sorted[r]
 // c_r = below[r + 1] − below[r] times (cumulative counts, n = below.back()
 // values in all): the mean's sum Σ c_r·sorted[r] and the variance's sums
@@ -51,30 +60,30 @@ class ResampleCounter {
   explicit ResampleCounter(std::span<const double> x);
 
   // Draws one resample of x (consuming resample_deviates(x.size()) deviates)
-  // and returns its mean, standard deviation, median and MAD (without
-  // `spread`, a sample with a plain order leaves the standard deviation and
-  // the MAD at 0).
-  ResampleStats draw(numeric::UniformState& g, bool spread = true);
+  // and returns its mean and what `wanted` asks of its standard deviation,
+  // median and MAD (the others 0), each with the bits of the literal route.
+  ResampleStats draw(numeric::UniformState& g, Wanted wanted = {});
 
-  // Draws a resample of a and then one of b, as a.draw(g, spread) and then
-  // b.draw(g, spread) do, to their bits; samples in the written order that
+  // Draws a resample of a and then one of b, as a.draw(g, wanted) and then
+  // b.draw(g, wanted) do, to their bits; samples in the written order that
   // fit the caches have their sums, chains of additions in draw order, run
   // side by side.
   static std::pair<ResampleStats, ResampleStats> draw_both(ResampleCounter& a, ResampleCounter& b,
-                                                           numeric::UniformState& g, bool spread = true);
+                                                           numeric::UniformState& g, Wanted wanted = {});
 
   // The last resample drawn, in draw order (empty before the first draw).
   std::span<const double> resample();
 
   // The p-quantile (0 < p < 1) of the last resample, by the linear
   // interpolation of its order statistics (numeric::quantile_of_ranks): read
-  // off the counts where the sample is counted, else by selection in a copy
-  // of the resample, as the median is.
+  // off the counts where the sample is counted (the draw wanted its order),
+  // else by selection in a copy of the resample, as the median is.
   double quantile(double p);
 
   // The mean of the values that go with the last resample's draws: a draw of
   // sorted()[r] takes by_rank[r] where the sample is counted, a draw of x[i]
-  // takes by_position[i] where it is not (see positions_by_rank).
+  // takes by_position[i] where it is not (see positions_by_rank). The draw
+  // must have wanted its order.
   double companion_mean(std::span<const double> by_rank, std::span<const double> by_position) const;
 
   // The positions in x of sorted()'s values, x[p[r]] == sorted()[r], each
@@ -87,12 +96,13 @@ class ResampleCounter {
   // The sample sorted and how often the last resample drew each of its
   // values, as cumulative counts (below()[r]: draws of sorted positions
   // before r); both empty for a sample without a plain order (NaN or −0),
-  // whose resamples must be sorted instead.
+  // whose resamples must be sorted instead, and after a draw that did not
+  // want its order.
   std::span<const double> sorted() const {
-    return counted_ ? std::span<const double>(order_->sorted) : std::span<const double>();
+    return counts_current_ ? std::span<const double>(order_->sorted) : std::span<const double>();
   }
   std::span<const std::uint32_t> below() const {
-    return counted_ ? std::span<const std::uint32_t>(below_) : std::span<const std::uint32_t>();
+    return counts_current_ ? std::span<const std::uint32_t>(below_) : std::span<const std::uint32_t>();
   }
 
  private:
@@ -102,7 +112,9 @@ class ResampleCounter {
   static constexpr std::size_t prefetch_distance = 32;
 
   bool gathers_in_cache() const;
-  void draw_positions(numeric::UniformState& g);
+  // Draws the next resample's positions and, where its draws are to be
+  // counted, clears the counts.
+  void draw_positions(numeric::UniformState& g, bool counting);
   // The i-th draw of a resample in the written order: its value, written to
   // the resample and counted at its rank.
   double gather(std::size_t i) {
@@ -111,8 +123,13 @@ class ResampleCounter {
     ++count_[e.rank];
     return e.value;
   }
-  ResampleStats settled(ResampleStats s, bool spread);
-  ResampleStats with_order_statistics(ResampleStats s, bool spread) const;
+  // The same without its count, for draws that do not want the order.
+  double gather_value(std::size_t i) {
+    resample_[i] = x_[drawn_[i]];
+    return resample_[i];
+  }
+  ResampleStats settled(ResampleStats s, Wanted wanted);
+  ResampleStats with_order_statistics(ResampleStats s, Wanted wanted);
   double gather_and_count();
   void count_ranks();
   double kth_value(std::size_t k) const;
@@ -141,6 +158,7 @@ class ResampleCounter {
   bool counted_;                      // false: NaN or -0.0 present, use med_mad
   bool by_rank_;                      // drawn_ holds sorted positions
   bool resample_written_ = false;
+  bool counts_current_ = false;       // below_ holds the last resample's counts
 };
 
 }  // namespace diffboot::bootstrap

@@ -101,6 +101,34 @@ TEST(AnalysisTest, HalfQuantileIsTheMedianToTheBit) {
   }
 }
 
+TEST(AnalysisTest, AMeasureAskedForAloneKeepsItsBits) {
+  // A run forms only what the measures asked for read off the resamples
+  // (no counts for the means alone, no spread for the medians alone): each
+  // measure's results and replicates are those of the run of them all.
+  const std::vector<double> x = testing::shaped_sample("random", 30, 7), y = testing::shaped_sample("tied", 41, 8);
+  const std::vector<std::vector<std::string>> unpaired = {{"d_AVE"}, {"d_MED"}, {"d_STD"}, {"d_MAD"}, {"g"},
+                                                          {"delta"}, {"lift"},  {"d_AVE", "lift"}};
+  const std::vector<std::vector<std::string>> paired = {{"AVE_d"}, {"MED_d"}, {"g"}, {"lift"}};
+  for (Experiment e : {Experiment::unpaired, Experiment::paired}) {
+    const std::vector<double> y_e = e == Experiment::paired ? std::vector<double>(y.begin(), y.begin() + 30) : y;
+    const std::vector<std::vector<std::string>>& each = e == Experiment::paired ? paired : unpaired;
+    const Analysed all = analysed(x, y_e, e, e == Experiment::paired ? std::vector<std::string>{"AVE_d", "MED_d", "g", "lift"}
+                                                                    : std::vector<std::string>{"d_AVE", "d_MED", "d_STD",
+                                                                                               "d_MAD", "g", "delta", "lift"});
+    for (const std::vector<std::string>& asked : each) {
+      const Analysed some = analysed(x, y_e, e, asked);
+      for (const std::string& name : asked) {
+        const bootstrap::Result &got = some[name].result, &expected = all[name].result;
+        for (auto field : {&bootstrap::Result::estimate, &bootstrap::Result::se, &bootstrap::Result::bca_lower,
+                           &bootstrap::Result::bca_upper, &bootstrap::Result::acceleration}) {
+          EXPECT_EQ(std::bit_cast<std::uint64_t>(got.*field), std::bit_cast<std::uint64_t>(expected.*field)) << name;
+        }
+        EXPECT_TRUE(std::ranges::equal(some[name].replicates, all[name].replicates)) << name;
+      }
+    }
+  }
+}
+
 TEST(AnalysisTest, QuantilesHaveNoPermutationPValue) {
   const std::vector<double> x{1, 2, 3, 4, 5, 6}, y{2, 4, 6, 8};
   Settings settings;
@@ -161,7 +189,7 @@ TEST(AnalysisTest, NotesOnNumbersThatWouldMislead) {
       EXPECT_EQ(std::isnan(v), c.withheld) << c.what;
     }
     for (const MeasureRun& other : a.runs) {
-      if (other.name == c.measure) continue;
+      if (other.name == c.measure || !other.chosen) continue;
       EXPECT_TRUE(std::isfinite(other.result.bca_lower) && std::isfinite(other.result.bca_upper))
           << c.what << ": " << other.name << " goes on";
     }

@@ -73,7 +73,7 @@ TEST(ResampleStatsTest, QuantilesAgreeWithTheSortedResample) {
     numeric::UniformState g;
     numeric::init_uniform(g);
     for (int rep = 0; rep < c.draws; ++rep) {
-      counter.draw(g, false);
+      counter.draw(g, {false, true, false});
       for (double p : {0.001, 0.1, 0.5, 0.9, 0.99}) {
         ASSERT_EQ(counter.quantile(p), quantile_of(counter.resample(), p)) << c.shape << " n=" << c.n << " p " << p;
       }
@@ -94,7 +94,7 @@ TEST(ResampleStatsTest, LargeSamplesCopiesAndTheMeanAndMedianAlone) {
     numeric::init_uniform(literal);
     std::vector<double> expected(x.size());
     for (bool spread : {true, false}) {
-      const ResampleStats s = counter.draw(fast, spread);
+      const ResampleStats s = counter.draw(fast, {spread, true, spread});
       numeric::resample(literal, x, expected);
       double ave, var, med, mad;
       numeric::ave_var(expected, ave, var);
@@ -126,7 +126,7 @@ TEST(ResampleStatsTest, LargeSamplesDrawByRank) {
     numeric::init_uniform(fast);
     numeric::init_uniform(literal);
     for (bool spread : {true, false}) {
-      const ResampleStats s = counter.draw(fast, spread);
+      const ResampleStats s = counter.draw(fast, {spread, true, spread});
       std::vector<double> expected(n);
       std::vector<std::uint32_t> count(n);
       for (double& v : expected) {
@@ -227,9 +227,9 @@ TEST(ResampleStatsTest, CompanionMeansFollowTheDraws) {
 
 TEST(ResampleStatsTest, DrawBothIsTwoDrawsInTurn) {
   // Side by side or in turn (samples not counted, or too large for the
-  // side-by-side sums), the same statistics, resamples and generator state
-  // as a.draw and then b.draw. The huge values' sums overflow and are formed
-  // again.
+  // side-by-side sums), whatever is wanted of them, the same statistics,
+  // resamples and generator state as a.draw and then b.draw wanting
+  // everything. The huge values' sums overflow and are formed again.
   const std::vector<double> huge(37, 1e308);
   struct Case {
     std::vector<double> a, b;
@@ -241,23 +241,30 @@ TEST(ResampleStatsTest, DrawBothIsTwoDrawsInTurn) {
                                    {sample("nan", 20), sample("random", 20)},
                                    {sample("random", (std::size_t{1} << 17) + 3), sample("tied", 5)}};
   for (const Case& c : cases) {
-    for (bool spread : {true, false}) {
+    for (Wanted wanted : {Wanted{}, Wanted{false, true, false}, Wanted{true, false, false}, Wanted{false, false, false}}) {
       ResampleCounter a(c.a), b(c.b), a_alone = a, b_alone = b;
       numeric::UniformState both, alone;
       numeric::init_uniform(both);
       numeric::init_uniform(alone);
       for (int rep = 0; rep < 20; ++rep) {
-        const auto [s, t] = ResampleCounter::draw_both(a, b, both, spread);
-        const ResampleStats s_alone = a_alone.draw(alone, spread);
-        const ResampleStats t_alone = b_alone.draw(alone, spread);
-        const std::string what = std::to_string(c.a.size()) + "," + std::to_string(c.b.size()) + " rep " + std::to_string(rep);
+        const auto [s, t] = ResampleCounter::draw_both(a, b, both, wanted);
+        const ResampleStats s_alone = a_alone.draw(alone);
+        const ResampleStats t_alone = b_alone.draw(alone);
+        const std::string what = std::to_string(c.a.size()) + "," + std::to_string(c.b.size()) + " rep " +
+                                 std::to_string(rep) + " wanted " + std::to_string(wanted.sd) +
+                                 std::to_string(wanted.order) + std::to_string(wanted.mad);
         for (auto [got, expected] : {std::pair{s, s_alone}, std::pair{t, t_alone}}) {
           ASSERT_EQ(bits(got.ave), bits(expected.ave)) << what;
-          ASSERT_EQ(bits(got.std), bits(expected.std)) << what;
-          ASSERT_EQ(bits(got.med), bits(expected.med)) << what;
-          ASSERT_EQ(bits(got.mad), bits(expected.mad)) << what;
+          ASSERT_EQ(bits(got.std), bits(wanted.sd ? expected.std : 0.0)) << what;
+          ASSERT_EQ(bits(got.med), bits(wanted.order ? expected.med : 0.0)) << what;
+          ASSERT_EQ(bits(got.mad), bits(wanted.mad ? expected.mad : 0.0)) << what;
         }
-        ASSERT_TRUE(std::ranges::equal(a.below(), a_alone.below()) && std::ranges::equal(b.below(), b_alone.below()));
+        const auto counts = [&](const ResampleCounter& r) { return wanted.order ? r.below() : std::span<const std::uint32_t>(); };
+        ASSERT_TRUE(std::ranges::equal(a.below(), counts(a_alone)) && std::ranges::equal(b.below(), counts(b_alone))) << what;
+        const auto same_bits = [](std::span<const double> u, std::span<const double> v) {
+          return std::ranges::equal(u, v, [](double p, double q) { return bits(p) == bits(q); });
+        };
+        ASSERT_TRUE(same_bits(a.resample(), a_alone.resample()) && same_bits(b.resample(), b_alone.resample())) << what;
         ASSERT_EQ(numeric::uniform_word(both, both.ran_seed), numeric::uniform_word(alone, alone.ran_seed)) << what;
       }
     }
