@@ -27,6 +27,46 @@ std::size_t first_index(std::size_t n, Predicate holds) {
   return lo;
 }
 
+// First index in [from, n) at which the monotone predicate holds, or n,
+// looked for at from, from + 1, from + 3, from + 7, ... and then by
+// bisection: O(log) of its distance from `from`.
+template <typename Predicate>
+std::size_t first_index_from(std::size_t from, std::size_t n, Predicate holds) {
+  std::size_t before = from, probe = from, step = 1;  // no index below `before` holds
+  while (probe < n && !holds(probe)) {
+    before = probe + 1;
+    probe += step;
+    step *= 2;
+  }
+  const std::size_t end = std::min(probe, n);
+  return before + first_index(end - before, [&](std::size_t i) { return holds(before + i); });
+}
+
+// Of two runs of deviations, each growing with its index (own(0..n_own),
+// other(0..n_other)), the first index i of own at which reached(t, u) holds,
+// t and u the numbers of own's and other's deviations at most own(i), or
+// n_own. reached must grow with t and u. The bisection keeps the range that
+// u can take between its bounds, which narrows with them.
+template <typename Own, typename Other, typename Reached>
+std::size_t first_reaching(std::size_t n_own, std::size_t n_other, Own own, Other other, Reached reached) {
+  std::size_t lo = 0, hi = n_own, other_lo = 0, other_hi = n_other;
+  while (lo < hi) {
+    const std::size_t mid = lo + (hi - lo) / 2;
+    const double d = own(mid);
+    const std::size_t t = first_index_from(mid + 1, n_own, [&](std::size_t i) { return own(i) > d; });
+    const std::size_t u =
+        other_lo + first_index(other_hi - other_lo, [&](std::size_t j) { return other(other_lo + j) > d; });
+    if (reached(t, u)) {
+      hi = mid;
+      other_hi = u;
+    } else {
+      lo = mid + 1;
+      other_lo = u;
+    }
+  }
+  return lo;
+}
+
 // Four running sums, added as (s0 + s1) + (s2 + s3).
 struct FourSums {
   double s[4] = {0.0, 0.0, 0.0, 0.0};
@@ -114,14 +154,10 @@ ResampleCounter::ResampleCounter(std::span<const double> x)
   if (by_rank_) {
     std::sort(order->sorted.begin(), order->sorted.end());
   } else {
-    std::vector<std::uint32_t> by_value(x.size());
-    std::iota(by_value.begin(), by_value.end(), 0u);
-    std::sort(by_value.begin(), by_value.end(), [&](std::uint32_t a, std::uint32_t b) { return x[a] < x[b]; });
-    order->entries.resize(x.size());
-    for (std::size_t r = 0; r < by_value.size(); ++r) {
-      order->sorted[r] = x[by_value[r]];
-      order->entries[by_value[r]] = {x[by_value[r]], static_cast<std::uint32_t>(r)};
-    }
+    order->position.resize(x.size());
+    std::iota(order->position.begin(), order->position.end(), 0u);
+    std::sort(order->position.begin(), order->position.end(), [&](std::uint32_t a, std::uint32_t b) { return x[a] < x[b]; });
+    for (std::size_t r = 0; r < x.size(); ++r) order->sorted[r] = x[order->position[r]];
   }
   order_ = std::move(order);
 }
@@ -137,40 +173,34 @@ double ResampleCounter::kth_value(std::size_t k) const {
 // deviations grow outward from med on both sides of the sorted sample; the
 // number of draws whose deviation is at most d is read off the counts of the
 // two runs, and the smallest deviation of either run that reaches k draws is
-// the answer, found by bisection.
+// the answer, found by bisection on each side (first_reaching).
 double ResampleCounter::kth_deviation(double med, std::size_t k) const {
   const numeric::LargeArray<double>& sorted = order_->sorted;
   const std::size_t m = sorted.size();
   const auto p = static_cast<std::size_t>(std::lower_bound(sorted.begin(), sorted.end(), med) - sorted.begin());
   auto left = [&](std::size_t t) { return std::fabs(sorted[p - 1 - t] - med); };  // t < p
   auto right = [&](std::size_t u) { return std::fabs(sorted[p + u] - med); };    // u < m - p
-  auto draws_within = [&](double d) {
-    const std::size_t t = first_index(p, [&](std::size_t i) { return left(i) > d; });
-    const std::size_t u = first_index(m - p, [&](std::size_t i) { return right(i) > d; });
-    return (below_[p] - below_[p - t]) + (below_[p + u] - below_[p]);
-  };
+  // Draws of the t nearest values on the left and the u nearest on the right.
+  auto drawn = [&](std::size_t t, std::size_t u) { return (below_[p] - below_[p - t]) + (below_[p + u] - below_[p]); };
   double best = HUGE_VAL;
-  const std::size_t t = first_index(p, [&](std::size_t i) { return draws_within(left(i)) >= k; });
+  const std::size_t t = first_reaching(p, m - p, left, right, [&](std::size_t a, std::size_t b) { return drawn(a, b) >= k; });
   if (t < p) best = left(t);
-  const std::size_t u = first_index(m - p, [&](std::size_t i) { return draws_within(right(i)) >= k; });
+  const std::size_t u = first_reaching(m - p, p, right, left, [&](std::size_t a, std::size_t b) { return drawn(b, a) >= k; });
   if (u < m - p) best = std::min(best, right(u));
   return best;
 }
 
 // The gathering of a sample too large for the processor's caches: the same
-// reads and additions in the same order, with the values, ranks and counts
-// that are read a few draws later asked for ahead, so that their cache
-// misses overlap. The drawn positions are replaced by their ranks.
+// reads and additions in the same order, with the values and counts that are
+// read a few draws later asked for ahead, so that their cache misses overlap.
 double ResampleCounter::gather_and_count() {
   const std::size_t n = x_.size();
-  const Entry* entries = order_->entries.data();
+  const double* x = x_.data();
   double sum = 0.0;
   for (std::size_t i = 0; i < n; ++i) {
-    if (i + prefetch_distance < n) __builtin_prefetch(&entries[drawn_[i + prefetch_distance]]);
-    const Entry& e = entries[drawn_[i]];
-    resample_[i] = e.value;
+    if (i + prefetch_distance < n) __builtin_prefetch(&x[drawn_[i + prefetch_distance]]);
+    resample_[i] = x[drawn_[i]];
     sum += resample_[i];
-    drawn_[i] = e.rank;
   }
   for (std::size_t i = 0; i < n; ++i) {
     if (i + prefetch_distance < n) __builtin_prefetch(&count_[drawn_[i + prefetch_distance]], 1);
@@ -302,7 +332,12 @@ ResampleStats ResampleCounter::settled(ResampleStats s, Wanted wanted) {
   if (wanted.sd) s.std = m.sd;
   if (!wanted.order) return s;
   const std::size_t n = x_.size();
-  for (std::size_t r = 0; r < n; ++r) below_[r + 1] = below_[r] + count_[r];
+  const std::uint32_t* position = order_->position.data();
+  std::uint32_t drawn = 0;
+  for (std::size_t r = 0; r < n; ++r) {
+    drawn += count_[position[r]];
+    below_[r + 1] = drawn;
+  }
   counts_current_ = true;
   return with_order_statistics(s, wanted);
 }
@@ -335,8 +370,7 @@ std::vector<std::uint32_t> ResampleCounter::positions_by_rank() const {
     std::stable_sort(p.begin(), p.end(), [this](std::uint32_t a, std::uint32_t b) { return x_[a] < x_[b]; });
     return p;
   }
-  for (std::size_t i = 0; i < x_.size(); ++i) p[order_->entries[i].rank] = static_cast<std::uint32_t>(i);
-  return p;
+  return {order_->position.begin(), order_->position.end()};
 }
 
 double ResampleCounter::quantile(double p) {

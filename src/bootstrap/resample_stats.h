@@ -116,12 +116,13 @@ class ResampleCounter {
   // counted, clears the counts.
   void draw_positions(numeric::UniformState& g, bool counting);
   // The i-th draw of a resample in the written order: its value, written to
-  // the resample and counted at its rank.
+  // the resample and counted at its position (settled() takes the counts
+  // to the ranks).
   double gather(std::size_t i) {
-    const Entry& e = order_->entries[drawn_[i]];
-    resample_[i] = e.value;
-    ++count_[e.rank];
-    return e.value;
+    const std::uint32_t p = drawn_[i];
+    resample_[i] = x_[p];
+    ++count_[p];
+    return resample_[i];
   }
   // The same without its count, for draws that do not want the order.
   double gather_value(std::size_t i) {
@@ -135,22 +136,16 @@ class ResampleCounter {
   double kth_value(std::size_t k) const;
   double kth_deviation(double med, std::size_t k) const;
 
-  // A value of x with its rank: the two reads of a draw in one cache line
-  // (mostly), packed into 12 bytes so that more of them stay in the caches.
-  struct [[gnu::packed]] Entry {
-    double value;
-    std::uint32_t rank;  // its position in `sorted`
-  };
   struct Order {
     numeric::LargeArray<double> sorted;
-    numeric::LargeArray<Entry> entries;  // by position in x; empty when drawn by rank
+    numeric::LargeArray<std::uint32_t> position;  // by rank: x[position[r]] == sorted[r]; empty when drawn by rank
   };
 
   std::span<const double> x_;
   numeric::PositionDrawer positions_;
   std::shared_ptr<const Order> order_;
   numeric::LargeArray<std::uint32_t> drawn_;         // positions drawn for the current resample
-  numeric::LargeArray<std::uint32_t> count_;         // draws of each sorted position (written order)
+  numeric::LargeArray<std::uint32_t> count_;         // draws of each position of x (written order)
   numeric::LargeArray<std::uint8_t> narrow_count_;   // the same modulo 256 (by rank)
   numeric::LargeArray<std::uint32_t> below_;  // below_[r]: draws of sorted positions before r
   std::vector<double> resample_;      // the resample in draw order (by rank: written when asked for)
