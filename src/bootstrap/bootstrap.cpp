@@ -140,10 +140,11 @@ std::vector<double> quantile_accelerations(const UnpairedSamples& s, std::span<c
   return acc;
 }
 
-// Cliff's delta of the counters' last resamples: from their counts, or from
-// sorted copies of samples without a plain order.
-double resample_delta(ResampleCounter& a, ResampleCounter& b) {
-  if (!a.sorted().empty() && !b.sorted().empty()) return cliffs_delta(a.sorted(), a.below(), b.sorted(), b.below());
+// Cliff's delta of the counters' last resamples: from their counts and the
+// places of a's sorted values among b's, or from sorted copies of samples
+// without a plain order.
+double resample_delta(ResampleCounter& a, ResampleCounter& b, const DeltaPlaces& places) {
+  if (!a.below().empty() && !b.below().empty()) return cliffs_delta(places, a.below(), b.below());
   return cliffs_delta(a.resample(), b.resample());
 }
 
@@ -271,6 +272,8 @@ void bootstrap_unpaired(const UnpairedSamples& s, std::array<Measure, 4>& measur
         quantile_of_sorted(sorted1, quantiles.p[k]) - quantile_of_sorted(sorted2, quantiles.p[k]);
   }
   const ResampleCounter counter1(s.x1), counter2(s.x2);  // each sample sorted once for all threads
+  const DeltaPlaces places =
+      effect_sizes.delta == nullptr ? DeltaPlaces{} : delta_places(counter1.sorted(), counter2.sorted());
   // A resample's order is counted for what is read off it; the draws, and so
   // every other replicate, are the same either way.
   const Wanted wanted{measures[2].drawn || effect_sizes.g != nullptr,
@@ -286,7 +289,7 @@ void bootstrap_unpaired(const UnpairedSamples& s, std::array<Measure, 4>& measur
       measures[3].boot[i] = a.mad - b.mad;
       if (effect_sizes.g != nullptr) effect_sizes.g->boot[i] = hedges_g(a.ave, a.std, n_x, b.ave, b.std, n_y);
       if (effect_sizes.delta != nullptr) {
-        effect_sizes.delta->boot[i] = resample_delta(sample1, sample2);
+        effect_sizes.delta->boot[i] = resample_delta(sample1, sample2, places);
       }
       if (effect_sizes.lift != nullptr) effect_sizes.lift->boot[i] = lift(a.ave, b.ave);
       for (std::size_t k = 0; k < quantiles.p.size(); ++k) {

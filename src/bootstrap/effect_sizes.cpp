@@ -137,6 +137,33 @@ double cliffs_delta(std::span<const double> sorted_x, std::span<const std::uint3
   return static_cast<double>(sum) / (static_cast<double>(n_x) * static_cast<double>(n_y));
 }
 
+DeltaPlaces delta_places(std::span<const double> sorted_x, std::span<const double> sorted_y) {
+  DeltaPlaces places;
+  places.below.reserve(sorted_x.size());
+  places.up_to.reserve(sorted_x.size());
+  std::size_t lo = 0, hi = 0;
+  for (double v : sorted_x) {
+    for (; lo < sorted_y.size() && sorted_y[lo] < v; ++lo) {
+    }
+    for (; hi < sorted_y.size() && sorted_y[hi] <= v; ++hi) {
+    }
+    places.below.push_back(static_cast<std::uint32_t>(lo));
+    places.up_to.push_back(static_cast<std::uint32_t>(hi));
+  }
+  return places;
+}
+
+double cliffs_delta(const DeltaPlaces& places, std::span<const std::uint32_t> below_x,
+                    std::span<const std::uint32_t> below_y) {
+  const std::int64_t n_x = below_x.back(), n_y = below_y.back();
+  std::int64_t sum = 0;
+  for (std::size_t i = 0; i + 1 < below_x.size(); ++i) {
+    const std::int64_t c = std::int64_t{below_x[i + 1]} - below_x[i];
+    sum += c * (std::int64_t{below_y[places.below[i]]} - (n_y - below_y[places.up_to[i]]));
+  }
+  return static_cast<double>(sum) / (static_cast<double>(n_x) * static_cast<double>(n_y));
+}
+
 double cliffs_delta(std::span<const double> x, std::span<const double> y) {
   std::vector<double> a(x.begin(), x.end()), b(y.begin(), y.end());
   std::sort(a.begin(), a.end());

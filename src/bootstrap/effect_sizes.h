@@ -53,6 +53,20 @@ std::vector<double> lift_paired_jackknife(std::span<const double> d, std::span<c
 double cliffs_delta(std::span<const double> sorted_x, std::span<const std::uint32_t> below_x,
                     std::span<const double> sorted_y, std::span<const std::uint32_t> below_y);
 
+// Where the values of one sorted sample stand among those of another: for
+// each value sorted_x[i], the number of values of sorted_y below it and up to
+// it. Made once for two samples, it gives Cliff's delta of any of their
+// resamples without a comparison.
+struct DeltaPlaces {
+  std::vector<std::uint32_t> below, up_to;
+};
+DeltaPlaces delta_places(std::span<const double> sorted_x, std::span<const double> sorted_y);
+
+// Cliff's delta of resamples of the two sorted samples of `places`, from their
+// cumulative counts (as above, neither empty): the same number, in O(n_x).
+double cliffs_delta(const DeltaPlaces& places, std::span<const std::uint32_t> below_x,
+                    std::span<const std::uint32_t> below_y);
+
 // Cliff's delta of two samples in any order, O(n log n).
 double cliffs_delta(std::span<const double> x, std::span<const double> y);
 

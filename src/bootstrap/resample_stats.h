@@ -96,10 +96,10 @@ class ResampleCounter {
   // The sample sorted and how often the last resample drew each of its
   // values, as cumulative counts (below()[r]: draws of sorted positions
   // before r); both empty for a sample without a plain order (NaN or −0),
-  // whose resamples must be sorted instead, and after a draw that did not
-  // want its order.
+  // whose resamples must be sorted instead, the counts also before a draw
+  // and after one that did not want its order.
   std::span<const double> sorted() const {
-    return counts_current_ ? std::span<const double>(order_->sorted) : std::span<const double>();
+    return counted_ ? std::span<const double>(order_->sorted) : std::span<const double>();
   }
   std::span<const std::uint32_t> below() const {
     return counts_current_ ? std::span<const std::uint32_t>(below_) : std::span<const std::uint32_t>();

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <vector>
 
@@ -52,8 +53,19 @@ TEST(EffectSizesTest, DefinitionsOnRandomTiedAndSmallSamples) {
       {{1, 2, 3}, {2, 3, 4}},
       {{5, 5, 5}, {1, 9, 5, 5}},
   };
+  // Cumulative counts of a sample sorted, value i drawn (i + shift) mod 3 times.
+  const auto drawn = [](std::size_t n, std::size_t shift) {
+    std::vector<std::uint32_t> below{0};
+    for (std::size_t i = 0; i < n; ++i) below.push_back(below.back() + static_cast<std::uint32_t>((i + shift) % 3));
+    return below;
+  };
   for (const auto& [x, y] : cases) {
     EXPECT_EQ(cliffs_delta(x, y), delta_by_pairs(x, y));
+    std::vector<double> sx = x, sy = y;
+    std::sort(sx.begin(), sx.end());
+    std::sort(sy.begin(), sy.end());
+    const std::vector<std::uint32_t> cx = drawn(sx.size(), 1), cy = drawn(sy.size(), 2);
+    EXPECT_EQ(cliffs_delta(delta_places(sx, sy), cx, cy), cliffs_delta(sx, cx, sy, cy)) << "places as the walk";
     const std::vector<double> dj = cliffs_delta_jackknife(x, y), gj = hedges_g_jackknife(x, y);
     ASSERT_EQ(dj.size(), x.size() + y.size());
     for (std::size_t i = 0; i < x.size(); ++i) {
