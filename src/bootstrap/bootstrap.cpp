@@ -281,16 +281,11 @@ void bootstrap_unpaired(const UnpairedSamples& s, std::array<Measure, 4>& measur
                       measures[3].drawn};
   const auto block = [&](std::size_t begin, std::size_t end, numeric::UniformState& gen, bool last) {
     ResampleCounter sample1 = counter1, sample2 = counter2;
-    for (std::size_t i = begin; i < end; ++i) {
-      const auto [a, b] = ResampleCounter::draw_both(sample1, sample2, gen, wanted);
+    const auto counted = [&](std::size_t i, const ResampleStats& a, const ResampleStats& b) {
       measures[0].boot[i] = a.ave - b.ave;
       measures[1].boot[i] = a.med - b.med;
-      measures[2].boot[i] = a.std - b.std;
       measures[3].boot[i] = a.mad - b.mad;
-      if (effect_sizes.g != nullptr) effect_sizes.g->boot[i] = hedges_g(a.ave, a.std, n_x, b.ave, b.std, n_y);
-      if (effect_sizes.delta != nullptr) {
-        effect_sizes.delta->boot[i] = resample_delta(sample1, sample2, places);
-      }
+      if (effect_sizes.delta != nullptr) effect_sizes.delta->boot[i] = resample_delta(sample1, sample2, places);
       if (effect_sizes.lift != nullptr) effect_sizes.lift->boot[i] = lift(a.ave, b.ave);
       for (std::size_t k = 0; k < quantiles.p.size(); ++k) {
         quantiles.measures[k].boot[i] = sample1.quantile(quantiles.p[k]) - sample2.quantile(quantiles.p[k]);
@@ -299,7 +294,12 @@ void bootstrap_unpaired(const UnpairedSamples& s, std::array<Measure, 4>& measur
         progress->add(s.x1.size() + s.x2.size());
         progress->check();
       }
-    }
+    };
+    const auto spread = [&](std::size_t i, const ResampleStats& a, const ResampleStats& b) {
+      measures[2].boot[i] = a.std - b.std;
+      if (effect_sizes.g != nullptr) effect_sizes.g->boot[i] = hedges_g(a.ave, a.std, n_x, b.ave, b.std, n_y);
+    };
+    ResampleCounter::draw_replications(sample1, sample2, gen, wanted, begin, end, counted, spread);
     if (last && end > begin) {
       keep_resample(sample1, s.x1_resample);
       keep_resample(sample2, s.x2_resample);

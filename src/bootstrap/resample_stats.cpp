@@ -147,7 +147,8 @@ ResampleCounter::ResampleCounter(std::span<const double> x)
     : x_(x),
       positions_(x.size()),
       counted_(!x.empty() && numeric::has_plain_order(x) && x.size() < (std::size_t{1} << 32)),
-      by_rank_(counted_ && x.size() > numeric::largest_single_deviate_resample && finite_and_varied(x)) {
+      by_rank_(counted_ && x.size() > numeric::largest_single_deviate_resample && finite_and_varied(x)),
+      sums_fit_(std::all_of(x.begin(), x.end(), [](double v) { return std::fabs(v) < 0x1p400; })) {
   if (!counted_) return;
   auto order = std::make_shared<Order>();
   order->sorted.assign(x.begin(), x.end());
@@ -295,6 +296,75 @@ std::pair<ResampleStats, ResampleStats> ResampleCounter::draw_both(ResampleCount
     s_b.std = std::sqrt(v_b.variance(static_cast<double>(n_b)));
   }
   return {a.settled(s_a, wanted), b.settled(s_b, wanted)};
+}
+
+// Gathers a's and b's next resamples (sums into a_now.ave, b_now.ave, which
+// are then their means) while the variance sums of their previous ones run
+// beside, about before_a.ave and before_b.ave (their standard deviations
+// into before_a.std, before_b.std): four chains each in its own order.
+void ResampleCounter::gather_beside_variance(ResampleCounter& a, ResampleCounter& b, bool counting,
+                                             ResampleStats& before_a, ResampleStats& before_b, ResampleStats& a_now,
+                                             ResampleStats& b_now) {
+  const std::size_t n_a = a.x_.size(), n_b = b.x_.size();
+  double sum_a = 0.0, sum_b = 0.0;
+  numeric::VarianceSums v_a, v_b;
+  const double* previous_a = a.previous_.data();
+  const double* previous_b = b.previous_.data();
+  const double ave_a = before_a.ave, ave_b = before_b.ave;
+  if (counting) {
+    side_by_side(
+        n_a, n_b, [&](std::size_t i) { sum_a += a.gather(i), v_a.add(previous_a[i], ave_a); },
+        [&](std::size_t i) { sum_b += b.gather(i), v_b.add(previous_b[i], ave_b); });
+  } else {
+    side_by_side(
+        n_a, n_b, [&](std::size_t i) { sum_a += a.gather_value(i), v_a.add(previous_a[i], ave_a); },
+        [&](std::size_t i) { sum_b += b.gather_value(i), v_b.add(previous_b[i], ave_b); });
+  }
+  a_now.ave = sum_a / static_cast<double>(n_a);
+  b_now.ave = sum_b / static_cast<double>(n_b);
+  before_a.std = std::sqrt(v_a.variance(static_cast<double>(n_a)));
+  before_b.std = std::sqrt(v_b.variance(static_cast<double>(n_b)));
+}
+
+void ResampleCounter::draw_replications(ResampleCounter& a, ResampleCounter& b, numeric::UniformState& g,
+                                        Wanted wanted, std::size_t first, std::size_t last, const Drawn& counted,
+                                        const Drawn& spread) {
+  if (!wanted.sd || !a.gathers_in_cache() || !b.gathers_in_cache() || !a.sums_fit_ || !b.sums_fit_) {
+    for (std::size_t k = first; k < last; ++k) {
+      const auto [s_a, s_b] = draw_both(a, b, g, wanted);
+      counted(k, s_a, s_b);
+      spread(k, s_a, s_b);
+    }
+    return;
+  }
+  ResampleStats before_a{}, before_b{};  // the replication before, its standard deviations pending
+  for (std::size_t k = first; k < last; ++k) {
+    a.draw_positions(g, wanted.order);
+    b.draw_positions(g, wanted.order);
+    std::swap(a.resample_, a.previous_);
+    std::swap(b.resample_, b.previous_);
+    a.resample_.resize(a.x_.size());
+    b.resample_.resize(b.x_.size());
+    if (k == first) {  // nothing before it: its variance sums run over its own resamples, ignored
+      a.previous_.assign(a.x_.size(), 0.0);
+      b.previous_.assign(b.x_.size(), 0.0);
+    }
+    ResampleStats s_a{}, s_b{};
+    gather_beside_variance(a, b, wanted.order, before_a, before_b, s_a, s_b);
+    if (k > first) spread(k - 1, before_a, before_b);
+    const Wanted order_only{false, wanted.order, wanted.mad};
+    before_a = a.settled(s_a, order_only);
+    before_b = b.settled(s_b, order_only);
+    counted(k, before_a, before_b);
+  }
+  if (last == first) return;
+  numeric::VarianceSums v_a, v_b;
+  side_by_side(
+      a.x_.size(), b.x_.size(), [&](std::size_t i) { v_a.add(a.resample_[i], before_a.ave); },
+      [&](std::size_t i) { v_b.add(b.resample_[i], before_b.ave); });
+  before_a.std = std::sqrt(v_a.variance(static_cast<double>(a.x_.size())));
+  before_b.std = std::sqrt(v_b.variance(static_cast<double>(b.x_.size())));
+  spread(last - 1, before_a, before_b);
 }
 
 bool ResampleCounter::gathers_in_cache() const { return counted_ && !by_rank_ && x_.size() < prefetched_size; }

@@ -11,6 +11,7 @@
 // Other samples draw positions in the written order and sum the resample in
 // draw order, as ave_var does.
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <span>
 #include <utility>
@@ -71,6 +72,20 @@ class ResampleCounter {
   static std::pair<ResampleStats, ResampleStats> draw_both(ResampleCounter& a, ResampleCounter& b,
                                                            numeric::UniformState& g, Wanted wanted = {});
 
+  // Replication k's statistics, handed on by draw_replications.
+  using Drawn = std::function<void(std::size_t k, const ResampleStats& a, const ResampleStats& b)>;
+
+  // Draws replications first..last − 1, each a resample of a and then one of
+  // b, to the bits of as many calls of draw_both(a, b, g, wanted). Where
+  // both samples' sums are safe from overflow and fit the caches, each
+  // replication's variance sums run beside the next one's gathering, two
+  // chains of additions that do not wait for each other; so each
+  // replication comes in two steps: counted(k, ...) while a and b hold its
+  // resamples (counts, quantiles), its standard deviations not yet formed
+  // (0), and spread(k, ...) with them, after counted(k + 1).
+  static void draw_replications(ResampleCounter& a, ResampleCounter& b, numeric::UniformState& g, Wanted wanted,
+                                std::size_t first, std::size_t last, const Drawn& counted, const Drawn& spread);
+
   // The last resample drawn, in draw order (empty before the first draw).
   std::span<const double> resample();
 
@@ -112,6 +127,8 @@ class ResampleCounter {
   static constexpr std::size_t prefetch_distance = 32;
 
   bool gathers_in_cache() const;
+  static void gather_beside_variance(ResampleCounter& a, ResampleCounter& b, bool counting, ResampleStats& before_a,
+                                     ResampleStats& before_b, ResampleStats& a_now, ResampleStats& b_now);
   // Draws the next resample's positions and, where its draws are to be
   // counted, clears the counts.
   void draw_positions(numeric::UniformState& g, bool counting);
@@ -149,9 +166,11 @@ class ResampleCounter {
   numeric::LargeArray<std::uint8_t> narrow_count_;   // the same modulo 256 (by rank)
   numeric::LargeArray<std::uint32_t> below_;  // below_[r]: draws of sorted positions before r
   std::vector<double> resample_;      // the resample in draw order (by rank: written when asked for)
+  std::vector<double> previous_;      // draw_replications: the replication before, its variance pending
   std::vector<double> work_;          // for samples without a sorted order
   bool counted_;                      // false: NaN or -0.0 present, use med_mad
   bool by_rank_;                      // drawn_ holds sorted positions
+  bool sums_fit_;                     // |values| below 2^400: no sum of a resample of 2^17 overflows
   bool resample_written_ = false;
   bool counts_current_ = false;       // below_ holds the last resample's counts
 };

@@ -24,6 +24,11 @@ using testing::bits;
 
 std::vector<double> sample(const std::string& shape, std::size_t n) { return testing::shaped_sample(shape, n, n * 31); }
 
+// Whether u and v hold the same values, bit for bit (NaN included).
+bool same_bits(std::span<const double> u, std::span<const double> v) {
+  return std::ranges::equal(u, v, [](double p, double q) { return bits(p) == bits(q); });
+}
+
 TEST(ResampleStatsTest, CountsAgreeWithMedMadOnTheResample) {
   for (const char* shape : {"random", "tied", "skewed", "signed zeros", "nan"}) {
     for (std::size_t n : {1, 2, 3, 4, 5, 10, 11, 64, 101}) {
@@ -261,13 +266,67 @@ TEST(ResampleStatsTest, DrawBothIsTwoDrawsInTurn) {
         }
         const auto counts = [&](const ResampleCounter& r) { return wanted.order ? r.below() : std::span<const std::uint32_t>(); };
         ASSERT_TRUE(std::ranges::equal(a.below(), counts(a_alone)) && std::ranges::equal(b.below(), counts(b_alone))) << what;
-        const auto same_bits = [](std::span<const double> u, std::span<const double> v) {
-          return std::ranges::equal(u, v, [](double p, double q) { return bits(p) == bits(q); });
-        };
         ASSERT_TRUE(same_bits(a.resample(), a_alone.resample()) && same_bits(b.resample(), b_alone.resample())) << what;
         ASSERT_EQ(numeric::uniform_word(both, both.ran_seed), numeric::uniform_word(alone, alone.ran_seed)) << what;
       }
     }
+  }
+}
+
+TEST(ResampleStatsTest, ReplicationsAreDrawBothInTurn) {
+  // Variance sums one replication behind (samples that fit the caches, far
+  // from overflow) or not (huge values, NaN, too large, no spread wanted):
+  // each replication's statistics, counts at `counted` and last resamples as
+  // draw_both in turn gives them.
+  const std::vector<double> huge(37, 1e308);
+  struct Case {
+    std::vector<double> a, b;
+    Wanted wanted;
+  };
+  const std::vector<Case> cases = {{sample("random", 2), sample("tied", 3), Wanted{}},
+                                   {sample("skewed", 101), sample("random", 10), Wanted{}},
+                                   {sample("tied", 64), sample("few values", 65), Wanted{true, false, false}},
+                                   {sample("random", 30), sample("random", 30), Wanted{false, true, false}},
+                                   {huge, sample("random", 40), Wanted{}},
+                                   {sample("nan", 20), sample("random", 20), Wanted{}},
+                                   {sample("random", (std::size_t{1} << 17) + 3), sample("tied", 5), Wanted{}}};
+  for (const Case& c : cases) {
+    ResampleCounter a(c.a), b(c.b), a_alone = a, b_alone = b;
+    numeric::UniformState run, alone;
+    numeric::init_uniform(run);
+    numeric::init_uniform(alone);
+    const std::size_t first = 3, last = c.a.size() > 1000 ? 5 : 20;
+    std::vector<ResampleStats> expected_a, expected_b;
+    std::vector<std::vector<std::uint32_t>> counts_a, counts_b;
+    for (std::size_t k = first; k < last; ++k) {
+      const auto [s, t] = ResampleCounter::draw_both(a_alone, b_alone, alone, c.wanted);
+      expected_a.push_back(s), expected_b.push_back(t);
+      counts_a.emplace_back(a_alone.below().begin(), a_alone.below().end());
+      counts_b.emplace_back(b_alone.below().begin(), b_alone.below().end());
+    }
+    const std::string what = std::to_string(c.a.size()) + "," + std::to_string(c.b.size());
+    const auto same = [&](const ResampleStats& got, const ResampleStats& expected, bool spread) {
+      return bits(got.ave) == bits(expected.ave) && bits(got.med) == bits(expected.med) &&
+             bits(got.mad) == bits(expected.mad) && (!spread || bits(got.std) == bits(expected.std));
+    };
+    std::size_t next_counted = first, next_spread = first;  // each in turn, spread(k) after counted(k)
+    ResampleCounter::draw_replications(
+        a, b, run, c.wanted, first, last,
+        [&](std::size_t k, const ResampleStats& s, const ResampleStats& t) {
+          EXPECT_EQ(k, next_counted++) << what;
+          EXPECT_TRUE(same(s, expected_a[k - first], false) && same(t, expected_b[k - first], false)) << what << " " << k;
+          EXPECT_TRUE(std::ranges::equal(a.below(), counts_a[k - first]) && std::ranges::equal(b.below(), counts_b[k - first]))
+              << what << " " << k;
+        },
+        [&](std::size_t k, const ResampleStats& s, const ResampleStats& t) {
+          EXPECT_EQ(k, next_spread++) << what;
+          EXPECT_LT(k, next_counted) << what;
+          EXPECT_TRUE(same(s, expected_a[k - first], true) && same(t, expected_b[k - first], true)) << what << " " << k;
+        });
+    EXPECT_EQ(next_counted, last) << what;
+    EXPECT_EQ(next_spread, last) << what;
+    EXPECT_TRUE(same_bits(a.resample(), a_alone.resample()) && same_bits(b.resample(), b_alone.resample())) << what;
+    EXPECT_EQ(numeric::uniform_word(run, run.ran_seed), numeric::uniform_word(alone, alone.ran_seed)) << what;
   }
 }
 
