@@ -103,6 +103,22 @@ BENCHMARK(BM_whole_run_p_values)
     ->Unit(benchmark::kMillisecond)
     ->Iterations(3);
 
+// Moderate sizes from the command line, 3000 and 10^4 values a sample: the
+// default measures (measures 0), d_AVE alone (1, what the means' measures
+// cost) and every measure (2).
+void BM_whole_run_measures(benchmark::State& state) {
+  std::vector<std::string> options{"-u", "x.txt", "y.txt"};
+  if (state.range(1) == 1) options.insert(options.begin(), {"--measures", "d_AVE"});
+  if (state.range(1) == 2) options.insert(options.begin(), {"--measures", "all"});
+  time_runs(state, static_cast<std::size_t>(state.range(0)), "", 0, options);
+}
+BENCHMARK(BM_whole_run_measures)
+    ->ArgsProduct({{3000, 10000}, {0, 1, 2}})
+    ->ArgNames({"n", "measures"})
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(10);
+
 // Arms of an online experiment: 10^5 to 10^7 values per sample (the last
 // takes minutes).
 BENCHMARK(BM_whole_run)

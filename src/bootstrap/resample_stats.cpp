@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <numeric>
+#include <tuple>
 
 #include "numeric/plain_order.h"
 #include "numeric/quantiles.h"
@@ -329,7 +330,9 @@ void ResampleCounter::gather_beside_variance(ResampleCounter& a, ResampleCounter
 void ResampleCounter::draw_replications(ResampleCounter& a, ResampleCounter& b, numeric::UniformState& g,
                                         Wanted wanted, std::size_t first, std::size_t last, const Drawn& counted,
                                         const Drawn& spread) {
-  if (!wanted.sd || !a.gathers_in_cache() || !b.gathers_in_cache() || !a.sums_fit_ || !b.sums_fit_) {
+  const bool fit = a.gathers_in_cache() && b.gathers_in_cache() && a.sums_fit_ && b.sums_fit_;
+  if (fit && !wanted.sd && !wanted.order) return means_in_pairs(a, b, g, first, last, counted, spread);
+  if (!wanted.sd || !fit) {
     for (std::size_t k = first; k < last; ++k) {
       const auto [s_a, s_b] = draw_both(a, b, g, wanted);
       counted(k, s_a, s_b);
@@ -365,6 +368,53 @@ void ResampleCounter::draw_replications(ResampleCounter& a, ResampleCounter& b, 
   before_a.std = std::sqrt(v_a.variance(static_cast<double>(a.x_.size())));
   before_b.std = std::sqrt(v_b.variance(static_cast<double>(b.x_.size())));
   spread(last - 1, before_a, before_b);
+}
+
+// draw_replications for the means alone: two replications at a time, their
+// four sums side by side (no resample is written but the last, no draw
+// counted).
+void ResampleCounter::means_in_pairs(ResampleCounter& a, ResampleCounter& b, numeric::UniformState& g,
+                                     std::size_t first, std::size_t last, const Drawn& counted, const Drawn& spread) {
+  const std::size_t n_a = a.x_.size(), n_b = b.x_.size();
+  const double *x_a = a.x_.data(), *x_b = b.x_.data();
+  std::size_t k = first;
+  for (; k + 2 <= last; k += 2) {
+    a.draw_positions(g, false);
+    b.draw_positions(g, false);
+    a.next_drawn_.resize(n_a);
+    b.next_drawn_.resize(n_b);
+    a.positions_.draw(g, a.next_drawn_);
+    b.positions_.draw(g, b.next_drawn_);
+    const std::uint32_t *a0 = a.drawn_.data(), *b0 = b.drawn_.data(), *a1 = a.next_drawn_.data(),
+                        *b1 = b.next_drawn_.data();
+    double sum_a0 = 0.0, sum_b0 = 0.0, sum_a1 = 0.0, sum_b1 = 0.0;
+    side_by_side(
+        n_a, n_b,
+        [&](std::size_t i) {
+          sum_a0 += x_a[a0[i]];
+          sum_a1 += x_a[a1[i]];
+        },
+        [&](std::size_t i) {
+          sum_b0 += x_b[b0[i]];
+          sum_b1 += x_b[b1[i]];
+        });
+    const auto mean = [](double sum, std::size_t n) { return ResampleStats{sum / static_cast<double>(n), 0, 0, 0}; };
+    for (const auto& [j, s_a, s_b] : {std::tuple{k, mean(sum_a0, n_a), mean(sum_b0, n_b)},
+                                      std::tuple{k + 1, mean(sum_a1, n_a), mean(sum_b1, n_b)}}) {
+      counted(j, s_a, s_b);
+      spread(j, s_a, s_b);
+    }
+  }
+  if (k < last) {
+    const auto [s_a, s_b] = draw_both(a, b, g, Wanted{false, false, false});
+    counted(k, s_a, s_b);
+    spread(k, s_a, s_b);
+  } else if (last > first) {  // the last replication's resamples, as a draw leaves them
+    for (ResampleCounter* c : {&a, &b}) {
+      std::swap(c->drawn_, c->next_drawn_);
+      for (std::size_t i = 0; i < c->x_.size(); ++i) c->resample_[i] = c->x_[c->drawn_[i]];
+    }
+  }
 }
 
 bool ResampleCounter::gathers_in_cache() const { return counted_ && !by_rank_ && x_.size() < prefetched_size; }

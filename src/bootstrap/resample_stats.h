@@ -127,6 +127,8 @@ class ResampleCounter {
   static constexpr std::size_t prefetch_distance = 32;
 
   bool gathers_in_cache() const;
+  static void means_in_pairs(ResampleCounter& a, ResampleCounter& b, numeric::UniformState& g, std::size_t first,
+                             std::size_t last, const Drawn& counted, const Drawn& spread);
   static void gather_beside_variance(ResampleCounter& a, ResampleCounter& b, bool counting, ResampleStats& before_a,
                                      ResampleStats& before_b, ResampleStats& a_now, ResampleStats& b_now);
   // Draws the next resample's positions and, where its draws are to be
@@ -162,6 +164,7 @@ class ResampleCounter {
   numeric::PositionDrawer positions_;
   std::shared_ptr<const Order> order_;
   numeric::LargeArray<std::uint32_t> drawn_;         // positions drawn for the current resample
+  numeric::LargeArray<std::uint32_t> next_drawn_;    // means_in_pairs: the second replication's
   numeric::LargeArray<std::uint32_t> count_;         // draws of each position of x (written order)
   numeric::LargeArray<std::uint8_t> narrow_count_;   // the same modulo 256 (by rank)
   numeric::LargeArray<std::uint32_t> below_;  // below_[r]: draws of sorted positions before r

@@ -275,27 +275,31 @@ TEST(ResampleStatsTest, DrawBothIsTwoDrawsInTurn) {
 
 TEST(ResampleStatsTest, ReplicationsAreDrawBothInTurn) {
   // Variance sums one replication behind (samples that fit the caches, far
-  // from overflow) or not (huge values, NaN, too large, no spread wanted):
+  // from overflow), means two replications at a time (nothing else wanted)
+  // or neither (huge values, NaN, too large, no spread wanted):
   // each replication's statistics, counts at `counted` and last resamples as
   // draw_both in turn gives them.
   const std::vector<double> huge(37, 1e308);
   struct Case {
     std::vector<double> a, b;
     Wanted wanted;
+    std::size_t last = 20;  // replications 3 to last − 1
   };
   const std::vector<Case> cases = {{sample("random", 2), sample("tied", 3), Wanted{}},
                                    {sample("skewed", 101), sample("random", 10), Wanted{}},
                                    {sample("tied", 64), sample("few values", 65), Wanted{true, false, false}},
                                    {sample("random", 30), sample("random", 30), Wanted{false, true, false}},
+                                   {sample("random", 30), sample("tied", 41), Wanted{false, false, false}},
+                                   {sample("tied", 41), sample("random", 30), Wanted{false, false, false}, 21},
                                    {huge, sample("random", 40), Wanted{}},
                                    {sample("nan", 20), sample("random", 20), Wanted{}},
-                                   {sample("random", (std::size_t{1} << 17) + 3), sample("tied", 5), Wanted{}}};
+                                   {sample("random", (std::size_t{1} << 17) + 3), sample("tied", 5), Wanted{}, 5}};
   for (const Case& c : cases) {
     ResampleCounter a(c.a), b(c.b), a_alone = a, b_alone = b;
     numeric::UniformState run, alone;
     numeric::init_uniform(run);
     numeric::init_uniform(alone);
-    const std::size_t first = 3, last = c.a.size() > 1000 ? 5 : 20;
+    const std::size_t first = 3, last = c.last;
     std::vector<ResampleStats> expected_a, expected_b;
     std::vector<std::vector<std::uint32_t>> counts_a, counts_b;
     for (std::size_t k = first; k < last; ++k) {
