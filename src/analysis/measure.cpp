@@ -36,6 +36,15 @@ std::string shortest_text(double v) {
   return {text, std::to_chars(text, text + sizeof text, v).ptr};
 }
 
+// The percent of a probability written out, as its name shows it: room for
+// any double below 100 (down to the smallest, 0. and 323 zeros before its
+// digits).
+std::string percent_text(double p) {
+  char text[400];
+  const double percent = decimal15(p * 100.0);
+  return {text, std::to_chars(text, text + sizeof text, percent, std::chars_format::fixed).ptr};
+}
+
 // "a paired", "an unpaired".
 std::string experiment_words(Experiment e) { return e == Experiment::paired ? "a paired" : "an unpaired"; }
 
@@ -50,9 +59,7 @@ std::optional<MeasureKind> measure_named(std::string_view name) {
 }
 
 std::string quantile_name(double p, Experiment e) {
-  char text[40];
-  const double percent = decimal15(p * 100.0);
-  const std::string number(text, std::to_chars(text, text + sizeof text, percent, std::chars_format::fixed).ptr);
+  const std::string number = percent_text(p);
   return e == Experiment::paired ? "Q" + number + "_d" : "d_Q" + number;
 }
 
@@ -64,6 +71,12 @@ std::optional<std::string> quantiles_problem(std::span<const double> p) {
   }
   if (p.size() > max_quantiles) {
     return std::to_string(p.size()) + " quantiles, but at most " + std::to_string(max_quantiles);
+  }
+  for (double v : p) {
+    if (percent_text(v).size() > max_percent_characters) {
+      return "quantile " + shortest_text(v) + " cannot be named: its percent, written out, takes more than " +
+             std::to_string(max_percent_characters) + " characters";
+    }
   }
   for (std::size_t i = 0; i < p.size(); ++i) {
     for (std::size_t j = 0; j < i; ++j) {

@@ -68,6 +68,9 @@ inline constexpr std::int64_t min_paired_size = 2;
 
 // The most quantile measures a run takes (--quantiles, Options::quantiles).
 inline constexpr std::size_t max_quantiles = 9;
+// The longest percent a quantile measure's name writes out (d_Q0.0000001 for
+// a probability of 10^-9): the name must stay a name.
+inline constexpr std::size_t max_percent_characters = 15;
 
 // "0.01, 0.025, 0.05, 0.1".
 std::string alpha_list();

@@ -66,6 +66,9 @@ TEST(MeasureTest, QuantileMeasuresByTheirProbabilities) {
       {{std::nan("")}, "quantile nan is not a probability strictly between 0 and 1"},
       {{0.1, 0.2, 0.3, 0.4, 0.5, 0.6, 0.7, 0.8, 0.9, 0.95}, "10 quantiles, but at most 9"},
       {{0.9, 0.5, 0.9}, "quantile 0.9 is asked for twice"},
+      {{1e-15, 0.5}, nullptr},  // d_Q0.0000000000001: 15 characters
+      {{0.5, 1e-16}, "quantile 1e-16 cannot be named: its percent, written out, takes more than 15 characters"},
+      {{1e-300}, "quantile 1e-300 cannot be named: its percent, written out, takes more than 15 characters"},
   };
   for (const Case& c : cases) EXPECT_EQ(quantiles_problem(c.p).value_or(""), c.problem ? c.problem : "");
   const std::vector<double> p{0.9, 0.1};
