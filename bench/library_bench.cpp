@@ -71,7 +71,7 @@ void BM_draw_positions(benchmark::State& state) {
   }
   state.SetItemsProcessed(state.iterations() * state.range(0));
 }
-BENCHMARK(BM_draw_positions)->Arg(100000)->Arg(1000000)->Arg(10000000);
+BENCHMARK(BM_draw_positions)->Arg(3000)->Arg(10000)->Arg(100000)->Arg(1000000)->Arg(10000000);
 
 // 9999 permutations on one thread of the default measures: the unpaired
 // four (both samples of n values) or the paired mean and median.

@@ -2,6 +2,7 @@
 
 #include <array>
 #include <cmath>
+#include <cstring>
 #include <optional>
 
 namespace diffboot::numeric {
@@ -166,27 +167,22 @@ namespace {
 using Words8 = std::uint32_t __attribute__((vector_size(32)));
 using Ints8 = std::int32_t __attribute__((vector_size(32)));
 using Floats8 = float __attribute__((vector_size(32)));
-using Pairs4 = std::uint64_t __attribute__((vector_size(32)));  // the same bits as four pairs of words
+using Pairs4 = std::uint64_t __attribute__((vector_size(32)));  // four 64-bit lanes
 
-// 16807 x mod (2^31 - 1) in place of products 16807 x of words x in
-// 0 .. 2^31 - 1: the product is hi 2^31 + lo with 2^31 = 1 modulo 2^31 - 1,
-// so hi + lo (below twice the modulus) less the modulus once if it reaches it
-// is the exact residue, the value Schrage's step gives. (Vectors travel by
-// reference: by value they would have two calling conventions.)
-[[gnu::always_inline]] inline void reduce(Pairs4& product) {
-  const Pairs4 y = (product & lcg_modulus) + (product >> 31);
-  product = y >= lcg_modulus ? y - lcg_modulus : y;
-}
-
-// Each lane's congruential step: the even and the odd words of the vector
-// multiplied in 64-bit halves and put back in their places.
+// Each lane's congruential step, 16807 x mod (2^31 - 1) for x below 2^31,
+// the value Schrage's step gives, in 32-bit lanes: with x = h 2^16 + l and
+// h 16807 = c 2^15 + d (d below 2^15), as 2^31 = 1 modulo 2^31 - 1,
+// y = l 16807 + c + d 2^16 is x 16807 modulo it, and y is below
+// 2^30.1 + 2^14.1 + 2^31, less than twice the modulus: the residue is the
+// smaller of y and y - (2^31 - 1), which wraps above y where y is below the
+// modulus. (Vectors travel by reference: by value they would have two
+// calling conventions.)
 [[gnu::always_inline]] inline void lcg_steps(Words8& x) {
-  const auto pairs = reinterpret_cast<Pairs4>(x);
-  Pairs4 even = (pairs & 0xFFFFFFFFu) * lcg_multiplier;
-  Pairs4 odd = (pairs >> 32) * lcg_multiplier;
-  reduce(even);
-  reduce(odd);
-  x = reinterpret_cast<Words8>(even | (odd << 32));
+  constexpr auto multiplier = static_cast<std::uint32_t>(lcg_multiplier);
+  const Words8 high = (x >> 16) * multiplier;
+  const Words8 y = (x & 0xFFFFu) * multiplier + (high >> 15) + ((high & 0x7FFFu) << 16);
+  const Words8 less = y - static_cast<std::uint32_t>(lcg_modulus);
+  x = y < less ? y : less;
 }
 
 struct Lanes8 {
@@ -224,6 +220,90 @@ constexpr std::size_t largest_in_lanes = std::size_t{1} << 30;
   }
 }
 
+// Steps between the stores of a block: each lane's run of that many
+// positions goes out in one vector store.
+constexpr std::size_t block_steps = 8;
+
+// Stores the 8 x 8 block rows[step][lane] turned, lane l's eight steps at
+// out + l stride, one vector store a lane.
+[[gnu::always_inline]] inline void store_transposed(const Ints8 (&rows)[block_steps], std::uint32_t* out,
+                                                    std::size_t stride) {
+  Ints8 pairs[8], quads[8];
+  for (std::size_t j = 0; j < 8; j += 2) {  // lanes 0, 1, 4, 5 and 2, 3, 6, 7 of two steps interleaved
+    pairs[j] = __builtin_shuffle(rows[j], rows[j + 1], Ints8{0, 8, 1, 9, 4, 12, 5, 13});
+    pairs[j + 1] = __builtin_shuffle(rows[j], rows[j + 1], Ints8{2, 10, 3, 11, 6, 14, 7, 15});
+  }
+  for (std::size_t j = 0; j < 8; j += 4) {  // four steps of lanes l and l + 4, l = 0 .. 3
+    for (std::size_t h = 0; h < 2; ++h) {
+      quads[j + 2 * h] = __builtin_shuffle(pairs[j + h], pairs[j + h + 2], Ints8{0, 1, 8, 9, 4, 5, 12, 13});
+      quads[j + 2 * h + 1] = __builtin_shuffle(pairs[j + h], pairs[j + h + 2], Ints8{2, 3, 10, 11, 6, 7, 14, 15});
+    }
+  }
+  for (std::size_t l = 0; l < 4; ++l) {  // the eight steps of lanes l and l + 4
+    const Ints8 low = __builtin_shuffle(quads[l], quads[l + 4], Ints8{0, 1, 2, 3, 8, 9, 10, 11});
+    const Ints8 high = __builtin_shuffle(quads[l], quads[l + 4], Ints8{4, 5, 6, 7, 12, 13, 14, 15});
+    std::memcpy(out + l * stride, &low, sizeof low);
+    std::memcpy(out + (l + 4) * stride, &high, sizeof high);
+  }
+}
+
+// Sixteen lanes' draws, step after step: draw t of lane k among
+// first - (t mod cycle) values; with `shrinking` false every draw is among
+// first values (cycle 1), and the bookkeeping of t mod cycle is left out.
+template <bool shrinking>
+struct LaneDraws {
+  Lanes8 lanes[2];
+  float scale;
+  Ints8 first, into_cycle[2];  // each lane's t mod cycle
+  std::int32_t cycle;
+
+  [[gnu::always_inline]] inline LaneDraws(const UniformState& g, const Jump& jump, std::size_t part,
+                                          std::int32_t first_values, std::int32_t cycle_length)
+      : scale(g.deviate_scale), first(Ints8{} + first_values), into_cycle{}, cycle(cycle_length) {
+    start_lanes(lanes, g, jump);
+    if (!shrinking) return;
+    for (std::size_t k = 0; k < 16; ++k) {
+      into_cycle[k / 8][k % 8] = static_cast<std::int32_t>(k * part % static_cast<std::size_t>(cycle));
+    }
+  }
+  // Lanes 8h .. 8h + 7's next positions.
+  [[gnu::always_inline]] inline void step(std::size_t h, Ints8& drawn) {
+    if (!shrinking) {
+      lanes[h].next_positions(scale, first, drawn);
+      return;
+    }
+    lanes[h].next_positions(scale, first - into_cycle[h], drawn);
+    into_cycle[h] += 1;
+    into_cycle[h] = into_cycle[h] == cycle ? 0 : into_cycle[h];
+  }
+};
+
+// Draws sixteen contiguous parts of `part` draws each into positions, part
+// k to positions[k part ..): blocks of eight steps go out a lane's run at a
+// time, the steps after the last whole block one position at a time.
+template <bool shrinking>
+[[gnu::always_inline]] inline Words draw_parts(LaneDraws<shrinking>& d, std::size_t part,
+                                               std::span<std::uint32_t> positions) {
+  std::uint32_t* const out = positions.first(16 * part).data();
+  std::size_t i = 0;
+  for (; i + block_steps <= part; i += block_steps) {
+    Ints8 block[2][block_steps];
+    for (std::size_t j = 0; j < block_steps; ++j) {
+      d.step(0, block[0][j]);
+      d.step(1, block[1][j]);
+    }
+    store_transposed(block[0], out + i, part);
+    store_transposed(block[1], out + 8 * part + i, part);
+  }
+  for (; i < part; ++i) {
+    Ints8 drawn[2];
+    d.step(0, drawn[0]);
+    d.step(1, drawn[1]);
+    for (std::size_t k = 0; k < 16; ++k) out[k * part + i] = static_cast<std::uint32_t>(drawn[k / 8][k % 8]);
+  }
+  return {d.lanes[1].shift[7], d.lanes[1].lcg[7]};
+}
+
 // Draws sixteen contiguous parts of `part` deviates each, one a lane, lane k
 // starting from g jumped k times by `jump`: part k's positions go to
 // positions[k part ..), draw t among first - (t mod cycle) values. Returns
@@ -231,24 +311,12 @@ constexpr std::size_t largest_in_lanes = std::size_t{1} << 30;
 __attribute__((target_clones("avx2", "default")))
 Words draw_in_lanes(const UniformState& g, const Jump& jump, std::size_t part, std::int32_t first, std::int32_t cycle,
                     std::span<std::uint32_t> positions) {
-  Lanes8 lanes[2];
-  start_lanes(lanes, g, jump);
-  const float scale = g.deviate_scale;
-  Ints8 into_cycle[2];  // each lane's t mod cycle
-  for (std::size_t k = 0; k < 16; ++k) into_cycle[k / 8][k % 8] = static_cast<std::int32_t>(k * part % static_cast<std::size_t>(cycle));
-  for (std::size_t i = 0; i < part; ++i) {
-    Ints8 drawn[2];
-    for (std::size_t h = 0; h < 2; ++h) {
-      lanes[h].next_positions(scale, first - into_cycle[h], drawn[h]);
-      into_cycle[h] += 1;
-      into_cycle[h] = into_cycle[h] == cycle ? 0 : into_cycle[h];
-    }
-    for (std::size_t k = 0; k < 8; ++k) {
-      positions[k * part + i] = static_cast<std::uint32_t>(drawn[0][k]);
-      positions[(k + 8) * part + i] = static_cast<std::uint32_t>(drawn[1][k]);
-    }
+  if (cycle == 1) {
+    LaneDraws<false> d(g, jump, part, first, cycle);
+    return draw_parts(d, part, positions);
   }
-  return {lanes[1].shift[7], lanes[1].lcg[7]};
+  LaneDraws<true> d(g, jump, part, first, cycle);
+  return draw_parts(d, part, positions);
 }
 
 // As draw_in_lanes, writing each lane's combined words themselves.
