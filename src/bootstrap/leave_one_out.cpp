@@ -189,8 +189,8 @@ void medians_from_sorted(std::span<const double> x, bool spread, LeaveOneOut& ou
   }
 }
 
-// Medians and MADs by med_mad on each column, for samples without a plain
-// sorted order: NaN, or a negative zero that sorting cannot tell from +0.
+// Medians and MADs by med_mad on each column, for samples holding NaN,
+// which sorting cannot place: O(n²).
 void medians_by_column(std::span<const double> x, LeaveOneOut& out) {
   std::vector<double> column(x.size() - 1);
   std::vector<double> work;
@@ -231,13 +231,20 @@ void medians(std::span<const double> x, bool spread, LeaveOneOut& out) {
     double med = 0.0, mad = 0.0;
     numeric::med_mad(std::span<const double>{}, med, mad);
   }
-  if (!numeric::has_plain_order(x)) {
-    out.mad.resize(m);
-    medians_by_column(x, out);
-    if (!spread) out.mad.clear();
-  } else {
-    medians_from_sorted(x, spread, out);
+  if (numeric::has_plain_order(x)) return medians_from_sorted(x, spread, out);
+  if (std::none_of(x.begin(), x.end(), [](double v) { return std::isnan(v); })) {
+    // A negative zero, read as +0: a column's median then differs from
+    // med_mad's at most in the sign of a zero, which no acceleration formed
+    // from the medians can tell (a zero's sign reaches a sum of them only
+    // where every term is a zero, and then the acceleration is 0/0); the
+    // MADs are of absolute values and the same.
+    std::vector<double> plain(x.begin(), x.end());
+    for (double& v : plain) v += 0.0;  // -0 + 0 is +0
+    return medians_from_sorted(plain, spread, out);
   }
+  out.mad.resize(m);
+  medians_by_column(x, out);
+  if (!spread) out.mad.clear();
 }
 
 // The columns' statistics, their means and standard deviations by `sums`.

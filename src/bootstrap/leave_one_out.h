@@ -1,7 +1,9 @@
 #pragma once
 // Statistics of the leave-one-out columns of a sample (column j is the sample
 // without its j-th value, the rest in sample order), each bit-identical to
-// ave_var and med_mad applied to that column, without building the columns.
+// ave_var and med_mad applied to that column, without building the columns
+// (a median that is zero may be +0 where med_mad gives −0: a sample's
+// negative zeros are read as +0, which no acceleration can tell).
 #include <span>
 #include <cstddef>
 #include <vector>
