@@ -99,6 +99,18 @@ TEST(BootstrapTest, ThreadCountsGiveTheSameBits) {
     EXPECT_EQ(paired_boot[0], paired_boot[1]) << shape;
     EXPECT_EQ(last_resample[0], last_resample[1]) << shape;
   }
+  // d_AVE alone: two replications at a time, in blocks of odd and even sizes.
+  const std::vector<double> x = testing::shaped_sample("random", 57, 21), y = testing::shaped_sample("skewed", 44, 22);
+  Unpaired one(x, y);
+  for (std::size_t k = 1; k < 4; ++k) one.measures[k].drawn = false;
+  one.run(1);
+  for (unsigned threads : {2u, 3u}) {
+    Unpaired many(x, y);
+    for (std::size_t k = 1; k < 4; ++k) many.measures[k].drawn = false;
+    many.run(threads);
+    EXPECT_EQ(many.boot[0], one.boot[0]) << threads;
+    EXPECT_EQ(many.r1, one.r1) << "the last replication's resample";
+  }
 }
 
 TEST(BootstrapTest, PairedRun) {
