@@ -462,7 +462,7 @@ ResampleStats ResampleCounter::settled(ResampleStats s, Wanted wanted) {
   return with_order_statistics(s, wanted);
 }
 
-ResampleStats ResampleCounter::with_order_statistics(ResampleStats s, Wanted wanted) {
+ResampleStats ResampleCounter::with_order_statistics(ResampleStats s, Wanted wanted) const {
   if (!wanted.order) return s;
   s.med = numeric::median_of_ranks(x_.size(), [this](std::size_t k) { return kth_value(k); });
   if (!wanted.mad) return s;
@@ -474,7 +474,7 @@ ResampleStats ResampleCounter::with_order_statistics(ResampleStats s, Wanted wan
 double ResampleCounter::companion_mean(std::span<const double> by_rank, std::span<const double> by_position) const {
   const std::size_t n = x_.size();
   double sum = 0.0;
-  if (counted_) {
+  if (counts_current_) {
     for (std::size_t r = 0; r < n; ++r) sum += static_cast<double>(below_[r + 1] - below_[r]) * by_rank[r];
   } else {
     for (std::size_t i = 0; i < n; ++i) sum += by_position[drawn_[i]];

@@ -96,9 +96,9 @@ class ResampleCounter {
   double quantile(double p);
 
   // The mean of the values that go with the last resample's draws: a draw of
-  // sorted()[r] takes by_rank[r] where the sample is counted, a draw of x[i]
-  // takes by_position[i] where it is not (see positions_by_rank). The draw
-  // must have wanted its order.
+  // sorted()[r] takes by_rank[r] where the draws are counted (summed by
+  // rank), a draw of x[i] takes by_position[i] where they are not (summed in
+  // draw order; see positions_by_rank).
   double companion_mean(std::span<const double> by_rank, std::span<const double> by_position) const;
 
   // The positions in x of sorted()'s values, x[p[r]] == sorted()[r], each
@@ -149,7 +149,7 @@ class ResampleCounter {
     return resample_[i];
   }
   ResampleStats settled(ResampleStats s, Wanted wanted);
-  ResampleStats with_order_statistics(ResampleStats s, Wanted wanted);
+  ResampleStats with_order_statistics(ResampleStats s, Wanted wanted) const;
   double gather_and_count();
   void count_ranks();
   double kth_value(std::size_t k) const;
