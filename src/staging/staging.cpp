@@ -216,6 +216,25 @@ bool track_temporary(const std::string& temp) {
   return true;
 }
 
+int make_temporary(std::string& temp, bool& no_room) {
+  no_room = temp.size() >= max_path;
+  if (no_room) return -1;
+  std::vector<StagedFile>& list = staged();
+  list.reserve(list.size() + 1);
+  int fd = -1;
+  {
+    const TableGuard guard;
+    Slot* slot = free_slot();
+    no_room = slot == nullptr;
+    if (no_room) return -1;
+    fd = mkostemp(temp.data(), O_CLOEXEC);
+    if (fd < 0) return -1;
+    fill(*slot, temp);
+  }
+  list.push_back({{}, temp});
+  return fd;
+}
+
 void forget_temporary(const std::string& temp) {
   std::vector<StagedFile>& list = staged();
   const auto gone =

@@ -68,6 +68,12 @@ std::string write_whole_file(const std::string& path, std::string_view content);
 bool track_temporary(const std::string& temp);
 void forget_temporary(const std::string& temp);
 
+// Makes a new empty file from the template `temp` (ending in XXXXXX, which
+// is replaced) and records it as track_temporary does, in one step: no
+// signal finds the file made but unrecorded. Its descriptor, or -1 with
+// errno set, or with `no_room` where no more can be recorded.
+int make_temporary(std::string& temp, bool& no_room);
+
 // Removes the temporary files of outputs not yet committed (of the calling
 // thread's list). Never throws.
 void discard_text_files() noexcept;

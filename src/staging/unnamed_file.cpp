@@ -46,10 +46,11 @@ std::string reason(int error) { return std::strerror(error); }
 UnnamedFile::UnnamedFile(const std::string& directory) : directory_(directory_or_here(directory)) {
   fd_ = open(directory_.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, new_file_mode());
   if (fd_ >= 0) return;
-  fd_ = named_temporary(directory_, named_);
-  if (fd_ < 0 || !track_temporary(named_)) {
-    error_ = "cannot create a file in \"" + directory_ + "\": " + (fd_ < 0 ? reason(errno) : "too many files at once");
-    if (fd_ >= 0) unlink(named_.c_str());
+  named_ = directory_ + "/.diffboot-XXXXXX";  // where the system makes no unnamed files
+  bool no_room = false;
+  fd_ = make_temporary(named_, no_room);
+  if (fd_ < 0) {
+    error_ = "cannot create a file in \"" + directory_ + "\": " + (no_room ? "too many files at once" : reason(errno));
     named_.clear();
     return;
   }

@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <latch>
+#include <string>
 #include <thread>
 
 #include "staging/staged_output.h"
@@ -17,7 +18,7 @@ namespace diffboot::staging {
 namespace {
 
 // A signal taken by a thread that stages nothing removes the uncommitted
-// files of the runs in every other thread.
+// files and the recorded temporaries of the runs in every other thread.
 TEST(StagingTest, ASignalRemovesTheStagedFilesOfEveryRun) {
   const testing::TempDir dir;
   const pid_t pid = fork();
@@ -29,6 +30,9 @@ TEST(StagingTest, ASignalRemovesTheStagedFilesOfEveryRun) {
       const StagingScope scope(files);
       std::FILE* f = open_staged(name);
       if (f == nullptr || std::fputs("pending\n", f) < 0 || std::fflush(f) != 0) _exit(1);
+      std::string temp = "./.diffboot-XXXXXX";  // a file made and recorded in one step
+      bool no_room = false;
+      if (make_temporary(temp, no_room) < 0) _exit(1);
       staged.count_down();
       never.wait();
     };
