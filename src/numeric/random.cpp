@@ -230,18 +230,18 @@ constexpr std::size_t block_steps = 8;
                                                     std::size_t stride) {
   Ints8 pairs[8], quads[8];
   for (std::size_t j = 0; j < 8; j += 2) {  // lanes 0, 1, 4, 5 and 2, 3, 6, 7 of two steps interleaved
-    pairs[j] = __builtin_shuffle(rows[j], rows[j + 1], Ints8{0, 8, 1, 9, 4, 12, 5, 13});
-    pairs[j + 1] = __builtin_shuffle(rows[j], rows[j + 1], Ints8{2, 10, 3, 11, 6, 14, 7, 15});
+    pairs[j] = __builtin_shufflevector(rows[j], rows[j + 1], 0, 8, 1, 9, 4, 12, 5, 13);
+    pairs[j + 1] = __builtin_shufflevector(rows[j], rows[j + 1], 2, 10, 3, 11, 6, 14, 7, 15);
   }
   for (std::size_t j = 0; j < 8; j += 4) {  // four steps of lanes l and l + 4, l = 0 .. 3
     for (std::size_t h = 0; h < 2; ++h) {
-      quads[j + 2 * h] = __builtin_shuffle(pairs[j + h], pairs[j + h + 2], Ints8{0, 1, 8, 9, 4, 5, 12, 13});
-      quads[j + 2 * h + 1] = __builtin_shuffle(pairs[j + h], pairs[j + h + 2], Ints8{2, 3, 10, 11, 6, 7, 14, 15});
+      quads[j + 2 * h] = __builtin_shufflevector(pairs[j + h], pairs[j + h + 2], 0, 1, 8, 9, 4, 5, 12, 13);
+      quads[j + 2 * h + 1] = __builtin_shufflevector(pairs[j + h], pairs[j + h + 2], 2, 3, 10, 11, 6, 7, 14, 15);
     }
   }
   for (std::size_t l = 0; l < 4; ++l) {  // the eight steps of lanes l and l + 4
-    const Ints8 low = __builtin_shuffle(quads[l], quads[l + 4], Ints8{0, 1, 2, 3, 8, 9, 10, 11});
-    const Ints8 high = __builtin_shuffle(quads[l], quads[l + 4], Ints8{4, 5, 6, 7, 12, 13, 14, 15});
+    const Ints8 low = __builtin_shufflevector(quads[l], quads[l + 4], 0, 1, 2, 3, 8, 9, 10, 11);
+    const Ints8 high = __builtin_shufflevector(quads[l], quads[l + 4], 4, 5, 6, 7, 12, 13, 14, 15);
     std::memcpy(out + l * stride, &low, sizeof low);
     std::memcpy(out + (l + 4) * stride, &high, sizeof high);
   }
