@@ -332,7 +332,7 @@ void ResampleCounter::draw_replications(ResampleCounter& a, ResampleCounter& b, 
                                         const Drawn& spread) {
   const bool fit = a.gathers_in_cache() && b.gathers_in_cache() && a.sums_fit_ && b.sums_fit_;
   if (fit && !wanted.sd && !wanted.order) return means_in_pairs(a, b, g, first, last, counted, spread);
-  if (!wanted.sd || !fit) {
+  if (!wanted.sd || !fit || a.x_.size() > largest_pipelined || b.x_.size() > largest_pipelined) {
     for (std::size_t k = first; k < last; ++k) {
       const auto [s_a, s_b] = draw_both(a, b, g, wanted);
       counted(k, s_a, s_b);
