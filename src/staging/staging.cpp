@@ -124,6 +124,20 @@ mode_t new_file_mode() {
   return static_cast<mode_t>(0666 & ~mask);
 }
 
+// Makes a file from the template `temp` (shorter than max_path) and enters
+// it in the handlers' table at once, under the table's lock: no signal finds
+// the file made but missing from the table. Its descriptor, or -1 with
+// errno set, or with `no_room` where the table is full.
+int made_and_entered(std::string& temp, bool& no_room) {
+  const TableGuard guard;
+  Slot* slot = free_slot();
+  no_room = slot == nullptr;
+  if (no_room) return -1;
+  const int fd = mkostemp(temp.data(), O_CLOEXEC);
+  if (fd >= 0) fill(*slot, temp);
+  return fd;
+}
+
 }  // namespace
 
 StagedFiles::~StagedFiles() { discard(files); }
@@ -142,16 +156,9 @@ std::FILE* open_staged(const std::string& name) {
   if (temp.size() >= max_path) return nullptr;
   std::vector<StagedFile>& list = staged();
   list.reserve(list.size() + 1);
-  int fd = -1;
-  {
-    // Made and entered at once: no signal finds the file missing from the table.
-    const TableGuard guard;
-    Slot* slot = free_slot();
-    if (slot == nullptr) return nullptr;
-    fd = mkostemp(temp.data(), O_CLOEXEC);
-    if (fd < 0) return nullptr;
-    fill(*slot, temp);
-  }
+  bool no_room = false;
+  const int fd = made_and_entered(temp, no_room);
+  if (fd < 0) return nullptr;
   std::FILE* f = fdopen(fd, "wb");
   if (f == nullptr || fchmod(fd, new_file_mode()) != 0) {
     if (f != nullptr) std::fclose(f); else close(fd);
@@ -221,17 +228,8 @@ int make_temporary(std::string& temp, bool& no_room) {
   if (no_room) return -1;
   std::vector<StagedFile>& list = staged();
   list.reserve(list.size() + 1);
-  int fd = -1;
-  {
-    const TableGuard guard;
-    Slot* slot = free_slot();
-    no_room = slot == nullptr;
-    if (no_room) return -1;
-    fd = mkostemp(temp.data(), O_CLOEXEC);
-    if (fd < 0) return -1;
-    fill(*slot, temp);
-  }
-  list.push_back({{}, temp});
+  const int fd = made_and_entered(temp, no_room);
+  if (fd >= 0) list.push_back({{}, temp});
   return fd;
 }
 
