@@ -123,6 +123,17 @@ void side_by_side(std::size_t n_first, std::size_t n_second, First first, Second
   for (std::size_t i = both; i < n_second; ++i) second(i);
 }
 
+// The standard deviations of two resamples about their means (ave_var's
+// sums, each in its own order), their chains of additions side by side.
+std::pair<double, double> sds_side_by_side(std::span<const double> a, double ave_a, std::span<const double> b,
+                                           double ave_b) {
+  numeric::VarianceSums v_a, v_b;
+  side_by_side(
+      a.size(), b.size(), [&](std::size_t i) { v_a.add(a[i], ave_a); }, [&](std::size_t i) { v_b.add(b[i], ave_b); });
+  return {std::sqrt(v_a.variance(static_cast<double>(a.size()))),
+          std::sqrt(v_b.variance(static_cast<double>(b.size())))};
+}
+
 }  // namespace
 
 numeric::MeanSd counted_moments(std::span<const double> sorted, std::span<const std::uint32_t> below, bool spread) {
@@ -288,14 +299,7 @@ std::pair<ResampleStats, ResampleStats> ResampleCounter::draw_both(ResampleCount
   ResampleStats s_a{}, s_b{};
   s_a.ave = sum_a / static_cast<double>(n_a);
   s_b.ave = sum_b / static_cast<double>(n_b);
-  if (wanted.sd) {
-    numeric::VarianceSums v_a, v_b;
-    side_by_side(
-        n_a, n_b, [&](std::size_t i) { v_a.add(a.resample_[i], s_a.ave); },
-        [&](std::size_t i) { v_b.add(b.resample_[i], s_b.ave); });
-    s_a.std = std::sqrt(v_a.variance(static_cast<double>(n_a)));
-    s_b.std = std::sqrt(v_b.variance(static_cast<double>(n_b)));
-  }
+  if (wanted.sd) std::tie(s_a.std, s_b.std) = sds_side_by_side(a.resample_, s_a.ave, b.resample_, s_b.ave);
   return {a.settled(s_a, wanted), b.settled(s_b, wanted)};
 }
 
@@ -361,12 +365,7 @@ void ResampleCounter::draw_replications(ResampleCounter& a, ResampleCounter& b, 
     counted(k, before_a, before_b);
   }
   if (last == first) return;
-  numeric::VarianceSums v_a, v_b;
-  side_by_side(
-      a.x_.size(), b.x_.size(), [&](std::size_t i) { v_a.add(a.resample_[i], before_a.ave); },
-      [&](std::size_t i) { v_b.add(b.resample_[i], before_b.ave); });
-  before_a.std = std::sqrt(v_a.variance(static_cast<double>(a.x_.size())));
-  before_b.std = std::sqrt(v_b.variance(static_cast<double>(b.x_.size())));
+  std::tie(before_a.std, before_b.std) = sds_side_by_side(a.resample_, before_a.ave, b.resample_, before_b.ave);
   spread(last - 1, before_a, before_b);
 }
 
