@@ -31,7 +31,7 @@ void BM_uniform_deviate(benchmark::State& state) {
   numeric::UniformState g;
   numeric::init_uniform(g);
   for (auto _ : state) {
-    for (int i = 0; i < 1000; ++i) benchmark::DoNotOptimize(numeric::uniform_deviate(g, g.ran_seed));
+    for (int i = 0; i < 1000; ++i) benchmark::DoNotOptimize(numeric::uniform_deviate(g, g.resampler_seed));
   }
   state.SetItemsProcessed(state.iterations() * 1000);
 }

@@ -154,7 +154,7 @@ std::uint32_t exact_position(Words& w, std::uint64_t n) {
 }
 
 void ensure_initialised(UniformState& g) {
-  if (g.ran_seed <= 0 || g.lcg_word < 0) initialise(g, g.ran_seed);
+  if (g.resampler_seed <= 0 || g.lcg_word < 0) initialise(g, g.resampler_seed);
 }
 
 }  // namespace
@@ -400,11 +400,11 @@ std::optional<std::uint32_t> position_of_bits(std::uint64_t bits, std::uint64_t 
 
 std::uint32_t exact_uniform_position(UniformState& g, std::size_t n) {
   for (;;) {
-    const std::uint64_t high = uniform_word(g, g.ran_seed) >> 1;
+    const std::uint64_t high = uniform_word(g, g.resampler_seed) >> 1;
     if (n <= std::size_t{1} << 20) {
       const std::uint64_t product = high * n, low = product & ((std::uint64_t{1} << 30) - 1);
       if (low >= (std::uint64_t{1} << 30) % n) return static_cast<std::uint32_t>(product >> 30);
-    } else if (const auto p = position_of_bits(high << 30 | uniform_word(g, g.ran_seed) >> 1, n)) {
+    } else if (const auto p = position_of_bits(high << 30 | uniform_word(g, g.resampler_seed) >> 1, n)) {
       return *p;
     }
   }
@@ -412,7 +412,7 @@ std::uint32_t exact_uniform_position(UniformState& g, std::size_t n) {
 
 std::uint32_t draw_position(UniformState& g, std::size_t n) {
   if (!exact_draws(n)) {
-    return static_cast<std::uint32_t>(resample_position(uniform_deviate(g, g.ran_seed), static_cast<std::int64_t>(n)) - 1);
+    return static_cast<std::uint32_t>(resample_position(uniform_deviate(g, g.resampler_seed), static_cast<std::int64_t>(n)) - 1);
   }
   ensure_initialised(g);
   Words w{word(g.shift_word), word(g.lcg_word)};
@@ -435,7 +435,7 @@ PositionDrawer::PositionDrawer(std::size_t count, std::size_t first, std::size_t
 
 void PositionDrawer::draw(UniformState& g, std::span<std::uint32_t> positions) const {
   const auto among = [&](std::size_t t) { return first_ - t % cycle_; };
-  if (g.ran_seed <= 0 || g.lcg_word < 0 || part_ == 0) {
+  if (g.resampler_seed <= 0 || g.lcg_word < 0 || part_ == 0) {
     for (std::size_t t = 0; t < count_; ++t) positions[t] = draw_position(g, among(t));
     return;
   }
@@ -454,8 +454,8 @@ void PositionDrawer::draw(UniformState& g, std::span<std::uint32_t> positions) c
 WordDrawer::WordDrawer(std::size_t count) : count_(count), part_(count / 16), jump_(part_) {}
 
 void WordDrawer::draw(UniformState& g, std::span<std::uint32_t> words) const {
-  if (g.ran_seed <= 0 || g.lcg_word < 0 || part_ == 0) {
-    for (std::size_t t = 0; t < count_; ++t) words[t] = uniform_word(g, g.ran_seed);
+  if (g.resampler_seed <= 0 || g.lcg_word < 0 || part_ == 0) {
+    for (std::size_t t = 0; t < count_; ++t) words[t] = uniform_word(g, g.resampler_seed);
     return;
   }
   Words last = words_in_lanes(g, jump_, part_, words.first(count_));

@@ -20,7 +20,7 @@ struct UniformState {
   std::int32_t lcg_word = -1;     // congruential value; negative: not initialised
   float deviate_scale = 0.0f;     // maps the combined 31-bit integer into (0, 1)
   char seed_flag = '-';           // '+' once init_uniform has seeded
-  std::int32_t ran_seed = 1;      // in-out seed of the resampler's draws
+  std::int32_t resampler_seed = 1;      // in-out seed of the resampler's draws
 };
 
 // Next single-precision deviate, strictly between 0 and 1. Initialises the

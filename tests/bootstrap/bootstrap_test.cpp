@@ -57,7 +57,7 @@ TEST(BootstrapTest, DrawCountsAndRepeatability) {
   u.run();
   numeric::UniformState expected;
   numeric::init_uniform(expected);
-  for (std::size_t i = 0; i < B * (7 + 5); ++i) numeric::uniform_deviate(expected, expected.ran_seed);
+  for (std::size_t i = 0; i < B * (7 + 5); ++i) numeric::uniform_deviate(expected, expected.resampler_seed);
   EXPECT_EQ(u.g.lcg_word, expected.lcg_word);
   EXPECT_EQ(u.g.shift_word, expected.shift_word);
 
@@ -125,7 +125,7 @@ TEST(BootstrapTest, PairedRun) {
   EXPECT_EQ(med_d.estimate, 3.0);
   numeric::UniformState expected;
   numeric::init_uniform(expected);
-  for (std::size_t i = 0; i < B * 5; ++i) numeric::uniform_deviate(expected, expected.ran_seed);
+  for (std::size_t i = 0; i < B * 5; ++i) numeric::uniform_deviate(expected, expected.resampler_seed);
   EXPECT_EQ(g.lcg_word, expected.lcg_word);
   EXPECT_NEAR(ave_d.t_lower - 4.2, 4.2 - ave_d.t_upper, 1e-12);
 }

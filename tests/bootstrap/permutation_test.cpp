@@ -97,7 +97,7 @@ std::vector<bool> evened_half(numeric::UniformState& g, numeric::UniformState ev
   std::uint32_t word = 0;
   std::size_t members = 0;
   for (std::size_t i = 0; i < n; ++i) {
-    if (i % 30 == 0) word = numeric::uniform_word(g, g.ran_seed);
+    if (i % 30 == 0) word = numeric::uniform_word(g, g.resampler_seed);
     in_x[i] = (word >> (1 + i % 30) & 1) != 0;
     members += in_x[i];
   }
@@ -129,7 +129,7 @@ std::vector<double> literal_p_values(const PermutationTest& t) {
     if (t.paired) {
       std::uint32_t word = 0;
       for (std::size_t i = 0; i < t.x.size(); ++i) {
-        if (i % 30 == 0) word = numeric::uniform_word(g, g.ran_seed);
+        if (i % 30 == 0) word = numeric::uniform_word(g, g.resampler_seed);
         const bool flip = (word >> (1 + i % 30) & 1) != 0;
         a.push_back((t.x[i] - t.y[i]) * (flip ? -1 : 1));
         second.push_back(flip ? t.x[i] : t.y[i]);

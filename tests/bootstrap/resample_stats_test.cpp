@@ -267,7 +267,7 @@ TEST(ResampleStatsTest, DrawBothIsTwoDrawsInTurn) {
         const auto counts = [&](const ResampleCounter& r) { return wanted.order ? r.below() : std::span<const std::uint32_t>(); };
         ASSERT_TRUE(std::ranges::equal(a.below(), counts(a_alone)) && std::ranges::equal(b.below(), counts(b_alone))) << what;
         ASSERT_TRUE(same_bits(a.resample(), a_alone.resample()) && same_bits(b.resample(), b_alone.resample())) << what;
-        ASSERT_EQ(numeric::uniform_word(both, both.ran_seed), numeric::uniform_word(alone, alone.ran_seed)) << what;
+        ASSERT_EQ(numeric::uniform_word(both, both.resampler_seed), numeric::uniform_word(alone, alone.resampler_seed)) << what;
       }
     }
   }
@@ -330,7 +330,7 @@ TEST(ResampleStatsTest, ReplicationsAreDrawBothInTurn) {
     EXPECT_EQ(next_counted, last) << what;
     EXPECT_EQ(next_spread, last) << what;
     EXPECT_TRUE(same_bits(a.resample(), a_alone.resample()) && same_bits(b.resample(), b_alone.resample())) << what;
-    EXPECT_EQ(numeric::uniform_word(run, run.ran_seed), numeric::uniform_word(alone, alone.ran_seed)) << what;
+    EXPECT_EQ(numeric::uniform_word(run, run.resampler_seed), numeric::uniform_word(alone, alone.resampler_seed)) << what;
   }
 }
 

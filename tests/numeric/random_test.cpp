@@ -14,7 +14,7 @@ namespace {
 
 std::vector<std::int64_t> positions(UniformState& g, std::int64_t n) {
   std::vector<std::int64_t> out;
-  for (std::int64_t i = 0; i < n; ++i) out.push_back(resample_position(uniform_deviate(g, g.ran_seed), n));
+  for (std::int64_t i = 0; i < n; ++i) out.push_back(resample_position(uniform_deviate(g, g.resampler_seed), n));
   return out;
 }
 
@@ -31,9 +31,9 @@ TEST(RandomTest, NextFiveDeviates) {
   UniformState g;
   init_uniform(g);
   for (float expected : {0.559464991f, 0.397665501f, 0.45472756f, 0.0548686348f, 0.976943195f}) {
-    EXPECT_EQ(uniform_deviate(g, g.ran_seed), expected);
+    EXPECT_EQ(uniform_deviate(g, g.resampler_seed), expected);
   }
-  EXPECT_EQ(g.ran_seed, 1);
+  EXPECT_EQ(g.resampler_seed, 1);
 }
 
 TEST(RandomTest, ResamplePositions) {
@@ -58,7 +58,7 @@ TEST(RandomTest, UninitialisedResampleSeedsFromRanSeed) {
   std::vector<double> dst(1);
   resample(a, std::vector<double>{4.0}, dst);
   EXPECT_EQ(dst[0], 4.0);
-  EXPECT_EQ(a.ran_seed, 2) << "the generator initialised from ran_seed = 1";
+  EXPECT_EQ(a.resampler_seed, 2) << "the generator initialised from resampler_seed = 1";
   UniformState b;
   resample(b, std::vector<double>{}, dst);
   EXPECT_EQ(b.lcg_word, -1) << "n = 0 draws nothing";
@@ -176,14 +176,14 @@ TEST(RandomTest, SkippingEqualsStepping) {
     init_uniform(stepped);
     std::uint64_t done = 0;
     for (std::uint64_t target : {0ull, 1ull, 2ull, 31ull, 1000ull, 123457ull, 2000000ull}) {
-      for (; done < target; ++done) uniform_deviate(stepped, stepped.ran_seed);
+      for (; done < target; ++done) uniform_deviate(stepped, stepped.resampler_seed);
       UniformState skipped;
       skipped.initial_seed = seed;
       init_uniform(skipped);
       skip_deviates(skipped, target);
       EXPECT_EQ(skipped.lcg_word, stepped.lcg_word) << seed << " " << target;
       EXPECT_EQ(skipped.shift_word, stepped.shift_word) << seed << " " << target;
-      EXPECT_EQ(uniform_deviate(skipped, skipped.ran_seed), uniform_deviate(stepped, stepped.ran_seed));
+      EXPECT_EQ(uniform_deviate(skipped, skipped.resampler_seed), uniform_deviate(stepped, stepped.resampler_seed));
       ++done;
     }
   }
@@ -234,7 +234,7 @@ TEST(RandomTest, LanesOfPositionsEqualOneChain) {
   for (const std::size_t count : {std::size_t{5}, std::size_t{100}, std::size_t{4099}}) {
     std::vector<std::uint32_t> got(count), expected(count);
     WordDrawer(count).draw(lanes, got);
-    for (std::uint32_t& m : expected) m = uniform_word(scalar, scalar.ran_seed);
+    for (std::uint32_t& m : expected) m = uniform_word(scalar, scalar.resampler_seed);
     ASSERT_EQ(got, expected) << count << " words";
   }
   UniformState jumped = scalar;
