@@ -2,11 +2,11 @@
 
 namespace diffboot::numeric {
 
-void nrerror(std::string_view message) {
+void throw_numeric_error(std::string_view message) {
   throw LibraryError("nrerror: " + std::string(message), "program terminated by nrerror");
 }
 
-void assert2(bool c1, bool c2, std::string_view tag) {
+void require_both(bool c1, bool c2, std::string_view tag) {
   if (c1 && c2) return;
   throw LibraryError("nrerror: an assertion failed with this tag:" + std::string(tag), "program terminated by assert2");
 }

@@ -21,11 +21,13 @@ class LibraryError : public std::runtime_error {
   std::string stop_text_;
 };
 
-// Throws LibraryError("nrerror: " + message, "program terminated by nrerror").
-[[noreturn]] void nrerror(std::string_view message);
+// Throws LibraryError("nrerror: " + message, "program terminated by nrerror"):
+// the console keeps its words "nrerror" and "assert2" whatever the functions
+// are called.
+[[noreturn]] void throw_numeric_error(std::string_view message);
 
 // Returns when c1 and c2 both hold; otherwise throws LibraryError("nrerror:
 // an assertion failed with this tag:" + tag, "program terminated by assert2").
-void assert2(bool c1, bool c2, std::string_view tag);
+void require_both(bool c1, bool c2, std::string_view tag);
 
 }  // namespace diffboot::numeric

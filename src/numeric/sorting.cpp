@@ -107,7 +107,7 @@ void sort_numbers(std::span<double> span) {
     }
     const Split s = partition(arr, l, r);
     top += 2;
-    if (top > NSTACK) nrerror("sort: NSTACK too small");
+    if (top > NSTACK) throw_numeric_error("sort: NSTACK too small");
     if (r - s.i + 1 >= s.j - l) {
       stack[top - 1] = r;
       stack[top - 2] = s.i;
@@ -126,7 +126,7 @@ void sort(std::span<double> span) { sort_numbers(span.first(nans_to_end(span)));
 
 double select(std::int64_t k, std::span<double> span) {
   const Index n = static_cast<Index>(span.size());
-  assert2(k >= 1, k <= n, "select args");
+  require_both(k >= 1, k <= n, "select args");
   const OneBased arr{span.data()};
   Index l = 1;
   Index r = n;

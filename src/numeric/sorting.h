@@ -15,7 +15,7 @@ void exchange_if(double& a, double& b, bool mask);
 // Sorts `arr` ascending in place, NaNs last (quicksort with a 50-entry range
 // stack, the larger part pushed, insertion below 16 values): -Inf < finite
 // values < Inf < NaN, -0 and +0 equal. A full stack ends the run through
-// nrerror "sort: NSTACK too small".
+// throw_numeric_error "sort: NSTACK too small".
 void sort(std::span<double> arr);
 
 // Returns the k-th smallest value (k one-based) and leaves `arr` a permutation

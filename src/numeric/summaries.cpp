@@ -80,7 +80,7 @@ void med_mad(std::span<const double> data, double& med, double& mad) {
 
 void moment(std::span<const double> data, double& ave, double& adev, double& sdev, double& var, double& skew,
             double& curt) {
-  if (data.size() < 2) nrerror("moment: n must be at least 2");
+  if (data.size() < 2) throw_numeric_error("moment: n must be at least 2");
   const auto n = static_cast<double>(data.size());
   ave = sum_of(data) / n;
   double ep = 0.0, abs_sum = 0.0, s2 = 0.0, s3 = 0.0, s4 = 0.0;
@@ -98,7 +98,7 @@ void moment(std::span<const double> data, double& ave, double& adev, double& sde
   adev = abs_sum / n;
   var = (s2 - ep * ep / n) / (n - 1.0);
   sdev = std::sqrt(var);
-  if (var == 0.0) nrerror("moment: no skew or kurtosis when zero variance");
+  if (var == 0.0) throw_numeric_error("moment: no skew or kurtosis when zero variance");
   skew = s3 / (((sdev * sdev) * sdev) * n);
   curt = s4 / ((var * var) * n) - 3.0;
 }

@@ -94,7 +94,7 @@ void med_mad(std::span<const double> data, double& med, double& mad, std::vector
 void med_mad(std::span<const double> data, double& med, double& mad);
 
 // Mean, mean absolute deviation, standard deviation, variance, skewness and
-// excess kurtosis. Ends the run through nrerror for n < 2 and for a variance
+// excess kurtosis. Ends the run through throw_numeric_error for n < 2 and for a variance
 // of exactly zero (ave, adev, sdev and var are stored before that stop).
 void moment(std::span<const double> data, double& ave, double& adev, double& sdev, double& var, double& skew,
             double& curt);

@@ -32,7 +32,7 @@ class RunTest : public ::testing::Test {
 TEST_F(RunTest, LibraryFailureEndsWithItsRecordAndStopText) {
   testing::ConsoleCapture capture;
   State s;
-  EXPECT_EQ(run_to_end(s, [](State&) { numeric::nrerror("sort: NSTACK too small"); }), 1);
+  EXPECT_EQ(run_to_end(s, [](State&) { numeric::throw_numeric_error("sort: NSTACK too small"); }), 1);
   EXPECT_EQ(capture.out(), " nrerror: sort: NSTACK too small\r\n");
   EXPECT_EQ(capture.err(), "program terminated by nrerror\r\n");
 }

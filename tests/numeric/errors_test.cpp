@@ -8,18 +8,18 @@
 namespace diffboot::numeric {
 namespace {
 
-TEST(ErrorsTest, NrerrorCarriesMessageAndStopText) {
-  EXPECT_EQ(testing::library_error_of([] { nrerror("sort: NSTACK too small"); }),
+TEST(ErrorsTest, NumericErrorCarriesMessageAndStopText) {
+  EXPECT_EQ(testing::library_error_of([] { throw_numeric_error("sort: NSTACK too small"); }),
             "nrerror: sort: NSTACK too small | program terminated by nrerror");
 }
 
-TEST(ErrorsTest, Assert2NeedsBothConditions) {
+TEST(ErrorsTest, RequireBothNeedsBothConditions) {
   const std::pair<bool, bool> failing[] = {{false, true}, {true, false}, {false, false}};
   for (const auto& [c1, c2] : failing) {
-    EXPECT_EQ(testing::library_error_of([&] { assert2(c1, c2, "select args"); }),
+    EXPECT_EQ(testing::library_error_of([&] { require_both(c1, c2, "select args"); }),
               "nrerror: an assertion failed with this tag:select args | program terminated by assert2");
   }
-  assert2(true, true, "select args");
+  require_both(true, true, "select args");
 }
 
 }  // namespace
