@@ -52,7 +52,7 @@ class DialogueQuestions : public Questions {
 // The dialogue's results: the report listed on the console.
 class ConsoleReport : public ResultsSink {
  public:
-  void results(const State& s) override { info2(s, report::ReportMode::console); }
+  void results(const State& s) override { write_report(s, report::ReportMode::console); }
   void after_files(const State&) override {}
 };
 

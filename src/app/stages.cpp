@@ -116,10 +116,10 @@ void sample_summaries(State& s) {
 }
 
 void allocate_histograms(State& s) {
-  allocate_array(s.x1histclass, std::int64_t{s.nclass_x} + 1, "x histogram class bounds data: space requested not possible - terminate");
-  allocate_array(s.x2histclass, std::int64_t{s.nclass_y} + 1, "y histogram class bounds data: space requested not possible - terminate");
-  allocate_array(s.nx1class, s.nclass_x, "x histogram data: space requested not possible - terminate");
-  allocate_array(s.nx2class, s.nclass_y, "y histogram data: space requested not possible - terminate");
+  allocate_array(s.class_bounds_x, std::int64_t{s.nclass_x} + 1, "x histogram class bounds data: space requested not possible - terminate");
+  allocate_array(s.class_bounds_y, std::int64_t{s.nclass_y} + 1, "y histogram class bounds data: space requested not possible - terminate");
+  allocate_array(s.class_counts_x, s.nclass_x, "x histogram data: space requested not possible - terminate");
+  allocate_array(s.class_counts_y, s.nclass_y, "y histogram data: space requested not possible - terminate");
 }
 
 void make_histograms(State& s) {
@@ -128,14 +128,14 @@ void make_histograms(State& s) {
   s.nclass_x = plot::scott_class_number(x.min, x.max, s.n_x, x.std);
   s.nclass_y = plot::scott_class_number(y.min, y.max, s.n_y, y.std);
   allocate_histograms(s);
-  plot::histogram_classes(x.min, x.max, s.x1, s.nx1class, s.x1histclass);
-  plot::histogram_classes(y.min, y.max, s.x2, s.nx2class, s.x2histclass);
+  plot::histogram_classes(x.min, x.max, s.x1, s.class_counts_x, s.class_bounds_x);
+  plot::histogram_classes(y.min, y.max, s.x2, s.class_counts_y, s.class_bounds_y);
   if (s.write_files) {
     const std::string& dir = s.output_directory;
-    plot::writehistogramdata(plot::HistogramTarget::sample1_plot, output_path(dir, sample1_plot_file), s.x1histclass,
-                             s.nx1class, {});
-    plot::writehistogramdata(plot::HistogramTarget::sample2_plot, output_path(dir, sample2_plot_file), s.x2histclass,
-                             s.nx2class, {});
+    plot::write_histogram(plot::HistogramTarget::sample1_plot, output_path(dir, sample1_plot_file), s.class_bounds_x,
+                             s.class_counts_x, {});
+    plot::write_histogram(plot::HistogramTarget::sample2_plot, output_path(dir, sample2_plot_file), s.class_bounds_y,
+                             s.class_counts_y, {});
     if (s.labelled_histograms) {
       plot::write_plot_script(output_path(dir, plot_script_file), sample1_plot_file, sample2_plot_file,
                               {s.label_x, s.label_y});
@@ -224,15 +224,15 @@ report::Report report_of(const State& s) {
   return r;
 }
 
-void info2(const State& s, report::ReportMode mode) {
-  report::info2(mode, report_of(s), output_path(s.output_directory, report_file));
+void write_report(const State& s, report::ReportMode mode) {
+  report::write_report(mode, report_of(s), output_path(s.output_directory, report_file));
 }
 
 void write_report_file(State& s) {
   const std::string path = output_path(s.output_directory, report_file);
-  info2(s, report::ReportMode::file);
-  plot::writehistogramdata(plot::HistogramTarget::report, path, s.x1histclass, s.nx1class, "Sample 1 (x1):");
-  plot::writehistogramdata(plot::HistogramTarget::report, path, s.x2histclass, s.nx2class, "Sample 2 (x2):");
+  write_report(s, report::ReportMode::file);
+  plot::write_histogram(plot::HistogramTarget::report, path, s.class_bounds_x, s.class_counts_x, "Sample 1 (x1):");
+  plot::write_histogram(plot::HistogramTarget::report, path, s.class_bounds_y, s.class_counts_y, "Sample 2 (x2):");
   staging::commit_text_files();
 }
 
@@ -243,7 +243,7 @@ void release_samples(State& s) {
 }
 
 void release_histograms(State& s) {
-  for (std::vector<double>* a : {&s.x1histclass, &s.x2histclass, &s.nx1class, &s.nx2class}) {
+  for (std::vector<double>* a : {&s.class_bounds_x, &s.class_bounds_y, &s.class_counts_x, &s.class_counts_y}) {
     std::vector<double>().swap(*a);
   }
 }

@@ -39,7 +39,7 @@ void bootstrap_intervals(State& s);
 // The report of the run as the program state holds it.
 report::Report report_of(const State& s);
 // The report on the console (ReportMode::console) or in diffboot.dat (ReportMode::file).
-void info2(const State& s, report::ReportMode mode);
+void write_report(const State& s, report::ReportMode mode);
 // diffboot.dat: the report, then the histogram sections of both samples;
 // the file takes its name only when it is complete.
 void write_report_file(State& s);

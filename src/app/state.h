@@ -57,7 +57,7 @@ struct State {
   std::vector<analysis::MeasureRun> measures;
 
   std::vector<double> x1, x2;
-  std::vector<double> x1histclass, x2histclass, nx1class, nx2class;
+  std::vector<double> class_bounds_x, class_bounds_y, class_counts_x, class_counts_y;
 
   unsigned threads = 1;  // threads the computation may use; the results never depend on it
 

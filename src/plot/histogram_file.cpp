@@ -17,7 +17,7 @@ void corner(int unit, double x, double y) { text::write_record(unit, "(12x,2(es1
 
 }  // namespace
 
-void writehistogramdata(HistogramTarget type, std::string_view path, std::span<const double> bounds,
+void write_histogram(HistogramTarget type, std::string_view path, std::span<const double> bounds,
                         std::span<const double> counts, std::string_view label) {
   const text::Unit file;
   const int u = file.number();

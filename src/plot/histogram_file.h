@@ -9,7 +9,7 @@
 
 namespace diffboot::plot {
 
-// Destination of writehistogramdata.
+// Destination of write_histogram.
 enum class HistogramTarget : std::int32_t { sample1_plot = 1, sample2_plot = 2, report = 3 };
 
 // Writes four corner records "(12x,2(es11.4,4x))" per class (bounds[i], 0),
@@ -18,7 +18,7 @@ enum class HistogramTarget : std::int32_t { sample1_plot = 1, sample2_plot = 2, 
 // report file after a header of four records holding the class number and
 // `label`. A file that does not open writes two console records naming the
 // type and stops the run.
-void writehistogramdata(HistogramTarget type, std::string_view path, std::span<const double> bounds,
+void write_histogram(HistogramTarget type, std::string_view path, std::span<const double> bounds,
                         std::span<const double> counts, std::string_view label);
 
 // Writes the 8-record plot script to `path`; it draws the files named

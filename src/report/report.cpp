@@ -68,7 +68,7 @@ void list_report(const Report& report) {
   write_rows(text::console, report);
 }
 
-void info2(ReportMode mode, const Report& report, std::string_view path) {
+void write_report(ReportMode mode, const Report& report, std::string_view path) {
   int out = text::console;
   const text::Unit file;
   if (mode != ReportMode::file) {

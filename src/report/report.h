@@ -14,7 +14,7 @@ namespace diffboot::report {
 
 using bootstrap::Experiment;
 
-// Where `info2` writes the report; any other value lists it on the console.
+// Where `write_report` writes the report; any other value lists it on the console.
 enum class ReportMode : char { console = '-', file = 'w' };
 
 struct ResultRow {
@@ -46,10 +46,10 @@ struct Report {
 // `path`; a file that cannot be opened writes "Error during output data file
 // opening (subroutine info2) - terminate" and stops the run, leaving any
 // earlier file as it was.
-void info2(ReportMode mode, const Report& report, std::string_view path);
+void write_report(ReportMode mode, const Report& report, std::string_view path);
 
 // The report block alone, from "Sample 1 (x): " to the last result record, on
-// the console: what info2 lists after its ten blank records.
+// the console: what write_report lists after its ten blank records.
 void list_report(const Report& report);
 
 }  // namespace diffboot::report

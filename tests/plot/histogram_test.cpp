@@ -93,7 +93,7 @@ TEST(HistogramTest, ReportSection) {
   testing::ConsoleCapture capture;
   testing::write_file("diffboot.dat", "");
   const Histogram h = histogram_of(one_to(10));
-  writehistogramdata(HistogramTarget::report, "diffboot.dat", h.bounds, h.counts, "Sample 1 (x1):");
+  write_histogram(HistogramTarget::report, "diffboot.dat", h.bounds, h.counts, "Sample 1 (x1):");
   const std::vector<std::string> expected{
       " ",
       "Histogram data with class number (Scott 1979):        2",
@@ -109,7 +109,7 @@ TEST(HistogramTest, ReportSection) {
       "             1.0000E+01     0.0000E+00",
   };
   EXPECT_EQ(testing::records(testing::read_file("diffboot.dat")), expected);
-  writehistogramdata(HistogramTarget::sample1_plot, "1a.tmp", h.bounds, h.counts, {});
+  write_histogram(HistogramTarget::sample1_plot, "1a.tmp", h.bounds, h.counts, {});
   staging::commit_text_files();
   EXPECT_EQ(testing::records(testing::read_file("1a.tmp")),
             std::vector<std::string>(expected.begin() + 4, expected.end()));
@@ -128,7 +128,7 @@ TEST(HistogramTest, NegativeBoundsAndEmptyClasses) {
   testing::TempDir dir;
   testing::ConsoleCapture capture;
   const std::vector<double> bounds{-2.5, 0.0, 20.0}, counts{0, 20};
-  writehistogramdata(HistogramTarget::sample2_plot, "1b.tmp", bounds, counts, {});
+  write_histogram(HistogramTarget::sample2_plot, "1b.tmp", bounds, counts, {});
   staging::commit_text_files();
   const std::vector<std::string> expected{
       "            -2.5000E+00     0.0000E+00", "            -2.5000E+00     0.0000E+00",
@@ -144,7 +144,7 @@ TEST(HistogramTest, FilesReplacedWithoutLeftovers) {
   testing::ConsoleCapture capture;
   testing::write_file("1a.tmp", std::string(10000, 'x'));
   const std::vector<double> bounds{1, 1}, counts{3};
-  writehistogramdata(HistogramTarget::sample1_plot, "1a.tmp", bounds, counts, {});
+  write_histogram(HistogramTarget::sample1_plot, "1a.tmp", bounds, counts, {});
   staging::commit_text_files();
   EXPECT_EQ(testing::records(testing::read_file("1a.tmp")).size(), 4u);
 }
@@ -158,7 +158,7 @@ TEST(HistogramTest, DestinationsThatCannotBeOpened) {
     testing::ConsoleCapture capture;
     std::filesystem::create_directory(file);
     const std::vector<double> bounds{1, 2}, counts{1};
-    const app::RunEnd end = testing::run_end_of([&] { writehistogramdata(type, file, bounds, counts, "Sample 1 (x1):"); });
+    const app::RunEnd end = testing::run_end_of([&] { write_histogram(type, file, bounds, counts, "Sample 1 (x1):"); });
     EXPECT_EQ(end.status, 1);
     EXPECT_EQ(capture.out(),
               " Error during output data file opening (subroutine writehistogramdata) - terminate\r\n type =            " +
@@ -167,7 +167,7 @@ TEST(HistogramTest, DestinationsThatCannotBeOpened) {
   testing::TempDir dir;
   testing::ConsoleCapture capture;
   const std::vector<double> bounds{1, 2}, counts{1};
-  testing::run_end_of([&] { writehistogramdata(HistogramTarget::report, "diffboot.dat", bounds, counts, "x"); });
+  testing::run_end_of([&] { write_histogram(HistogramTarget::report, "diffboot.dat", bounds, counts, "x"); });
   EXPECT_FALSE(std::filesystem::exists("diffboot.dat")) << "appending never creates the report";
 }
 

@@ -30,7 +30,7 @@ Report sample_report(Experiment type, double alpha) {
 TEST(ReportTest, FileRecords) {
   testing::TempDir dir;
   testing::ConsoleCapture capture;
-  info2(ReportMode::file, sample_report(Experiment::unpaired, 0.05), "diffboot.dat");
+  write_report(ReportMode::file, sample_report(Experiment::unpaired, 0.05), "diffboot.dat");
   staging::commit_text_files();
   const auto lines = testing::records(testing::read_file("diffboot.dat"));
   ASSERT_EQ(lines.size(), 18u);
@@ -52,7 +52,7 @@ TEST(ReportTest, PairedReportAndAlphaLevels) {
   const std::pair<double, const char*> levels[] = {{0.01, "0.010"}, {0.025, "0.025"}, {0.05, "0.050"}, {0.1, "0.100"}};
   for (const auto& [alpha, text] : levels) {
     testing::ConsoleCapture capture;
-    info2(ReportMode::console, sample_report(Experiment::paired, alpha), "diffboot.dat");
+    write_report(ReportMode::console, sample_report(Experiment::paired, alpha), "diffboot.dat");
     const auto lines = testing::records(capture.out());
     ASSERT_EQ(lines.size(), 26u);
     for (int i = 0; i < 10; ++i) EXPECT_EQ(lines[static_cast<std::size_t>(i)], " ");
@@ -66,7 +66,7 @@ TEST(ReportTest, ReportFileThatCannotBeOpened) {
   testing::TempDir dir;
   testing::ConsoleCapture capture;
   std::filesystem::create_directory("diffboot.dat");
-  const app::RunEnd end = testing::run_end_of([] { info2(ReportMode::file, sample_report(Experiment::unpaired, 0.05), "diffboot.dat"); });
+  const app::RunEnd end = testing::run_end_of([] { write_report(ReportMode::file, sample_report(Experiment::unpaired, 0.05), "diffboot.dat"); });
   EXPECT_EQ(end.status, 1);
   EXPECT_EQ(capture.out(), " Error during output data file opening (subroutine info2) - terminate\r\n");
   EXPECT_TRUE(std::filesystem::is_directory("diffboot.dat"));
