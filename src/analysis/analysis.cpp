@@ -233,25 +233,25 @@ std::vector<MeasureRun> run_bootstrap(std::span<const double> x, std::span<const
   };
   const bool paired = settings.experiment == Experiment::paired;
   // The bootstrap's own room: the paired differences and the last resamples.
-  std::vector<double> x3(paired ? x.size() : 0), x3_resample(paired ? x.size() : 0);
+  std::vector<double> differences(paired ? x.size() : 0), differences_resample(paired ? x.size() : 0);
   std::vector<double> x1_resample(paired ? 0 : x.size()), x2_resample(paired ? 0 : y.size());
   // The effect sizes: their t intervals take the mean measure's degrees of freedom.
   std::optional<bootstrap::Measure> hedges, cliff, lift;
-  if (MeasureRun* run = run_of(runs, MeasureKind::g)) hedges.emplace(measure(*run, paired ? t.x1 : t.n2));
-  if (MeasureRun* run = run_of(runs, MeasureKind::delta)) cliff.emplace(measure(*run, t.n2));
-  if (MeasureRun* run = run_of(runs, MeasureKind::lift)) lift.emplace(measure(*run, paired ? t.x1 : t.n2));
+  if (MeasureRun* run = run_of(runs, MeasureKind::g)) hedges.emplace(measure(*run, paired ? t.paired : t.means));
+  if (MeasureRun* run = run_of(runs, MeasureKind::delta)) cliff.emplace(measure(*run, t.means));
+  if (MeasureRun* run = run_of(runs, MeasureKind::lift)) lift.emplace(measure(*run, paired ? t.paired : t.means));
   std::vector<bootstrap::Measure> quantile_measures;
   std::vector<double> probabilities;
   for (MeasureRun& run : runs) {
     if (!is_quantile(run)) continue;
-    quantile_measures.push_back(measure(run, paired ? t.x1 : t.n2));
+    quantile_measures.push_back(measure(run, paired ? t.paired : t.means));
     probabilities.push_back(run.probability);
   }
   const bootstrap::EffectSizes effect_sizes{hedges ? &*hedges : nullptr, cliff ? &*cliff : nullptr,
                                             lift ? &*lift : nullptr, {probabilities, quantile_measures}};
   if (paired) {
-    std::array<bootstrap::Measure, 2> m{measure(runs[0], t.x1), measure(runs[1], t.x1)};
-    bootstrap::bootstrap_paired({x, y, x3, x3_resample}, m, settings.alpha, g, settings.threads,
+    std::array<bootstrap::Measure, 2> m{measure(runs[0], t.paired), measure(runs[1], t.paired)};
+    bootstrap::bootstrap_paired({x, y, differences, differences_resample}, m, settings.alpha, g, settings.threads,
                                 progress, effect_sizes, settings.jackknife);
   } else {
     const numeric::SampleSummary& a = summaries.x;
@@ -261,8 +261,8 @@ std::vector<MeasureRun> run_bootstrap(std::span<const double> x, std::span<const
     if (hedges) hedges->result.estimate = bootstrap::hedges_g(a.ave, a.std, x.size(), b.ave, b.std, y.size());
     if (cliff) cliff->result.estimate = bootstrap::cliffs_delta(x, y);
     if (lift) lift->result.estimate = bootstrap::lift(a.ave, b.ave);
-    std::array<bootstrap::Measure, 4> m{measure(runs[0], t.n2), measure(runs[1], t.n2), measure(runs[2], t.n4),
-                                        measure(runs[3], t.n4)};
+    std::array<bootstrap::Measure, 4> m{measure(runs[0], t.means), measure(runs[1], t.means), measure(runs[2], t.spreads),
+                                        measure(runs[3], t.spreads)};
     bootstrap::bootstrap_unpaired({x, y, x1_resample, x2_resample}, m, settings.alpha, g, settings.threads,
                                   progress, effect_sizes, settings.jackknife, acceleration_method(settings));
   }
@@ -281,7 +281,7 @@ std::vector<MeasureRun> run_bootstrap(std::span<const double> x, std::span<const
       replicate_notes(run, samples, &run == lift_run ? lift_cause(x, y) : cause);
     }
   }
-  if (settings.permutations > 0) p_values(runs, x, y, summaries, std::span<const double>(x3), settings, progress);
+  if (settings.permutations > 0) p_values(runs, x, y, summaries, std::span<const double>(differences), settings, progress);
   if (lift_undefined) lift_run->p_permutation = std::numeric_limits<double>::quiet_NaN();
   return runs;
 }

@@ -47,7 +47,7 @@ Summaries summarise(std::span<const double> x, std::span<const double> y);
 // Student's t quantiles for alpha and n_x + n_y - 2, n_x + n_y - 4 and n_x - 1
 // degrees of freedom.
 struct TQuantiles {
-  double n2, n4, x1;
+  double means, spreads, paired;  // unpaired locations, unpaired spreads, paired
 };
 TQuantiles t_quantiles(double alpha, std::int64_t n_x, std::int64_t n_y);
 

@@ -332,23 +332,23 @@ void bootstrap_paired(const PairedSamples& s, std::array<Measure, 2>& measures, 
                       const EffectSizes& effect_sizes, JackknifeSums sums) {
   numeric::init_uniform(g);
   const std::size_t n = s.x1.size();
-  for (std::size_t i = 0; i < n; ++i) s.x3[i] = s.x1[i] - s.x2[i];
-  const std::span<const double> x3 = s.x3.first(n);
+  for (std::size_t i = 0; i < n; ++i) s.differences[i] = s.x1[i] - s.x2[i];
+  const std::span<const double> diffs = s.differences.first(n);
   // The mean of the differences by the sums of a replicate that draws every
   // position once, so that replicates equal to it compare equal.
   double mad = 0.0;
-  measures[0].result.estimate = numeric::mean_and_sd(x3).ave;
-  numeric::med_mad(x3, measures[1].result.estimate, mad);
+  measures[0].result.estimate = numeric::mean_and_sd(diffs).ave;
+  numeric::med_mad(diffs, measures[1].result.estimate, mad);
   if (effect_sizes.g != nullptr) {
-    const numeric::MeanSd d = numeric::mean_and_sd(x3);
+    const numeric::MeanSd d = numeric::mean_and_sd(diffs);
     effect_sizes.g->result.estimate = hedges_g_paired(d.ave, d.sd, n);
   }
   const QuantileMeasures& quantiles = effect_sizes.quantiles;
-  const std::vector<double> sorted3 = quantiles.p.empty() ? std::vector<double>() : sorted_for_quantiles(x3);
+  const std::vector<double> sorted_diffs = quantiles.p.empty() ? std::vector<double>() : sorted_for_quantiles(diffs);
   for (std::size_t k = 0; k < quantiles.p.size(); ++k) {
-    quantiles.measures[k].result.estimate = quantile_of_sorted(sorted3, quantiles.p[k]);
+    quantiles.measures[k].result.estimate = quantile_of_sorted(sorted_diffs, quantiles.p[k]);
   }
-  const ResampleCounter counter(x3);  // sorted once for all threads
+  const ResampleCounter counter(diffs);  // sorted once for all threads
   // The lift's reference, the pairs' second halves, by the rank of their
   // difference as the counter counts its draws.
   std::vector<double> y_by_rank;
@@ -374,7 +374,7 @@ void bootstrap_paired(const PairedSamples& s, std::array<Measure, 2>& measures, 
         progress->check();
       }
     }
-    if (last && end > begin) keep_resample(differences, s.x3_resample);
+    if (last && end > begin) keep_resample(differences, s.differences_resample);
   };
   replicate_in_blocks(g, measures[0].boot.size(), numeric::resample_deviates(n), threads, block);
   not_drawn(measures);
@@ -382,12 +382,12 @@ void bootstrap_paired(const PairedSamples& s, std::array<Measure, 2>& measures, 
   for (Measure& m : measures) numeric::sort(m.boot);
   bias_corrections(measures);
   const LeaveOneOut jack =
-      by_algebra(n, n, true, sums) ? leave_one_out_by_algebra(x3, Spread::without) : leave_one_out(x3, Spread::without);
+      by_algebra(n, n, true, sums) ? leave_one_out_by_algebra(diffs, Spread::without) : leave_one_out(diffs, Spread::without);
   bca_bounds(measures, {acceleration(jack.ave), acceleration(jack.med)}, alpha);
-  effect_size_intervals(effect_sizes.g, hedges_g_paired_jackknife(x3), alpha);
-  if (effect_sizes.lift != nullptr) lift_intervals(effect_sizes.lift, lift_paired_jackknife(x3, s.x2), alpha);
+  effect_size_intervals(effect_sizes.g, hedges_g_paired_jackknife(diffs), alpha);
+  if (effect_sizes.lift != nullptr) lift_intervals(effect_sizes.lift, lift_paired_jackknife(diffs, s.x2), alpha);
   for (std::size_t k = 0; k < quantiles.p.size(); ++k) {
-    measure_intervals(quantiles.measures[k], acceleration(leave_one_out_quantiles(x3, sorted3, quantiles.p[k])), alpha);
+    measure_intervals(quantiles.measures[k], acceleration(leave_one_out_quantiles(diffs, sorted_diffs, quantiles.p[k])), alpha);
   }
 }
 

@@ -97,7 +97,7 @@ struct UnpairedSamples {
 
 struct PairedSamples {
   std::span<const double> x1, x2;              // of equal size
-  std::span<double> x3, x3_resample;           // paired differences and their last resample
+  std::span<double> differences, differences_resample;  // x1 - x2 and its last resample
 };
 
 // Unpaired run: measures d_AVE, d_MED, d_STD, d_MAD in that order. Each
@@ -110,8 +110,8 @@ void bootstrap_unpaired(const UnpairedSamples& s, std::array<Measure, 4>& measur
                         const EffectSizes& effect_sizes = {}, JackknifeSums sums = JackknifeSums::by_size,
                         AccelerationMethod method = AccelerationMethod::grid);
 
-// Paired run: measures AVE_d, MED_d. Fills x3 = x1 - x2 and sets the
-// estimates to the mean (as ave_var sums it) and the median of x3 before the
+// Paired run: measures AVE_d, MED_d. Fills differences = x1 - x2 and sets the
+// estimates to the mean (as ave_var sums it) and the median of the differences before the
 // replications, which run on
 // up to `threads` threads with the same bits as from one.
 void bootstrap_paired(const PairedSamples& s, std::array<Measure, 2>& measures, double alpha,

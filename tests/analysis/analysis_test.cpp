@@ -23,16 +23,16 @@ TEST(AnalysisTest, TQuantileDegreesOfFreedom) {
   // gives nu = 10, 8, 5: exact quantiles (mpmath, as in the distribution tests).
   struct Case {
     std::int64_t n_x, n_y;
-    double n2, n4, x1;
+    double means, spreads, paired;
   };
   const double t5 = -2.0150483733330242, t8 = -1.8595480375308984, t10 = -1.8124611228116764,
                t12 = -1.7822875556493201;
   const Case cases[] = {{6, 8, t12, t10, t5}, {6, 6, t10, t8, t5}};
   for (const Case& c : cases) {
     const TQuantiles t = t_quantiles(0.05, c.n_x, c.n_y);
-    EXPECT_NEAR(t.n2, c.n2, 1e-12) << c.n_x << " " << c.n_y;
-    EXPECT_NEAR(t.n4, c.n4, 1e-12) << c.n_x << " " << c.n_y;
-    EXPECT_NEAR(t.x1, c.x1, 1e-12) << c.n_x << " " << c.n_y;
+    EXPECT_NEAR(t.means, c.means, 1e-12) << c.n_x << " " << c.n_y;
+    EXPECT_NEAR(t.spreads, c.spreads, 1e-12) << c.n_x << " " << c.n_y;
+    EXPECT_NEAR(t.paired, c.paired, 1e-12) << c.n_x << " " << c.n_y;
   }
 }
 
