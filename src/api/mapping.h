@@ -11,10 +11,6 @@ inline bootstrap::Experiment engine_experiment(diffboot::Experiment e) {
   return e == diffboot::Experiment::paired ? bootstrap::Experiment::paired : bootstrap::Experiment::unpaired;
 }
 
-inline diffboot::Experiment public_experiment(bootstrap::Experiment e) {
-  return e == bootstrap::Experiment::paired ? diffboot::Experiment::paired : diffboot::Experiment::unpaired;
-}
-
 inline analysis::Acceleration engine_acceleration(diffboot::Acceleration a) {
   return a == diffboot::Acceleration::samples ? analysis::Acceleration::samples : analysis::Acceleration::grid;
 }

@@ -155,11 +155,6 @@ struct Axis {
     if (!log_scale) return (v - low) / (high - low);
     return (std::log10(std::max(v, low)) - std::log10(low)) / (std::log10(high) - std::log10(low));
   }
-  std::size_t widest_label() const {
-    std::size_t n = 1;
-    for (const Tick& t : ticks) n = std::max(n, character_count(t.label));
-    return n;
-  }
 };
 
 // A plot area in inches from the canvas's lower left corner.
