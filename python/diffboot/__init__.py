@@ -18,47 +18,47 @@ from ._frame import analyse_frame
 __all__ = ["analyse", "analyse_frame", "Result", "MeasureResult", "Error"]
 
 
-class Error(ValueError):
-    """Input the analysis cannot take; the message is the program's."""
+Error = _core.Error
+Error.__module__ = "diffboot"
+Error.__doc__ = "Input the analysis cannot take; the message is the program's."
 
+MeasureResult = _core.MeasureResult
 
 # The fields of a measure in the program's csv column order.
 FIELDS = ("estimate", "se", "bias", "t_lower", "t_upper", "bca_lower", "bca_upper",
           "percentile_lower", "percentile_upper", "basic_lower", "basic_upper", "z0", "acceleration")
 
 
-class MeasureResult:
-    """One measure's estimate, intervals and bootstrap quantities."""
+def _measure_repr(m):
+    keys = ("name",) + FIELDS + ("p_permutation", "p_t")
+    return "MeasureResult(%s)" % ", ".join("%s=%r" % (k, getattr(m, k)) for k in keys)
 
-    __slots__ = ("name",) + FIELDS + ("p_permutation", "p_t")
 
-    def __init__(self, values):
-        for key in self.__slots__:
-            setattr(self, key, values[key])
-
-    def __repr__(self):
-        return "MeasureResult(%s)" % ", ".join("%s=%r" % (k, getattr(self, k)) for k in self.__slots__)
+MeasureResult.__repr__ = _measure_repr
 
 
 class Result:
     """The results of one analysis: the inputs' facts and one MeasureResult a measure."""
 
-    def __init__(self, core, experiment, alpha, level, replications, seed, labels, permutations, method="bootstrap"):
+    def __init__(self, core, labels, level, method="bootstrap", samples=None, quantiles=(), counts=None):
+        options = core.options
         self.method = method
-        self.experiment = experiment
-        self.alpha = alpha
+        self.experiment = options.experiment.name
+        self.alpha = options.alpha
         self.level = level
-        self.replications = replications
-        self.seed = seed
-        self.permutations = permutations
-        self.labels = labels
-        self.n_x, self.n_y = core["n_x"], core["n_y"]
-        self.missing_x, self.missing_y = core["missing_x"], core["missing_y"]
-        self.pairs_dropped = core["pairs_dropped"] if experiment == "paired" else None
-        self.measures = [MeasureResult(m) for m in core["measures"]]
-        kept = [m for m in core["measures"] if m["replicates"] is not None]
-        self.replicates = {m["name"]: m["replicates"] for m in kept} if kept else None
-        self._samples = None
+        self.replications = options.replications
+        self.seed = _core.fixed_seed if options.seed is None else options.seed
+        self.permutations = options.permutations
+        self.labels = tuple(labels)
+        self.n_x, self.n_y = core.n_x, core.n_y
+        source = core if counts is None else counts
+        self.missing_x, self.missing_y = source.missing_x, source.missing_y
+        self.pairs_dropped = source.pairs_dropped if self.experiment == "paired" else None
+        self.measures = list(core.measures)
+        kept = [m for m in self.measures if m.replicates is not None]
+        self.replicates = {m.name: m.replicates for m in kept} if kept else None
+        self._samples = samples
+        self._quantiles = list(quantiles)
 
     def __getitem__(self, name):
         for m in self.measures:
@@ -81,6 +81,8 @@ class Result:
                 row.update(pairs_dropped=self.pairs_dropped)
             if self.permutations > 0:
                 row.update(p_permutation=m.p_permutation, p_t=m.p_t, permutations=self.permutations)
+            if self.method == "poisson":
+                row.update(method=self.method)
             row.update(sample1=self.labels[0], sample2=self.labels[1])
             rows.append(row)
         return pd.DataFrame(rows)
@@ -123,26 +125,29 @@ class Result:
 
 
 def _values(v, name):
-    """v as a one-dimensional float64 array: the same memory for a contiguous float64 array."""
+    """v as a one-dimensional float64 array (NaN and masked values missing): the same memory for a contiguous float64 array."""
     import pandas as pd
 
     if isinstance(v, (pd.Series, pd.Index)) or hasattr(v, "to_numpy") and not isinstance(v, np.ndarray):
         if v.dtype == object or str(v.dtype) == "boolean" or v.dtype == bool:
             return _values(np.asarray(v, dtype=object), name)
-        try:
-            v = v.to_numpy(dtype=np.float64, na_value=np.nan)
-        except (TypeError, ValueError):
-            raise TypeError("%s must hold real numbers, not %s" % (name, v.dtype)) from None
+        if not pd.api.types.is_numeric_dtype(v.dtype) or pd.api.types.is_complex_dtype(v.dtype):
+            raise TypeError("%s must hold real numbers, not %s" % (name, v.dtype))
+        v = v.to_numpy(dtype=np.float64, na_value=np.nan)
     if isinstance(v, (str, bytes, dict, set)) or isinstance(v, numbers.Number):
         raise TypeError("%s must be one-dimensional values (a list, an array, a Series), not %s"
                         % (name, type(v).__name__))
+    if isinstance(v, np.ma.MaskedArray):
+        if v.dtype.kind not in "iuf":
+            raise TypeError("%s must hold real numbers, not %s" % (name, v.dtype))
+        v = v.astype(np.float64).filled(np.nan)
     a = np.asarray(v) if not isinstance(v, np.ndarray) else v
     if a.ndim != 1:
         raise Error("%s has %d dimensions: the values must be one-dimensional" % (name, a.ndim))
     if a.dtype == object:
         out = np.empty(a.shape[0], dtype=np.float64)
         for i, cell in enumerate(a):
-            if cell is None or cell is pd.NA or cell is pd.NaT:
+            if _missing_cell(cell):
                 out[i] = math.nan
             elif isinstance(cell, numbers.Real) and not isinstance(cell, (bool, np.bool_)):
                 out[i] = float(cell)
@@ -156,46 +161,47 @@ def _values(v, name):
     return np.ascontiguousarray(a)
 
 
+def _missing_cell(cell):
+    """Whether an object cell is missing: None, NaN, pandas' NA or NaT."""
+    import pandas as pd
+
+    return cell is None or cell is pd.NA or cell is pd.NaT or (isinstance(cell, float) and math.isnan(cell))
+
+
 def _whole(v, name, low, high):
-    """v as a whole number from low to high, in the program's words when it is not."""
+    """v as a whole number from low to high, in the library's words when it is not."""
     if isinstance(v, (bool, np.bool_)) or not isinstance(v, numbers.Integral):
         raise TypeError("%s must be a whole number, not %s" % (name, type(v).__name__))
-    v = int(v)
-    if not low <= v <= high:
-        raise Error("%s %d is not a whole number from %d to %d" % (name, v, low, high))
-    return v
-
-
-def _decimal15(v):
-    """v rounded to 15 significant digits, as the program rounds a level and its alpha."""
-    return float("%.15g" % v)
+    return _core.whole_number(float(v), name, low, high)
 
 
 def _level(level):
     """(alpha, level) of a level as --level takes it: 0.99, 99 or '99.9%'."""
-    text = str(level).strip() if isinstance(level, str) else None
-    percent = text is not None and text.endswith("%")
     if isinstance(level, (bool, np.bool_)):
         raise TypeError("level must be a number such as 0.95, not bool")
-    try:
-        value = float(text[:-1] if percent else text) if text is not None else float(level)
-    except (TypeError, ValueError):
-        raise TypeError("level must be a number such as 0.95 or '95%%', not %r" % (level,)) from None
-    if percent or value > 1:
-        value = _decimal15(value / 100)
-    low, high = _core.level_range
-    if not low <= value <= high:
-        raise Error("level %s is not a level from %g to %g (or %g to %g, %g%%)" % (
-            level, low, high, _decimal15(low * 100), _decimal15(high * 100), _core.levels[_core.default_level][2]))
-    return _decimal15((1 - value) / 2), value
+    if isinstance(level, str):
+        parsed = _core.level_from_text(level)
+    elif isinstance(level, numbers.Real):
+        parsed = _core.level_from_number(float(level))
+    else:
+        raise TypeError("level must be a number such as 0.95 or '95%%', not %r" % (level,))
+    return parsed.alpha, parsed.level
+
+
+def _experiment(paired):
+    if not isinstance(paired, (bool, np.bool_)):
+        raise TypeError("paired must be True or False")
+    return _core.Experiment.paired if paired else _core.Experiment.unpaired
 
 
 def _measures(measures, paired, poisson=False):
     if measures is None:
         return []
     if isinstance(measures, str):
-        names = _core.poisson_measure_names if poisson else _core.measure_names
-        return list(names["paired" if paired else "unpaired"]) if measures == "all" else [measures]
+        if measures != "all":
+            return [measures]
+        method = _core.Method.poisson if poisson else _core.Method.bootstrap
+        return _core.measure_names(_experiment(paired), method)
     names = list(measures)
     if not all(isinstance(n, str) for n in names):
         raise TypeError("measures must be names such as 'd_AVE' or 'all'")
@@ -209,6 +215,30 @@ def _quantiles(quantiles):
     if not all(isinstance(p, (int, float, np.number)) and not isinstance(p, (bool, np.bool_)) for p in values):
         raise TypeError("quantiles must be probabilities such as 0.9 or [0.1, 0.9]")
     return [float(p) for p in values]
+
+
+def _options(paired, level, replications, seed, measures, permutations, replicates, threads, quantiles, method):
+    """The library's Options of analyse()'s arguments, and the interval level."""
+    if method not in ("bootstrap", "poisson"):
+        raise Error("method %r is neither 'bootstrap' nor 'poisson'" % (method,))
+    o = _core.Options()
+    o.experiment = _experiment(paired)
+    o.alpha, interval = _level(level)
+    o.replications = _whole(replications, "replications", *_core.replications_range)
+    o.seed = _core.fixed_seed if seed is None else _whole(seed, "seed", 1, _core.largest_seed)
+    o.permutations = 0 if permutations == 0 else _whole(permutations, "permutations", *_core.permutations_range)
+    o.threads = 0 if threads is None else _whole(threads, "threads", 1, 2**32 - 1)
+    o.quantiles = _quantiles(quantiles)
+    names = _measures(measures, paired, poisson=method == "poisson")
+    o.measures = ["all"] if o.quantiles and measures == "all" else names  # the library's all names the quantiles too
+    o.keep_replicates = bool(replicates)
+    o.missing = _core.Missing.skip
+    if method == "poisson":
+        if o.permutations != 0:
+            raise Error("permutation p-values are not part of the Poisson bootstrap")
+        if o.quantiles:
+            raise Error("quantiles are not part of the Poisson bootstrap, which weighs sums")
+    return o, interval
 
 
 def _label(v, default):
@@ -238,66 +268,38 @@ class _Bar:
 
 
 def analyse(x, y, paired=False, level=0.95, replications=1999, seed=None, measures=None, permutations=0,
-            replicates=False, threads=None, progress=False, labels=None, method="bootstrap", quantiles=None,
-            _absent=(0, 0, 0)):
+            replicates=False, threads=None, progress=False, labels=None, method="bootstrap", quantiles=None):
     """Bootstrap intervals of the effect of y to x (differences x - y).
 
-    x, y: one-dimensional real values (list, tuple, numpy array, pandas
-    Series); NaN and pandas' NA are missing, left out and counted (paired:
-    the pair). level: 0.5 to 0.999 (or 50 to 99.9, '99%'). seed None: the
-    program's fixed seed. measures: names, or 'all'. permutations > 0 adds
-    the p-values. replicates: keep each measure's replicates. threads None:
-    every core. progress: a bar for runs longer than a second. method
-    "poisson": the Poisson bootstrap of diffboot.distributed on one machine
-    (rows keyed by position; measures d_AVE, d_STD, g, lift; paired AVE_d,
-    g, lift; no p-values). quantiles: probabilities strictly
-    between 0 and 1 (at most 9), each adding a quantile measure (d_Q90, or
-    paired Q90_d, for 0.9) that measures may name. Raises Error on input the
-    analysis cannot take, TypeError on values of a wrong type.
+    x, y: one-dimensional real values (list, tuple, numpy array, masked
+    array, pandas Series); NaN, masked values and pandas' NA are missing,
+    left out and counted (paired: the pair). level: 0.5 to 0.999 (or 50 to
+    99.9, '99%'). seed None: the program's fixed seed. measures: names, or
+    'all'. permutations > 0 adds the p-values. replicates: keep each
+    measure's replicates. threads None: every core. progress: a bar for runs
+    longer than a second. method "poisson": the Poisson bootstrap of
+    diffboot.distributed on one machine (rows keyed by position; measures
+    d_AVE, d_STD, g, lift; paired AVE_d, g, lift; no p-values). quantiles:
+    probabilities strictly between 0 and 1 (at most 9), each adding a
+    quantile measure (d_Q90, or paired Q90_d, for 0.9) that measures may
+    name. Raises Error on input the analysis cannot take, TypeError on
+    values of a wrong type.
     """
-    if method not in ("bootstrap", "poisson"):
-        raise Error("method %r is neither 'bootstrap' nor 'poisson'" % (method,))
-    if not isinstance(paired, (bool, np.bool_)):
-        raise TypeError("paired must be True or False")
-    alpha, interval = _level(level)
-    replications = _whole(replications, "replications", *_core.replications_range)
-    seed = _core.fixed_seed if seed is None else _whole(seed, "seed", 1, _core.largest_seed)
-    permutations = 0 if permutations == 0 else _whole(permutations, "permutations", *_core.permutations_range)
-    threads = 0 if threads is None else _whole(threads, "threads", 1, 2**32 - 1)
-    names = _measures(measures, paired, poisson=method == "poisson")
-    probabilities = _quantiles(quantiles)
-    if probabilities and measures == "all":
-        names = ["all"]  # the library's all, which names the quantile measures too
+    options, interval = _options(paired, level, replications, seed, measures, permutations, replicates, threads,
+                                 quantiles, method)
     if labels is None:
         labels = (_label(x, "x"), _label(y, "y"))
     xs, ys = _values(x, "x"), _values(y, "y")
-    if method == "poisson":
-        if permutations != 0:
-            raise Error("permutation p-values are not part of the Poisson bootstrap")
-        if probabilities:
-            raise Error("quantiles are not part of the Poisson bootstrap, which weighs sums")
+    run = _core.poisson_analyse if method == "poisson" else _core.analyse
+    core = _watched(lambda bar: run(xs, ys, options, bar), progress)
+    return Result(core, labels, interval, method=method, samples=(xs, ys), quantiles=options.quantiles)
+
+
+def _watched(run, progress):
+    """run(bar) with a progress bar when asked for, closed however the run ends."""
     bar = _Bar() if progress else None
     try:
-        if method == "poisson":
-            core = _core.poisson_analyse(xs, ys, bool(paired), alpha, replications, seed, threads, names,
-                                         bool(replicates), bar)
-        else:
-            core = _core.analyse(xs, ys, bool(paired), alpha, replications, seed, threads, names, permutations,
-                                 bool(replicates), bar, probabilities)
+        return run(bar)
     finally:
         if bar is not None:
             bar.close()
-    if method == "poisson":
-        return Result(core, "paired" if paired else "unpaired", alpha, interval, replications, seed,
-                      tuple(labels), 0, method="poisson")
-    result = Result(core, "paired" if paired else "unpaired", alpha, interval, replications, seed,
-                    tuple(labels), permutations)
-    # Halves of pairs that a frame's rows never had are not missing cells; a
-    # row without an id is a pair left out.
-    result.missing_x -= _absent[0]
-    result.missing_y -= _absent[1]
-    if result.pairs_dropped is not None:
-        result.pairs_dropped += _absent[2]
-    result._samples = (xs, ys)
-    result._quantiles = probabilities
-    return result

@@ -13,7 +13,7 @@ the same numbers on any number of workers and partitions.
 import numpy as np
 import pandas as pd
 
-from . import Error, Result, _core, _level, _measures, _whole
+from . import Error, Result, _core, _options
 
 __all__ = ["analyse", "analyse_frame"]
 
@@ -115,10 +115,8 @@ def _run(samples, names, paired, level, replications, seed, measures, replicates
     """The two passes over samples (one delayed part a partition, per sample)."""
     import dask
 
-    alpha, interval = _level(level)
-    replications = _whole(replications, "replications", *_core.replications_range)
-    seed = _core.fixed_seed if seed is None else _whole(seed, "seed", 1, _core.largest_seed)
-    measures = _measures(measures, paired, poisson=True)
+    options, interval = _options(paired, level, replications, seed, measures, 0, replicates, None, None, "poisson")
+    replications, seed, measures = options.replications, options.seed, options.measures
     # A paired lift weighs the pairs' second halves by their differences' counts.
     halves = paired and "lift" in measures
     summaries = [[dask.delayed(_summary)(p, names[k], paired, k) for p in parts] for k, parts in enumerate(samples)]
@@ -149,10 +147,7 @@ def _run(samples, names, paired, level, replications, seed, measures, replicates
         sums.append(_tree(partial, _merge))
     sums = _compute(*sums, retries=retries)
     second = sums[1] if len(sums) > 1 else None
-    core = _core.poisson_results(sums[0], second, bool(paired), alpha, replications, seed, measures,
-                                 bool(replicates))
-    return Result(core, "paired" if paired else "unpaired", alpha, interval, replications, seed, tuple(labels), 0,
-                  method="poisson")
+    return Result(_core.poisson_results(sums[0], second, options), labels, interval, method="poisson")
 
 
 def _partitions(v, name):

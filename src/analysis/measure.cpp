@@ -13,17 +13,17 @@ constexpr bootstrap::Range unbounded{};
 
 // In the order the kinds are declared.
 constexpr std::array<MeasureInfo, 11> measures{{
-    {MeasureKind::AVE_d, "AVE_d", true, false, true, unbounded, Statistic::mean},
-    {MeasureKind::MED_d, "MED_d", true, false, true, unbounded, Statistic::median},
-    {MeasureKind::d_AVE, "d_AVE", false, true, true, unbounded, Statistic::mean_difference},
-    {MeasureKind::d_MED, "d_MED", false, true, true, unbounded, Statistic::median_difference},
-    {MeasureKind::d_STD, "d_STD", false, true, true, unbounded, Statistic::sd_difference},
-    {MeasureKind::d_MAD, "d_MAD", false, true, true, unbounded, Statistic::mad_difference},
-    {MeasureKind::g, "g", true, true, false, unbounded, Statistic::g},
-    {MeasureKind::delta, "delta", false, true, false, {-1.0, 1.0}, Statistic::delta},
-    {MeasureKind::lift, "lift", true, true, false, bootstrap::lift_range, Statistic::lift},
-    {MeasureKind::Q_d, "Q_d", true, false, true, unbounded, Statistic::quantile},
-    {MeasureKind::d_Q, "d_Q", false, true, true, unbounded, Statistic::quantile_difference},
+    {MeasureKind::AVE_d, "AVE_d", true, false, true, unbounded, Statistic::mean, "mean difference"},
+    {MeasureKind::MED_d, "MED_d", true, false, true, unbounded, Statistic::median, "median difference"},
+    {MeasureKind::d_AVE, "d_AVE", false, true, true, unbounded, Statistic::mean_difference, "difference of means"},
+    {MeasureKind::d_MED, "d_MED", false, true, true, unbounded, Statistic::median_difference, "difference of medians"},
+    {MeasureKind::d_STD, "d_STD", false, true, true, unbounded, Statistic::sd_difference, "difference of SDs"},
+    {MeasureKind::d_MAD, "d_MAD", false, true, true, unbounded, Statistic::mad_difference, "difference of MADs"},
+    {MeasureKind::g, "g", true, true, false, unbounded, Statistic::g, "Hedges' g"},
+    {MeasureKind::delta, "delta", false, true, false, {-1.0, 1.0}, Statistic::delta, "Cliff's delta"},
+    {MeasureKind::lift, "lift", true, true, false, bootstrap::lift_range, Statistic::lift, "relative difference of means"},
+    {MeasureKind::Q_d, "Q_d", true, false, true, unbounded, Statistic::quantile, "quantile of differences"},
+    {MeasureKind::d_Q, "d_Q", false, true, true, unbounded, Statistic::quantile_difference, "difference of quantiles"},
 }};
 
 bool is_quantile(MeasureKind kind) { return kind == MeasureKind::Q_d || kind == MeasureKind::d_Q; }
@@ -73,9 +73,15 @@ std::optional<std::string> quantiles_problem(std::span<const double> p) {
     return std::to_string(p.size()) + " quantiles, but at most " + std::to_string(max_quantiles);
   }
   for (double v : p) {
-    if (percent_text(v).size() > max_percent_characters) {
+    const std::string percent = percent_text(v);
+    if (percent.size() > max_percent_characters) {
       return "quantile " + shortest_text(v) + " cannot be named: its percent, written out, takes more than " +
              std::to_string(max_percent_characters) + " characters";
+    }
+    // Just below 1: the name's 15 digits round the percent up to 100.
+    if (percent == "100") {
+      return "quantile " + shortest_text(v) + " cannot be named: its percent, written out in " +
+             std::to_string(max_percent_characters) + " characters, rounds to 100";
     }
   }
   for (std::size_t i = 0; i < p.size(); ++i) {

@@ -27,6 +27,7 @@ struct MeasureInfo {
   bool data_units;                // a difference in the data's units (g, delta and lift are unitless)
   bootstrap::Range range;         // the values it can take
   bootstrap::Statistic statistic;  // what its permutation test computes
+  std::string_view words;         // what it is, as the report and figures say: "difference of means"
 };
 
 // The facts of a kind of measure.

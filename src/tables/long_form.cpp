@@ -15,12 +15,26 @@ bool same_group(std::string_view cell, std::string_view group) {
   return a && b && *a == *b;
 }
 
-std::array<std::vector<GroupRow>, 2> group_rows(TableReader& reader, const LongForm& form) {
-  const Table& t = reader.table();
-  if (same_group(form.groups[0], form.groups[1])) {
-    throw TableError("\"" + shortened(form.groups[0]) + "\" and \"" + shortened(form.groups[1]) +
+void check_two_groups(const std::array<std::string, 2>& groups) {
+  if (same_group(groups[0], groups[1])) {
+    throw TableError("\"" + shortened(groups[0]) + "\" and \"" + shortened(groups[1]) +
                      "\" name the same group: compare two groups");
   }
+}
+
+void check_groups_found(const std::array<std::vector<GroupRow>, 2>& rows, const std::array<std::string, 2>& groups,
+                        const std::vector<std::string>& seen, const Place& place, const std::string& by_name) {
+  for (std::size_t k = 0; k < 2; ++k) {
+    if (rows[k].empty()) {
+      throw TableError(place.has + " no group \"" + shortened(groups[k]) + "\" in column \"" + shortened(by_name) +
+                       "\" (its groups: " + name_list(seen) + ")");
+    }
+  }
+}
+
+std::array<std::vector<GroupRow>, 2> group_rows(TableReader& reader, const LongForm& form) {
+  const Table& t = reader.table();
+  check_two_groups(form.groups);
   std::array<std::vector<GroupRow>, 2> rows;
   std::set<std::string> seen;  // the first 21 group names in byte order, for a message
   const auto cell = [](const Row& row, std::size_t column) {
@@ -40,20 +54,20 @@ std::array<std::vector<GroupRow>, 2> group_rows(TableReader& reader, const LongF
       }
     }
   }
-  for (std::size_t k = 0; k < 2; ++k) {
-    if (rows[k].empty()) {
-      throw TableError("the table \"" + t.path + "\" has no group \"" + shortened(form.groups[k]) + "\" in column \"" +
-                       shortened(t.header[form.by]) + "\" (its groups: " +
-                       name_list(std::vector<std::string>(seen.begin(), seen.end())) + ")");
-    }
-  }
+  check_groups_found(rows, form.groups, std::vector<std::string>(seen.begin(), seen.end()),
+                     {"the table \"" + t.path + "\" has", "line", "--id COLUMN"}, t.header[form.by]);
   return rows;
 }
 
-Pairs pairs_of(const std::array<std::vector<GroupRow>, 2>& rows, const LongForm& form, const std::string& path) {
+Pairs pairs_of(const std::array<std::vector<GroupRow>, 2>& rows, const LongForm& form, const Place& place) {
   Pairs pairs;
   const auto half = [](const GroupRow* r) { return r ? Half{true, r->value} : Half{}; };
   if (!form.id) {
+    if (rows[0].size() != rows[1].size()) {
+      throw TableError("the groups \"" + shortened(form.groups[0]) + "\" and \"" + shortened(form.groups[1]) +
+                       "\" have " + std::to_string(rows[0].size()) + " and " + std::to_string(rows[1].size()) +
+                       " rows: pair them by id (" + place.id_hint + ")");
+    }
     for (std::size_t i = 0; i < std::max(rows[0].size(), rows[1].size()); ++i) {
       add_pair(pairs, half(i < rows[0].size() ? &rows[0][i] : nullptr), half(i < rows[1].size() ? &rows[1][i] : nullptr));
     }
@@ -77,8 +91,8 @@ Pairs pairs_of(const std::array<std::vector<GroupRow>, 2>& rows, const LongForm&
     if (is_new) slots.push_back({nullptr, nullptr});
     const GroupRow*& slot = slots[found->second][k];
     if (slot != nullptr) {
-      throw TableError("the table \"" + path + "\" has the id \"" + shortened(r.id) + "\" twice in the group \"" +
-                       shortened(form.groups[k]) + "\" (lines " + std::to_string(slot->line) + " and " +
+      throw TableError(place.has + " the id \"" + shortened(r.id) + "\" twice in the group \"" +
+                       shortened(form.groups[k]) + "\" (" + place.line + "s " + std::to_string(slot->line) + " and " +
                        std::to_string(line) + ")");
     }
     slot = &r;

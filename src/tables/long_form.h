@@ -29,6 +29,15 @@ struct GroupRow {
   std::string id;
 };
 
+// Where rows come from, for messages: {"the table \"t.csv\" has", "line",
+// "--id COLUMN"} or {"the data have", "row", "id ="}; the last says how ids
+// are named.
+struct Place {
+  std::string has;
+  std::string line;
+  std::string id_hint;
+};
+
 // Whether the group cell `cell` (blanks around it ignored) names `group`: the
 // same text, or two numbers of the same value ("2.0" names the group "2").
 bool same_group(std::string_view cell, std::string_view group);
@@ -41,7 +50,14 @@ std::array<std::vector<GroupRow>, 2> group_rows(TableReader& reader, const LongF
 // The pairs of the two groups: the rows of one id, in the order the table
 // first names the ids (an id in one group only pairs with nothing, a row
 // without an id is left out), or without an id column the groups' rows in
-// order. An id twice in one group is an error.
-Pairs pairs_of(const std::array<std::vector<GroupRow>, 2>& rows, const LongForm& form, const std::string& path);
+// order, which must then be as many. An id twice in one group is an error.
+Pairs pairs_of(const std::array<std::vector<GroupRow>, 2>& rows, const LongForm& form, const Place& place);
+
+// Refuses two names of the same group.
+void check_two_groups(const std::array<std::string, 2>& groups);
+
+// Refuses a group no row named, listing `seen` (the groups' names).
+void check_groups_found(const std::array<std::vector<GroupRow>, 2>& rows, const std::array<std::string, 2>& groups,
+                        const std::vector<std::string>& seen, const Place& place, const std::string& by_name);
 
 }  // namespace diffboot::tables

@@ -34,6 +34,12 @@ struct TableParse {
   std::size_t row_bytes = 0;  // bytes of the cells of the row being parsed
   std::int64_t long_line = 0;  // the first row longer than a line may be, once parsed
   std::size_t raw_columns = 0;  // cells of the header line, row names included
+  // Row names known only by the rows' width (a header one cell short of
+  // them, nothing quoted): every row must keep that width.
+  bool named_by_width = false;
+  // Where the first row was one cell longer than the header, unquoted, but a
+  // row after it was not: the line of each, for the message.
+  std::int64_t longer_line = 0, shorter_line = 0;
 
   ~TableParse() {
     if (initialised) csv_free(&parser);
@@ -125,6 +131,12 @@ std::pair<std::string_view, bool> line_at(std::string_view text, std::size_t sta
   return {text.substr(std::min(start, text.size())), false};
 }
 
+// Whether a row of `width` cells is one cell longer than a header of
+// `header` cells, an empty cell at its end aside.
+bool one_cell_longer(const std::vector<std::string>& cells, std::size_t width, std::size_t header) {
+  return width == header + 1 || (width == header + 2 && without_blanks(cells[header + 1]).empty());
+}
+
 std::string column_name(const Table& t, std::size_t column) {
   return column < t.header.size() ? t.header[column] : std::to_string(column + 1);
 }
@@ -205,13 +217,22 @@ TableReader::TableReader(const std::string& path, std::optional<char> delimiter,
   p.raw_columns = names.size();
   p.most_cells = names.size() + 2;  // row names and one empty cell at the end may come on top
   p.taken = 1;
-  // Row names: an empty first header cell, or a first row one cell longer
-  // than the header that begins with a quoted cell (a longer row otherwise
-  // is a row of too many cells).
+  // Row names: an empty first header cell, or a header one cell shorter
+  // than the rows. A first row one cell longer that begins with a quoted
+  // cell is enough; unquoted, every row read so far must be one cell longer
+  // (and the rest are held to it as they come), else the first row is a
+  // row of too many cells.
   while (p.taken == p.filled && parse_more()) {
   }
-  const bool longer_row = quoted_first_cell && p.taken < p.filled && p.widths[p.taken] == names.size() + 1 &&
-                          !without_blanks(p.rows[p.taken][names.size()]).empty();
+  const bool longer_first = p.taken < p.filled && p.widths[p.taken] == names.size() + 1 &&
+                            !without_blanks(p.rows[p.taken][names.size()]).empty();
+  bool every_row_longer = true;
+  for (std::size_t r = p.taken; r < p.filled && every_row_longer; ++r) {
+    every_row_longer = p.overflow[r] == 0 && one_cell_longer(p.rows[r], p.widths[r], names.size());
+    if (!every_row_longer && longer_first) p.longer_line = p.lines[p.taken], p.shorter_line = p.lines[r];
+  }
+  const bool longer_row = longer_first && (quoted_first_cell || every_row_longer);
+  p.named_by_width = longer_row && !quoted_first_cell;
   table_.row_names = (names.size() > 1 && names[0].empty()) || longer_row;
   if (table_.row_names && !longer_row) names.erase(names.begin());
   table_.header = std::move(names);
@@ -265,8 +286,13 @@ void TableReader::fail() const {
 }
 
 void TableReader::too_wide(std::int64_t line) const {
+  std::string why;
+  if (line == parse_->longer_line && parse_->shorter_line != 0) {
+    why = ", line " + std::to_string(parse_->shorter_line) +
+          " not: only a header one cell short of every row marks row names";
+  }
   throw TableError(quoted_path(table_.path) + ", line " + std::to_string(line) + " has more cells than the header (" +
-                   std::to_string(parse_->raw_columns) + ")");
+                   std::to_string(parse_->raw_columns) + ")" + why);
 }
 
 std::optional<Row> TableReader::next_row() {
@@ -280,6 +306,11 @@ std::optional<Row> TableReader::next_row() {
   std::size_t width = p.widths[r];
   if (p.overflow[r] != 0 || width > columns + 1 || (width == columns + 1 && !without_blanks(p.rows[r][columns]).empty())) {
     too_wide(p.lines[r]);
+  }
+  if (p.named_by_width && width < columns) {
+    throw TableError(quoted_path(table_.path) + ", line " + std::to_string(p.lines[r]) + " has " +
+                     std::to_string(width) + " cells where the rows above it have " + std::to_string(columns) +
+                     " (row names, then the header's " + std::to_string(table_.header.size()) + " columns)");
   }
   width = std::min(width, columns);
   const std::size_t first = std::min(names, width);
@@ -302,24 +333,31 @@ std::size_t column_of(const Table& t, const std::string& name) {
                    name_list(t.header) + ")");
 }
 
-std::optional<double> cell_value(const Table& t, const Row& row, std::size_t column) {
-  const std::string_view cell = column < row.cells.size() ? std::string_view(row.cells[column]) : std::string_view();
+CellReading read_cell(std::string_view cell, bool decimal_comma) {
   std::string_view text = without_blanks(cell);
-  if (text.empty() || numbers::is_missing_value(text)) return std::nullopt;
+  if (text.empty() || numbers::is_missing_value(text)) return {};
   std::string decimal_point;
-  if (t.decimal_comma && text.find(',') != std::string_view::npos) {
+  if (decimal_comma && text.find(',') != std::string_view::npos) {
     decimal_point.assign(text);
     std::replace(decimal_point.begin(), decimal_point.end(), ',', '.');
     text = decimal_point;
   }
   const numbers::FreeFormField field = numbers::parse_free_form(text, true);
   if (field.kind != numbers::FreeForm::value || field.text.size() != text.size()) {
-    const bool too_large = numbers::strtod_text(text).has_value();
-    throw TableError(quoted_path(t.path) + ", line " + std::to_string(row.line) + ", column \"" +
-                     shortened(column_name(t, column)) + "\": \"" + shortened(cell) + "\" is " +
-                     (too_large ? "out of range (beyond the largest double)" : "not a number"));
+    return {std::nullopt, numbers::strtod_text(text).has_value() ? "out of range (beyond the largest double)"
+                                                                  : "not a number"};
   }
-  return field.value;
+  return {field.value, nullptr};
+}
+
+std::optional<double> cell_value(const Table& t, const Row& row, std::size_t column) {
+  const std::string_view cell = column < row.cells.size() ? std::string_view(row.cells[column]) : std::string_view();
+  const CellReading r = read_cell(cell, t.decimal_comma);
+  if (r.problem != nullptr) {
+    throw TableError(quoted_path(t.path) + ", line " + std::to_string(row.line) + ", column \"" +
+                     shortened(column_name(t, column)) + "\": \"" + shortened(cell) + "\" is " + r.problem);
+  }
+  return r.value;
 }
 
 std::vector<ColumnValues> column_values(TableReader& reader, const std::vector<std::size_t>& columns) {

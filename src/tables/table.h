@@ -3,10 +3,12 @@
 // of cells separated by commas, tabs, semicolons or blanks (RFC 4180 quoting,
 // read strictly by libcsv), with CR LF or LF line ends and an optional UTF-8
 // byte-order mark. A first column of row names, as R writes them (an empty
-// header cell, or a header one cell shorter than the rows), is not a column
-// of values: columns are numbered without it. A row of more cells than the
-// header (but for one empty cell at its end), a stray quote, a line over 16
-// MiB and more than 1 GiB from a pipe or device stop the reading.
+// header cell, or a header one cell shorter than the rows, quoted or not), is
+// not a column of values: columns are numbered without it. A row of more
+// cells than the header (but for one empty cell at its end), a stray quote, a
+// line over 16 MiB and more than 1 GiB from a pipe or device stop the reading;
+// so does a row of fewer cells where unquoted row names were known by the
+// rows' width.
 // The rows are read one at a time, so that a table of millions of rows costs
 // the memory of the values taken from it, not of its text.
 // A column's cells are read as sample values: empty cells and NA, NaN, null
@@ -99,6 +101,15 @@ std::string name_list(const std::vector<std::string>& names);
 
 // `cell` without the blanks around it.
 std::string_view without_blanks(std::string_view cell);
+
+// A cell read as a sample value: its number, nothing when missing (empty,
+// NA, NaN, null), or what keeps it from being one ("not a number", "out of
+// range (beyond the largest double)").
+struct CellReading {
+  std::optional<double> value;
+  const char* problem = nullptr;
+};
+CellReading read_cell(std::string_view cell, bool decimal_comma = false);
 
 // The cell of `row` in `column` as a number; nothing for a missing cell. A
 // cell that is not a number, or lies beyond the largest double, is an error.

@@ -1,30 +1,27 @@
-// The Python module over the library: spans over the callers' float64
-// buffers (no copy), the run with the GIL released, and a stop on Ctrl-C.
-// The package's __init__.py turns what callers give into such buffers and
-// what comes back into its Result.
+// The Python module over the library: Options and Results as classes, the
+// library's Error as diffboot.Error, spans over the callers' float64
+// buffers (no copy), frames' columns handed to the library's table rules,
+// and every long run watched for Ctrl-C with the GIL released.
 #include <pybind11/functional.h>
 #include <pybind11/numpy.h>
 #include <pybind11/pybind11.h>
 #include <pybind11/stl.h>
 
 #include <bit>
-#include <chrono>
-#include <future>
 #include <optional>
 #include <span>
 #include <string>
 #include <vector>
 
-#include "analysis/analysis.h"
-#include "analysis/settings.h"
 #include "diffboot/diffboot.h"
+#include "diffboot/frames.h"
 #include "diffboot/poisson.h"
-#include "poisson/results.h"
+#include "diffboot/rules.h"
+#include "diffboot/watch.h"
 
 namespace py = pybind11;
 
 namespace {
-
 // A one-dimensional contiguous float64 buffer as a span over its memory.
 std::span<const double> values_of(const py::buffer_info& b, const char* name) {
   // Native doubles are "d", or "=d" as numpy gives arrays rebuilt from
@@ -38,144 +35,104 @@ std::span<const double> values_of(const py::buffer_info& b, const char* name) {
   return {static_cast<const double*>(b.ptr), static_cast<std::size_t>(b.shape[0])};
 }
 
-// Runs with this much work or more go to a worker thread while the calling
-// thread looks for Ctrl-C and shows progress; shorter ones (some
-// milliseconds) run on the calling thread.
-constexpr double watched_work = 1e7;
-
-double work_of(std::size_t n_x, std::size_t n_y, const diffboot::Options& o) {
-  const double n = static_cast<double>(n_x + n_y);
-  return n * static_cast<double>(o.replications) + 2.0 * static_cast<double>(n_x) * static_cast<double>(n_y) +
-         n * static_cast<double>(o.permutations);
-}
-
-// The run of `work` units, `analyse(control)` (without one: not followed),
-// on a worker thread when long: every tenth of a second the calling thread
-// takes the GIL to look for signals (KeyboardInterrupt cancels the run and
-// is raised once it has ended) and to report progress.
+// The run `analyse(control)` of `work` units: short ones on this thread
+// without the GIL; long ones watched, this thread taking the GIL every tenth
+// of a second to look for signals (KeyboardInterrupt cancels the run and is
+// raised once it has ended) and to report progress.
 template <class Analyse>
 diffboot::Results watched(double work, const Analyse& analyse, const std::function<void(double)>& progress) {
-  if (work < watched_work) {
-    const py::gil_scoped_release released;
-    return analyse(nullptr);
-  }
-  diffboot::Control control;
-  std::future<diffboot::Results> run = std::async(std::launch::async, [&] { return analyse(&control); });
-  const auto finish = [&] {
-    const py::gil_scoped_release released;
-    run.wait();
-  };
-  for (;;) {
-    {
-      const py::gil_scoped_release released;
-      if (run.wait_for(std::chrono::milliseconds(100)) == std::future_status::ready) break;
-    }
-    if (PyErr_CheckSignals() != 0) {
-      control.cancel();
-      finish();
-      try {
-        run.get();
-      } catch (const diffboot::Cancelled&) {
-      } catch (...) {
-      }
-      throw py::error_already_set();
-    }
-    if (progress) {
-      try {
-        progress(control.fraction());
-      } catch (...) {
-        control.cancel();
-        finish();
-        throw;
-      }
-    }
-  }
-  return run.get();
+  const py::gil_scoped_release released;
+  if (work < diffboot::watched_work) return analyse(nullptr);
+  return diffboot::watched([&](diffboot::Control& control) { return analyse(&control); },
+                           [&](double fraction) {
+                             const py::gil_scoped_acquire held;
+                             if (PyErr_CheckSignals() != 0) throw py::error_already_set();
+                             if (progress) progress(fraction);
+                           });
 }
 
-diffboot::Results watched_run(std::span<const double> x, std::span<const double> y, const diffboot::Options& o,
-                              const std::function<void(double)>& progress) {
+diffboot::Results run(std::span<const double> x, std::span<const double> y, const diffboot::Options& o,
+                      const std::function<void(double)>& progress) {
   const auto analyse = [&](diffboot::Control* control) {
     return control != nullptr ? diffboot::analyse(x, y, o, *control) : diffboot::analyse(x, y, o);
   };
-  return watched(work_of(x.size(), y.size(), o), analyse, progress);
+  return watched(diffboot::work_of(x.size(), y.size(), o), analyse, progress);
 }
 
-py::dict result_dict(const diffboot::Results& r) {
-  py::list measures;
-  for (const diffboot::MeasureResult& m : r.measures) {
-    py::dict d;
-    d["name"] = m.name;
-    d["estimate"] = m.estimate, d["se"] = m.se, d["bias"] = m.bias;
-    d["t_lower"] = m.t_lower, d["t_upper"] = m.t_upper;
-    d["bca_lower"] = m.bca_lower, d["bca_upper"] = m.bca_upper;
-    d["percentile_lower"] = m.percentile_lower, d["percentile_upper"] = m.percentile_upper;
-    d["basic_lower"] = m.basic_lower, d["basic_upper"] = m.basic_upper;
-    d["z0"] = m.z0, d["acceleration"] = m.acceleration;
-    d["p_permutation"] = m.p_permutation, d["p_t"] = m.p_t;
-    d["replicates"] = m.replicates.empty() ? py::object(py::none())
-                                           : py::object(py::array_t<double>(static_cast<py::ssize_t>(m.replicates.size()),
-                                                                            m.replicates.data()));
-    measures.append(d);
-  }
-  py::dict out;
-  out["n_x"] = r.n_x, out["n_y"] = r.n_y, out["missing_x"] = r.missing_x, out["missing_y"] = r.missing_y;
-  out["pairs_dropped"] = r.pairs_dropped;
-  out["measures"] = measures;
-  return out;
-}
-
-py::dict analyse(const py::buffer& x, const py::buffer& y, bool paired, double alpha, std::int64_t replications,
-                 std::optional<std::int32_t> seed, unsigned threads, std::vector<std::string> measures,
-                 std::int32_t permutations, bool replicates, const std::function<void(double)>& progress,
-                 std::vector<double> quantiles) {
+diffboot::Results analyse(const py::buffer& x, const py::buffer& y, const diffboot::Options& o,
+                          const std::function<void(double)>& progress) {
   const py::buffer_info bx = x.request(), by = y.request();
-  diffboot::Options o;
-  o.quantiles = std::move(quantiles);
-  o.experiment = paired ? diffboot::Experiment::paired : diffboot::Experiment::unpaired;
-  o.alpha = alpha, o.replications = replications, o.seed = seed, o.threads = threads;
-  o.measures = std::move(measures), o.permutations = permutations, o.keep_replicates = replicates;
-  o.missing = diffboot::Missing::skip;
-  try {
-    return result_dict(watched_run(values_of(bx, "x"), values_of(by, "y"), o, progress));
-  } catch (const diffboot::Error& e) {
-    PyErr_SetString(py::module_::import("diffboot").attr("Error").ptr(), e.what());
-    throw py::error_already_set();
-  }
+  return run(values_of(bx, "x"), values_of(by, "y"), o, progress);
 }
 
-// Runs f with the library's Error raised as diffboot.Error.
-template <typename F>
-auto raising(F&& f) {
-  try {
-    return f();
-  } catch (const diffboot::Error& e) {
-    PyErr_SetString(py::module_::import("diffboot").attr("Error").ptr(), e.what());
-    throw py::error_already_set();
-  }
-}
-
-diffboot::Options options_of(bool paired, double alpha, std::int64_t replications, std::optional<std::int32_t> seed,
-                             unsigned threads, std::vector<std::string> measures, bool replicates) {
-  diffboot::Options o;
-  o.experiment = paired ? diffboot::Experiment::paired : diffboot::Experiment::unpaired;
-  o.alpha = alpha, o.replications = replications, o.seed = seed, o.threads = threads;
-  o.measures = std::move(measures), o.keep_replicates = replicates, o.missing = diffboot::Missing::skip;
-  return o;
-}
-
-py::dict poisson_analyse(const py::buffer& x, const py::buffer& y, bool paired, double alpha, std::int64_t replications,
-                         std::optional<std::int32_t> seed, unsigned threads, std::vector<std::string> measures,
-                         bool replicates, const std::function<void(double)>& progress) {
+diffboot::Results poisson_analyse(const py::buffer& x, const py::buffer& y, const diffboot::Options& o,
+                                  const std::function<void(double)>& progress) {
   const py::buffer_info bx = x.request(), by = y.request();
-  const diffboot::Options o = options_of(paired, alpha, replications, seed, threads, std::move(measures), replicates);
   const std::span<const double> xs = values_of(bx, "x"), ys = values_of(by, "y");
   const auto analyse = [&](diffboot::Control* control) {
     return control != nullptr ? diffboot::poisson::analyse(xs, ys, o, *control) : diffboot::poisson::analyse(xs, ys, o);
   };
   // A row of a replicate (a pass each for a paired lift's two halves).
   const double work = static_cast<double>(xs.size() + ys.size()) * static_cast<double>(o.replications);
-  return result_dict(raising([&] { return watched(work, analyse, progress); }));
+  return watched(work, analyse, progress);
+}
+
+// A frame's column as the library takes it, with the storage it points into.
+struct ColumnHolder {
+  std::vector<double> numbers;
+  std::vector<std::string> texts;
+  std::vector<std::uint8_t> missing;
+  diffboot::Column column;
+};
+
+// `cells` is a float64 array (NaN missing) or a list of texts; `missing`
+// a mask of the cells or None.
+ColumnHolder column_of(const std::string& name, const py::object& cells, const py::object& missing) {
+  ColumnHolder h;
+  if (py::isinstance<py::list>(cells)) {
+    h.texts = cells.cast<std::vector<std::string>>();
+    h.column.is_text = true;
+  } else if (!cells.is_none()) {
+    const auto a = cells.cast<py::array_t<double, py::array::c_style | py::array::forcecast>>();
+    h.numbers.assign(a.data(), a.data() + a.size());
+  }
+  if (!missing.is_none()) {
+    const auto m = missing.cast<py::array_t<std::uint8_t, py::array::c_style | py::array::forcecast>>();
+    h.missing.assign(m.data(), m.data() + m.size());
+  }
+  h.column.name = name;
+  h.column.numbers = h.numbers, h.column.texts = h.texts, h.column.missing = h.missing;
+  return h;
+}
+
+diffboot::Experiment experiment_of(bool paired) { return paired ? diffboot::Experiment::paired : diffboot::Experiment::unpaired; }
+
+diffboot::FrameSamples frame_columns(const std::string& a, const py::object& a_cells, const py::object& a_missing,
+                                     const std::string& b, const py::object& b_cells, const py::object& b_missing,
+                                     bool paired) {
+  const ColumnHolder x = column_of(a, a_cells, a_missing), y = column_of(b, b_cells, b_missing);
+  return diffboot::frame_columns(x.column, y.column, experiment_of(paired));
+}
+
+diffboot::FrameSamples frame_groups(const std::string& by, const py::object& by_cells, const py::object& by_missing,
+                                    const std::string& value, const py::object& value_cells,
+                                    const py::object& value_missing, const std::string& id, const py::object& id_cells,
+                                    const py::object& id_missing, const std::array<std::string, 2>& groups, bool paired) {
+  const ColumnHolder b = column_of(by, by_cells, by_missing), v = column_of(value, value_cells, value_missing),
+                     i = column_of(id, id_cells, id_missing);
+  return diffboot::frame_groups(b.column, v.column, i.column, groups, experiment_of(paired));
+}
+
+diffboot::Results analyse_samples(const diffboot::FrameSamples& s, const diffboot::Options& o,
+                                  const std::function<void(double)>& progress) {
+  const auto analyse = [&](diffboot::Control* control) {
+    return control != nullptr ? diffboot::analyse(s, o, *control) : diffboot::analyse(s, o);
+  };
+  return watched(diffboot::work_of(s.x.size(), s.y.size(), o), analyse, progress);
+}
+
+py::array_t<double> array_of(const std::vector<double>& v) {
+  return py::array_t<double>(static_cast<py::ssize_t>(v.size()), v.data());
 }
 
 // The Poisson bootstrap's pieces travel between processes as tuples of
@@ -228,10 +185,8 @@ diffboot::poisson::Sums sums_of(const py::tuple& t) {
 SummaryTuple poisson_summary(const py::buffer& values, int sample) {
   const py::buffer_info b = values.request();
   const std::span<const double> v = values_of(b, "values");
-  return summary_tuple(raising([&] {
-    const py::gil_scoped_release released;
-    return diffboot::poisson::summarise(v, sample);
-  }));
+  const py::gil_scoped_release released;
+  return summary_tuple(diffboot::poisson::summarise(v, sample));
 }
 
 SummaryTuple poisson_merge_summaries(const SummaryTuple& a, const SummaryTuple& b) {
@@ -254,11 +209,12 @@ py::tuple poisson_sums(const py::buffer& values, const std::optional<py::array_t
   const diffboot::poisson::Frame f = frame_of(frame);
   std::span<const std::uint64_t> k;
   if (keys) k = {keys->data(), static_cast<std::size_t>(keys->size())};
-  return sums_tuple(raising([&] {
+  const diffboot::poisson::Sums s = [&] {
     const py::gil_scoped_release released;
     return keys ? diffboot::poisson::partition_sums(v, k, f, setup)
                 : diffboot::poisson::partition_sums(v, first_position, f, setup);
-  }));
+  }();
+  return sums_tuple(s);
 }
 
 // A paired lift's pieces: the summary and the sums of the pairs' second
@@ -266,10 +222,8 @@ py::tuple poisson_sums(const py::buffer& values, const std::optional<py::array_t
 SummaryTuple poisson_second_summary(const py::buffer& differences, const py::buffer& second) {
   const py::buffer_info bd = differences.request(), bs = second.request();
   const std::span<const double> d = values_of(bd, "differences"), y = values_of(bs, "second");
-  return summary_tuple(raising([&] {
-    const py::gil_scoped_release released;
-    return diffboot::poisson::summarise_second_halves(d, y);
-  }));
+  const py::gil_scoped_release released;
+  return summary_tuple(diffboot::poisson::summarise_second_halves(d, y));
 }
 
 py::tuple poisson_second_sums(const py::buffer& differences, const py::buffer& second,
@@ -282,40 +236,119 @@ py::tuple poisson_second_sums(const py::buffer& differences, const py::buffer& s
   const diffboot::poisson::Frame fd = frame_of(differences_frame), fy = frame_of(second_frame);
   std::span<const std::uint64_t> k;
   if (keys) k = {keys->data(), static_cast<std::size_t>(keys->size())};
-  return sums_tuple(raising([&] {
+  const diffboot::poisson::Sums s = [&] {
     const py::gil_scoped_release released;
     return keys ? diffboot::poisson::second_half_sums(d, y, k, fd, fy, setup)
                 : diffboot::poisson::second_half_sums(d, y, first_position, fd, fy, setup);
-  }));
+  }();
+  return sums_tuple(s);
 }
 
 py::tuple poisson_merge(const py::tuple& a, const py::tuple& b) {
   diffboot::poisson::Sums s = sums_of(a);
-  raising([&] {
-    diffboot::poisson::merge(s, sums_of(b));
-    return 0;
-  });
+  diffboot::poisson::merge(s, sums_of(b));
   return sums_tuple(s);
 }
 
-py::dict poisson_results(const py::tuple& x, const std::optional<py::tuple>& y, bool paired, double alpha,
-                         std::int64_t replications, std::optional<std::int32_t> seed, std::vector<std::string> measures,
-                         bool replicates) {
-  const diffboot::Options o = options_of(paired, alpha, replications, seed, 0, std::move(measures), replicates);
+diffboot::Results poisson_results(const py::tuple& x, const std::optional<py::tuple>& y, const diffboot::Options& o) {
   const diffboot::poisson::Sums sx = sums_of(x), sy = y ? sums_of(*y) : sx;
-  return result_dict(raising([&] { return diffboot::poisson::results(sx, sy, o); }));
+  return diffboot::poisson::results(sx, sy, o);
 }
 
 }  // namespace
 
 PYBIND11_MODULE(_core, m) {
-  m.doc() = "The diffboot library's analyse(), for the diffboot package.";
-  m.def("analyse", &analyse, py::arg("x"), py::arg("y"), py::arg("paired"), py::arg("alpha"), py::arg("replications"),
-        py::arg("seed"), py::arg("threads"), py::arg("measures"), py::arg("permutations"), py::arg("replicates"),
-        py::arg("progress"), py::arg("quantiles"));
-  m.def("poisson_analyse", &poisson_analyse, py::arg("x"), py::arg("y"), py::arg("paired"), py::arg("alpha"),
-        py::arg("replications"), py::arg("seed"), py::arg("threads"), py::arg("measures"), py::arg("replicates"),
-        py::arg("progress"));
+  m.doc() = "The diffboot library for the diffboot package: its classes, rules and runs.";
+  py::register_exception<diffboot::Error>(m, "Error", PyExc_ValueError);
+  py::register_exception<diffboot::Cancelled>(m, "Cancelled", PyExc_RuntimeError);
+
+  py::enum_<diffboot::Experiment>(m, "Experiment")
+      .value("paired", diffboot::Experiment::paired)
+      .value("unpaired", diffboot::Experiment::unpaired);
+  py::enum_<diffboot::Missing>(m, "Missing").value("error", diffboot::Missing::error).value("skip", diffboot::Missing::skip);
+  py::enum_<diffboot::Acceleration>(m, "Acceleration")
+      .value("grid", diffboot::Acceleration::grid)
+      .value("samples", diffboot::Acceleration::samples);
+  py::enum_<diffboot::Method>(m, "Method").value("bootstrap", diffboot::Method::bootstrap).value("poisson", diffboot::Method::poisson);
+
+  py::class_<diffboot::Options>(m, "Options")
+      .def(py::init<>())
+      .def_readwrite("experiment", &diffboot::Options::experiment)
+      .def_readwrite("alpha", &diffboot::Options::alpha)
+      .def_readwrite("replications", &diffboot::Options::replications)
+      .def_readwrite("seed", &diffboot::Options::seed)
+      .def_readwrite("threads", &diffboot::Options::threads)
+      .def_readwrite("measures", &diffboot::Options::measures)
+      .def_readwrite("permutations", &diffboot::Options::permutations)
+      .def_readwrite("keep_replicates", &diffboot::Options::keep_replicates)
+      .def_readwrite("missing", &diffboot::Options::missing)
+      .def_readwrite("acceleration", &diffboot::Options::acceleration)
+      .def_readwrite("quantiles", &diffboot::Options::quantiles);
+
+  py::class_<diffboot::MeasureResult>(m, "MeasureResult", "One measure's estimate, intervals and bootstrap quantities.")
+      .def_readonly("name", &diffboot::MeasureResult::name)
+      .def_readonly("estimate", &diffboot::MeasureResult::estimate)
+      .def_readonly("se", &diffboot::MeasureResult::se)
+      .def_readonly("bias", &diffboot::MeasureResult::bias)
+      .def_readonly("t_lower", &diffboot::MeasureResult::t_lower)
+      .def_readonly("t_upper", &diffboot::MeasureResult::t_upper)
+      .def_readonly("bca_lower", &diffboot::MeasureResult::bca_lower)
+      .def_readonly("bca_upper", &diffboot::MeasureResult::bca_upper)
+      .def_readonly("percentile_lower", &diffboot::MeasureResult::percentile_lower)
+      .def_readonly("percentile_upper", &diffboot::MeasureResult::percentile_upper)
+      .def_readonly("basic_lower", &diffboot::MeasureResult::basic_lower)
+      .def_readonly("basic_upper", &diffboot::MeasureResult::basic_upper)
+      .def_readonly("z0", &diffboot::MeasureResult::z0)
+      .def_readonly("acceleration", &diffboot::MeasureResult::acceleration)
+      .def_readonly("p_permutation", &diffboot::MeasureResult::p_permutation)
+      .def_readonly("p_t", &diffboot::MeasureResult::p_t)
+      .def_property_readonly("replicates", [](const diffboot::MeasureResult& r) -> py::object {
+        return r.replicates.empty() ? py::object(py::none()) : py::object(array_of(r.replicates));
+      });
+
+  py::class_<diffboot::Results>(m, "Results")
+      .def_readonly("options", &diffboot::Results::options)
+      .def_readonly("n_x", &diffboot::Results::n_x)
+      .def_readonly("n_y", &diffboot::Results::n_y)
+      .def_readonly("measures", &diffboot::Results::measures)
+      .def_readonly("missing_x", &diffboot::Results::missing_x)
+      .def_readonly("missing_y", &diffboot::Results::missing_y)
+      .def_readonly("pairs_dropped", &diffboot::Results::pairs_dropped);
+
+  py::class_<diffboot::FrameSamples>(m, "FrameSamples")
+      .def_property_readonly("x", [](const diffboot::FrameSamples& s) { return array_of(s.x); })
+      .def_property_readonly("y", [](const diffboot::FrameSamples& s) { return array_of(s.y); })
+      .def_readonly("labels", &diffboot::FrameSamples::labels)
+      .def_readonly("missing_x", &diffboot::FrameSamples::missing_x)
+      .def_readonly("missing_y", &diffboot::FrameSamples::missing_y)
+      .def_readonly("pairs_dropped", &diffboot::FrameSamples::pairs_dropped)
+      .def_readonly("notes", &diffboot::FrameSamples::notes);
+
+  py::class_<diffboot::MeasureFacts>(m, "MeasureFacts")
+      .def_readonly("name", &diffboot::MeasureFacts::name)
+      .def_readonly("words", &diffboot::MeasureFacts::words)
+      .def_readonly("data_units", &diffboot::MeasureFacts::data_units)
+      .def_readonly("low", &diffboot::MeasureFacts::low)
+      .def_readonly("high", &diffboot::MeasureFacts::high)
+      .def_readonly("paired", &diffboot::MeasureFacts::paired)
+      .def_readonly("unpaired", &diffboot::MeasureFacts::unpaired)
+      .def_readonly("poisson", &diffboot::MeasureFacts::poisson);
+
+  py::class_<diffboot::Level>(m, "Level").def_readonly("alpha", &diffboot::Level::alpha).def_readonly("level", &diffboot::Level::level);
+
+  m.def("analyse", &analyse, py::arg("x"), py::arg("y"), py::arg("options"), py::arg("progress"));
+  m.def("poisson_analyse", &poisson_analyse, py::arg("x"), py::arg("y"), py::arg("options"), py::arg("progress"));
+  m.def("frame_columns", &frame_columns);
+  m.def("frame_groups", &frame_groups);
+  m.def("analyse_samples", &analyse_samples, py::arg("samples"), py::arg("options"), py::arg("progress"));
+  m.def("level_from_text", &diffboot::level_from_text);
+  m.def("level_from_number", &diffboot::level_from_number);
+  m.def("whole_number", &diffboot::whole_number, py::arg("value"), py::arg("name"), py::arg("low"), py::arg("high"));
+  m.def("measure_catalogue", &diffboot::measure_catalogue);
+  m.def("measure_facts", &diffboot::measure_facts);
+  m.def("measure_names", &diffboot::measure_names, py::arg("experiment"), py::arg("method") = diffboot::Method::bootstrap);
+  m.def("quantile_name", &diffboot::quantile_name);
+
   m.def("poisson_summary", &poisson_summary, py::arg("values"), py::arg("sample"));
   m.def("poisson_merge_summaries", &poisson_merge_summaries);
   m.def("poisson_frame", &poisson_frame);
@@ -326,33 +359,14 @@ PYBIND11_MODULE(_core, m) {
         py::arg("first_position"), py::arg("differences_frame"), py::arg("second_frame"), py::arg("seed"),
         py::arg("replications"));
   m.def("poisson_merge", &poisson_merge);
-  m.def("poisson_results", &poisson_results, py::arg("x"), py::arg("y"), py::arg("paired"), py::arg("alpha"),
-        py::arg("replications"), py::arg("seed"), py::arg("measures"), py::arg("replicates"));
+  m.def("poisson_results", &poisson_results, py::arg("x"), py::arg("y"), py::arg("options"));
   m.attr("poisson_min_size") = diffboot::poisson::min_size;
-  py::list levels;
-  for (std::size_t k = 0; k < diffboot::analysis::alpha_levels.size(); ++k) {
-    levels.append(py::make_tuple(diffboot::analysis::alpha_levels[k], diffboot::analysis::interval_levels[k],
-                                 diffboot::analysis::interval_percents[k]));
-  }
-  m.attr("levels") = levels;  // (alpha, level, percent), in the command line's order
-  m.attr("default_level") = diffboot::analysis::default_level;
-  m.attr("level_range") = py::make_tuple(diffboot::analysis::min_level, diffboot::analysis::max_level);
-  m.attr("fixed_seed") = diffboot::analysis::fixed_seed;
-  m.attr("largest_seed") = diffboot::analysis::largest_seed;
-  m.attr("replications_range") = py::make_tuple(diffboot::analysis::min_replications, diffboot::analysis::max_replications);
-  m.attr("permutations_range") = py::make_tuple(diffboot::analysis::min_permutations, diffboot::analysis::max_permutations);
-  py::dict names;
-  for (const auto e : {diffboot::bootstrap::Experiment::paired, diffboot::bootstrap::Experiment::unpaired}) {
-    std::vector<std::string> all;
-    for (std::string_view n : diffboot::analysis::all_measure_names(e)) all.emplace_back(n);
-    names[e == diffboot::bootstrap::Experiment::paired ? "paired" : "unpaired"] = all;
-  }
-  m.attr("measure_names") = names;  // every measure an experiment can be asked for
-  py::dict poisson_names;
-  for (const auto e : {diffboot::bootstrap::Experiment::paired, diffboot::bootstrap::Experiment::unpaired}) {
-    std::vector<std::string> all;
-    for (std::string_view n : diffboot::poisson::engine::measure_names(e)) all.emplace_back(n);
-    poisson_names[e == diffboot::bootstrap::Experiment::paired ? "paired" : "unpaired"] = all;
-  }
-  m.attr("poisson_measure_names") = poisson_names;  // every measure of the Poisson bootstrap
+
+  namespace l = diffboot::limits;
+  m.attr("default_level") = l::default_level;
+  m.attr("fixed_seed") = l::fixed_seed;
+  m.attr("largest_seed") = l::largest_seed;
+  m.attr("replications_range") = py::make_tuple(l::min_replications, l::max_replications);
+  m.attr("permutations_range") = py::make_tuple(l::min_permutations, l::max_permutations);
+  m.attr("default_permutations") = l::default_permutations;
 }

@@ -1,0 +1,55 @@
+// Frames as doors hand them over, read by the tables' rules.
+#include "diffboot/frames.h"
+
+#include "tables/frames.h"
+#include "tables/table.h"
+
+namespace diffboot {
+namespace {
+
+tables::FrameColumn internal(const Column& c) { return {c.name, c.numbers, c.texts, c.missing, c.is_text}; }
+
+FrameSamples samples_of(tables::TwoSamples s) {
+  FrameSamples out;
+  out.x = std::move(s.x), out.y = std::move(s.y);
+  out.labels = {std::move(s.label_x), std::move(s.label_y)};
+  out.missing_x = s.missing_x, out.missing_y = s.missing_y, out.pairs_dropped = s.pairs_dropped;
+  out.notes = std::move(s.notes);
+  return out;
+}
+
+template <class Read>
+FrameSamples read(const Read& r) {
+  try {
+    return samples_of(r());
+  } catch (const tables::TableError& e) {
+    throw Error(e.what());
+  }
+}
+
+Results with_counts(Results r, const FrameSamples& s) {
+  r.missing_x = s.missing_x, r.missing_y = s.missing_y;
+  r.pairs_dropped = r.options.experiment == Experiment::paired ? s.pairs_dropped : 0;
+  return r;
+}
+
+}  // namespace
+
+FrameSamples frame_columns(const Column& a, const Column& b, Experiment e) {
+  return read([&] { return tables::frame_columns(internal(a), internal(b), e == Experiment::paired); });
+}
+
+FrameSamples frame_groups(const Column& by, const Column& value, const Column& id, const std::array<std::string, 2>& groups,
+                          Experiment e) {
+  return read([&] {
+    return tables::frame_groups(internal(by), internal(value), internal(id), groups, e == Experiment::paired);
+  });
+}
+
+Results analyse(const FrameSamples& s, const Options& options) { return with_counts(analyse(s.x, s.y, options), s); }
+
+Results analyse(const FrameSamples& s, const Options& options, Control& control) {
+  return with_counts(analyse(s.x, s.y, options, control), s);
+}
+
+}  // namespace diffboot

@@ -1,0 +1,142 @@
+#include "tables/frames.h"
+
+#include <charconv>
+#include <cmath>
+#include <set>
+
+#include "numbers/free_form.h"
+#include "tables/long_form.h"
+#include "tables/pairs.h"
+#include "tables/table.h"
+
+namespace diffboot::tables {
+namespace {
+
+const Place frame_place{"the data have", "row", "id ="};
+
+void check_length(const FrameColumn& c, std::size_t rows) {
+  if (c.size() != rows) {
+    throw TableError("the column \"" + shortened(c.name) + "\" has " + std::to_string(c.size()) + " rows, not " +
+                     std::to_string(rows) + " as the others");
+  }
+  if (!c.missing.empty() && c.missing.size() != rows) {
+    throw TableError("the column \"" + shortened(c.name) + "\" has a mask of " + std::to_string(c.missing.size()) +
+                     " cells for its " + std::to_string(rows) + " rows");
+  }
+}
+
+// " x1: 2 missing values skipped (first at row 4)", or nothing.
+std::string missing_note(const std::string& name, std::int64_t missing, std::int64_t first) {
+  if (missing == 0) return {};
+  std::string line = " ";
+  line += name;
+  line += ": " + std::to_string(missing) + (missing == 1 ? " missing value" : " missing values");
+  line += " skipped (first at row " + std::to_string(first) + ")\n";
+  return line;
+}
+
+void take_values(TwoSamples& s, std::array<ColumnValues, 2> v) {
+  s.notes += missing_note(s.label_x, v[0].missing, v[0].first_missing_line) +
+             missing_note(s.label_y, v[1].missing, v[1].first_missing_line);
+  s.x = std::move(v[0].values), s.missing_x = v[0].missing;
+  s.y = std::move(v[1].values), s.missing_y = v[1].missing;
+}
+
+void take_pairs(TwoSamples& s, Pairs pairs) {
+  s.notes += dropped_pairs_line(pairs, s.label_x, s.label_y);
+  s.x = std::move(pairs.x), s.y = std::move(pairs.y);
+  s.missing_x = pairs.cells_missing_x, s.missing_y = pairs.cells_missing_y;
+  s.pairs_dropped = pairs.dropped();
+}
+
+void add_value(ColumnValues& v, std::optional<double> value, std::size_t row) {
+  if (value) v.values.push_back(*value);
+  else if (v.missing++ == 0) v.first_missing_line = static_cast<std::int64_t>(row) + 1;
+}
+
+}  // namespace
+
+bool FrameColumn::missing_at(std::size_t i) const {
+  if (!missing.empty() && missing[i] != 0) return true;
+  if (!is_text) return std::isnan(numbers[i]);
+  const std::string_view text = without_blanks(texts[i]);
+  return text.empty() || numbers::is_missing_value(text);
+}
+
+std::optional<double> FrameColumn::value(std::size_t i) const {
+  if (missing_at(i)) return std::nullopt;
+  if (!is_text) return numbers[i];
+  const CellReading r = read_cell(texts[i]);
+  if (r.problem != nullptr) {
+    throw TableError("the column \"" + shortened(name) + "\", row " + std::to_string(i + 1) + ": \"" +
+                     shortened(texts[i]) + "\" is " + r.problem);
+  }
+  return r.value;
+}
+
+std::string FrameColumn::key(std::size_t i) const {
+  if (missing_at(i)) return {};
+  if (is_text) return std::string(without_blanks(texts[i]));
+  char text[40];
+  return {text, std::to_chars(text, text + sizeof text, numbers[i]).ptr};
+}
+
+TwoSamples frame_columns(const FrameColumn& a, const FrameColumn& b, bool paired) {
+  check_length(a, a.size()), check_length(b, a.size());
+  TwoSamples s;
+  s.name_x = s.label_x = a.name, s.name_y = s.label_y = b.name;
+  if (a.name == b.name) throw TableError("\"" + shortened(a.name) + "\" and \"" + shortened(b.name) + "\" name the same column: compare two columns");
+  if (!paired) {
+    std::array<ColumnValues, 2> v;
+    for (std::size_t i = 0; i < a.size(); ++i) add_value(v[0], a.value(i), i), add_value(v[1], b.value(i), i);
+    take_values(s, std::move(v));
+    return s;
+  }
+  Pairs pairs;
+  for (std::size_t i = 0; i < a.size(); ++i) {
+    const std::optional<double> x = a.value(i);  // x's cell first
+    add_pair(pairs, {true, x}, {true, b.value(i)});
+  }
+  take_pairs(s, std::move(pairs));
+  return s;
+}
+
+TwoSamples frame_groups(const FrameColumn& by, const FrameColumn& value, const FrameColumn& id,
+                        const std::array<std::string, 2>& groups, bool paired) {
+  const std::size_t n = by.size();
+  check_length(value, n);
+  const bool by_id = paired && id.size() > 0;
+  if (by_id) check_length(id, n);
+  check_two_groups(groups);
+  TwoSamples s;
+  s.name_x = s.label_x = groups[0], s.name_y = s.label_y = groups[1];
+  s.value_name = value.name;
+  std::array<std::vector<GroupRow>, 2> rows;
+  std::set<std::string> seen;
+  for (std::size_t i = 0; i < n; ++i) {
+    const std::string group = by.key(i);
+    if (seen.size() < 21 || group < *seen.rbegin()) {
+      seen.insert(group);
+      if (seen.size() > 21) seen.erase(std::prev(seen.end()));
+    }
+    for (std::size_t k = 0; k < 2; ++k) {
+      if (!by.missing_at(i) && same_group(group, groups[k])) {
+        rows[k].push_back({value.value(i), static_cast<std::int64_t>(i) + 1, by_id ? id.key(i) : std::string()});
+      }
+    }
+  }
+  check_groups_found(rows, groups, std::vector<std::string>(seen.begin(), seen.end()), frame_place, by.name);
+  if (paired) {
+    LongForm form{0, 1, by_id ? std::optional<std::size_t>(2) : std::nullopt, groups};
+    take_pairs(s, pairs_of(rows, form, frame_place));
+    return s;
+  }
+  std::array<ColumnValues, 2> v;
+  for (std::size_t k = 0; k < 2; ++k) {
+    for (const GroupRow& r : rows[k]) add_value(v[k], r.value, static_cast<std::size_t>(r.line - 1));
+  }
+  take_values(s, std::move(v));
+  return s;
+}
+
+}  // namespace diffboot::tables
