@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <map>
-#include <set>
 
 #include "numbers/free_form.h"
 
@@ -30,33 +29,6 @@ void check_groups_found(const std::array<std::vector<GroupRow>, 2>& rows, const 
                        "\" (its groups: " + name_list(seen) + ")");
     }
   }
-}
-
-std::array<std::vector<GroupRow>, 2> group_rows(TableReader& reader, const LongForm& form) {
-  const Table& t = reader.table();
-  check_two_groups(form.groups);
-  std::array<std::vector<GroupRow>, 2> rows;
-  std::set<std::string> seen;  // the first 21 group names in byte order, for a message
-  const auto cell = [](const Row& row, std::size_t column) {
-    return column < row.cells.size() ? std::string(without_blanks(row.cells[column])) : std::string();
-  };
-  while (const std::optional<Row> row = reader.next_row()) {
-    const std::string group = cell(*row, form.by);
-    if (seen.size() < 21 || group < *seen.rbegin()) {
-      seen.insert(group);
-      if (seen.size() > 21) seen.erase(std::prev(seen.end()));
-    }
-    for (std::size_t k = 0; k < 2; ++k) {
-      if (same_group(group, form.groups[k])) {
-        std::string id = form.id ? cell(*row, *form.id) : std::string();
-        if (numbers::is_missing_value(id)) id.clear();
-        rows[k].push_back({cell_value(t, *row, form.value), row->line, std::move(id)});
-      }
-    }
-  }
-  check_groups_found(rows, form.groups, std::vector<std::string>(seen.begin(), seen.end()),
-                     {"the table \"" + t.path + "\" has", "line", "--id COLUMN"}, t.header[form.by]);
-  return rows;
 }
 
 Pairs pairs_of(const std::array<std::vector<GroupRow>, 2>& rows, const LongForm& form, const Place& place) {

@@ -42,11 +42,6 @@ struct Place {
 // same text, or two numbers of the same value ("2.0" names the group "2").
 bool same_group(std::string_view cell, std::string_view group);
 
-// The rows of the two groups in table order. A group that no row names is an
-// error listing the table's groups (the first 20, in byte order); so are two
-// names of the same group.
-std::array<std::vector<GroupRow>, 2> group_rows(TableReader& reader, const LongForm& form);
-
 // The pairs of the two groups: the rows of one id, in the order the table
 // first names the ids (an id in one group only pairs with nothing, a row
 // without an id is left out), or without an id column the groups' rows in

@@ -1,8 +1,10 @@
 #include "tables/two_samples.h"
 
 #include <array>
+#include <set>
 #include <utility>
 
+#include "numbers/free_form.h"
 #include "tables/long_form.h"
 #include "tables/pairs.h"
 #include "tables/table.h"
@@ -50,6 +52,36 @@ TwoSamples column_of_each(const SampleSource& o) {
   return s;
 }
 
+// The rows of the two groups in table order. A group that no row names is an
+// error listing the table's groups (the first 20, in byte order); so are two
+// names of the same group.
+std::array<std::vector<GroupRow>, 2> group_rows(TableReader& reader, const LongForm& form) {
+  const Table& t = reader.table();
+  check_two_groups(form.groups);
+  std::array<std::vector<GroupRow>, 2> rows;
+  std::set<std::string> seen;  // the first 21 group names in byte order, for a message
+  const auto cell = [](const Row& row, std::size_t column) {
+    return column < row.cells.size() ? std::string(without_blanks(row.cells[column])) : std::string();
+  };
+  while (const std::optional<Row> row = reader.next_row()) {
+    const std::string group = cell(*row, form.by);
+    if (seen.size() < 21 || group < *seen.rbegin()) {
+      seen.insert(group);
+      if (seen.size() > 21) seen.erase(std::prev(seen.end()));
+    }
+    for (std::size_t k = 0; k < 2; ++k) {
+      if (same_group(group, form.groups[k])) {
+        std::string id = form.id ? cell(*row, *form.id) : std::string();
+        if (numbers::is_missing_value(id)) id.clear();
+        rows[k].push_back({cell_value(t, *row, form.value), row->line, std::move(id)});
+      }
+    }
+  }
+  check_groups_found(rows, form.groups, std::vector<std::string>(seen.begin(), seen.end()),
+                     {"the table \"" + t.path + "\" has", "line", "--id COLUMN"}, t.header[form.by]);
+  return rows;
+}
+
 // The long form: the rows of groups sample1 and sample2 of the column `by`.
 TwoSamples groups_of(const SampleSource& o) {
   TwoSamples s;
@@ -69,7 +101,7 @@ TwoSamples groups_of(const SampleSource& o) {
   s.path_x = s.path_y = o.table;
   const auto rows = group_rows(reader, form);
   if (o.paired) {
-    take_pairs(s, pairs_of(rows, form, o.table), o.sample1, o.sample2);
+    take_pairs(s, pairs_of(rows, form, {"the table \"" + o.table + "\" has", "line", "--id COLUMN"}), o.sample1, o.sample2);
     return s;
   }
   std::array<ColumnValues, 2> v;
