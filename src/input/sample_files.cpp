@@ -73,6 +73,45 @@ bool table_header(std::string_view record) {
          std::any_of(record.begin(), record.end(), [](char c) { return std::isalpha(static_cast<unsigned char>(c)); });
 }
 
+// Whether `item` begins with a word: a letter, after an opening quote if any
+// ("weight", "\"weight\"", "Größe", "µg"). A letter beyond ASCII is any
+// character from U+00C0 on (and µ), but for the blocks of signs, currency and
+// mathematical symbols (U+2000 to U+2BFF, so that "−5" is no word), CJK
+// punctuation and the fullwidth forms, and × and ÷.
+bool begins_with_word(std::string_view item) {
+  if (!item.empty() && (item.front() == '"' || item.front() == '\'')) item.remove_prefix(1);
+  if (item.empty()) return false;
+  const auto byte = [&](std::size_t k) { return k < item.size() ? static_cast<unsigned char>(item[k]) : 0u; };
+  const unsigned lead = byte(0);
+  if (lead < 0x80) return std::isalpha(static_cast<int>(lead)) != 0;
+  const auto tail = [&](std::size_t k) { return (byte(k) & 0xC0u) == 0x80u ? byte(k) & 0x3Fu : 0x10000000u; };
+  std::uint32_t point = 0;
+  if (lead >= 0xC2 && lead < 0xE0) point = ((lead & 0x1Fu) << 6) | tail(1);
+  else if (lead >= 0xE0 && lead < 0xF0) point = ((lead & 0x0Fu) << 12) | (tail(1) << 6) | tail(2);
+  else if (lead >= 0xF0 && lead < 0xF5) point = ((lead & 0x07u) << 18) | (tail(1) << 12) | (tail(2) << 6) | tail(3);
+  if (point >= 0x110000) return false;  // not UTF-8
+  if (point == 0xB5) return true;
+  return point >= 0xC0 && point != 0xD7 && point != 0xF7 && !(point >= 0x2000 && point < 0x2C00) &&
+         !(point >= 0x3000 && point < 0x3040) && !(point >= 0xFF00 && point < 0xFF66);
+}
+
+// Whether `item` begins as a number does (a digit, or a sign or point and a
+// digit) though it is not one that can be read: "1e400", "12abc", "3.4.5".
+bool begins_as_number(std::string_view item) {
+  if (!item.empty() && (item.front() == '+' || item.front() == '-')) item.remove_prefix(1);
+  if (!item.empty() && item.front() == '.') item.remove_prefix(1);
+  return !item.empty() && item.front() >= '0' && item.front() <= '9';
+}
+
+// Digits with two or more points between them ("1.234.5"): with decimal
+// commas read as points, a number written with thousands separators
+// ("1.234,5") or two commas.
+bool separators_twice(std::string_view item) {
+  if (!item.empty() && (item.front() == '+' || item.front() == '-')) item.remove_prefix(1);
+  return item.size() > 2 && item.find_first_not_of("0123456789.") == std::string_view::npos &&
+         std::count(item.begin(), item.end(), '.') >= 2 && item.find_first_of("0123456789") != std::string_view::npos;
+}
+
 // The fingerprint of a list of places extended by `place`: a polynomial
 // hash modulo the prime 2^61 − 1, which two different lists of one length
 // share only by a rare chance (and then the lists pass as equal).
@@ -141,10 +180,11 @@ std::int64_t numbers_to_the_end(int unit) {
   return count;
 }
 
-// Counts the values of a file: a header line (an item that is neither a
-// number nor missing, first of the data, with a number on the next line that
-// is not blank) and missing values are passed over; any other line without
-// a number ends the data.
+// Counts the values of a file: a header line (first of the data, beginning
+// with a word, with a number on the next line that is not blank) and missing
+// values are passed over; any other line without a number ends the data, and
+// standard error says so when numbers follow it or it begins as a number.
+// With decimal commas, a number of two separators ("1.234,5") stops the run.
 FileCount count_values(int unit, std::string_view name, std::string_view label, const SampleReading& reading) {
   std::int64_t n = 0, missing_count = 0, first_missing_line = 0;
   std::string first_missing, warning, header;
@@ -175,21 +215,35 @@ FileCount count_values(int unit, std::string_view name, std::string_view label, 
       continue;
     }
     const std::int64_t line = text::record_number(unit);
+    // The value as the reader took it (tabs as TABSIZE makes them), which
+    // began as a number but did not read.
+    const std::string_view token = text::last_item(unit);
+    const bool unreadable_value = status == text::ReadStatus::invalid && begins_as_number(token);
     if (first && table_header(record)) {
       return {n, {}, 0, {}, 0, std::string(label) + ": \"" + std::string(name) +
                                 "\" looks like a table: use --table FILE COLUMN1 COLUMN2 or --by - terminate"};
     }
-    const bool header_like = first && status == text::ReadStatus::invalid && !item.starts_with('#');
+    if (reading.decimal_comma && unreadable_value && separators_twice(token)) {
+      return {n, {}, 0, {}, 0, std::string(label) + ": \"" + std::string(name) + "\", line " + std::to_string(line) +
+                                ": a number with more than one point or comma (such as 1.234,5) cannot be read with "
+                                "--decimal-comma; write it without thousands separators (1234,5) - terminate"};
+    }
+    const bool header_like = first && status == text::ReadStatus::invalid && begins_with_word(item);
     if (header_like && number_follows(unit)) {  // a header line: its item names the sample
       header = item;
       continue;
     }
-    if (const std::int64_t later = numbers_to_the_end(unit); later > 0) {
+    const std::int64_t later = numbers_to_the_end(unit);
+    if (later > 0 || unreadable_value) {
       // Appended piece by piece: GCC 12 at -O3 warns (-Wrestrict) on "literal" + std::string&&.
       warning.append(" ").append(label).append(": the data end at line ").append(std::to_string(line));
-      warning.append(" (\"").append(text::shown(shown)).append("\"); ");
-      warning.append(plural(later, "later line begins", "later lines begin")).append(" with a number and ");
-      warning.append(later == 1 ? "is" : "are").append(" not read\r\n");
+      warning.append(" (\"").append(text::shown(shortened(shown))).append("\")");
+      if (later > 0) {
+        warning.append("; ").append(plural(later, "later line begins", "later lines begin")).append(" with a number and ");
+        warning.append(later == 1 ? "is" : "are").append(" not read\r\n");
+      } else {
+        warning.append(", which is not a number that can be read\r\n");
+      }
     }
     break;
   }

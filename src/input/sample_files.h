@@ -36,7 +36,8 @@ struct SampleReading {
 // number is a header, skipped; lines whose first item is NA, NaN or null are
 // missing values, skipped and counted (one line on standard error a file);
 // the data end at the first other line that holds no number or begins with
-// a null value (one line on standard error when numbers follow it). A UTF-16
+// a null value (one line on standard error when numbers follow it, or when
+// it begins as a number that cannot be read, such as 1e400). A UTF-16
 // file stops the run with a message. A file that does not open writes
 // "x1: Error during data file opening - terminate" (or "x2: ...") and stops
 // the run; sample 2 is opened only after sample 1 has opened. A file that is
@@ -44,7 +45,9 @@ struct SampleReading {
 // naming it. A file that ends inside its header is a fatal input error.
 // Unless `reading` asks for decimal commas, a value written as digits, a
 // comma and digits ("5,1") stops the run naming the file, the line and the
-// text; so does a first line that holds delimiters and words (a table).
+// text; so does a first line that holds delimiters and words (a table). With
+// decimal commas, a number of more than one point or comma ("1.234,5")
+// stops the run naming the file and the line.
 SampleCounts count_samples(std::string_view filename_x, std::string_view filename_y, const SampleReading& reading = {});
 
 // Stops the run with "x1: data file would be overwritten by the output file

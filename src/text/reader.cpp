@@ -230,6 +230,8 @@ void read_real(int source, double& target) {
 
 std::string_view last_record(int source) { return input_of(source).record; }
 
+std::string_view last_item(int source) { return parse_free_form(input_of(source).record, tab_size() > 0).text; }
+
 std::int64_t record_number(int source) { return static_cast<std::int64_t>(input_of(source).number); }
 
 void read_decimal_commas(int unit) { input_of(unit).decimal_comma = true; }

@@ -44,6 +44,10 @@ void read_real(int source, double& target);
 // stand; empty before the first read.
 std::string_view last_record(int source);
 
+// The characters the last read from `source` took for its value, as tabs
+// and TABSIZE make them: up to a blank, comma or slash.
+std::string_view last_item(int source);
+
 // The number of the record last read from `source`, counting from 1 at its
 // first line; 0 before the first read.
 std::int64_t record_number(int source);

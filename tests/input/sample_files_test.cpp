@@ -91,6 +91,50 @@ TEST(SampleFilesTest, DecimalCommasAreReadWhenAskedFor) {
   EXPECT_EQ(plain, (std::vector<double>{1.5, 1}));
 }
 
+TEST(SampleFilesTest, FirstLinesThatAreNoHeader) {
+  // Only a first line that begins with a word is a header; any other line
+  // without a number ends the data, said on standard error when numbers
+  // follow it or it begins as a number; with decimal commas a number of two
+  // separators stops the run. Columns: sample 1, decimal commas, n (-1: the
+  // run stops), standard error or the stop's console line.
+  struct Case {
+    const char* content;
+    bool decimal_comma;
+    std::int64_t n;
+    const char* said;
+  };
+  const Case cases[] = {
+      {"weight\n1\n2\n", false, 2, ""},
+      {"\"weight\"\n1\n2\n", false, 2, ""},
+      {"Gr\xC3\xB6\xC3\x9F" "e\n1\n2\n", false, 2, ""},
+      {"\xC2\xB5g\n1\n2\n", false, 2, ""},
+      {"1e400\n1\n2\n", false, 0, " x1: the data end at line 1 (\"1e400\"); 2 later lines begin with a number and are not read\r\n"},
+      {"12abc\n1\n2\n", false, 0, " x1: the data end at line 1 (\"12abc\"); 2 later lines begin with a number and are not read\r\n"},
+      {"$5\n1\n2\n", false, 0, " x1: the data end at line 1 (\"$5\"); 2 later lines begin with a number and are not read\r\n"},
+      {"\xE2\x88\x92" "5\n1\n", false, 0, " x1: the data end at line 1 (\"\xE2\x88\x92" "5\"); 1 later line begins with a number and is not read\r\n"},
+      {"1\n2\n1e400\n", false, 2, " x1: the data end at line 3 (\"1e400\"), which is not a number that can be read\r\n"},
+      {"1\n2\n-.5x\ntotal\n", false, 2, " x1: the data end at line 3 (\"-.5x\"), which is not a number that can be read\r\n"},
+      {"1\n2\ntotal\n", false, 2, ""},
+      {"weight\n12abc\n", false, 0, ""},  // a word without a number after it: the data end there, as before
+      {"1,5\n2,5\n1.234,5\n", true, -1, " x1: \"x.txt\", line 3: a number with more than one point or comma (such as 1.234,5) cannot be read with --decimal-comma; write it without thousands separators (1234,5) - terminate\r\n"},
+      {"1.234,5\n1,5\n2,5\n", true, -1, " x1: \"x.txt\", line 1: a number with more than one point or comma (such as 1.234,5) cannot be read with --decimal-comma; write it without thousands separators (1234,5) - terminate\r\n"},
+      {"Gewicht, in g\n1,5\n1.5\n", true, 2, ""},
+  };
+  for (const Case& c : cases) {
+    TempDir dir;
+    ConsoleCapture capture;
+    write_file("x.txt", c.content);
+    write_file("y.txt", "0\n");
+    if (c.n < 0) {
+      EXPECT_EQ(testing::run_end_of([&] { count_samples("x.txt", "y.txt", {c.decimal_comma}); }).status, 1) << c.content;
+      EXPECT_EQ(capture.out(), c.said) << c.content;
+      continue;
+    }
+    EXPECT_EQ(count_samples("x.txt", "y.txt", {c.decimal_comma}).n_x, c.n) << c.content;
+    EXPECT_EQ(capture.err(), c.said) << c.content;
+  }
+}
+
 TEST(SampleFilesTest, LineLongerThanTheRecordLimit) {
   TempDir dir;
   ConsoleCapture capture;
@@ -99,6 +143,9 @@ TEST(SampleFilesTest, LineLongerThanTheRecordLimit) {
   write_file("y.txt", "1\n");
   const SampleCounts counts = count_samples("x.txt", "y.txt");
   EXPECT_EQ(counts.n_x, 3) << "a value before the cut is read; a number cut off ends the data";
+  EXPECT_EQ(capture.err(), " x1: the data end at line 4 (\"" + std::string(60, '9') +
+                               "...\"); 1 later line begins with a number and is not read\r\n")
+      << "the line is named by its first 60 bytes";
   std::vector<double> x(3), y(1);
   read_samples("x.txt", x, "y.txt", y);
   EXPECT_EQ(x, (std::vector<double>{1, 2.5, 3}));
