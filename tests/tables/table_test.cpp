@@ -105,8 +105,10 @@ TEST(TableTest, ReadStrictlyOrRefused) {
   const Case cases[] = {
       {"a,b,h\n1,2,3\n6,12,\"5\" tall\n7,8,9\n", {"a"}, "the table \"t.csv\", line 3: a quote stands inside a cell, or a quoted cell is not closed"},
       {"a,b\n1,2\n\"oops,3\n4,5\n", {"a"}, "the table \"t.csv\", line 3: a quote stands inside a cell, or a quoted cell is not closed"},
-      {"a,b\n1,234,5\n", {"a"}, "the table \"t.csv\", line 2 has more cells than the header (2)"},
-      {"x\n1,9\n", {"x"}, "the table \"t.csv\", line 2 has more cells than the header (1)"},
+      {"x\n1,9\n2\n", {"x"}, "the table \"t.csv\", line 2 has more cells than the header (1), line 3 not: only a header one cell short of every row marks row names"},
+      {"a,b\n1,234,5\n2,7\n", {"a"}, "the table \"t.csv\", line 2 has more cells than the header (2), line 3 not: only a header one cell short of every row marks row names"},
+      {"len\tdose\n1\t4.2\t0.5\n\n2\t11.5\n", {"len"}, "the table \"t.csv\", line 2 has more cells than the header (2), line 4 not: only a header one cell short of every row marks row names"},
+      {"a\tb\n1\t2\n3\t4\t5\n", {"a"}, "the table \"t.csv\", line 3 has more cells than the header (2)"},
       {"a,b\n\n1,2\n\n3,x\n", {"a", "b"}, "the table \"t.csv\", line 5, column \"b\": \"x\" is not a number"},
       {"a,b\n1,1e400\n", {"b"}, "the table \"t.csv\", line 2, column \"b\": \"1e400\" is out of range (beyond the largest double)"},
       {"a,a,b\n1,2,3\n", {"a"}, "the table \"t.csv\" has two columns named \"a\""},
@@ -129,6 +131,25 @@ TEST(TableTest, ReadStrictlyOrRefused) {
   }
 }
 
+TEST(TableTest, UnquotedRowNamesHoldForEveryRow) {
+  // Row names known by the rows' width alone bind the rows beyond the first
+  // block read: a row one cell shorter there would shift its values.
+  testing::TempDir dir;
+  std::string text = "len\tdose\n";
+  for (int i = 1; i <= 10000; ++i) text += std::to_string(i) + "\t" + std::to_string(i) + ".5\t1\n";
+  testing::write_file("t.tsv", text + "4.2\t1\n");
+  TableReader reader("t.tsv");
+  EXPECT_TRUE(reader.table().row_names);
+  EXPECT_EQ(error_of([&] { column_values(reader, {0}); }),
+            "the table \"t.tsv\", line 10002 has 2 cells where the rows above it have 3 (row names, then the "
+            "header's 2 columns)");
+  testing::write_file("t.tsv", text);
+  TableReader whole("t.tsv");
+  const std::vector<double> len = column_values(whole, {0})[0].values;
+  ASSERT_EQ(len.size(), 10000u);
+  EXPECT_EQ(len.back(), 10000.5);
+}
+
 TEST(TableTest, RowNamesAndBlankSeparatedTables) {
   // R's exports: write.csv's "" column and write.table's shorter header are
   // row names, not values; blanks separate when the header holds no other
@@ -144,6 +165,10 @@ TEST(TableTest, RowNamesAndBlankSeparatedTables) {
       {"\"len\"\t\"supp\"\n\"1\"\t4.2\t\"VC\"\n", {"len", "supp"}, {4.2}},
       {"\"len\" \"dose\"\n\"1\" 4.2 0.5\n\"2\" 11.5 0.5\n", {"len", "dose"}, {4.2, 11.5}},
       {"a,b\n1,2,\n3,4\n", {"a", "b"}, {1, 3}},
+      {"len\tsupp\tdose\n1\t4.2\tVC\t0.5\n2\t11.5\tVC\t0.5\n", {"len", "supp", "dose"}, {4.2, 11.5}},
+      {"len supp dose\n1 4.2 VC 0.5\n2 11.5 VC 0.5\n", {"len", "supp", "dose"}, {4.2, 11.5}},
+      {"Ozone,Wind\n1,41,7.4\n2,NA,8,\n", {"Ozone", "Wind"}, {41}},
+      {"x\n1,9\n", {"x"}, {9}},
   };
   for (const Case& c : cases) {
     testing::TempDir dir;
