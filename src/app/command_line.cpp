@@ -385,6 +385,9 @@ std::optional<std::string> interpret(const RawOptions& raw, BatchOptions& o) {
     }
   }
   o.replicates = raw.replicates;
+  if (raw.poisson && !raw.acceleration.empty()) {
+    return "--acceleration is not part of the Poisson bootstrap (--poisson), whose BCa acceleration is its own";
+  }
   if (raw.acceleration == "samples") {
     o.acceleration = Acceleration::samples;
   } else if (!raw.acceleration.empty() && raw.acceleration != "grid") {
@@ -411,7 +414,9 @@ std::optional<std::string> interpret(const RawOptions& raw, BatchOptions& o) {
   o.id = raw.id;
   if (!raw.labels.empty()) {
     const auto comma = raw.labels.find(',');
-    if (comma == std::string::npos || raw.labels.find(',', comma + 1) != std::string::npos) {
+    // Two names, neither empty: an empty one would leave a sample unnamed in the figure.
+    if (comma == std::string::npos || comma == 0 || comma + 1 == raw.labels.size() ||
+        raw.labels.find(',', comma + 1) != std::string::npos) {
       return "--labels \"" + raw.labels + "\" is not two names A,B";
     }
     o.labels = std::pair{raw.labels.substr(0, comma), raw.labels.substr(comma + 1)};

@@ -218,6 +218,7 @@ report::Report report_of(const State& s) {
   report::Report r{s.filename_x, s.filename_y, s.n_x, s.n_y, s.experiment, s.alpha, s.B, {}, s.permutations};
   if (s.from_table) r.missing_x = s.missing_x, r.missing_y = s.missing_y, r.pairs_dropped = s.pairs_dropped;
   for (const MeasureOfRun& m : measures_of(s)) {
+    if (!m.run->chosen) continue;  // not asked for: not formed, its numbers NaN
     r.rows.push_back({m.label, &m.run->result, m.run->p_permutation, m.run->p_t, m.name == "d_AVE" || m.name == "AVE_d",
                       m.name == "lift" ? 100.0 : 1.0});
   }

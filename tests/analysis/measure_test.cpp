@@ -69,6 +69,9 @@ TEST(MeasureTest, QuantileMeasuresByTheirProbabilities) {
       {{1e-15, 0.5}, nullptr},  // d_Q0.0000000000001: 15 characters
       {{0.5, 1e-16}, "quantile 1e-16 cannot be named: its percent, written out, takes more than 15 characters"},
       {{1e-300}, "quantile 1e-300 cannot be named: its percent, written out, takes more than 15 characters"},
+      {{0.999999999999999}, "quantile 0.999999999999999 cannot be named: its percent, written out, takes more than 15 characters"},
+      {{0.9999999999999999}, "quantile 0.9999999999999999 cannot be named: its percent, written out in 15 characters, rounds to 100"},
+      {{0.99999999999999}, nullptr},  // d_Q99.999999999999: 15 characters
   };
   for (const Case& c : cases) EXPECT_EQ(quantiles_problem(c.p).value_or(""), c.problem ? c.problem : "");
   const std::vector<double> p{0.9, 0.1};

@@ -318,6 +318,39 @@ TEST_F(BatchTest, LiftInPercentInTheTextReport) {
   }
 }
 
+// The text report's rows are the measures asked for, no others: a measure
+// not asked for is not formed, and a row of it would read NaN.
+TEST_F(BatchTest, TextReportRowsAreTheMeasuresAsked) {
+  // 30 values a sample, as the Poisson bootstrap needs, none tied.
+  std::vector<double> x, y;
+  for (int i = 0; i < 30; ++i) x.push_back(10 + i % 7 + i * 0.37), y.push_back(8 + (i * i) % 5 + i * 0.21);
+  write_sample("x.txt", x);
+  write_sample("y.txt", y);
+  const struct {
+    Args args;
+    std::vector<std::string> rows;
+  } cases[] = {
+      {{"-u"}, {"d_AVE = ", "d_MED = ", "d_STD = ", "d_MAD = "}},
+      {{"-u", "--measures", "lift"}, {"lift% = "}},
+      {{"-u", "--measures", "g,d_MED"}, {"d_MED = ", "g     = "}},
+      {{"-p", "--measures", "MED_d", "--quantiles", "0.5"}, {"MED_d = "}},
+      {{"-p", "--measures", "all"}, {"AVE_d = ", "MED_d = ", "g     = ", "lift% = "}},
+      {{"-u", "--poisson", "--measures", "d_STD"}, {"d_STD = "}},
+  };
+  for (const auto& c : cases) {
+    Args args(c.args);
+    args.insert(args.end(), {"-B", "99", "x.txt", "y.txt"});
+    testing::ConsoleCapture capture;
+    ASSERT_EQ(run_command_line(args, 1), 0) << capture.err();
+    std::vector<std::string> rows;
+    for (const std::string& line : split(capture.out(), '\n')) {
+      if (line.size() > 8 && line.find(" =     ") == 5) rows.push_back(line.substr(0, 8));
+    }
+    EXPECT_EQ(rows, c.rows) << c.args.back();
+    EXPECT_EQ(capture.out().find("NaN"), std::string::npos) << capture.out();
+  }
+}
+
 TEST_F(BatchTest, MeasuresOfTheOtherTypeAndReplicatesThatCannotBeWritten) {
   write_sample("x.txt", {1, 2, 3, 4});
   write_sample("y.txt", {2, 5, 3, 4});
