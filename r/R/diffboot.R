@@ -1,41 +1,200 @@
-# diffboot(): the two samples from vectors or a formula, the options checked
-# and put in the library's terms, the run, and the "diffboot" object.
+# diffboot(): the two samples from vectors or a formula's frame, handed to
+# the library with the options as given; the library reads them by its rules
+# (levels, ranges, measures, groups, pairs) and this file only checks that
+# they are R values of the right kind, then makes the "diffboot" object.
+
+#' @useDynLib diffboot, .registration = TRUE
+#' @importFrom Rcpp evalCpp
+#' @importFrom stats coef confint
+NULL
 
 fail <- function(message) {
   stop(structure(class = c("diffboot_error", "error", "condition"),
                  list(message = message, call = NULL)))
 }
 
+#' Bootstrap confidence intervals for the effect in a two-sample experiment
+#'
+#' Student's t, BCa, percentile and basic bootstrap intervals of the effect
+#' measures of a paired or an unpaired experiment, with permutation and
+#' t-test p-values on request. The numbers are those of the \code{diffboot}
+#' command line's csv and json for the same values and options, bit for bit.
+#'
+#' @param x,y numeric or integer vectors: the two samples, the effect being
+#'   that of \code{x} against \code{y} (differences \code{x - y}). \code{NA}
+#'   and \code{NaN} are missing values: left out and counted (paired: the
+#'   pair left out).
+#' @param paired \code{TRUE} for a paired experiment (\code{x[i]} with
+#'   \code{y[i]}), \code{FALSE} for an unpaired one.
+#' @param conf.level the intervals' level, 0.5 to 0.999 (0.98, 0.95, 0.9,
+#'   ...), also as a percentage (\code{95}, \code{"95\%"}).
+#' @param R the number of bootstrap replications, 99 to 1000000.
+#' @param seed a whole number from 1 to 2147483647 seeding the generator;
+#'   \code{NULL}, the fixed seed of every run that names none.
+#' @param measures the measures to report, by name (unpaired:
+#'   \code{"d_AVE"}, \code{"d_MED"}, \code{"d_STD"}, \code{"d_MAD"},
+#'   \code{"g"}, \code{"delta"}, \code{"lift"}; paired: \code{"AVE_d"},
+#'   \code{"MED_d"}, \code{"g"}, \code{"lift"}), or \code{"all"}; \code{NULL},
+#'   the experiment's own four or two.
+#' @param permutations 0, or 99 to 1000000 permutations for the permutation
+#'   p-values (and the t-test p-values of the mean measures).
+#' @param replicates \code{TRUE} keeps every measure's replicates in
+#'   \code{$replicates}.
+#' @param threads how many threads the run uses; \code{NULL}, every core.
+#'   The numbers do not depend on it.
+#' @param labels the samples' names in printouts and figures; by default the
+#'   expressions given as \code{x} and \code{y}, the groups of the long form
+#'   or the columns of the wide form.
+#' @param quantiles probabilities strictly between 0 and 1 (at most 9), each
+#'   adding a quantile measure after the others: unpaired \code{"d_Q90"}
+#'   (for 0.9: the 0.9-quantile of \code{x} less that of \code{y}), paired
+#'   \code{"Q90_d"} (of the differences), by the default of
+#'   \code{quantile()}; \code{measures} may name them. No permutation
+#'   p-value is given for them.
+#' @param formula \code{value ~ group} (the long form: the rows of two
+#'   groups) or \code{Pair(a, b) ~ 1} (the wide form: two columns).
+#' @param data a data frame (or a list or an environment) holding the
+#'   formula's columns and the \code{id} column.
+#' @param subset an optional expression, evaluated in \code{data}, choosing
+#'   the rows to use (as for \code{\link[stats]{model.frame}}).
+#' @param groups the two groups of the long form to compare, the first as
+#'   \code{x}; \code{NULL} when the group column has exactly two (a factor's
+#'   two levels).
+#' @param id paired long form: the name of the column whose values pair the
+#'   rows. An id in one group only pairs with a missing value; a row whose id
+#'   is \code{NA} or empty is left out and counted with the pairs left out.
+#'   Without it the groups' rows are paired in the order they come, when the
+#'   groups are of equal size, with a message.
+#' @param ... for the formula method, the options of the default method.
+#'
+#' @return An object of class \code{"diffboot"}, a list with \code{measures}
+#'   (a data frame, one row per measure: \code{estimate}, \code{se},
+#'   \code{bias}, the bounds \code{t_lower} to \code{basic_upper}, \code{z0},
+#'   \code{acceleration}, \code{p_permutation} and \code{p_t}, \code{NaN}
+#'   unless asked for), \code{experiment}, \code{conf.level}, \code{alpha},
+#'   \code{R}, \code{seed}, \code{permutations}, \code{n} and \code{missing}
+#'   (the values analysed and left out, per sample), \code{pairs_dropped}
+#'   (paired), \code{labels}, \code{replicates} (with \code{replicates =
+#'   TRUE}, an \code{R}-row matrix with a column per measure, in replication
+#'   order) and \code{data}. See \code{\link{print.diffboot}} for what can be
+#'   done with it.
+#'
+#'   Input the analysis cannot take stops with an error of class
+#'   \code{"diffboot_error"} whose message is the command line's. Ctrl-C
+#'   stops a run within about a second.
+#'
+#' @examples
+#' r <- diffboot(weight ~ feed, data = chickwts, groups = c("horsebean", "linseed"))
+#' r
+#' diffboot(extra ~ group, data = sleep, paired = TRUE, id = "ID", R = 999)
+#' diffboot(weight ~ feed, data = chickwts, subset = weight > 150,
+#'          groups = c("casein", "soybean"), labels = c("casein, > 150", "soybean, > 150"))
+#' x <- chickwts$weight[chickwts$feed == "casein"]
+#' y <- chickwts$weight[chickwts$feed == "soybean"]
+#' diffboot(x, y, measures = c("d_AVE", "g", "delta"), permutations = 999, seed = 1)
+#' wide <- reshape(sleep, direction = "wide", idvar = "ID", timevar = "group")
+#' diffboot(Pair(extra.1, extra.2) ~ 1, data = wide, paired = TRUE)
+#' @export
 diffboot <- function(x, ...) UseMethod("diffboot")
 
-# A whole number from low to high, in the library's words when it is not.
-whole_number <- function(value, name, low, high) {
-  if (!is.numeric(value) || length(value) != 1L || is.na(value) || value != trunc(value)) {
-    fail(sprintf("%s must be one whole number, not %s", name, deparse1(value, width.cutoff = 40L)))
-  }
-  if (value < low || value > high) {
-    fail(sprintf("%s %s is not a whole number from %d to %d", name, format(value, scientific = FALSE), low, high))
-  }
-  as.integer(value)
+#' @rdname diffboot
+#' @export
+diffboot.default <- function(x, y, paired = FALSE, conf.level = 0.95, R = 1999, seed = NULL, measures = NULL,
+                             permutations = 0, replicates = FALSE, threads = NULL, labels = NULL, quantiles = NULL,
+                             ...) {
+  no_more_arguments(...)
+  if (missing(y)) fail("diffboot() compares two samples: give x and y, or a formula")
+  if (is.null(labels)) labels <- c(deparse1(substitute(x)), deparse1(substitute(y)))
+  samples <- list(x = sample_values(x, "x"), y = sample_values(y, "y"))
+  run_analysis(samples, settings(paired, conf.level, R, seed, measures, permutations, replicates, threads, quantiles),
+               labels, match.call())
 }
 
-# The alpha and interval level of a level as the command line's --level
-# takes it: 0.99, 99 or "99.9%", from 0.5 to 0.999; both rounded to 15
-# significant digits, as the program rounds them.
-level_of <- function(conf.level, limits) {
-  percent <- is.character(conf.level) && length(conf.level) == 1L && grepl("%[[:space:]]*$", conf.level)
-  text <- if (is.character(conf.level) && length(conf.level) == 1L) sub("%[[:space:]]*$", "", trimws(conf.level))
-  value <- if (!is.null(text)) suppressWarnings(as.numeric(text)) else if (is.numeric(conf.level)) conf.level
-  if (length(value) != 1L || is.na(value)) {
+#' @rdname diffboot
+#' @export
+diffboot.formula <- function(formula, data = parent.frame(), subset, groups = NULL, id = NULL, paired = FALSE,
+                             labels = NULL, ...) {
+  if (length(formula) != 3L) fail("the formula must be value ~ group, or Pair(x, y) ~ 1")
+  flag(paired, "paired")
+  if (!is.null(id)) {
+    if (!paired) fail("id pairs rows: it goes with paired = TRUE")
+    if (!is.character(id) || length(id) != 1L || is.na(id)) fail("id must name one column of data")
+    where <- if (missing(data)) environment(formula) else data
+    found <- if (is.environment(where)) exists(id, envir = where) else id %in% names(where)
+    if (!found) fail(sprintf("the data have no column \"%s\"", id))
+  }
+  # The formula's columns, and the id's, as model.frame() evaluates them
+  # in data, with subset; missing values stay for the library to count.
+  frame_call <- match.call(expand.dots = FALSE)
+  frame_call <- frame_call[c(1L, match(c("formula", "data", "subset"), names(frame_call), 0L))]
+  frame_call[[1L]] <- quote(stats::model.frame)
+  frame_call$na.action <- quote(stats::na.pass)
+  if (!is.null(id)) frame_call$pair_id <- as.name(id)
+  frame <- eval(frame_call, parent.frame())
+  call <- match.call()
+  wide <- identical(formula[[3L]], 1) || identical(formula[[3L]], 1L)
+  if (wide) {
+    response <- frame[[1L]]
+    if (!is.matrix(response) || ncol(response) != 2L) fail("the wide form is Pair(x, y) ~ 1: two columns")
+    if (!is.null(groups) || !is.null(id)) fail("groups and id go with the long form value ~ group")
+    names <- vapply(as.list(formula[[2L]])[2:3], deparse1, "")
+    samples <- from_library(.frame_columns(names[1L], frame_cells(response[, 1L], names[1L], TRUE), names[2L],
+                                           frame_cells(response[, 2L], names[2L], TRUE), paired))
+    return(run_analysis(samples, settings(paired, ...), if (is.null(labels)) names else labels, call))
+  }
+  if (ncol(frame) != 2L + !is.null(id)) fail("the formula must be value ~ group, with one group variable")
+  group_name <- names(frame)[2L]
+  groups <- two_groups(frame[[2L]], group_name, groups)
+  value_name <- names(frame)[1L]
+  samples <- from_library(.frame_groups(
+    group_name, frame_cells(frame[[2L]], group_name, FALSE), value_name, frame_cells(frame[[1L]], value_name, TRUE),
+    if (is.null(id)) "" else id, if (!is.null(id)) frame_cells(frame[["(pair_id)"]], id, FALSE),
+    groups$keys, paired))
+  if (paired && is.null(id)) {
+    message(sprintf("diffboot: the rows of \"%s\" and \"%s\" paired in the order they come (id = names a column of pairs)",
+                    groups$labels[1L], groups$labels[2L]))
+  }
+  run_analysis(samples, settings(paired, ...), if (is.null(labels)) groups$labels else labels, call)
+}
+
+no_more_arguments <- function(...) {
+  if (...length() > 0L) {
+    fail(sprintf("unused argument%s: %s", if (...length() > 1L) "s" else "", paste(names(list(...)), collapse = ", ")))
+  }
+}
+
+flag <- function(value, name) {
+  if (!is.logical(value) || length(value) != 1L || is.na(value)) fail(sprintf("%s must be TRUE or FALSE", name))
+  value
+}
+
+# One number; the library says whether it is a whole number in its range.
+one_number <- function(value, name) {
+  if (!is.numeric(value) || length(value) != 1L || is.na(value)) {
+    fail(sprintf("%s must be one number, not %s", name, deparse1(value, width.cutoff = 40L)))
+  }
+  as.double(value)
+}
+
+# The options of a run as R values of the kinds the library takes; it reads
+# the level, the ranges and the measures.
+settings <- function(paired, conf.level = 0.95, R = 1999, seed = NULL, measures = NULL, permutations = 0,
+                     replicates = FALSE, threads = NULL, quantiles = NULL, ...) {
+  no_more_arguments(...)
+  if (!(is.numeric(conf.level) || is.character(conf.level)) || length(conf.level) != 1L || is.na(conf.level)) {
     fail(sprintf("conf.level must be a level such as 0.95 or \"95%%\", not %s", deparse1(conf.level, width.cutoff = 40L)))
   }
-  decimal15 <- function(v) as.numeric(sprintf("%.15g", v))
-  if (percent || value > 1) value <- decimal15(value / 100)
-  if (!(value >= 0.5 && value <= 0.999)) {
-    fail(sprintf("conf.level %s is not a level from 0.5 to 0.999 (or 50 to 99.9, %s%%)", format(conf.level),
-                 limits$percent[limits$default_level]))
+  if (!is.null(measures) && (!is.character(measures) || anyNA(measures) || length(measures) == 0L)) {
+    fail("measures must be names such as \"d_AVE\", or \"all\"")
   }
-  list(alpha = decimal15((1 - value) / 2), level = value)
+  if (!is.null(quantiles) && (!is.numeric(quantiles) || anyNA(quantiles) || !is.null(dim(quantiles)))) {
+    fail("quantiles must be probabilities such as 0.9 or c(0.1, 0.9)")
+  }
+  list(paired = flag(paired, "paired"), level = if (is.numeric(conf.level)) as.double(conf.level) else conf.level,
+       R = one_number(R, "R"), seed = if (!is.null(seed)) one_number(seed, "seed"),
+       measures = as.character(measures), permutations = one_number(permutations, "permutations"),
+       replicates = flag(replicates, "replicates"), threads = if (!is.null(threads)) one_number(threads, "threads"),
+       quantiles = as.double(quantiles))
 }
 
 # The values of a sample as doubles; NA and NaN stay, as missing values.
@@ -46,169 +205,64 @@ sample_values <- function(v, name) {
   as.double(v)
 }
 
-measure_names <- function(measures, paired, limits) {
-  if (is.null(measures)) return(character())
-  if (!is.character(measures) || anyNA(measures) || length(measures) == 0L) {
-    fail("measures must be names such as \"d_AVE\", or \"all\"")
+# A frame's column as the library takes it: numbers (NA and NaN missing) or
+# texts (NA missing), factors and other columns by their texts, which the
+# library reads as it reads a table's cells. `values`: the column holds a
+# sample's values, which truth values and dates are not.
+frame_cells <- function(v, name, values) {
+  if (!is.null(dim(v)) && length(dim(v)) > 1L) fail(sprintf("the column \"%s\" is not one column", name))
+  if (is.numeric(v) || is.logical(v) && all(is.na(v))) return(as.double(v))
+  if (values && !is.character(v) && !is.factor(v)) {
+    fail(sprintf("the column \"%s\" holds %s, not numbers", name, if (is.logical(v)) "truth values" else class(v)[1L]))
   }
-  if (identical(measures, "all")) return(if (paired) limits$paired else limits$unpaired)
-  measures
+  as.character(v)
 }
 
-quantile_values <- function(quantiles) {
-  if (is.null(quantiles)) return(double())
-  if (!is.numeric(quantiles) || anyNA(quantiles) || !is.null(dim(quantiles))) {
-    fail("quantiles must be probabilities such as 0.9 or c(0.1, 0.9)")
-  }
-  as.double(quantiles)
-}
-
-diffboot.default <- function(x, y, paired = FALSE, conf.level = 0.95, R = 1999, seed = NULL, measures = NULL,
-                             permutations = 0, replicates = FALSE, threads = NULL, labels = NULL, quantiles = NULL,
-                             ...) {
-  if (...length() > 0L) {
-    fail(sprintf("unused argument%s: %s", if (...length() > 1L) "s" else "",
-                 paste(names(list(...)), collapse = ", ")))
-  }
-  if (missing(y)) fail("diffboot() compares two samples: give x and y, or a formula")
-  if (is.null(labels)) labels <- c(deparse1(substitute(x)), deparse1(substitute(y)))
-  run_analysis(sample_values(x, "x"), sample_values(y, "y"), paired = paired, conf.level = conf.level, R = R,
-               seed = seed, measures = measures, permutations = permutations, replicates = replicates,
-               threads = threads, labels = labels, call = match.call(), quantiles = quantiles)
-}
-
-# The run of the library over two double vectors, and its object.
-run_analysis <- function(x, y, paired, conf.level, R, seed, measures, permutations, replicates, threads, labels,
-                         call, absent = c(0, 0, 0), quantiles = NULL) {
-  limits <- .limits()
-  if (!is.logical(paired) || length(paired) != 1L || is.na(paired)) fail("paired must be TRUE or FALSE")
-  if (!is.logical(replicates) || length(replicates) != 1L || is.na(replicates)) {
-    fail("replicates must be TRUE or FALSE")
-  }
-  level <- level_of(conf.level, limits)
-  R <- whole_number(R, "R", limits$replications[1L], limits$replications[2L])
-  seed <- if (is.null(seed)) limits$fixed_seed else whole_number(seed, "seed", 1L, limits$largest_seed)
-  permutations <- if (isTRUE(permutations == 0)) 0L else {
-    whole_number(permutations, "permutations", limits$permutations[1L], limits$permutations[2L])
-  }
-  threads <- if (is.null(threads)) 0L else whole_number(threads, "threads", 1L, .Machine$integer.max)
-  names <- measure_names(measures, paired, limits)
-  quantiles <- quantile_values(quantiles)
-  # The library's all, which names the quantile measures too.
-  if (length(quantiles) > 0L && identical(measures, "all")) names <- "all"
-  core <- .analyse(x, y, paired, level$alpha, R, seed, names, permutations, replicates, threads, quantiles)
-  if (!is.null(core$error)) fail(core$error)
-  measures <- as.data.frame(core$measures, stringsAsFactors = FALSE)
-  structure(class = "diffboot", list(
-    measures = measures,
-    experiment = if (paired) "paired" else "unpaired",
-    conf.level = level$level,
-    alpha = level$alpha,
-    R = R,
-    seed = seed,
-    permutations = permutations,
-    n = c(x = core$n_x, y = core$n_y),
-    # Halves of pairs that the data's rows never had are not missing values.
-    missing = c(x = core$missing_x - absent[1L], y = core$missing_y - absent[2L]),
-    pairs_dropped = if (paired) core$pairs_dropped + absent[3L] else NULL,
-    labels = as.character(labels),
-    replicates = core$replicates,
-    data = list(x = x, y = y),
-    call = call
-  ))
-}
-
-diffboot.formula <- function(formula, data = parent.frame(), groups = NULL, id = NULL, paired = FALSE, ...) {
-  if (length(formula) != 3L) fail("the formula must be value ~ group, or Pair(x, y) ~ 1")
-  frame <- stats::model.frame(formula, data = data, na.action = stats::na.pass)
-  response <- frame[[1L]]
-  wide <- identical(formula[[3L]], 1) || identical(formula[[3L]], 1L)
-  if (wide) {
-    if (!is.matrix(response) || ncol(response) != 2L) fail("the wide form is Pair(x, y) ~ 1: two columns")
-    if (!is.null(groups) || !is.null(id)) fail("groups and id go with the long form value ~ group")
-    labels <- vapply(as.list(formula[[2L]])[2:3], deparse1, "")
-    return(run_with(sample_values(response[, 1L], labels[1L]), sample_values(response[, 2L], labels[2L]),
-                    paired, labels, match.call(), ...))
-  }
-  if (ncol(frame) != 2L) fail("the formula must be value ~ group, with one group variable")
-  values <- sample_values(response, names(frame)[1L])
-  samples <- long_form(values, frame[[2L]], names(frame)[2L], groups, id, paired, data)
-  run_with(samples$x, samples$y, paired, samples$labels, match.call(),
-           absent = if (is.null(samples$absent)) c(0, 0, 0) else samples$absent, ...)
-}
-
-run_with <- function(x, y, paired, labels, call, conf.level = 0.95, R = 1999, seed = NULL, measures = NULL,
-                     permutations = 0, replicates = FALSE, threads = NULL, absent = c(0, 0, 0), quantiles = NULL, ...) {
-  if (...length() > 0L) fail(sprintf("unused arguments: %s", paste(names(list(...)), collapse = ", ")))
-  run_analysis(x, y, paired = paired, conf.level = conf.level, R = R, seed = seed, measures = measures,
-               permutations = permutations, replicates = replicates, threads = threads, labels = labels, call = call,
-               absent = absent, quantiles = quantiles)
-}
-
-# The two groups of a long frame: unpaired, the values of each; paired, the
-# pairs by id in the order the frame first names them (an id in one group
-# only pairs with a missing value), or without id the rows in order.
-long_form <- function(values, group, group_name, groups, id, paired, data) {
-  if (!isTRUE(paired) && !is.null(id)) fail("id pairs rows: it goes with paired = TRUE")
+# The two groups of the long form: those named, or the group column's two
+# (a factor's two levels); `keys` as the library matches them (numbers by
+# a text that reads back as the same number), `labels` as R prints them.
+two_groups <- function(group, group_name, groups) {
   if (is.null(groups)) {
-    present <- if (is.factor(group)) levels(group) else sort(unique(as.character(group[!is.na(group)])))
+    present <- if (is.factor(group)) levels(group) else sort(unique(group[!is.na(group)]))
     if (length(present) != 2L) {
       fail(sprintf("%s has %d groups (%s): name two with groups =", group_name, length(present),
                    paste(utils::head(present, 8L), collapse = ", ")))
     }
     groups <- present
   }
-  groups <- as.character(groups)
-  if (length(groups) != 2L || anyNA(groups) || groups[1L] == groups[2L]) {
-    fail(sprintf("groups must name two different groups of %s", group_name))
+  if (length(groups) != 2L || anyNA(groups) || !is.atomic(groups)) {
+    fail(sprintf("groups must name two groups of %s", group_name))
   }
-  key <- as.character(group)
-  for (g in groups) {
-    if (!any(key == g, na.rm = TRUE)) {
-      fail(sprintf("%s has no group \"%s\" (its groups: %s)", group_name, g,
-                   paste(utils::head(sort(unique(key[!is.na(key)])), 8L), collapse = ", ")))
-    }
-  }
-  first <- !is.na(key) & key == groups[1L]
-  second <- !is.na(key) & key == groups[2L]
-  out <- list(labels = groups)
-  if (!isTRUE(paired) || is.null(id)) {
-    out$x <- values[first]
-    out$y <- values[second]
-    if (isTRUE(paired)) {
-      if (length(out$x) != length(out$y)) {
-        fail(sprintf("the groups \"%s\" and \"%s\" have %d and %d rows: name the pairs' column with id =",
-                     groups[1L], groups[2L], length(out$x), length(out$y)))
-      }
-      message(sprintf("diffboot: the rows of \"%s\" and \"%s\" paired in the order they come (id = names a column of pairs)",
-                      groups[1L], groups[2L]))
-    }
-    return(out)
-  }
-  if (!is.character(id) || length(id) != 1L || is.na(id)) fail("id must name one column of data")
-  if (!is.data.frame(data) && !is.list(data) || is.null(data[[id]])) {
-    fail(sprintf("the data have no column \"%s\"", id))
-  }
-  ids <- data[[id]]
-  if (length(ids) != length(key)) fail(sprintf("the column \"%s\" is not as long as the formula's columns", id))
-  rows <- which(first | second)
-  row_ids <- as.character(ids[rows])
-  if (anyNA(row_ids)) fail(sprintf("the column \"%s\" has a missing id at row %d", id, rows[is.na(row_ids)][1L]))
-  order <- unique(row_ids)
-  slot <- match(row_ids, order)
-  out$x <- out$y <- rep(NA_real_, length(order))
-  for (k in 1:2) {
-    in_group <- if (k == 1L) first[rows] else second[rows]
-    twice <- duplicated(slot[in_group])
-    if (any(twice)) {
-      at <- rows[in_group][twice][1L]
-      earlier <- rows[in_group][slot[in_group] == slot[rows == at]][1L]
-      fail(sprintf("the id \"%s\" is twice in the group \"%s\" (rows %d and %d)", row_ids[rows == at], groups[k],
-                   earlier, at))
-    }
-    if (k == 1L) out$x[slot[in_group]] <- values[rows[in_group]] else out$y[slot[in_group]] <- values[rows[in_group]]
-  }
-  # The halves an id's rows never had, apart from its missing values.
-  out$absent <- c(length(order) - sum(first[rows]), length(order) - sum(second[rows]), 0)
-  out
+  keys <- if (is.numeric(groups)) formatC(as.double(groups), digits = 17L, format = "g") else as.character(groups)
+  list(keys = keys, labels = as.character(groups))
+}
+
+# The samples a frame gave, or the library's refusal.
+from_library <- function(samples) {
+  if (!is.null(samples$error)) fail(samples$error)
+  samples
+}
+
+# The run of the library over two samples (a frame's carry the counts of
+# what it left out), and its object.
+run_analysis <- function(samples, settings, labels, call) {
+  core <- .analyse(samples$x, samples$y, samples$counts, settings)
+  if (!is.null(core$error)) fail(core$error)
+  paired <- settings$paired
+  structure(class = "diffboot", list(
+    measures = as.data.frame(core$measures, stringsAsFactors = FALSE),
+    experiment = if (paired) "paired" else "unpaired",
+    conf.level = core$level,
+    alpha = core$alpha,
+    R = as.integer(core$R),
+    seed = as.integer(core$seed),
+    permutations = as.integer(core$permutations),
+    n = c(x = core$n_x, y = core$n_y),
+    missing = c(x = core$missing_x, y = core$missing_y),
+    pairs_dropped = if (paired) core$pairs_dropped else NULL,
+    labels = as.character(labels),
+    replicates = core$replicates,
+    data = list(x = samples$x, y = samples$y),
+    call = call
+  ))
 }

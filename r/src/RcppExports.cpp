@@ -11,38 +11,54 @@ Rcpp::Rostream<false>& Rcpp::Rcerr = Rcpp::Rcpp_cerr_get();
 #endif
 
 // analyse
-Rcpp::List analyse(Rcpp::NumericVector x, Rcpp::NumericVector y, bool paired, double alpha, int replications, int seed, Rcpp::CharacterVector measures, int permutations, bool replicates, int threads, Rcpp::NumericVector quantiles);
-RcppExport SEXP _diffboot_analyse(SEXP xSEXP, SEXP ySEXP, SEXP pairedSEXP, SEXP alphaSEXP, SEXP replicationsSEXP, SEXP seedSEXP, SEXP measuresSEXP, SEXP permutationsSEXP, SEXP replicatesSEXP, SEXP threadsSEXP, SEXP quantilesSEXP) {
+Rcpp::List analyse(Rcpp::NumericVector x, Rcpp::NumericVector y, Rcpp::Nullable<Rcpp::NumericVector> counts, Rcpp::List settings);
+RcppExport SEXP _diffboot_analyse(SEXP xSEXP, SEXP ySEXP, SEXP countsSEXP, SEXP settingsSEXP) {
 BEGIN_RCPP
     Rcpp::RObject rcpp_result_gen;
     Rcpp::traits::input_parameter< Rcpp::NumericVector >::type x(xSEXP);
     Rcpp::traits::input_parameter< Rcpp::NumericVector >::type y(ySEXP);
-    Rcpp::traits::input_parameter< bool >::type paired(pairedSEXP);
-    Rcpp::traits::input_parameter< double >::type alpha(alphaSEXP);
-    Rcpp::traits::input_parameter< int >::type replications(replicationsSEXP);
-    Rcpp::traits::input_parameter< int >::type seed(seedSEXP);
-    Rcpp::traits::input_parameter< Rcpp::CharacterVector >::type measures(measuresSEXP);
-    Rcpp::traits::input_parameter< int >::type permutations(permutationsSEXP);
-    Rcpp::traits::input_parameter< bool >::type replicates(replicatesSEXP);
-    Rcpp::traits::input_parameter< int >::type threads(threadsSEXP);
-    Rcpp::traits::input_parameter< Rcpp::NumericVector >::type quantiles(quantilesSEXP);
-    rcpp_result_gen = Rcpp::wrap(analyse(x, y, paired, alpha, replications, seed, measures, permutations, replicates, threads, quantiles));
+    Rcpp::traits::input_parameter< Rcpp::Nullable<Rcpp::NumericVector> >::type counts(countsSEXP);
+    Rcpp::traits::input_parameter< Rcpp::List >::type settings(settingsSEXP);
+    rcpp_result_gen = Rcpp::wrap(analyse(x, y, counts, settings));
     return rcpp_result_gen;
 END_RCPP
 }
-// limits
-Rcpp::List limits();
-RcppExport SEXP _diffboot_limits() {
+// frame_columns
+Rcpp::List frame_columns(std::string a_name, SEXP a, std::string b_name, SEXP b, bool paired);
+RcppExport SEXP _diffboot_frame_columns(SEXP a_nameSEXP, SEXP aSEXP, SEXP b_nameSEXP, SEXP bSEXP, SEXP pairedSEXP) {
 BEGIN_RCPP
     Rcpp::RObject rcpp_result_gen;
-    rcpp_result_gen = Rcpp::wrap(limits());
+    Rcpp::traits::input_parameter< std::string >::type a_name(a_nameSEXP);
+    Rcpp::traits::input_parameter< SEXP >::type a(aSEXP);
+    Rcpp::traits::input_parameter< std::string >::type b_name(b_nameSEXP);
+    Rcpp::traits::input_parameter< SEXP >::type b(bSEXP);
+    Rcpp::traits::input_parameter< bool >::type paired(pairedSEXP);
+    rcpp_result_gen = Rcpp::wrap(frame_columns(a_name, a, b_name, b, paired));
+    return rcpp_result_gen;
+END_RCPP
+}
+// frame_groups
+Rcpp::List frame_groups(std::string by_name, SEXP by, std::string value_name, SEXP value, std::string id_name, SEXP id, std::vector<std::string> groups, bool paired);
+RcppExport SEXP _diffboot_frame_groups(SEXP by_nameSEXP, SEXP bySEXP, SEXP value_nameSEXP, SEXP valueSEXP, SEXP id_nameSEXP, SEXP idSEXP, SEXP groupsSEXP, SEXP pairedSEXP) {
+BEGIN_RCPP
+    Rcpp::RObject rcpp_result_gen;
+    Rcpp::traits::input_parameter< std::string >::type by_name(by_nameSEXP);
+    Rcpp::traits::input_parameter< SEXP >::type by(bySEXP);
+    Rcpp::traits::input_parameter< std::string >::type value_name(value_nameSEXP);
+    Rcpp::traits::input_parameter< SEXP >::type value(valueSEXP);
+    Rcpp::traits::input_parameter< std::string >::type id_name(id_nameSEXP);
+    Rcpp::traits::input_parameter< SEXP >::type id(idSEXP);
+    Rcpp::traits::input_parameter< std::vector<std::string> >::type groups(groupsSEXP);
+    Rcpp::traits::input_parameter< bool >::type paired(pairedSEXP);
+    rcpp_result_gen = Rcpp::wrap(frame_groups(by_name, by, value_name, value, id_name, id, groups, paired));
     return rcpp_result_gen;
 END_RCPP
 }
 
 static const R_CallMethodDef CallEntries[] = {
-    {"_diffboot_analyse", (DL_FUNC) &_diffboot_analyse, 11},
-    {"_diffboot_limits", (DL_FUNC) &_diffboot_limits, 0},
+    {"_diffboot_analyse", (DL_FUNC) &_diffboot_analyse, 4},
+    {"_diffboot_frame_columns", (DL_FUNC) &_diffboot_frame_columns, 5},
+    {"_diffboot_frame_groups", (DL_FUNC) &_diffboot_frame_groups, 8},
     {NULL, NULL, 0}
 };
 

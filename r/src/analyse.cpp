@@ -1,21 +1,26 @@
-// The R package's door to the library: spans over R's double vectors (no
-// copy), the run on a worker thread while R's thread looks for an interrupt
-// every tenth of a second, and the results as R lists. No R API is called
-// off R's thread; the R side turns what users give into double vectors and
-// what comes back into a "diffboot" object.
+// The R package's door to the library: R's vectors and a frame's columns
+// handed over as they are, the options read by the library's rules, the run
+// on a worker thread while R's thread looks for an interrupt, and the
+// results as R lists. No R API is called off R's thread; the R side only
+// turns what users give into vectors and what comes back into a "diffboot"
+// object.
 #include <Rcpp.h>
 
-#include <chrono>
-#include <future>
+#include <cstdint>
+#include <functional>
 #include <span>
 #include <string>
 #include <vector>
 
-#include "analysis/analysis.h"
-#include "analysis/settings.h"
 #include "diffboot/diffboot.h"
+#include "diffboot/frames.h"
+#include "diffboot/rules.h"
+#include "diffboot/watch.h"
 
 namespace {
+
+// Thrown by the watcher when the user has interrupted R.
+struct Interrupted {};
 
 void check_interrupt(void*) { R_CheckUserInterrupt(); }
 
@@ -23,24 +28,98 @@ void check_interrupt(void*) { R_CheckUserInterrupt(); }
 // interrupt's long jump from leaving this frame.
 bool interrupt_pending() { return R_ToplevelExec(check_interrupt, nullptr) == FALSE; }
 
-// The run on a worker thread, cancelled through its Control when R is
-// interrupted; the interrupt is raised again once the worker has ended.
-diffboot::Results watched_run(std::span<const double> x, std::span<const double> y, const diffboot::Options& o) {
-  diffboot::Control control;
-  std::future<diffboot::Results> run =
-      std::async(std::launch::async, [&] { return diffboot::analyse(x, y, o, control); });
-  while (run.wait_for(std::chrono::milliseconds(100)) != std::future_status::ready) {
-    if (interrupt_pending()) {
-      control.cancel();
-      run.wait();
-      try {
-        run.get();
-      } catch (...) {
-      }
-      throw Rcpp::internal::InterruptedException();
-    }
+// A long run on a worker thread, cancelled when R is interrupted; the
+// interrupt is raised again once the worker has ended. Short runs stay on
+// this thread.
+diffboot::Results watched_run(double work, const std::function<diffboot::Results(diffboot::Control&)>& run) {
+  if (work < diffboot::watched_work) {
+    diffboot::Control control;
+    return run(control);
   }
-  return run.get();
+  try {
+    return diffboot::watched(run, [](double) {
+      if (interrupt_pending()) throw Interrupted{};
+    });
+  } catch (const Interrupted&) {
+    throw Rcpp::internal::InterruptedException();
+  }
+}
+
+std::span<const double> span_of(const Rcpp::NumericVector& v) {
+  return {REAL(v), static_cast<std::size_t>(v.size())};
+}
+
+// A frame's column as R holds it, a double vector (NaN and NA missing) or a
+// character vector (NA missing), and the storage the library's view points into.
+struct ColumnHolder {
+  std::vector<std::string> texts;
+  std::vector<std::uint8_t> missing;
+  diffboot::Column column;
+};
+
+ColumnHolder column_of(const std::string& name, SEXP cells) {
+  ColumnHolder h;
+  h.column.name = name;
+  if (TYPEOF(cells) == REALSXP) {
+    h.column.numbers = {REAL(cells), static_cast<std::size_t>(XLENGTH(cells))};
+  } else if (TYPEOF(cells) == STRSXP) {
+    const R_xlen_t n = XLENGTH(cells);
+    h.texts.reserve(static_cast<std::size_t>(n));
+    h.missing.reserve(static_cast<std::size_t>(n));
+    for (R_xlen_t i = 0; i < n; ++i) {
+      const SEXP cell = STRING_ELT(cells, i);
+      h.missing.push_back(cell == NA_STRING ? 1 : 0);
+      h.texts.emplace_back(cell == NA_STRING ? "" : Rf_translateCharUTF8(cell));
+    }
+    h.column.texts = h.texts, h.column.missing = h.missing, h.column.is_text = true;
+  } else if (cells != R_NilValue) {
+    Rcpp::stop("the column \"%s\" is neither numbers nor texts", name);
+  }
+  return h;
+}
+
+Rcpp::List samples_list(const diffboot::FrameSamples& s) {
+  return Rcpp::List::create(
+      Rcpp::Named("x") = s.x, Rcpp::Named("y") = s.y,
+      Rcpp::Named("counts") = Rcpp::NumericVector::create(static_cast<double>(s.missing_x),
+                                                          static_cast<double>(s.missing_y),
+                                                          static_cast<double>(s.pairs_dropped)),
+      Rcpp::Named("notes") = s.notes);
+}
+
+Rcpp::List error_list(const diffboot::Error& e) { return Rcpp::List::create(Rcpp::Named("error") = std::string(e.what())); }
+
+diffboot::Experiment experiment_of(bool paired) {
+  return paired ? diffboot::Experiment::paired : diffboot::Experiment::unpaired;
+}
+
+// The options as the user gave them (R has made sure of their types), read
+// by the library's rules; the interval level comes back in `level`.
+diffboot::Options options_of(const Rcpp::List& s, double& level) {
+  diffboot::Options o;
+  o.experiment = experiment_of(Rcpp::as<bool>(s["paired"]));
+  const SEXP conf = s["level"];
+  const diffboot::Level l = TYPEOF(conf) == STRSXP ? diffboot::level_from_text(Rf_translateCharUTF8(STRING_ELT(conf, 0)))
+                                                   : diffboot::level_from_number(Rf_asReal(conf));
+  o.alpha = l.alpha, level = l.level;
+  namespace limits = diffboot::limits;
+  o.replications = diffboot::whole_number(Rcpp::as<double>(s["R"]), "R", limits::min_replications, limits::max_replications);
+  if (!Rf_isNull(s["seed"])) {
+    o.seed = static_cast<std::int32_t>(diffboot::whole_number(Rcpp::as<double>(s["seed"]), "seed", 1, limits::largest_seed));
+  }
+  const double permutations = Rcpp::as<double>(s["permutations"]);
+  if (permutations != 0) {
+    o.permutations = static_cast<std::int32_t>(
+        diffboot::whole_number(permutations, "permutations", limits::min_permutations, limits::max_permutations));
+  }
+  if (!Rf_isNull(s["threads"])) {
+    o.threads = static_cast<unsigned>(diffboot::whole_number(Rcpp::as<double>(s["threads"]), "threads", 1, INT32_MAX));
+  }
+  o.measures = Rcpp::as<std::vector<std::string>>(s["measures"]);
+  o.quantiles = Rcpp::as<std::vector<double>>(s["quantiles"]);
+  o.keep_replicates = Rcpp::as<bool>(s["replicates"]);
+  o.missing = diffboot::Missing::skip;
+  return o;
 }
 
 Rcpp::List measures_list(const diffboot::Results& r) {
@@ -81,53 +160,66 @@ SEXP replicates_matrix(const diffboot::Results& r) {
 
 }  // namespace
 
-// The analysis of x and y (doubles, NaN missing) with the library's options;
-// a list with the error's message in `error` when the library refuses them.
+// The analysis of x and y with the options of `settings`: x and y as given
+// (NaN missing, counted by the library), or the samples a frame gave, whose
+// counts of what it left out (`counts`: missing x, missing y, pairs dropped)
+// are the result's. A list with the library's message in `error` when it
+// refuses them.
 // [[Rcpp::export(name = ".analyse", rng = false)]]
-Rcpp::List analyse(Rcpp::NumericVector x, Rcpp::NumericVector y, bool paired, double alpha, int replications,
-                   int seed, Rcpp::CharacterVector measures, int permutations, bool replicates, int threads,
-                   Rcpp::NumericVector quantiles) {
-  diffboot::Options o;
-  o.quantiles.assign(quantiles.begin(), quantiles.end());
-  o.experiment = paired ? diffboot::Experiment::paired : diffboot::Experiment::unpaired;
-  o.alpha = alpha, o.replications = replications, o.seed = seed, o.threads = static_cast<unsigned>(threads);
-  for (R_xlen_t i = 0; i < measures.size(); ++i) o.measures.emplace_back(measures[i]);
-  o.permutations = permutations, o.keep_replicates = replicates, o.missing = diffboot::Missing::skip;
-  const std::span<const double> xs(REAL(x), static_cast<std::size_t>(x.size()));
-  const std::span<const double> ys(REAL(y), static_cast<std::size_t>(y.size()));
+Rcpp::List analyse(Rcpp::NumericVector x, Rcpp::NumericVector y, Rcpp::Nullable<Rcpp::NumericVector> counts,
+                   Rcpp::List settings) {
   diffboot::Results r;
+  double level = 0;
   try {
-    r = watched_run(xs, ys, o);
+    const diffboot::Options o = options_of(settings, level);
+    const double work = diffboot::work_of(static_cast<std::size_t>(x.size()), static_cast<std::size_t>(y.size()), o);
+    if (counts.isNull()) {
+      r = watched_run(work, [&](diffboot::Control& c) { return diffboot::analyse(span_of(x), span_of(y), o, c); });
+    } else {
+      const Rcpp::NumericVector k(counts.get());
+      diffboot::FrameSamples s;
+      s.x.assign(x.begin(), x.end()), s.y.assign(y.begin(), y.end());
+      s.missing_x = static_cast<std::int64_t>(k[0]), s.missing_y = static_cast<std::int64_t>(k[1]);
+      s.pairs_dropped = static_cast<std::int64_t>(k[2]);
+      r = watched_run(work, [&](diffboot::Control& c) { return diffboot::analyse(s, o, c); });
+    }
   } catch (const diffboot::Error& e) {
-    return Rcpp::List::create(Rcpp::Named("error") = std::string(e.what()));
+    return error_list(e);
   }
   return Rcpp::List::create(
       Rcpp::Named("n_x") = static_cast<double>(r.n_x), Rcpp::Named("n_y") = static_cast<double>(r.n_y),
       Rcpp::Named("missing_x") = static_cast<double>(r.missing_x),
       Rcpp::Named("missing_y") = static_cast<double>(r.missing_y),
-      Rcpp::Named("pairs_dropped") = static_cast<double>(r.pairs_dropped), Rcpp::Named("measures") = measures_list(r),
-      Rcpp::Named("replicates") = replicates_matrix(r));
+      Rcpp::Named("pairs_dropped") = static_cast<double>(r.pairs_dropped),
+      Rcpp::Named("alpha") = r.options.alpha, Rcpp::Named("level") = level,
+      Rcpp::Named("R") = static_cast<double>(r.options.replications),
+      Rcpp::Named("seed") = static_cast<double>(r.options.seed.value_or(diffboot::limits::fixed_seed)),
+      Rcpp::Named("permutations") = static_cast<double>(r.options.permutations),
+      Rcpp::Named("measures") = measures_list(r), Rcpp::Named("replicates") = replicates_matrix(r));
 }
 
-// What the library admits: the levels (alpha, level, percent) in the command
-// line's order, the default level, the seeds, the ranges of B and of the
-// permutations, and each experiment's measures.
-// [[Rcpp::export(name = ".limits", rng = false)]]
-Rcpp::List limits() {
-  namespace a = diffboot::analysis;
-  const auto names = [](a::Experiment e) {
-    std::vector<std::string> all;
-    for (std::string_view n : a::all_measure_names(e)) all.emplace_back(n);
-    return all;
-  };
-  return Rcpp::List::create(
-      Rcpp::Named("alpha") = std::vector<double>(a::alpha_levels.begin(), a::alpha_levels.end()),
-      Rcpp::Named("level") = std::vector<double>(a::interval_levels.begin(), a::interval_levels.end()),
-      Rcpp::Named("percent") = std::vector<double>(a::interval_percents.begin(), a::interval_percents.end()),
-      Rcpp::Named("default_level") = static_cast<int>(a::default_level) + 1, Rcpp::Named("fixed_seed") = a::fixed_seed,
-      Rcpp::Named("largest_seed") = a::largest_seed,
-      Rcpp::Named("replications") = Rcpp::IntegerVector::create(a::min_replications, a::max_replications),
-      Rcpp::Named("permutations") = Rcpp::IntegerVector::create(a::min_permutations, a::max_permutations),
-      Rcpp::Named("paired") = names(a::Experiment::paired),
-      Rcpp::Named("unpaired") = names(a::Experiment::unpaired));
+// Two columns of a frame (paired: the rows are the pairs), each a double or
+// a character vector, as the library reads a table's columns.
+// [[Rcpp::export(name = ".frame_columns", rng = false)]]
+Rcpp::List frame_columns(std::string a_name, SEXP a, std::string b_name, SEXP b, bool paired) {
+  try {
+    const ColumnHolder x = column_of(a_name, a), y = column_of(b_name, b);
+    return samples_list(diffboot::frame_columns(x.column, y.column, experiment_of(paired)));
+  } catch (const diffboot::Error& e) {
+    return error_list(e);
+  }
+}
+
+// The rows of two groups of a long frame, paired by id when `id` is not
+// NULL, as the library reads a long table.
+// [[Rcpp::export(name = ".frame_groups", rng = false)]]
+Rcpp::List frame_groups(std::string by_name, SEXP by, std::string value_name, SEXP value, std::string id_name, SEXP id,
+                        std::vector<std::string> groups, bool paired) {
+  try {
+    const ColumnHolder g = column_of(by_name, by), v = column_of(value_name, value), i = column_of(id_name, id);
+    return samples_list(
+        diffboot::frame_groups(g.column, v.column, i.column, {groups.at(0), groups.at(1)}, experiment_of(paired)));
+  } catch (const diffboot::Error& e) {
+    return error_list(e);
+  }
 }

@@ -9,8 +9,11 @@ set -eu
 repo=$1
 package=$repo/r
 engine=$package/src/engine
-# The folders of src/ the library is built from, in the order they depend on one another.
-parts="numeric bootstrap analysis poisson api"
+# The folders of src/ the library is built from, in the order they depend on
+# one another; of tables/ only the frames' rules, which read no files (its
+# file reader needs libcsv, which the package does without).
+parts="numbers numeric bootstrap analysis poisson tables api"
+tables="table.h two_samples.h cells.cpp pairs.h pairs.cpp long_form.h long_form.cpp frames.h frames.cpp"
 
 rm -rf "$engine"
 mkdir -p "$engine/diffboot"
@@ -18,7 +21,12 @@ cp "$repo"/include/diffboot/*.h "$engine/diffboot/"
 objects=""
 for part in $parts; do
   mkdir -p "$engine/$part"
-  for file in "$repo/src/$part"/*.h "$repo/src/$part"/*.cpp; do
+  if [ "$part" = tables ]; then
+    files=$(for f in $tables; do echo "$repo/src/tables/$f"; done)
+  else
+    files=$(ls "$repo/src/$part"/*.h "$repo/src/$part"/*.cpp 2>/dev/null)
+  fi
+  for file in $files; do
     [ -e "$file" ] || continue
     cp "$file" "$engine/$part/"
     case $file in
@@ -41,5 +49,10 @@ done
   echo "PKG_CXXFLAGS = @FP_FLAGS@ \$(CXX_VISIBILITY)"
   echo "PKG_LIBS = -pthread"
   echo "OBJECTS =$glue$objects"
+  echo ""
+  echo "# The library stripped of its debugging symbols, which are most of its size;"
+  echo "# configure names the strip program, or none."
+  echo "all: \$(SHLIB)"
+  echo "	@STRIP_COMMAND@"
 } > "$package/src/Makevars.in"
 rm -f "$package/src/Makevars"

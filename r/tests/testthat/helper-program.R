@@ -40,3 +40,20 @@ expect_same_as_json <- function(r, j) {
     expect_identical(ours, theirs, label = f)
   }
 }
+
+# A data frame as the program's table: a header, cells written as R prints
+# them, NA as "NA" and numbers to 17 digits.
+write_frame <- function(d, path) {
+  cells <- lapply(d, function(v) {
+    text <- if (is.double(v)) sprintf("%.17g", v) else as.character(v)
+    ifelse(is.na(v), "NA", text)
+  })
+  writeLines(c(paste(names(d), collapse = ","), do.call(paste, c(cells, sep = ","))), path)
+}
+
+# The program's message when it refuses `args` (its "diffboot: " prefix left off).
+program_refusal <- function(args, dir) {
+  out <- withr::with_dir(dir, suppressWarnings(system2(program(), c("--no-files", args), stdout = TRUE, stderr = TRUE)))
+  expect_false(is.null(attr(out, "status")))
+  sub("^diffboot: ", "", out[grepl("^diffboot: ", out)][1L])
+}
