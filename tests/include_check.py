@@ -2,7 +2,8 @@
 target does not link (directly, or through a link's public links), or the
 public headers (diffboot/...) outside src/api, the library's own layer; or
 when the library links the program's record layer or staged files, whose
-state belongs to a program's run.
+state belongs to a program's run; or when a door (python/, r/src, web/)
+includes anything but the public headers.
 
     include_check.py SOURCE_DIR
 """
@@ -82,9 +83,27 @@ def main(source):
                     problems.append(f"{relative}:{number}: includes the public header outside src/api")
             elif (src / part).is_dir() and part not in allowed:
                 problems.append(f"{relative}:{number}: includes {part}/ but diffboot_{part} is not among its links")
+    problems += door_problems(source)
     for p in problems:
         print(p)
     return 1 if problems else 0
+
+
+def door_problems(source):
+    """The doors (the Python module, the R package's glue) include only the
+    public headers diffboot/...: every rule they need, the library exports."""
+    problems = []
+    doors = [source / "python", source / "r" / "src", source / "web"]
+    for door in doors:
+        for path in sorted(door.rglob("*")) if door.is_dir() else []:
+            if path.suffix not in (".h", ".cpp") or "engine" in path.relative_to(door).parts \
+                    or path.name.startswith("RcppExports") or "node_modules" in path.parts:
+                continue
+            for number, line in enumerate(path.read_text().splitlines(), 1):
+                m = re.match(r'\s*#\s*include\s+"([^"]+)"', line)
+                if m and not m.group(1).startswith("diffboot/"):
+                    problems.append(f"{path.relative_to(source)}:{number}: a door includes the internal header {m.group(1)}")
+    return problems
 
 
 if __name__ == "__main__":

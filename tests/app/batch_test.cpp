@@ -165,6 +165,12 @@ TEST_F(BatchTest, TablesGiveTheResultsOfOneColumnFiles) {
   EXPECT_EQ(run_command_line(Args{"-p", "--table", "twice.csv", "--by", "g", "--value", "v", "--id", "id", "a", "b"}, 1),
             1);
   EXPECT_EQ(capture.err(), "diffboot: the table \"twice.csv\" has the id \"1\" twice in the group \"a\" (lines 2 and 3)\n");
+  // Groups of unequal size pair only by id: padding them would count rows
+  // that were never there as missing.
+  testing::write_file("unequal.csv", "g,v\na,1\na,2\na,3\na,4\na,5\nb,6\nb,7\nb,8\n");
+  testing::ConsoleCapture unequal;
+  EXPECT_EQ(run_command_line(Args{"-p", "--table", "unequal.csv", "--by", "g", "--value", "v", "a", "b"}, 1), 1);
+  EXPECT_EQ(unequal.err(), "diffboot: the groups \"a\" and \"b\" have 5 and 3 rows: pair them by id (--id COLUMN)\n");
 }
 
 TEST_F(BatchTest, WhatTablesLeaveOutIsSaid) {
