@@ -5,7 +5,7 @@ RELEASE := $(SOURCE)build/release
 TEST := $(SOURCE)build/test
 JOBS := $(shell nproc 2>/dev/null || echo 2)
 
-.PHONY: run test build bench fuzz plotter build-deps test-deps install python python-deps python-module r r-deps r-tarball r-test-package
+.PHONY: run test build build-no-lto bench fuzz plotter build-deps test-deps install python python-deps python-module python-sdist r r-deps r-tarball r-test-package
 PREFIX ?= /usr/local
 FUZZ_SECONDS ?= 60
 FUZZ := $(SOURCE)build/fuzz
@@ -13,8 +13,9 @@ FUZZ := $(SOURCE)build/fuzz
 # Debian packages the build needs (option parsing, json) and the tests add.
 BUILD_PACKAGES := cmake g++ make pkg-config libcli11-dev nlohmann-json3-dev libedit-dev libfast-float-dev libboost-math-dev libcsv-dev help2man
 # The Python package builds with pybind11 for Debian's python3 and its numpy;
-# its tests add pandas, matplotlib, tqdm and pytest.
-PYTHON_PACKAGES := python3-dev python3-numpy python3-pandas python3-matplotlib python3-tqdm pybind11-dev python3-pybind11 python3-dask python3-distributed
+# its tests add pandas, matplotlib, tqdm and pytest. pip builds it with
+# setuptools and wheel (in a venv: python3-venv).
+PYTHON_PACKAGES := python3-dev python3-numpy python3-pandas python3-matplotlib python3-tqdm pybind11-dev python3-pybind11 python3-dask python3-distributed python3-setuptools python3-wheel python3-venv
 # The R package builds with Debian's R, Rcpp and Boost's headers; its tests
 # add testthat, jsonlite (to read the program's json) and ggplot2 (figures).
 R_PACKAGES := r-base-dev r-cran-rcpp libboost-dev
@@ -27,6 +28,7 @@ R_BUILD := $(SOURCE)build/r
 R_VERSION := $(shell sed -n 's/^Version: *//p' $(SOURCE)r/DESCRIPTION)
 R_TARBALL := $(R_BUILD)/diffboot_$(R_VERSION).tar.gz
 PYTHON_BUILD := $(SOURCE)build/python
+NO_LTO := $(SOURCE)build/no-lto
 
 # Installs the packages of $(1) that are missing, when run as root; otherwise
 # CMake names what is missing.
@@ -54,6 +56,13 @@ python-module:
 python: python-deps python-module
 	cmake --install $(PYTHON_BUILD) --component python
 
+# The Python package's sdist, carrying the library's sources, in
+# build/python-dist (pip builds it anywhere with cmake and pybind11).
+python-sdist: python-deps
+	mkdir -p $(PYTHON_BUILD)-dist
+	cd $(SOURCE)python && /usr/bin/python3 -c 'import sys; from setuptools import build_meta; print(build_meta.build_sdist(sys.argv[1]))' $(PYTHON_BUILD)-dist > $(PYTHON_BUILD)-dist/sdist.log 2>&1 || { cat $(PYTHON_BUILD)-dist/sdist.log; exit 1; }
+	@ls $(PYTHON_BUILD)-dist/*.tar.gz
+
 r-deps:
 	$(call install_missing,$(R_PACKAGES))
 
@@ -77,6 +86,13 @@ r-test-package: r-tarball
 build: build-deps
 	cmake -S $(SOURCE) -B $(RELEASE) -DCMAKE_BUILD_TYPE=Release
 	cmake --build $(RELEASE) -j $(JOBS)
+
+# The program and the library as distributions build them, -O3 without
+# link-time optimisation, with -Werror: CI builds it so that a warning only
+# this kind of build shows (GCC's -Wrestrict at -O3) cannot land.
+build-no-lto: build-deps
+	cmake -S $(SOURCE) -B $(NO_LTO) -DCMAKE_BUILD_TYPE=Release -DCMAKE_INTERPROCEDURAL_OPTIMIZATION=OFF -DDIFFBOOT_WERROR=ON
+	cmake --build $(NO_LTO) -j $(JOBS)
 
 # Installs bin/diffboot and share/man/man1/diffboot.1 under PREFIX.
 install: build
