@@ -61,7 +61,7 @@ def _samples_panel(ax, result, x, y):
         ax.plot([k - 0.25, k - 0.2], [median] * 2, color="black", lw=1.5)
     if paired:
         for a, b in zip(x, y):
-            ax.plot([0, 1], [a, b], color="grey", lw=0.5, alpha=0.5)
+            ax.plot([0, 1], [a, b], color="grey", lw=0.5, alpha=0.5, gid="pairs")
     ax.set_xticks([0, 1], ["%s\nn = %d" % (result.labels[0], len(x)), "%s\nn = %d" % (result.labels[1], len(y))])
     ax.set_xlim(-0.6, 1.6)
 
@@ -100,6 +100,23 @@ def plot(result, path=None, ax=None, size=(7, 5)):
         from . import Error
 
         raise Error("the figure %r is not .svg, .png or .pdf" % (str(path),))
+    if result._samples is None:
+        from . import Error
+
+        raise Error("this result of the Poisson bootstrap on Dask keeps no values to draw: plot a result of "
+                    "diffboot.analyse(x, y, method='poisson') on values that fit in memory, or a sample of them")
+    # Labels are drawn as written: a $ is a dollar, not math.
+    with matplotlib.rc_context({"text.parse_math": False}):
+        figure = _draw(result, ax, size)
+    with matplotlib.rc_context({"font.size": 8, "svg.fonttype": "none"}):
+        if ax is None:
+            figure.subplots_adjust(left=0.3, right=0.72, hspace=0.35)
+        if path is not None:
+            figure.savefig(path)
+    return figure
+
+
+def _draw(result, ax, size):
     if ax is None:
         from matplotlib.figure import Figure
 
@@ -117,18 +134,17 @@ def plot(result, path=None, ax=None, size=(7, 5)):
         again = analyse(x, y, paired=result.experiment == "paired", level=result.level,
                         replications=result.replications, seed=result.seed,
                         measures=[m.name for m in result.measures], replicates=True,
-                        quantiles=getattr(result, "_quantiles", None))
+                        quantiles=getattr(result, "_quantiles", None) or None, method=result.method)
         replicates = again.replicates
     x, y = (np.asarray(v) for v in (x, y))
-    x, y = x[~np.isnan(x)], y[~np.isnan(y)]
+    if result.experiment == "paired":  # a pair with a missing half is left out whole, as the analysis leaves it
+        kept = ~(np.isnan(x) | np.isnan(y))
+        x, y = x[kept], y[kept]
+    else:
+        x, y = x[~np.isnan(x)], y[~np.isnan(y)]
     _samples_panel(top, result, x, y)
     _measures_panel(bottom, result, replicates)
     figure.suptitle("%s %s %s (%s): %g%% intervals, B = %d" % (result.labels[0], MINUS, result.labels[1],
                                                                result.experiment, 100 * result.level,
                                                                result.replications), fontsize=9)
-    with matplotlib.rc_context({"font.size": 8, "svg.fonttype": "none"}):
-        if ax is None:
-            figure.subplots_adjust(left=0.3, right=0.72, hspace=0.35)
-        if path is not None:
-            figure.savefig(path)
     return figure
