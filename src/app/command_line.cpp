@@ -2,8 +2,12 @@
 
 #include <CLI/CLI.hpp>
 #include <array>
+#include <algorithm>
 #include <charconv>
+#include <deque>
 #include <filesystem>
+#include <functional>
+#include <map>
 #include <string>
 #include <variant>
 #include <vector>
@@ -126,6 +130,36 @@ std::optional<std::pair<double, double>> figure_size(const std::string& text) {
   return std::pair{*w, *h};
 }
 
+std::string permutation_range() {
+  return std::to_string(analysis::min_permutations) + " to " + std::to_string(analysis::max_permutations);
+}
+
+// The output format a name gives.
+std::optional<OutputFormat> output_format(const std::string& text) {
+  if (text == "text") return OutputFormat::text;
+  if (text == "csv") return OutputFormat::csv;
+  if (text == "json") return OutputFormat::json;
+  return std::nullopt;
+}
+
+// The cell separator a name or the character itself gives.
+std::optional<char> delimiter(const std::string& d) {
+  if (d == "," || d == "comma") return ',';
+  if (d == "\t" || d == "tab" || d == "\\t") return '\t';
+  if (d == ";" || d == "semicolon") return ';';
+  if (d == " " || d == "space") return ' ';
+  return std::nullopt;
+}
+
+// Two names "A,B", neither empty: an empty one would leave a sample unnamed in the figure.
+std::optional<std::pair<std::string, std::string>> two_names(const std::string& text) {
+  const auto comma = text.find(',');
+  if (comma == std::string::npos || comma == 0 || comma + 1 == text.size() || text.find(',', comma + 1) != std::string::npos) {
+    return std::nullopt;
+  }
+  return std::pair{text.substr(0, comma), text.substr(comma + 1)};
+}
+
 // Every measure the command line can name, of either experiment.
 constexpr const char* measure_choices = "d_AVE, d_MED, d_STD, d_MAD, g, delta (unpaired), AVE_d, MED_d, g (paired), lift, all";
 
@@ -182,256 +216,303 @@ std::vector<std::string> poisson_measure_list(const std::string& text, bool pair
   return items(text);
 }
 
-struct RawOptions {
-  bool paired = false, unpaired = false, no_files = false, show = false, p_values = false, decimal_comma = false, log_scale = false,
-       poisson = false;
-  std::string alpha, level, format = "text", directory, seed, replications, figure, table, column, by, value, id, delimiter, labels,
-      figure_size, measures, quantiles, permutations, replicates, acceleration, unit;
+// --measures: the names LIST gives for the experiment, the quantiles and the
+// bootstrap the other options chose.
+std::optional<std::string> set_measures(const std::string& text, BatchOptions& o) {
+  const bool paired = o.experiment == Experiment::paired;
+  if (o.poisson) {
+    o.measures = poisson_measure_list(text, paired);
+    return std::nullopt;
+  }
+  const std::optional<std::vector<std::string>> names = measure_list(text, paired, o.quantiles);
+  if (!names) {
+    return "--measures \"" + text + "\" is not a list of " + measure_choices +
+           (o.quantiles.empty() ? "" : " and the names of the quantiles asked for");
+  }
+  o.measures = *names;
+  return std::nullopt;
+}
+
+using Problem = std::optional<std::string>;
+
+// A value refused with its option's own words (OptionSpec::refusal).
+const Problem refused = std::string();
+
+// Sets an option's value in the options; the problem with the value, or nothing.
+using Setter = std::function<Problem(const std::string& text, BatchOptions& o)>;
+
+// One option of the command line, as parsing, --help and the manual page
+// (help2man makes it of --help) know it.
+struct OptionSpec {
+  std::string names;     // as CLI11 takes them: "-a,--alpha"
+  std::string value;     // the value's name in the help ("A"); empty for a flag
+  std::string help;      // its line in the help
+  Setter set;            // what its value (a flag's: empty) sets
+  std::string refusal{};  // the words after --NAME "VALUE" for a refused value: "is not a number from ..."
+  bool late = false;     // set after every other option, whose values it reads
+
+  std::string name() const { return names.substr(names.rfind(',') + 1); }  // "--alpha"
+};
+
+// Setters of one field.
+Setter store(std::string BatchOptions::*field) {
+  return [field](const std::string& text, BatchOptions& o) { return o.*field = text, Problem(); };
+}
+Setter raise(bool BatchOptions::*field) {
+  return [field](const std::string&, BatchOptions& o) { return o.*field = true, Problem(); };
+}
+// A value `v` that holds is applied by `apply`; one that does not is refused.
+template <typename T, typename F>
+Problem apply_if(const std::optional<T>& v, F apply) {
+  if (!v) return refused;
+  apply(*v);
+  return std::nullopt;
+}
+
+// Every option, in the help's order.
+std::vector<OptionSpec> option_table() {
+  using S = const std::string&;
+  using O = BatchOptions&;
+  const std::string whole = "is not a whole number from ";
+  return {
+      {"-p,--paired", "", "Paired experiment: values paired by position (equal sizes)",
+       [](S, O o) { return o.experiment = Experiment::paired, Problem(); }},
+      {"-u,--unpaired", "", "Unpaired experiment", [](S, O o) { return o.experiment = Experiment::unpaired, Problem(); }},
+      {"-a,--alpha", "A", "Tail probability beyond each bound: " + alpha_choices(),
+       [](S t, O o) { return apply_if(alpha_value(t), [&](double a) { o.alpha = a, o.level = analysis::level_of_alpha(a); }); },
+       "is not a number from " + alpha_choices()},
+      {"-l,--level", "L", "Interval level 1 - 2*alpha: " + level_choices(),
+       [](S t, O o) { return apply_if(level_value(t), [&](double l) { o.alpha = analysis::alpha_of_level(l), o.level = l; }); },
+       "is not a level from " + level_choices()},
+      {"-f,--format", "FORMAT", "What goes to standard output: text (default), csv or json",
+       [](S t, O o) { return apply_if(output_format(t), [&](OutputFormat f) { o.format = f; }); },
+       "is not one of text, csv, json"},
+      {"-C,--directory", "DIR",
+       "Write diffboot.dat and the plot files in DIR (it must exist; -C . for the working directory); "
+       "without it a run writes no file but the figure",
+       [](S t, O o) {
+         std::error_code error;
+         if (!std::filesystem::is_directory(t, error)) return refused;
+         return o.directory = t, o.write_files = true, Problem();
+       },
+       "is not an existing directory"},
+      {"-s,--seed", "N",
+       "Seed the generator from -N (" + seed_range() + ") instead of the fixed seed " + std::to_string(analysis::fixed_seed),
+       [](S t, O o) { return apply_if(whole_number(t, 1, analysis::largest_seed), [&](std::int32_t s) { o.seed = s; }); },
+       whole + seed_range()},
+      {"-B,--replications", "B",
+       "Number of bootstrap replications, " + replication_range() + " (default " +
+           std::to_string(analysis::default_replications) + ")",
+       [](S t, O o) {
+         return apply_if(whole_number(t, analysis::min_replications, analysis::max_replications),
+                         [&](std::int32_t b) { o.replications = b; });
+       },
+       whole + replication_range()},
+      {"--figure", "FILE",
+       "Draw the samples and each measure's bootstrap distribution with its intervals into FILE "
+       "(.svg, .png or .pdf); FILE.gp and FILE.dat, its gnuplot script and data, are kept beside it",
+       [](S t, O o) { return plot::figure_format(t) ? (o.figure = t, Problem()) : refused; },
+       "does not end in .svg, .png or .pdf"},
+      {"--figure-size", "W,H",
+       "The figure's width and height in inches, from " + figure_size_range() + " (default 7,5; a png has 200 pixels an inch)",
+       [](S t, O o) { return apply_if(figure_size(t), [&](std::pair<double, double> size) { o.figure_size = size; }); },
+       "is not a width and height W,H in inches from " + figure_size_range()},
+      {"--unit", "TEXT", "The values' unit, on the figure's data axis and difference axis (\"g\", \"mm Hg\")",
+       store(&BatchOptions::unit)},
+      {"--log", "", "Draw the figure's data axis on a log scale (every value must be positive)",
+       raise(&BatchOptions::log_scale)},
+      {"--measures", "LIST",
+       "The measures to report, by name: " + std::string(measure_choices) + " (default: the experiment's own)",
+       set_measures, "", true},
+      {"--quantiles", "P,...",
+       "Add the quantile measures of the probabilities P (strictly between 0 and 1, at most " +
+           std::to_string(analysis::max_quantiles) + "): d_Q90 unpaired, Q90_d paired for 0.9; --measures may name them",
+       [](S t, O o) -> Problem {
+         std::variant<std::vector<double>, std::string> p = quantile_list(t);
+         if (std::string* problem = std::get_if<std::string>(&p)) return *problem;
+         return o.quantiles = std::get<std::vector<double>>(std::move(p)), Problem();
+       }},
+      {"--p-values", "", "Two-sided permutation p-values of every measure, and the t-test's of the mean",
+       [](S, O o) { return o.permutations = analysis::default_permutations, Problem(); }},
+      {"--permutations", "N",
+       "With --p-values: the permutations, " + permutation_range() + " (default " +
+           std::to_string(analysis::default_permutations) + ")",
+       [](S t, O o) {
+         return apply_if(whole_number(t, analysis::min_permutations, analysis::max_permutations),
+                         [&](std::int32_t n) { o.permutations = n; });
+       },
+       whole + permutation_range()},
+      {"--acceleration", "METHOD",
+       "The BCa acceleration of the unpaired differences: grid (default), the jackknife over every pair "
+       "of values left out of the two samples, or samples, the two-sample formula leaving out one "
+       "value of one sample at a time",
+       [](S t, O o) {
+         if (t != "grid" && t != "samples") return refused;
+         return o.acceleration = t == "samples" ? Acceleration::samples : Acceleration::grid, Problem();
+       },
+       "is not grid or samples"},
+      {"--poisson", "",
+       "The Poisson bootstrap: each value a Poisson(1) count in each replicate, keyed by its position "
+       "(measures d_AVE, d_STD, g, lift; paired AVE_d, g, lift; at least " +
+           std::to_string(poisson::engine::min_size) + " values a sample; no p-values)",
+       raise(&BatchOptions::poisson)},
+      {"--replicates", "FILE",
+       "Write the bootstrap replicates of every measure, a column each in replication order, to FILE (csv)",
+       store(&BatchOptions::replicates)},
+      {"--table", "FILE",
+       "Take both samples from two columns of the table FILE: SAMPLE1 and SAMPLE2 name the columns "
+       "(by header name or number); with -p its rows are the pairs",
+       store(&BatchOptions::table)},
+      {"-c,--column", "COLUMN",
+       "Take each sample from the column COLUMN (header name or number) of the tables SAMPLE1 and SAMPLE2",
+       store(&BatchOptions::column)},
+      {"--by", "COLUMN", "With --table: the rows of the groups SAMPLE1 and SAMPLE2 of the column COLUMN (long form)",
+       store(&BatchOptions::by)},
+      {"--value", "COLUMN", "With --by: the column of the values (needed unless the table has two columns)",
+       store(&BatchOptions::value)},
+      {"--delimiter", "CHAR",
+       "The tables' cell separator: comma, tab, semicolon or space (by default the one the header line holds "
+       "most of, outside quotes; space when it holds none and its first row as many blank-separated fields)",
+       [](S t, O o) { return apply_if(delimiter(t), [&](char d) { o.delimiter = d; }); },
+       "is not one of comma, tab, semicolon, space"},
+      {"--decimal-comma", "",
+       "Read a comma in a value as a decimal point (5,1 is 5.1): in sample files, and in tables not "
+       "separated by commas (tables separated by semicolons always are)",
+       raise(&BatchOptions::decimal_comma)},
+      {"--labels", "A,B", "Name the samples A and B in the figure",
+       [](S t, O o) { return apply_if(two_names(t), [&](std::pair<std::string, std::string> n) { o.labels = n; }); },
+       "is not two names A,B"},
+      {"--id", "COLUMN", "With --by and -p: pair the two groups' rows by the id in COLUMN", store(&BatchOptions::id)},
+      {"--no-files", "", "Write no report or plot file, even with -C",
+       [](S, O o) { return o.write_files = false, Problem(); }},
+      {"--show", "", "Show the histograms in a plot window, as the dialogue does", raise(&BatchOptions::show_plot)},
+  };
+}
+
+// What the command line gave: each option's value (a flag's: empty) by its long name.
+using Given = std::map<std::string, std::string>;
+
+// A rule between options: what is wrong with the options given, or nothing.
+using Rule = std::function<Problem(const Given& given, const BatchOptions& o)>;
+
+// `option` needs one of `others`.
+Rule needs(std::string option, std::vector<std::string> others, std::string message) {
+  return [=](const Given& given, const BatchOptions&) -> Problem {
+    if (!given.contains(option) || std::ranges::any_of(others, [&](const std::string& o) { return given.contains(o); })) {
+      return std::nullopt;
+    }
+    return message;
+  };
+}
+
+// `one` and `other` cannot be given together.
+Rule excludes(std::string one, std::string other, std::string message) {
+  return [=](const Given& given, const BatchOptions&) -> Problem {
+    return given.contains(one) && given.contains(other) ? Problem(message) : std::nullopt;
+  };
+}
+
+// The rules between options, checked once every value is set.
+std::vector<Rule> option_rules() {
+  const std::string poisson = " not part of the Poisson bootstrap (--poisson)";
+  return {
+      [](const Given& given, const BatchOptions& o) -> Problem {
+        if (!given.contains("--alpha") || !given.contains("--level") || alpha_value(given.at("--alpha")) == o.alpha) {
+          return std::nullopt;
+        }
+        return "--alpha " + given.at("--alpha") + " and --level " + given.at("--level") +
+               " disagree (the level is 1 - 2*alpha)";
+      },
+      [](const Given&, const BatchOptions& o) -> Problem {
+        if (!o.show_plot || o.write_files) return std::nullopt;
+        return "--show needs the plot files: name their directory with -C DIR";
+      },
+      excludes("--poisson", "--p-values", "--p-values are" + poisson),
+      excludes("--poisson", "--quantiles", "--quantiles are" + poisson + ", which weighs sums"),
+      excludes("--poisson", "--acceleration", "--acceleration is" + poisson + ", whose BCa acceleration is its own"),
+      needs("--permutations", {"--p-values"}, "--permutations goes with --p-values"),
+      needs("--figure-size", {"--figure"}, "--figure-size goes with --figure FILE"),
+      needs("--unit", {"--figure"}, "--unit goes with --figure FILE"),
+      needs("--log", {"--figure"}, "--log goes with --figure FILE"),
+      excludes("--table", "--column", "--table and --column name columns in two ways: give one"),
+      needs("--by", {"--table"}, "--by picks rows of a table: it goes with --table FILE"),
+      needs("--value", {"--by"}, "--value and --id go with --by COLUMN"),
+      needs("--id", {"--by"}, "--value and --id go with --by COLUMN"),
+      needs("--id", {"--paired"}, "--id pairs rows: it goes with --paired"),
+      needs("--delimiter", {"--table", "--column"}, "--delimiter goes with --table or --column"),
+      [](const Given&, const BatchOptions& o) -> Problem {
+        if (!o.decimal_comma || o.delimiter != ',') return std::nullopt;
+        return "--decimal-comma reads commas in values: cells separated by commas cannot hold them";
+      },
+  };
+}
+
+// Where CLI11 puts what it parses: a value or a flag for each option of the table.
+struct Texts {
+  explicit Texts(std::size_t options) : values(options), flags(options) {}
+  std::vector<std::string> values;
+  std::deque<bool> flags;
   std::string sample1, sample2;
 };
 
-void define(CLI::App& app, RawOptions& raw) {
+void define(CLI::App& app, const std::vector<OptionSpec>& table, Texts& texts) {
   app.description(description());
   app.footer(footer);
   app.set_help_flag("-h,--help", "Show this help and exit");
   app.set_version_flag("-V,--version", std::string("diffboot ") + program_version(), "Show the version and exit");
-  CLI::Option* paired = app.add_flag("-p,--paired", raw.paired, "Paired experiment: values paired by position (equal sizes)");
-  CLI::Option* unpaired = app.add_flag("-u,--unpaired", raw.unpaired, "Unpaired experiment");
-  paired->excludes(unpaired);
-  app.add_option("-a,--alpha", raw.alpha, "Tail probability beyond each bound: " + alpha_choices())->type_name("A");
-  app.add_option("-l,--level", raw.level, "Interval level 1 - 2*alpha: " + level_choices())->type_name("L");
-  app.add_option("-f,--format", raw.format, "What goes to standard output: text (default), csv or json")
-      ->type_name("FORMAT");
-  app.add_option("-C,--directory", raw.directory,
-                 "Write diffboot.dat and the plot files in DIR (it must exist; -C . for the working directory); "
-                 "without it a run writes no file but the figure")
-      ->type_name("DIR");
-  app.add_option("-s,--seed", raw.seed,
-                 "Seed the generator from -N (" + seed_range() + ") instead of the fixed seed " +
-                     std::to_string(analysis::fixed_seed))
-      ->type_name("N");
-  app.add_option("-B,--replications", raw.replications,
-                 "Number of bootstrap replications, " + replication_range() + " (default " +
-                     std::to_string(analysis::default_replications) + ")")
-      ->type_name("B");
-  app.add_option("--figure", raw.figure,
-                 "Draw the samples and each measure's bootstrap distribution with its intervals into FILE "
-                 "(.svg, .png or .pdf); FILE.gp and FILE.dat, its gnuplot script and data, are kept beside it")
-      ->type_name("FILE");
-  app.add_option("--figure-size", raw.figure_size,
-                 "The figure's width and height in inches, from " + figure_size_range() +
-                     " (default 7,5; a png has 200 pixels an inch)")
-      ->type_name("W,H");
-  app.add_option("--unit", raw.unit, "The values' unit, on the figure's data axis and difference axis (\"g\", \"mm Hg\")")
-      ->type_name("TEXT");
-  app.add_flag("--log", raw.log_scale, "Draw the figure's data axis on a log scale (every value must be positive)");
-  app.add_option("--measures", raw.measures,
-                 "The measures to report, by name: " + std::string(measure_choices) +
-                     " (default: the experiment's own; the text report keeps its block and adds g and delta after it)")
-      ->type_name("LIST");
-  app.add_option("--quantiles", raw.quantiles,
-                 "Add the quantile measures of the probabilities P (strictly between 0 and 1, at most " +
-                     std::to_string(analysis::max_quantiles) +
-                     "): d_Q90 unpaired, Q90_d paired for 0.9; --measures may name them")
-      ->type_name("P,...");
-  app.add_flag("--p-values", raw.p_values,
-               "Two-sided permutation p-values of every measure, and the t-test's of the mean");
-  app.add_option("--permutations", raw.permutations,
-                 "With --p-values: the permutations, " + std::to_string(analysis::min_permutations) + " to " +
-                     std::to_string(analysis::max_permutations) + " (default " +
-                     std::to_string(analysis::default_permutations) + ")")
-      ->type_name("N");
-  app.add_option("--acceleration", raw.acceleration,
-                 "The BCa acceleration of the unpaired differences: grid (default), the jackknife over every pair "
-                 "of values left out of the two samples, or samples, the two-sample formula leaving out one "
-                 "value of one sample at a time")
-      ->type_name("METHOD");
-  app.add_flag("--poisson", raw.poisson,
-               "The Poisson bootstrap: each value a Poisson(1) count in each replicate, keyed by its position "
-               "(measures d_AVE, d_STD, g, lift; paired AVE_d, g, lift; at least " + std::to_string(poisson::engine::min_size) +
-                   " values a sample; no p-values)");
-  app.add_option("--replicates", raw.replicates,
-                 "Write the bootstrap replicates of every measure, a column each in replication order, to FILE (csv)")
-      ->type_name("FILE");
-  app.add_option("--table", raw.table,
-                 "Take both samples from two columns of the table FILE: SAMPLE1 and SAMPLE2 name the columns "
-                 "(by header name or number); with -p its rows are the pairs")
-      ->type_name("FILE");
-  app.add_option("-c,--column", raw.column,
-                 "Take each sample from the column COLUMN (header name or number) of the tables SAMPLE1 and SAMPLE2")
-      ->type_name("COLUMN");
-  app.add_option("--by", raw.by,
-                 "With --table: the rows of the groups SAMPLE1 and SAMPLE2 of the column COLUMN (long form)")
-      ->type_name("COLUMN");
-  app.add_option("--value", raw.value, "With --by: the column of the values (needed unless the table has two columns)")
-      ->type_name("COLUMN");
-  app.add_option("--delimiter", raw.delimiter,
-                 "The tables' cell separator: comma, tab, semicolon or space (by default the one the header line holds "
-                 "most of, outside quotes; space when it holds none and its first row as many blank-separated fields)")
-      ->type_name("CHAR");
-  app.add_flag("--decimal-comma", raw.decimal_comma,
-               "Read a comma in a value as a decimal point (5,1 is 5.1): in sample files, and in tables not "
-               "separated by commas (tables separated by semicolons always are)");
-  app.add_option("--labels", raw.labels, "Name the samples A and B in the figure")->type_name("A,B");
-  app.add_option("--id", raw.id, "With --by and -p: pair the two groups' rows by the id in COLUMN")->type_name("COLUMN");
-  app.add_flag("--no-files", raw.no_files, "Write no report or plot file, even with -C");
-  app.add_flag("--show", raw.show, "Show the histograms in a plot window, as the dialogue does");
-  app.add_option("SAMPLE1", raw.sample1, "Sample 1 (x): a file of one number per line")->required();
-  app.add_option("SAMPLE2", raw.sample2, "Sample 2 (y)")->required();
+  for (std::size_t i = 0; i < table.size(); ++i) {
+    if (table[i].value.empty()) {
+      app.add_flag(table[i].names, texts.flags[i], table[i].help);
+    } else {
+      app.add_option(table[i].names, texts.values[i], table[i].help)->type_name(table[i].value);
+    }
+  }
+  app.get_option("--paired")->excludes(app.get_option("--unpaired"));
+  app.add_option("SAMPLE1", texts.sample1, "Sample 1 (x): a file of one number per line")->required();
+  app.add_option("SAMPLE2", texts.sample2, "Sample 2 (y)")->required();
   app.get_formatter()->column_width(30);
   app.allow_extras();
 }
 
-// The options that take a value: an empty value is a usage error, not the default.
-constexpr const char* valued_options[] = {"--alpha",  "--level",  "--format", "--directory", "--seed", "--replications",
-                                          "--figure", "--table",  "--column", "--by",        "--value", "--id", "--delimiter", "--labels",
-                                          "--figure-size", "--measures", "--quantiles", "--permutations", "--replicates",
-                                          "--acceleration", "--unit"};
-
-// A problem CLI11 lets through: an option given an empty value, or more than
-// two sample names (after "--" every argument is one).
-std::optional<std::string> unparsed(const CLI::App& app, const RawOptions& raw) {
-  for (const char* name : valued_options) {
-    const CLI::Option* option = app.get_option(name);
-    if (option->count() > 0 && option->as<std::string>().empty()) return std::string(name) + " needs a value";
-  }
+// More than two sample names (after "--" every argument is one), or an
+// unknown option: what CLI11 lets through.
+std::optional<std::string> extra_arguments(const CLI::App& app, const Texts& texts) {
   std::vector<std::string> extra = app.remaining();
   const bool separated = std::erase(extra, "--") > 0;
   for (const std::string& word : extra) {
     if (!separated && word.size() > 1 && word[0] == '-') return "The following argument was not expected: " + word;
   }
   if (extra.empty()) return std::nullopt;
-  extra.insert(extra.begin(), {raw.sample1, raw.sample2});
+  extra.insert(extra.begin(), {texts.sample1, texts.sample2});
   std::string list;
   for (const std::string& name : extra) list += (list.empty() ? "\"" : ", \"") + name + "\"";
   return std::to_string(extra.size()) + " samples named (" + list + "), but two are compared";
 }
 
-// Checks the values CLI11 took as text; returns the problem, or nothing.
-std::optional<std::string> interpret(const RawOptions& raw, BatchOptions& o) {
-  o.sample1 = raw.sample1;
-  o.sample2 = raw.sample2;
-  if (raw.paired) o.experiment = Experiment::paired;
-  if (raw.unpaired) o.experiment = Experiment::unpaired;
-  std::optional<double> a, l;
-  if (!raw.alpha.empty() && !(a = alpha_value(raw.alpha))) {
-    return "--alpha \"" + raw.alpha + "\" is not a number from " + alpha_choices();
+// The options the parsed texts ask for: each value set in the table's order
+// (the late ones last), then the rules between them; the first problem, or nothing.
+std::optional<std::string> interpret(const CLI::App& app, const std::vector<OptionSpec>& table, const Texts& texts,
+                                     BatchOptions& o) {
+  Given given;
+  for (std::size_t i = 0; i < table.size(); ++i) {
+    if (app.get_option(table[i].name())->count() == 0) continue;
+    if (!table[i].value.empty() && texts.values[i].empty()) return table[i].name() + " needs a value";  // not the default
+    given[table[i].name()] = texts.values[i];
   }
-  if (!raw.level.empty() && !(l = level_value(raw.level))) {
-    return "--level \"" + raw.level + "\" is not a level from " + level_choices();
-  }
-  if (a && l && *a != analysis::alpha_of_level(*l)) {
-    return "--alpha " + raw.alpha + " and --level " + raw.level + " disagree (the level is 1 - 2*alpha)";
-  }
-  if (a) o.alpha = *a, o.level = analysis::level_of_alpha(*a);
-  if (l) o.alpha = analysis::alpha_of_level(*l), o.level = *l;
-  if (raw.format == "text") o.format = OutputFormat::text;
-  else if (raw.format == "csv") o.format = OutputFormat::csv;
-  else if (raw.format == "json") o.format = OutputFormat::json;
-  else return "--format \"" + raw.format + "\" is not one of text, csv, json";
-  std::error_code error;
-  if (!raw.directory.empty() && !std::filesystem::is_directory(raw.directory, error)) {
-    return "--directory \"" + raw.directory + "\" is not an existing directory";
-  }
-  o.directory = raw.directory;
-  if (!raw.seed.empty()) {
-    const std::optional<std::int32_t> seed = whole_number(raw.seed, 1, analysis::largest_seed);
-    if (!seed) return "--seed \"" + raw.seed + "\" is not a whole number from " + seed_range();
-    o.seed = *seed;
-  }
-  if (!raw.replications.empty()) {
-    const std::optional<std::int32_t> b =
-        whole_number(raw.replications, analysis::min_replications, analysis::max_replications);
-    if (!b) return "--replications \"" + raw.replications + "\" is not a whole number from " + replication_range();
-    o.replications = *b;
-  }
-  // Files only where a directory is named for them.
-  o.write_files = !raw.no_files && !raw.directory.empty();
-  o.show_plot = raw.show;
-  if (raw.show && !o.write_files) return "--show needs the plot files: name their directory with -C DIR";
-  if (!raw.figure.empty() && !plot::figure_format(raw.figure)) {
-    return "--figure \"" + raw.figure + "\" does not end in .svg, .png or .pdf";
-  }
-  o.figure = raw.figure;
-  o.poisson = raw.poisson;
-  if (raw.poisson && raw.p_values) return "--p-values are not part of the Poisson bootstrap (--poisson)";
-  if (!raw.quantiles.empty()) {
-    if (raw.poisson) return "--quantiles are not part of the Poisson bootstrap (--poisson), which weighs sums";
-    std::variant<std::vector<double>, std::string> p = quantile_list(raw.quantiles);
-    if (std::string* problem = std::get_if<std::string>(&p)) return *problem;
-    o.quantiles = std::get<std::vector<double>>(std::move(p));
-  }
-  if (raw.poisson && !raw.measures.empty()) {
-    o.measures = poisson_measure_list(raw.measures, raw.paired);
-  } else if (!raw.measures.empty()) {
-    const std::optional<std::vector<std::string>> names = measure_list(raw.measures, raw.paired, o.quantiles);
-    if (!names) {
-      return "--measures \"" + raw.measures + "\" is not a list of " + measure_choices +
-             (o.quantiles.empty() ? "" : " and the names of the quantiles asked for");
-    }
-    o.measures = *names;
-  }
-  if (!raw.permutations.empty() && !raw.p_values) return "--permutations goes with --p-values";
-  if (raw.p_values) {
-    o.permutations = analysis::default_permutations;
-    if (!raw.permutations.empty()) {
-      const std::optional<std::int32_t> n =
-          whole_number(raw.permutations, analysis::min_permutations, analysis::max_permutations);
-      if (!n) {
-        return "--permutations \"" + raw.permutations + "\" is not a whole number from " +
-               std::to_string(analysis::min_permutations) + " to " + std::to_string(analysis::max_permutations);
+  if (const Problem problem = extra_arguments(app, texts)) return problem;
+  o.sample1 = texts.sample1, o.sample2 = texts.sample2;
+  for (const bool late : {false, true}) {
+    for (const OptionSpec& spec : table) {
+      const auto text = given.find(spec.name());
+      if (spec.late != late || text == given.end()) continue;
+      if (const Problem problem = spec.set(text->second, o)) {
+        return problem->empty() ? spec.name() + " \"" + text->second + "\" " + spec.refusal : *problem;
       }
-      o.permutations = *n;
     }
   }
-  o.replicates = raw.replicates;
-  if (raw.poisson && !raw.acceleration.empty()) {
-    return "--acceleration is not part of the Poisson bootstrap (--poisson), whose BCa acceleration is its own";
+  for (const Rule& rule : option_rules()) {
+    if (const Problem problem = rule(given, o)) return problem;
   }
-  if (raw.acceleration == "samples") {
-    o.acceleration = Acceleration::samples;
-  } else if (!raw.acceleration.empty() && raw.acceleration != "grid") {
-    return "--acceleration \"" + raw.acceleration + "\" is not grid or samples";
-  }
-  if (!raw.figure_size.empty()) {
-    o.figure_size = figure_size(raw.figure_size);
-    if (!o.figure_size) return "--figure-size \"" + raw.figure_size + "\" is not a width and height W,H in inches from " + figure_size_range();
-    if (raw.figure.empty()) return "--figure-size goes with --figure FILE";
-  }
-  if ((!raw.unit.empty() || raw.log_scale) && raw.figure.empty()) {
-    return std::string(raw.log_scale ? "--log" : "--unit") + " goes with --figure FILE";
-  }
-  o.unit = raw.unit;
-  o.log_scale = raw.log_scale;
-  if (!raw.table.empty() && !raw.column.empty()) return "--table and --column name columns in two ways: give one";
-  if (!raw.by.empty() && raw.table.empty()) return "--by picks rows of a table: it goes with --table FILE";
-  if ((!raw.value.empty() || !raw.id.empty()) && raw.by.empty()) return "--value and --id go with --by COLUMN";
-  if (!raw.id.empty() && !raw.paired) return "--id pairs rows: it goes with --paired";
-  o.table = raw.table;
-  o.column = raw.column;
-  o.by = raw.by;
-  o.value = raw.value;
-  o.id = raw.id;
-  if (!raw.labels.empty()) {
-    const auto comma = raw.labels.find(',');
-    // Two names, neither empty: an empty one would leave a sample unnamed in the figure.
-    if (comma == std::string::npos || comma == 0 || comma + 1 == raw.labels.size() ||
-        raw.labels.find(',', comma + 1) != std::string::npos) {
-      return "--labels \"" + raw.labels + "\" is not two names A,B";
-    }
-    o.labels = std::pair{raw.labels.substr(0, comma), raw.labels.substr(comma + 1)};
-  }
-  if (!raw.delimiter.empty()) {
-    const std::string d = raw.delimiter;
-    if (d == "," || d == "comma") o.delimiter = ',';
-    else if (d == "\t" || d == "tab" || d == "\\t") o.delimiter = '\t';
-    else if (d == ";" || d == "semicolon") o.delimiter = ';';
-    else if (d == " " || d == "space") o.delimiter = ' ';
-    else return "--delimiter \"" + d + "\" is not one of comma, tab, semicolon, space";
-    if (raw.table.empty() && raw.column.empty()) return "--delimiter goes with --table or --column";
-  }
-  o.decimal_comma = raw.decimal_comma;
-  if (o.decimal_comma && o.delimiter == ',') return "--decimal-comma reads commas in values: cells separated by commas cannot hold them";
   return std::nullopt;
 }
 
@@ -467,9 +548,10 @@ std::string usage_error(const std::string& problem) {
 }
 
 ParsedCommandLine parse_command_line(std::span<const std::string> args) {
+  static const std::vector<OptionSpec> table = option_table();
   CLI::App app{"", "diffboot"};
-  RawOptions raw;
-  define(app, raw);
+  Texts texts(table.size());
+  define(app, table, texts);
   std::vector<std::string> reversed(args.rbegin(), args.rend());  // CLI11 takes the arguments last first
   ParsedCommandLine result;
   try {
@@ -484,8 +566,7 @@ ParsedCommandLine parse_command_line(std::span<const std::string> args) {
     return {std::nullopt, usage_status, "", usage_error(e.what())};
   }
   BatchOptions options;
-  if (const std::optional<std::string> problem = unparsed(app, raw)) return {std::nullopt, usage_status, "", usage_error(*problem)};
-  if (const std::optional<std::string> problem = interpret(raw, options)) {
+  if (const std::optional<std::string> problem = interpret(app, table, texts, options)) {
     return {std::nullopt, usage_status, "", usage_error(*problem)};
   }
   if (const std::optional<std::string> problem = shared_output(options)) {

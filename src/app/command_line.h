@@ -26,7 +26,7 @@ struct BatchOptions {
   double level = analysis::interval_levels[analysis::default_level];  // 1 - 2 alpha, as written in the help
   OutputFormat format = OutputFormat::text;
   std::string directory;             // output directory; empty: the working directory
-  bool write_files = true;
+  bool write_files = false;          // the report and plot files: with -C, unless --no-files
   bool show_plot = false;
   std::int32_t seed = analysis::fixed_seed;  // the generator is seeded from -seed
   std::int32_t replications = analysis::default_replications;

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cctype>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -153,6 +154,50 @@ TEST(CommandLineTest, Options) {
   EXPECT_EQ(monte_carlo.options->replications, 99);
   EXPECT_EQ(files.options->seed, 286761062) << "the fixed seed as --seed takes it";
   EXPECT_EQ(files.options->replications, 1999);
+}
+
+// Every option --help lists with a value refuses an empty one: the help
+// and the parsing come from one table, so none can be left out of either.
+TEST(CommandLineTest, EveryValuedOptionInTheHelpNeedsAValue) {
+  const std::string help = parse_command_line(Args{"--help"}).out;
+  std::vector<std::string> valued;
+  for (std::size_t at = help.find("\n  "); at != std::string::npos; at = help.find("\n  ", at + 1)) {
+    const std::size_t dashes = help.find("--", at);
+    if (dashes != at + 3 && dashes != at + 6) continue;  // "  --name" or "  -a,--name"
+    const std::size_t end = help.find(' ', dashes);
+    const std::string next = help.substr(end + 1, help.find_first_of(" \n", end + 1) - end - 1);  // "A", "LIST"
+    if (!next.empty() && std::isupper(static_cast<unsigned char>(next[0])) && next != "Excludes:") {
+      valued.push_back(help.substr(dashes, end - dashes));
+    }
+  }
+  EXPECT_EQ(valued.size(), 21u);
+  for (const std::string& name : valued) {
+    const ParsedCommandLine parsed = parse_command_line(Args{name, "", "x", "y"});
+    EXPECT_EQ(parsed.err, usage(name + " needs a value")) << name;
+  }
+}
+
+// Options take effect whatever their order on the command line: --measures
+// reads the quantiles and the experiment, --no-files overrides -C.
+TEST(CommandLineTest, OrderOfOptionsDoesNotMatter) {
+  const struct {
+    Args args;
+    std::vector<std::string> measures;
+    bool write_files;
+  } cases[] = {
+      {{"--measures", "Q90_d", "--quantiles", "0.9", "-p", "x", "y"}, {"Q90_d"}, false},
+      {{"-p", "--quantiles", "0.9", "--measures", "Q90_d", "x", "y"}, {"Q90_d"}, false},
+      {{"--measures", "all", "-p", "x", "y"}, {"AVE_d", "MED_d", "g", "lift"}, false},
+      {{"--no-files", "-C", ".", "x", "y"}, {}, false},
+      {{"-C", ".", "--no-files", "x", "y"}, {}, false},
+      {{"-C", ".", "x", "y"}, {}, true},
+  };
+  for (const auto& c : cases) {
+    const ParsedCommandLine parsed = parse_command_line(c.args);
+    ASSERT_TRUE(parsed.options) << parsed.err;
+    EXPECT_EQ(parsed.options->measures, c.measures) << c.args[0];
+    EXPECT_EQ(parsed.options->write_files, c.write_files) << c.args[0];
+  }
 }
 
 TEST(CommandLineTest, HelpAndVersion) {
