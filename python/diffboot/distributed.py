@@ -33,35 +33,89 @@ def _floats(values, name):
     return np.ascontiguousarray(a, dtype=np.float64)
 
 
+_MISSING_IDS = ("", "NA", "NAN", "NULL")
+
+
+def _texts(ids):
+    """Ids as texts, from a copy: pandas' astype(str) can write into an object
+    array it did not allocate (a partition as a worker receives it)."""
+    return pd.Series(np.array(ids.to_numpy(dtype=object), dtype=object, copy=True)).astype(str)
+
+
+def _id_missing(ids):
+    """Where a partition's ids are missing: NA, NaN, or an empty or NA text (the tables' rule)."""
+    ids = pd.Series(ids)
+    missing = ids.isna().to_numpy()
+    if ids.dtype == object or pd.api.types.is_string_dtype(ids.dtype):
+        texts = _texts(ids).str.strip().str.upper()
+        missing = missing | texts.isin(_MISSING_IDS).to_numpy()
+    return missing
+
+
 def _keys(ids):
-    """Row keys from ids: their hashes, the same in every process and run."""
+    """Row keys from ids, by value: 7, 7.0 and "7" are one id, in every process and run."""
     if ids is None:
         return None
-    ids = pd.Series(ids)
-    if ids.isna().any():
-        raise Error("the id column has a missing value")
-    return np.ascontiguousarray(pd.util.hash_pandas_object(ids, index=False).to_numpy(), dtype=np.uint64)
+    ids = pd.Series(ids).reset_index(drop=True)
+    if pd.api.types.is_bool_dtype(ids.dtype) or not pd.api.types.is_numeric_dtype(ids.dtype):
+        texts = _texts(ids.astype(object).where(~_id_missing(ids), "")).str.strip()
+        numbers = pd.to_numeric(texts, errors="coerce")
+    else:
+        texts = None
+        numbers = pd.Series(ids.to_numpy(dtype=np.float64, na_value=np.nan))
+    # A number's key is its double's hash (+0 for -0), a text's its hash as text.
+    by_number = pd.util.hash_pandas_object(numbers.fillna(0.0) + 0.0, index=False).to_numpy()
+    if texts is None:
+        keys = by_number
+    else:
+        keys = np.where(numbers.notna().to_numpy(), by_number,
+                        pd.util.hash_pandas_object(texts, index=False).to_numpy())
+    return np.ascontiguousarray(keys, dtype=np.uint64)
+
+
+def _key_frame(part, name, paired):
+    """A partition's row keys that name a row (missing ids left out), for the check of duplicates."""
+    ids = part[0][1] if paired else part[1]
+    keys = _keys(ids)
+    return pd.DataFrame({"key": keys[~_id_missing(ids)]})
 
 
 # The tasks: each takes a partition (a pandas object or a numpy array) and
 # what it needs of the run; a "part" is (values, ids or None) of one sample.
 
 def _part_values(part, name, paired):
-    """The values and ids of one sample in a partition: paired, x - y."""
+    """The values and ids of one sample in a partition: paired, x - y. A
+    row whose id is missing is left out and counted, as a missing value."""
     if paired:
         (x, ids), (y, _) = part
         x, y = _floats(x, name[0]), _floats(y, name[1])
         if len(x) != len(y):
             raise Error("a paired experiment needs partitions of equal size, but one holds %d and %d values"
                         % (len(x), len(y)))
-        return np.where(np.isnan(x) | np.isnan(y), np.nan, x - y), ids
-    values, ids = part
-    return _floats(values, name), ids
+        values = np.where(np.isnan(x) | np.isnan(y), np.nan, x - y)
+    else:
+        values, ids = part
+        values = _floats(values, name)
+    if ids is not None:
+        values = np.where(_id_missing(ids), np.nan, values)
+    return values, ids
+
+
+def _counts(part, name, paired):
+    """(missing x, missing y, pairs left out) of a paired partition, as the program counts them."""
+    if not paired:
+        return 0, 0, 0
+    (x, ids), (y, _) = part
+    x, y = _floats(x, name[0]), _floats(y, name[1])
+    dropped = np.isnan(x) | np.isnan(y)
+    if ids is not None:
+        dropped = dropped | _id_missing(ids)
+    return int(np.isnan(x).sum()), int(np.isnan(y).sum()), int(dropped.sum())
 
 
 def _summary(part, name, paired, sample):
     values, _ = _part_values(part, name, paired)
-    return _core.poisson_summary(values, sample + 1)
+    return _core.poisson_summary(values, sample + 1), _counts(part, name, paired)
 
 
 def _sums(part, name, paired, sample, first_position, frame, seed, replications):
@@ -111,7 +165,7 @@ def _compute(*objects, retries):
     return dask.compute(*objects, retries=retries)
 
 
-def _run(samples, names, paired, level, replications, seed, measures, replicates, labels, retries):
+def _run(samples, names, paired, level, replications, seed, measures, replicates, labels, retries, ids=False):
     """The two passes over samples (one delayed part a partition, per sample)."""
     import dask
 
@@ -122,11 +176,19 @@ def _run(samples, names, paired, level, replications, seed, measures, replicates
     summaries = [[dask.delayed(_summary)(p, names[k], paired, k) for p in parts] for k, parts in enumerate(samples)]
     if halves:
         summaries.append([dask.delayed(_second_summary)(p, names[0]) for p in samples[0]])
-    computed = _compute(*[s for parts in summaries for s in parts], retries=retries)
-    whole, frames, offsets, at = [], [], [], 0
-    for parts in summaries:
+    duplicates = [_duplicates(parts, names[k], paired) for k, parts in enumerate(samples)] if ids else []
+    computed = _compute(*[s for parts in summaries for s in parts], *duplicates, retries=retries)
+    for k, twice in enumerate(computed[len(computed) - len(duplicates):]):
+        if twice:
+            raise Error("the ids of %s name a row twice: an id names one row (pairs), or a cluster of rows "
+                        "that the Poisson bootstrap here does not draw as one" % (labels[k],))
+    whole, frames, offsets, counts, at = [], [], [], [], 0
+    for k, parts in enumerate(summaries):
         mine = computed[at:at + len(parts)]
         at += len(parts)
+        if k < len(samples):
+            counts.append(np.sum([c for _, c in mine], axis=0))
+            mine = [s for s, _ in mine]
         total = mine[0]
         for s in mine[1:]:
             total = _core.poisson_merge_summaries(total, s)
@@ -147,7 +209,20 @@ def _run(samples, names, paired, level, replications, seed, measures, replicates
         sums.append(_tree(partial, _merge))
     sums = _compute(*sums, retries=retries)
     second = sums[1] if len(sums) > 1 else None
-    return Result(_core.poisson_results(sums[0], second, options), labels, interval, method="poisson")
+    result = Result(_core.poisson_results(sums[0], second, options), labels, interval, method="poisson")
+    if paired:  # missing cells of each column and the pairs they leave out, as --poisson counts them
+        result.missing_x, result.missing_y, result.pairs_dropped = (int(c) for c in counts[0])
+    return result
+
+
+def _duplicates(parts, name, paired):
+    """Whether a key names two rows of a sample: a hash-partitioned count of the keys."""
+    import dask
+    import dask.dataframe as dd
+
+    keys = dd.from_delayed([dask.delayed(_key_frame)(p, name, paired) for p in parts],
+                           meta=pd.DataFrame({"key": np.array([], dtype=np.uint64)}), verify_meta=False)
+    return (keys["key"].value_counts(split_out=max(1, len(parts) // 8)) > 1).any()
 
 
 def _partitions(v, name):
@@ -237,9 +312,11 @@ def analyse_frame(df, columns=None, by=None, groups=None, value=None, id=None, p
         _column(df, a), _column(df, b)
         if paired:
             samples = [[(dask.delayed(_pair)(p, a, b, id, 0), dask.delayed(_pair)(p, a, b, id, 1)) for p in parts]]
-            return _run(samples, [(a, b)], True, level, replications, seed, measures, replicates, (a, b), retries)
+            return _run(samples, [(a, b)], True, level, replications, seed, measures, replicates, (a, b), retries,
+                        ids=id is not None)
         samples = [[dask.delayed(_pair)(p, a, b, id, k) for p in parts] for k in (0, 1)]
-        return _run(samples, [a, b], False, level, replications, seed, measures, replicates, (a, b), retries)
+        return _run(samples, [a, b], False, level, replications, seed, measures, replicates, (a, b), retries,
+                    ids=id is not None)
     if paired:
         raise Error("a long frame (by=) is unpaired here: pair the groups as two columns of one row")
     if groups is None or len(groups) != 2:
@@ -253,4 +330,4 @@ def analyse_frame(df, columns=None, by=None, groups=None, value=None, id=None, p
     _column(df, value)
     samples = [[dask.delayed(_group)(p, by, g, value, id) for p in parts] for g in groups]
     return _run(samples, [value, value], False, level, replications, seed, measures, replicates,
-                tuple(str(g) for g in groups), retries)
+                tuple(str(g) for g in groups), retries, ids=id is not None)

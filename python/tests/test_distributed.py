@@ -173,3 +173,26 @@ def test_a_worker_lost_mid_run_changes_nothing(client, tmp_path):
     r = dbd.analyse(lossy, chunks(Y, 6), measures=ALL, replications=199)
     assert os.path.exists(marker)
     assert_close(r, whole)
+
+
+def test_ids_are_keys_by_value_and_name_one_row(client):
+    rng = np.random.default_rng(11)
+    a, b = rng.normal(0, 1, 60), rng.normal(0.5, 1, 60)
+    runs = []
+    for user in (np.arange(60), np.arange(60).astype(float), [str(i) for i in range(60)]):
+        frame = pd.DataFrame({"a": a, "b": b, "user": user})
+        runs.append(dbd.analyse_frame(dd.from_pandas(frame, npartitions=3), columns=("a", "b"), paired=True,
+                                      id="user", replications=99))
+    assert_close(runs[1], runs[0])
+    assert_close(runs[2], runs[0])
+    twice = pd.DataFrame({"a": a, "b": b, "user": [i // 2 for i in range(60)]})
+    with pytest.raises(diffboot.Error, match="name a row twice"):
+        dbd.analyse_frame(dd.from_pandas(twice, npartitions=4), columns=("a", "b"), id="user", replications=99)
+    # Missing cells and ids: counted as the program counts pairs.
+    holes = pd.DataFrame({"a": a, "b": b, "user": [str(i) for i in range(60)]})
+    holes.loc[[1, 2], "a"] = np.nan
+    holes.loc[[2, 3], "b"] = np.nan
+    holes.loc[[5, 7, 9], "user"] = ["NA", "", None]
+    r = dbd.analyse_frame(dd.from_pandas(holes, npartitions=3), columns=("a", "b"), paired=True, id="user",
+                          replications=99)
+    assert (r.missing_x, r.missing_y, r.pairs_dropped, r.n_x) == (2, 2, 6, 54)
