@@ -140,3 +140,8 @@ def test_masked_values_are_missing():
     assert (r.n_x, r.missing_x) == (3, 1)
     with pytest.raises(TypeError, match="real numbers"):
         diffboot.analyse(pd.Series(pd.to_datetime(["2020-01-01"] * 3)), [1.0, 2.0, 3.0])
+
+
+def test_pandas_na_in_an_object_array_is_missing():
+    r = diffboot.analyse(np.array([1.0, pd.NA, 3.0, 4.0], dtype=object), [1.0, 2.0, 3.0], replications=99)
+    assert (r.n_x, r.missing_x) == (3, 1)
