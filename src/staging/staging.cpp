@@ -118,12 +118,6 @@ extern "C" void remove_and_reraise(int signal) {
   raise(signal);
 }
 
-mode_t new_file_mode() {
-  const mode_t mask = umask(0);
-  umask(mask);
-  return static_cast<mode_t>(0666 & ~mask);
-}
-
 // Makes a file from the template `temp` (shorter than max_path) and enters
 // it in the handlers' table at once, under the table's lock: no signal finds
 // the file made but missing from the table. Its descriptor, or -1 with
@@ -139,6 +133,12 @@ int made_and_entered(std::string& temp, bool& no_room) {
 }
 
 }  // namespace
+
+mode_t new_file_mode() {
+  const mode_t mask = umask(0);
+  umask(mask);
+  return static_cast<mode_t>(0666 & ~mask);
+}
 
 StagedFiles::~StagedFiles() { discard(files); }
 

@@ -4,6 +4,8 @@
 // only when the run commits it. A run that ends before (a stop, a fatal
 // error, an interrupt or termination signal) removes its temporary files and
 // leaves any earlier file of that name as it was.
+#include <sys/types.h>
+
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -61,6 +63,10 @@ void commit_text_files();
 // output_place.h says so. Returns an empty string, or the reason it failed
 // (the earlier file of that name then stays as it was).
 std::string write_whole_file(const std::string& path, std::string_view content);
+
+// The mode a new output file gets, whether staged or unnamed: 0666 less the
+// process's umask, as an ordinary open() would give it.
+mode_t new_file_mode();
 
 // Records `temp`, a temporary file of the caller's, for removal by the signal
 // handlers and by discard_text_files until forget_temporary(temp); false

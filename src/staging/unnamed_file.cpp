@@ -33,12 +33,6 @@ std::string free_name(const std::string& directory) {
   return name;
 }
 
-mode_t new_file_mode() {
-  const mode_t mask = umask(0);
-  umask(mask);
-  return static_cast<mode_t>(0666 & ~mask);
-}
-
 std::string reason(int error) { return std::strerror(error); }
 
 }  // namespace

@@ -1,6 +1,7 @@
 #include "staging/staging.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -46,6 +47,30 @@ TEST(StagingTest, ASignalRemovesTheStagedFilesOfEveryRun) {
   ASSERT_EQ(waitpid(pid, &status, 0), pid);
   ASSERT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGTERM) << status;
   EXPECT_TRUE(std::filesystem::is_empty(dir.path()));
+}
+
+// Every way an output file is made gives it the mode an ordinary open would:
+// 0666 less the umask (a temporary is made 0600 and must not stay so).
+TEST(StagingTest, FilesTakeTheUmasksMode) {
+  const testing::TempDir dir;
+  const mode_t previous = umask(027);
+  StagedFiles files;
+  {
+    const StagingScope scope(files);
+    std::FILE* f = open_staged("staged.txt");
+    ASSERT_NE(f, nullptr);
+    std::fputs("staged\n", f);
+    std::fclose(f);
+    commit_text_files();
+  }
+  const std::string written = write_whole_file("whole.txt", "whole\n");
+  umask(previous);
+  EXPECT_EQ(written, "");
+  for (const char* name : {"staged.txt", "whole.txt"}) {
+    struct stat info {};
+    ASSERT_EQ(stat(name, &info), 0) << name;
+    EXPECT_EQ(info.st_mode & 0777, 0640u) << name;
+  }
 }
 
 }  // namespace
