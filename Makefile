@@ -5,7 +5,7 @@ RELEASE := $(SOURCE)build/release
 TEST := $(SOURCE)build/test
 JOBS := $(shell nproc 2>/dev/null || echo 2)
 
-.PHONY: run test build build-no-lto bench fuzz plotter build-deps test-deps install python python-deps python-module python-sdist r r-deps r-tarball r-test-package
+.PHONY: run test build build-no-lto bench fuzz plotter build-deps test-deps install python python-deps python-module python-sdist r r-deps r-tarball r-test-package r-check r-docs
 PREFIX ?= /usr/local
 FUZZ_SECONDS ?= 60
 FUZZ := $(SOURCE)build/fuzz
@@ -16,10 +16,14 @@ BUILD_PACKAGES := cmake g++ make pkg-config libcli11-dev nlohmann-json3-dev libe
 # its tests add pandas, matplotlib, tqdm and pytest. pip builds it with
 # setuptools and wheel (in a venv: python3-venv).
 PYTHON_PACKAGES := python3-dev python3-numpy python3-pandas python3-matplotlib python3-tqdm pybind11-dev python3-pybind11 python3-dask python3-distributed python3-setuptools python3-wheel python3-venv
-# The R package builds with Debian's R, Rcpp and Boost's headers; its tests
-# add testthat, jsonlite (to read the program's json) and ggplot2 (figures).
-R_PACKAGES := r-base-dev r-cran-rcpp libboost-dev
+# The R package builds with Debian's R, Rcpp, BH (Boost's headers) and
+# fast_float; its tests add testthat, jsonlite (to read the program's json)
+# and ggplot2 (figures); R CMD check adds codetools (the code's names) and
+# qpdf; roxygen2 writes its Rd files and NAMESPACE.
+R_PACKAGES := r-base-dev r-cran-rcpp r-cran-bh libboost-dev libfast-float-dev
 R_TEST_PACKAGES := $(R_PACKAGES) r-cran-testthat r-cran-jsonlite r-cran-ggplot2 r-cran-withr r-cran-processx
+R_CHECK_PACKAGES := $(R_TEST_PACKAGES) r-cran-codetools qpdf
+R_DOC_PACKAGES := r-base-dev r-cran-rcpp r-cran-roxygen2
 # The figure and real-window tests draw with the real gnuplot on a virtual
 # display and read its png and pdf.
 PLOT_TEST_PACKAGES := gnuplot-x11 xvfb xdotool imagemagick poppler-utils
@@ -82,6 +86,26 @@ r: r-deps r-tarball
 r-test-package: r-tarball
 	mkdir -p $(R_BUILD)/library
 	MAKEFLAGS=-j$(JOBS) R CMD INSTALL -l $(R_BUILD)/library $(R_TARBALL) > $(R_BUILD)/install.log 2>&1 || { cat $(R_BUILD)/install.log; exit 1; }
+
+# R CMD check of the tarball. Debian's r-cran-bh has no include/ of its own
+# (its Boost headers are libboost-dev's, in /usr/include), which the check
+# notes as an unused LinkingTo; the check is given a copy of that BH whose
+# include/boost is those headers, as BH is laid out elsewhere.
+r-check: r-tarball
+	$(call install_missing,$(R_CHECK_PACKAGES))
+	rm -rf $(R_BUILD)/check-library && mkdir -p $(R_BUILD)/check-library
+	@bh=$$(Rscript -e 'cat(system.file(package = "BH"))'); \
+	if [ -n "$$bh" ] && [ ! -d "$$bh/include" ]; then \
+	  cp -r "$$bh" $(R_BUILD)/check-library/BH && mkdir $(R_BUILD)/check-library/BH/include && \
+	  ln -s /usr/include/boost $(R_BUILD)/check-library/BH/include/boost; \
+	fi
+	cd $(R_BUILD) && R_LIBS=$(R_BUILD)/check-library MAKEFLAGS=-j$(JOBS) _R_CHECK_FORCE_SUGGESTS_=false R CMD check --no-manual $(notdir $(R_TARBALL))
+
+# The R package's Rd files and NAMESPACE from its roxygen2 comments, and
+# Rcpp's glue from its exported C++ functions; their output is committed.
+r-docs:
+	$(call install_missing,$(R_DOC_PACKAGES))
+	cd $(SOURCE)r && Rscript -e 'Rcpp::compileAttributes(".")' -e 'roxygen2::roxygenise(load_code = roxygen2::load_source)'
 
 build: build-deps
 	cmake -S $(SOURCE) -B $(RELEASE) -DCMAKE_BUILD_TYPE=Release

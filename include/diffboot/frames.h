@@ -47,8 +47,8 @@ FrameSamples frame_columns(const Column& a, const Column& b, Experiment e);
 // paired by `id` when it has cells, else the groups' rows in order (which
 // must then be as many). Groups match as the program matches them: the same
 // text, or numbers of the same value ("2.0" names the group 2). A row whose
-// id is missing pairs with nothing and is counted; an id twice in a group is
-// an Error.
+// id is missing pairs with nothing and is counted; an id twice in a group,
+// and ids in an unpaired experiment, are Errors.
 FrameSamples frame_groups(const Column& by, const Column& value, const Column& id, const std::array<std::string, 2>& groups,
                           Experiment e);
 

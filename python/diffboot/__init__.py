@@ -233,11 +233,6 @@ def _options(paired, level, replications, seed, measures, permutations, replicat
     o.measures = ["all"] if o.quantiles and measures == "all" else names  # the library's all names the quantiles too
     o.keep_replicates = bool(replicates)
     o.missing = _core.Missing.skip
-    if method == "poisson":
-        if o.permutations != 0:
-            raise Error("permutation p-values are not part of the Poisson bootstrap")
-        if o.quantiles:
-            raise Error("quantiles are not part of the Poisson bootstrap, which weighs sums")
     return o, interval
 
 

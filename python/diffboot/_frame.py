@@ -101,8 +101,6 @@ def analyse_frame(df, columns=None, by=None, groups=None, value=None, id=None, *
     else:
         if groups is None or isinstance(groups, str) or len(groups) != 2:
             raise Error("groups must name two groups of the column %r" % (by,))
-        if id is not None and not paired:
-            raise Error("id pairs rows: it goes with paired=True")
         if value is None:
             if len(df.columns) != 2:
                 raise Error("the frame has %d columns: name the values with value=COLUMN" % len(df.columns))

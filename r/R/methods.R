@@ -19,6 +19,38 @@ measure_table <- function(x, columns, headings) {
   table
 }
 
+#' The results of diffboot()
+#'
+#' \code{print} shows each measure's estimate with its BCa and Student's t
+#' intervals, under the level, B, seed, sample sizes and missing counts;
+#' \code{summary} adds the standard error, bias, percentile and basic
+#' intervals, z0, acceleration and the p-values. \code{as.data.frame} gives
+#' one row per measure with the columns of the command line's csv,
+#' \code{coef} the estimates and \code{confint} the intervals of one type.
+#'
+#' @param x,object a result of \code{\link{diffboot}} (or of its \code{summary}).
+#' @param digits significant digits printed.
+#' @param row.names,optional as for \code{\link{as.data.frame}}.
+#' @param parm the measures, by name or number; all by default.
+#' @param level the run's level: the intervals are those of the run.
+#' @param type which interval: BCa, Student's t, percentile or basic.
+#' @param ... passed on to \code{print}, unused elsewhere.
+#'
+#' @return \code{coef}: a named numeric vector. \code{confint}: a matrix, a row
+#'   per measure, its columns the lower and upper bounds labelled with their
+#'   percentages. \code{as.data.frame}: a data frame; \code{summary}: an
+#'   object of class \code{"summary.diffboot"}.
+#'
+#' @examples
+#' r <- diffboot(extra ~ group, data = sleep, paired = TRUE, id = "ID", R = 999)
+#' r
+#' summary(r)
+#' coef(r)
+#' confint(r)
+#' confint(r, "AVE_d", type = "t")
+#' as.data.frame(r)
+#' @method print diffboot
+#' @export
 print.diffboot <- function(x, digits = max(3L, getOption("digits") - 3L), ...) {
   cat("", caption(x), "", sep = "\n")
   print(measure_table(x, c("estimate", "bca_lower", "bca_upper", "t_lower", "t_upper"),
@@ -26,6 +58,9 @@ print.diffboot <- function(x, digits = max(3L, getOption("digits") - 3L), ...) {
   invisible(x)
 }
 
+#' @rdname print.diffboot
+#' @method summary diffboot
+#' @export
 summary.diffboot <- function(object, ...) {
   columns <- c(result_fields, if (object$permutations > 0L) c("p_permutation", "p_t"))
   structure(class = "summary.diffboot",
@@ -33,6 +68,9 @@ summary.diffboot <- function(object, ...) {
                  table = measure_table(object, columns, columns)))
 }
 
+#' @rdname print.diffboot
+#' @method print summary.diffboot
+#' @export
 print.summary.diffboot <- function(x, digits = max(3L, getOption("digits") - 3L), ...) {
   cat("", x$caption, sep = "\n")
   if (x$permutations > 0L) cat(sprintf("p-values from %d permutations\n", x$permutations))
@@ -41,6 +79,9 @@ print.summary.diffboot <- function(x, digits = max(3L, getOption("digits") - 3L)
   invisible(x)
 }
 
+#' @rdname print.diffboot
+#' @method as.data.frame diffboot
+#' @export
 as.data.frame.diffboot <- function(x, row.names = NULL, optional = FALSE, ...) {
   m <- x$measures
   out <- data.frame(measure = m$measure, m[result_fields], alpha = x$alpha, level = x$conf.level, B = x$R,
@@ -58,8 +99,14 @@ as.data.frame.diffboot <- function(x, row.names = NULL, optional = FALSE, ...) {
   out
 }
 
+#' @rdname print.diffboot
+#' @method coef diffboot
+#' @export
 coef.diffboot <- function(object, ...) stats::setNames(object$measures$estimate, object$measures$measure)
 
+#' @rdname print.diffboot
+#' @method confint diffboot
+#' @export
 confint.diffboot <- function(object, parm, level = object$conf.level, type = c("bca", "t", "percentile", "basic"),
                              ...) {
   type <- match.arg(type)

@@ -55,6 +55,27 @@ figure_data <- function(r, minus = "-") {
                        format(100 * r$conf.level), r$R))
 }
 
+#' The estimation figure of a diffboot() result
+#'
+#' Every value of the two samples (a line per pair in a paired experiment)
+#' with each sample's mean \eqn{\pm}{+/-} SD and median; below, every
+#' measure a row, with its estimate, its BCa interval (thick) and its
+#' Student's t interval (thin) where the measure is in the data's units, and
+#' its estimate and BCa interval written beside its name.
+#'
+#' @param x a result of \code{\link{diffboot}}.
+#' @param y unused.
+#' @param ... passed to \code{plot} when drawn with base graphics.
+#'
+#' @return With ggplot2 installed, a ggplot object (print it to draw it, or
+#'   save it with \code{ggplot2::ggsave}); without, the figure is drawn with
+#'   base graphics and \code{NULL} returned invisibly.
+#'
+#' @examples
+#' r <- diffboot(weight ~ feed, data = chickwts, groups = c("horsebean", "linseed"), R = 999)
+#' plot(r)
+#' @method plot diffboot
+#' @export
 plot.diffboot <- function(x, y, ...) {
   if (requireNamespace("ggplot2", quietly = TRUE)) {
     figure_ggplot(figure_data(x, minus_sign(TRUE)), x$experiment == "paired")
@@ -62,6 +83,10 @@ plot.diffboot <- function(x, y, ...) {
     figure_base(figure_data(x, minus_sign(FALSE)), x$experiment == "paired", ...)
   }
 }
+
+# The columns of the figure's data frames that ggplot2's aesthetics name.
+utils::globalVariables(c("value", "offset", "colour", "sd", "median", "estimate", "panel", "t_lower", "t_upper",
+                         "bca_lower", "bca_upper", "first", "second"))
 
 figure_ggplot <- function(f, paired) {
   panels <- c("the samples", "the effect")
@@ -102,9 +127,9 @@ figure_ggplot <- function(f, paired) {
     ggplot2::labs(title = f$title, x = NULL, y = NULL) +
     ggplot2::theme_minimal(base_size = 9)
   if (paired && length(f$x) > 0L) {
-    pairs <- data.frame(panel = factor(panels[1L], panels), x = f$x, y = f$y)
+    pairs <- data.frame(panel = factor(panels[1L], panels), first = f$x, second = f$y)
     rows_of <- as.numeric(factor(f$samples, levels = rev(f$samples)))
-    g <- g + ggplot2::geom_segment(ggplot2::aes(x = x, xend = y, y = rows_of[1L], yend = rows_of[2L]), data = pairs,
+    g <- g + ggplot2::geom_segment(ggplot2::aes(x = first, xend = second, y = rows_of[1L], yend = rows_of[2L]), data = pairs,
                                    colour = "grey60", linewidth = 0.2, alpha = 0.5)
   }
   g

@@ -105,6 +105,7 @@ TwoSamples frame_groups(const FrameColumn& by, const FrameColumn& value, const F
                         const std::array<std::string, 2>& groups, bool paired) {
   const std::size_t n = by.size();
   check_length(value, n);
+  if (!paired && id.size() > 0) throw TableError("the ids pair rows: they go with a paired experiment");
   const bool by_id = paired && id.size() > 0;
   if (by_id) check_length(id, n);
   check_two_groups(groups);

@@ -143,6 +143,7 @@ TEST(FramesTest, StopsInTheProgramsWords) {
   EXPECT_EQ(stop_of(unequal, Experiment::paired), "the groups \"a\" and \"b\" have 4 and 3 rows: pair them by id (id =)");
   EXPECT_EQ(stop_of(twice, Experiment::paired), "the data have the id \"1\" twice in the group \"a\" (rows 1 and 2)");
   EXPECT_EQ(stop_of(text, Experiment::unpaired), "the column \"v\", row 3: \"1_0\" is not a number");
+  EXPECT_EQ(stop_of(twice, Experiment::unpaired), "the ids pair rows: they go with a paired experiment");
   EXPECT_EQ(stop_of(groups, Experiment::unpaired, {"1", "1.0"}), "\"1\" and \"1.0\" name the same group: compare two groups");
   EXPECT_EQ(stop_of(groups, Experiment::unpaired, {"0.50", "2"}), "the data have no group \"2\" in column \"g\" (its groups: 0.5, 1)");
   EXPECT_EQ(groups_of(groups, Experiment::unpaired, {"0.50", "1"}).x.size(), 2u);  // found by value
