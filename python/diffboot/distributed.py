@@ -140,7 +140,7 @@ def _second_sums(part, name, first_position, frames, seed, replications):
 
 
 def _merge(a, b):
-    return _core.poisson_merge(a, b)
+    return a.merged(b)
 
 
 def _tree(items, merge):
@@ -191,12 +191,12 @@ def _run(samples, names, paired, level, replications, seed, measures, replicates
             mine = [s for s, _ in mine]
         total = mine[0]
         for s in mine[1:]:
-            total = _core.poisson_merge_summaries(total, s)
+            total = total.merged(s)
         whole.append(total)
-        frames.append(_core.poisson_frame(total))
-        offsets.append(np.concatenate([[0], np.cumsum([s[0] for s in mine])[:-1]]).astype(np.uint64))
+        frames.append(total.frame())
+        offsets.append(np.concatenate([[0], np.cumsum([s.n for s in mine])[:-1]]).astype(np.uint64))
     for k, total in enumerate(whole[:len(samples)]):
-        if total[0] == 0:
+        if total.n == 0:
             raise Error("sample %d has no values" % (k + 1))
     sums = []
     for k, parts in enumerate(samples):

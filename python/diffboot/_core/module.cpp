@@ -135,43 +135,28 @@ py::array_t<double> array_of(const std::vector<double>& v) {
   return py::array_t<double>(static_cast<py::ssize_t>(v.size()), v.data());
 }
 
-// The Poisson bootstrap's pieces travel between processes as tuples of
-// numbers and numpy arrays: a summary (n, missing, sum, errors, min, max), a
-// frame (pivot, scale, n, missing) and sums (frame, (seed, B, sample), rows,
-// powers, weights, moments, cross).
-using SummaryTuple = std::tuple<std::int64_t, std::int64_t, double, double, double, double>;
-using FrameTuple = std::tuple<double, int, std::int64_t, std::int64_t>;
-using SetupTuple = std::tuple<std::int32_t, std::int64_t, int>;
+namespace poisson = diffboot::poisson;
 
-SummaryTuple summary_tuple(const diffboot::poisson::Summary& s) {
-  return {s.n, s.missing, s.sum, s.sum_errors, s.min, s.max};
-}
-diffboot::poisson::Summary summary_of(const SummaryTuple& t) {
-  const auto& [n, missing, sum, errors, min, max] = t;
-  return {n, missing, sum, errors, min, max};
-}
-diffboot::poisson::Frame frame_of(const FrameTuple& t) { return {std::get<0>(t), std::get<1>(t), std::get<2>(t), std::get<3>(t)}; }
-
-py::tuple sums_tuple(const diffboot::poisson::Sums& s) {
-  const FrameTuple frame{s.frame.pivot, s.frame.scale, s.frame.n, s.frame.missing};
-  const SetupTuple setup{s.setup.seed, s.setup.replications, s.setup.sample};
-  return py::make_tuple(frame, setup, s.rows, py::array_t<double>(12, s.powers.data()),
+// The Poisson bootstrap's pieces travel between processes pickled: a
+// summary, a frame, and sums as their numbers and numpy arrays.
+py::tuple sums_state(const poisson::Sums& s) {
+  return py::make_tuple(s.frame, s.setup.seed, s.setup.replications, s.setup.sample, s.rows,
+                        py::array_t<double>(12, s.powers.data()),
                         py::array_t<std::int64_t>(static_cast<py::ssize_t>(s.weights.size()), s.weights.data()),
                         py::array_t<double>(static_cast<py::ssize_t>(s.moments.size()), s.moments.data()),
                         py::array_t<double>(6, s.cross.data()));
 }
 
-diffboot::poisson::Sums sums_of(const py::tuple& t) {
-  if (t.size() != 7) throw py::type_error("not the Poisson sums of a part");
-  diffboot::poisson::Sums s;
-  s.frame = frame_of(t[0].cast<FrameTuple>());
-  const auto [seed, replications, sample] = t[1].cast<SetupTuple>();
-  s.setup = {seed, replications, sample};
-  s.rows = t[2].cast<std::int64_t>();
-  const auto powers = t[3].cast<py::array_t<double, py::array::c_style | py::array::forcecast>>();
-  const auto weights = t[4].cast<py::array_t<std::int64_t, py::array::c_style | py::array::forcecast>>();
-  const auto moments = t[5].cast<py::array_t<double, py::array::c_style | py::array::forcecast>>();
-  const auto cross = t[6].cast<py::array_t<double, py::array::c_style | py::array::forcecast>>();
+poisson::Sums sums_from_state(const py::tuple& t) {
+  if (t.size() != 9) throw py::type_error("not the Poisson sums of a part");
+  poisson::Sums s;
+  s.frame = t[0].cast<poisson::Frame>();
+  s.setup = {t[1].cast<std::int32_t>(), t[2].cast<std::int64_t>(), t[3].cast<int>()};
+  s.rows = t[4].cast<std::int64_t>();
+  const auto powers = t[5].cast<py::array_t<double, py::array::c_style | py::array::forcecast>>();
+  const auto weights = t[6].cast<py::array_t<std::int64_t, py::array::c_style | py::array::forcecast>>();
+  const auto moments = t[7].cast<py::array_t<double, py::array::c_style | py::array::forcecast>>();
+  const auto cross = t[8].cast<py::array_t<double, py::array::c_style | py::array::forcecast>>();
   if (powers.size() != 12 || moments.size() != 4 * weights.size() || cross.size() != 6) {
     throw py::type_error("not the Poisson sums of a part");
   }
@@ -182,77 +167,48 @@ diffboot::poisson::Sums sums_of(const py::tuple& t) {
   return s;
 }
 
-SummaryTuple poisson_summary(const py::buffer& values, int sample) {
+using Keys = std::optional<py::array_t<std::uint64_t, py::array::c_style>>;
+
+std::span<const std::uint64_t> keys_of(const Keys& keys) {
+  return keys ? std::span<const std::uint64_t>(keys->data(), static_cast<std::size_t>(keys->size()))
+              : std::span<const std::uint64_t>();
+}
+
+poisson::Summary poisson_summary(const py::buffer& values, int sample) {
   const py::buffer_info b = values.request();
   const std::span<const double> v = values_of(b, "values");
   const py::gil_scoped_release released;
-  return summary_tuple(diffboot::poisson::summarise(v, sample));
+  return poisson::summarise(v, sample);
 }
 
-SummaryTuple poisson_merge_summaries(const SummaryTuple& a, const SummaryTuple& b) {
-  diffboot::poisson::Summary s = summary_of(a);
-  diffboot::poisson::merge(s, summary_of(b));
-  return summary_tuple(s);
-}
-
-FrameTuple poisson_frame(const SummaryTuple& whole) {
-  const diffboot::poisson::Frame f = diffboot::poisson::frame_of(summary_of(whole));
-  return {f.pivot, f.scale, f.n, f.missing};
-}
-
-py::tuple poisson_sums(const py::buffer& values, const std::optional<py::array_t<std::uint64_t, py::array::c_style>>& keys,
-                       std::uint64_t first_position, const FrameTuple& frame, std::int32_t seed,
-                       std::int64_t replications, int sample) {
+poisson::Sums poisson_sums(const py::buffer& values, const Keys& keys, std::uint64_t first_position,
+                           const poisson::Frame& frame, std::int32_t seed, std::int64_t replications, int sample) {
   const py::buffer_info b = values.request();
   const std::span<const double> v = values_of(b, "values");
-  const diffboot::poisson::Setup setup{seed, replications, sample};
-  const diffboot::poisson::Frame f = frame_of(frame);
-  std::span<const std::uint64_t> k;
-  if (keys) k = {keys->data(), static_cast<std::size_t>(keys->size())};
-  const diffboot::poisson::Sums s = [&] {
-    const py::gil_scoped_release released;
-    return keys ? diffboot::poisson::partition_sums(v, k, f, setup)
-                : diffboot::poisson::partition_sums(v, first_position, f, setup);
-  }();
-  return sums_tuple(s);
+  const poisson::Setup setup{seed, replications, sample};
+  const py::gil_scoped_release released;
+  return keys ? poisson::partition_sums(v, keys_of(keys), frame, setup)
+              : poisson::partition_sums(v, first_position, frame, setup);
 }
 
 // A paired lift's pieces: the summary and the sums of the pairs' second
 // halves of a part, keyed as its differences are.
-SummaryTuple poisson_second_summary(const py::buffer& differences, const py::buffer& second) {
+poisson::Summary poisson_second_summary(const py::buffer& differences, const py::buffer& second) {
   const py::buffer_info bd = differences.request(), bs = second.request();
   const std::span<const double> d = values_of(bd, "differences"), y = values_of(bs, "second");
   const py::gil_scoped_release released;
-  return summary_tuple(diffboot::poisson::summarise_second_halves(d, y));
+  return poisson::summarise_second_halves(d, y);
 }
 
-py::tuple poisson_second_sums(const py::buffer& differences, const py::buffer& second,
-                              const std::optional<py::array_t<std::uint64_t, py::array::c_style>>& keys,
-                              std::uint64_t first_position, const FrameTuple& differences_frame,
-                              const FrameTuple& second_frame, std::int32_t seed, std::int64_t replications) {
+poisson::Sums poisson_second_sums(const py::buffer& differences, const py::buffer& second, const Keys& keys,
+                                  std::uint64_t first_position, const poisson::Frame& differences_frame,
+                                  const poisson::Frame& second_frame, std::int32_t seed, std::int64_t replications) {
   const py::buffer_info bd = differences.request(), bs = second.request();
   const std::span<const double> d = values_of(bd, "differences"), y = values_of(bs, "second");
-  const diffboot::poisson::Setup setup{seed, replications, 0};
-  const diffboot::poisson::Frame fd = frame_of(differences_frame), fy = frame_of(second_frame);
-  std::span<const std::uint64_t> k;
-  if (keys) k = {keys->data(), static_cast<std::size_t>(keys->size())};
-  const diffboot::poisson::Sums s = [&] {
-    const py::gil_scoped_release released;
-    return keys ? diffboot::poisson::second_half_sums(d, y, k, fd, fy, setup)
-                : diffboot::poisson::second_half_sums(d, y, first_position, fd, fy, setup);
-  }();
-  return sums_tuple(s);
-}
-
-py::tuple poisson_merge(const py::tuple& a, const py::tuple& b) {
-  diffboot::poisson::Sums s = sums_of(a);
-  diffboot::poisson::merge(s, sums_of(b));
-  return sums_tuple(s);
-}
-
-diffboot::Results poisson_results(const py::tuple& x, const std::optional<py::tuple>& y, const diffboot::Options& o) {
-  const diffboot::poisson::Sums sx = sums_of(x), sy = y ? sums_of(*y) : sx;
-  return diffboot::poisson::results(sx, sy, o);
+  const poisson::Setup setup{seed, replications, 0};
+  const py::gil_scoped_release released;
+  return keys ? poisson::second_half_sums(d, y, keys_of(keys), differences_frame, second_frame, setup)
+              : poisson::second_half_sums(d, y, first_position, differences_frame, second_frame, setup);
 }
 
 }  // namespace
@@ -349,17 +305,36 @@ PYBIND11_MODULE(_core, m) {
   m.def("measure_names", &diffboot::measure_names, py::arg("experiment"), py::arg("method") = diffboot::Method::bootstrap);
   m.def("quantile_name", &diffboot::quantile_name);
 
+  py::class_<poisson::Summary>(m, "PoissonSummary", "The first pass over a part: its values counted and added up.")
+      .def_readonly("n", &poisson::Summary::n)
+      .def_readonly("missing", &poisson::Summary::missing)
+      .def("merged", [](poisson::Summary a, const poisson::Summary& b) { return poisson::merge(a, b), a; })
+      .def("frame", [](const poisson::Summary& s) { return poisson::frame_of(s); })
+      .def(py::pickle([](const poisson::Summary& s) { return py::make_tuple(s.n, s.missing, s.sum, s.sum_errors, s.min, s.max); },
+                      [](const py::tuple& t) {
+                        return poisson::Summary{t[0].cast<std::int64_t>(), t[1].cast<std::int64_t>(), t[2].cast<double>(),
+                                                t[3].cast<double>(), t[4].cast<double>(), t[5].cast<double>()};
+                      }));
+  py::class_<poisson::Frame>(m, "PoissonFrame", "How every part of a sample centres and scales its values.")
+      .def_readonly("n", &poisson::Frame::n)
+      .def(py::pickle([](const poisson::Frame& f) { return py::make_tuple(f.pivot, f.scale, f.n, f.missing); },
+                      [](const py::tuple& t) {
+                        return poisson::Frame{t[0].cast<double>(), t[1].cast<int>(), t[2].cast<std::int64_t>(),
+                                              t[3].cast<std::int64_t>()};
+                      }));
+  py::class_<poisson::Sums>(m, "PoissonSums", "The weighted sums of some rows of one sample.")
+      .def("merged", [](poisson::Sums a, const poisson::Sums& b) { return poisson::merge(a, b), a; })
+      .def(py::pickle(&sums_state, &sums_from_state));
   m.def("poisson_summary", &poisson_summary, py::arg("values"), py::arg("sample"));
-  m.def("poisson_merge_summaries", &poisson_merge_summaries);
-  m.def("poisson_frame", &poisson_frame);
   m.def("poisson_sums", &poisson_sums, py::arg("values"), py::arg("keys"), py::arg("first_position"), py::arg("frame"),
         py::arg("seed"), py::arg("replications"), py::arg("sample"));
   m.def("poisson_second_summary", &poisson_second_summary, py::arg("differences"), py::arg("second"));
   m.def("poisson_second_sums", &poisson_second_sums, py::arg("differences"), py::arg("second"), py::arg("keys"),
         py::arg("first_position"), py::arg("differences_frame"), py::arg("second_frame"), py::arg("seed"),
         py::arg("replications"));
-  m.def("poisson_merge", &poisson_merge);
-  m.def("poisson_results", &poisson_results, py::arg("x"), py::arg("y"), py::arg("options"));
+  m.def("poisson_results", [](const poisson::Sums& x, const std::optional<poisson::Sums>& y, const diffboot::Options& o) {
+    return poisson::results(x, y ? *y : x, o);
+  }, py::arg("x"), py::arg("y"), py::arg("options"));
   m.attr("poisson_min_size") = diffboot::poisson::min_size;
 
   namespace l = diffboot::limits;
