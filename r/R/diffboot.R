@@ -117,7 +117,6 @@ diffboot.formula <- function(formula, data = parent.frame(), subset, groups = NU
   if (length(formula) != 3L) fail("the formula must be value ~ group, or Pair(x, y) ~ 1")
   flag(paired, "paired")
   if (!is.null(id)) {
-    if (!paired) fail("id pairs rows: it goes with paired = TRUE")
     if (!is.character(id) || length(id) != 1L || is.na(id)) fail("id must name one column of data")
     where <- if (missing(data)) environment(formula) else data
     found <- if (is.environment(where)) exists(id, envir = where) else id %in% names(where)
