@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "analysis/notes.h"
 #include "analysis/settings.h"
 #include "bootstrap/bootstrap.h"
 #include "bootstrap/effect_sizes.h"
@@ -102,9 +103,44 @@ std::string_view lift_cause(std::span<const double> x, std::span<const double> y
   return cause == "constant resamples" ? "resamples of sample 2 whose mean is 0" : cause;
 }
 
+// Values whose largest magnitude is below 2^-400 have squares, and
+// squared deviations, near or below the smallest normal double, where a
+// standard deviation loses its digits. Such samples are analysed in the
+// unit 2^k that brings their largest magnitude near 1, k returned here (0
+// for any other samples): exact, as multiplying by a power of two is, so
+// that every measure in the data's units is the same number, scaled, where
+// its sums stay normal, and right where they would not.
+int small_unit_exponent(std::span<const double> x, std::span<const double> y) {
+  double largest = 0.0;
+  for (std::span<const double> v : {x, y}) {
+    for (double a : v) largest = std::fabs(a) > largest ? std::fabs(a) : largest;
+  }
+  if (!(largest > 0.0) || !std::isfinite(largest) || std::ilogb(largest) >= -400) return 0;
+  return std::ilogb(largest);
+}
+
+std::vector<double> times_power_of_two(std::span<const double> v, int k) {
+  std::vector<double> out(v.begin(), v.end());
+  for (double& a : out) a = std::ldexp(a, k);
+  return out;
+}
+
+// A measure in the data's units, formed in the unit 2^k, in the data's units again.
+void in_unit(MeasureRun& run, int k) {
+  bootstrap::Result& r = run.result;
+  for (double* v : {&r.estimate, &r.t_lower, &r.t_upper, &r.bca_lower, &r.bca_upper, &r.se, &r.bias,
+                    &r.percentile_lower, &r.percentile_upper, &r.basic_lower, &r.basic_upper}) {
+    *v = std::ldexp(*v, k);
+  }
+  for (std::vector<double>* values : {&run.replicates, &run.in_order}) {
+    for (double& v : *values) v = std::ldexp(v, k);
+  }
+}
+
 // Notes on a measure's replicates: some not finite numbers (its intervals
-// are NaN), or all equal to the estimate (its intervals have no width).
-void replicate_notes(MeasureRun& run, const std::string& samples, std::string_view cause) {
+// are NaN), all equal to the estimate (its intervals have no width), or
+// too few for the levels of its bounds.
+void replicate_notes(MeasureRun& run, const std::string& samples, std::string_view cause, double alpha) {
   const std::string name(run.name);
   const auto not_finite = std::ranges::count_if(run.replicates, [](double r) { return !std::isfinite(r); });
   if (not_finite > 0) {
@@ -114,6 +150,8 @@ void replicate_notes(MeasureRun& run, const std::string& samples, std::string_vi
   } else if (bootstrap::all_equal_to_estimate(run.replicates, run.result.estimate, run.result.se)) {
     run.notes.push_back(name + ": every replicate equals the estimate, so its intervals have no width; that reflects " +
                         samples + ", not certainty");
+  } else if (std::optional<std::string> note = extreme_level_note(name, run.result, alpha, run.replicates.size())) {
+    run.notes.push_back(std::move(*note));
   }
 }
 
@@ -220,9 +258,13 @@ std::optional<std::string> measures_problem(const std::vector<std::string>& name
   return parse_measures(names, e, quantiles).problem;
 }
 
-std::vector<MeasureRun> run_bootstrap(std::span<const double> x, std::span<const double> y,
-                                      const Summaries& summaries, const Settings& settings,
-                                      bootstrap::Progress* progress) {
+namespace {
+
+// run_bootstrap on samples of any magnitude but the smallest, without the
+// notes on the lift's sample 2.
+std::vector<MeasureRun> bootstrap_in_range(std::span<const double> x, std::span<const double> y,
+                                           const Summaries& summaries, const Settings& settings,
+                                           bootstrap::Progress* progress) {
   const TQuantiles t = t_quantiles(settings.alpha, static_cast<std::int64_t>(x.size()),
                                    static_cast<std::int64_t>(y.size()));
   std::vector<MeasureRun> runs = measure_runs(settings);
@@ -239,7 +281,10 @@ std::vector<MeasureRun> run_bootstrap(std::span<const double> x, std::span<const
   std::optional<bootstrap::Measure> hedges, cliff, lift;
   if (MeasureRun* run = run_of(runs, MeasureKind::g)) hedges.emplace(measure(*run, paired ? t.paired : t.means));
   if (MeasureRun* run = run_of(runs, MeasureKind::delta)) cliff.emplace(measure(*run, t.means));
-  if (MeasureRun* run = run_of(runs, MeasureKind::lift)) lift.emplace(measure(*run, paired ? t.paired : t.means));
+  if (MeasureRun* run = run_of(runs, MeasureKind::lift)) {
+    lift.emplace(measure(*run, paired ? t.paired : t.means));
+    lift->range = bootstrap::lift_range_of(x, y);
+  }
   std::vector<bootstrap::Measure> quantile_measures;
   std::vector<double> probabilities;
   for (MeasureRun& run : runs) {
@@ -278,11 +323,36 @@ std::vector<MeasureRun> run_bootstrap(std::span<const double> x, std::span<const
       run.notes.push_back(summaries.y.ave == 0.0 ? "lift: not defined, as the mean of sample 2 is 0"
                                                  : "lift: not defined, as the ratio of the means is beyond the largest double");
     } else {
-      replicate_notes(run, samples, &run == lift_run ? lift_cause(x, y) : cause);
+      replicate_notes(run, samples, &run == lift_run ? lift_cause(x, y) : cause, settings.alpha);
     }
   }
   if (settings.permutations > 0) p_values(runs, x, y, summaries, std::span<const double>(differences), settings, progress);
   if (lift_undefined) lift_run->p_permutation = std::numeric_limits<double>::quiet_NaN();
+  return runs;
+}
+
+}  // namespace
+
+std::vector<MeasureRun> run_bootstrap(std::span<const double> x, std::span<const double> y,
+                                      const Summaries& summaries, const Settings& settings,
+                                      bootstrap::Progress* progress) {
+  std::vector<MeasureRun> runs;
+  numeric::SampleSummary second = summaries.y;
+  if (const int k = small_unit_exponent(x, y); k != 0) {
+    const std::vector<double> xs = times_power_of_two(x, -k), ys = times_power_of_two(y, -k);
+    const Summaries in_unit_summaries = summarise(xs, ys);
+    runs = bootstrap_in_range(xs, ys, in_unit_summaries, settings, progress);
+    for (MeasureRun& run : runs) {
+      if (info(run.kind).data_units) in_unit(run, k);
+    }
+    second.ave = std::ldexp(in_unit_summaries.y.ave, k), second.std = std::ldexp(in_unit_summaries.y.std, k);
+  } else {
+    runs = bootstrap_in_range(x, y, summaries, settings, progress);
+  }
+  MeasureRun* lift_run = run_of(runs, MeasureKind::lift);
+  if (lift_run != nullptr && std::isfinite(lift_run->result.estimate)) {
+    for (std::string& note : lift_notes(second.ave, second.std, y.size())) lift_run->notes.push_back(std::move(note));
+  }
   return runs;
 }
 

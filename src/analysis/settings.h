@@ -13,10 +13,11 @@ namespace diffboot::analysis {
 
 using bootstrap::Experiment;
 
-// The BCa acceleration of the unpaired differences (d_AVE, d_MED, d_STD,
-// d_MAD): from the jackknife over every pair of a value left out of each
-// sample (grid), or by the two-sample formula, one sample left out at a time
-// (samples).
+// The BCa acceleration of an unpaired experiment's measures: the
+// differences from the jackknife over every pair of a value left out of
+// each sample and g, delta and the lift from their jackknife values pooled
+// (grid), or every measure by the two-sample formula, one sample left out at
+// a time (samples). Paired experiments leave out a pair at a time either way.
 enum class Acceleration { grid, samples };
 
 // The admissible alphas and the interval levels 1 - 2 alpha, in one order.

@@ -264,10 +264,14 @@ InfluenceSums influence_sums(std::span<const double> w, double sign) {
   return {sign * (f * f * f) * p.s3, (f * f) * p.s2};
 }
 
-double two_sample_acceleration(std::span<const double> u, std::span<const double> v) {
+// The two-sample acceleration from each sample's leave-one-out values: u of
+// sample 1, v of sample 2, whose influence counts with sign_v (-1 where v
+// are a statistic of sample 2 that the measure subtracts, +1 where they are
+// the measure's own jackknife values).
+double two_sample_acceleration(std::span<const double> u, std::span<const double> v, double sign_v) {
   const auto nan = [](double w) { return std::isnan(w); };
   if (std::any_of(u.begin(), u.end(), nan) || std::any_of(v.begin(), v.end(), nan)) return std::nan("");
-  const InfluenceSums a = influence_sums(u, 1.0), b = influence_sums(v, -1.0);
+  const InfluenceSums a = influence_sums(u, 1.0), b = influence_sums(v, sign_v);
   if (a.squares == 0.0 && b.squares == 0.0) return 0.0;
   const double acc = Powers{a.squares + b.squares, a.cubes + b.cubes}.acceleration();
   const auto [u_min, u_max] = std::minmax_element(u.begin(), u.end());
@@ -277,14 +281,18 @@ double two_sample_acceleration(std::span<const double> u, std::span<const double
   std::vector<double> su(u.begin(), u.end()), sv(v.begin(), v.end());
   for (double& w : su) w = std::ldexp(w, -k);
   for (double& w : sv) w = std::ldexp(w, -k);
-  return two_sample_acceleration(su, sv);
+  return two_sample_acceleration(su, sv, sign_v);
 }
 
 }  // namespace
 
 std::array<double, 4> two_sample_accelerations(const LeaveOneOut& x1, const LeaveOneOut& x2) {
-  return {two_sample_acceleration(x1.ave, x2.ave), two_sample_acceleration(x1.med, x2.med),
-          two_sample_acceleration(x1.std, x2.std), two_sample_acceleration(x1.mad, x2.mad)};
+  return {two_sample_acceleration(x1.ave, x2.ave, -1.0), two_sample_acceleration(x1.med, x2.med, -1.0),
+          two_sample_acceleration(x1.std, x2.std, -1.0), two_sample_acceleration(x1.mad, x2.mad, -1.0)};
+}
+
+double two_sample_acceleration(std::span<const double> jack, std::size_t n_x) {
+  return two_sample_acceleration(jack.first(n_x), jack.subspan(n_x), 1.0);
 }
 
 std::array<double, 4> unpaired_accelerations_by_algebra(const LeaveOneOut& x1, const LeaveOneOut& x2) {
@@ -306,10 +314,30 @@ double percentile(std::span<const double> s, double p) {
   const auto k = static_cast<std::int64_t>(std::clamp(p * places, 0.0, places + 1.0));
   const std::int64_t lo = std::clamp<std::int64_t>(k, 1, count);
   const std::int64_t hi = std::min<std::int64_t>(k + 1, count);
-  const double low = s[static_cast<std::size_t>(lo - 1)];
-  const double width = places * (s[static_cast<std::size_t>(hi - 1)] - low);
+  const double low = s[static_cast<std::size_t>(lo - 1)], high = s[static_cast<std::size_t>(hi - 1)];
+  const double width = places * (high - low);
   const double frac = p - static_cast<double>(lo) / places;
+  if (std::isinf(width) && std::isfinite(low) && std::isfinite(high)) {
+    // Neighbours so far apart that the width overflows: the same point
+    // between them as a weighted mean, whose terms stay within the double range.
+    const double t = frac * places;
+    return (1.0 - t) * low + t * high;
+  }
   return low + frac * width;
+}
+
+bool beyond_replicates(double p, std::size_t replications) {
+  const double places = static_cast<double>(replications) + 1.0;
+  const double position = p * places;
+  return position < 1.0 - 1e-3 || position > places - 1.0 + 1e-3;
+}
+
+double replications_reaching(double p) {
+  const double tail = std::min(p, 1.0 - p);
+  if (!(tail > 0.0)) return infinity;
+  // A level a rounding above a whole number of places needs no replicate more.
+  const double places = 1.0 / tail - 1.0;
+  return std::ceil(places - 1e-9 * places);
 }
 
 PlainBounds plain_bounds(std::span<const double> sorted, double estimate, double z_alpha) {

@@ -57,6 +57,13 @@ std::array<double, 4> unpaired_accelerations_by_algebra(const LeaveOneOut& x1, c
 // only); when neither adds anything, 0.
 std::array<double, 4> two_sample_accelerations(const LeaveOneOut& x1, const LeaveOneOut& x2);
 
+// The same formula for a measure of two samples given by its own jackknife
+// values: the measure of x without each of its n_x values in turn, then of
+// y without each of its values (the rest of `jack`), with
+// U_i = (n_x − 1)(mean − value) over each sample's part (Hedges' g, Cliff's
+// delta, the lift).
+double two_sample_acceleration(std::span<const double> jack, std::size_t n_x);
+
 struct Levels {
   double lower, upper;
 };
@@ -69,6 +76,17 @@ Levels bca_levels(double z0, double acc, double z_alpha);
 // k/(B + 1): below 1/(B + 1) gives s(1), from B/(B + 1) on gives s(B); NaN
 // gives NaN.
 double percentile(std::span<const double> sorted, double p);
+
+// Whether level p lies beyond the B sorted replicates the percentile rule
+// reads: p (B + 1) below 1 or above B, where the rule gives the smallest or
+// the largest replicate whatever p is (a thousandth of a place is allowed
+// for the rounding of the levels' approximations). NaN is not beyond.
+bool beyond_replicates(double p, std::size_t replications);
+
+// The fewest replications B at which level p lies within the replicates:
+// the least B with p (B + 1) >= 1 and (1 - p) (B + 1) >= 1; infinite for p
+// of 0 or 1.
+double replications_reaching(double p);
 
 struct PlainBounds {
   double percentile_lower, percentile_upper;

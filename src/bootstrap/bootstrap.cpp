@@ -93,17 +93,29 @@ void bca_bounds(std::array<Measure, N>& measures, const std::array<double, N>& a
   for (std::size_t k = 0; k < N; ++k) bca_bound(measures[k], acc[k], alpha);
 }
 
+// The acceleration of an effect size from its jackknife values: of one
+// pooled set (paired runs: the pairs'), or unpaired by the two-sample
+// formula where the method asks for it, the first n_x values being sample
+// 1's leave-one-outs.
+struct EffectAcceleration {
+  AccelerationMethod method = AccelerationMethod::grid;
+  std::size_t n_x = 0;
+  double operator()(const std::vector<double>& jack) const {
+    return method == AccelerationMethod::samples ? two_sample_acceleration(jack, n_x) : acceleration(jack);
+  }
+};
+
 // An effect size's intervals once its replicates are drawn, from the
 // jackknife values `jack`.
-void effect_size_intervals(Measure* m, const std::vector<double>& jack, double alpha) {
-  if (m != nullptr) measure_intervals(*m, acceleration(jack), alpha);
+void effect_size_intervals(Measure* m, const std::vector<double>& jack, double alpha, EffectAcceleration acc = {}) {
+  if (m != nullptr) measure_intervals(*m, acc(jack), alpha);
 }
 
 // The lift's intervals from its jackknife values; none (NaN, acceleration
 // too) where it has no estimate, mean(y) being 0, as nothing is centred on it.
-void lift_intervals(Measure* m, const std::vector<double>& jack, double alpha) {
+void lift_intervals(Measure* m, const std::vector<double>& jack, double alpha, EffectAcceleration acc = {}) {
   if (m == nullptr) return;
-  if (std::isfinite(m->result.estimate)) return measure_intervals(*m, acceleration(jack), alpha);
+  if (std::isfinite(m->result.estimate)) return measure_intervals(*m, acc(jack), alpha);
   t_interval_in_order(*m);
   numeric::sort(m->boot);
   without_intervals(m->result);
@@ -233,6 +245,17 @@ bool grid_in_written_order(std::size_t n_x, std::size_t n_y, JackknifeSums sums,
 
 }  // namespace
 
+Range lift_range_of(double min_x, double min_y) { return min_x >= 0.0 && min_y > 0.0 ? lift_range : Range{}; }
+
+Range lift_range_of(std::span<const double> x, std::span<const double> y) {
+  const auto smallest = [](std::span<const double> v) {
+    double m = std::numeric_limits<double>::infinity();
+    for (double a : v) m = a < m ? a : m;  // NaN is passed over
+    return m;
+  };
+  return lift_range_of(smallest(x), smallest(y));
+}
+
 void without_intervals(Result& r) {
   withhold(r);
   r.acceleration = std::numeric_limits<double>::quiet_NaN();
@@ -315,11 +338,12 @@ void bootstrap_unpaired(const UnpairedSamples& s, std::array<Measure, 4>& measur
   for (std::size_t k : {0, 2, 1, 3}) numeric::sort(measures[k].boot);
   bias_corrections(measures);
   bca_bounds(measures, jackknife.get(s.x1, s.x2), alpha);
-  if (effect_sizes.g != nullptr) effect_size_intervals(effect_sizes.g, hedges_g_jackknife(s.x1, s.x2), alpha);
+  const EffectAcceleration acc{method, n_x};
+  if (effect_sizes.g != nullptr) effect_size_intervals(effect_sizes.g, hedges_g_jackknife(s.x1, s.x2), alpha, acc);
   if (effect_sizes.delta != nullptr) {
-    effect_size_intervals(effect_sizes.delta, cliffs_delta_jackknife(s.x1, s.x2), alpha);
+    effect_size_intervals(effect_sizes.delta, cliffs_delta_jackknife(s.x1, s.x2), alpha, acc);
   }
-  if (effect_sizes.lift != nullptr) lift_intervals(effect_sizes.lift, lift_jackknife(s.x1, s.x2), alpha);
+  if (effect_sizes.lift != nullptr) lift_intervals(effect_sizes.lift, lift_jackknife(s.x1, s.x2), alpha, acc);
   if (with_quantiles) {
     const std::vector<double> acc =
         quantile_accelerations(s, sorted1, sorted2, quantiles.p, by_algebra(n_x, n_y, false, sums), method);

@@ -22,8 +22,17 @@ struct Range {
   double upper = std::numeric_limits<double>::infinity();
 };
 
-// The values a lift, mean(x)/mean(y) − 1, takes.
+// The values a lift, mean(x)/mean(y) − 1, takes where no value of sample 1
+// is negative and every value of sample 2 is positive: every resample's
+// means are then of those signs too. Elsewhere it is unbounded (a sample 2
+// of negative mean, or resample means of either sign, give lifts below −1).
 inline constexpr Range lift_range{-1.0, std::numeric_limits<double>::infinity()};
+
+// The range of the lift of samples whose smallest values are min_x and
+// min_y (paired: of the pairs' first and second halves): lift_range where
+// min_x >= 0 and min_y > 0, else unbounded.
+Range lift_range_of(double min_x, double min_y);
+Range lift_range_of(std::span<const double> x, std::span<const double> y);
 
 // One effect measure of a run. When one of its replicates is not a finite
 // number, everything the replicates decide (se, bias, z0 and every bound) is
@@ -37,11 +46,13 @@ struct Measure {
   bool drawn = true;  // false: a measure nobody asked for; its replicates are NaN, all it decides NaN
 };
 
-// How the BCa acceleration of the unpaired differences (d_AVE, d_MED, d_STD,
-// d_MAD) is formed: from the jackknife over the n_x·n_y pairs of a value
-// left out of each sample (unpaired_accelerations), or by the two-sample
-// formula over each sample's leave-one-out values in turn
-// (two_sample_accelerations).
+// How the BCa acceleration of an unpaired run's measures is formed. grid:
+// the differences (d_AVE, d_MED, d_STD, d_MAD and the quantile differences)
+// from the jackknife over the n_x·n_y pairs of a value left out of each
+// sample (unpaired_accelerations), g, delta and the lift from their
+// jackknife values of both samples pooled as one set. samples: every
+// measure by the two-sample formula over each sample's leave-one-out values
+// in turn (two_sample_accelerations, two_sample_acceleration).
 enum class AccelerationMethod { grid, samples };
 
 // Quantile measures: measures[k] of probability p[k], unpaired the

@@ -35,6 +35,43 @@ LeftOut without(const Sums& s, std::size_t n, double x) {
   return {(s.total - x) / (k - 1.0), std::max(s.squares - d * d * k / (k - 1.0), 0.0)};
 }
 
+// Squares of magnitudes from 2^-250 to 2^250, multiplied by sample sizes
+// and summed, stay normal doubles.
+constexpr int widest_unscaled_exponent = 250;
+
+// The power of two by which values of magnitude up to `largest` are divided
+// before their squares are summed: 0 (no scaling) where those squares stay
+// within the double range, else the exponent that brings `largest` near 1.
+// Dividing by a power of two is exact, so a scaled sum differs from the
+// plain one only where the plain one overflows or underflows.
+int squares_scale(double largest) {
+  if (!(largest > 0.0) || !std::isfinite(largest)) return 0;
+  const int e = std::ilogb(largest);
+  return e > widest_unscaled_exponent || e < -widest_unscaled_exponent ? e : 0;
+}
+
+// (a - b) / d, formed on halves where a - b overflows although a and b are
+// finite.
+double difference_over(double a, double b, double d) {
+  const double q = (a - b) / d;
+  if (std::isinf(a - b) && std::isfinite(a) && std::isfinite(b)) return (a / 2 - b / 2) / d * 2;
+  return q;
+}
+
+// The values times 2^-k.
+std::vector<double> scaled(std::span<const double> v, int k) {
+  std::vector<double> out(v.begin(), v.end());
+  for (double& a : out) a = std::ldexp(a, -k);
+  return out;
+}
+
+// The largest magnitude of the values (NaN passed over).
+double largest_magnitude(std::span<const double> v) {
+  double m = 0.0;
+  for (double a : v) m = std::fabs(a) > m ? std::fabs(a) : m;
+  return m;
+}
+
 // Each value's count of values of `other` (sorted) below it minus above it.
 std::int64_t below_minus_above(double v, std::span<const double> other) {
   const auto below = std::lower_bound(other.begin(), other.end(), v) - other.begin();
@@ -51,12 +88,16 @@ double hedges_correction(double m) {
 
 double pooled_sd(double sd_x, std::size_t n_x, double sd_y, std::size_t n_y) {
   const auto nx = static_cast<double>(n_x), ny = static_cast<double>(n_y);
+  const int k = squares_scale(std::max(std::fabs(sd_x), std::fabs(sd_y)));
+  if (k != 0) {
+    return std::ldexp(pooled_sd(std::ldexp(sd_x, -k), n_x, std::ldexp(sd_y, -k), n_y), k);
+  }
   return std::sqrt(((nx - 1.0) * sd_x * sd_x + (ny - 1.0) * sd_y * sd_y) / (nx + ny - 2.0));
 }
 
 double hedges_g(double mean_x, double sd_x, std::size_t n_x, double mean_y, double sd_y, std::size_t n_y) {
   const auto nx = static_cast<double>(n_x), ny = static_cast<double>(n_y);
-  return (mean_x - mean_y) / pooled_sd(sd_x, n_x, sd_y, n_y) * hedges_correction(nx + ny - 2.0);
+  return difference_over(mean_x, mean_y, pooled_sd(sd_x, n_x, sd_y, n_y)) * hedges_correction(nx + ny - 2.0);
 }
 
 double hedges_g_paired(double mean, double sd, std::size_t n) {
@@ -64,6 +105,11 @@ double hedges_g_paired(double mean, double sd, std::size_t n) {
 }
 
 std::vector<double> hedges_g_jackknife(std::span<const double> x, std::span<const double> y) {
+  // g does not change with the values' unit: values whose squares would
+  // leave the double range are taken in a power of two as their unit.
+  if (const int k = squares_scale(std::max(largest_magnitude(x), largest_magnitude(y))); k != 0) {
+    return hedges_g_jackknife(scaled(x, k), scaled(y, k));
+  }
   const Sums sx = sums_of(x), sy = sums_of(y);
   const auto nx = static_cast<double>(x.size()), ny = static_cast<double>(y.size());
   const double degrees = nx + ny - 3.0, correction = hedges_correction(degrees);
@@ -81,6 +127,7 @@ std::vector<double> hedges_g_jackknife(std::span<const double> x, std::span<cons
 }
 
 std::vector<double> hedges_g_paired_jackknife(std::span<const double> d) {
+  if (const int k = squares_scale(largest_magnitude(d)); k != 0) return hedges_g_paired_jackknife(scaled(d, k));
   const Sums s = sums_of(d);
   const auto n = static_cast<double>(d.size());
   const double correction = hedges_correction(n - 2.0);

@@ -10,6 +10,11 @@
 namespace diffboot::poisson::engine {
 namespace {
 
+// The first halves of the pairs, NaN where the difference is (a half missing).
+std::vector<double> present_first_halves(std::span<const double> differences, std::span<const double> first) {
+  return present_second_halves(differences, first);
+}
+
 void check_size(std::int64_t n, int sample, bool paired) {
   if (n == 0) throw Error("sample " + std::to_string(sample) + " has no values");
   if (n < min_size) {
@@ -19,11 +24,13 @@ void check_size(std::int64_t n, int sample, bool paired) {
   }
 }
 
-Outcome outcome_of(const Sums& x, const Sums& y, const Settings& o) {
+// The measures from the whole sums, the lift's bounds clipped to
+// `lift_range`.
+Outcome outcome_of(const Sums& x, const Sums& y, const Settings& o, bootstrap::Range lift_range) {
   const bool paired = o.experiment == Experiment::paired;
   Outcome out{x.rows, paired ? x.rows : y.rows, x.frame.missing, paired ? x.frame.missing : y.frame.missing, {}};
   try {
-    out.measures = measure_runs(x, y, o.experiment, o.alpha, o.measures, o.keep_replicates);
+    out.measures = measure_runs(x, y, o.experiment, o.alpha, o.measures, o.keep_replicates, lift_range);
   } catch (const numeric::LibraryError& e) {
     throw Error(e.record());
   }
@@ -70,7 +77,7 @@ Outcome results(const Sums& x, const Sums& y, const Settings& settings) {
     throw Error("the sums of the pairs' second halves are not weighed as the differences: form them with "
                 "second_half_sums");
   }
-  return outcome_of(x, y, settings);
+  return outcome_of(x, y, settings, lift_range_of_frames(x, y, settings.experiment));
 }
 
 namespace {
@@ -104,16 +111,17 @@ Outcome analyse(std::span<const double> x, std::span<const double> y, const Sett
     const bool halves = needs_second_halves(settings.measures, settings.experiment);
     start(progress, halves ? 2 * whole.n : whole.n, settings.replications);
     const Sums s = sums_on_threads(d, frame, setup, threads, progress);
-    if (!halves) return outcome_of(s, s, settings);
+    if (!halves) return outcome_of(s, s, settings, {});
     const Frame second = frame_of(summarise(present_second_halves(d, y), 2));
-    return outcome_of(s, second_half_sums(d, y, {}, 0, frame, second, setup, threads, progress), settings);
+    return outcome_of(s, second_half_sums(d, y, {}, 0, frame, second, setup, threads, progress), settings,
+                      bootstrap::lift_range_of(present_first_halves(d, x), present_second_halves(d, y)));
   }
   const Summary sx = summarise(x, 1), sy = summarise(y, 2);
   check_size(sx.n, 1, false), check_size(sy.n, 2, false);
   start(progress, sx.n + sy.n, settings.replications);
   const Sums a = sums_on_threads(x, frame_of(sx), setup, threads, progress);
   const Sums b = sums_on_threads(y, frame_of(sy), {settings.seed, settings.replications, 1}, threads, progress);
-  return outcome_of(a, b, settings);
+  return outcome_of(a, b, settings, bootstrap::lift_range_of(sx.min, sy.min));
 }
 
 }  // namespace diffboot::poisson::engine

@@ -5,6 +5,7 @@
 #include <cmath>
 #include <limits>
 
+#include "analysis/notes.h"
 #include "bootstrap/bootstrap.h"
 #include "bootstrap/effect_sizes.h"
 #include "numeric/distributions.h"
@@ -118,6 +119,35 @@ Coefficients coefficients_of(std::string_view name, Experiment e, const Moments&
   return {{1.0 / sp, -1.0 / sp}, {-delta * n_x / (n_x + n_y) / sp3, -delta * n_y / (n_x + n_y) / sp3}};
 }
 
+// The measures whose value does not change with the data's unit (g, the
+// lift) have coefficients that hold powers of a spread or a mean (σ³, μ²):
+// beyond a magnitude of 2^±150 those are formed in a unit of a power of two
+// near it, which the acceleration does not see. 0: no other unit needed.
+int unit_exponent(double magnitude) {
+  if (!(magnitude > 0.0) || !std::isfinite(magnitude)) return 0;
+  const int e = std::ilogb(magnitude);
+  return e > 150 || e < -150 ? e : 0;
+}
+
+// Moments and central power sums in the unit 2^k (exact: powers of two).
+Moments in_unit(const Moments& m, int k) {
+  return {std::ldexp(m.pivot, -k), std::ldexp(m.offset, -k), std::ldexp(m.mean, -k), std::ldexp(m.sd, -k)};
+}
+std::array<long double, 7> in_unit(const std::array<long double, 7>& c, int k) {
+  std::array<long double, 7> out = c;
+  for (int j = 1; j < 7; ++j) out[static_cast<std::size_t>(j)] = std::ldexp(c[static_cast<std::size_t>(j)], -j * k);
+  return out;
+}
+
+// The unit exponent of a measure's coefficients: g's from its standard
+// deviations, the lift's from the mean of y; 0 for the differences, whose
+// coefficients hold no power of the data.
+int coefficient_unit(std::string_view name, Experiment e, const Moments& x, const Moments& y) {
+  if (name == "g") return unit_exponent(e == Experiment::paired ? x.sd : std::max(x.sd, y.sd));
+  if (name == "lift") return unit_exponent(std::fabs(y.mean));
+  return 0;
+}
+
 // The BCa acceleration of the paired lift μ_d/μ_y, whose influence value at
 // a pair is (u − (μ_d/μ_y) v)/μ_y, u and v its difference and second half
 // less their means: (Σ l³)/(6 (Σ l²)^1.5) from the power and cross sums of
@@ -208,8 +238,14 @@ double influence_acceleration(std::span<const std::array<long double, 7>> m, std
   return std::isfinite(acc) ? acc : 0.0;
 }
 
+bootstrap::Range lift_range_of_frames(const Sums& x, const Sums& y, Experiment e) {
+  if (e == Experiment::paired) return bootstrap::lift_range_of(x.frame.min + y.frame.min, y.frame.min);
+  return bootstrap::lift_range_of(x.frame.min, y.frame.min);
+}
+
 std::vector<MeasureRun> measure_runs(const Sums& x, const Sums& y, Experiment e, double alpha,
-                                     const std::vector<std::string>& names, bool keep_replicates) {
+                                     const std::vector<std::string>& names, bool keep_replicates,
+                                     bootstrap::Range lift_range) {
   const bool paired = e == Experiment::paired;
   const bool second_halves = needs_second_halves(names, e);
   const Sums& ys = paired && !second_halves ? x : y;
@@ -239,14 +275,18 @@ std::vector<MeasureRun> measure_runs(const Sums& x, const Sums& y, Experiment e,
     if (keep_replicates) run.in_order.resize(replications);
     const double t_quant = numeric::t_quantile(alpha, name == "d_STD" ? nu - 2 : nu);
     const bool lift = name == "lift";
-    bootstrap::Measure m{run.result, t_quant, run.replicates, run.in_order, lift ? bootstrap::lift_range : bootstrap::Range{}};
+    bootstrap::Measure m{run.result, t_quant, run.replicates, run.in_order, lift ? lift_range : bootstrap::Range{}};
     double acc = 0.0;
     if (lift && paired) {
       acc = paired_lift_acceleration(x, ys, ex, ey);
     } else {
-      const Coefficients c = coefficients_of(name, e, ex, ey, central[0], central[1]);
+      const int k = coefficient_unit(name, e, ex, ey);
+      const std::array<std::array<long double, 7>, 2> sums =
+          k == 0 ? central : std::array<std::array<long double, 7>, 2>{in_unit(central[0], k), in_unit(central[1], k)};
+      const Coefficients c = k == 0 ? coefficients_of(name, e, ex, ey, central[0], central[1])
+                                    : coefficients_of(name, e, in_unit(ex, k), in_unit(ey, k), sums[0], sums[1]);
       const std::size_t samples = paired ? 1 : 2;
-      acc = influence_acceleration(std::span(central).first(samples), std::span(c.a).first(samples),
+      acc = influence_acceleration(std::span(sums).first(samples), std::span(c.a).first(samples),
                                    std::span(c.b).first(samples));
     }
     bootstrap::measure_intervals(m, acc, alpha);
@@ -260,6 +300,13 @@ std::vector<MeasureRun> measure_runs(const Sums& x, const Sums& y, Experiment e,
                           " replicates are not finite numbers (" +
                           (lift ? "resamples of sample 2 whose mean is 0" : "constant resamples") +
                           "); its intervals are not given");
+    } else if (std::optional<std::string> note = analysis::extreme_level_note(name, run.result, alpha, replications)) {
+      run.notes.push_back(std::move(*note));
+    }
+    if (lift && std::isfinite(run.result.estimate)) {
+      for (std::string& note : analysis::lift_notes(ey.mean, ey.sd, static_cast<std::size_t>(n_y))) {
+        run.notes.push_back(std::move(note));
+      }
     }
   }
   return runs;

@@ -9,6 +9,7 @@
 #include <string_view>
 #include <vector>
 
+#include "bootstrap/bootstrap.h"
 #include "bootstrap/experiment.h"
 #include "bootstrap/result.h"
 #include "poisson/sums.h"
@@ -46,9 +47,19 @@ bool needs_second_halves(const std::vector<std::string>& names, Experiment e);
 // from the whole sums of x and y (paired: the differences' in x, and in y
 // the second halves' of second_half_sums where needs_second_halves, else
 // y ignored). A lift without an estimate (mean(y) 0) is NaN throughout,
-// with a note.
+// with a note; its bounds are clipped to `lift_range` (lift_range_of the
+// samples' signs). Notes say where a lift reads reversed or is unstable and
+// where a bound lies beyond the replicates.
 std::vector<MeasureRun> measure_runs(const Sums& x, const Sums& y, Experiment e, double alpha,
-                                     const std::vector<std::string>& names, bool keep_replicates);
+                                     const std::vector<std::string>& names, bool keep_replicates,
+                                     bootstrap::Range lift_range = {});
+
+// The range of the lift as far as the frames of the sums tell the samples'
+// smallest values: unpaired those of x and y; paired (x the differences', y
+// the second halves') min(d) + min(y) stands for the first halves' smallest,
+// a bound from below, so that a paired lift is clipped only where that
+// bound shows every first half >= 0.
+bootstrap::Range lift_range_of_frames(const Sums& x, const Sums& y, Experiment e);
 
 // The BCa acceleration of a measure whose empirical influence value at a
 // value z of sample k is a_k (z − μ_k) + b_k ((z − μ_k)² − σ_k²), from the

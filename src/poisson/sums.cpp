@@ -55,6 +55,7 @@ Frame frame_of(const Summary& whole) {
   Frame f;
   f.n = whole.n, f.missing = whole.missing;
   if (whole.n == 0) return f;
+  f.min = whole.min, f.max = whole.max;
   // The mean to 32 bits: parts grouped otherwise give a sum that differs in
   // its last place at most, which rounds to the same pivot but for a tie.
   // (A sum beyond the largest double takes the middle of the range instead.)

@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include "bootstrap/effect_sizes.h"
 #include "support/samples.h"
 
 #include <algorithm>
@@ -295,6 +296,161 @@ TEST(AnalysisTest, LiftAgainstItsDefinitionAndAnIndependentBootstrap) {
   EXPECT_TRUE(std::isnan(zero["lift"].result.estimate));
   EXPECT_TRUE(std::isnan(zero["lift"].p_permutation));
   EXPECT_TRUE(std::isfinite(zero["d_AVE"].p_permutation)) << "the other measures go on";
+}
+
+// Sleep study (Student 1908): extra hours of sleep under two drugs.
+const std::vector<double> drug1{0.7, -1.6, -0.2, -1.2, -0.1, 3.4, 3.7, 0.8, 0.0, 2.0};
+const std::vector<double> drug2{1.9, 0.8, 1.1, 0.1, -0.1, 4.4, 5.5, 1.6, 4.6, 3.4};
+
+std::vector<double> bounds_of(const bootstrap::Result& r) {
+  return {r.t_lower, r.t_upper, r.bca_lower, r.bca_upper, r.percentile_lower, r.percentile_upper, r.basic_lower,
+          r.basic_upper};
+}
+
+TEST(AnalysisTest, LiftIsClippedOnlyWhereItsSignsBoundIt) {
+  // Clipped to -1 where sample 1 holds no negative value and sample 2 only
+  // positive ones; elsewhere its replicates below -1 stand.
+  struct Case {
+    const char* what;
+    std::vector<double> x, y;
+    Experiment experiment;
+    bool clipped;
+  };
+  const Case cases[] = {
+      {"sample 2 of negative mean", {1, 2, 3, 4}, {-5, -6, -7, -4}, Experiment::unpaired, false},
+      {"sleep study, unpaired", drug1, drug2, Experiment::unpaired, false},
+      {"sleep study, paired", drug1, drug2, Experiment::paired, false},
+      {"positive samples, a lift near -1", {0, 0, 0, 0, 0.2, 0, 3}, {1, 2, 1, 3, 2, 1, 2}, Experiment::unpaired, true},
+      {"positive pairs, a lift near -1", {0, 0, 0, 0, 0.2, 0, 3}, {1, 2, 1, 3, 2, 1, 2}, Experiment::paired, true},
+  };
+  for (const Case& c : cases) {
+    const MeasureRun lift = analysed(c.x, c.y, c.experiment, {"lift"})["lift"];
+    const std::vector<double> b = bounds_of(lift.result);
+    const double lowest = *std::ranges::min_element(b);
+    const auto below = std::ranges::count_if(lift.replicates, [](double r) { return r < -1.0; });
+    if (c.clipped) {
+      EXPECT_EQ(lowest, -1.0) << c.what << ": a t or basic bound reaches below -1 unclipped";
+      EXPECT_EQ(below, 0) << c.what;
+    } else {
+      EXPECT_LT(lowest, -1.0) << c.what;
+      EXPECT_GT(below, 0) << c.what;
+      EXPECT_TRUE(lift.result.bca_lower <= lift.result.estimate && lift.result.estimate <= lift.result.bca_upper)
+          << c.what;
+    }
+  }
+  // The sample 2 of negative mean: the estimate -1.4545 within its interval.
+  const MeasureRun reversed = analysed({1, 2, 3, 4}, {-5, -6, -7, -4}, Experiment::unpaired, {"lift"})["lift"];
+  EXPECT_NEAR(reversed.result.estimate, 2.5 / -5.5 - 1.0, 1e-15);
+  EXPECT_NE(notes_of(reversed).find("lift: the mean of sample 2 is negative (-5.5), so the lift's sign reads reversed"),
+            std::string::npos);
+}
+
+TEST(AnalysisTest, NotesOnLiftsAndLevels) {
+  // What a user must be told to read the numbers; the numbers stay.
+  std::vector<double> near_zero(30);
+  for (std::size_t i = 0; i < near_zero.size(); ++i) near_zero[i] = (i % 2 == 0 ? 1.0 : -1.0) + 0.05;
+  struct Case {
+    const char* what;
+    std::vector<double> x, y;
+    std::vector<std::string> measures;
+    double alpha;
+    std::int32_t replications;
+    std::string measure, note;  // note: "" for none
+  };
+  const std::vector<double> x = testing::shaped_sample("random", 20, 1), y = testing::shaped_sample("random", 20, 2);
+  const Case cases[] = {
+      {"unstable lift", testing::shaped_sample("random", 30, 3), near_zero, {"lift"}, 0.025, 1999, "lift",
+       "lift: the mean of sample 2 (0.05) lies within two standard errors (0.371) of 0, so the lift is unstable"},
+      {"stable lift", x, y, {"lift"}, 0.025, 1999, "lift", ""},
+      {"99.9% from 99 replicates", x, y, {}, 0.0005, 99, "d_AVE",
+       "d_AVE: the BCa lower, BCa upper, percentile lower and percentile upper bounds are the smallest or largest of "
+       "the 99 replicates, whatever the level: their levels need B = "},
+      {"99.9% from 1999 replicates, the BCa level moved out", x, y, {}, 0.0005, 1999, "d_AVE",
+       "d_AVE: the BCa lower bound is the smallest or largest of the 1999 replicates, whatever the level: their "
+       "levels need B = 3082 or more"},
+      {"99% from 1999 replicates", x, y, {}, 0.005, 1999, "d_AVE", ""},
+      {"99% from 99 replicates", x, y, {"g"}, 0.005, 99, "g", " replicates, whatever the level: their levels need B = "},
+      {"95% from 99 replicates", x, y, {}, 0.025, 99, "d_MED", ""},
+  };
+  for (const Case& c : cases) {
+    Settings settings;
+    settings.measures = parse_measures(c.measures, Experiment::unpaired).kinds;
+    settings.alpha = c.alpha;
+    settings.replications = c.replications;
+    const Analysed a{run_bootstrap(c.x, c.y, summarise(c.x, c.y), settings, nullptr)};
+    const MeasureRun& m = a[c.measure];
+    if (c.note.empty()) {
+      EXPECT_EQ(notes_of(m), "") << c.what;
+    } else {
+      EXPECT_NE(notes_of(m).find(c.note), std::string::npos) << c.what << ": " << notes_of(m);
+    }
+    EXPECT_TRUE(std::isfinite(m.result.bca_lower) && std::isfinite(m.result.bca_upper)) << c.what;
+  }
+}
+
+TEST(AnalysisTest, GInAnyUnit) {
+  // g of data times 1e155 (squares beyond the largest double) and 1e-160
+  // (squares below the smallest normal double) is g of the data themselves.
+  const std::vector<double> x = testing::shaped_sample("random", 30, 11), y = testing::shaped_sample("skewed", 30, 12);
+  for (Experiment e : {Experiment::unpaired, Experiment::paired}) {
+    const MeasureRun plain = analysed(x, y, e, {"g"})["g"];
+    for (double unit : {1e155, 1e-160}) {
+      std::vector<double> xs = x, ys = y;
+      for (double& v : xs) v *= unit;
+      for (double& v : ys) v *= unit;
+      const MeasureRun g = analysed(xs, ys, e, {"g"})["g"];
+      EXPECT_EQ(notes_of(g), "") << unit;
+      const std::vector<double> want = bounds_of(plain.result), got = bounds_of(g.result);
+      for (std::size_t k = 0; k < want.size(); ++k) {
+        EXPECT_NEAR(got[k], want[k], 1e-12 * std::fabs(want[k])) << unit << " bound " << k;
+      }
+      for (double bootstrap::Result::*field : {&bootstrap::Result::estimate, &bootstrap::Result::acceleration, &bootstrap::Result::z0, &bootstrap::Result::se}) {
+        EXPECT_NEAR(g.result.*field, plain.result.*field, 1e-12 * std::fabs(plain.result.*field)) << unit;
+      }
+    }
+  }
+}
+
+TEST(AnalysisTest, BoundsBetweenReplicatesBeyondTheDoubleRange) {
+  // 40 values k 3e306 against (k²/30 + 3) 3e306: neighbouring replicates of
+  // d_AVE whose distance times B + 1 overflows; the bounds are those of the
+  // data in the unit 3e306, in that unit.
+  std::vector<double> x(40), y(40), x1(40), y1(40);
+  for (std::size_t i = 0; i < 40; ++i) {
+    const auto k = static_cast<double>(i + 1);
+    x1[i] = k, y1[i] = k * k / 30.0 + 3.0;
+    x[i] = x1[i] * 3e306, y[i] = y1[i] * 3e306;
+  }
+  const Analysed big = analysed(x, y, Experiment::unpaired, {"d_AVE"}), unit = analysed(x1, y1, Experiment::unpaired, {"d_AVE"});
+  const std::vector<double> got = bounds_of(big["d_AVE"].result), want = bounds_of(unit["d_AVE"].result);
+  for (std::size_t k = 2; k < 6; ++k) {  // BCa and percentile
+    EXPECT_TRUE(std::isfinite(got[k])) << k;
+    EXPECT_NEAR(got[k] / 3e306, want[k], 1e-9 * std::fabs(want[k])) << k;
+  }
+}
+
+TEST(AnalysisTest, AccelerationBySamplesForEveryUnpairedMeasure) {
+  // --acceleration samples: g, delta and the lift by the two-sample formula
+  // over their own jackknife values; grid: their pooled jackknife.
+  const std::vector<double> x = testing::shaped_sample("skewed", 15, 21), y = testing::shaped_sample("random", 22, 22);
+  struct Case {
+    const char* name;
+    std::vector<double> jack;
+  };
+  const Case cases[] = {{"g", bootstrap::hedges_g_jackknife(x, y)},
+                        {"delta", bootstrap::cliffs_delta_jackknife(x, y)},
+                        {"lift", bootstrap::lift_jackknife(x, y)}};
+  for (Acceleration method : {Acceleration::grid, Acceleration::samples}) {
+    Settings settings;
+    settings.measures = parse_measures({"g", "delta", "lift"}, Experiment::unpaired).kinds;
+    settings.acceleration = method;
+    const Analysed a{run_bootstrap(x, y, summarise(x, y), settings, nullptr)};
+    for (const Case& c : cases) {
+      const double want = method == Acceleration::samples ? bootstrap::two_sample_acceleration(c.jack, x.size())
+                                                          : bootstrap::acceleration(c.jack);
+      EXPECT_EQ(a[c.name].result.acceleration, want) << c.name;
+    }
+  }
 }
 
 }  // namespace

@@ -393,6 +393,82 @@ TEST(BootstrapTest, TwoSampleAccelerationByItsFormula) {
   }
 }
 
+TEST(BootstrapTest, PercentileBetweenNeighboursBeyondTheDoubleRange) {
+  // Neighbours whose distance times B + 1 overflows: the point between them
+  // as a weighted mean (s(1) and s(2) at levels 1/100 and 2/100).
+  struct Case {
+    double low, high, p, expected;
+  };
+  const double big = 1e306;
+  const Case cases[] = {
+      {1 * big, 3 * big, 0.015, 2 * big},     // (B + 1)(s(2) − s(1)) = 200e306
+      {-1.5e308, 1.5e308, 0.015, 0.0},        // the difference itself overflows
+      {-1.5e308, 1.5e308, 0.0175, 0.75e308},
+      {1 * big, 3 * big, 0.01, 1 * big},      // at s(1)'s own level
+  };
+  for (const Case& c : cases) {
+    Replicates s(99, c.high);
+    s[0] = c.low;
+    const double got = percentile(s, c.p);
+    EXPECT_TRUE(std::isfinite(got)) << c.low << " " << c.p;
+    EXPECT_NEAR(got, c.expected, 1e-9 * std::fabs(c.high)) << c.low << " " << c.p;
+  }
+}
+
+TEST(BootstrapTest, LevelsBeyondTheReplicates) {
+  // p (B + 1) below 1 or above B: the rule gives s(1) or s(B) whatever p.
+  struct Case {
+    double p;
+    std::size_t replications;
+    bool beyond;
+    double needed;  // replications_reaching(p)
+  };
+  const Case cases[] = {
+      {0.0005, 99, true, 1999},   {0.9995, 99, true, 1999},   {0.0005, 1999, false, 1999},
+      {0.025, 99, false, 39},     {0.005, 99, true, 199},     {0.995, 199, false, 199},
+      {0.00049999, 1999, false, 2000},  // a thousandth of a place short: the levels' rounding
+      {0.0004, 1999, true, 2499}, {0.0, 99999, true, INFINITY}, {1.0, 99, true, INFINITY},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(beyond_replicates(c.p, c.replications), c.beyond) << c.p << " " << c.replications;
+    EXPECT_EQ(replications_reaching(c.p), c.needed) << c.p;
+  }
+  EXPECT_FALSE(beyond_replicates(std::nan(""), 99));
+}
+
+TEST(BootstrapTest, LiftRangeFollowsTheSigns) {
+  // Only where sample 1 holds no negative value and sample 2 only positive
+  // ones is every resample's lift at least −1.
+  struct Case {
+    std::vector<double> x, y;
+    double lower;
+  };
+  const Case cases[] = {
+      {{0, 1, 2}, {1, 2, 3}, -1.0},
+      {{1, 2, 3}, {0, 2, 3}, -INFINITY},   // a 0 in sample 2: resample means may be 0
+      {{-1, 2, 3}, {1, 2, 3}, -INFINITY},
+      {{1, 2, 3}, {-5, -6, -7}, -INFINITY},
+      {{-0.0, 2}, {1e-300, 2}, -1.0},
+      {{1, NAN, 3}, {NAN, 2, 3}, -1.0},    // missing values passed over
+  };
+  for (const Case& c : cases) EXPECT_EQ(lift_range_of(c.x, c.y).lower, c.lower) << c.x[0] << " " << c.y[0];
+}
+
+TEST(BootstrapTest, TwoSampleAccelerationOfAMeasuresOwnJackknife) {
+  // The jackknife of d_AVE as a measure's own values (x's leave-one-outs
+  // minus mean(y), then mean(x) minus y's) gives the acceleration of the
+  // differences' two-sample formula.
+  const std::vector<double> x = testing::shaped_sample("skewed", 17, 5), y = testing::shaped_sample("random", 23, 6);
+  const LeaveOneOut a = leave_one_out(x, Spread::with), b = leave_one_out(y, Spread::with);
+  const double mean_x = numeric::mean_and_sd(x).ave, mean_y = numeric::mean_and_sd(y).ave;
+  std::vector<double> jack;
+  for (double u : a.ave) jack.push_back(u - mean_y);
+  for (double v : b.ave) jack.push_back(mean_x - v);
+  const double expected = two_sample_accelerations(a, b)[0];
+  EXPECT_NEAR(two_sample_acceleration(jack, x.size()), expected, 1e-9 * std::fabs(expected));
+  EXPECT_NE(two_sample_acceleration(jack, x.size()), acceleration(jack)) << "not the pooled jackknife";
+}
+
 TEST(BootstrapTest, ConstantSamplesGiveZeroWidthIntervals) {
   testing::ConsoleCapture capture;
   Unpaired u(std::vector<double>(8, 3.0), std::vector<double>(6, 1.0));

@@ -83,6 +83,33 @@ TEST(EffectSizesTest, DefinitionsOnRandomTiedAndSmallSamples) {
   EXPECT_EQ(cliffs_delta(sx, cx, sy, cy), delta_by_pairs({1, 3, 3}, {2, 3}));
 }
 
+TEST(EffectSizesTest, GAndItsJackknifeInAnyUnit) {
+  // g does not change with the unit: means and standard deviations, or
+  // data, times 2^515 (about 1e155: squares beyond the largest double) or
+  // 2^-532 (about 1e-160: squares below the smallest) give g at unit 1.
+  const std::vector<double> x = testing::shaped_sample("random", 30, 1), y = testing::shaped_sample("skewed", 25, 2);
+  const numeric::MeanSd a = numeric::mean_and_sd(x), b = numeric::mean_and_sd(y);
+  const double g1 = hedges_g(a.ave, a.sd, x.size(), b.ave, b.sd, y.size());
+  const std::vector<double> jack1 = hedges_g_jackknife(x, y), paired1 = hedges_g_paired_jackknife(x);
+  for (int e : {515, -532, 997, -997}) {
+    const auto unit = [e](double v) { return std::ldexp(v, e); };
+    EXPECT_NEAR(hedges_g(unit(a.ave), unit(a.sd), x.size(), unit(b.ave), unit(b.sd), y.size()), g1, 1e-12 * std::fabs(g1))
+        << e;
+    std::vector<double> xs = x, ys = y;
+    std::ranges::transform(xs, xs.begin(), unit);
+    std::ranges::transform(ys, ys.begin(), unit);
+    const std::vector<double> jack = hedges_g_jackknife(xs, ys), paired = hedges_g_paired_jackknife(xs);
+    for (std::size_t i = 0; i < jack.size(); ++i) EXPECT_NEAR(jack[i], jack1[i], 1e-12 * std::fabs(jack1[i])) << e << " " << i;
+    for (std::size_t i = 0; i < paired.size(); ++i) {
+      EXPECT_NEAR(paired[i], paired1[i], 1e-12 * std::fabs(paired1[i])) << e << " " << i;
+    }
+  }
+  // Means whose difference overflows, over a spread that keeps g finite.
+  EXPECT_NEAR(hedges_g(1.5e308, 1e308, 10, -1.5e308, 1e308, 10), 3.0 * hedges_correction(18), 1e-15);
+  // Plain units keep their bits: the scaling is exact where nothing overflows.
+  EXPECT_EQ(pooled_sd(3.0, 10, 4.0, 12), std::sqrt((9.0 * 9.0 + 11.0 * 16.0) / 20.0));
+}
+
 TEST(EffectSizesTest, PairedGAndItsJackknife) {
   const std::vector<double> d = testing::shaped_sample("skewed", 25, 3);
   const numeric::MeanSd m = numeric::mean_and_sd(d);

@@ -273,11 +273,86 @@ TEST(PoissonLift, WithoutAnEstimateWhereTheMeanOfYIsZero) {
   const engine::MeasureRun& lift = outcome.measures[0];
   EXPECT_TRUE(std::isfinite(lift.result.estimate));
   EXPECT_TRUE(std::isnan(lift.result.bca_lower));
-  ASSERT_EQ(lift.notes.size(), 1u);
+  ASSERT_EQ(lift.notes.size(), 2u);
   EXPECT_TRUE(lift.notes[0].starts_with("lift: ")) << lift.notes[0];
   EXPECT_TRUE(lift.notes[0].ends_with(
       " of 999 replicates are not finite numbers (resamples of sample 2 whose mean is 0); its intervals are not given"))
       << lift.notes[0];
+  EXPECT_TRUE(lift.notes[1].starts_with("lift: the mean of sample 2 (0.0082) lies within two standard errors"))
+      << lift.notes[1];
+}
+
+TEST(PoissonLift, ClippedOnlyWhereItsSignsBoundIt) {
+  // As the ordinary bootstrap: -1 bounds the lift only where sample 1 holds
+  // no negative value and sample 2 only positive ones, whether the run has
+  // the samples (analyse) or only their sums (results).
+  const std::vector<double> positive = lognormal(40, 12);
+  std::vector<double> sparse(40, 0.0);  // a lift near -1, uncertain
+  sparse[3] = 6.0, sparse[17] = 4.0;
+  std::vector<double> negative = lognormal(40, 14);
+  for (double& v : negative) v = -v;
+  std::vector<double> signed_first = positive;
+  signed_first[0] = -0.5;
+  struct Case {
+    const char* what;
+    const std::vector<double>&x, &y;
+    bool clipped;
+  };
+  const Case cases[] = {{"positive samples", sparse, positive, true},
+                        {"sample 2 negative", positive, negative, false},
+                        {"a negative value in sample 1", signed_first, positive, false}};
+  for (const Case& c : cases) {
+    for (const bootstrap::Experiment e : {bootstrap::Experiment::unpaired, bootstrap::Experiment::paired}) {
+      engine::Settings s;
+      s.experiment = e, s.seed = 3, s.replications = 999, s.measures = {"lift"};
+      const engine::Outcome r = engine::analyse(c.x, c.y, s);
+      const bootstrap::Result& lift = r.measures[0].result;
+      const double lowest = std::min({lift.t_lower, lift.bca_lower, lift.percentile_lower, lift.basic_lower});
+      const bool paired = e == bootstrap::Experiment::paired;
+      if (c.clipped) {
+        EXPECT_EQ(lowest, -1.0) << c.what << (paired ? ", paired" : "");
+      } else if (&c.y == &negative) {
+        EXPECT_LT(lowest, -1.0) << c.what;
+        EXPECT_TRUE(lift.bca_lower <= lift.estimate && lift.estimate <= lift.bca_upper) << c.what;
+        EXPECT_TRUE(r.measures[0].notes[0].starts_with("lift: the mean of sample 2 is negative")) << c.what;
+      } else {
+        EXPECT_NE(lowest, -1.0) << c.what;
+      }
+      if (paired) continue;
+      // From the sums of each sample, as parts on other machines give them.
+      const engine::Frame fx = engine::frame_of(engine::summarise(c.x, 1)), fy = engine::frame_of(engine::summarise(c.y, 2));
+      const engine::Sums sx = engine::sums_on_threads(c.x, fx, {3, 999, 0}, 1);
+      const engine::Sums sy = engine::sums_on_threads(c.y, fy, {3, 999, 1}, 1);
+      EXPECT_EQ(fields_of(engine::results(sx, sy, s).measures[0].result), fields_of(lift)) << c.what;
+    }
+  }
+}
+
+TEST(PoissonG, InAnyUnit) {
+  // g and its acceleration from data times 1e155 and 1e-160 (whose cubed
+  // spreads leave the double range) are those of the data themselves.
+  const std::vector<double> x = lognormal(60, 15), y = lognormal(50, 16, 1.2);
+  for (const bootstrap::Experiment e : {bootstrap::Experiment::unpaired, bootstrap::Experiment::paired}) {
+    engine::Settings s;
+    s.experiment = e, s.seed = 5, s.replications = 999, s.measures = {"g", "lift"};
+    const std::vector<double> y_of = e == bootstrap::Experiment::paired ? std::vector<double>(y.begin(), y.begin() + 50)
+                                                                        : y;
+    const std::vector<double> x_of(x.begin(), x.begin() + static_cast<std::ptrdiff_t>(y_of.size()));
+    const engine::Outcome plain = engine::analyse(x_of, y_of, s);
+    for (double unit : {1e155, 1e-160, 1e103, 1e-108}) {
+      std::vector<double> xs = x_of, ys = y_of;
+      for (double& v : xs) v *= unit;
+      for (double& v : ys) v *= unit;
+      const engine::Outcome scaled = engine::analyse(xs, ys, s);
+      for (std::size_t m = 0; m < plain.measures.size(); ++m) {
+        const std::vector<double> want = fields_of(plain.measures[m].result), got = fields_of(scaled.measures[m].result);
+        for (std::size_t k = 0; k < want.size(); ++k) {
+          EXPECT_NEAR(got[k], want[k], 1e-9 * std::fabs(want[k]))
+              << plain.measures[m].name << " at " << unit << ", field " << k;
+        }
+      }
+    }
+  }
 }
 
 TEST(PoissonControl, FollowsWithoutChangingABitAndCancels) {
