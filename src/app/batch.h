@@ -6,7 +6,7 @@
 #include <string>
 
 #include "app/command_line.h"
-#include "app/state.h"
+#include "app/run_values.h"
 
 namespace diffboot::app {
 
@@ -16,9 +16,8 @@ namespace diffboot::app {
 // input/output error.
 int run_command_line(std::span<const std::string> args, unsigned threads);
 
-// One batch run with parsed options, on a fresh state computing with
-// `threads` threads, or on `s`.
-int run_batch(const BatchOptions& options, unsigned threads);
-int run_batch(const BatchOptions& options, State& s);
+// One batch run with parsed options, computing with `threads` threads. A
+// run that reached its results leaves them in `finished` when given.
+int run_batch(const RunConfig& options, unsigned threads, FinishedRun* finished = nullptr);
 
 }  // namespace diffboot::app

@@ -218,7 +218,7 @@ std::vector<std::string> poisson_measure_list(const std::string& text, bool pair
 
 // --measures: the names LIST gives for the experiment, the quantiles and the
 // bootstrap the other options chose.
-std::optional<std::string> set_measures(const std::string& text, BatchOptions& o) {
+std::optional<std::string> set_measures(const std::string& text, RunConfig& o) {
   const bool paired = o.experiment == Experiment::paired;
   if (o.poisson) {
     o.measures = poisson_measure_list(text, paired);
@@ -239,7 +239,7 @@ using Problem = std::optional<std::string>;
 const Problem refused = std::string();
 
 // Sets an option's value in the options; the problem with the value, or nothing.
-using Setter = std::function<Problem(const std::string& text, BatchOptions& o)>;
+using Setter = std::function<Problem(const std::string& text, RunConfig& o)>;
 
 // One option of the command line, as parsing, --help and the manual page
 // (help2man makes it of --help) know it.
@@ -255,11 +255,11 @@ struct OptionSpec {
 };
 
 // Setters of one field.
-Setter store(std::string BatchOptions::*field) {
-  return [field](const std::string& text, BatchOptions& o) { return o.*field = text, Problem(); };
+Setter store(std::string RunConfig::*field) {
+  return [field](const std::string& text, RunConfig& o) { return o.*field = text, Problem(); };
 }
-Setter raise(bool BatchOptions::*field) {
-  return [field](const std::string&, BatchOptions& o) { return o.*field = true, Problem(); };
+Setter raise(bool RunConfig::*field) {
+  return [field](const std::string&, RunConfig& o) { return o.*field = true, Problem(); };
 }
 // A value `v` that holds is applied by `apply`; one that does not is refused.
 template <typename T, typename F>
@@ -272,7 +272,7 @@ Problem apply_if(const std::optional<T>& v, F apply) {
 // Every option, in the help's order.
 std::vector<OptionSpec> option_table() {
   using S = const std::string&;
-  using O = BatchOptions&;
+  using O = RunConfig&;
   const std::string whole = "is not a whole number from ";
   return {
       {"-p,--paired", "", "Paired experiment: values paired by position (equal sizes)",
@@ -318,9 +318,9 @@ std::vector<OptionSpec> option_table() {
        [](S t, O o) { return apply_if(figure_size(t), [&](std::pair<double, double> size) { o.figure_size = size; }); },
        "is not a width and height W,H in inches from " + figure_size_range()},
       {"--unit", "TEXT", "The values' unit, on the figure's data axis and difference axis (\"g\", \"mm Hg\")",
-       store(&BatchOptions::unit)},
+       store(&RunConfig::unit)},
       {"--log", "", "Draw the figure's data axis on a log scale (every value must be positive)",
-       raise(&BatchOptions::log_scale)},
+       raise(&RunConfig::log_scale)},
       {"--measures", "LIST",
        "The measures to report, by name: " + std::string(measure_choices) + " (default: the experiment's own)",
        set_measures, "", true},
@@ -355,21 +355,21 @@ std::vector<OptionSpec> option_table() {
        "The Poisson bootstrap: each value a Poisson(1) count in each replicate, keyed by its position "
        "(measures d_AVE, d_STD, g, lift; paired AVE_d, g, lift; at least " +
            std::to_string(poisson::engine::min_size) + " values a sample; no p-values)",
-       raise(&BatchOptions::poisson)},
+       raise(&RunConfig::poisson)},
       {"--replicates", "FILE",
        "Write the bootstrap replicates of every measure, a column each in replication order, to FILE (csv)",
-       store(&BatchOptions::replicates)},
+       store(&RunConfig::replicates)},
       {"--table", "FILE",
        "Take both samples from two columns of the table FILE: SAMPLE1 and SAMPLE2 name the columns "
        "(by header name or number); with -p its rows are the pairs",
-       store(&BatchOptions::table)},
+       store(&RunConfig::table)},
       {"-c,--column", "COLUMN",
        "Take each sample from the column COLUMN (header name or number) of the tables SAMPLE1 and SAMPLE2",
-       store(&BatchOptions::column)},
+       store(&RunConfig::column)},
       {"--by", "COLUMN", "With --table: the rows of the groups SAMPLE1 and SAMPLE2 of the column COLUMN (long form)",
-       store(&BatchOptions::by)},
+       store(&RunConfig::by)},
       {"--value", "COLUMN", "With --by: the column of the values (needed unless the table has two columns)",
-       store(&BatchOptions::value)},
+       store(&RunConfig::value)},
       {"--delimiter", "CHAR",
        "The tables' cell separator: comma, tab, semicolon or space (by default the one the header line holds "
        "most of, outside quotes; space when it holds none and its first row as many blank-separated fields)",
@@ -378,14 +378,14 @@ std::vector<OptionSpec> option_table() {
       {"--decimal-comma", "",
        "Read a comma in a value as a decimal point (5,1 is 5.1): in sample files, and in tables not "
        "separated by commas (tables separated by semicolons always are)",
-       raise(&BatchOptions::decimal_comma)},
+       raise(&RunConfig::decimal_comma)},
       {"--labels", "A,B", "Name the samples A and B in the figure",
        [](S t, O o) { return apply_if(two_names(t), [&](std::pair<std::string, std::string> n) { o.labels = n; }); },
        "is not two names A,B"},
-      {"--id", "COLUMN", "With --by and -p: pair the two groups' rows by the id in COLUMN", store(&BatchOptions::id)},
+      {"--id", "COLUMN", "With --by and -p: pair the two groups' rows by the id in COLUMN", store(&RunConfig::id)},
       {"--no-files", "", "Write no report or plot file, even with -C",
        [](S, O o) { return o.write_files = false, Problem(); }},
-      {"--show", "", "Show the histograms in a plot window, as the dialogue does", raise(&BatchOptions::show_plot)},
+      {"--show", "", "Show the histograms in a plot window, as the dialogue does", raise(&RunConfig::show_plot)},
   };
 }
 
@@ -393,11 +393,11 @@ std::vector<OptionSpec> option_table() {
 using Given = std::map<std::string, std::string>;
 
 // A rule between options: what is wrong with the options given, or nothing.
-using Rule = std::function<Problem(const Given& given, const BatchOptions& o)>;
+using Rule = std::function<Problem(const Given& given, const RunConfig& o)>;
 
 // `option` needs one of `others`.
 Rule needs(std::string option, std::vector<std::string> others, std::string message) {
-  return [=](const Given& given, const BatchOptions&) -> Problem {
+  return [=](const Given& given, const RunConfig&) -> Problem {
     if (!given.contains(option) || std::ranges::any_of(others, [&](const std::string& o) { return given.contains(o); })) {
       return std::nullopt;
     }
@@ -407,7 +407,7 @@ Rule needs(std::string option, std::vector<std::string> others, std::string mess
 
 // `one` and `other` cannot be given together.
 Rule excludes(std::string one, std::string other, std::string message) {
-  return [=](const Given& given, const BatchOptions&) -> Problem {
+  return [=](const Given& given, const RunConfig&) -> Problem {
     return given.contains(one) && given.contains(other) ? Problem(message) : std::nullopt;
   };
 }
@@ -416,14 +416,14 @@ Rule excludes(std::string one, std::string other, std::string message) {
 std::vector<Rule> option_rules() {
   const std::string poisson = " not part of the Poisson bootstrap (--poisson)";
   return {
-      [](const Given& given, const BatchOptions& o) -> Problem {
+      [](const Given& given, const RunConfig& o) -> Problem {
         if (!given.contains("--alpha") || !given.contains("--level") || alpha_value(given.at("--alpha")) == o.alpha) {
           return std::nullopt;
         }
         return "--alpha " + given.at("--alpha") + " and --level " + given.at("--level") +
                " disagree (the level is 1 - 2*alpha)";
       },
-      [](const Given&, const BatchOptions& o) -> Problem {
+      [](const Given&, const RunConfig& o) -> Problem {
         if (!o.show_plot || o.write_files) return std::nullopt;
         return "--show needs the plot files: name their directory with -C DIR";
       },
@@ -440,7 +440,7 @@ std::vector<Rule> option_rules() {
       needs("--id", {"--by"}, "--value and --id go with --by COLUMN"),
       needs("--id", {"--paired"}, "--id pairs rows: it goes with --paired"),
       needs("--delimiter", {"--table", "--column"}, "--delimiter goes with --table or --column"),
-      [](const Given&, const BatchOptions& o) -> Problem {
+      [](const Given&, const RunConfig& o) -> Problem {
         if (!o.decimal_comma || o.delimiter != ',') return std::nullopt;
         return "--decimal-comma reads commas in values: cells separated by commas cannot hold them";
       },
@@ -492,7 +492,7 @@ std::optional<std::string> extra_arguments(const CLI::App& app, const Texts& tex
 // The options the parsed texts ask for: each value set in the table's order
 // (the late ones last), then the rules between them; the first problem, or nothing.
 std::optional<std::string> interpret(const CLI::App& app, const std::vector<OptionSpec>& table, const Texts& texts,
-                                     BatchOptions& o) {
+                                     RunConfig& o) {
   Given given;
   for (std::size_t i = 0; i < table.size(); ++i) {
     if (app.get_option(table[i].name())->count() == 0) continue;
@@ -527,7 +527,7 @@ std::filesystem::path file_key(const std::string& path) {
 }
 
 // Two outputs of the run that name one file: the one would overwrite the other.
-std::optional<std::string> shared_output(const BatchOptions& o) {
+std::optional<std::string> shared_output(const RunConfig& o) {
   const std::vector<RunOutput> outputs = run_outputs(o.write_files, o.directory, o.figure, o.replicates);
   std::vector<std::filesystem::path> keys;
   for (const RunOutput& output : outputs) keys.push_back(file_key(output.path));
@@ -565,7 +565,7 @@ ParsedCommandLine parse_command_line(std::span<const std::string> args) {
   } catch (const CLI::ParseError& e) {
     return {std::nullopt, usage_status, "", usage_error(e.what())};
   }
-  BatchOptions options;
+  RunConfig options;
   if (const std::optional<std::string> problem = interpret(app, table, texts, options)) {
     return {std::nullopt, usage_status, "", usage_error(*problem)};
   }

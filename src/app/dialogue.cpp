@@ -11,7 +11,6 @@
 
 #include "analysis/settings.h"
 #include "app/run_end.h"
-#include "app/state.h"
 #include "text/reader.h"
 #include "text/stops.h"
 #include "text/writer.h"
@@ -73,47 +72,47 @@ void show_banner() {
   for (const std::string& s : {blank, rule, blank}) banner_line(s);
 }
 
-void ask_filenames(State& s) {
+SampleNames ask_filenames() {
+  SampleNames names;
   text::write_list(console, {});
   text::write_record(console, "(a)", {"sample 1 (x):                 [path + filename]"});
-  text::read_chars(console, s.filename_x, filename_length);
+  text::read_chars(console, names.filename_x, filename_length);
   text::write_list(console, {});
   text::write_record(console, "(a)", {"sample 2 (y):                 [path + filename]"});
-  text::read_chars(console, s.filename_y, filename_length);
-  s.path_x = trimmed(s.filename_x);
-  s.path_y = trimmed(s.filename_y);
+  text::read_chars(console, names.filename_y, filename_length);
+  names.path_x = trimmed(names.filename_x);
+  names.path_y = trimmed(names.filename_y);
+  return names;
 }
 
-void ask_experiment_type(State& s) {
-  if (s.n_x != s.n_y) return;
+Experiment ask_experiment_type(std::int32_t n_x, std::int32_t n_y) {
+  if (n_x != n_y) return Experiment::unpaired;
   for (int attempt = 1; attempt <= max_attempts; ++attempt) {
     text::write_list(console, {});
     text::write_record(console, "(a)", {"two samples -   paired                      [p]"});
     text::write_record(console, "(a)", {"            - unpaired                      [u]"});
     std::string answer;
     text::read_chars(console, answer, 1);
-    if (answer[0] == 'p' || answer[0] == 'u') {
-      s.experiment = answer[0] == 'p' ? Experiment::paired : Experiment::unpaired;
-      return;
-    }
+    if (answer[0] == 'p' || answer[0] == 'u') return answer[0] == 'p' ? Experiment::paired : Experiment::unpaired;
   }
   give_up();
 }
 
-void ask_alpha(State& s) {
+double ask_alpha() {
   for (int attempt = 1; attempt <= max_attempts; ++attempt) {
     text::write_list(console, {});
     text::write_record(console, "(4(a,f4.3),a)",
                        {"alpha:          [", alpha_levels[0], ", ", alpha_levels[1], ", ", alpha_levels[2], ", ",
                         alpha_levels[3], "]"});
+    double alpha = 0.0;
     text::ReadStatus status = text::ReadStatus::ok;
-    text::read_real(console, s.alpha, status);
+    text::read_real(console, alpha, status);
     if (status == text::ReadStatus::end) {
       text::fatal_io_error("Input error: end of standard input where a number was expected");
     }
-    if (status == text::ReadStatus::ok && std::find(alpha_levels.begin(), alpha_levels.end(), s.alpha) != alpha_levels.end()) {
-      tell_alpha_meaning(s.alpha);
-      return;
+    if (status == text::ReadStatus::ok && std::find(alpha_levels.begin(), alpha_levels.end(), alpha) != alpha_levels.end()) {
+      tell_alpha_meaning(alpha);
+      return alpha;
     }
   }
   give_up();

@@ -37,54 +37,55 @@ int finish(int status, const std::string& error_text) {
 // The dialogue's answers: typed at the console.
 class DialogueQuestions : public Questions {
  public:
-  void sample_files(State& s) override {
+  SampleSource sample_files(const RunConfig&) override {
     show_banner();
-    ask_filenames(s);
+    return {ask_filenames(), std::nullopt, false};
   }
-  bool experiment_type(State& s, TypeMoment moment) override {
-    if (moment != TypeMoment::histograms_shown) return false;
-    ask_experiment_type(s);
-    return true;
+  std::optional<Experiment> experiment_type(const RunConfig&, const SampleCounts& counts, TypeMoment moment) override {
+    if (moment != TypeMoment::histograms_shown) return std::nullopt;
+    return ask_experiment_type(counts.n_x, counts.n_y);
   }
-  void alpha(State& s) override { ask_alpha(s); }
+  double alpha(const RunConfig&) override { return ask_alpha(); }
 };
 
 // The dialogue's results: the report listed on the console.
 class ConsoleReport : public ResultsSink {
  public:
-  void results(const State& s) override { write_report(s, report::ReportMode::console); }
-  void after_files(const State&) override {}
+  void results(const RunResults& run) override { write_report(run, report::ReportMode::console); }
+  void after_files(const RunResults&) override {}
 };
 
 }  // namespace
 
-void run_sequence(State& s, Questions& questions, ResultsSink& sink) {
+FinishedRun run_sequence(const RunConfig& asked, Questions& questions, ResultsSink& sink) {
   std::fesetround(FE_TONEAREST);
-  questions.sample_files(s);
-  count_samples(s);
-  if (questions.experiment_type(s, TypeMoment::sizes_known)) check_sample_sizes(s);
-  allocate_samples(s);
-  read_samples(s);
-  sample_summaries(s);
-  make_histograms(s);
-  if (questions.experiment_type(s, TypeMoment::histograms_shown)) check_sample_sizes(s);
-  questions.alpha(s);
-  bootstrap_intervals(s);
-  sink.results(s);
-  if (s.write_files) write_report_file(s);
-  sink.after_files(s);
-  release_samples(s);
-  release_histograms(s);
+  const SampleSource source = questions.sample_files(asked);
+  FoundSamples found = find_samples(source, asked);
+  std::optional<Experiment> type = questions.experiment_type(asked, found.counts, TypeMoment::sizes_known);
+  if (type) check_sample_sizes(*type, found.counts);
+  Samples samples = read_samples(source, std::move(found));
+  const Histograms histograms = make_histograms(samples, asked);
+  if (!type) {
+    type = questions.experiment_type(asked, samples.counts, TypeMoment::histograms_shown);
+    check_sample_sizes(*type, samples.counts);
+  }
+  const RunConfig config = settled(asked, *type, questions.alpha(asked));
+  MeasureRuns measures = bootstrap_intervals(samples, config);
+  const RunResults run{config, samples, measures};
+  sink.results(run);
+  if (config.write_files) write_report_file(run, histograms);
+  sink.after_files(run);
+  return {config, std::move(samples), std::move(measures)};
 }
 
-int run_to_end(State& s, const std::function<void(State&)>& sequence) {
+int run_to_end(const std::function<void()>& sequence) {
   staging::remove_staged_files_on_signals();
   // The run's units, console and staged files are its own, so that runs in
   // several threads at once never share a file table.
   text::Records records;
   const text::RecordsScope scope(records);
   try {
-    sequence(s);
+    sequence();
   } catch (...) {
     const RunEnd end = current_run_end();
     return finish(end.status, end.error_text);
@@ -113,16 +114,16 @@ RunEnd current_run_end() {
   }
 }
 
-int run_dialogue(State& s) {
+int run_dialogue(unsigned threads, FinishedRun* finished) {
   DialogueQuestions questions;
   ConsoleReport report;
-  return run_to_end(s, [&](State& state) { run_sequence(state, questions, report); });
+  const RunConfig asked = dialogue_config(threads);
+  return run_to_end([&] {
+    FinishedRun run = run_sequence(asked, questions, report);
+    if (finished != nullptr) *finished = std::move(run);
+  });
 }
 
-int run_program(unsigned threads) {
-  State s;
-  s.threads = threads;
-  return run_dialogue(s);
-}
+int run_program(unsigned threads) { return run_dialogue(threads); }
 
 }  // namespace diffboot::app

@@ -1,8 +1,8 @@
-#include "app/state.h"
+#include "app/run_values.h"
 
 namespace diffboot::app {
 
-std::vector<MeasureOfRun> measures_of(const State& s) {
+std::vector<MeasureOfRun> measures_of(const MeasureRuns& measures) {
   struct Text {
     std::string_view name, label, words;
   };
@@ -14,7 +14,7 @@ std::vector<MeasureOfRun> measures_of(const State& s) {
       {"lift", "lift% = ", "relative difference of means"},
   };
   std::vector<MeasureOfRun> out;
-  for (const analysis::MeasureRun& m : s.measures) {
+  for (const analysis::MeasureRun& m : measures) {
     if (m.kind == analysis::MeasureKind::Q_d || m.kind == analysis::MeasureKind::d_Q) {
       // Eight characters as the others' where the name allows: "d_Q90 = ", "d_Q2.5= ", "d_Q99.9=".
       std::string label = m.name;

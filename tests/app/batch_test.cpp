@@ -16,7 +16,7 @@
 #include <vector>
 
 #include "app/run.h"
-#include "app/state.h"
+#include "app/run_values.h"
 #include "numeric/summaries.h"
 #include "support/console_capture.h"
 #include "support/program.h"
@@ -37,11 +37,12 @@ class BatchTest : public ::testing::Test {
   testing::ScopedEnv path_{"PATH", dir_.path().c_str()};
 };
 
-// Runs the command line `args` as a batch run on `s`; the options must parse.
-int run_on(const Args& args, State& s) {
+// Runs the command line `args` as a batch run on one thread, what it found
+// into `s`; the options must parse.
+int run_on(const Args& args, FinishedRun& s) {
   const ParsedCommandLine parsed = parse_command_line(args);
   EXPECT_TRUE(parsed.options) << parsed.err;
-  return parsed.options ? run_batch(*parsed.options, s) : parsed.status;
+  return parsed.options ? run_batch(*parsed.options, 1, &s) : parsed.status;
 }
 
 TEST_F(BatchTest, SeedAndReplications) {
@@ -51,7 +52,7 @@ TEST_F(BatchTest, SeedAndReplications) {
     Args args(options);
     args.insert(args.end(), {"-f", "csv", "--no-files", "x.txt", "y.txt"});
     testing::ConsoleCapture capture;
-    State s;
+    FinishedRun s;
     EXPECT_EQ(run_on(args, s), 0) << capture.err();
     return std::pair{capture.out(), s.measures.at(0).replicates};
   };
@@ -84,8 +85,8 @@ const std::pair<const char*, double bootstrap::Result::*> fields[] = {
     {"acceleration", &bootstrap::Result::acceleration},
 };
 
-const bootstrap::Result& result_named(const State& s, const std::string& name) {
-  for (const MeasureOfRun& m : measures_of(s)) {
+const bootstrap::Result& result_named(const FinishedRun& s, const std::string& name) {
+  for (const MeasureOfRun& m : measures_of(s.measures)) {
     if (m.name == name) return m.run->result;
   }
   ADD_FAILURE() << "no measure " << name;
@@ -98,10 +99,10 @@ TEST_F(BatchTest, SampleNamesAreOpenedAsGiven) {
   write_sample("pa ", {1, 2, 3, 4});
   write_sample(" pb", {5, 6, 7, 8, 9});
   testing::ConsoleCapture capture;
-  State s;
+  FinishedRun s;
   ASSERT_EQ(run_on(Args{"-u", "--no-files", "pa ", " pb"}, s), 0) << capture.err();
-  EXPECT_EQ(s.n_x, 4);
-  EXPECT_EQ(s.n_y, 5);
+  EXPECT_EQ(s.samples.counts.n_x, 4);
+  EXPECT_EQ(s.samples.counts.n_y, 5);
 }
 
 TEST_F(BatchTest, TablesGiveTheResultsOfOneColumnFiles) {
@@ -126,7 +127,7 @@ TEST_F(BatchTest, TablesGiveTheResultsOfOneColumnFiles) {
   testing::write_file("ty.csv", ty.str());
   const auto csv = [](const Args& args) {
     testing::ConsoleCapture capture;
-    State s;
+    FinishedRun s;
     EXPECT_EQ(run_on(args, s), 0) << capture.err();
     // Each row up to the seed: the counts and names that follow differ.
     std::string rows;
@@ -231,7 +232,7 @@ TEST_F(BatchTest, CsvReadsBackBitForBit) {
   write_sample("y.txt", testing::shaped_sample("random", 17, 9));
   testing::write_file("y.txt", "NA\n" + testing::read_file("y.txt") + "null\nNaN\n");
   testing::ConsoleCapture capture;
-  State s;
+  FinishedRun s;
   ASSERT_EQ(run_on(Args{"-f", "csv", "-l", "90", "x.txt", "y.txt"}, s), 0);
   EXPECT_EQ(capture.err(), " x2: 3 missing values skipped (first at line 1: \"NA\")\n") << "batch messages end in LF";
   const std::vector<std::string> lines = split(capture.out(), '\n');
@@ -257,7 +258,7 @@ TEST_F(BatchTest, JsonReadsBackBitForBit) {
   write_sample("x.txt", testing::shaped_sample("random", 15, 10));
   write_sample("y.txt", testing::shaped_sample("random", 15, 11));
   testing::ConsoleCapture capture;
-  State s;
+  FinishedRun s;
   ASSERT_EQ(run_on(Args{"-f", "json", "-p", "x.txt", "y.txt"}, s), 0);
   const nlohmann::json j = nlohmann::json::parse(capture.out());
   EXPECT_EQ(j["program"], "diffboot");
@@ -268,8 +269,8 @@ TEST_F(BatchTest, JsonReadsBackBitForBit) {
   EXPECT_EQ(j["inputs"]["missing_x"], 0);
   EXPECT_EQ(j["inputs"]["B"], 1999);
   EXPECT_EQ(j["inputs"]["level"].get<double>(), 0.95);
-  EXPECT_EQ(testing::bits(j["samples"]["x"]["median"].get<double>()), testing::bits(s.summaries.x.med));
-  EXPECT_EQ(testing::bits(j["samples"]["y"]["mad"].get<double>()), testing::bits(s.summaries.y.mad));
+  EXPECT_EQ(testing::bits(j["samples"]["x"]["median"].get<double>()), testing::bits(s.samples.summaries.x.med));
+  EXPECT_EQ(testing::bits(j["samples"]["y"]["mad"].get<double>()), testing::bits(s.samples.summaries.y.mad));
   ASSERT_EQ(j["measures"].size(), 2u);
   for (const nlohmann::json& m : j["measures"]) {
     const bootstrap::Result& r = result_named(s, m["measure"]);
@@ -286,7 +287,7 @@ TEST_F(BatchTest, MeasuresPValuesAndReplicates) {
   write_sample("x.txt", testing::shaped_sample("skewed", 14, 21));
   write_sample("y.txt", testing::shaped_sample("random", 11, 22));
   testing::ConsoleCapture capture;
-  State s;
+  FinishedRun s;
   ASSERT_EQ(run_on(Args{"-f", "json", "-B", "199", "--measures", "g,d_MED,delta", "--p-values", "--permutations", "999",
                         "--replicates", "r.csv", "x.txt", "y.txt"},
                    s),
@@ -317,7 +318,7 @@ TEST_F(BatchTest, LiftInPercentInTheTextReport) {
   write_sample("y.txt", {8, 12, 16, 12});
   for (const char* format : {"text", "csv"}) {
     testing::ConsoleCapture capture;
-    State s;
+    FinishedRun s;
     ASSERT_EQ(run_on(Args{"-u", "-f", format, "-B", "199", "--measures", "lift", "x.txt", "y.txt"}, s), 0) << capture.err();
     const std::string expected = format == std::string("text") ? "lift% =      2.5000E+01" : "lift,0.25,";
     EXPECT_NE(capture.out().find(expected), std::string::npos) << capture.out();
@@ -490,8 +491,7 @@ TEST_F(BatchTest, RunsInTwoThreadsAtOnce) {
   const auto run = [](const std::string& seed) {
     const std::string dir = "d" + seed;
     testing::ConsoleCapture capture;
-    State s;
-    s.threads = 1;
+    FinishedRun s;
     const int status =
         run_on({"-B", "199", "-s", seed, "-C", dir, "--replicates", dir + "/r.csv", "x.txt", "y.txt"}, s);
     return std::to_string(status) + "\n" + capture.out() + capture.err() + testing::read_file(dir + "/diffboot.dat") +

@@ -5,7 +5,7 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
-#include "app/state.h"
+#include "app/run_values.h"
 #include "support/console_capture.h"
 #include "support/terminal.h"
 
@@ -36,12 +36,13 @@ TEST(DialogueTest, BannerLineLengths) {
 }
 
 TEST(DialogueTest, FileNamesArePaddedOrCut) {
-  State s;
   const std::string long_name(100, 'a');
-  testing::ConsoleCapture capture("x.txt\n" + long_name + "\n");
-  ask_filenames(s);
+  testing::ConsoleCapture capture("x.txt\n " + long_name + "\n");
+  const SampleNames s = ask_filenames();
   EXPECT_EQ(s.filename_x, "x.txt" + std::string(74, ' '));
-  EXPECT_EQ(s.filename_y, std::string(79, 'a'));
+  EXPECT_EQ(s.filename_y, " " + std::string(78, 'a'));
+  EXPECT_EQ(s.path_x, "x.txt");
+  EXPECT_EQ(s.path_y, std::string(78, 'a')) << "the blanks around a name are not part of it";
   EXPECT_EQ(capture.out(),
             " \r\nsample 1 (x):                 [path + filename]\r\n \r\nsample 2 (y):                 [path + filename]\r\n");
 }
@@ -61,21 +62,15 @@ TEST(DialogueTest, ExperimentType) {
       {5, 6, "p\n", Experiment::unpaired, 0},
   };
   for (const auto& c : cases) {
-    State s;
-    s.n_x = c.n_x;
-    s.n_y = c.n_y;
     testing::ConsoleCapture capture(c.answers);
-    ask_experiment_type(s);
-    EXPECT_EQ(s.experiment, c.type) << c.answers;
+    EXPECT_EQ(ask_experiment_type(c.n_x, c.n_y), c.type) << c.answers;
     EXPECT_EQ(capture.out(), times(type_question, c.questions));
   }
 }
 
 TEST(DialogueTest, FiveWrongTypesTerminate) {
-  State s;
-  s.n_x = s.n_y = 3;
   testing::ConsoleCapture capture("P\nq\nU\n\n u\np\n");
-  const app::RunEnd end = testing::run_end_of([&] { ask_experiment_type(s); });
+  const app::RunEnd end = testing::run_end_of([&] { ask_experiment_type(3, 3); });
   EXPECT_EQ(end.status, 1);
   EXPECT_EQ(capture.out(), times(type_question, 5) + " OK - terminates\r\n");
 }
@@ -92,10 +87,8 @@ TEST(DialogueTest, Alpha) {
       {"0.06\n0.0501\n/\n,\n0.1\n", 0.1, 5},             {"\n\n0.05\n", 0.05, 1},
   };
   for (const auto& c : cases) {
-    State s;
     testing::ConsoleCapture capture(c.answers);
-    ask_alpha(s);
-    EXPECT_EQ(s.alpha, c.alpha) << c.answers;
+    EXPECT_EQ(ask_alpha(), c.alpha) << c.answers;
     EXPECT_EQ(capture.out(), times(alpha_question, c.questions)) << c.answers;
   }
 }
@@ -109,39 +102,33 @@ TEST(DialogueTest, AlphaIsExplainedAtATerminal) {
   };
   const testing::PseudoTerminal terminal;
   for (const auto& [answer, meaning] : cases) {
-    State s;
     testing::ConsoleCapture capture(answer);
     {
       const testing::Redirected error_on_terminal(STDERR_FILENO, terminal.slave());
-      ask_alpha(s);
+      ask_alpha();
     }
     EXPECT_EQ(capture.err(), meaning);
   }
-  State s;
   testing::ConsoleCapture capture("0.05\n");
-  ask_alpha(s);
+  ask_alpha();
   EXPECT_EQ(capture.err(), "") << "nobody to tell when standard error is not a terminal";
 }
 
 TEST(DialogueTest, AlphaGivesUpOrFails) {
   {
-    State s;
     testing::ConsoleCapture capture("1\n2\n3\n4\n5\n0.05\n");
-    const app::RunEnd end = testing::run_end_of([&] { ask_alpha(s); });
+    const app::RunEnd end = testing::run_end_of([&] { ask_alpha(); });
     EXPECT_EQ(end.status, 1);
     EXPECT_EQ(capture.out(), times(alpha_question, 5) + " OK - terminates\r\n");
   }
   {
-    State s;
     testing::ConsoleCapture capture("95%\n/\n0.05\n");
-    ask_alpha(s);
-    EXPECT_EQ(s.alpha, 0.05) << "a word and a null value are wrong answers, asked again";
+    EXPECT_EQ(ask_alpha(), 0.05) << "a word and a null value are wrong answers, asked again";
     EXPECT_EQ(capture.out(), times(alpha_question, 3));
   }
   {
-    State s;
     testing::ConsoleCapture capture("abc\n");
-    const app::RunEnd end = testing::run_end_of([&] { ask_alpha(s); });
+    const app::RunEnd end = testing::run_end_of([&] { ask_alpha(); });
     EXPECT_EQ(end.status, 255);
     EXPECT_EQ(end.error_text, "Input error: end of standard input where a number was expected\r\n");
   }

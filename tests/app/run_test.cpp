@@ -10,7 +10,7 @@
 #include <cmath>
 #include <filesystem>
 
-#include "app/state.h"
+#include "app/run_values.h"
 #include "numeric/errors.h"
 #include "staging/staging.h"
 #include "text/units.h"
@@ -31,8 +31,7 @@ class RunTest : public ::testing::Test {
 
 TEST_F(RunTest, LibraryFailureEndsWithItsRecordAndStopText) {
   testing::ConsoleCapture capture;
-  State s;
-  EXPECT_EQ(run_to_end(s, [](State&) { numeric::throw_numeric_error("sort: NSTACK too small"); }), 1);
+  EXPECT_EQ(run_to_end([] { numeric::throw_numeric_error("sort: NSTACK too small"); }), 1);
   EXPECT_EQ(capture.out(), " nrerror: sort: NSTACK too small\r\n");
   EXPECT_EQ(capture.err(), "program terminated by nrerror\r\n");
 }
@@ -41,8 +40,8 @@ TEST_F(RunTest, NormalEnd) {
   testing::write_file("x.txt", "1\n2\n3\n4\n5\n6\n");
   testing::write_file("y.txt", "2\n4\n3\n8\n");
   testing::ConsoleCapture capture("x.txt\ny.txt\n0.1\n");
-  State s;
-  EXPECT_EQ(run_dialogue(s), 0);
+  FinishedRun s;
+  EXPECT_EQ(run_dialogue(1, &s), 0);
   const auto lines = testing::records(capture.out());
   EXPECT_EQ(lines.back().substr(0, 8), "d_MAD = ");
   EXPECT_EQ(capture.err(), "");
@@ -51,7 +50,7 @@ TEST_F(RunTest, NormalEnd) {
   EXPECT_EQ(std::vector<std::string>(lines.end() - 18, lines.end()),
             std::vector<std::string>(report.begin(), report.begin() + 18))
       << "the console lists what the file holds";
-  EXPECT_EQ(measures_of(s).size(), 4u) << "the unpaired measures only";
+  EXPECT_EQ(measures_of(s.measures).size(), 4u) << "the unpaired measures only";
 }
 
 TEST_F(RunTest, EndOfInputAtEachQuestionIsFatal) {
@@ -111,8 +110,7 @@ TEST_F(RunTest, OutputThatCannotTakeItsNameIsFatal) {
   // The output is written whole, then its name becomes a directory that a
   // rename cannot replace: the run ends as a fatal output error.
   testing::ConsoleCapture capture;
-  State s;
-  const int status = run_to_end(s, [](State&) {
+  const int status = run_to_end([] {
     ASSERT_EQ(text::open_text_file(3, "out.dat", text::FileMode::replace), text::open_ok);
     text::write_list(3, {"content"});
     text::close_text_file(3);
@@ -128,13 +126,14 @@ TEST_F(RunTest, PairedRunReportsPairedMeasures) {
   testing::write_file("x.txt", "1.5\n2.25\n3\n4.75\n");
   testing::write_file("y.txt", "1\n2\n2.5\n3\n");
   testing::ConsoleCapture capture("x.txt\ny.txt\np\n.025\n");
-  State s;
-  EXPECT_EQ(run_dialogue(s), 0);
+  FinishedRun s;
+  EXPECT_EQ(run_dialogue(1, &s), 0);
   const auto lines = testing::records(capture.out());
   EXPECT_EQ(lines[lines.size() - 2].substr(0, 8), "AVE_d = ");
   EXPECT_EQ(lines.back().substr(0, 8), "MED_d = ");
-  EXPECT_EQ(measures_of(s).size(), 2u) << "the paired measures only";
-  EXPECT_EQ(s.x1, (std::vector<double>{}) ) << "released at the end";
+  EXPECT_EQ(measures_of(s.measures).size(), 2u) << "the paired measures only";
+  EXPECT_EQ(s.config.experiment, Experiment::paired);
+  EXPECT_EQ(s.config.alpha, 0.025) << "the answers settle the run";
   EXPECT_EQ(s.measures.at(1).result.estimate, 0.5) << "MED_d";
 }
 
