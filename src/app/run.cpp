@@ -67,9 +67,9 @@ FinishedRun run_sequence(const RunConfig& asked, Questions& questions, ResultsSi
   const Histograms histograms = make_histograms(samples, asked);
   if (!type) {
     type = questions.experiment_type(asked, samples.counts, TypeMoment::histograms_shown);
-    check_sample_sizes(*type, samples.counts);
+    check_sample_sizes(type.value(), samples.counts);  // a source that never settles it is a fault of the program
   }
-  const RunConfig config = settled(asked, *type, questions.alpha(asked));
+  const RunConfig config = settled(asked, type.value(), questions.alpha(asked));
   MeasureRuns measures = bootstrap_intervals(samples, config);
   const RunResults run{config, samples, measures};
   sink.results(run);
