@@ -82,11 +82,11 @@ struct EffectSizes {
 // unpaired_accelerations_by_algebra). By size: the unpaired grid by algebra
 // from about 1000 values a sample (the algebra is faster at every size, and
 // the written order's cost grows as n_x·n_y; small samples keep their bits),
-// the paired columns beyond the size at which the written order takes about
-// a second.
+// the paired columns beyond largest_written_paired pairs (the written
+// order's n² additions; doc/performance.md gives how the two compare).
 enum class JackknifeSums { by_size, by_algebra, in_order };  // in_order: the written order at any size (tests)
 inline constexpr std::uint64_t largest_written_grid = 1000000;  // n_x·n_y
-inline constexpr std::size_t largest_written_paired = 87000;  // n: n² leave-one-out additions (doc/performance.md)
+inline constexpr std::size_t largest_written_paired = 87000;  // n
 
 // The intervals of a measure whose estimate and B replicates (in
 // replication order) are set: its t interval (and its replicates copied to

@@ -12,7 +12,7 @@ namespace diffboot::numeric {
 namespace {
 
 constexpr double lower_limit = 1.0e-20;
-constexpr double overflow = 1.0e38;
+constexpr double not_a_number = std::numeric_limits<double>::quiet_NaN();
 constexpr double sqrt2 = 1.4142135623730951;
 
 // Odeh and Evans (1974), Applied Statistics 23, 96-97: the rational function
@@ -46,12 +46,12 @@ double power_by_squaring(double x, int n) {
 }  // namespace
 
 double norm_quantile(double p) {
-  if (p < lower_limit) return -overflow;
-  if (p >= 1.0) return overflow;
+  if (!(p >= 0.0 && p <= 1.0)) return not_a_number;
+  if (p < lower_limit) return -infinite_quantile;
+  if (p == 1.0) return infinite_quantile;
   if (p == 0.5) return 0.0;
   if (p < 0.5) return -odeh_evans(p);
-  if (p > 0.5) return odeh_evans(1.0 - p);
-  return -overflow;
+  return odeh_evans(1.0 - p);
 }
 
 double erfc_approx(double x) {
@@ -87,9 +87,9 @@ double poly_eval(double x, std::span<const double> c) {
 bool expanded_probability(double p) { return p == 0.01 || p == 0.025 || p == 0.05 || p == 0.1; }
 
 double t_quantile(double p, std::int64_t degrees) {
-  if (degrees < 1) return std::numeric_limits<double>::quiet_NaN();
+  if (degrees < 1 || !(p >= 0.0 && p <= 1.0)) return not_a_number;
+  if (p == 0.0 || p == 1.0) return p == 0.0 ? -infinite_quantile : infinite_quantile;
   if (degrees > largest_exact_degrees && expanded_probability(p)) return t_expansion(p, degrees);
-  if (!(p > 0.0 && p < 1.0)) return std::numeric_limits<double>::quiet_NaN();
   return boost::math::quantile(boost::math::students_t(static_cast<double>(degrees)), p);
 }
 

@@ -2,13 +2,25 @@
 // Normal and Student's t distribution functions: closed-form approximations
 // with fixed coefficients, and the exact t quantile of few degrees of freedom
 // (Boost.Math). None reports an error.
+//
+// One domain rule for the quantile functions: a probability is a number
+// from 0 to 1. NaN and numbers outside [0, 1] are none, and give NaN. The
+// ends, whose quantiles are -infinity and +infinity, give -1.0e38 and
+// +1.0e38: finite stand-ins, so that the BCa levels formed from a bias
+// correction at an end (every replicate on one side of the estimate) stay at
+// 0 or 1 instead of turning NaN.
 #include <cstdint>
 #include <span>
 
 namespace diffboot::numeric {
 
-// z with Phi(z) ~ p (Odeh-Evans rational approximation). Returns -1.0e38 for
-// p < 1.0e-20 and for NaN, +1.0e38 for p > 1.0 and for p = 1.0, 0 for p = 0.5.
+// The end stand-in of the quantile functions: quantile(0) = -infinite_quantile,
+// quantile(1) = +infinite_quantile.
+inline constexpr double infinite_quantile = 1.0e38;
+
+// z with Phi(z) ~ p (Odeh-Evans rational approximation); 0 for p = 0.5. The
+// approximation stops at 1.0e-20: below it (and at 0) -1.0e38; at 1, +1.0e38;
+// NaN and p outside [0, 1] give NaN.
 double norm_quantile(double p);
 
 // Standard normal distribution function, 1 - 0.5 * erfc_approx(x / sqrt(2)).
@@ -32,10 +44,10 @@ inline constexpr std::int64_t largest_exact_degrees = 15;
 // largest_exact_degrees come from the expansion.
 bool expanded_probability(double p);
 
-// p-quantile (0 < p < 1) of Student's t with nu degrees of freedom: exact
-// (Boost.Math) at every nu, but for the four tail probabilities of
-// expanded_probability beyond largest_exact_degrees (the expansion); NaN for
-// nu < 1 or p outside (0, 1).
+// p-quantile of Student's t with nu degrees of freedom: exact (Boost.Math)
+// at every nu, but for the four tail probabilities of expanded_probability
+// beyond largest_exact_degrees (the expansion); -1.0e38 and +1.0e38 at p = 0
+// and 1, NaN for NaN and p outside [0, 1], and for nu < 1 (no distribution).
 double t_quantile(double p, std::int64_t nu);
 
 // The Cornish-Fisher expansion of the t quantile in the normal quantile to
