@@ -37,8 +37,13 @@ std::string number_text(double v) {
 
 // `written` is a user's text, shown in quotes, or a number's text.
 [[noreturn]] void bad_level(std::string_view written, bool text) {
-  const std::string shown = text ? "\"" + std::string(written) + "\"" : std::string(written);
-  throw Error("level " + shown + " is not a level from " + level_choices());
+  std::string message = "level ";
+  if (text) message += '"';
+  message += written;
+  if (text) message += '"';
+  message += " is not a level from ";
+  message += level_choices();
+  throw Error(message);
 }
 
 // The percent in a quantile measure's name: "90" of d_Q90 and Q90_d.

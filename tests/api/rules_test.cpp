@@ -129,7 +129,9 @@ TEST(FramesTest, PairsByIdCountingWhatIsLeftOut) {
   EXPECT_EQ(s.missing_y, 1);
   EXPECT_EQ(s.pairs_dropped, 4);  // id 2 (y missing), id 3 (no y), two rows without an id
   EXPECT_EQ(s.notes, " pairs: 4 of 5 left out (b missing in 2, no id in 2)\n");
-  const FrameSamples u = groups_of(f, Experiment::unpaired);
+  Frame without_ids = f;
+  without_ids.id.clear();
+  const FrameSamples u = groups_of(without_ids, Experiment::unpaired);
   EXPECT_EQ(u.x, (std::vector<double>{1.0, 2.0, 3.0, 4.0}));
   EXPECT_EQ(u.y, (std::vector<double>{10.0, 5.0}));
   EXPECT_EQ(u.missing_y, 1);
