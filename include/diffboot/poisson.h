@@ -56,6 +56,9 @@ struct Frame {
   double pivot = 0.0;
   int scale = 0;
   std::int64_t n = 0, missing = 0;  // the sample's values and missing values in all
+  // The sample's smallest and largest values (where the lift's range is
+  // bounded depends on their signs); a frame made without them knows none.
+  double min = -std::numeric_limits<double>::infinity(), max = std::numeric_limits<double>::infinity();
   bool operator==(const Frame&) const = default;
 };
 

@@ -196,3 +196,24 @@ def test_ids_are_keys_by_value_and_name_one_row(client):
     r = dbd.analyse_frame(dd.from_pandas(holes, npartitions=3), columns=("a", "b"), paired=True, id="user",
                           replications=99)
     assert (r.missing_x, r.missing_y, r.pairs_dropped, r.n_x) == (2, 2, 6, 54)
+
+
+def test_the_lift_is_clipped_on_dask_as_on_one_machine(client):
+    # x mostly 0 and y positive: the lift is near -1 with a wide se, its t bound clipped at -1.
+    rng = np.random.default_rng(5)
+    x, y = np.r_[np.zeros(59), 60.0], rng.uniform(9.0, 11.0, 60)
+    one = diffboot.analyse(x, y, method="poisson", measures=["lift"], replications=199)
+    dask_run = dbd.analyse(da.from_array(x, chunks=20), da.from_array(y, chunks=25), measures=["lift"],
+                           replications=199)
+    assert one["lift"].t_lower == -1.0 or one["lift"].basic_lower == -1.0
+    assert_close(dask_run, one)
+
+
+def test_a_group_the_frame_does_not_hold_is_named_as_the_library_names_it():
+    df = pd.DataFrame({"arm": ["A", "B", "A", "B", "C"] * 8, "v": RNG.normal(0, 1, 40)})
+    with pytest.raises(diffboot.Error) as pandas_says:
+        diffboot.analyse_frame(df, by="arm", groups=("A", "b"), value="v", method="poisson")
+    with pytest.raises(diffboot.Error) as dask_says:
+        dbd.analyse_frame(dd.from_pandas(df, npartitions=3), by="arm", groups=("A", "b"), value="v")
+    assert str(dask_says.value) == str(pandas_says.value)
+    assert 'no group "b"' in str(dask_says.value) and "A, B, C" in str(dask_says.value)

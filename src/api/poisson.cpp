@@ -31,8 +31,8 @@ auto mapped(Body body) -> decltype(body()) {
 
 engine::Summary engine_summary(const Summary& s) { return {s.n, s.missing, s.sum, s.sum_errors, s.min, s.max}; }
 Summary public_summary(const engine::Summary& s) { return {s.n, s.missing, s.sum, s.sum_errors, s.min, s.max}; }
-engine::Frame engine_frame(const Frame& f) { return {f.pivot, f.scale, f.n, f.missing}; }
-Frame public_frame(const engine::Frame& f) { return {f.pivot, f.scale, f.n, f.missing}; }
+engine::Frame engine_frame(const Frame& f) { return {f.pivot, f.scale, f.n, f.missing, f.min, f.max}; }
+Frame public_frame(const engine::Frame& f) { return {f.pivot, f.scale, f.n, f.missing, f.min, f.max}; }
 engine::Setup engine_setup(const Setup& s) { return {s.seed, s.replications, s.sample}; }
 Setup public_setup(const engine::Setup& s) { return {s.seed, s.replications, s.sample}; }
 
@@ -52,6 +52,9 @@ engine::Settings settings_of(const Options& o) {
     throw Error("the experiment is neither paired nor unpaired");
   }
   if (!o.quantiles.empty()) throw Error("quantiles are not part of the Poisson bootstrap, which weighs sums");
+  if (o.acceleration != Acceleration::grid) {
+    throw Error("acceleration samples is not for the Poisson bootstrap, whose BCa acceleration is its own");
+  }
   const unsigned threads = o.threads != 0 ? o.threads : std::max(1u, std::thread::hardware_concurrency());
   return {api::engine_experiment(o.experiment), o.alpha, o.replications, o.seed.value_or(analysis::fixed_seed),
           threads, o.measures, o.permutations, o.keep_replicates};

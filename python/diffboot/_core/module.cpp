@@ -288,7 +288,8 @@ PYBIND11_MODULE(_core, m) {
       .def_readonly("high", &diffboot::MeasureFacts::high)
       .def_readonly("paired", &diffboot::MeasureFacts::paired)
       .def_readonly("unpaired", &diffboot::MeasureFacts::unpaired)
-      .def_readonly("poisson", &diffboot::MeasureFacts::poisson);
+      .def_readonly("poisson", &diffboot::MeasureFacts::poisson)
+      .def_readonly("percent", &diffboot::MeasureFacts::percent);
 
   py::class_<diffboot::Level>(m, "Level").def_readonly("alpha", &diffboot::Level::alpha).def_readonly("level", &diffboot::Level::level);
 
@@ -299,6 +300,7 @@ PYBIND11_MODULE(_core, m) {
   m.def("analyse_samples", &analyse_samples, py::arg("samples"), py::arg("options"), py::arg("progress"));
   m.def("level_from_text", &diffboot::level_from_text);
   m.def("level_from_number", &diffboot::level_from_number);
+  m.def("acceleration_from_text", &diffboot::acceleration_from_text);
   m.def("whole_number", &diffboot::whole_number, py::arg("value"), py::arg("name"), py::arg("low"), py::arg("high"));
   m.def("measure_catalogue", &diffboot::measure_catalogue);
   m.def("measure_facts", &diffboot::measure_facts);
@@ -317,10 +319,10 @@ PYBIND11_MODULE(_core, m) {
                       }));
   py::class_<poisson::Frame>(m, "PoissonFrame", "How every part of a sample centres and scales its values.")
       .def_readonly("n", &poisson::Frame::n)
-      .def(py::pickle([](const poisson::Frame& f) { return py::make_tuple(f.pivot, f.scale, f.n, f.missing); },
+      .def(py::pickle([](const poisson::Frame& f) { return py::make_tuple(f.pivot, f.scale, f.n, f.missing, f.min, f.max); },
                       [](const py::tuple& t) {
                         return poisson::Frame{t[0].cast<double>(), t[1].cast<int>(), t[2].cast<std::int64_t>(),
-                                              t[3].cast<std::int64_t>()};
+                                              t[3].cast<std::int64_t>(), t[4].cast<double>(), t[5].cast<double>()};
                       }));
   py::class_<poisson::Sums>(m, "PoissonSums", "The weighted sums of some rows of one sample.")
       .def("merged", [](poisson::Sums a, const poisson::Sums& b) { return poisson::merge(a, b), a; })
@@ -337,8 +339,10 @@ PYBIND11_MODULE(_core, m) {
   }, py::arg("x"), py::arg("y"), py::arg("options"));
   m.attr("poisson_min_size") = diffboot::poisson::min_size;
 
+  m.attr("version") = DIFFBOOT_VERSION;
   namespace l = diffboot::limits;
   m.attr("default_level") = l::default_level;
+  m.attr("default_replications") = l::default_replications;
   m.attr("fixed_seed") = l::fixed_seed;
   m.attr("largest_seed") = l::largest_seed;
   m.attr("replications_range") = py::make_tuple(l::min_replications, l::max_replications);
