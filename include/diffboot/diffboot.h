@@ -52,6 +52,11 @@ struct MeasureResult {
          percentile_lower, percentile_upper, basic_lower, basic_upper, z0, acceleration;
   double p_permutation, p_t;            // NaN unless asked for (p_t: the mean measures only)
   std::vector<double> replicates;       // with keep_replicates: the B replicates in replication order
+  // What a reader must know to read the numbers, a line each: a lift whose
+  // sign reads reversed or that is unstable, bounds at the last replicate,
+  // numbers withheld for replicates that are not finite. The program says
+  // them on standard error; the doors as warnings.
+  std::vector<std::string> notes;
 };
 
 struct Results {

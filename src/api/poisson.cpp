@@ -66,7 +66,7 @@ Results public_results(engine::Outcome r, const Options& o) {
     const bootstrap::Result& e = m.result;
     out.measures.push_back({std::string(m.name), e.estimate, e.se, e.bias, e.t_lower, e.t_upper, e.bca_lower,
                             e.bca_upper, e.percentile_lower, e.percentile_upper, e.basic_lower, e.basic_upper, e.z0,
-                            e.acceleration, std::nan(""), std::nan(""), std::move(m.in_order)});
+                            e.acceleration, std::nan(""), std::nan(""), std::move(m.in_order), std::move(m.notes)});
   }
   return out;
 }
