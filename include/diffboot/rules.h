@@ -47,6 +47,10 @@ Level level_from_number(double value);
 // a whole number from 99 to 1000000".
 std::int64_t whole_number(double value, std::string_view name, std::int64_t low, std::int64_t high);
 
+// The acceleration a user names, as --acceleration takes it: "grid" or
+// "samples"; Error ("acceleration \"jack\" is not grid or samples") else.
+Acceleration acceleration_from_text(std::string_view text);
+
 // How replicates are drawn: values with replacement (the program's), or each
 // row weighted by a Poisson(1) count (the Poisson bootstrap).
 enum class Method { bootstrap, poisson };
@@ -60,6 +64,11 @@ struct MeasureFacts {
   double low, high;          // the values it can take (lift: -1 only where the data are not negative)
   bool paired, unpaired;     // the experiments it is a measure of
   bool poisson;              // whether the Poisson bootstrap gives it
+  // Shown to people in percent (lift): its label is name + "%" and its
+  // estimate, se, bias and bounds are times 100 wherever they are printed to
+  // be read (the text report, the bindings' printouts, the figures), while
+  // data (csv, json, the bindings' values) carry the fraction.
+  bool percent;
 };
 
 // Every measure, in the order the program reports them.

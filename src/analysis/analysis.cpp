@@ -48,7 +48,7 @@ std::string list_of(const std::array<double, 4>& values) {
 // Whether the settings ask for the measure `kind`: by kind, or when they
 // name none, as one of the experiment's own.
 bool asked_for(const Settings& settings, MeasureKind kind) {
-  if (!settings.measures.empty()) return std::ranges::find(settings.measures, kind) != settings.measures.end();
+  if (settings.measures_named || !settings.measures.empty()) return std::ranges::find(settings.measures, kind) != settings.measures.end();
   const std::span<const std::string_view> own = measure_names(settings.experiment);
   return std::ranges::find(own, info(kind).name) != own.end();
 }
@@ -143,7 +143,12 @@ void in_unit(MeasureRun& run, int k) {
 void replicate_notes(MeasureRun& run, const std::string& samples, std::string_view cause, double alpha) {
   const std::string name(run.name);
   const auto not_finite = std::ranges::count_if(run.replicates, [](double r) { return !std::isfinite(r); });
-  if (not_finite > 0) {
+  if (not_finite > 0 && std::isfinite(run.result.bca_lower)) {
+    run.notes.push_back(name + ": " + std::to_string(not_finite) + " of " + std::to_string(run.replicates.size()) +
+                        " replicates are infinite (" + std::string(cause) +
+                        "); its se, bias and t interval are not given, its percentile, BCa and basic bounds are "
+                        "(the replicates they read are finite)");
+  } else if (not_finite > 0) {
     run.notes.push_back(name + ": " + std::to_string(not_finite) + " of " + std::to_string(run.replicates.size()) +
                         " replicates are not finite numbers (" + std::string(cause) +
                         "); its intervals are not given");

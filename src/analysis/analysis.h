@@ -33,6 +33,9 @@ struct Settings {
   bool replication_order = false;     // keep each measure's replicates in replication order too
   bootstrap::JackknifeSums jackknife = bootstrap::JackknifeSums::by_size;  // by_algebra: at any size (tests)
   Acceleration acceleration = Acceleration::grid;  // of the unpaired differences
+  // `measures` are exactly the measures named, even none (only quantile
+  // measures named): the experiment's own are then not chosen.
+  bool measures_named = false;
 };
 
 // The bootstrap's method for the acceleration the settings ask for.

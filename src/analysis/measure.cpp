@@ -96,6 +96,7 @@ std::optional<std::string> quantiles_problem(std::span<const double> p) {
 
 ParsedMeasures parse_measures(const std::vector<std::string>& names, Experiment e, std::span<const double> quantiles) {
   ParsedMeasures out;
+  out.named = !names.empty();
   for (double p : quantiles) {  // in their own order, as the other measures keep theirs
     if (names.empty() || std::ranges::find(names, quantile_name(p, e)) != names.end()) out.quantiles.push_back(p);
   }

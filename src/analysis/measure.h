@@ -57,7 +57,8 @@ std::optional<std::string> quantiles_problem(std::span<const double> p);
 // list of measures names them before all): without names all of them are
 // chosen, with names those named.
 struct ParsedMeasures {
-  std::vector<MeasureKind> kinds;
+  std::vector<MeasureKind> kinds;  // with names, exactly those named: none where only quantile measures are
+  bool named = false;              // names were given (kinds empty then means none, not the experiment's)
   std::vector<double> quantiles;  // the probabilities of the quantile measures chosen
   std::optional<std::string> problem;
 };

@@ -24,8 +24,11 @@ double Control::fraction() const noexcept { return progress_->fraction(); }
 
 namespace {
 
-void check_values(std::span<const double> values, const char* sample) {
-  const auto bad = std::find_if(values.begin(), values.end(), [](double v) { return !std::isfinite(v); });
+// `values` as given (missing ones not yet left out), so that the position is
+// the caller's own; with `missing_skipped` a NaN is a missing value, not a fault.
+void check_values(std::span<const double> values, const char* sample, bool missing_skipped) {
+  const auto bad = std::find_if(values.begin(), values.end(),
+                                [missing_skipped](double v) { return missing_skipped ? std::isinf(v) : !std::isfinite(v); });
   if (bad != values.end()) {
     throw Error(std::string(sample) + " holds a value that is not a finite number, at position " +
                 std::to_string(bad - values.begin() + 1));
@@ -59,6 +62,7 @@ analysis::Settings settings_of(const Options& o) {
                               o.seed.value_or(analysis::fixed_seed), threads, std::move(parsed.kinds), std::move(parsed.quantiles),
                               o.permutations, o.keep_replicates};
   settings.acceleration = api::engine_acceleration(o.acceleration);
+  settings.measures_named = parsed.named;
   return settings;
 }
 
@@ -67,7 +71,7 @@ MeasureResult result_of(analysis::MeasureRun& m) {
   return {m.name,              r.estimate,         r.se,          r.bias,   r.t_lower,
           r.t_upper,           r.bca_lower,        r.bca_upper,   r.percentile_lower,
           r.percentile_upper,  r.basic_lower,      r.basic_upper, r.z0,     r.acceleration,
-          m.p_permutation,     m.p_t,              std::move(m.in_order)};
+          m.p_permutation,     m.p_t,              std::move(m.in_order), std::move(m.notes)};
 }
 
 // The samples with their missing values (NaN) left out, and how many each
@@ -115,8 +119,8 @@ Results run(std::span<const double> x_given, std::span<const double> y_given, co
                                                           : Present{{}, {}, x_given, y_given};
   const std::span<const double> x = values.x, y = values.y;
   if (const std::optional<std::string> problem = analysis::problem(x.size(), y.size(), settings)) throw Error(*problem);
-  check_values(x, "sample 1");
-  check_values(y, "sample 2");
+  check_values(x_given, "sample 1", options.missing == Missing::skip);
+  check_values(y_given, "sample 2", options.missing == Missing::skip);
   Results out{options, static_cast<std::int64_t>(x.size()), static_cast<std::int64_t>(y.size()), {},
               values.missing_x, values.missing_y, values.pairs_dropped};
   if (progress != nullptr) {

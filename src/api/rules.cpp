@@ -61,7 +61,7 @@ MeasureFacts facts_of(const a::MeasureInfo& m) {
                        std::ranges::find(poisson::engine::measure_names(a::Experiment::paired), m.name) !=
                            poisson::engine::measure_names(a::Experiment::paired).end();
   return {std::string(m.name), std::string(m.words), m.data_units, m.range.lower, m.range.upper, m.paired, m.unpaired,
-          poisson};
+          poisson,           m.kind == a::MeasureKind::lift};
 }
 
 }  // namespace
@@ -101,6 +101,12 @@ std::int64_t whole_number(double value, std::string_view name, std::int64_t low,
                 " to " + std::to_string(high));
   }
   return static_cast<std::int64_t>(value);
+}
+
+Acceleration acceleration_from_text(std::string_view text) {
+  if (text == "grid") return Acceleration::grid;
+  if (text == "samples") return Acceleration::samples;
+  throw Error("acceleration \"" + std::string(text) + "\" is not grid or samples");
 }
 
 std::vector<MeasureFacts> measure_catalogue() {

@@ -224,6 +224,7 @@ MeasureRuns resampled_intervals(const Samples& samples, const RunConfig& config)
                               std::move(asked.kinds), std::move(asked.quantiles), config.permutations,
                               !config.replicates.empty()};
   settings.acceleration = config.acceleration;
+  settings.measures_named = asked.named;
   const bool paired = experiment == Experiment::paired;
   bootstrap::Progress progress;
   progress.total = bootstrap::work_units(samples.x.size(), samples.y.size(), static_cast<std::size_t>(config.replications),

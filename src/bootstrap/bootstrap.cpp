@@ -53,10 +53,19 @@ void withhold(Result& r) {
 }
 
 // What the sorted replicates decide, NaN when one of them is not a finite
-// number (they sort to the ends).
+// number (they sort to the ends). Where they are infinities only, as few
+// in each tail as leave the percentile rule finite order statistics to
+// read at every bound, the percentile, BCa and basic bounds stand: only
+// what sums every replicate (se, bias, the t interval) is withheld.
 void withhold_if_not_finite(Measure& m) {
   if (m.boot.empty() || (std::isfinite(m.boot.front()) && std::isfinite(m.boot.back()))) return;
-  withhold(m.result);
+  Result& r = m.result;
+  const bool nan = std::ranges::any_of(m.boot, [](double v) { return std::isnan(v); });
+  const bool bounds = std::isfinite(r.z0) && std::isfinite(r.bca_lower) && std::isfinite(r.bca_upper) &&
+                      std::isfinite(r.percentile_lower) && std::isfinite(r.percentile_upper) &&
+                      std::isfinite(r.basic_lower) && std::isfinite(r.basic_upper);
+  if (nan || !bounds) return withhold(r);
+  for (double* v : {&r.se, &r.bias, &r.t_lower, &r.t_upper}) *v = std::numeric_limits<double>::quiet_NaN();
 }
 
 // Every bound of the measure within its range (NaN stays NaN).

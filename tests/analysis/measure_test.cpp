@@ -75,24 +75,31 @@ TEST(MeasureTest, QuantileMeasuresByTheirProbabilities) {
   };
   for (const Case& c : cases) EXPECT_EQ(quantiles_problem(c.p).value_or(""), c.problem ? c.problem : "");
   const std::vector<double> p{0.9, 0.1};
+  // kinds: the other measures chosen; with names, only those named (a
+  // quantile measure alone names none of the experiment's own).
   struct Named {
     std::vector<std::string> names;
     Experiment e;
     std::vector<double> chosen;
+    std::vector<MeasureKind> kinds;
+    bool named;
     const char* problem;
   };
   const Named named[] = {
-      {{}, Experiment::unpaired, {0.9, 0.1}, nullptr},
-      {{"d_Q10", "d_AVE", "d_Q90"}, Experiment::unpaired, {0.9, 0.1}, nullptr},
-      {{"Q90_d", "Q90_d"}, Experiment::paired, {0.9}, nullptr},
-      {{"Q90_d"}, Experiment::unpaired, {}, "Q90_d is not a measure of an unpaired experiment"},
-      {{"d_Q50"}, Experiment::unpaired, {},
+      {{}, Experiment::unpaired, {0.9, 0.1}, {}, false, nullptr},
+      {{"d_Q10", "d_AVE", "d_Q90"}, Experiment::unpaired, {0.9, 0.1}, {MeasureKind::d_AVE}, true, nullptr},
+      {{"Q90_d", "Q90_d"}, Experiment::paired, {0.9}, {}, true, nullptr},
+      {{"d_Q90"}, Experiment::unpaired, {0.9}, {}, true, nullptr},
+      {{"Q90_d"}, Experiment::unpaired, {}, {}, true, "Q90_d is not a measure of an unpaired experiment"},
+      {{"d_Q50"}, Experiment::unpaired, {}, {}, true,
        "\"d_Q50\" is not a measure; the measures of an unpaired experiment are d_AVE, d_MED, d_STD, d_MAD, g, delta, "
        "lift, d_Q90, d_Q10, all"},
   };
   for (const Named& c : named) {
     const ParsedMeasures parsed = parse_measures(c.names, c.e, p);
     EXPECT_EQ(parsed.quantiles, c.chosen) << (c.problem ? c.problem : "");
+    EXPECT_EQ(parsed.kinds, c.kinds) << (c.problem ? c.problem : "");
+    EXPECT_EQ(parsed.named, c.named) << (c.problem ? c.problem : "");
     EXPECT_EQ(parsed.problem.value_or(""), c.problem ? c.problem : "");
   }
 }

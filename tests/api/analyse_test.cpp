@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <fstream>
 #include <string>
@@ -115,6 +116,63 @@ TEST(AnalyseTest, TTestPValues) {
   EXPECT_TRUE(std::isnan(constant.measures[1].p_permutation));
 }
 
+TEST(AnalyseTest, NamedMeasuresAreExactlyThoseReported) {
+  const std::vector<double> x{1.1, 2.3, 3.8, 4.0, 5.6, 2.2}, y{2.9, 3.1, 6.0, 7.2, 4.4, 3.0};
+  const struct {
+    Experiment e;
+    std::vector<std::string> measures;
+    std::vector<std::string> reported;
+  } cases[] = {
+      {Experiment::unpaired, {"d_Q90"}, {"d_Q90"}},
+      {Experiment::unpaired, {"d_Q10", "g"}, {"g", "d_Q10"}},
+      {Experiment::unpaired, {}, {"d_AVE", "d_MED", "d_STD", "d_MAD", "d_Q90", "d_Q10"}},
+      {Experiment::paired, {"Q90_d"}, {"Q90_d"}},
+      {Experiment::paired, {"all"}, {"AVE_d", "MED_d", "g", "lift", "Q90_d", "Q10_d"}},
+  };
+  for (const auto& c : cases) {
+    Options o{c.e, 0.025, 99, {}, 1, c.measures, 0};
+    o.quantiles = {0.9, 0.1};
+    std::vector<std::string> names;
+    for (const MeasureResult& m : analyse(x, y, o).measures) names.push_back(m.name);
+    EXPECT_EQ(names, c.reported) << (c.measures.empty() ? "" : c.measures.front());
+  }
+}
+
+TEST(AnalyseTest, LiftWithAFewInfiniteReplicatesKeepsItsPercentileBounds) {
+  // mtcars' am: sample 1 the cars with vs = 1 (7 of 14 manual), sample 2
+  // those with vs = 0 (6 of 18): a few resamples of sample 2 hold no manual
+  // car, their mean 0 and the lift +Inf. Sample 2 of {1, 0, 0}: hundreds.
+  const std::vector<double> vs1{1, 0, 0, 0, 0, 0, 0, 1, 1, 1, 0, 1, 1, 1};
+  const std::vector<double> vs0{1, 1, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 1, 1, 1};
+  const std::vector<double> few{1, 0, 0};
+  const struct {
+    const std::vector<double>& y;
+    bool bounds;  // the percentile, BCa and basic bounds given
+  } cases[] = {{vs0, true}, {few, false}};
+  for (const auto& c : cases) {
+    Options o{Experiment::unpaired, 0.025, 1999, {}, 2, {"lift"}, 0};
+    o.keep_replicates = true;
+    const MeasureResult lift = analyse(vs1, c.y, o).measures.at(0);
+    const auto infinite = std::ranges::count_if(lift.replicates, [](double r) { return std::isinf(r); });
+    ASSERT_GT(infinite, 0) << c.y.size();
+    EXPECT_TRUE(std::ranges::none_of(lift.replicates, [](double r) { return std::isnan(r); }));
+    for (double v : {lift.se, lift.bias, lift.t_lower, lift.t_upper}) EXPECT_TRUE(std::isnan(v)) << c.y.size();
+    for (double v : {lift.bca_lower, lift.bca_upper, lift.percentile_lower, lift.percentile_upper, lift.basic_lower,
+                     lift.basic_upper}) {
+      EXPECT_EQ(std::isfinite(v), c.bounds) << c.y.size() << " " << infinite;
+    }
+    if (!c.bounds) continue;
+    // The percentile bounds are order statistics of the finite replicates.
+    std::vector<double> sorted = lift.replicates;
+    std::ranges::sort(sorted);
+    EXPECT_LE(lift.percentile_upper, sorted[sorted.size() - static_cast<std::size_t>(infinite) - 1]);
+    EXPECT_LT(lift.percentile_lower, lift.estimate);
+    EXPECT_LT(lift.estimate, lift.percentile_upper);
+    EXPECT_LE(lift.bca_lower, lift.bca_upper);
+    EXPECT_DOUBLE_EQ(lift.basic_lower, 2 * lift.estimate - lift.percentile_upper);
+  }
+}
+
 TEST(AnalyseTest, BadInputIsAnErrorWithTheProgramsMessage) {
   struct Case {
     std::size_t n_x, n_y;
@@ -219,9 +277,11 @@ TEST(AnalyseTest, MissingValuesSkippedAreLeftOutAndCounted) {
   // Skipped, an all-missing sample has no values; an infinity is still bad.
   Options skip;
   skip.missing = Missing::skip;
-  const std::vector<double> none{nan, nan}, some{1, 2, 3}, infinite{1, 2, INFINITY};
+  // The position is the caller's, missing values before it counted.
+  const std::vector<double> none{nan, nan}, some{1, 2, 3}, infinite{1, 2, INFINITY}, after_missing{nan, 1, nan, 2, -INFINITY};
   for (const auto& [x, message] : {std::pair{none, "sample 1 has no values"},
-                                   std::pair{infinite, "sample 1 holds a value that is not a finite number, at position 3"}}) {
+                                   std::pair{infinite, "sample 1 holds a value that is not a finite number, at position 3"},
+                                   std::pair{after_missing, "sample 1 holds a value that is not a finite number, at position 5"}}) {
     try {
       analyse(x, some, skip);
       ADD_FAILURE() << message;

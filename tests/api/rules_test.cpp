@@ -54,6 +54,19 @@ TEST(RulesTest, WholeNumbersKeepToTheirRange) {
   }
 }
 
+TEST(RulesTest, AccelerationsAreNamedAsTheCommandLineNamesThem) {
+  EXPECT_EQ(acceleration_from_text("grid"), Acceleration::grid);
+  EXPECT_EQ(acceleration_from_text("samples"), Acceleration::samples);
+  for (const char* bad : {"Samples", "", "jackknife"}) {
+    try {
+      acceleration_from_text(bad);
+      ADD_FAILURE() << bad;
+    } catch (const Error& e) {
+      EXPECT_EQ(e.what(), "acceleration \"" + std::string(bad) + "\" is not grid or samples");
+    }
+  }
+}
+
 TEST(RulesTest, TheCatalogueNamesEveryMeasure) {
   const std::vector<MeasureFacts> all = measure_catalogue();
   ASSERT_EQ(all.size(), 11u);
@@ -67,6 +80,9 @@ TEST(RulesTest, TheCatalogueNamesEveryMeasure) {
   EXPECT_FALSE(measure_facts("cohen"));
   EXPECT_FALSE(measure_facts("delta")->data_units);
   EXPECT_FALSE(measure_facts("delta")->poisson);
+  // Only lift is printed in percent.
+  for (const MeasureFacts& m : all) EXPECT_EQ(m.percent, m.name == "lift") << m.name;
+  EXPECT_FALSE(measure_facts("d_Q90")->percent);
   EXPECT_EQ(measure_names(Experiment::paired), (std::vector<std::string>{"AVE_d", "MED_d", "g", "lift"}));
   EXPECT_EQ(measure_names(Experiment::unpaired, Method::poisson), (std::vector<std::string>{"d_AVE", "d_STD", "g", "lift"}));
   EXPECT_EQ(quantile_name(0.9, Experiment::unpaired), "d_Q90");

@@ -341,6 +341,9 @@ TEST_F(BatchTest, TextReportRowsAreTheMeasuresAsked) {
       {{"-u", "--measures", "lift"}, {"lift% = "}},
       {{"-u", "--measures", "g,d_MED"}, {"d_MED = ", "g     = "}},
       {{"-p", "--measures", "MED_d", "--quantiles", "0.5"}, {"MED_d = "}},
+      {{"-p", "--measures", "Q50_d", "--quantiles", "0.5"}, {"Q50_d = "}},
+      {{"-u", "--measures", "d_Q90", "--quantiles", "0.1,0.9"}, {"d_Q90 = "}},
+      {{"-u", "--quantiles", "0.9"}, {"d_AVE = ", "d_MED = ", "d_STD = ", "d_MAD = ", "d_Q90 = "}},
       {{"-p", "--measures", "all"}, {"AVE_d = ", "MED_d = ", "g     = ", "lift% = "}},
       {{"-u", "--poisson", "--measures", "d_STD"}, {"d_STD = "}},
   };
