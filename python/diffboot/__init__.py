@@ -6,16 +6,19 @@ numbers are those of the ``diffboot`` program's csv and json, bit for bit,
 for the same values and options.
 """
 
-import math
-import numbers
-import time
+import math as _math
+import numbers as _numbers
+import re as _re
+import time as _time
 
-import numpy as np
+import numpy as _np
 
 from . import _core
 from ._frame import analyse_frame
 
-__all__ = ["analyse", "analyse_frame", "Result", "MeasureResult", "Error"]
+__all__ = ["analyse", "analyse_frame", "Result", "MeasureResult", "Error", "FIELDS", "__version__"]
+
+__version__ = _core.version
 
 
 Error = _core.Error
@@ -23,6 +26,7 @@ Error.__module__ = "diffboot"
 Error.__doc__ = "Input the analysis cannot take; the message is the program's."
 
 MeasureResult = _core.MeasureResult
+
 
 # The fields of a measure in the program's csv column order.
 FIELDS = ("estimate", "se", "bias", "t_lower", "t_upper", "bca_lower", "bca_upper",
@@ -37,8 +41,36 @@ def _measure_repr(m):
 MeasureResult.__repr__ = _measure_repr
 
 
+def _percent(name):
+    """Whether the library prints the measure `name` in percent for people (lift)."""
+    facts = _core.measure_facts(name)
+    return facts is not None and facts.percent
+
+
 class Result:
-    """The results of one analysis: the inputs' facts and one MeasureResult a measure."""
+    """The results of one analysis: the inputs' facts and one MeasureResult a measure.
+
+    Attributes
+    ----------
+    experiment : str
+        ``"paired"`` or ``"unpaired"``.
+    level, alpha : float
+        The intervals' level and the probability beyond each bound.
+    replications : int
+        B, the number of bootstrap replicates.
+    seed : int
+        The seed the run used (the fixed seed when none was given).
+    n_x, n_y, missing_x, missing_y : int
+        The values analysed and the missing values left out, per sample.
+    labels : tuple of str
+        The samples' names in printouts and figures.
+    measures : list of MeasureResult
+        One a measure, in report order; the numbers are the program's json
+        (lift as a fraction, as data carry it; printouts show it in percent).
+    replicates : dict of numpy arrays, or None
+        With ``replicates=True``, each measure's B replicates in
+        replication order.
+    """
 
     def __init__(self, core, labels, level, method="bootstrap", samples=None, quantiles=(), counts=None):
         options = core.options
@@ -61,13 +93,33 @@ class Result:
         self._quantiles = list(quantiles)
 
     def __getitem__(self, name):
+        """The MeasureResult of the measure `name`; KeyError naming the result's measures."""
         for m in self.measures:
             if m.name == name:
                 return m
-        raise KeyError(name)
+        raise KeyError("%r is not a measure of this result; its measures are %s"
+                       % (name, ", ".join(m.name for m in self.measures)))
 
-    def to_frame(self):
-        """A pandas DataFrame, one row per measure, with the columns of the program's csv."""
+    def to_frame(self, index=True):
+        """The results as a pandas DataFrame, one row per measure.
+
+        Parameters
+        ----------
+        index : bool, default True
+            Index the rows by the measures' names; False: a RangeIndex. The
+            ``measure`` column is there either way.
+
+        Returns
+        -------
+        pandas.DataFrame
+            The columns of the program's csv, in its order (lift as a
+            fraction, as the csv gives it).
+
+        Examples
+        --------
+        >>> r = analyse([5.1, 4.8, 6.0, 5.5], [4.2, 4.9, 4.4, 4.0])
+        >>> r.to_frame().loc["d_AVE", "bca_lower"]  # doctest: +SKIP
+        """
         import pandas as pd
 
         rows = []
@@ -85,7 +137,10 @@ class Result:
                 row.update(method=self.method)
             row.update(sample1=self.labels[0], sample2=self.labels[1])
             rows.append(row)
-        return pd.DataFrame(rows)
+        frame = pd.DataFrame(rows)
+        if index:
+            frame.index = pd.Index([m.name for m in self.measures])
+        return frame
 
     def plot(self, path=None, ax=None, size=(7, 5)):
         """The estimation figure of --figure in matplotlib; saved to path (.svg, .png, .pdf) when given."""
@@ -94,22 +149,29 @@ class Result:
         return plot(self, path=path, ax=ax, size=size)
 
     def _table(self):
+        """The printed table: the program's text report's columns and words, lift in percent."""
         head = ("measure", "estimate", "t lower", "t upper", "BCa lower", "BCa upper")
-        rows = [(m.name,) + tuple("%.6g" % getattr(m, f) for f in ("estimate", "t_lower", "t_upper", "bca_lower",
-                                                                      "bca_upper")) for m in self.measures]
+        rows = []
+        for m in self.measures:
+            scale, label = (100.0, m.name + "%") if _percent(m.name) else (1.0, m.name)
+            rows.append((label,) + tuple("%.6g" % (scale * getattr(m, f)) for f in ("estimate", "t_lower", "t_upper",
+                                                                                    "bca_lower", "bca_upper")))
         return head, rows
 
     def _caption(self):
+        """The lines above the table, as R's print() gives them."""
         x, y = self.labels
-        method = ", Poisson bootstrap" if self.method == "poisson" else ""
-        return ("%s experiment%s, %s - %s, %g%% intervals, B = %d, seed %d, n_x = %d, n_y = %d, missing %d, %d"
-                % (self.experiment, method, x, y, 100 * self.level, self.replications, self.seed, self.n_x, self.n_y,
-                   self.missing_x, self.missing_y))
+        method = "Poisson bootstrap" if self.method == "poisson" else "Bootstrap"
+        counts = "n = %d, %d; missing %d, %d" % (self.n_x, self.n_y, self.missing_x, self.missing_y)
+        if self.pairs_dropped is not None:
+            counts += "; pairs left out %d" % self.pairs_dropped
+        return ["%s intervals, %s experiment: %s - %s" % (method, self.experiment, x, y),
+                "%g%% intervals, B = %d, seed %d" % (100 * self.level, self.replications, self.seed), counts]
 
     def __repr__(self):
         head, rows = self._table()
         widths = [max(len(r[k]) for r in [head] + rows) for k in range(len(head))]
-        lines = [self._caption()]
+        lines = list(self._caption())
         for r in [head] + rows:
             lines.append("  ".join(c.ljust(w) if k == 0 else c.rjust(w) for k, (c, w) in enumerate(zip(r, widths))))
         return "\n".join(lines)
@@ -121,67 +183,67 @@ class Result:
         cells = lambda r, tag: "".join("<%s>%s</%s>" % (tag, html.escape(c), tag) for c in r)
         body = "".join("<tr>%s</tr>" % cells(r, "td") for r in rows)
         return ("<table><caption>%s</caption><thead><tr>%s</tr></thead><tbody>%s</tbody></table>"
-                % (html.escape(self._caption()), cells(head, "th"), body))
+                % ("<br>".join(html.escape(c) for c in self._caption()), cells(head, "th"), body))
 
 
 def _values(v, name):
     """v as a one-dimensional float64 array (NaN and masked values missing): the same memory for a contiguous float64 array."""
     import pandas as pd
 
-    if isinstance(v, (pd.Series, pd.Index)) or hasattr(v, "to_numpy") and not isinstance(v, np.ndarray):
+    if isinstance(v, (pd.Series, pd.Index)) or hasattr(v, "to_numpy") and not isinstance(v, _np.ndarray):
         if v.dtype == object or str(v.dtype) == "boolean" or v.dtype == bool:
-            return _values(np.asarray(v, dtype=object), name)
+            return _values(_np.asarray(v, dtype=object), name)
         if not pd.api.types.is_numeric_dtype(v.dtype) or pd.api.types.is_complex_dtype(v.dtype):
             raise TypeError("%s must hold real numbers, not %s" % (name, v.dtype))
-        v = v.to_numpy(dtype=np.float64, na_value=np.nan)
-    if isinstance(v, (str, bytes, dict, set)) or isinstance(v, numbers.Number):
+        v = v.to_numpy(dtype=_np.float64, na_value=_np.nan)
+    if isinstance(v, (str, bytes, dict, set)) or isinstance(v, _numbers.Number):
         raise TypeError("%s must be one-dimensional values (a list, an array, a Series), not %s"
                         % (name, type(v).__name__))
-    if isinstance(v, np.ma.MaskedArray):
+    if isinstance(v, _np.ma.MaskedArray):
         if v.dtype.kind not in "iuf":
             raise TypeError("%s must hold real numbers, not %s" % (name, v.dtype))
-        v = v.astype(np.float64).filled(np.nan)
-    a = np.asarray(v) if not isinstance(v, np.ndarray) else v
+        v = v.astype(_np.float64).filled(_np.nan)
+    a = _np.asarray(v) if not isinstance(v, _np.ndarray) else v
     if a.ndim != 1:
         raise Error("%s has %d dimensions: the values must be one-dimensional" % (name, a.ndim))
     if a.dtype == object:
-        out = np.empty(a.shape[0], dtype=np.float64)
+        out = _np.empty(a.shape[0], dtype=_np.float64)
         for i, cell in enumerate(a):
             if _missing_cell(cell):
-                out[i] = math.nan
-            elif isinstance(cell, numbers.Real) and not isinstance(cell, (bool, np.bool_)):
+                out[i] = _math.nan
+            elif isinstance(cell, _numbers.Real) and not isinstance(cell, (bool, _np.bool_)):
                 out[i] = float(cell)
             else:
                 raise TypeError("%s[%d] is %r, not a real number" % (name, i, cell))
         return out
     if a.dtype.kind not in "iuf":
         raise TypeError("%s must hold real numbers, not %s" % (name, a.dtype))
-    if a.dtype != np.float64 or not a.dtype.isnative:
-        a = a.astype(np.float64)
-    return np.ascontiguousarray(a)
+    if a.dtype != _np.float64 or not a.dtype.isnative:
+        a = a.astype(_np.float64)
+    return _np.ascontiguousarray(a)
 
 
 def _missing_cell(cell):
     """Whether an object cell is missing: None, NaN, pandas' NA or NaT."""
     import pandas as pd
 
-    return cell is None or cell is pd.NA or cell is pd.NaT or (isinstance(cell, float) and math.isnan(cell))
+    return cell is None or cell is pd.NA or cell is pd.NaT or (isinstance(cell, float) and _math.isnan(cell))
 
 
 def _whole(v, name, low, high):
     """v as a whole number from low to high, in the library's words when it is not."""
-    if isinstance(v, (bool, np.bool_)) or not isinstance(v, numbers.Integral):
+    if isinstance(v, (bool, _np.bool_)) or not isinstance(v, _numbers.Integral):
         raise TypeError("%s must be a whole number, not %s" % (name, type(v).__name__))
     return _core.whole_number(float(v), name, low, high)
 
 
 def _level(level):
     """(alpha, level) of a level as --level takes it: 0.99, 99 or '99.9%'."""
-    if isinstance(level, (bool, np.bool_)):
+    if isinstance(level, (bool, _np.bool_)):
         raise TypeError("level must be a number such as 0.95, not bool")
     if isinstance(level, str):
         parsed = _core.level_from_text(level)
-    elif isinstance(level, numbers.Real):
+    elif isinstance(level, _numbers.Real):
         parsed = _core.level_from_number(float(level))
     else:
         raise TypeError("level must be a number such as 0.95 or '95%%', not %r" % (level,))
@@ -189,7 +251,7 @@ def _level(level):
 
 
 def _experiment(paired):
-    if not isinstance(paired, (bool, np.bool_)):
+    if not isinstance(paired, (bool, _np.bool_)):
         raise TypeError("paired must be True or False")
     return _core.Experiment.paired if paired else _core.Experiment.unpaired
 
@@ -211,13 +273,32 @@ def _measures(measures, paired, poisson=False):
 def _quantiles(quantiles):
     if quantiles is None:
         return []
-    values = [quantiles] if isinstance(quantiles, (int, float, np.number)) else list(quantiles)
-    if not all(isinstance(p, (int, float, np.number)) and not isinstance(p, (bool, np.bool_)) for p in values):
+    values = [quantiles] if isinstance(quantiles, (int, float, _np.number)) else list(quantiles)
+    if not all(isinstance(p, (int, float, _np.number)) and not isinstance(p, (bool, _np.bool_)) for p in values):
         raise TypeError("quantiles must be probabilities such as 0.9 or [0.1, 0.9]")
     return [float(p) for p in values]
 
 
-def _options(paired, level, replications, seed, measures, permutations, replicates, threads, quantiles, method):
+def _seed(seed):
+    """The seed as the library takes it; a numpy generator is refused, saying why."""
+    if isinstance(seed, (_np.random.Generator, _np.random.RandomState, _np.random.BitGenerator,
+                         _np.random.SeedSequence)):
+        raise TypeError("seed must be a whole number from 1 to %d, not a %s: the run draws from the program's own "
+                        "generator, seeded by an integer, so that the same seed gives the same numbers in every "
+                        "door (the program's -s, R's seed =); seed=None is the program's fixed seed"
+                        % (_core.largest_seed, type(seed).__name__))
+    return _core.fixed_seed if seed is None else _whole(seed, "seed", 1, _core.largest_seed)
+
+
+def _acceleration(acceleration):
+    if not isinstance(acceleration, str):
+        raise TypeError("acceleration must be 'grid' or 'samples', not %r" % (acceleration,))
+    return _core.Acceleration.samples if _core.acceleration_from_text(acceleration) == _core.Acceleration.samples \
+        else _core.Acceleration.grid
+
+
+def _options(paired, level, replications, seed, measures, permutations, replicates, threads, quantiles, method,
+             acceleration="grid"):
     """The library's Options of analyse()'s arguments, and the interval level."""
     if method not in ("bootstrap", "poisson"):
         raise Error("method %r is neither 'bootstrap' nor 'poisson'" % (method,))
@@ -225,7 +306,8 @@ def _options(paired, level, replications, seed, measures, permutations, replicat
     o.experiment = _experiment(paired)
     o.alpha, interval = _level(level)
     o.replications = _whole(replications, "replications", *_core.replications_range)
-    o.seed = _core.fixed_seed if seed is None else _whole(seed, "seed", 1, _core.largest_seed)
+    o.seed = _seed(seed)
+    o.acceleration = _acceleration(acceleration)
     o.permutations = 0 if permutations == 0 else _whole(permutations, "permutations", *_core.permutations_range)
     o.threads = 0 if threads is None else _whole(threads, "threads", 1, 2**32 - 1)
     o.quantiles = _quantiles(quantiles)
@@ -238,7 +320,38 @@ def _options(paired, level, replications, seed, measures, permutations, replicat
 
 def _label(v, default):
     name = getattr(v, "name", None)
-    return str(name) if name is not None and not isinstance(v, np.ndarray) else default
+    return str(name) if name is not None and not isinstance(v, _np.ndarray) else default
+
+
+def _labels(x, y):
+    """The samples' names: their Series' names, or "x" and "y" where these are missing or alike."""
+    labels = (_label(x, "x"), _label(y, "y"))
+    return ("x", "y") if labels[0] == labels[1] else labels
+
+
+def _aliases(options, level, replications):
+    """level and replications, or scipy's names for them (confidence_level, n_resamples), not both."""
+    confidence_level = options.pop("confidence_level", None)
+    n_resamples = options.pop("n_resamples", None)
+    if confidence_level is not None:
+        if level is not None:
+            raise TypeError("give level or its alias confidence_level, not both")
+        level = confidence_level
+    if n_resamples is not None:
+        if replications is not None:
+            raise TypeError("give replications or its alias n_resamples, not both")
+        replications = n_resamples
+    return (_core.default_level if level is None else level,
+            _core.default_replications if replications is None else replications)
+
+
+_POSITION = _re.compile(r"^(sample [12] holds a value that is not a finite number), at position (\d+)$")
+
+
+def _zero_based(error):
+    """The library's message with a 1-based position as Python's 0-based index."""
+    found = _POSITION.match(str(error))
+    return Error("%s, at index %d" % (found.group(1), int(found.group(2)) - 1)) if found else error
 
 
 class _Bar:
@@ -246,11 +359,11 @@ class _Bar:
 
     def __init__(self):
         self.bar = None
-        self.start = time.monotonic()
+        self.start = _time.monotonic()
 
     def __call__(self, fraction):
         if self.bar is None:
-            if time.monotonic() - self.start < 1.0:
+            if _time.monotonic() - self.start < 1.0:
                 return
             from tqdm.auto import tqdm
 
@@ -262,31 +375,96 @@ class _Bar:
             self.bar.close()
 
 
-def analyse(x, y, paired=False, level=0.95, replications=1999, seed=None, measures=None, permutations=0,
-            replicates=False, threads=None, progress=False, labels=None, method="bootstrap", quantiles=None):
-    """Bootstrap intervals of the effect of y to x (differences x - y).
+def analyse(x, y, paired=False, level=None, replications=None, seed=None, measures=None, permutations=0,
+            replicates=False, threads=None, progress=False, labels=None, method="bootstrap", quantiles=None,
+            acceleration="grid", **aliases):
+    """Bootstrap confidence intervals of the effect of y to x (differences x - y).
 
-    x, y: one-dimensional real values (list, tuple, numpy array, masked
-    array, pandas Series); NaN, masked values and pandas' NA are missing,
-    left out and counted (paired: the pair). level: 0.5 to 0.999 (or 50 to
-    99.9, '99%'). seed None: the program's fixed seed. measures: names, or
-    'all'. permutations > 0 adds the p-values. replicates: keep each
-    measure's replicates. threads None: every core. progress: a bar for runs
-    longer than a second. method "poisson": the Poisson bootstrap of
-    diffboot.distributed on one machine (rows keyed by position; measures
-    d_AVE, d_STD, g, lift; paired AVE_d, g, lift; no p-values). quantiles:
-    probabilities strictly between 0 and 1 (at most 9), each adding a
-    quantile measure (d_Q90, or paired Q90_d, for 0.9) that measures may
-    name. Raises Error on input the analysis cannot take, TypeError on
-    values of a wrong type.
+    Parameters
+    ----------
+    x, y : array_like
+        One-dimensional real values (list, tuple, numpy array, masked
+        array, pandas Series). NaN, masked values and pandas' NA are
+        missing: left out and counted (paired: the pair).
+    paired : bool, default False
+        A paired experiment (x[i] with y[i]); else unpaired.
+    level : float or str, default 0.95
+        The intervals' level, 0.5 to 0.999, or in percent (95, '99.9%').
+        scipy's name ``confidence_level`` is taken too.
+    replications : int, default 1999
+        B, the bootstrap replications, 99 to 1000000. scipy's name
+        ``n_resamples`` is taken too.
+    seed : int or None, default None
+        A whole number from 1 to 2147483647 seeding the program's
+        generator. None is *not* a fresh random seed: it is the program's
+        fixed seed, so that a run gives the same numbers every time (and
+        the same as the program and R). A numpy Generator is refused.
+    measures : str or list of str, optional
+        Names such as 'd_AVE', 'g', 'delta', 'lift', 'd_Q90', or 'all';
+        None: the experiment's own (unpaired d_AVE, d_MED, d_STD, d_MAD;
+        paired AVE_d, MED_d) and the quantile measures asked for.
+    permutations : int, default 0
+        0, or 99 to 1000000 permutations for the permutation and t-test
+        p-values.
+    replicates : bool, default False
+        Keep each measure's replicates in ``Result.replicates``.
+    threads : int, optional
+        The threads the run uses; None: every core. The numbers do not
+        depend on it.
+    progress : bool, default False
+        Show a tqdm bar for runs longer than a second.
+    labels : tuple of str, optional
+        The samples' names in printouts and figures; by default the
+        Series' names, or "x" and "y" where they have none or the same.
+    method : {'bootstrap', 'poisson'}, default 'bootstrap'
+        'poisson': the Poisson bootstrap of diffboot.distributed on one
+        machine (measures d_AVE, d_STD, g, lift; paired AVE_d, g, lift).
+    quantiles : float or list of float, optional
+        Probabilities strictly between 0 and 1 (at most 9), each adding a
+        quantile measure (d_Q90, paired Q90_d, for 0.9) that ``measures``
+        may name.
+    acceleration : {'grid', 'samples'}, default 'grid'
+        The BCa acceleration of the unpaired differences, as the program's
+        --acceleration.
+
+    Returns
+    -------
+    Result
+        The inputs' facts and one MeasureResult a measure: the numbers of
+        the program's json for the same values and options, bit for bit.
+        Lift is a fraction there; printouts show it in percent.
+
+    Raises
+    ------
+    Error
+        Input the analysis cannot take, with the program's message
+        (positions of values given as 0-based indices).
+    TypeError
+        Values or options of a wrong type.
+
+    Examples
+    --------
+    >>> import diffboot
+    >>> r = diffboot.analyse([5.1, 4.8, 6.0, 5.5, 5.9], [4.2, 4.9, 4.4, 4.0, 4.6], measures=["d_AVE", "g"])
+    >>> r["d_AVE"].estimate  # doctest: +ELLIPSIS
+    0.84...
+    >>> diffboot.analyse(x=[1, 2, 3, 4], y=[2, 3, 4, 6], n_resamples=999, confidence_level=0.9).replications
+    999
     """
+    unknown = set(aliases) - {"n_resamples", "confidence_level"}
+    if unknown:
+        raise TypeError("analyse() got unexpected keyword arguments: %s" % ", ".join(sorted(unknown)))
+    level, replications = _aliases(dict(aliases), level, replications)
     options, interval = _options(paired, level, replications, seed, measures, permutations, replicates, threads,
-                                 quantiles, method)
+                                 quantiles, method, acceleration)
     if labels is None:
-        labels = (_label(x, "x"), _label(y, "y"))
+        labels = _labels(x, y)
     xs, ys = _values(x, "x"), _values(y, "y")
     run = _core.poisson_analyse if method == "poisson" else _core.analyse
-    core = _watched(lambda bar: run(xs, ys, options, bar), progress)
+    try:
+        core = _watched(lambda bar: run(xs, ys, options, bar), progress)
+    except Error as e:
+        raise _zero_based(e) from None
     return Result(core, labels, interval, method=method, samples=(xs, ys), quantiles=options.quantiles)
 
 

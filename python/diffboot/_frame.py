@@ -79,18 +79,60 @@ def _key(group):
 
 
 def analyse_frame(df, columns=None, by=None, groups=None, value=None, id=None, **options):
-    """analyse() of two columns (columns=(a, b)) or two groups (by=, groups=(g1, g2)) of a DataFrame.
+    """analyse() of two columns or two groups of a pandas DataFrame.
 
-    The same rules and numbers as the program's --table; the labels are the
-    columns or the groups. Other keyword arguments are analyse()'s.
+    The same rules and numbers as the program's --table: the library pairs
+    the rows, matches the groups, reads texts as numbers and counts what it
+    leaves out.
+
+    Parameters
+    ----------
+    df : pandas.DataFrame
+    columns : tuple of two column names, optional
+        The wide form: the values of two columns (paired: each row a pair).
+    by : column name, optional
+        The long form: the column of the groups.
+    groups : tuple of two groups, optional
+        With ``by``: the groups compared, the first as x.
+    value : column name, optional
+        With ``by``: the column of the values; by default the other column
+        of a two-column frame.
+    id : column name, optional
+        With ``by`` and ``paired=True``: the column whose values pair the
+        rows.
+    **options
+        analyse()'s keyword arguments (paired, level, replications, seed,
+        measures, ..., and scipy's names confidence_level, n_resamples).
+
+    Returns
+    -------
+    Result
+        Labelled by the columns or the groups unless ``labels=`` is given.
+
+    Raises
+    ------
+    Error
+        A frame or options the analysis cannot take, with the program's
+        message (a group the column does not hold lists its groups).
+    TypeError
+        Cells or options of a wrong type.
+
+    Examples
+    --------
+    >>> import pandas as pd, diffboot
+    >>> df = pd.DataFrame({"arm": ["a"] * 4 + ["b"] * 4, "v": [5.1, 4.8, 6.0, 5.5, 4.2, 4.9, 4.4, 4.0]})
+    >>> diffboot.analyse_frame(df, by="arm", groups=("a", "b"), value="v").labels
+    ('a', 'b')
     """
-    from . import Error, Result, _options, _watched
+    from . import Error, Result, _aliases, _options, _watched
 
     paired = options.pop("paired", False)
     labels = options.pop("labels", None)
     progress = options.pop("progress", False)
     method = options.get("method", "bootstrap")
-    o, interval = _options(paired, **_analyse_defaults(options))
+    known = _analyse_defaults(options)
+    known["level"], known["replications"] = _aliases(options, known["level"], known["replications"])
+    o, interval = _options(paired, **known)
     if (columns is None) == (by is None):
         raise Error("name either columns=(A, B) or by=COLUMN with groups=(G1, G2)")
     if columns is not None:
@@ -122,13 +164,16 @@ def analyse_frame(df, columns=None, by=None, groups=None, value=None, id=None, *
 
 
 def _analyse_defaults(options):
-    """analyse()'s keyword arguments but paired, labels and progress, with its defaults."""
-    from . import Error
+    """analyse()'s keyword arguments but paired, labels and progress, with its defaults (scipy's names left in
+    `options` for _aliases)."""
+    import inspect
 
-    known = dict(level=0.95, replications=1999, seed=None, measures=None, permutations=0, replicates=False,
-                 threads=None, quantiles=None, method="bootstrap")
-    unknown = set(options) - set(known)
+    from . import analyse
+
+    known = {name: p.default for name, p in inspect.signature(analyse).parameters.items()
+             if p.default is not inspect.Parameter.empty and name not in ("paired", "labels", "progress")}
+    unknown = set(options) - set(known) - {"n_resamples", "confidence_level"}
     if unknown:
         raise TypeError("analyse_frame() got unexpected keyword arguments: %s" % ", ".join(sorted(unknown)))
-    known.update(options)
+    known.update((k, v) for k, v in options.items() if k in known)
     return known

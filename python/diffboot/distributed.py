@@ -165,8 +165,13 @@ def _compute(*objects, retries):
     return dask.compute(*objects, retries=retries)
 
 
-def _run(samples, names, paired, level, replications, seed, measures, replicates, labels, retries, ids=False):
-    """The two passes over samples (one delayed part a partition, per sample)."""
+def _run(samples, names, paired, level, replications, seed, measures, replicates, labels, retries, ids=False,
+         absent=None):
+    """The two passes over samples (one delayed part a partition, per sample).
+
+    absent(k): called when sample k has no rows at all (a group the frame
+    does not hold), to raise the library's message for it.
+    """
     import dask
 
     options, interval = _options(paired, level, replications, seed, measures, 0, replicates, None, None, "poisson")
@@ -196,6 +201,8 @@ def _run(samples, names, paired, level, replications, seed, measures, replicates
         frames.append(total.frame())
         offsets.append(np.concatenate([[0], np.cumsum([s.n for s in mine])[:-1]]).astype(np.uint64))
     for k, total in enumerate(whole[:len(samples)]):
+        if total.n == 0 and total.missing == 0 and absent is not None:
+            absent(k)
         if total.n == 0:
             raise Error("sample %d has no values" % (k + 1))
     sums = []
@@ -291,6 +298,18 @@ def _pair(part, a, b, id, which):
     return part[a if which == 0 else b], (part[id] if id is not None else None)
 
 
+def _absent_group(df, by, groups):
+    """Raises the library's message for a group the column `by` does not hold: it lists the groups it holds."""
+    from ._frame import _cells, _key
+
+    seen = pd.Series(df[by].dropna().drop_duplicates().compute().tolist(), name=by)
+    if seen.empty:
+        return
+    zeros = np.zeros(len(seen))
+    _core.frame_groups(str(by), *_cells(seen, False), "value", zeros, None, "", None, None,
+                       (_key(groups[0]), _key(groups[1])), False)
+
+
 def analyse_frame(df, columns=None, by=None, groups=None, value=None, id=None, paired=False, level=0.95,
                   replications=1999, seed=None, measures=None, replicates=False, retries=2):
     """The Poisson bootstrap of two columns or two groups of a dask DataFrame.
@@ -330,4 +349,5 @@ def analyse_frame(df, columns=None, by=None, groups=None, value=None, id=None, p
     _column(df, value)
     samples = [[dask.delayed(_group)(p, by, g, value, id) for p in parts] for g in groups]
     return _run(samples, [value, value], False, level, replications, seed, measures, replicates,
-                tuple(str(g) for g in groups), retries, ids=id is not None)
+                tuple(str(g) for g in groups), retries, ids=id is not None,
+                absent=lambda k: _absent_group(df, by, groups))

@@ -32,6 +32,11 @@ CASES = [
     (False, (25, 31), "list", dict(quantiles=[0.1, 0.999], measures="all", permutations=99),
      ["--quantiles", "0.1,0.999", "--measures", "all", "--p-values", "--permutations", "99"]),
     (True, (20, 20), "list", dict(quantiles=0.5, measures=["Q50_d"]), ["--quantiles", "0.5", "--measures", "Q50_d"]),
+    (False, (25, 20), "list", dict(quantiles=[0.1, 0.9], measures="d_Q90"), ["--quantiles", "0.1,0.9", "--measures",
+                                                                             "d_Q90"]),
+    (False, (18, 22), "series", dict(acceleration="samples", measures="all"), ["--acceleration", "samples",
+                                                                               "--measures", "all"]),
+    (True, (16, 16), "list", dict(confidence_level=0.9, n_resamples=499), ["--level", "0.9", "-B", "499"]),
 ]
 
 
@@ -105,7 +110,18 @@ def test_float64_is_read_without_a_copy():
 ERRORS = [
     (([], [1.0, 2.0, 3.0]), {}, diffboot.Error, "sample 1 has no values"),
     (([math.nan] * 4, [1.0, 2.0, 3.0]), {}, diffboot.Error, "sample 1 has no values"),
-    (([1.0, math.inf, 3.0, 4.0], [1.0, 2.0, 3.0]), {}, diffboot.Error, "not a finite number, at position 2"),
+    (([1.0, math.inf, 3.0, 4.0], [1.0, 2.0, 3.0]), {}, diffboot.Error, "sample 1 holds a value that is not a finite "
+     "number, at index 1"),
+    (([1.0, 2.0, 3.0], [math.nan, 1.0, -math.inf, 4.0]), {}, diffboot.Error, "not a finite number, at index 2"),
+    (([1.0, 2.0, 3.0], [1.0, 2.0, 3.0]), dict(seed=np.random.default_rng(1)), TypeError,
+     "not a Generator: the run draws from the program's own generator, seeded by an integer"),
+    (([1.0, 2.0, 3.0], [1.0, 2.0, 3.0]), dict(level=0.9, confidence_level=0.9), TypeError, "not both"),
+    (([1.0, 2.0, 3.0], [1.0, 2.0, 3.0]), dict(replications=999, n_resamples=999), TypeError, "not both"),
+    (([1.0, 2.0, 3.0], [1.0, 2.0, 3.0]), dict(random_state=1), TypeError, "unexpected keyword arguments: random_state"),
+    (([1.0, 2.0, 3.0], [1.0, 2.0, 3.0]), dict(acceleration="jack"), diffboot.Error,
+     'acceleration "jack" is not grid or samples'),
+    (([1.0, 2.0, 3.0], [1.0, 2.0, 3.0]), dict(acceleration="samples", method="poisson"), diffboot.Error,
+     "acceleration samples is not for the Poisson bootstrap"),
     (([1.0, 2.0], [1.0, 2.0, 3.0]), dict(paired=True), diffboot.Error, "samples of equal size"),
     (([1.0, 2.0, 3.0], [1.0, 2.0, 3.0]), dict(replications=10**9), diffboot.Error,
      "replications 1000000000 is not a whole number from 99 to 1000000"),
