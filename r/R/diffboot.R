@@ -26,8 +26,9 @@ fail <- function(message) {
 #'   pair left out).
 #' @param paired \code{TRUE} for a paired experiment (\code{x[i]} with
 #'   \code{y[i]}), \code{FALSE} for an unpaired one.
-#' @param conf.level the intervals' level, 0.5 to 0.999 (0.98, 0.95, 0.9,
-#'   ...), also as a percentage (\code{95}, \code{"95\%"}).
+#' @param conf.level the intervals' level: any level from 0.5 to 0.999
+#'   (such as 0.95 or 0.999), also as a percentage (\code{95}, \code{"99.9\%"}),
+#'   as the command line's \code{--level} takes it.
 #' @param R the number of bootstrap replications, 99 to 1000000.
 #' @param seed a whole number from 1 to 2147483647 seeding the generator;
 #'   \code{NULL}, the fixed seed of every run that names none.
@@ -51,12 +52,22 @@ fail <- function(message) {
 #'   \code{"Q90_d"} (of the differences), by the default of
 #'   \code{quantile()}; \code{measures} may name them. No permutation
 #'   p-value is given for them.
+#' @param acceleration the BCa acceleration of the unpaired differences, as
+#'   the command line's \code{--acceleration}: \code{"grid"} (the jackknife
+#'   over every pair of values left out of the two samples) or
+#'   \code{"samples"} (the two-sample formula, one value of one sample left
+#'   out at a time).
 #' @param formula \code{value ~ group} (the long form: the rows of two
 #'   groups) or \code{Pair(a, b) ~ 1} (the wide form: two columns).
 #' @param data a data frame (or a list or an environment) holding the
 #'   formula's columns and the \code{id} column.
 #' @param subset an optional expression, evaluated in \code{data}, choosing
 #'   the rows to use (as for \code{\link[stats]{model.frame}}).
+#' @param na.action \code{NULL} (the default): missing values are left out
+#'   and counted by the library's rules, as \code{print} shows them; or a
+#'   function such as \code{\link[stats]{na.omit}} or \code{na.fail} that
+#'   \code{\link[stats]{model.frame}} applies to the formula's columns (and
+#'   \code{id}) first: rows it removes are not counted.
 #' @param groups the two groups of the long form to compare, the first as
 #'   \code{x}; \code{NULL} when the group column has exactly two (a factor's
 #'   two levels).
@@ -101,19 +112,20 @@ diffboot <- function(x, ...) UseMethod("diffboot")
 #' @export
 diffboot.default <- function(x, y, paired = FALSE, conf.level = 0.95, R = 1999, seed = NULL, measures = NULL,
                              permutations = 0, replicates = FALSE, threads = NULL, labels = NULL, quantiles = NULL,
-                             ...) {
+                             acceleration = "grid", ...) {
   no_more_arguments(...)
   if (missing(y)) fail("diffboot() compares two samples: give x and y, or a formula")
   if (is.null(labels)) labels <- c(deparse1(substitute(x)), deparse1(substitute(y)))
   samples <- list(x = sample_values(x, "x"), y = sample_values(y, "y"))
-  run_analysis(samples, settings(paired, conf.level, R, seed, measures, permutations, replicates, threads, quantiles),
+  run_analysis(samples, settings(paired, conf.level, R, seed, measures, permutations, replicates, threads, quantiles,
+                                 acceleration),
                labels, match.call())
 }
 
 #' @rdname diffboot
 #' @export
-diffboot.formula <- function(formula, data = parent.frame(), subset, groups = NULL, id = NULL, paired = FALSE,
-                             labels = NULL, ...) {
+diffboot.formula <- function(formula, data = parent.frame(), subset, na.action = NULL, groups = NULL, id = NULL,
+                             paired = FALSE, labels = NULL, ...) {
   if (length(formula) != 3L) fail("the formula must be value ~ group, or Pair(x, y) ~ 1")
   flag(paired, "paired")
   if (!is.null(id)) {
@@ -123,11 +135,12 @@ diffboot.formula <- function(formula, data = parent.frame(), subset, groups = NU
     if (!found) fail(sprintf("the data have no column \"%s\"", id))
   }
   # The formula's columns, and the id's, as model.frame() evaluates them
-  # in data, with subset; missing values stay for the library to count.
+  # in data, with subset; missing values stay for the library to count
+  # unless na.action takes them out first.
   frame_call <- match.call(expand.dots = FALSE)
-  frame_call <- frame_call[c(1L, match(c("formula", "data", "subset"), names(frame_call), 0L))]
+  frame_call <- frame_call[c(1L, match(c("formula", "data", "subset", "na.action"), names(frame_call), 0L))]
   frame_call[[1L]] <- quote(stats::model.frame)
-  frame_call$na.action <- quote(stats::na.pass)
+  if (is.null(na.action)) frame_call$na.action <- quote(stats::na.pass)
   if (!is.null(id)) frame_call$pair_id <- as.name(id)
   frame <- eval(frame_call, parent.frame())
   call <- match.call()
@@ -178,8 +191,11 @@ one_number <- function(value, name) {
 # The options of a run as R values of the kinds the library takes; it reads
 # the level, the ranges and the measures.
 settings <- function(paired, conf.level = 0.95, R = 1999, seed = NULL, measures = NULL, permutations = 0,
-                     replicates = FALSE, threads = NULL, quantiles = NULL, ...) {
+                     replicates = FALSE, threads = NULL, quantiles = NULL, acceleration = "grid", ...) {
   no_more_arguments(...)
+  if (!is.character(acceleration) || length(acceleration) != 1L || is.na(acceleration)) {
+    fail("acceleration must be \"grid\" or \"samples\"")
+  }
   if (!(is.numeric(conf.level) || is.character(conf.level)) || length(conf.level) != 1L || is.na(conf.level)) {
     fail(sprintf("conf.level must be a level such as 0.95 or \"95%%\", not %s", deparse1(conf.level, width.cutoff = 40L)))
   }
@@ -193,7 +209,7 @@ settings <- function(paired, conf.level = 0.95, R = 1999, seed = NULL, measures 
        R = one_number(R, "R"), seed = if (!is.null(seed)) one_number(seed, "seed"),
        measures = as.character(measures), permutations = one_number(permutations, "permutations"),
        replicates = flag(replicates, "replicates"), threads = if (!is.null(threads)) one_number(threads, "threads"),
-       quantiles = as.double(quantiles))
+       quantiles = as.double(quantiles), acceleration = acceleration)
 }
 
 # The values of a sample as doubles; NA and NaN stay, as missing values.
@@ -262,6 +278,9 @@ run_analysis <- function(samples, settings, labels, call) {
     labels = as.character(labels),
     replicates = core$replicates,
     data = list(x = samples$x, y = samples$y),
-    call = call
+    call = call,
+    percent = core$percent,
+    settings = settings,
+    counts = samples$counts
   ))
 }

@@ -13,26 +13,44 @@ caption <- function(x) {
            if (!is.null(x$pairs_dropped)) sprintf("; pairs left out %s", format(x$pairs_dropped))))
 }
 
+# The fields a measure printed in percent (lift) shows times 100: its
+# estimate and what is in its units; z0, the acceleration and p-values not.
+percent_fields <- c("estimate", "se", "bias", "t_lower", "t_upper", "bca_lower", "bca_upper", "percentile_lower",
+                    "percentile_upper", "basic_lower", "basic_upper")
+
+# The table printed for people: the measures by name, lift as "lift%" in
+# percent (the library says which), as the command line's text report.
 measure_table <- function(x, columns, headings) {
   table <- as.matrix(x$measures[, columns, drop = FALSE])
-  dimnames(table) <- list(x$measures$measure, headings)
+  names <- x$measures$measure
+  percent <- if (is.null(x$percent)) rep(FALSE, length(names)) else x$percent
+  scaled <- intersect(columns, percent_fields)
+  table[percent, match(scaled, columns)] <- 100 * table[percent, match(scaled, columns)]
+  names[percent] <- paste0(names[percent], "%")
+  dimnames(table) <- list(names, headings)
   table
 }
 
 #' The results of diffboot()
 #'
-#' \code{print} shows each measure's estimate with its BCa and Student's t
-#' intervals, under the level, B, seed, sample sizes and missing counts;
-#' \code{summary} adds the standard error, bias, percentile and basic
-#' intervals, z0, acceleration and the p-values. \code{as.data.frame} gives
-#' one row per measure with the columns of the command line's csv,
-#' \code{coef} the estimates and \code{confint} the intervals of one type.
+#' \code{print} shows each measure's estimate with its Student's t and BCa
+#' intervals (the command line's columns and order), under the level, B,
+#' seed, sample sizes and missing counts; \code{summary} adds the standard
+#' error, bias, percentile and basic intervals, z0, acceleration and the
+#' p-values. Both show lift in percent, as \code{lift\%}. \code{as.data.frame}
+#' gives one row per measure with the columns of the command line's csv,
+#' \code{coef} the estimates and \code{confint} the intervals of one type:
+#' these are data, lift in them a fraction.
 #'
 #' @param x,object a result of \code{\link{diffboot}} (or of its \code{summary}).
 #' @param digits significant digits printed.
 #' @param row.names,optional as for \code{\link{as.data.frame}}.
 #' @param parm the measures, by name or number; all by default.
-#' @param level the run's level: the intervals are those of the run.
+#' @param level the intervals' level: by default the run's. Another level
+#'   needs the run's replicates (\code{replicates = TRUE}): the intervals are
+#'   then formed again from the same replicates (the same data, seed and
+#'   B), as a run at that level gives them; without them \code{confint}
+#'   says how to get them.
 #' @param type which interval: BCa, Student's t, percentile or basic.
 #' @param ... passed on to \code{print}, unused elsewhere.
 #'
@@ -48,13 +66,15 @@ measure_table <- function(x, columns, headings) {
 #' coef(r)
 #' confint(r)
 #' confint(r, "AVE_d", type = "t")
+#' k <- diffboot(extra ~ group, data = sleep, paired = TRUE, id = "ID", R = 999, replicates = TRUE)
+#' confint(k, level = 0.9)
 #' as.data.frame(r)
 #' @method print diffboot
 #' @export
 print.diffboot <- function(x, digits = max(3L, getOption("digits") - 3L), ...) {
   cat("", caption(x), "", sep = "\n")
-  print(measure_table(x, c("estimate", "bca_lower", "bca_upper", "t_lower", "t_upper"),
-                      c("estimate", "BCa lower", "BCa upper", "t lower", "t upper")), digits = digits, ...)
+  print(measure_table(x, c("estimate", "t_lower", "t_upper", "bca_lower", "bca_upper"),
+                      c("estimate", "t lower", "t upper", "BCa lower", "BCa upper")), digits = digits, ...)
   invisible(x)
 }
 
@@ -110,10 +130,7 @@ coef.diffboot <- function(object, ...) stats::setNames(object$measures$estimate,
 confint.diffboot <- function(object, parm, level = object$conf.level, type = c("bca", "t", "percentile", "basic"),
                              ...) {
   type <- match.arg(type)
-  if (!isTRUE(all.equal(level, object$conf.level))) {
-    fail(sprintf("the intervals are %s%% ones: run diffboot() again with conf.level = %s for others",
-                 format(100 * object$conf.level), format(level)))
-  }
+  if (!isTRUE(all.equal(level, object$conf.level))) object <- at_level(object, level)
   names <- object$measures$measure
   if (missing(parm)) parm <- names
   if (is.numeric(parm)) parm <- names[parm]
@@ -126,4 +143,23 @@ confint.diffboot <- function(object, parm, level = object$conf.level, type = c("
   out <- cbind(object$measures[[paste0(type, "_lower")]][rows], object$measures[[paste0(type, "_upper")]][rows])
   dimnames(out) <- list(parm, paste(format(100 * c(a, 1 - a), trim = TRUE, scientific = FALSE, digits = 3), "%"))
   out
+}
+
+# The result at another level, formed from the same replicates: the run again
+# on its data with its seed and B, which draws them again as they were.
+at_level <- function(object, level) {
+  if (is.null(object$replicates) || is.null(object$settings)) {
+    fail(sprintf(paste("the intervals are %s%% ones: for %s%% ones run diffboot() with replicates = TRUE, whose",
+                       "confint() gives any level, or again with conf.level = %s"),
+                 format(100 * object$conf.level), format(100 * level), format(level)))
+  }
+  s <- object$settings
+  s$level <- if (is.numeric(level) || is.character(level)) level else fail("level must be a level such as 0.9")
+  s$replicates <- FALSE
+  core <- .analyse(object$data$x, object$data$y, object$counts, s)
+  if (!is.null(core$error)) fail(core$error)
+  object$measures <- as.data.frame(core$measures, stringsAsFactors = FALSE)
+  object$conf.level <- core$level
+  object$alpha <- core$alpha
+  object
 }

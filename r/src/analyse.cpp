@@ -8,6 +8,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <span>
 #include <string>
 #include <vector>
@@ -118,6 +119,7 @@ diffboot::Options options_of(const Rcpp::List& s, double& level) {
   o.measures = Rcpp::as<std::vector<std::string>>(s["measures"]);
   o.quantiles = Rcpp::as<std::vector<double>>(s["quantiles"]);
   o.keep_replicates = Rcpp::as<bool>(s["replicates"]);
+  o.acceleration = diffboot::acceleration_from_text(Rcpp::as<std::string>(s["acceleration"]));
   o.missing = diffboot::Missing::skip;
   return o;
 }
@@ -141,6 +143,16 @@ Rcpp::List measures_list(const diffboot::Results& r) {
                                   "basic_lower",      "basic_upper", "z0",        "acceleration",
                                   "p_permutation",    "p_t"};
   for (std::size_t k = 0; k < 15; ++k) out[fields[k]] = Rcpp::wrap(columns[k]);
+  return out;
+}
+
+// Whether each measure is printed in percent for people (lift), by the library's rule.
+Rcpp::LogicalVector percent_of(const diffboot::Results& r) {
+  Rcpp::LogicalVector out(r.measures.size());
+  for (std::size_t i = 0; i < r.measures.size(); ++i) {
+    const std::optional<diffboot::MeasureFacts> facts = diffboot::measure_facts(r.measures[i].name);
+    out[static_cast<R_xlen_t>(i)] = facts && facts->percent;
+  }
   return out;
 }
 
@@ -195,7 +207,8 @@ Rcpp::List analyse(Rcpp::NumericVector x, Rcpp::NumericVector y, Rcpp::Nullable<
       Rcpp::Named("R") = static_cast<double>(r.options.replications),
       Rcpp::Named("seed") = static_cast<double>(r.options.seed.value_or(diffboot::limits::fixed_seed)),
       Rcpp::Named("permutations") = static_cast<double>(r.options.permutations),
-      Rcpp::Named("measures") = measures_list(r), Rcpp::Named("replicates") = replicates_matrix(r));
+      Rcpp::Named("measures") = measures_list(r), Rcpp::Named("replicates") = replicates_matrix(r),
+      Rcpp::Named("percent") = percent_of(r));
 }
 
 // Two columns of a frame (paired: the rows are the pairs), each a double or

@@ -46,7 +46,7 @@ test_that("bad input stops with the message", {
          "no column \"patient\""),
     list(quote(diffboot(Pair(extra.1, extra.2) ~ 1, data = reshape(sleep, direction = "wide", idvar = "ID", timevar = "group"),
                         labels = "a", bogus = 2)), "unused argument: bogus"),
-    list(quote(confint(diffboot(ok, ok), level = 0.9)), "the intervals are 95% ones"),
+    list(quote(confint(diffboot(ok, ok), level = 0.9)), "the intervals are 95% ones: for 90% ones run diffboot"),
     list(quote(confint(diffboot(ok, ok), "g")), "parm names no measure")
   )
   for (row in rows) {
