@@ -260,11 +260,37 @@ def analyse(x, y, paired=False, level=0.95, replications=1999, seed=None, measur
             labels=None, retries=2):
     """The Poisson bootstrap of the effect of y to x (differences x - y).
 
-    x, y: dask Series or one-dimensional dask arrays, rows keyed by their
-    position among the sample's values (paired: partitioned alike, pairs by
-    position). Measures d_AVE, d_STD, g, lift (paired: AVE_d, g, lift); NaN is
-    missing, left out and counted. retries: how often a failed partition
-    is tried again on a distributed client.
+    Parameters
+    ----------
+    x, y : dask Series or one-dimensional dask arrays
+        Rows keyed by their position among the sample's values (paired:
+        partitioned alike, pairs by position). NaN is missing, left out and
+        counted.
+    paired, level, replications, seed, measures, replicates, labels
+        As diffboot.analyse(); measures d_AVE, d_STD, g, lift (paired:
+        AVE_d, g, lift).
+    retries : int, default 2
+        How often a failed partition is tried again on a distributed client.
+
+    Returns
+    -------
+    Result
+        The numbers of ``analyse(..., method="poisson")`` and the program's
+        --poisson for the same values.
+
+    Raises
+    ------
+    Error
+        Input the analysis cannot take, with the library's message.
+    TypeError
+        x or y not a dask Series or array.
+
+    Examples
+    --------
+    >>> import dask.array as da, numpy as np  # doctest: +SKIP
+    >>> x = da.from_array(np.random.default_rng(1).normal(10, 2, 10**6), chunks=10**5)  # doctest: +SKIP
+    >>> y = da.from_array(np.random.default_rng(2).normal(10.1, 2, 10**6), chunks=10**5)  # doctest: +SKIP
+    >>> analyse(x, y, measures=["d_AVE", "lift"])  # doctest: +SKIP
     """
     if not isinstance(paired, (bool, np.bool_)):
         raise TypeError("paired must be True or False")
@@ -314,10 +340,36 @@ def analyse_frame(df, columns=None, by=None, groups=None, value=None, id=None, p
                   replications=1999, seed=None, measures=None, replicates=False, retries=2):
     """The Poisson bootstrap of two columns or two groups of a dask DataFrame.
 
-    Wide: columns=(A, B), the effect A - B; paired=True pairs the two columns
-    of each row. Long: by=COLUMN, groups=(G1, G2), value=COLUMN. id=COLUMN
-    keys each row by its hashed id, so that neither the row order nor the
-    partitioning changes its counts; without it rows are keyed by position.
+    Parameters
+    ----------
+    df : dask.dataframe.DataFrame
+    columns : tuple of two column names, optional
+        Wide: the effect A - B; paired=True pairs the two columns of each row.
+    by, groups, value : optional
+        Long: the rows of groups G1 and G2 of the column ``by``, their values
+        in ``value``.
+    id : column name, optional
+        Keys each row by its hashed id, so that neither the row order nor the
+        partitioning changes its counts; without it rows are keyed by
+        position.
+    paired, level, replications, seed, measures, replicates, retries
+        As analyse().
+
+    Returns
+    -------
+    Result
+        Labelled by the columns or the groups.
+
+    Raises
+    ------
+    Error
+        A frame or options the analysis cannot take; a group the frame does
+        not hold is named as the library names it, with the groups it holds.
+
+    Examples
+    --------
+    >>> import dask.dataframe as dd  # doctest: +SKIP
+    >>> analyse_frame(dd.read_parquet("ab.parquet"), by="arm", groups=("B", "A"), value="revenue")  # doctest: +SKIP
     """
     import dask
 

@@ -3,6 +3,7 @@ program's --help and analyse()'s signature, lift in percent wherever people
 read it and a fraction in the data, the measures named being those reported,
 the package's public namespace and its manners (KeyError, to_frame, labels)."""
 
+import doctest
 import inspect
 import re
 import subprocess
@@ -92,6 +93,14 @@ def test_the_namespace_is_the_packages_own(program):
         doc = getattr(diffboot, name).__doc__
         for section in ("Parameters", "Returns", "Raises", "Examples"):
             assert "\n    %s\n    ---" % section in doc, (name, section)
+    import warnings
+
+    from diffboot import _frame
+
+    with warnings.catch_warnings():
+        warnings.simplefilter("ignore")
+        for module in (diffboot, _frame):
+            assert doctest.testmod(module).failed == 0, module.__name__
     version = subprocess.run([program, "--version"], capture_output=True, text=True).stdout
     assert diffboot.__version__ and diffboot.__version__ in version
 
