@@ -10,13 +10,14 @@ import math as _math
 import numbers as _numbers
 import re as _re
 import time as _time
+import warnings as _warnings
 
 import numpy as _np
 
 from . import _core
 from ._frame import analyse_frame
 
-__all__ = ["analyse", "analyse_frame", "Result", "MeasureResult", "Error", "FIELDS", "__version__"]
+__all__ = ["analyse", "analyse_frame", "Result", "MeasureResult", "Error", "DiffbootWarning", "FIELDS", "__version__"]
 
 __version__ = _core.version
 
@@ -26,6 +27,10 @@ Error.__module__ = "diffboot"
 Error.__doc__ = "Input the analysis cannot take; the message is the program's."
 
 MeasureResult = _core.MeasureResult
+
+
+class DiffbootWarning(UserWarning):
+    """A note on a result's numbers, as the program writes it on standard error."""
 
 
 # The fields of a measure in the program's csv column order.
@@ -91,6 +96,9 @@ class Result:
         self.replicates = {m.name: m.replicates for m in kept} if kept else None
         self._samples = samples
         self._quantiles = list(quantiles)
+        for m in self.measures:  # what the program says on standard error
+            for note in m.notes:
+                _warnings.warn(note, DiffbootWarning, stacklevel=3)
 
     def __getitem__(self, name):
         """The MeasureResult of the measure `name`; KeyError naming the result's measures."""

@@ -180,3 +180,22 @@ def test_an_interrupt_stops_a_long_run_and_leaves_nothing_behind(method):
     after = diffboot.analyse(x[:50], y[:50], method=method)
     assert [bits(getattr(m, f)) for m in before.measures for f in diffboot.FIELDS] == \
            [bits(getattr(m, f)) for m in after.measures for f in diffboot.FIELDS]
+
+
+def test_notes_on_the_numbers_are_warnings(program, tmp_path):
+    """What the program says on standard error beside its numbers, the package says as warnings."""
+    import subprocess
+
+    from conftest import PROGRAM
+
+    x, y = [1.0, 2.0, 3.0, 4.0], [-5.0, -6.0, -7.0, -4.0]
+    write_sample(tmp_path / "x.txt", x)
+    write_sample(tmp_path / "y.txt", y)
+    done = subprocess.run([PROGRAM, "--no-files", "-u", "--measures", "lift", "x.txt", "y.txt"], cwd=tmp_path,
+                          capture_output=True, text=True)
+    said = [line.strip() for line in done.stderr.splitlines() if "reads reversed" in line]
+    assert said
+    with pytest.warns(diffboot.DiffbootWarning) as caught:
+        r = diffboot.analyse(x, y, measures=["lift"])
+    assert [str(w.message).strip() for w in caught] == said
+    assert r["lift"].notes == [str(w.message) for w in caught]

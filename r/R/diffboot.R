@@ -263,6 +263,10 @@ from_library <- function(samples) {
 run_analysis <- function(samples, settings, labels, call) {
   core <- .analyse(samples$x, samples$y, samples$counts, settings)
   if (!is.null(core$error)) fail(core$error)
+  # The notes the program says on standard error beside its numbers.
+  for (note in core$notes) {
+    warning(structure(class = c("diffboot_warning", "warning", "condition"), list(message = note, call = NULL)))
+  }
   paired <- settings$paired
   structure(class = "diffboot", list(
     measures = as.data.frame(core$measures, stringsAsFactors = FALSE),

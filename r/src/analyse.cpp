@@ -124,6 +124,13 @@ diffboot::Options options_of(const Rcpp::List& s, double& level) {
   return o;
 }
 
+// Every measure's notes on its numbers, as the program says them on standard error.
+std::vector<std::string> notes_of(const diffboot::Results& r) {
+  std::vector<std::string> out;
+  for (const diffboot::MeasureResult& m : r.measures) out.insert(out.end(), m.notes.begin(), m.notes.end());
+  return out;
+}
+
 Rcpp::List measures_list(const diffboot::Results& r) {
   const std::size_t n = r.measures.size();
   Rcpp::CharacterVector name(n);
@@ -208,6 +215,7 @@ Rcpp::List analyse(Rcpp::NumericVector x, Rcpp::NumericVector y, Rcpp::Nullable<
       Rcpp::Named("seed") = static_cast<double>(r.options.seed.value_or(diffboot::limits::fixed_seed)),
       Rcpp::Named("permutations") = static_cast<double>(r.options.permutations),
       Rcpp::Named("measures") = measures_list(r), Rcpp::Named("replicates") = replicates_matrix(r),
+      Rcpp::Named("notes") = notes_of(r),
       Rcpp::Named("percent") = percent_of(r));
 }
 

@@ -258,6 +258,7 @@ PYBIND11_MODULE(_core, m) {
       .def_readonly("acceleration", &diffboot::MeasureResult::acceleration)
       .def_readonly("p_permutation", &diffboot::MeasureResult::p_permutation)
       .def_readonly("p_t", &diffboot::MeasureResult::p_t)
+      .def_readonly("notes", &diffboot::MeasureResult::notes)
       .def_property_readonly("replicates", [](const diffboot::MeasureResult& r) -> py::object {
         return r.replicates.empty() ? py::object(py::none()) : py::object(array_of(r.replicates));
       });

@@ -41,3 +41,15 @@ test_that("paired data sets with missing halves equal the program's json", {
     expect_same_as_json(r, j)
   }
 })
+
+test_that("the notes the program says beside its numbers are warnings", {
+  dir <- withr::local_tempdir()
+  write_values(c(1, 2, 3, 4), file.path(dir, "x.txt"))
+  write_values(c(-5, -6, -7, -4), file.path(dir, "y.txt"))
+  said <- withr::with_dir(dir, suppressWarnings(system2(program(), c("--no-files", "-u", "--measures", "lift", "x.txt",
+                                                                        "y.txt"), stdout = FALSE, stderr = TRUE)))
+  said <- trimws(said[grepl("reads reversed", said)])
+  expect_length(said, 1L)
+  expect_warning(diffboot(c(1, 2, 3, 4), c(-5, -6, -7, -4), measures = "lift"), said, fixed = TRUE,
+                 class = "diffboot_warning")
+})
