@@ -1,6 +1,6 @@
 #pragma once
-// How a measure without the data's units is drawn: on the figure's second
-// panel of effects, in its own terms (g in standard deviations, delta on
+// How a measure without the data's units is drawn: on an effect panel of
+// its own, in its own terms (g in standard deviations, delta on
 // −1 to 1, a ratio in percent). A measure that is not listed here is a
 // difference in the data's units.
 #include <string_view>

@@ -1,6 +1,6 @@
 // The estimation plot's script and data: a panel of the samples above a
-// panel of the measures in the data's units and one of the unitless
-// measures, laid out in inches for the canvas so that no text leaves it or
+// panel of the measures in the data's units and one for each unitless
+// measure's scale, laid out in inches for the canvas so that no text leaves it or
 // meets another, every mark a plain shape sized in points, every number
 // that reaches gnuplot finite.
 #include <algorithm>
@@ -30,10 +30,10 @@ constexpr std::size_t longest_label = 28;  // characters of a sample's label in 
 constexpr double em_width = 0.72;          // a wide average character's width, in ems of the font
 constexpr double line_ems = 1.3;           // a line of text's height, in ems
 constexpr double row_lines = 2.5;          // an effect row's least height, in lines (its two numbers and a gap)
-constexpr double bottom_lines = 3.6;       // an effect panel's tick labels and axis name, in lines
+constexpr double bottom_lines = 3.2;       // an effect panel's tick labels and axis name, in lines
 constexpr double half_violin = 0.38;       // a half violin's greatest width, in columns or rows
 constexpr double bca_points = 4.5;         // the BCa bar's thickness at 8-point text
-constexpr double smallest_font = 4.0, largest_font = 14.0;  // points
+constexpr double smallest_font = 3.0, largest_font = 14.0;  // points
 
 constexpr double largest = std::numeric_limits<double>::max();
 
@@ -96,15 +96,25 @@ bool finite(double a, double b) { return std::isfinite(a) && std::isfinite(b); }
 
 // ---- What is drawn ------------------------------------------------------
 
-// An effect panel: the measures in the data's units, or the unitless ones.
+// An effect panel, an axis of its own: the measures in the data's units, or
+// those of one unitless scale (g, delta, lift each on its own axis, so that
+// percent and standard deviations never share one).
 struct EffectPanel {
-  bool unitless;
+  const EffectScale* scale;  // nullptr: the data's units
   std::vector<const FigureMeasure*> rows;
+  bool unitless() const { return scale != nullptr; }
 };
 
+// The panel of the data's units first, then one per unitless scale in the
+// order its first measure comes.
 std::vector<EffectPanel> effect_panels(const Figure& f) {
-  std::vector<EffectPanel> panels{{false, {}}, {true, {}}};
-  for (const FigureMeasure& m : f.measures) panels[unitless_scale(m.name) != nullptr ? 1 : 0].rows.push_back(&m);
+  std::vector<EffectPanel> panels{{nullptr, {}}};
+  for (const FigureMeasure& m : f.measures) {
+    const EffectScale* s = unitless_scale(m.name);
+    auto at = std::find_if(panels.begin(), panels.end(), [&](const EffectPanel& p) { return p.scale == s; });
+    if (at == panels.end()) at = panels.insert(panels.end(), EffectPanel{s, {}});
+    at->rows.push_back(&m);
+  }
   std::erase_if(panels, [](const EffectPanel& p) { return p.rows.empty(); });
   return panels;
 }
@@ -178,12 +188,39 @@ struct Layout {
   double sy(double inches) const { return inches / height; }
 };
 
-// The width of `text` in average characters: a minus sign (U+2212) is
-// wider than most.
+// The width of `text` in average characters (em_width ems each), from a
+// sans-serif font's widths: digits and most lower-case letters narrower
+// than the average, capitals, m, w, % and the minus sign (U+2212) wider;
+// never less than 0.6 em a character (0.84 a minus sign), as wide as text
+// in a font of wider digits and punctuation runs.
 double text_width(std::string_view text) {
-  std::size_t minus = 0;
-  for (std::size_t at = text.find("\u2212"); at != std::string_view::npos; at = text.find("\u2212", at + 1)) ++minus;
-  return static_cast<double>(character_count(text)) + 0.25 * static_cast<double>(minus);
+  double ems = 0.0, plain = 0.0;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    const auto c = static_cast<unsigned char>(text[i]);
+    if (c >= 0x80) {
+      if ((c & 0xC0) == 0x80) continue;  // a continuation byte
+      const bool minus = text.substr(i, 3) == "\u2212";
+      ems += minus ? 0.84 : 0.8;
+      plain += minus ? 0.84 : 0.6;
+      continue;
+    }
+    plain += 0.6;
+    if (c >= '0' && c <= '9') {
+      ems += 0.64;
+    } else if (c >= 'a' && c <= 'z') {
+      ems += std::string_view("ijlft").find(static_cast<char>(c)) != std::string_view::npos ? 0.4
+             : c == 'm' || c == 'w'                                                      ? 0.98
+                                                                                         : 0.63;
+    } else if (c >= 'A' && c <= 'Z') {
+      ems += c == 'I' ? 0.3 : c == 'M' || c == 'W' ? 1.0 : 0.78;
+    } else {
+      ems += std::string_view(" .,:;'!|").find(static_cast<char>(c)) != std::string_view::npos ? 0.34
+             : std::string_view("()[]-").find(static_cast<char>(c)) != std::string_view::npos ? 0.4
+             : c == '%'                                                                      ? 0.96
+                                                                                             : 0.84;
+    }
+  }
+  return std::max(ems, plain) / em_width;
 }
 
 // A level in percent as written: "95", "99.9".
@@ -219,30 +256,30 @@ double legend_characters(bool one_row) {
 Layout layout_of(const Figure& f) {
   const std::vector<EffectPanel> panels = effect_panels(f);
   const double w = f.width, h = f.height;
-  std::size_t words = 0, codes = 0, rows = 0;
-  double numbers = 0.0;
+  std::size_t rows = 0;
+  double words = 0.0, codes = 0.0, numbers = 0.0;
   for (const FigureMeasure& m : f.measures) {
-    words = std::max(words, character_count(measure_label(m, true)));
-    codes = std::max(codes, character_count(measure_label(m, false)));
+    words = std::max(words, text_width(measure_label(m, true)));
+    codes = std::max(codes, text_width(measure_label(m, false)));
     const auto [bca, t] = measure_numbers(m);
     numbers = std::max({numbers, text_width(bca), text_width(t)});
   }
-  double lines = 2.2 + 1.6 + 0.3 + 8.0;  // title, sample labels, bottom, least samples' panel
+  double lines = 2.2 + 1.6 + 0.3 + 6.5;  // title, sample labels, bottom, least samples' panel
   for (const EffectPanel& p : panels) {
-    lines += 0.9 + (static_cast<double>(p.rows.size()) + 0.4) * row_lines + bottom_lines;
+    lines += 0.7 + (static_cast<double>(p.rows.size()) + 0.4) * row_lines + bottom_lines;
     rows += p.rows.size();
   }
   const double proportional = std::clamp(8.0 * std::min(w / 7.0, h / 5.0), 6.0, largest_font);
   const double by_height = h * 72.0 / (lines * line_ems);
   const double least_plot = std::max(1.0, 0.3 * w);
-  const double by_width = (w - least_plot) * 72.0 / ((static_cast<double>(codes) + numbers + 5.0) * em_width);
+  const double by_width = (w - least_plot) * 72.0 / ((codes + numbers + 5.0) * em_width);
   Layout l{w, h, std::max(smallest_font, std::min({proportional, by_height, by_width})), false, 0, {}, {}, 0.0, true};
   const double ch = l.ch(), line = l.line();
-  l.words = (static_cast<double>(words) + numbers + 5.0) * ch <= w - std::max(26.0 * ch, 0.3 * w);
+  l.words = (words + numbers + 5.0) * ch <= w - std::max(26.0 * ch, 0.3 * w);
   // The effect panels from the bottom up, their rows higher where there is room.
   const double spare = h - lines * line;
   const double row = row_lines * line + std::clamp(0.4 * spare / std::max<double>(static_cast<double>(rows), 1.0), 0.0, 1.5 * line);
-  const double left = static_cast<double>(l.words ? words : codes) * ch + 2.5 * ch;
+  const double left = (l.words ? words : codes) * ch + 2.5 * ch;
   const double right = w - numbers * ch - 2.5 * ch;
   double y = 0.3 * line;
   l.effects.resize(panels.size());
@@ -250,7 +287,7 @@ Layout layout_of(const Figure& f) {
     const double bottom = y + bottom_lines * line;
     y = bottom + (static_cast<double>(panels[k].rows.size()) + 0.4) * row;
     l.effects[k] = {left, right, bottom, y};
-    y += 0.9 * line;
+    y += 0.7 * line;
   }
   const double samples_bottom = y + 1.6 * line;
   const double samples_top = h - 2.2 * line;
@@ -272,6 +309,9 @@ Layout layout_of(const Figure& f) {
 std::string terminal_line(const Figure& f, const Layout& l) {
   // Text and lines in points, lines thinner with the font.
   const std::string font = " noenhanced font 'sans," + number(std::round(l.font * 10) / 10) + "'";
+  // The cairo terminals draw a font a third larger than its size in points
+  // (they reckon text at 96 an inch): scaled by 3/4, its em is the point
+  // size the layout reckons with, as in the svg.
   const double lines = l.font / 8.0;
   switch (f.format) {
     case FigureFormat::svg:  // a unit is a point
@@ -280,11 +320,11 @@ std::string terminal_line(const Figure& f, const Layout& l) {
     case FigureFormat::png:  // 200 pixels an inch
       return "set terminal pngcairo size " + number(std::round(f.width * png_dots_per_inch)) + "," +
              number(std::round(f.height * png_dots_per_inch)) + font + " fontscale " +
-             number(png_dots_per_inch / 72.0) + " linewidth " + number(lines * png_dots_per_inch / 72.0) +
+             number(0.75 * png_dots_per_inch / 72.0) + " linewidth " + number(lines * png_dots_per_inch / 72.0) +
              " background '#ffffff'\n";
     case FigureFormat::pdf:  // a cairo line width of 1 is half a point
       return "set terminal pdfcairo size " + number(f.width) + "in," + number(f.height) + "in" + font +
-             " fontscale 1 linewidth " + number(2.0 * lines) + "\n";
+             " fontscale 0.75 linewidth " + number(2.0 * lines) + "\n";
   }
   return {};
 }
@@ -574,27 +614,24 @@ std::string bar_rows(double lower, double upper, double y, double tick) {
 // needed) with the values' name and unit, or the unitless measures' scales.
 std::string effect_axis_name(const Figure& f, const EffectPanel& panel, const Layout& l, double room) {
   std::string what;
-  if (panel.unitless) {
-    for (const FigureMeasure* m : panel.rows) {
-      const std::string axis(unitless_scale(m->name)->axis);
-      if (what.find(axis) == std::string::npos) what += (what.empty() ? "" : "; ") + axis;
-    }
+  if (panel.unitless()) {
+    what = panel.scale->axis;
   } else {
     what = !f.unit.empty() ? "(" + f.unit + ")" : f.value_name != "value" ? "" : ", in the data's units";
   }
   const auto form = [&](std::size_t length) {
     const std::string names = shortened(f.x.label, length) + " − " + shortened(f.y.label, length);
-    if (panel.unitless) return names + ": " + what;
+    if (panel.unitless()) return names + ": " + what;
     const std::string head = f.value_name != "value" ? "difference in " + f.value_name + ", " : "difference ";
     return head + names + (what.empty() || what[0] == ',' ? what : " " + what);
   };
   for (const bool whole : {true, false}) {
-    if (!whole && !panel.unitless) what = f.unit.empty() ? "" : "(" + f.unit + ")";
+    if (!whole && !panel.unitless()) what = f.unit.empty() ? "" : "(" + f.unit + ")";
     for (std::size_t length = l.label_length; length >= 3; length = length > 8 ? length - 4 : length - 1) {
       if (static_cast<double>(character_count(form(length))) <= room) return form(length);
     }
   }
-  return shortened(panel.unitless ? what : what.empty() ? "x − y" : "x − y " + what, static_cast<std::size_t>(std::max(room, 3.0)));
+  return shortened(panel.unitless() ? what : what.empty() ? "x − y" : "x − y " + what, static_cast<std::size_t>(std::max(room, 3.0)));
 }
 
 std::string effect_panel(Drawing& d, const Figure& f, const Layout& l, const EffectPanel& panel, const Area& area) {

@@ -2,8 +2,8 @@
 // A figure of a run worth keeping, an estimation plot: above, every value
 // of the two samples (a line per pair in a paired run) with each sample's
 // mean ± SD and median, and a legend of the marks; below, the measures in
-// the data's units on one axis of differences and the unitless ones (g,
-// delta) on an axis of their own, each with its replicates' density, its
+// the data's units on one axis of differences and each unitless one (g,
+// delta, lift) on an axis of its own, each with its replicates' density, its
 // estimate, its BCa interval (thick) and its Student's t interval (thin),
 // and their numbers. Drawn by gnuplot from a script and a data file that
 // stay beside the figure, so that a user can restyle it.
@@ -36,8 +36,8 @@ struct FigureSample {
 };
 
 // A measure's row in an effect panel: the panel of differences in the
-// data's units, or that of the unitless measures (effect_scale.h) when its
-// name is one of them.
+// data's units, or the panel of its own scale (effect_scale.h) when its
+// name is a unitless measure's.
 struct FigureMeasure {
   std::string_view words;          // such as "difference of means"
   std::string_view name;           // such as "d_AVE"

@@ -72,13 +72,52 @@ TEST(FigureTest, ScriptAndData) {
   }
 }
 
+TEST(FigureTest, EachUnitlessMeasureOnItsOwnAxis) {
+  // g in sd units, delta on −1 to 1 and lift in percent never share an axis:
+  // each panel's range is its measure's alone. Columns: the measure, its
+  // estimate and bounds, the range its axis must hold, the widest it may be,
+  // the axis's name.
+  const std::vector<double> x{1, 2, 3, 5}, y{2, 3, 4, 6}, r_g{1.0, 1.2, 1.4}, r_delta{0.2, 0.4, 0.5}, r_lift{1.5, 2.0, 2.5};
+  struct Row {
+    const char* name;
+    double estimate, lower, upper;
+    std::span<const double> replicates;
+    double must_low, must_high, widest;
+    const char* axis;
+  };
+  const Row rows[] = {
+      {"g", 1.2, 0.9, 1.5, r_g, 0.9, 1.5, 2.0, "set xlabel 'a − b: g in sd units'"},
+      {"delta", 0.4, 0.1, 0.6, r_delta, -1.0, 1.0, 2.5, "set xlabel 'a − b: delta from −1 to 1'"},
+      {"lift", 2.0, 1.4, 2.6, r_lift, 140.0, 260.0, 200.0, "set xlabel 'a − b: lift in percent'"},
+  };
+  Figure f{"out.svg", FigureFormat::svg, false, 95, 1999, {"a", x, 2.75, 1.7, 2.5}, {"b", y, 3.75, 1.7, 3.5}, {}};
+  f.measures.push_back({"difference of means", "d_AVE", -1.0, -2.0, 0.1, -2.0, 0.1, r_g});
+  for (const Row& r : rows) f.measures.push_back({r.name, r.name, r.estimate, r.lower, r.upper, r.lower, r.upper, r.replicates});
+  const std::string script = figure_script(f);
+  static const std::regex xrange(R"(set xrange \[([^:]+):([^\]]+)\])");
+  std::vector<std::pair<double, double>> ranges;
+  for (auto it = std::sregex_iterator(script.begin(), script.end(), xrange); it != std::sregex_iterator(); ++it) {
+    ranges.emplace_back(std::stod((*it)[1]), std::stod((*it)[2]));
+  }
+  ASSERT_EQ(ranges.size(), 5u) << "the samples, the differences and an axis for each of g, delta and lift";
+  for (std::size_t k = 0; k < 3; ++k) {
+    const Row& r = rows[k];
+    const auto [low, high] = ranges[k + 2];
+    EXPECT_LE(low, r.must_low) << r.name;
+    EXPECT_GE(high, r.must_high) << r.name;
+    EXPECT_LE(high - low, r.widest) << r.name << ": its axis is its own";
+    EXPECT_NE(script.find(r.axis), std::string::npos) << r.axis;
+  }
+  EXPECT_NE(script.find("set label '200% [140%, 260%] BCa'"), std::string::npos) << "lift's numbers in percent";
+}
+
 TEST(FigureTest, SizesByFormat) {
   // Columns: the format, the size asked for (inches), the terminal's size.
   const std::vector<double> x{1, 2, 3}, replicates{0.1, 0.2};
   const std::tuple<FigureFormat, double, double, const char*> cases[] = {
       {FigureFormat::svg, 7, 5, "svg size 504,360 noenhanced font 'sans,8'"},
-      {FigureFormat::png, 7, 5, "pngcairo size 1400,1000 noenhanced font 'sans,8' fontscale 2.7"},
-      {FigureFormat::pdf, 7, 5, "pdfcairo size 7in,5in noenhanced font 'sans,8' fontscale 1 linewidth 2"},
+      {FigureFormat::png, 7, 5, "pngcairo size 1400,1000 noenhanced font 'sans,8' fontscale 2.083"},
+      {FigureFormat::pdf, 7, 5, "pdfcairo size 7in,5in noenhanced font 'sans,8' fontscale 0.75 linewidth 2"},
       {FigureFormat::pdf, 3.5, 2.5, "pdfcairo size 3.5in,2.5in"},
       {FigureFormat::png, 3.5, 2.5, "pngcairo size 700,500"},
   };
@@ -249,7 +288,7 @@ TEST_F(RenderedFigure, LegendBothEffectPanelsAndAxisNames) {
       << outcome_.err;
   const std::string svg = testing::read_file("fig.svg"), data = testing::read_file("fig.svg.dat");
   for (const char* text : {"mean ± SD", "median", "BCa", "t", "weight (g)", "difference in weight, A − B (g)",
-                           "A − B: g in sd units; delta from −1 to 1", "difference of means (d_AVE)",
+                           "A − B: g in sd units", "A − B: delta from −1 to 1", "difference of means (d_AVE)",
                            "difference of medians (d_MED)", "Hedges' g (g)", "Cliff's delta (delta)"}) {
     EXPECT_EQ(count(svg, std::string(">") + text + "<"), 1u) << text;
   }
@@ -268,22 +307,31 @@ TEST_F(RenderedFigure, LiftInPercentInTheUnitlessPanel) {
 }
 
 TEST_F(RenderedFigure, NoTextLeavesTheFigureOrMeetsAnother) {
-  const char* sizes[] = {"3,2.5", "3.5,3", "7,5", "12,4", "40,30"};
-  for (const char* size : sizes) {
-    ASSERT_EQ(run(std::string("-u --measures all --figure fig.svg --labels Dextro-hyoscyamine,Laevo-hyoscine --figure-size ") + size),
-              0) << outcome_.err;
-    const std::string svg = testing::read_file("fig.svg");
-    const auto [width, height] = std::pair{std::stod(svg.substr(svg.find("width=\"") + 7)),
-                                           std::stod(svg.substr(svg.find("height=\"") + 8))};
-    const std::vector<TextBox> boxes = text_boxes(svg);
-    EXPECT_GT(boxes.size(), 30u) << size;
-    for (std::size_t i = 0; i < boxes.size(); ++i) {
-      const TextBox& a = boxes[i];
-      EXPECT_TRUE(a.left >= 0 && a.top >= 0 && a.right <= width && a.bottom <= height) << size << ": " << a.text;
-      for (std::size_t j = i + 1; j < boxes.size(); ++j) {
-        const TextBox& b = boxes[j];
-        EXPECT_FALSE(a.left < b.right && b.left < a.right && a.top < b.bottom && b.top < a.bottom)
-            << size << ": \"" << a.text << "\" meets \"" << b.text << "\"";
+  // Columns: the run, its sizes. The paired run's lift is far from zero in
+  // percent (−15000% and the like), its numbers the widest text.
+  testing::write_file("low.txt", "0.7\n-1.6\n-0.2\n-1.2\n-0.1\n3.4\n3.7\n0.8\n0.0\n2.0\n");
+  testing::write_file("high.txt", "1.9\n0.8\n1.1\n0.1\n-0.1\n4.4\n5.5\n1.6\n4.6\n3.4\n");
+  const std::pair<std::string, std::vector<const char*>> runs[] = {
+      {"-u --measures all --labels Dextro-hyoscyamine,Laevo-hyoscine first.txt second.txt",
+       {"3,2.5", "3.5,3", "7,5", "12,4", "40,30"}},
+      {"-p --measures all --unit h low.txt high.txt", {"4,3", "7,5", "5,7"}},
+  };
+  for (const auto& [args, sizes] : runs) {
+    for (const char* size : sizes) {
+      ASSERT_EQ(run("--figure fig.svg --figure-size " + std::string(size) + " " + args, ""), 0) << outcome_.err;
+      const std::string svg = testing::read_file("fig.svg");
+      const auto [width, height] = std::pair{std::stod(svg.substr(svg.find("width=\"") + 7)),
+                                             std::stod(svg.substr(svg.find("height=\"") + 8))};
+      const std::vector<TextBox> boxes = text_boxes(svg);
+      EXPECT_GT(boxes.size(), 30u) << size;
+      for (std::size_t i = 0; i < boxes.size(); ++i) {
+        const TextBox& a = boxes[i];
+        EXPECT_TRUE(a.left >= 0 && a.top >= 0 && a.right <= width && a.bottom <= height) << args << " " << size << ": " << a.text;
+        for (std::size_t j = i + 1; j < boxes.size(); ++j) {
+          const TextBox& b = boxes[j];
+          EXPECT_FALSE(a.left < b.right && b.left < a.right && a.top < b.bottom && b.top < a.bottom)
+              << args << " " << size << ": \"" << a.text << "\" meets \"" << b.text << "\"";
+        }
       }
     }
   }
