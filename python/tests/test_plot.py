@@ -6,27 +6,98 @@ import xml.etree.ElementTree as ET
 import numpy as np
 
 import diffboot
-from diffboot.plot import interval_text
+from diffboot.plot import MINUS, interval_text, plot
+
+
+def _svg_groups(root, prefix):
+    ns = "{http://www.w3.org/2000/svg}"
+    return [g for g in root.iter(ns + "g") if g.get("id", "").startswith(prefix)]
 
 
 def test_the_figure_shows_every_value_and_every_measure(tmp_path):
     rng = np.random.default_rng(3)
     x, y = rng.normal(10, 2, 17), rng.normal(12, 3, 13)
     r = diffboot.analyse(x, y, measures="all", labels=("a", "b"))
-    r.plot(path=tmp_path / "f.svg")
+    plot(r, path=tmp_path / "f.svg", unit="g")
     svg = ET.parse(tmp_path / "f.svg").getroot()
     ns = "{http://www.w3.org/2000/svg}"
-    group = lambda gid: svg.find(".//%sg[@id='%s']" % (ns, gid))
-    marks = [g for g in svg.iter(ns + "g") if g.get("id", "").startswith("value")]
-    uses = sum(len(list(g.iter(ns + "use"))) for g in marks)
-    assert uses == len(x) + len(y)
-    estimates = [g for g in svg.iter(ns + "g") if g.get("id", "").startswith("estimate")]
-    assert len(estimates) == 4  # the measures in the data's units; g and delta give their numbers
-    texts = " ".join(t.text or "" for t in svg.iter(ns + "text"))
-    shown = "".join(svg.itertext()) + texts
+    uses = sum(len(list(g.iter(ns + "use"))) + len(list(g.iter(ns + "path"))) - 1 for g in _svg_groups(svg, "value"))
+    assert uses == len(x) + len(y), "a mark per value"
+    # Every measure, g, delta and lift too, with its point, BCa bar and t bar.
+    for gid in ("estimate", "interval_bca", "interval_t"):
+        assert len(_svg_groups(svg, gid)) == len(r.measures), gid
+    texts = [t.text or "" for t in svg.iter(ns + "text")]
+    for text in ("mean \u00b1 SD", "median", "BCa", "t", "value (g)", "difference a %s b (g)" % MINUS,
+                 "a %s b: g in sd units" % MINUS, "a %s b: delta from %s1 to 1" % (MINUS, MINUS),
+                 "a %s b: lift in percent" % MINUS):
+        assert text in texts, text
     for m in r.measures:
-        assert interval_text(m.estimate, m.bca_lower, m.bca_upper) in shown, m.name
-    assert group is not None
+        k, suffix = (100.0, "%") if m.name == "lift" else (1.0, "")
+        assert interval_text(k * m.estimate, k * m.bca_lower, k * m.bca_upper, suffix) + " BCa" in texts, m.name
+
+
+def test_each_unitless_measure_has_an_axis_of_its_own():
+    rng = np.random.default_rng(5)
+    r = diffboot.analyse(rng.normal(10, 2, 30), rng.normal(6, 2, 30), measures="all", replications=199)
+    figure = plot(r)
+    named = {a.get_xlabel().split(": ")[-1]: a.get_xlim() for a in figure.axes if ": " in a.get_xlabel()}
+    assert set(named) == {"g in sd units", "delta from %s1 to 1" % MINUS, "lift in percent"}
+    lift = next(m for m in r.measures if m.name == "lift")
+    low, high = named["lift in percent"]
+    assert low <= 100 * lift.bca_lower and 100 * lift.estimate <= high, "lift drawn in percent"
+    low, high = named["delta from %s1 to 1" % MINUS]
+    assert low <= -1 and 1 <= high and high - low < 2.5
+
+
+def test_plot_in_a_grid_stays_in_its_place():
+    from matplotlib.figure import Figure
+    from matplotlib.backends.backend_agg import FigureCanvasAgg
+
+    rng = np.random.default_rng(7)
+    r = diffboot.analyse(rng.normal(10, 2, 20), rng.normal(12, 3, 20), measures="all", replications=199,
+                         labels=("a rather long first label", "second"))
+    for size in ((10, 8), (7, 5)):
+        figure = Figure(figsize=size)
+        FigureCanvasAgg(figure)
+        grid = figure.subplots(2, 2)
+        for a in grid.flat[1:]:
+            a.plot([1, 2, 3])
+            a.set_title("neighbour")
+            a.set_ylabel("y label")
+        figure.suptitle("the user's title")
+        mine = set(figure.axes)
+        renderer = figure.canvas.get_renderer()
+        place = grid[0, 0].get_window_extent(renderer)
+        plot(r, ax=grid[0, 0])
+        drawn = [a for a in figure.axes if a not in mine]
+        assert len(drawn) == 5
+        boxes = [a.get_tightbbox(renderer) for a in drawn] + [t.get_window_extent(renderer) for t in figure.texts
+                                                              if t.get_gid() == "title"]
+        # Everything drawn stays in the place of the axes it was given: it meets neither the neighbours' plots
+        # nor the figure's title.
+        others = [a.get_window_extent(renderer) for a in grid.flat[1:]] + [figure._suptitle.get_window_extent(renderer)]
+        for b in boxes:
+            assert place.x0 - 0.5 <= b.x0 and b.x1 <= place.x1 + 0.5, (size, b, place)
+            assert place.y0 - 0.5 <= b.y0 and b.y1 <= place.y1 + 0.5, (size, b, place)
+            for o in others:
+                assert not b.overlaps(o), (size, b, o)
+        assert figure._suptitle.get_text() == "the user's title"
+
+
+def test_the_figure_stays_inside_at_every_size():
+    rng = np.random.default_rng(9)
+    r = diffboot.analyse(rng.normal(1, 1, 10), rng.normal(3, 1, 10), paired=True, measures="all", replications=199)
+    for size in ((4, 3), (7, 5), (12, 4)):
+        figure = plot(r, size=size)
+        renderer = figure.canvas.get_renderer() if hasattr(figure.canvas, "get_renderer") else None
+        if renderer is None:
+            from matplotlib.backends.backend_agg import FigureCanvasAgg
+
+            renderer = FigureCanvasAgg(figure).get_renderer()
+        whole = figure.bbox
+        for a in figure.axes:
+            b = a.get_tightbbox(renderer)
+            assert whole.x0 - 0.5 <= b.x0 and b.x1 <= whole.x1 + 0.5 and whole.y0 - 0.5 <= b.y0, (size, b)
 
 
 def test_paired_halves_labels_and_poisson_results_draw_as_the_analysis_reads_them(tmp_path):
@@ -35,7 +106,7 @@ def test_paired_halves_labels_and_poisson_results_draw_as_the_analysis_reads_the
     r = diffboot.analyse(x, y, paired=True, replications=99, labels=("$5 a", "b $"))
     figure = r.plot(path=tmp_path / "p.svg")
     pair_lines = [line for a in figure.axes for line in a.get_lines() if line.get_gid() == "pairs"]
-    texts = [t.get_text() for a in figure.axes for t in a.texts + a.get_xticklabels()] + [figure._suptitle.get_text()]
+    texts = [t.get_text() for a in figure.axes for t in a.texts + a.get_xticklabels()] + [t.get_text() for t in figure.texts]
     assert any("$5 a" in t for t in texts)
     svg = (tmp_path / "p.svg").read_text()
     assert "$5 a" in svg
