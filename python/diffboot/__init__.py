@@ -150,11 +150,15 @@ class Result:
             frame.index = pd.Index([m.name for m in self.measures])
         return frame
 
-    def plot(self, path=None, ax=None, size=(7, 5)):
-        """The estimation figure of --figure in matplotlib; saved to path (.svg, .png, .pdf) when given."""
+    def plot(self, path=None, ax=None, size=(7, 5), unit=None, log=False, value_name="value"):
+        """The estimation figure of --figure in matplotlib; saved to path (.svg, .png, .pdf) when given.
+
+        unit names the values' unit on the axes (as --unit), log draws the
+        data axis on a log scale (as --log); see diffboot.plot.plot.
+        """
         from .plot import plot
 
-        return plot(self, path=path, ax=ax, size=size)
+        return plot(self, path=path, ax=ax, size=size, unit=unit, log=log, value_name=value_name)
 
     def _table(self):
         """The printed table: the program's text report's columns and words, lift in percent."""

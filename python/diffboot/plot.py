@@ -18,16 +18,20 @@ import numpy as np
 SAMPLE_COLOURS = ("#0072B2", "#E69F00")
 BCA_COLOUR, T_COLOUR = "#CC79A7", "#009E73"
 MINUS = "\u2212"
-WORDS = {"AVE_d": "mean difference", "MED_d": "median difference", "d_AVE": "difference of means",
-         "d_MED": "difference of medians", "d_STD": "difference of SDs", "d_MAD": "difference of MADs",
-         "g": "Hedges' g", "delta": "Cliff's delta", "lift": "relative difference of means"}
-IN_DATA_UNITS = {"AVE_d", "MED_d", "d_AVE", "d_MED", "d_STD", "d_MAD"}
 # The unitless measures, each on an axis of its own: what the axis says, the
 # factor its numbers are shown with, their suffix, the range always shown.
 SCALES = {"g": ("g in sd units", 1.0, "", None),
           "delta": ("delta from %s1 to 1" % MINUS, 1.0, "", (-1.0, 1.0)),
           "lift": ("lift in percent", 100.0, "%", None)}
 FONT_POINTS = 8.0  # on a 7 x 5 inch figure, in proportion on others (6 to 14)
+
+
+def _words(name):
+    """A measure's name in words, from the library's catalogue ("difference of means")."""
+    from . import _core
+
+    facts = _core.measure_facts(name)
+    return facts.words if facts is not None else name
 
 
 def figure_number(value, digits):
@@ -182,7 +186,7 @@ def _effect_panel(ax, result, scale, rows, replicates, unit, words, points):
     axis, k, _, bounded = SCALES[scale] if scale is not None else (None, 1.0, "", None)
     n = len(rows)
     ax.set_ylim(0.5, n + 0.9)
-    ax.set_yticks([n - i for i in range(n)], ["%s (%s)" % (WORDS.get(m.name, m.name), m.name) if words else m.name
+    ax.set_yticks([n - i for i in range(n)], ["%s (%s)" % (_words(m.name), m.name) if words else m.name
                                               for m in rows])
     ax.tick_params(axis="y", length=0)
     for side in ("top", "right", "left"):

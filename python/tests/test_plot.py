@@ -120,3 +120,12 @@ def test_paired_halves_labels_and_poisson_results_draw_as_the_analysis_reads_the
         raise AssertionError("plotted a result without values")
     except diffboot.Error as e:
         assert "keeps no values" in str(e)
+
+
+def test_the_results_plot_takes_the_unit_and_words_from_the_catalogue():
+    r = diffboot.analyse([1.0, 2.0, 4.0, 3.5], [2.0, 2.5, 5.0, 6.0], replications=99)
+    figure = r.plot(unit="mm Hg")
+    texts = [a.get_xlabel() + a.get_ylabel() for a in figure.axes]
+    texts += [t.get_text() for a in figure.axes for t in a.get_yticklabels()]
+    assert any("mm Hg" in t for t in texts)
+    assert any("difference of means (d_AVE)" in t for t in texts) or any("d_AVE" in t for t in texts)
