@@ -502,11 +502,11 @@ std::optional<std::string> interpret(const CLI::App& app, const std::vector<Opti
   if (const Problem problem = extra_arguments(app, texts)) return problem;
   o.sample1 = texts.sample1, o.sample2 = texts.sample2;
   for (const bool late : {false, true}) {
-    for (const OptionSpec& spec : table) {
-      const auto text = given.find(spec.name());
-      if (spec.late != late || text == given.end()) continue;
-      if (const Problem problem = spec.set(text->second, o)) {
-        return problem->empty() ? spec.name() + " \"" + text->second + "\" " + spec.refusal : *problem;
+    for (const OptionSpec& option : table) {
+      const auto text = given.find(option.name());
+      if (option.late != late || text == given.end()) continue;
+      if (const Problem problem = option.set(text->second, o)) {
+        return problem->empty() ? option.name() + " \"" + text->second + "\" " + option.refusal : *problem;
       }
     }
   }
