@@ -13,7 +13,7 @@ engine=$package/src/engine
 # one another; of tables/ only the frames' rules, which read no files (its
 # file reader needs libcsv, which the package does without).
 parts="numbers numeric bootstrap analysis poisson tables api"
-tables="table.h two_samples.h cells.cpp pairs.h pairs.cpp long_form.h long_form.cpp frames.h frames.cpp"
+tables="table.h two_samples.h cells.cpp pairs.h pairs.cpp long_form.h long_form.cpp samples.cpp frames.h frames.cpp"
 
 rm -rf "$engine"
 mkdir -p "$engine/diffboot"

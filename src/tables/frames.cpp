@@ -25,30 +25,6 @@ void check_length(const FrameColumn& c, std::size_t rows) {
   }
 }
 
-// " x1: 2 missing values skipped (first at row 4)", or nothing.
-std::string missing_note(const std::string& name, std::int64_t missing, std::int64_t first) {
-  if (missing == 0) return {};
-  std::string line = " ";
-  line += name;
-  line += ": " + std::to_string(missing) + (missing == 1 ? " missing value" : " missing values");
-  line += " skipped (first at row " + std::to_string(first) + ")\n";
-  return line;
-}
-
-void take_values(TwoSamples& s, std::array<ColumnValues, 2> v) {
-  s.notes += missing_note(s.label_x, v[0].missing, v[0].first_missing_line) +
-             missing_note(s.label_y, v[1].missing, v[1].first_missing_line);
-  s.x = std::move(v[0].values), s.missing_x = v[0].missing;
-  s.y = std::move(v[1].values), s.missing_y = v[1].missing;
-}
-
-void take_pairs(TwoSamples& s, Pairs pairs) {
-  s.notes += dropped_pairs_line(pairs, s.label_x, s.label_y);
-  s.x = std::move(pairs.x), s.y = std::move(pairs.y);
-  s.missing_x = pairs.cells_missing_x, s.missing_y = pairs.cells_missing_y;
-  s.pairs_dropped = pairs.dropped();
-}
-
 void add_value(ColumnValues& v, std::optional<double> value, std::size_t row) {
   if (value) v.values.push_back(*value);
   else if (v.missing++ == 0) v.first_missing_line = static_cast<std::int64_t>(row) + 1;
@@ -89,7 +65,7 @@ TwoSamples frame_columns(const FrameColumn& a, const FrameColumn& b, bool paired
   if (!paired) {
     std::array<ColumnValues, 2> v;
     for (std::size_t i = 0; i < a.size(); ++i) add_value(v[0], a.value(i), i), add_value(v[1], b.value(i), i);
-    take_values(s, std::move(v));
+    take_columns(s, std::move(v[0]), std::move(v[1]), s.label_x, s.label_y, "row");
     return s;
   }
   Pairs pairs;
@@ -97,7 +73,7 @@ TwoSamples frame_columns(const FrameColumn& a, const FrameColumn& b, bool paired
     const std::optional<double> x = a.value(i);  // x's cell first
     add_pair(pairs, {true, x}, {true, b.value(i)});
   }
-  take_pairs(s, std::move(pairs));
+  take_pairs(s, std::move(pairs), s.label_x, s.label_y);
   return s;
 }
 
@@ -129,14 +105,14 @@ TwoSamples frame_groups(const FrameColumn& by, const FrameColumn& value, const F
   check_groups_found(rows, groups, std::vector<std::string>(seen.begin(), seen.end()), frame_place, by.name);
   if (paired) {
     LongForm form{0, 1, by_id ? std::optional<std::size_t>(2) : std::nullopt, groups};
-    take_pairs(s, pairs_of(rows, form, frame_place));
+    take_pairs(s, pairs_of(rows, form, frame_place), s.label_x, s.label_y);
     return s;
   }
   std::array<ColumnValues, 2> v;
   for (std::size_t k = 0; k < 2; ++k) {
     for (const GroupRow& r : rows[k]) add_value(v[k], r.value, static_cast<std::size_t>(r.line - 1));
   }
-  take_values(s, std::move(v));
+  take_columns(s, std::move(v[0]), std::move(v[1]), s.label_x, s.label_y, "row");
   return s;
 }
 

@@ -12,33 +12,6 @@
 namespace diffboot::tables {
 namespace {
 
-// One line for a sample whose column had missing cells; empty when none.
-std::string missing_line(const char* label, const ColumnValues& v) {
-  if (v.missing == 0) return {};
-  // Appended, never prefixed: GCC 12 at -O3 takes a prefix (insert at 0) for
-  // an overlapping copy and stops the build with -Wrestrict.
-  std::string line = " ";
-  line.append(label).append(": ").append(std::to_string(v.missing));
-  line.append(v.missing == 1 ? " missing value" : " missing values");
-  line.append(" skipped (first at line ").append(std::to_string(v.first_missing_line)).append(")\n");
-  return line;
-}
-
-// Pairs into the samples, with what pairing left out said and counted.
-void take_pairs(TwoSamples& s, Pairs pairs, const std::string& name_x, const std::string& name_y) {
-  s.notes += dropped_pairs_line(pairs, name_x, name_y);
-  s.x = std::move(pairs.x), s.y = std::move(pairs.y);
-  s.missing_x = pairs.cells_missing_x, s.missing_y = pairs.cells_missing_y;
-  s.pairs_dropped = pairs.dropped();
-}
-
-// The values of a column of a table of its own (-c), or of two columns of one.
-void take_columns(TwoSamples& s, ColumnValues x, ColumnValues y) {
-  s.notes += missing_line("x1", x) + missing_line("x2", y);
-  s.x = std::move(x.values), s.missing_x = x.missing;
-  s.y = std::move(y.values), s.missing_y = y.missing;
-}
-
 // A column of each of two tables.
 TwoSamples column_of_each(const SampleSource& o) {
   TwoSamples s;
@@ -48,7 +21,7 @@ TwoSamples column_of_each(const SampleSource& o) {
   s.label_x = s.path_x = o.sample1, s.label_y = s.path_y = o.sample2;
   s.value_name = a.table().header[ca];
   ColumnValues x = std::move(column_values(a, {ca})[0]);
-  take_columns(s, std::move(x), std::move(column_values(b, {cb})[0]));
+  take_columns(s, std::move(x), std::move(column_values(b, {cb})[0]), "x1", "x2", "line");
   return s;
 }
 
@@ -111,7 +84,7 @@ TwoSamples groups_of(const SampleSource& o) {
       else if (v[k].missing++ == 0) v[k].first_missing_line = r.line;
     }
   }
-  take_columns(s, std::move(v[0]), std::move(v[1]));
+  take_columns(s, std::move(v[0]), std::move(v[1]), "x1", "x2", "line");
   return s;
 }
 
@@ -127,7 +100,7 @@ TwoSamples two_columns(const SampleSource& o) {
   s.path_x = s.path_y = o.table;
   if (!o.paired) {
     std::vector<ColumnValues> v = column_values(reader, {cx, cy});
-    take_columns(s, std::move(v[0]), std::move(v[1]));
+    take_columns(s, std::move(v[0]), std::move(v[1]), "x1", "x2", "line");
     return s;
   }
   Pairs pairs;

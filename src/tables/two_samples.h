@@ -7,6 +7,9 @@
 #include <string>
 #include <vector>
 
+#include "tables/pairs.h"
+#include "tables/table.h"
+
 namespace diffboot::tables {
 
 // Where the two samples stand. With `column`, sample1 and sample2 are two
@@ -34,6 +37,15 @@ struct TwoSamples {
   std::int64_t pairs_dropped = 0;             // pairs left out for a missing half
   std::string notes;  // lines for standard error: missing values skipped, pairs left out
 };
+
+// Into `s`: the pairs kept, with what pairing left out said (under the
+// names given) and counted.
+void take_pairs(TwoSamples& s, Pairs pairs, const std::string& name_x, const std::string& name_y);
+
+// Into `s`: two columns' values, their missing cells said (" x1: 2 missing
+// values skipped (first at line 7)", `line_word` naming where) and counted.
+void take_columns(TwoSamples& s, ColumnValues x, ColumnValues y, const std::string& name_x, const std::string& name_y,
+                  const char* line_word);
 
 // The two samples `source` names. A table that cannot be read throws
 // TableReadError; one that cannot be used (a column or group it lacks, a bad
