@@ -6,13 +6,15 @@
 #include <cmath>
 #include <limits>
 
+#include "figure/figure_model.h"
+#include "figure/figure_text.h"
 #include "plot/figure.h"
-#include "plot/figure_model.h"
-#include "plot/figure_text.h"
 #include "plot/gnuplot_text.h"
 
 namespace diffboot::plot {
 namespace {
+
+using namespace figure;
 
 constexpr double png_dots_per_inch = 200.0;
 constexpr double largest = std::numeric_limits<double>::max();

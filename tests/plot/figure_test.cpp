@@ -14,13 +14,18 @@
 #include <vector>
 
 #include "app/batch.h"
-#include "plot/figure_text.h"
+#include "figure/figure_text.h"
 #include "support/console_capture.h"
 #include "support/pixels.h"
 #include "support/program.h"
 
 namespace diffboot::plot {
 namespace {
+
+using figure::character_count;
+using figure::figure_number;
+using figure::bounds_text;
+using figure::interval_text;
 
 TEST(FigureTest, FormatByExtension) {
   const std::pair<const char*, std::optional<FigureFormat>> cases[] = {

@@ -4,7 +4,7 @@
 #include <span>
 #include <vector>
 
-namespace diffboot::plot {
+namespace diffboot::figure {
 
 // The sideways offset of each of `positions` (the points' heights on the
 // page), in the unit of `diameter`: a point goes to the nearest free slot of
@@ -13,4 +13,4 @@ namespace diffboot::plot {
 // taken, to the slot whose last point lies lowest.
 std::vector<double> swarm_offsets(std::span<const double> positions, double diameter, int per_side);
 
-}  // namespace diffboot::plot
+}  // namespace diffboot::figure

@@ -1,7 +1,7 @@
 // The figure's model, as every painter reads it: its panels on the page,
 // a mark per value, a point and two bars per measure, ticks inside their
 // axes, and the texts beside the rows.
-#include "plot/figure_model.h"
+#include "figure/figure_model.h"
 
 #include <gtest/gtest.h>
 
@@ -10,9 +10,9 @@
 #include <string>
 #include <vector>
 
-#include "plot/figure_text.h"
+#include "figure/figure_text.h"
 
-namespace diffboot::plot {
+namespace diffboot::figure {
 namespace {
 
 const Mark* find_mark(const Panel& p, const std::string& what) {
@@ -97,4 +97,4 @@ TEST(FigureModelTest, PanelsMarksTicksAndTexts) {
 }
 
 }  // namespace
-}  // namespace diffboot::plot
+}  // namespace diffboot::figure

@@ -1,9 +1,9 @@
-#include "plot/figure_text.h"
+#include "figure/figure_text.h"
 
 #include <cstdio>
 #include <vector>
 
-namespace diffboot::plot {
+namespace diffboot::figure {
 namespace {
 
 constexpr std::string_view minus_sign = "\u2212";
@@ -57,4 +57,4 @@ std::string shortened(std::string_view name, std::size_t longest) {
   return std::string(name.substr(0, starts[head])) + "\u2026" + std::string(name.substr(starts[starts.size() - tail]));
 }
 
-}  // namespace diffboot::plot
+}  // namespace diffboot::figure

@@ -6,7 +6,7 @@
 #include <span>
 #include <vector>
 
-namespace diffboot::plot {
+namespace diffboot::figure {
 
 struct Density {
   std::vector<double> at;      // grid points, ascending
@@ -18,4 +18,4 @@ struct Density {
 // when fewer than two values are finite or they have no spread.
 Density density_of(std::span<const double> values, std::size_t points = 200);
 
-}  // namespace diffboot::plot
+}  // namespace diffboot::figure

@@ -1,9 +1,9 @@
-#include "plot/density.h"
+#include "figure/density.h"
 
 #include <algorithm>
 #include <cmath>
 
-namespace diffboot::plot {
+namespace diffboot::figure {
 namespace {
 
 // Silverman's bandwidth of sorted finite values; 0 when they have no spread.
@@ -61,4 +61,4 @@ Density density_of(std::span<const double> values, std::size_t points) {
   return d;
 }
 
-}  // namespace diffboot::plot
+}  // namespace diffboot::figure

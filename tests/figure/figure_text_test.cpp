@@ -1,15 +1,15 @@
 // The figure's numbers and names: significant digits, true minus signs,
 // bounds told apart, names shortened in the middle; and the density's shape.
-#include "plot/figure_text.h"
+#include "figure/figure_text.h"
 
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <vector>
 
-#include "plot/density.h"
+#include "figure/density.h"
 
-namespace diffboot::plot {
+namespace diffboot::figure {
 namespace {
 
 TEST(FigureTextTest, Intervals) {
@@ -58,4 +58,4 @@ TEST(DensityTest, ShapeOfTheSample) {
 }
 
 }  // namespace
-}  // namespace diffboot::plot
+}  // namespace diffboot::figure

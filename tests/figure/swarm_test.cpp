@@ -1,12 +1,12 @@
 // Points set side by side: none within a diameter of another in its slot,
 // slots filled from the middle out, the same offsets for the same values.
-#include "plot/swarm.h"
+#include "figure/swarm.h"
 
 #include <gtest/gtest.h>
 
 #include <cmath>
 
-namespace diffboot::plot {
+namespace diffboot::figure {
 namespace {
 
 TEST(SwarmTest, PointsSideBySideFromTheMiddle) {
@@ -27,4 +27,4 @@ TEST(SwarmTest, PointsSideBySideFromTheMiddle) {
 }
 
 }  // namespace
-}  // namespace diffboot::plot
+}  // namespace diffboot::figure

@@ -1,10 +1,10 @@
-#include "plot/swarm.h"
+#include "figure/swarm.h"
 
 #include <algorithm>
 #include <limits>
 #include <numeric>
 
-namespace diffboot::plot {
+namespace diffboot::figure {
 
 std::vector<double> swarm_offsets(std::span<const double> positions, double diameter, int per_side) {
   std::vector<std::size_t> order(positions.size());
@@ -27,4 +27,4 @@ std::vector<double> swarm_offsets(std::span<const double> positions, double diam
   return offsets;
 }
 
-}  // namespace diffboot::plot
+}  // namespace diffboot::figure

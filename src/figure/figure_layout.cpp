@@ -8,14 +8,14 @@
 #include <cmath>
 #include <limits>
 
-#include "plot/axis_ticks.h"
-#include "plot/density.h"
-#include "plot/effect_scale.h"
-#include "plot/figure_model.h"
-#include "plot/figure_text.h"
-#include "plot/swarm.h"
+#include "figure/axis_ticks.h"
+#include "figure/density.h"
+#include "figure/effect_scale.h"
+#include "figure/figure_model.h"
+#include "figure/figure_text.h"
+#include "figure/swarm.h"
 
-namespace diffboot::plot {
+namespace diffboot::figure {
 namespace {
 
 // Okabe and Ito's colours, told apart by colour-blind readers: blue and
@@ -297,16 +297,16 @@ void add_point(Mark& m, double x, double y) {
 }
 
 Mark discs_mark(std::string what, const char* colour, bool second_axis) {
-  Mark m{std::move(what), MarkKind::discs, {}, {}, {}, {}, colour, 1.0, 1.0, second_axis};
+  Mark m{std::move(what), MarkKind::discs, {}, {}, {}, {}, colour, 1.0, 1.0, second_axis, {}};
   return m;
 }
 
 Mark lines_mark(std::string what, const char* colour, double width, bool second_axis = false) {
-  return Mark{std::move(what), MarkKind::lines, {}, {}, {}, {}, colour, width, 1.0, second_axis};
+  return Mark{std::move(what), MarkKind::lines, {}, {}, {}, {}, colour, width, 1.0, second_axis, {}};
 }
 
 Mark area_mark(std::string what, const char* colour, double opacity, bool second_axis = false) {
-  return Mark{std::move(what), MarkKind::area, {}, {}, {}, {}, colour, 1.0, opacity, second_axis};
+  return Mark{std::move(what), MarkKind::area, {}, {}, {}, {}, colour, 1.0, opacity, second_axis, {}};
 }
 
 // A closed outline of `d` standing on the line x = column (a column's half
@@ -349,11 +349,13 @@ void add_summary(Panel& p, std::string_view what, double at, const Summary& s, c
                  bool second_axis) {
   const double lower = y.log_scale ? std::max(s.mean - s.sd, y.low) : s.mean - s.sd;
   Mark lines = lines_mark(std::string(what) + ": mean ± SD line; median crossbar", "#000000", 1.5, second_axis);
+  lines.role = "summary";
   add_point(lines, at, lower), add_point(lines, at, s.mean + s.sd);
   lines.breaks.push_back(2);
   add_point(lines, at - 0.09, s.median), add_point(lines, at + 0.09, s.median);
   p.marks.push_back(std::move(lines));
   Mark mean = discs_mark(std::string(what) + ": mean (x, y, radius)", "#000000", second_axis);
+  mean.role = "mean";
   add_point(mean, at, s.mean);
   mean.diameter.push_back(diameter);
   p.marks.push_back(std::move(mean));
@@ -367,6 +369,7 @@ void add_column(Panel& p, std::string_view what, double column, double side, std
   const double diameter = point_diameter(values.size(), l);
   if (values.size() <= most_points) {
     Mark m = discs_mark(std::string(what) + ": column, value, radius", colour, second_axis);
+    m.role = "values";
     m.x = swarm ? swarm_x(column, values, y, diameter, per_unit, l.samples.height(), spread)
                 : std::vector<double>(values.size(), column);
     m.y.assign(values.begin(), values.end());
@@ -379,12 +382,14 @@ void add_column(Panel& p, std::string_view what, double column, double side, std
   const Density shape = density_of(y.log_scale ? std::span<const double>(logs) : values);
   if (shape.at.empty()) {
     Mark m = discs_mark(std::string(what) + ": column, value, radius", colour, second_axis);
+    m.role = "values";
     add_point(m, column, values.front());
     m.diameter.push_back(diameter);
     p.marks.push_back(std::move(m));
     return;
   }
   Mark m = area_mark(std::string(what) + ": half violin outline (x, value)", colour, 0.5, second_axis);
+  m.role = "violin";
   upright_violin(m, column, side, shape, y.log_scale);
   p.marks.push_back(std::move(m));
 }
@@ -437,6 +442,7 @@ Panel samples_panel(const Figure& f, const Layout& l) {
   if (differences) p.categories.push_back({3.0, shortened("differences (x − y)", l.label_length + 11)});
   if (lines) {
     Mark m = lines_mark("pairs: a line from x to y each", "#999999", 0.6);
+    m.role = "pairs";
     for (std::size_t i = 0; i < f.x.values.size() && i < f.y.values.size(); ++i) {
       if (i > 0) m.breaks.push_back(m.x.size());
       add_point(m, 1.0, f.x.values[i]), add_point(m, 2.0, f.y.values[i]);
@@ -563,11 +569,13 @@ Panel effect_panel(const Figure& f, const Layout& l, const EffectPanel& panel, c
     const std::string name(e.name);
     if (const Density shape = density_of(e.replicates); !shape.at.empty()) {
       Mark m = area_mark(name + ": replicates' half violin outline (x, y)", "#8c8c8c", 0.35);
+      m.role = "replicates";
       lying_violin(m, y, shape, factor);
       p.marks.push_back(std::move(m));
     }
     if (finite(e.t_lower, e.t_upper)) {
       Mark m = lines_mark(name + ": t interval", t_colour, 1.5);
+      m.role = "t";
       bar_points(m, factor * e.t_lower, factor * e.t_upper, y - 0.16, 0.08);
       p.marks.push_back(std::move(m));
     }
@@ -575,10 +583,12 @@ Panel effect_panel(const Figure& f, const Layout& l, const EffectPanel& panel, c
       const double half = bca_points * l.font / 8.0 / 144.0 / (area.height() / (rows + 0.4));
       Mark m = e.bca_lower == e.bca_upper ? lines_mark(name + ": BCa interval", bca_colour, 5.0)
                                           : area_mark(name + ": BCa interval", bca_colour, 1.0);
+      m.role = "bca";
       block_points(m, factor * e.bca_lower, factor * e.bca_upper, y, half, 0.12);
       p.marks.push_back(std::move(m));
     }
     Mark m = discs_mark(name + ": estimate (x, y, radius)", "#000000", false);
+    m.role = "estimate";
     add_point(m, factor * e.estimate, y);
     m.diameter.push_back(point_diameter(10, l));
     p.marks.push_back(std::move(m));
@@ -620,4 +630,4 @@ FigureModel figure_model(const Figure& f) {
 
 std::string figure_title(const Figure& f) { return figure_model(f).title; }
 
-}  // namespace diffboot::plot
+}  // namespace diffboot::figure

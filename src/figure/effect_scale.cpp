@@ -1,6 +1,6 @@
-#include "plot/effect_scale.h"
+#include "figure/effect_scale.h"
 
-namespace diffboot::plot {
+namespace diffboot::figure {
 
 const EffectScale* unitless_scale(std::string_view code) {
   for (const EffectScale& s : unitless_scales) {
@@ -9,4 +9,4 @@ const EffectScale* unitless_scale(std::string_view code) {
   return nullptr;
 }
 
-}  // namespace diffboot::plot
+}  // namespace diffboot::figure

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-namespace diffboot::plot {
+namespace diffboot::figure {
 
 struct Tick {
   double at;
@@ -20,4 +20,4 @@ struct Tick {
 // out (zero keeps its label).
 std::vector<Tick> axis_ticks(double low, double high, bool log_scale, double length, double spacing);
 
-}  // namespace diffboot::plot
+}  // namespace diffboot::figure

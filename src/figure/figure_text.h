@@ -6,7 +6,7 @@
 #include <string>
 #include <string_view>
 
-namespace diffboot::plot {
+namespace diffboot::figure {
 
 // `value` at `digits` significant digits as %#g writes it (trailing zeros
 // kept, so that every number shows its digits; no bare trailing point), with
@@ -32,4 +32,4 @@ std::size_t character_count(std::string_view text);
 // its beginning and its end around an ellipsis, `longest` characters in all.
 std::string shortened(std::string_view name, std::size_t longest);
 
-}  // namespace diffboot::plot
+}  // namespace diffboot::figure

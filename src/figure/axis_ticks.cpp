@@ -1,10 +1,10 @@
-#include "plot/axis_ticks.h"
+#include "figure/axis_ticks.h"
 
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
 
-namespace diffboot::plot {
+namespace diffboot::figure {
 namespace {
 
 constexpr std::size_t fewest = 4, most = 12;
@@ -87,4 +87,4 @@ std::vector<Tick> axis_ticks(double low, double high, bool log_scale, double len
   return chosen;
 }
 
-}  // namespace diffboot::plot
+}  // namespace diffboot::figure

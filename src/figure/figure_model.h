@@ -10,10 +10,10 @@
 #include <string>
 #include <vector>
 
-#include "plot/axis_ticks.h"
-#include "plot/figure.h"
+#include "figure/axis_ticks.h"
+#include "figure/figure.h"
 
-namespace diffboot::plot {
+namespace diffboot::figure {
 
 struct Box {
   double left, right, bottom, top;
@@ -46,6 +46,10 @@ struct Mark {
   double width = 1.0;               // lines: in points at 8-point text
   double opacity = 1.0;             // areas
   bool second_axis = false;         // on the panel's y2 axis
+  // What a painter may call it: "values", "violin", "pairs", "summary"
+  // (mean ± SD line and median crossbar), "mean"; "replicates", "t", "bca",
+  // "estimate".
+  std::string role;
 };
 
 // A text beside a measure's row: x in inches on the page, y in the panel's
@@ -91,4 +95,4 @@ struct FigureModel {
 // The figure `f` laid out on its canvas.
 FigureModel figure_model(const Figure& f);
 
-}  // namespace diffboot::plot
+}  // namespace diffboot::figure

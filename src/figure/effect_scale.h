@@ -5,7 +5,7 @@
 // difference in the data's units.
 #include <string_view>
 
-namespace diffboot::plot {
+namespace diffboot::figure {
 
 struct EffectScale {
   std::string_view measure;  // its code, such as "g"
@@ -25,4 +25,4 @@ inline constexpr EffectScale unitless_scales[] = {
 // The scale of the measure `code`; nullptr for a difference in the data's units.
 const EffectScale* unitless_scale(std::string_view code);
 
-}  // namespace diffboot::plot
+}  // namespace diffboot::figure

@@ -1,10 +1,10 @@
 // The ticks of a figure's axis: at least four at round numbers on any range,
 // linear or logarithmic, and labels far enough apart.
-#include "plot/axis_ticks.h"
+#include "figure/axis_ticks.h"
 
 #include <gtest/gtest.h>
 
-namespace diffboot::plot {
+namespace diffboot::figure {
 namespace {
 
 TEST(AxisTicksTest, FourAtLeastAtRoundNumbers) {
@@ -36,4 +36,4 @@ TEST(AxisTicksTest, FourAtLeastAtRoundNumbers) {
 }
 
 }  // namespace
-}  // namespace diffboot::plot
+}  // namespace diffboot::figure

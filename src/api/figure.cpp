@@ -1,0 +1,107 @@
+// The figure of a run laid out by the figure library and handed over in the
+// public kinds.
+#include "diffboot/figure.h"
+
+#include <cmath>
+#include <string>
+#include <vector>
+
+#include "analysis/settings.h"
+#include "diffboot/rules.h"
+#include "figure/figure_model.h"
+#include "numeric/summaries.h"
+
+namespace diffboot {
+namespace {
+
+// The values the run analysed: a paired run's pairs without a missing half,
+// an unpaired run's values without the missing ones.
+std::pair<std::vector<double>, std::vector<double>> analysed(std::span<const double> x, std::span<const double> y,
+                                                             bool paired) {
+  std::vector<double> kept_x, kept_y;
+  if (paired) {
+    for (std::size_t i = 0; i < x.size() && i < y.size(); ++i) {
+      if (!std::isnan(x[i]) && !std::isnan(y[i])) kept_x.push_back(x[i]), kept_y.push_back(y[i]);
+    }
+    return {kept_x, kept_y};
+  }
+  for (double v : x) if (!std::isnan(v)) kept_x.push_back(v);
+  for (double v : y) if (!std::isnan(v)) kept_y.push_back(v);
+  return {kept_x, kept_y};
+}
+
+std::vector<FigureTick> ticks_of(const std::vector<figure::Tick>& ticks) {
+  std::vector<FigureTick> out;
+  for (const figure::Tick& t : ticks) out.push_back({t.at, t.label});
+  return out;
+}
+
+FigureAxis axis_of(const figure::ModelAxis& a) { return {a.low, a.high, a.log_scale, ticks_of(a.ticks), a.title}; }
+
+FigureMark mark_of(const figure::Mark& m) {
+  const MarkKind kind = m.kind == figure::MarkKind::discs ? MarkKind::discs
+                        : m.kind == figure::MarkKind::lines ? MarkKind::lines
+                                                            : MarkKind::area;
+  return {m.role, m.what, kind, m.x, m.y, m.diameter, m.breaks, m.colour, m.width, m.opacity, m.second_axis};
+}
+
+FigurePanel panel_of(const figure::Panel& p) {
+  FigurePanel out{p.samples, p.box.left, p.box.right, p.box.bottom, p.box.top, axis_of(p.x), axis_of(p.y),
+                  std::nullopt, ticks_of(p.categories), {}, {}, p.zero_line};
+  if (p.y2) out.y2 = axis_of(*p.y2);
+  for (const figure::Mark& m : p.marks) out.marks.push_back(mark_of(m));
+  for (const figure::ModelText& t : p.texts) out.texts.push_back({t.text, t.x, t.y, t.colour});
+  return out;
+}
+
+const char* legend_kind(figure::LegendKind k) {
+  switch (k) {
+    case figure::LegendKind::mean_sd: return "mean_sd";
+    case figure::LegendKind::median: return "median";
+    case figure::LegendKind::bca: return "bca";
+    case figure::LegendKind::t: return "t";
+  }
+  return "";
+}
+
+}  // namespace
+
+FigureLayout figure_layout(std::span<const double> x, std::span<const double> y, const Results& results,
+                           const FigureOptions& options) {
+  if (!(options.width >= 2.0 && options.width <= 40.0 && options.height >= 2.0 && options.height <= 40.0)) {
+    throw Error("a figure's width and height are 2 to 40 inches each");
+  }
+  const bool paired = results.options.experiment == Experiment::paired;
+  const auto [kept_x, kept_y] = analysed(x, y, paired);
+  const auto summary = [](std::string_view label, const std::vector<double>& values) {
+    if (values.empty()) return figure::FigureSample{label, values, NAN, NAN, NAN};
+    const numeric::SampleSummary s = numeric::summarize(values);
+    return figure::FigureSample{label, values, s.ave, s.std, s.med};
+  };
+  figure::Figure f{"", figure::FigureFormat::svg, paired,
+                   analysis::decimal15(analysis::level_of_alpha(results.options.alpha) * 100),
+                   static_cast<std::int32_t>(results.options.replications), summary(options.label_x, kept_x),
+                   summary(options.label_y, kept_y), {}};
+  f.width = options.width, f.height = options.height;
+  f.value_name = options.value_name, f.unit = options.unit, f.log_scale = options.log_scale;
+  std::vector<std::string> words;  // the figure's words point into them
+  for (const MeasureResult& m : results.measures) {
+    const std::optional<MeasureFacts> facts = measure_facts(m.name);
+    words.push_back(facts ? facts->words : m.name);
+  }
+  for (std::size_t k = 0; k < results.measures.size(); ++k) {
+    const MeasureResult& m = results.measures[k];
+    if (m.replicates.empty() && results.options.replications > 0) {
+      throw Error("the figure needs the measures' replicates: run with keep_replicates");
+    }
+    f.measures.push_back({words[k], m.name, m.estimate, m.t_lower, m.t_upper, m.bca_lower, m.bca_upper, m.replicates});
+  }
+  if (const std::optional<std::string> problem = figure::figure_problem(f)) throw Error(*problem);
+  const figure::FigureModel m = figure::figure_model(f);
+  FigureLayout out{m.width, m.height, m.font, m.title, {}, {}, m.bca_thickness, m.line, m.ch};
+  for (const figure::Panel& p : m.panels) out.panels.push_back(panel_of(p));
+  for (const figure::LegendEntry& e : m.legend) out.legend.push_back({legend_kind(e.kind), e.text, e.left, e.right, e.y, e.text_x});
+  return out;
+}
+
+}  // namespace diffboot
