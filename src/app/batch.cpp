@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <memory>
 #include <optional>
 #include <ostream>
 #include <tuple>
@@ -11,6 +12,7 @@
 #include "app/run_end.h"
 #include "app/stages.h"
 #include "app/run_values.h"
+#include "app/groups.h"
 #include "input/sample_files.h"
 #include "poisson/results.h"
 #include "plot/figure_run.h"
@@ -51,6 +53,8 @@ Experiment batch_experiment(const RunConfig& o, std::int32_t n_x, std::int32_t n
   return *o.experiment;
 }
 
+}  // namespace
+
 report::MachineReport machine_report(const RunResults& run) {
   const RunConfig& o = run.config;
   const Samples& s = run.samples;
@@ -71,6 +75,8 @@ void write_results(std::ostream& out, const std::string& text) {
   out.flush();
   if (!out) text::fatal_io_error("Output error: cannot write standard output");
 }
+
+namespace {
 
 // The results in the chosen format on `results`, while messages go to the
 // console's error stream.
@@ -183,7 +189,10 @@ class BatchResults : public ResultsSink {
 
 }  // namespace
 
+std::unique_ptr<Questions> command_line_questions() { return std::make_unique<CommandLineQuestions>(); }
+
 int run_batch(const RunConfig& options, unsigned threads, FinishedRun* finished) {
+  if (options.design) return run_groups(options, threads);
   // In a batch run standard output holds the results only: the console's
   // records (messages) go to standard error.
   // Messages end in a line feed alone.

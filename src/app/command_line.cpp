@@ -17,6 +17,7 @@
 #include "app/dialogue.h"
 #include "app/run_files.h"
 #include "numbers/free_form.h"
+#include "tables/long_form.h"
 #include "plot/figure.h"
 #include "text/shown.h"
 
@@ -383,6 +384,13 @@ std::vector<OptionSpec> option_table() {
        [](S t, O o) { return apply_if(two_names(t), [&](std::pair<std::string, std::string> n) { o.labels = n; }); },
        "is not two names A,B"},
       {"--id", "COLUMN", "With --by and -p: pair the two groups' rows by the id in COLUMN", store(&RunConfig::id)},
+      {"--control", "G0",
+       "Compare each group named after the options with the control G0 (groups of --by, columns of --table, "
+       "or files): G1 - G0, G2 - G0, ..., each the run of its two samples; with --p-values, Holm's p_holm too",
+       [](S t, O o) { return o.design = analysis::Design::control, o.groups = {t}, Problem(); }},
+      {"--sequential", "",
+       "Compare each group named with the one before it: G1 - G0, G2 - G1, ... (a dose series, a time course)",
+       [](S, O o) { return o.design = analysis::Design::sequential, Problem(); }},
       {"--no-files", "", "Write no report or plot file, even with -C",
        [](S, O o) { return o.write_files = false, Problem(); }},
       {"--show", "", "Show the histograms in a plot window, as the dialogue does", raise(&RunConfig::show_plot)},
@@ -439,6 +447,18 @@ std::vector<Rule> option_rules() {
       needs("--value", {"--by"}, "--value and --id go with --by COLUMN"),
       needs("--id", {"--by"}, "--value and --id go with --by COLUMN"),
       needs("--id", {"--paired"}, "--id pairs rows: it goes with --paired"),
+      excludes("--control", "--sequential", "--control and --sequential are two designs: give one"),
+      [](const Given& given, const RunConfig& o) -> Problem {
+        if (!o.design) return std::nullopt;
+        const char* design = given.contains("--control") ? "--control" : "--sequential";
+        for (const char* option : {"--directory", "--show", "--replicates", "--figure", "--labels"}) {
+          if (given.contains(option)) {
+            return std::string(option) + " is for a run of two samples, not for the comparisons of " + design;
+          }
+        }
+        const analysis::SameGroup same = [](std::string_view a, std::string_view b) { return tables::same_group(a, b); };
+        return analysis::groups_problem(o.groups, *o.design, o.by.empty() ? analysis::SameGroup() : same);
+      },
       needs("--delimiter", {"--table", "--column"}, "--delimiter goes with --table or --column"),
       [](const Given&, const RunConfig& o) -> Problem {
         if (!o.decimal_comma || o.delimiter != ',') return std::nullopt;
@@ -468,25 +488,35 @@ void define(CLI::App& app, const std::vector<OptionSpec>& table, Texts& texts) {
     }
   }
   app.get_option("--paired")->excludes(app.get_option("--unpaired"));
-  app.add_option("SAMPLE1", texts.sample1, "Sample 1 (x): a file of one number per line")->required();
-  app.add_option("SAMPLE2", texts.sample2, "Sample 2 (y)")->required();
+  // Required unless the run compares groups (checked once the options are known).
+  app.add_option("SAMPLE1", texts.sample1, "Sample 1 (x): a file of one number per line");
+  app.add_option("SAMPLE2", texts.sample2, "Sample 2 (y)");
   app.get_formatter()->column_width(30);
   app.allow_extras();
 }
 
-// More than two sample names (after "--" every argument is one), or an
-// unknown option: what CLI11 lets through.
-std::optional<std::string> extra_arguments(const CLI::App& app, const Texts& texts) {
+// The samples or groups named (after "--" every argument is one), or the
+// problem with them: an unknown option, which CLI11 lets through; two
+// samples missing or more than two named, unless the run compares groups.
+std::variant<std::vector<std::string>, std::string> named_samples(const CLI::App& app, const Texts& texts, bool groups) {
   std::vector<std::string> extra = app.remaining();
   const bool separated = std::erase(extra, "--") > 0;
+  if (!groups) {
+    for (const char* sample : {"SAMPLE1", "SAMPLE2"}) {
+      if (app.get_option(sample)->count() == 0) return std::string(sample) + " is required";
+    }
+  }
   for (const std::string& word : extra) {
     if (!separated && word.size() > 1 && word[0] == '-') return "The following argument was not expected: " + word;
   }
-  if (extra.empty()) return std::nullopt;
-  extra.insert(extra.begin(), {texts.sample1, texts.sample2});
+  std::vector<std::string> named;
+  if (app.get_option("SAMPLE1")->count() > 0) named.push_back(texts.sample1);
+  if (app.get_option("SAMPLE2")->count() > 0) named.push_back(texts.sample2);
+  named.insert(named.end(), extra.begin(), extra.end());
+  if (groups || named.size() == 2) return named;
   std::string list;
-  for (const std::string& name : extra) list += (list.empty() ? "\"" : ", \"") + name + "\"";
-  return std::to_string(extra.size()) + " samples named (" + list + "), but two are compared";
+  for (const std::string& name : named) list += (list.empty() ? "\"" : ", \"") + name + "\"";
+  return std::to_string(named.size()) + " samples named (" + list + "), but two are compared";
 }
 
 // The options the parsed texts ask for: each value set in the table's order
@@ -499,8 +529,11 @@ std::optional<std::string> interpret(const CLI::App& app, const std::vector<Opti
     if (!table[i].value.empty() && texts.values[i].empty()) return table[i].name() + " needs a value";  // not the default
     given[table[i].name()] = texts.values[i];
   }
-  if (const Problem problem = extra_arguments(app, texts)) return problem;
+  std::variant<std::vector<std::string>, std::string> named =
+      named_samples(app, texts, given.contains("--control") || given.contains("--sequential"));
+  if (const std::string* problem = std::get_if<std::string>(&named)) return *problem;
   o.sample1 = texts.sample1, o.sample2 = texts.sample2;
+  const std::vector<std::string>& groups = std::get<std::vector<std::string>>(named);
   for (const bool late : {false, true}) {
     for (const OptionSpec& option : table) {
       const auto text = given.find(option.name());
@@ -510,6 +543,7 @@ std::optional<std::string> interpret(const CLI::App& app, const std::vector<Opti
       }
     }
   }
+  if (o.design) o.groups.insert(o.groups.end(), groups.begin(), groups.end());
   for (const Rule& rule : option_rules()) {
     if (const Problem problem = rule(given, o)) return problem;
   }

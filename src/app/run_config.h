@@ -10,6 +10,7 @@
 #include <utility>
 #include <vector>
 
+#include "analysis/groups.h"
 #include "analysis/settings.h"
 
 namespace diffboot::app {
@@ -28,6 +29,11 @@ struct RunConfig {
   std::optional<char> delimiter;     // --delimiter: the tables' cell separator, else guessed
   bool decimal_comma = false;        // --decimal-comma: a comma in a value is its decimal point
   std::optional<std::pair<std::string, std::string>> labels;  // --labels A,B
+  // Several groups (--control G0 or --sequential): the design and its groups
+  // as named (the control first), each comparison a run of two of them; no
+  // design: the two samples sample1 and sample2.
+  std::optional<analysis::Design> design;
+  std::vector<std::string> groups;
 
   // The analysis.
   std::optional<Experiment> experiment;  // when chosen

@@ -237,8 +237,12 @@ MeasureRuns resampled_intervals(const Samples& samples, const RunConfig& config)
 
 }  // namespace
 
+MeasureRuns measure_intervals(const Samples& samples, const RunConfig& config) {
+  return config.poisson ? poisson_intervals(samples, config) : resampled_intervals(samples, config);
+}
+
 MeasureRuns bootstrap_intervals(const Samples& samples, const RunConfig& config) {
-  MeasureRuns measures = config.poisson ? poisson_intervals(samples, config) : resampled_intervals(samples, config);
+  MeasureRuns measures = measure_intervals(samples, config);
   tell_notes(measures);  // after the progress line has gone
   return measures;
 }

@@ -34,6 +34,8 @@ Histograms make_histograms(const Samples& samples, const RunConfig& config);
 // of the measures of the experiment type `config` settled; what a user must
 // know to read them on standard error.
 MeasureRuns bootstrap_intervals(const Samples& samples, const RunConfig& config);
+// The same results, their notes left for the caller to say.
+MeasureRuns measure_intervals(const Samples& samples, const RunConfig& config);
 // The report of a run: the measures asked for.
 report::Report report_of(const RunResults& run);
 // The report on the console (ReportMode::console) or in diffboot.dat (ReportMode::file).

@@ -57,18 +57,20 @@ std::string shortest(double v) {
 }
 
 std::string results_csv(const MachineReport& r) {
-  std::string out = "measure";
+  std::string out = r.comparison.empty() ? "measure" : "comparison,measure";
   for (const Column& c : result_columns) out += std::string(",") + c.name;
   const bool paired = r.experiment == "paired";
   out += ",alpha,level,B,n_x,n_y,experiment,seed,missing_x,missing_y";
   if (paired) out += ",pairs_dropped";
   if (r.permutations > 0) out += ",p_permutation,p_t,permutations";
+  if (r.permutations > 0 && r.holm) out += ",p_holm";
   if (!r.method.empty()) out += ",method";
   out += ",sample1,sample2\n";
   // Each cell appended after its comma: GCC 12 at -O3 warns (-Wrestrict) on
   // "," + std::string&&.
   const auto cell = [&out](const std::string& value) { out.append(",").append(value); };
   for (const MeasureRow& m : r.measures) {
+    if (!r.comparison.empty()) out.append(csv_cell(r.comparison)).append(",");
     out += m.name;
     for (const Column& c : result_columns) cell(shortest(m.result->*c.field));
     for (const std::string& value : {shortest(r.alpha), shortest(r.level), std::to_string(r.replications),
@@ -81,6 +83,7 @@ std::string results_csv(const MachineReport& r) {
       for (const std::string& value : {shortest(m.p_permutation), shortest(m.p_t), std::to_string(r.permutations)}) {
         cell(value);
       }
+      if (r.holm) cell(shortest(m.p_holm));
     }
     if (!r.method.empty()) cell(std::string(r.method));
     cell(csv_cell(r.sample1));
@@ -90,12 +93,15 @@ std::string results_csv(const MachineReport& r) {
   return out;
 }
 
-std::string results_json(const MachineReport& r) {
+namespace {
+
+nlohmann::json json_of(const MachineReport& r) {
   nlohmann::json measures = nlohmann::json::array();
   for (const MeasureRow& m : r.measures) {
     nlohmann::json row = {{"measure", m.name}};
     for (const Column& c : result_columns) row[c.name] = number(m.result->*c.field);
     if (r.permutations > 0) row["p_permutation"] = number(m.p_permutation), row["p_t"] = number(m.p_t);
+    if (r.permutations > 0 && r.holm) row["p_holm"] = number(m.p_holm);
     measures.push_back(row);
   }
   nlohmann::json j = {
@@ -119,7 +125,38 @@ std::string results_json(const MachineReport& r) {
   if (r.permutations > 0) j["inputs"]["permutations"] = r.permutations;
   if (r.experiment == "paired") j["inputs"]["pairs_dropped"] = r.pairs_dropped;
   if (!r.method.empty()) j["inputs"]["method"] = r.method;
-  return j.dump(2, ' ', false, nlohmann::json::error_handler_t::replace) + "\n";
+  if (!r.comparison.empty()) j["comparison"] = r.comparison;
+  return j;
+}
+
+std::string dumped(const nlohmann::json& j) { return j.dump(2, ' ', false, nlohmann::json::error_handler_t::replace) + "\n"; }
+
+}  // namespace
+
+std::string results_json(const MachineReport& r) { return dumped(json_of(r)); }
+
+std::string comparisons_csv(std::span<const ComparisonReport> comparisons) {
+  std::string out;
+  for (const ComparisonReport& c : comparisons) {
+    if (c.report == nullptr) continue;
+    const std::string csv = results_csv(*c.report);
+    out += out.empty() ? csv : csv.substr(csv.find('\n') + 1);
+  }
+  return out;
+}
+
+std::string comparisons_json(std::string_view version, std::string_view design, std::span<const std::string> groups,
+                             std::span<const ComparisonReport> comparisons) {
+  nlohmann::json all = nlohmann::json::array();
+  for (const ComparisonReport& c : comparisons) {
+    all.push_back(c.report != nullptr ? json_of(*c.report)
+                                      : nlohmann::json{{"comparison", c.comparison}, {"stopped", c.stopped}});
+  }
+  return dumped({{"program", "diffboot"},
+                 {"version", version},
+                 {"design", design},
+                 {"groups", groups},
+                 {"comparisons", all}});
 }
 
 }  // namespace diffboot::report

@@ -4,6 +4,7 @@
 // Numbers are written in their shortest form that reads back as the same
 // double.
 #include <cstdint>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -20,6 +21,7 @@ struct MeasureRow {
   std::string_view name;             // "d_AVE", "AVE_d", ..., "g", "delta"
   const bootstrap::Result* result;
   double p_permutation = 0.0, p_t = 0.0;  // written when the report has p-values
+  double p_holm = 0.0;                    // written when the report has Holm's p-values
 };
 
 struct MachineReport {
@@ -36,6 +38,10 @@ struct MachineReport {
   std::int32_t permutations = 0;      // of the p-values; 0: none, and no p-value columns or keys
   std::int64_t pairs_dropped = 0;     // pairs left out for a missing half (written for paired runs)
   std::string_view method;            // "poisson" for the Poisson bootstrap (a method column or key); empty: none
+  // With several groups: the comparison ("G1 - G0"), the first csv column and
+  // a json key; empty: none.
+  std::string_view comparison = {};
+  bool holm = false;                  // with p-values and several groups: each measure's p_holm
 };
 
 // The shortest text of `v` that reads back as the same double; NaN, Inf, -Inf.
@@ -57,5 +63,23 @@ std::string results_csv(const MachineReport& r);
 // the method, when set). Non-finite values as null; bytes of a file name that are not
 // UTF-8 become U+FFFD.
 std::string results_json(const MachineReport& r);
+
+// One comparison of several groups: its report, or why it stopped.
+struct ComparisonReport {
+  std::string_view comparison;      // "G1 - G0"
+  const MachineReport* report;      // nothing when it stopped
+  std::string_view stopped;         // why, when it stopped
+};
+
+// The csv of several comparisons: one header line (that of their reports,
+// which begins with the column comparison), then every row of each
+// comparison that has results.
+std::string comparisons_csv(std::span<const ComparisonReport> comparisons);
+
+// One json object: program, version, design, groups and comparisons, an
+// array holding each comparison's results_json object with its comparison
+// key, or for one that stopped its comparison and stopped keys.
+std::string comparisons_json(std::string_view version, std::string_view design, std::span<const std::string> groups,
+                             std::span<const ComparisonReport> comparisons);
 
 }  // namespace diffboot::report

@@ -52,7 +52,13 @@ void write_rows(int out, const Report& r) {
   }
   if (r.permutations == 0) return;
   for (const ResultRow& row : r.rows) {
-    if (!row.t_test) {
+    if (r.holm && !row.t_test) {
+      text::write_record(out, "(a,4x,a,es11.4,4x,a,es11.4)",
+                         {row.label, "p_permutation = ", row.p_permutation, "p_holm = ", row.p_holm});
+    } else if (r.holm) {
+      text::write_record(out, "(a,4x,a,es11.4,4x,a,es11.4,4x,a,es11.4)",
+                         {row.label, "p_permutation = ", row.p_permutation, "p_holm = ", row.p_holm, "p_t = ", row.p_t});
+    } else if (!row.t_test) {
       text::write_record(out, "(a,4x,a,es11.4)", {row.label, "p_permutation = ", row.p_permutation});
     } else {
       text::write_record(out, "(a,4x,a,es11.4,4x,a,es11.4)",

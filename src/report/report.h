@@ -23,6 +23,7 @@ struct ResultRow {
   double p_permutation = 0.0, p_t = 0.0;  // printed when the report has permutations
   bool t_test = false;                    // p_t too: a mean measure
   double factor = 1.0;                    // estimate and bounds printed times this (100: in percent)
+  double p_holm = 0.0;                    // printed when the report has Holm's p-values
 };
 
 struct Report {
@@ -36,6 +37,7 @@ struct Report {
   // What a table run left out, each in a line under n_y when above 0:
   // missing cells of each sample, and pairs left out for a missing half.
   std::int64_t missing_x = 0, missing_y = 0, pairs_dropped = 0;
+  bool holm = false;                 // with permutations and several groups: p_holm after each row's p-values
 };
 
 // The report: its header, a line per row, and with permutations a line of
