@@ -20,7 +20,7 @@
 namespace diffboot {
 
 struct FigureOptions {
-  double width = 7.0, height = 5.0;  // inches, 2 to 40 each
+  double width = 7.0, height = 5.0;  // inches, 1 to 40 each
   std::string label_x = "x", label_y = "y";  // the samples' names
   std::string value_name = "value";  // what the values are, on the data axis
   std::string unit;                  // the values' unit, such as "g"; empty for none

@@ -95,6 +95,7 @@ class Result:
         kept = [m for m in self.measures if m.replicates is not None]
         self.replicates = {m.name: m.replicates for m in kept} if kept else None
         self._samples = samples
+        self._core = core
         self._quantiles = list(quantiles)
         for m in self.measures:  # what the program says on standard error
             for note in m.notes:

@@ -1,17 +1,17 @@
-"""The figure in svg: one mark per value, one row per measure, the numbers
-equal to the result's at the digits shown."""
+"""The figure painted in svg: the library's layout, a mark per value, a row
+per measure, its texts as the layout gives them."""
 
 import xml.etree.ElementTree as ET
 
 import numpy as np
 
 import diffboot
-from diffboot.plot import MINUS, interval_text, plot
+from diffboot.plot import MINUS, layout, plot
 
 
-def _svg_groups(root, prefix):
+def _svg_groups(root, gid):
     ns = "{http://www.w3.org/2000/svg}"
-    return [g for g in root.iter(ns + "g") if g.get("id", "").startswith(prefix)]
+    return [g for g in root.iter(ns + "g") if g.get("id", "") == gid]
 
 
 def test_the_figure_shows_every_value_and_every_measure(tmp_path):
@@ -21,19 +21,20 @@ def test_the_figure_shows_every_value_and_every_measure(tmp_path):
     plot(r, path=tmp_path / "f.svg", unit="g")
     svg = ET.parse(tmp_path / "f.svg").getroot()
     ns = "{http://www.w3.org/2000/svg}"
-    uses = sum(len(list(g.iter(ns + "use"))) + len(list(g.iter(ns + "path"))) - 1 for g in _svg_groups(svg, "value"))
+    uses = sum(len(list(g.iter(ns + "use"))) for g in _svg_groups(svg, "values"))
     assert uses == len(x) + len(y), "a mark per value"
     # Every measure, g, delta and lift too, with its point, BCa bar and t bar.
-    for gid in ("estimate", "interval_bca", "interval_t"):
+    for gid in ("estimate", "bca", "t"):
         assert len(_svg_groups(svg, gid)) == len(r.measures), gid
     texts = [t.text or "" for t in svg.iter(ns + "text")]
-    for text in ("mean \u00b1 SD", "median", "BCa", "t", "value (g)", "difference a %s b (g)" % MINUS,
-                 "a %s b: g in sd units" % MINUS, "a %s b: delta from %s1 to 1" % (MINUS, MINUS),
-                 "a %s b: lift in percent" % MINUS):
-        assert text in texts, text
-    for m in r.measures:
-        k, suffix = (100.0, "%") if m.name == "lift" else (1.0, "")
-        assert interval_text(k * m.estimate, k * m.bca_lower, k * m.bca_upper, suffix) + " BCa" in texts, m.name
+    model = layout(r, unit="g")
+    painted = [model.title] + [e.text for e in model.legend]
+    for p in model.panels:
+        painted += [p.x.title, p.y.title] + [t.text for t in p.texts] + [c.label for c in p.categories]
+    for text in painted:
+        assert not text or text in texts, text
+    for text in ("value (g)", "difference a %s b (g)" % MINUS, "a %s b: lift in percent" % MINUS):
+        assert text in painted, text
 
 
 def test_each_unitless_measure_has_an_axis_of_its_own():

@@ -13,3 +13,7 @@
     .Call(`_diffboot_frame_groups`, by_name, by, value_name, value, id_name, id, groups, paired)
 }
 
+.figure_layout <- function(x, y, settings, figure) {
+    .Call(`_diffboot_figure_layout`, x, y, settings, figure)
+}
+

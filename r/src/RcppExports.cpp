@@ -54,11 +54,25 @@ BEGIN_RCPP
     return rcpp_result_gen;
 END_RCPP
 }
+// figure_layout
+Rcpp::List figure_layout(Rcpp::NumericVector x, Rcpp::NumericVector y, Rcpp::List settings, Rcpp::List figure);
+RcppExport SEXP _diffboot_figure_layout(SEXP xSEXP, SEXP ySEXP, SEXP settingsSEXP, SEXP figureSEXP) {
+BEGIN_RCPP
+    Rcpp::RObject rcpp_result_gen;
+    Rcpp::traits::input_parameter< Rcpp::NumericVector >::type x(xSEXP);
+    Rcpp::traits::input_parameter< Rcpp::NumericVector >::type y(ySEXP);
+    Rcpp::traits::input_parameter< Rcpp::List >::type settings(settingsSEXP);
+    Rcpp::traits::input_parameter< Rcpp::List >::type figure(figureSEXP);
+    rcpp_result_gen = Rcpp::wrap(figure_layout(x, y, settings, figure));
+    return rcpp_result_gen;
+END_RCPP
+}
 
 static const R_CallMethodDef CallEntries[] = {
     {"_diffboot_analyse", (DL_FUNC) &_diffboot_analyse, 4},
     {"_diffboot_frame_columns", (DL_FUNC) &_diffboot_frame_columns, 5},
     {"_diffboot_frame_groups", (DL_FUNC) &_diffboot_frame_groups, 8},
+    {"_diffboot_figure_layout", (DL_FUNC) &_diffboot_figure_layout, 4},
     {NULL, NULL, 0}
 };
 

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "diffboot/diffboot.h"
+#include "diffboot/figure.h"
 #include "diffboot/frames.h"
 #include "diffboot/rules.h"
 #include "diffboot/watch.h"
@@ -240,6 +241,91 @@ Rcpp::List frame_groups(std::string by_name, SEXP by, std::string value_name, SE
     const ColumnHolder g = column_of(by_name, by), v = column_of(value_name, value), i = column_of(id_name, id);
     return samples_list(
         diffboot::frame_groups(g.column, v.column, i.column, {groups.at(0), groups.at(1)}, experiment_of(paired)));
+  } catch (const diffboot::Error& e) {
+    return error_list(e);
+  }
+}
+
+namespace {
+
+Rcpp::List ticks_list(const std::vector<diffboot::FigureTick>& ticks) {
+  std::vector<double> at;
+  std::vector<std::string> label;
+  for (const diffboot::FigureTick& t : ticks) at.push_back(t.at), label.push_back(t.label);
+  return Rcpp::List::create(Rcpp::Named("at") = at, Rcpp::Named("label") = label);
+}
+
+SEXP axis_list(const std::optional<diffboot::FigureAxis>& a) {
+  if (!a) return R_NilValue;
+  return Rcpp::List::create(Rcpp::Named("low") = a->low, Rcpp::Named("high") = a->high,
+                            Rcpp::Named("log") = a->log_scale, Rcpp::Named("ticks") = ticks_list(a->ticks),
+                            Rcpp::Named("title") = a->title);
+}
+
+Rcpp::List mark_list(const diffboot::FigureMark& m) {
+  const char* kind = m.kind == diffboot::MarkKind::discs ? "discs" : m.kind == diffboot::MarkKind::lines ? "lines" : "area";
+  std::vector<double> breaks(m.breaks.begin(), m.breaks.end());
+  return Rcpp::List::create(Rcpp::Named("role") = m.role, Rcpp::Named("kind") = kind, Rcpp::Named("x") = m.x,
+                            Rcpp::Named("y") = m.y, Rcpp::Named("diameter") = m.diameter, Rcpp::Named("breaks") = breaks,
+                            Rcpp::Named("colour") = m.colour, Rcpp::Named("width") = m.width,
+                            Rcpp::Named("opacity") = m.opacity, Rcpp::Named("second_axis") = m.second_axis);
+}
+
+Rcpp::List panel_list(const diffboot::FigurePanel& p) {
+  Rcpp::List marks(p.marks.size());
+  for (std::size_t k = 0; k < p.marks.size(); ++k) marks[static_cast<R_xlen_t>(k)] = mark_list(p.marks[k]);
+  std::vector<std::string> text, colour;
+  std::vector<double> x, y;
+  for (const diffboot::FigureText& t : p.texts) text.push_back(t.text), colour.push_back(t.colour), x.push_back(t.x), y.push_back(t.y);
+  return Rcpp::List::create(
+      Rcpp::Named("samples") = p.samples,
+      Rcpp::Named("box") = std::vector<double>{p.left, p.right, p.bottom, p.top}, Rcpp::Named("x") = axis_list(p.x),
+      Rcpp::Named("y") = axis_list(p.y), Rcpp::Named("y2") = axis_list(p.y2),
+      Rcpp::Named("categories") = ticks_list(p.categories), Rcpp::Named("marks") = marks,
+      Rcpp::Named("texts") = Rcpp::List::create(Rcpp::Named("text") = text, Rcpp::Named("x") = x, Rcpp::Named("y") = y,
+                                                Rcpp::Named("colour") = colour),
+      Rcpp::Named("zero_line") = p.zero_line);
+}
+
+}  // namespace
+
+// The figure of the run of x and y with the options of `settings`, as the
+// library lays it out (the run again, keeping its replicates: the same
+// numbers); `figure` holds the size, labels, value name, unit and scale.
+// [[Rcpp::export(name = ".figure_layout", rng = false)]]
+Rcpp::List figure_layout(Rcpp::NumericVector x, Rcpp::NumericVector y, Rcpp::List settings, Rcpp::List figure) {
+  try {
+    double level = 0;
+    diffboot::Options o = options_of(settings, level);
+    o.keep_replicates = true;
+    const double work = diffboot::work_of(static_cast<std::size_t>(x.size()), static_cast<std::size_t>(y.size()), o);
+    const diffboot::Results r =
+        watched_run(work, [&](diffboot::Control& c) { return diffboot::analyse(span_of(x), span_of(y), o, c); });
+    diffboot::FigureOptions f;
+    const std::vector<double> size = Rcpp::as<std::vector<double>>(figure["size"]);
+    f.width = size.at(0), f.height = size.at(1);
+    const std::vector<std::string> labels = Rcpp::as<std::vector<std::string>>(figure["labels"]);
+    f.label_x = labels.at(0), f.label_y = labels.at(1);
+    f.value_name = Rcpp::as<std::string>(figure["value_name"]);
+    f.unit = Rcpp::as<std::string>(figure["unit"]);
+    f.log_scale = Rcpp::as<bool>(figure["log"]);
+    const diffboot::FigureLayout l = diffboot::figure_layout(span_of(x), span_of(y), r, f);
+    Rcpp::List panels(l.panels.size());
+    for (std::size_t k = 0; k < l.panels.size(); ++k) panels[static_cast<R_xlen_t>(k)] = panel_list(l.panels[k]);
+    std::vector<std::string> kind, text;
+    std::vector<double> left, right, at, text_x;
+    for (const diffboot::FigureLegendEntry& e : l.legend) {
+      kind.push_back(e.kind), text.push_back(e.text), left.push_back(e.left), right.push_back(e.right);
+      at.push_back(e.y), text_x.push_back(e.text_x);
+    }
+    return Rcpp::List::create(
+        Rcpp::Named("width") = l.width, Rcpp::Named("height") = l.height, Rcpp::Named("font") = l.font,
+        Rcpp::Named("title") = l.title, Rcpp::Named("panels") = panels,
+        Rcpp::Named("legend") = Rcpp::DataFrame::create(Rcpp::Named("kind") = kind, Rcpp::Named("text") = text,
+                                                         Rcpp::Named("left") = left, Rcpp::Named("right") = right,
+                                                         Rcpp::Named("y") = at, Rcpp::Named("text_x") = text_x,
+                                                         Rcpp::Named("stringsAsFactors") = false),
+        Rcpp::Named("bca_thickness") = l.bca_thickness, Rcpp::Named("line") = l.line, Rcpp::Named("ch") = l.ch);
   } catch (const diffboot::Error& e) {
     return error_list(e);
   }

@@ -12,7 +12,7 @@ engine=$package/src/engine
 # The folders of src/ the library is built from, in the order they depend on
 # one another; of tables/ only the frames' rules, which read no files (its
 # file reader needs libcsv, which the package does without).
-parts="numbers numeric bootstrap analysis poisson tables api"
+parts="numbers numeric bootstrap analysis poisson figure tables api"
 tables="table.h two_samples.h cells.cpp pairs.h pairs.cpp long_form.h long_form.cpp samples.cpp frames.h frames.cpp"
 
 rm -rf "$engine"

@@ -3,6 +3,7 @@
 #include "diffboot/figure.h"
 
 #include <cmath>
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -68,8 +69,8 @@ const char* legend_kind(figure::LegendKind k) {
 
 FigureLayout figure_layout(std::span<const double> x, std::span<const double> y, const Results& results,
                            const FigureOptions& options) {
-  if (!(options.width >= 2.0 && options.width <= 40.0 && options.height >= 2.0 && options.height <= 40.0)) {
-    throw Error("a figure's width and height are 2 to 40 inches each");
+  if (!(options.width >= 1.0 && options.width <= 40.0 && options.height >= 1.0 && options.height <= 40.0)) {
+    throw Error("a figure's width and height are 1 to 40 inches each");
   }
   const bool paired = results.options.experiment == Experiment::paired;
   const auto [kept_x, kept_y] = analysed(x, y, paired);
@@ -98,6 +99,14 @@ FigureLayout figure_layout(std::span<const double> x, std::span<const double> y,
   }
   if (const std::optional<std::string> problem = figure::figure_problem(f)) throw Error(*problem);
   const figure::FigureModel m = figure::figure_model(f);
+  for (const figure::Panel& p : m.panels) {
+    if (!(p.box.width() > 0.0 && p.box.height() > 0.0)) {
+      char size[64];
+      std::snprintf(size, sizeof size, "%g x %g inches", options.width, options.height);
+      throw Error(std::string("a figure of ") + size + " has no room for " + std::to_string(results.measures.size()) +
+                  " measures: make it larger");
+    }
+  }
   FigureLayout out{m.width, m.height, m.font, m.title, {}, {}, m.bca_thickness, m.line, m.ch};
   for (const figure::Panel& p : m.panels) out.panels.push_back(panel_of(p));
   for (const figure::LegendEntry& e : m.legend) out.legend.push_back({legend_kind(e.kind), e.text, e.left, e.right, e.y, e.text_x});

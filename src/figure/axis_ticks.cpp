@@ -77,9 +77,9 @@ std::vector<Tick> axis_ticks(double low, double high, bool log_scale, double len
   }
   // Four ticks closer than their labels allow: every other one unlabelled,
   // zero keeping its label.
-  if (chosen.size() > room && chosen.size() > 1) {
+  if (chosen.size() > room && chosen.size() > 1 && length > 0.0) {
     const double gap = length * (chosen[1].at - chosen[0].at) / (high - low);
-    const auto every = static_cast<std::size_t>(std::ceil(spacing / gap));
+    const auto every = static_cast<std::size_t>(std::clamp(std::ceil(spacing / gap), 1.0, 40.0));
     std::size_t phase = 0;
     for (std::size_t i = 0; i < chosen.size(); ++i) if (chosen[i].at == 0.0) phase = i % every;
     for (std::size_t i = 0; i < chosen.size(); ++i) if (i % every != phase) chosen[i].label.clear();

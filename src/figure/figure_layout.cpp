@@ -31,7 +31,7 @@ constexpr double row_lines = 2.5;          // an effect row's least height, in l
 constexpr double bottom_lines = 3.2;       // an effect panel's tick labels and axis name, in lines
 constexpr double half_violin = 0.38;       // a half violin's greatest width, in columns or rows
 constexpr double bca_points = 4.5;         // the BCa bar's thickness at 8-point text
-constexpr double smallest_font = 3.0, largest_font = 14.0;  // points
+constexpr double smallest_font = 2.0, largest_font = 14.0;  // points
 
 constexpr double largest = std::numeric_limits<double>::max();
 

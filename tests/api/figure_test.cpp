@@ -60,14 +60,14 @@ TEST(FigureLayoutTest, RefusesWhatCannotBeDrawn) {
   FigureOptions log;
   log.log_scale = true, log.label_y = "b";
   FigureOptions tiny;
-  tiny.width = 1.0;
+  tiny.width = 0.5;
   struct Case {
     const Results* r;
     FigureOptions fo;
     const char* message;
   } cases[] = {{&without, {}, "the figure needs the measures' replicates: run with keep_replicates"},
                {&with, log, "--log draws positive values only, and \"b\" holds -1"},
-               {&with, tiny, "a figure's width and height are 2 to 40 inches each"}};
+               {&with, tiny, "a figure's width and height are 1 to 40 inches each"}};
   for (const Case& c : cases) {
     try {
       figure_layout(x, y, *c.r, c.fo);

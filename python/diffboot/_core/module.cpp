@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "diffboot/diffboot.h"
+#include "diffboot/figure.h"
 #include "diffboot/frames.h"
 #include "diffboot/poisson.h"
 #include "diffboot/rules.h"
@@ -339,6 +340,84 @@ PYBIND11_MODULE(_core, m) {
     return poisson::results(x, y ? *y : x, o);
   }, py::arg("x"), py::arg("y"), py::arg("options"));
   m.attr("poisson_min_size") = diffboot::poisson::min_size;
+
+  // The figure as the library lays it out, for plot.py to paint.
+  using diffboot::FigureAxis, diffboot::FigureMark, diffboot::FigurePanel, diffboot::FigureLayout;
+  py::class_<diffboot::FigureOptions>(m, "FigureOptions")
+      .def(py::init<>())
+      .def_readwrite("width", &diffboot::FigureOptions::width)
+      .def_readwrite("height", &diffboot::FigureOptions::height)
+      .def_readwrite("label_x", &diffboot::FigureOptions::label_x)
+      .def_readwrite("label_y", &diffboot::FigureOptions::label_y)
+      .def_readwrite("value_name", &diffboot::FigureOptions::value_name)
+      .def_readwrite("unit", &diffboot::FigureOptions::unit)
+      .def_readwrite("log_scale", &diffboot::FigureOptions::log_scale);
+  py::class_<diffboot::FigureTick>(m, "FigureTick")
+      .def_readonly("at", &diffboot::FigureTick::at)
+      .def_readonly("label", &diffboot::FigureTick::label);
+  py::class_<FigureAxis>(m, "FigureAxis")
+      .def_readonly("low", &FigureAxis::low)
+      .def_readonly("high", &FigureAxis::high)
+      .def_readonly("log_scale", &FigureAxis::log_scale)
+      .def_readonly("ticks", &FigureAxis::ticks)
+      .def_readonly("title", &FigureAxis::title);
+  py::enum_<diffboot::MarkKind>(m, "MarkKind")
+      .value("discs", diffboot::MarkKind::discs)
+      .value("lines", diffboot::MarkKind::lines)
+      .value("area", diffboot::MarkKind::area);
+  py::class_<FigureMark>(m, "FigureMark")
+      .def_readonly("role", &FigureMark::role)
+      .def_readonly("what", &FigureMark::what)
+      .def_readonly("kind", &FigureMark::kind)
+      .def_property_readonly("x", [](const FigureMark& k) { return array_of(k.x); })
+      .def_property_readonly("y", [](const FigureMark& k) { return array_of(k.y); })
+      .def_property_readonly("diameter", [](const FigureMark& k) { return array_of(k.diameter); })
+      .def_readonly("breaks", &FigureMark::breaks)
+      .def_readonly("colour", &FigureMark::colour)
+      .def_readonly("width", &FigureMark::width)
+      .def_readonly("opacity", &FigureMark::opacity)
+      .def_readonly("second_axis", &FigureMark::second_axis);
+  py::class_<diffboot::FigureText>(m, "FigureText")
+      .def_readonly("text", &diffboot::FigureText::text)
+      .def_readonly("x", &diffboot::FigureText::x)
+      .def_readonly("y", &diffboot::FigureText::y)
+      .def_readonly("colour", &diffboot::FigureText::colour);
+  py::class_<FigurePanel>(m, "FigurePanel")
+      .def_readonly("samples", &FigurePanel::samples)
+      .def_readonly("left", &FigurePanel::left)
+      .def_readonly("right", &FigurePanel::right)
+      .def_readonly("bottom", &FigurePanel::bottom)
+      .def_readonly("top", &FigurePanel::top)
+      .def_readonly("x", &FigurePanel::x)
+      .def_readonly("y", &FigurePanel::y)
+      .def_readonly("y2", &FigurePanel::y2)
+      .def_readonly("categories", &FigurePanel::categories)
+      .def_readonly("marks", &FigurePanel::marks)
+      .def_readonly("texts", &FigurePanel::texts)
+      .def_readonly("zero_line", &FigurePanel::zero_line);
+  py::class_<diffboot::FigureLegendEntry>(m, "FigureLegendEntry")
+      .def_readonly("kind", &diffboot::FigureLegendEntry::kind)
+      .def_readonly("text", &diffboot::FigureLegendEntry::text)
+      .def_readonly("left", &diffboot::FigureLegendEntry::left)
+      .def_readonly("right", &diffboot::FigureLegendEntry::right)
+      .def_readonly("y", &diffboot::FigureLegendEntry::y)
+      .def_readonly("text_x", &diffboot::FigureLegendEntry::text_x);
+  py::class_<FigureLayout>(m, "FigureLayout")
+      .def_readonly("width", &FigureLayout::width)
+      .def_readonly("height", &FigureLayout::height)
+      .def_readonly("font", &FigureLayout::font)
+      .def_readonly("title", &FigureLayout::title)
+      .def_readonly("panels", &FigureLayout::panels)
+      .def_readonly("legend", &FigureLayout::legend)
+      .def_readonly("bca_thickness", &FigureLayout::bca_thickness)
+      .def_readonly("line", &FigureLayout::line)
+      .def_readonly("ch", &FigureLayout::ch);
+  m.def("figure_layout", [](const py::array_t<double, py::array::c_style | py::array::forcecast>& x,
+                            const py::array_t<double, py::array::c_style | py::array::forcecast>& y,
+                            const diffboot::Results& r, const diffboot::FigureOptions& o) {
+    return diffboot::figure_layout({x.data(), static_cast<std::size_t>(x.size())},
+                                   {y.data(), static_cast<std::size_t>(y.size())}, r, o);
+  }, py::arg("x"), py::arg("y"), py::arg("results"), py::arg("options"));
 
   m.attr("version") = DIFFBOOT_VERSION;
   namespace l = diffboot::limits;

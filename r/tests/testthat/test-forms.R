@@ -60,6 +60,7 @@ test_that("the methods give the estimates and intervals in R's usual forms", {
   expect_s3_class(plot(r), "ggplot")
   path <- withr::local_tempfile(fileext = ".pdf")
   grDevices::pdf(path)
-  expect_null(diffboot:::figure_base(diffboot:::figure_data(r), TRUE))
+  layout <- diffboot:::figure_layout(r)
+  expect_null(diffboot:::paint_base(diffboot:::figure_shapes(layout), layout))  # without ggplot2
   grDevices::dev.off()
 })
