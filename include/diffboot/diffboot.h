@@ -7,6 +7,7 @@
 // state between calls: calls on other threads may run at once. A Control
 // follows a long run from another thread and may stop it.
 #include <cstdint>
+#include <limits>
 #include <memory>
 #include <optional>
 #include <span>
@@ -57,6 +58,9 @@ struct MeasureResult {
   // numbers withheld for replicates that are not finite. The program says
   // them on standard error; the doors as warnings.
   std::vector<std::string> notes;
+  // Of analyse_groups() with permutations: p_permutation adjusted by Holm's
+  // method across the comparisons that give this measure's; NaN otherwise.
+  double p_holm = std::numeric_limits<double>::quiet_NaN();
 };
 
 struct Results {
