@@ -475,7 +475,18 @@ struct Texts {
   std::string sample1, sample2;
 };
 
+// The help's usage lines: two samples, or the groups of a design.
+class HelpFormat : public CLI::Formatter {
+ public:
+  std::string make_usage(const CLI::App*, std::string) const override {
+    return "Usage: diffboot [OPTIONS] SAMPLE1 SAMPLE2\n"
+           "       diffboot [OPTIONS] --control G0 G1 [G2 ...]\n"
+           "       diffboot [OPTIONS] --sequential G0 G1 [G2 ...]\n";
+  }
+};
+
 void define(CLI::App& app, const std::vector<OptionSpec>& table, Texts& texts) {
+  app.formatter(std::make_shared<HelpFormat>());
   app.description(description());
   app.footer(footer);
   app.set_help_flag("-h,--help", "Show this help and exit");
