@@ -24,7 +24,7 @@ TEST(AxisTicksTest, FourAtLeastAtRoundNumbers) {
       {0.5, 40, true, 3.0, 0.25, {"0.5", "1", "2", "5", "10", "20"}},           // and their 2 and 5 multiples
       {120, 170, true, 1.0, 0.25, {"120", "", "140", "", "160", ""}},          // less than a decade: linear steps
       {1e-3, 1e6, true, 2.0, 0.25, {"0.01", "1", "100", "10000", "1e+06"}},    // every other decade
-      {-132, 51, false, -0.3, 0.5, {"\u2212150", "\u2212100", "\u221250", "0", "50"}},  // no room at all: not thinned
+      {-132, 51, false, -0.3, 0.5, {"\u2212100", "\u221250", "0", "50"}},  // no room at all: not thinned
   };
   for (const Case& c : cases) {
     std::vector<std::string> labels;
