@@ -3,7 +3,9 @@
 ``analyse(x, y)`` compares two samples; ``analyse_frame(df, ...)`` two
 columns or two groups of a pandas DataFrame. Both return a ``Result`` whose
 numbers are those of the ``diffboot`` program's csv and json, bit for bit,
-for the same values and options.
+for the same values and options. Several groups (against a control, or each
+against the one before it: ``analyse_frame(df, by=..., control=...)``,
+``analyse_groups(samples, ...)``) give ``Comparisons``, a Result each.
 """
 
 import math as _math
@@ -16,8 +18,10 @@ import numpy as _np
 
 from . import _core
 from ._frame import analyse_frame
+from ._groups import Comparisons, analyse_groups
 
-__all__ = ["analyse", "analyse_frame", "Result", "MeasureResult", "Error", "DiffbootWarning", "FIELDS", "__version__"]
+__all__ = ["analyse", "analyse_frame", "analyse_groups", "Result", "Comparisons", "MeasureResult", "Error",
+           "DiffbootWarning", "FIELDS", "__version__"]
 
 __version__ = _core.version
 
@@ -39,7 +43,7 @@ FIELDS = ("estimate", "se", "bias", "t_lower", "t_upper", "bca_lower", "bca_uppe
 
 
 def _measure_repr(m):
-    keys = ("name",) + FIELDS + ("p_permutation", "p_t")
+    keys = ("name",) + FIELDS + ("p_permutation", "p_t", "p_holm")
     return "MeasureResult(%s)" % ", ".join("%s=%r" % (k, getattr(m, k)) for k in keys)
 
 
@@ -75,9 +79,17 @@ class Result:
     replicates : dict of numpy arrays, or None
         With ``replicates=True``, each measure's B replicates in
         replication order.
+    comparison : str or None
+        Of several groups: the comparison's name, ``"horsebean - casein"``;
+        its measures then carry ``p_holm`` (with permutations), the
+        permutation p-value adjusted across the comparisons by Holm's method.
+    stopped : str or None
+        Of several groups: why the comparison stopped (its samples too few
+        for the experiment); it then has no measures.
     """
 
-    def __init__(self, core, labels, level, method="bootstrap", samples=None, quantiles=(), counts=None):
+    def __init__(self, core, labels, level, method="bootstrap", samples=None, quantiles=(), counts=None,
+                 comparison=None, stopped=None, stacklevel=3):
         options = core.options
         self.method = method
         self.experiment = options.experiment.name
@@ -97,9 +109,14 @@ class Result:
         self._samples = samples
         self._core = core
         self._quantiles = list(quantiles)
+        self.comparison = comparison
+        self.stopped = stopped
+        said = "" if comparison is None else comparison + ": "  # the program's messages begin with their comparison
+        if stopped is not None:
+            _warnings.warn(said + stopped, DiffbootWarning, stacklevel=stacklevel)
         for m in self.measures:  # what the program says on standard error
             for note in m.notes:
-                _warnings.warn(note, DiffbootWarning, stacklevel=3)
+                _warnings.warn(said + note, DiffbootWarning, stacklevel=stacklevel)
 
     def __getitem__(self, name):
         """The MeasureResult of the measure `name`; KeyError naming the result's measures."""
@@ -133,7 +150,8 @@ class Result:
 
         rows = []
         for m in self.measures:
-            row = {"measure": m.name}
+            row = {} if self.comparison is None else {"comparison": self.comparison}
+            row["measure"] = m.name
             row.update({f: getattr(m, f) for f in FIELDS})
             row.update(alpha=self.alpha, level=self.level, B=self.replications, n_x=self.n_x, n_y=self.n_y,
                        experiment=self.experiment, seed=self.seed, missing_x=self.missing_x,
@@ -142,11 +160,15 @@ class Result:
                 row.update(pairs_dropped=self.pairs_dropped)
             if self.permutations > 0:
                 row.update(p_permutation=m.p_permutation, p_t=m.p_t, permutations=self.permutations)
+                if self.comparison is not None:
+                    row.update(p_holm=m.p_holm)
             if self.method == "poisson":
                 row.update(method=self.method)
             row.update(sample1=self.labels[0], sample2=self.labels[1])
             rows.append(row)
         frame = pd.DataFrame(rows)
+        if not rows:  # a comparison that stopped
+            frame = pd.DataFrame(columns=([] if self.comparison is None else ["comparison"]) + ["measure"])
         if index:
             frame.index = pd.Index([m.name for m in self.measures])
         return frame
@@ -178,10 +200,13 @@ class Result:
         counts = "n = %d, %d; missing %d, %d" % (self.n_x, self.n_y, self.missing_x, self.missing_y)
         if self.pairs_dropped is not None:
             counts += "; pairs left out %d" % self.pairs_dropped
-        return ["%s intervals, %s experiment: %s - %s" % (method, self.experiment, x, y),
-                "%g%% intervals, B = %d, seed %d" % (100 * self.level, self.replications, self.seed), counts]
+        lines = ["%s intervals, %s experiment: %s - %s" % (method, self.experiment, x, y),
+                 "%g%% intervals, B = %d, seed %d" % (100 * self.level, self.replications, self.seed), counts]
+        return lines + (["stopped: " + self.stopped] if self.stopped is not None else [])
 
     def __repr__(self):
+        if self.stopped is not None:
+            return "\n".join(self._caption())
         head, rows = self._table()
         widths = [max(len(r[k]) for r in [head] + rows) for k in range(len(head))]
         lines = list(self._caption())

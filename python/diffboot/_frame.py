@@ -78,12 +78,15 @@ def _key(group):
     return repr(float(group)) if math.isfinite(group) else str(group)
 
 
-def analyse_frame(df, columns=None, by=None, groups=None, value=None, id=None, **options):
-    """analyse() of two columns or two groups of a pandas DataFrame.
+def analyse_frame(df, columns=None, by=None, groups=None, value=None, id=None, control=None, sequential=False,
+                  **options):
+    """analyse() of two columns or two groups of a pandas DataFrame, or of several groups.
 
     The same rules and numbers as the program's --table: the library pairs
     the rows, matches the groups, reads texts as numbers and counts what it
-    leaves out.
+    leaves out. With ``control=`` or ``sequential=True``, several groups of
+    ``by`` are compared, each comparison the run of its two groups alone
+    (the program's --control and --sequential).
 
     Parameters
     ----------
@@ -92,28 +95,43 @@ def analyse_frame(df, columns=None, by=None, groups=None, value=None, id=None, *
         The wide form: the values of two columns (paired: each row a pair).
     by : column name, optional
         The long form: the column of the groups.
-    groups : tuple of two groups, optional
-        With ``by``: the groups compared, the first as x.
+    groups : tuple of groups, optional
+        With ``by``: the two groups compared, the first as x. With
+        ``control`` or ``sequential``: the groups compared with the control,
+        or the sequence in order; by default every group of ``by`` (a
+        categorical's categories in order, else sorted), the control left
+        out.
     value : column name, optional
         With ``by``: the column of the values; by default the other column
         of a two-column frame.
     id : column name, optional
         With ``by`` and ``paired=True``: the column whose values pair the
-        rows.
+        rows (several groups: each comparison pairs the ids present in both
+        of its groups).
+    control : group, optional
+        With ``by``: the control; each group is compared with it (x = the
+        group, y = the control).
+    sequential : bool, default False
+        With ``by``: each group against the one before it (G1 - G0,
+        G2 - G1, ...). With permutations, each measure's p-values are
+        adjusted across the comparisons by Holm's method (``p_holm``).
     **options
         analyse()'s keyword arguments (paired, level, replications, seed,
         measures, ..., and scipy's names confidence_level, n_resamples).
 
     Returns
     -------
-    Result
-        Labelled by the columns or the groups unless ``labels=`` is given.
+    Result or Comparisons
+        A Result labelled by the columns or the groups unless ``labels=``
+        is given; of several groups, Comparisons: a Result a comparison.
 
     Raises
     ------
     Error
         A frame or options the analysis cannot take, with the program's
-        message (a group the column does not hold lists its groups).
+        message (a group the column does not hold lists its groups; a
+        group named twice, one group only, the control among the others,
+        control= with sequential=True).
     TypeError
         Cells or options of a wrong type.
 
@@ -123,9 +141,16 @@ def analyse_frame(df, columns=None, by=None, groups=None, value=None, id=None, *
     >>> df = pd.DataFrame({"arm": ["a"] * 4 + ["b"] * 4, "v": [5.1, 4.8, 6.0, 5.5, 4.2, 4.9, 4.4, 4.0]})
     >>> diffboot.analyse_frame(df, by="arm", groups=("a", "b"), value="v").labels
     ('a', 'b')
+    >>> chicks = pd.DataFrame({"feed": ["casein"] * 4 + ["soybean"] * 4 + ["linseed"] * 4,
+    ...                        "weight": [368, 390, 379, 260, 243, 230, 248, 327, 309, 229, 181, 141]})
+    >>> diffboot.analyse_frame(chicks, by="feed", value="weight", control="casein", replications=199).names
+    ['linseed - casein', 'soybean - casein']
     """
     from . import Error, Result, _aliases, _options, _watched
+    from ._groups import check_design
 
+    several = control is not None or sequential is not False
+    design = check_design(control, sequential) if several else None
     paired = options.pop("paired", False)
     labels = options.pop("labels", None)
     progress = options.pop("progress", False)
@@ -133,6 +158,11 @@ def analyse_frame(df, columns=None, by=None, groups=None, value=None, id=None, *
     known = _analyse_defaults(options)
     known["level"], known["replications"] = _aliases(options, known["level"], known["replications"])
     o, interval = _options(paired, **known)
+    if several:
+        if by is None or columns is not None:
+            raise Error("control= and sequential= compare groups of a column: name it with by=COLUMN")
+        return _several_groups(df, by, value, id, control, groups, design, paired, o, interval,
+                               (labels, progress, method))
     if (columns is None) == (by is None):
         raise Error("name either columns=(A, B) or by=COLUMN with groups=(G1, G2)")
     if columns is not None:
@@ -143,10 +173,7 @@ def analyse_frame(df, columns=None, by=None, groups=None, value=None, id=None, *
     else:
         if groups is None or isinstance(groups, str) or len(groups) != 2:
             raise Error("groups must name two groups of the column %r" % (by,))
-        if value is None:
-            if len(df.columns) != 2:
-                raise Error("the frame has %d columns: name the values with value=COLUMN" % len(df.columns))
-            value = df.columns[1] if df.columns[0] == by else df.columns[0]
+        value = _value_column(df, by, value)
         by_cells = _cells(_column(df, by), False)
         value_cells = _cells(_column(df, value), True)
         id_cells = _cells(_column(df, id), False) if id is not None else (None, None)
@@ -163,7 +190,57 @@ def analyse_frame(df, columns=None, by=None, groups=None, value=None, id=None, *
                   counts=samples)
 
 
-def _analyse_defaults(options):
+def _value_column(df, by, value):
+    """The column of the values: value, or the other column of a two-column frame."""
+    from . import Error
+
+    if value is None:
+        if len(df.columns) != 2:
+            raise Error("the frame has %d columns: name the values with value=COLUMN" % len(df.columns))
+        value = df.columns[1] if df.columns[0] == by else df.columns[0]
+    return value
+
+
+def _present_groups(series):
+    """The groups a column holds: a categorical's categories present, in order; else sorted (as found when they
+    do not sort)."""
+    import pandas as pd
+
+    if isinstance(series.dtype, pd.CategoricalDtype):
+        found = set(series.dropna().unique())
+        return [g for g in series.cat.categories if g in found]
+    found = list(pd.unique(series.dropna()))
+    try:
+        return sorted(found)
+    except TypeError:
+        return found
+
+
+def _several_groups(df, by, value, id, control, groups, design, paired, o, interval, two_sample_options):
+    """Comparisons of several groups of `by` by the library's rule, each comparison's samples kept for its figure."""
+    from ._groups import Comparisons, group_names, refuse_two_sample_options, results_of
+
+    refuse_two_sample_options(*two_sample_options, "several groups")
+    value = _value_column(df, by, value)
+    by_series = _column(df, by)
+    names = group_names(control, groups, lambda: _present_groups(by_series))
+    keys = [_key(g) for g in names]
+    cells = [(str(by),) + _cells(by_series, False), (str(value),) + _cells(_column(df, value), True),
+             (str(id),) + (_cells(_column(df, id), False) if id is not None else (None, None))]
+    args = [a for c in cells for a in c]
+    comparisons = _core.frame_analyse_groups(*args, keys, design, o)
+
+    def samples_of(c):
+        s = _core.frame_groups(*args, (keys[c.x], keys[c.y]), bool(paired))
+        return (s.x, s.y), None
+
+    results = results_of(comparisons, names, samples_of, interval, o.quantiles, stacklevel=4)
+    data = df[[c for c in (by, value, id) if c is not None]]
+    return Comparisons(results, design.name, [str(n) for n in names], o, interval, data=data, by=by, value=value,
+                       id=id, columns=cells)
+
+
+def _analyse_defaults(options, caller="analyse_frame"):
     """analyse()'s keyword arguments but paired, labels and progress, with its defaults (scipy's names left in
     `options` for _aliases)."""
     import inspect
@@ -174,6 +251,6 @@ def _analyse_defaults(options):
              if p.default is not inspect.Parameter.empty and name not in ("paired", "labels", "progress")}
     unknown = set(options) - set(known) - {"n_resamples", "confidence_level"}
     if unknown:
-        raise TypeError("analyse_frame() got unexpected keyword arguments: %s" % ", ".join(sorted(unknown)))
+        raise TypeError("%s() got unexpected keyword arguments: %s" % (caller, ", ".join(sorted(unknown))))
     known.update((k, v) for k, v in options.items() if k in known)
     return known

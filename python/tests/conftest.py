@@ -45,7 +45,7 @@ def assert_equals_json(result, j):
     assert result.permutations == inputs.get("permutations", 0)
     assert [m.name for m in result.measures] == [m["measure"] for m in j["measures"]]
     for m, row in zip(result.measures, j["measures"]):
-        for f in FIELDS + (("p_permutation", "p_t") if "p_t" in row else ()):
+        for f in FIELDS + (("p_permutation", "p_t") if "p_t" in row else ()) + (("p_holm",) if "p_holm" in row else ()):
             assert bits(getattr(m, f)) == bits(row[f]), (m.name, f)
 
 

@@ -38,7 +38,10 @@ def test_the_table_of_options_is_the_doors_own(program):
     assert len(rows) >= 12
     named = {n.rstrip("=") for _, python, _ in rows.values() for n in python}
     parameters = set(inspect.signature(diffboot.analyse).parameters) - {"x", "y", "aliases"}
-    assert named == parameters | {"confidence_level", "n_resamples"}
+    designs = {"control", "sequential"}  # several groups: analyse_frame()'s and analyse_groups()'s own
+    for several in (diffboot.analyse_frame, diffboot.analyse_groups):
+        assert designs <= set(inspect.signature(several).parameters), several.__name__
+    assert named == parameters | {"confidence_level", "n_resamples"} | designs
     help_text = subprocess.run([program, "--help"], capture_output=True, text=True).stdout
     for option, (cli, _, _) in rows.items():
         for name in cli:
@@ -89,17 +92,17 @@ def test_the_namespace_is_the_packages_own(program):
     public = {n for n in vars(diffboot) if not n.startswith("_")}
     assert not public & {"math", "np", "numbers", "time", "re", "warnings", "inspect"}
     assert set(diffboot.__all__) <= set(vars(diffboot))
-    for name in ("analyse", "analyse_frame"):
+    for name in ("analyse", "analyse_frame", "analyse_groups"):
         doc = getattr(diffboot, name).__doc__
         for section in ("Parameters", "Returns", "Raises", "Examples"):
             assert "\n    %s\n    ---" % section in doc, (name, section)
     import warnings
 
-    from diffboot import _frame
+    from diffboot import _frame, _groups
 
     with warnings.catch_warnings():
         warnings.simplefilter("ignore")
-        for module in (diffboot, _frame):
+        for module in (diffboot, _frame, _groups):
             assert doctest.testmod(module).failed == 0, module.__name__
     version = subprocess.run([program, "--version"], capture_output=True, text=True).stdout
     assert diffboot.__version__ and diffboot.__version__ in version

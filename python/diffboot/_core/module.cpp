@@ -16,6 +16,7 @@
 #include "diffboot/diffboot.h"
 #include "diffboot/figure.h"
 #include "diffboot/frames.h"
+#include "diffboot/groups.h"
 #include "diffboot/poisson.h"
 #include "diffboot/rules.h"
 #include "diffboot/watch.h"
@@ -130,6 +131,33 @@ diffboot::Results analyse_samples(const diffboot::FrameSamples& s, const diffboo
     return control != nullptr ? diffboot::analyse(s, o, *control) : diffboot::analyse(s, o);
   };
   return watched(diffboot::work_of(s.x.size(), s.y.size(), o), analyse, progress);
+}
+
+// Several groups, each a name and a float64 buffer, compared by the design
+// without the GIL.
+std::vector<diffboot::Comparison> analyse_groups(const std::vector<std::pair<std::string, py::buffer>>& named,
+                                                 diffboot::Design design, const diffboot::Options& o) {
+  std::vector<py::buffer_info> buffers;
+  buffers.reserve(named.size());
+  std::vector<diffboot::Group> groups;
+  for (const auto& [name, values] : named) {
+    buffers.push_back(values.request());
+    groups.push_back({name, values_of(buffers.back(), name.c_str())});
+  }
+  const py::gil_scoped_release released;
+  return diffboot::analyse_groups(groups, design, o);
+}
+
+// The groups `groups` of a frame's long form, paired by `id` when it has cells.
+std::vector<diffboot::Comparison> frame_analyse_groups(
+    const std::string& by, const py::object& by_cells, const py::object& by_missing, const std::string& value,
+    const py::object& value_cells, const py::object& value_missing, const std::string& id, const py::object& id_cells,
+    const py::object& id_missing, const std::vector<std::string>& groups, diffboot::Design design,
+    const diffboot::Options& o) {
+  const ColumnHolder b = column_of(by, by_cells, by_missing), v = column_of(value, value_cells, value_missing),
+                     i = column_of(id, id_cells, id_missing);
+  const py::gil_scoped_release released;
+  return diffboot::analyse_groups(b.column, v.column, i.column, groups, design, o);
 }
 
 py::array_t<double> array_of(const std::vector<double>& v) {
@@ -259,6 +287,7 @@ PYBIND11_MODULE(_core, m) {
       .def_readonly("acceleration", &diffboot::MeasureResult::acceleration)
       .def_readonly("p_permutation", &diffboot::MeasureResult::p_permutation)
       .def_readonly("p_t", &diffboot::MeasureResult::p_t)
+      .def_readonly("p_holm", &diffboot::MeasureResult::p_holm)
       .def_readonly("notes", &diffboot::MeasureResult::notes)
       .def_property_readonly("replicates", [](const diffboot::MeasureResult& r) -> py::object {
         return r.replicates.empty() ? py::object(py::none()) : py::object(array_of(r.replicates));
@@ -272,6 +301,16 @@ PYBIND11_MODULE(_core, m) {
       .def_readonly("missing_x", &diffboot::Results::missing_x)
       .def_readonly("missing_y", &diffboot::Results::missing_y)
       .def_readonly("pairs_dropped", &diffboot::Results::pairs_dropped);
+
+  py::enum_<diffboot::Design>(m, "Design")
+      .value("control", diffboot::Design::control)
+      .value("sequential", diffboot::Design::sequential);
+  py::class_<diffboot::Comparison>(m, "Comparison", "One comparison of several groups: group x less group y.")
+      .def_readonly("name", &diffboot::Comparison::name)
+      .def_readonly("x", &diffboot::Comparison::x)
+      .def_readonly("y", &diffboot::Comparison::y)
+      .def_readonly("results", &diffboot::Comparison::results)
+      .def_readonly("stopped", &diffboot::Comparison::stopped);
 
   py::class_<diffboot::FrameSamples>(m, "FrameSamples")
       .def_property_readonly("x", [](const diffboot::FrameSamples& s) { return array_of(s.x); })
@@ -300,6 +339,8 @@ PYBIND11_MODULE(_core, m) {
   m.def("frame_columns", &frame_columns);
   m.def("frame_groups", &frame_groups);
   m.def("analyse_samples", &analyse_samples, py::arg("samples"), py::arg("options"), py::arg("progress"));
+  m.def("analyse_groups", &analyse_groups, py::arg("groups"), py::arg("design"), py::arg("options"));
+  m.def("frame_analyse_groups", &frame_analyse_groups);
   m.def("level_from_text", &diffboot::level_from_text);
   m.def("level_from_number", &diffboot::level_from_number);
   m.def("acceleration_from_text", &diffboot::acceleration_from_text);
