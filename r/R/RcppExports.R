@@ -13,6 +13,10 @@
     .Call(`_diffboot_frame_groups`, by_name, by, value_name, value, id_name, id, groups, paired)
 }
 
+.analyse_groups <- function(by_name, by, value_name, value, id_name, id, groups, design, settings) {
+    .Call(`_diffboot_analyse_groups`, by_name, by, value_name, value, id_name, id, groups, design, settings)
+}
+
 .figure_layout <- function(x, y, settings, figure) {
     .Call(`_diffboot_figure_layout`, x, y, settings, figure)
 }

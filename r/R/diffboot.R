@@ -70,10 +70,21 @@ fail <- function(message) {
 #'   \code{id}) first: rows it removes are not counted.
 #' @param groups the two groups of the long form to compare, the first as
 #'   \code{x}; \code{NULL} when the group column has exactly two (a factor's
-#'   two levels).
+#'   two levels). With \code{control} or \code{sequential}: the groups
+#'   compared with the control, or the sequence in order; \code{NULL}, every
+#'   group of the column (a factor's levels present, in order; else sorted),
+#'   the control left out.
+#' @param control several groups of the long form: the control, each group
+#'   being compared with it (\code{x} the group, \code{y} the control:
+#'   \code{"horsebean - casein"}), as the command line's \code{--control}.
+#' @param sequential several groups of the long form: \code{TRUE} compares
+#'   each group with the one before it (a dose series, a time course), as
+#'   the command line's \code{--sequential}.
 #' @param id paired long form: the name of the column whose values pair the
 #'   rows. An id in one group only pairs with a missing value; a row whose id
 #'   is \code{NA} or empty is left out and counted with the pairs left out.
+#'   Of several groups (repeated measures), each comparison pairs the ids
+#'   present in both of its groups.
 #'   Without it the groups' rows are paired in the order they come, when the
 #'   groups are of equal size, with a message.
 #' @param ... for the formula method, the options of the default method.
@@ -90,6 +101,9 @@ fail <- function(message) {
 #'   order) and \code{data}. See \code{\link{print.diffboot}} for what can be
 #'   done with it.
 #'
+#'   With \code{control} or \code{sequential}, an object of class
+#'   \code{"diffboot_comparisons"}: see \code{\link{print.diffboot_comparisons}}.
+#'
 #'   Input the analysis cannot take stops with an error of class
 #'   \code{"diffboot_error"} whose message is the command line's. Ctrl-C
 #'   stops a run within about a second.
@@ -105,6 +119,7 @@ fail <- function(message) {
 #' diffboot(x, y, measures = c("d_AVE", "g", "delta"), permutations = 999, seed = 1)
 #' wide <- reshape(sleep, direction = "wide", idvar = "ID", timevar = "group")
 #' diffboot(Pair(extra.1, extra.2) ~ 1, data = wide, paired = TRUE)
+#' diffboot(weight ~ feed, data = chickwts, control = "casein", groups = c("horsebean", "linseed"), R = 999)
 #' @export
 diffboot <- function(x, ...) UseMethod("diffboot")
 
@@ -125,9 +140,15 @@ diffboot.default <- function(x, y, paired = FALSE, conf.level = 0.95, R = 1999, 
 #' @rdname diffboot
 #' @export
 diffboot.formula <- function(formula, data = parent.frame(), subset, na.action = NULL, groups = NULL, id = NULL,
-                             paired = FALSE, labels = NULL, ...) {
+                             paired = FALSE, labels = NULL, control = NULL, sequential = FALSE, ...) {
   if (length(formula) != 3L) fail("the formula must be value ~ group, or Pair(x, y) ~ 1")
   flag(paired, "paired")
+  flag(sequential, "sequential")
+  if (!is.null(control) && (!is.atomic(control) || length(control) != 1L || is.na(control))) {
+    fail("control must name one group")
+  }
+  if (!is.null(control) && sequential) fail("control and sequential = TRUE are two designs: give one")
+  several <- !is.null(control) || sequential
   if (!is.null(id)) {
     if (!is.character(id) || length(id) != 1L || is.na(id)) fail("id must name one column of data")
     where <- if (missing(data)) environment(formula) else data
@@ -148,7 +169,9 @@ diffboot.formula <- function(formula, data = parent.frame(), subset, na.action =
   if (wide) {
     response <- frame[[1L]]
     if (!is.matrix(response) || ncol(response) != 2L) fail("the wide form is Pair(x, y) ~ 1: two columns")
-    if (!is.null(groups) || !is.null(id)) fail("groups and id go with the long form value ~ group")
+    if (!is.null(groups) || !is.null(id) || several) {
+      fail("groups, id, control and sequential go with the long form value ~ group")
+    }
     names <- vapply(as.list(formula[[2L]])[2:3], deparse1, "")
     samples <- from_library(.frame_columns(names[1L], frame_cells(response[, 1L], names[1L], TRUE), names[2L],
                                            frame_cells(response[, 2L], names[2L], TRUE), paired))
@@ -156,6 +179,11 @@ diffboot.formula <- function(formula, data = parent.frame(), subset, na.action =
   }
   if (ncol(frame) != 2L + !is.null(id)) fail("the formula must be value ~ group, with one group variable")
   group_name <- names(frame)[2L]
+  if (several) {
+    if (!is.null(labels)) fail("labels name the two samples of one run; the comparisons are named by their groups")
+    return(several_groups(frame, id, c(if (!is.null(control)) control, group_list(frame[[2L]], groups, control)),
+                          if (sequential) "sequential" else "control", paired, settings(paired, ...), call))
+  }
   groups <- two_groups(frame[[2L]], group_name, groups)
   value_name <- names(frame)[1L]
   samples <- from_library(.frame_groups(
@@ -248,8 +276,62 @@ two_groups <- function(group, group_name, groups) {
   if (length(groups) != 2L || anyNA(groups) || !is.atomic(groups)) {
     fail(sprintf("groups must name two groups of %s", group_name))
   }
-  keys <- if (is.numeric(groups)) formatC(as.double(groups), digits = 17L, format = "g") else as.character(groups)
-  list(keys = keys, labels = as.character(groups))
+  list(keys = group_keys(groups), labels = as.character(groups))
+}
+
+# Groups as the library matches them: numbers by a text that reads back as
+# the same number.
+group_keys <- function(groups) {
+  if (is.numeric(groups)) formatC(as.double(groups), digits = 17L, format = "g") else as.character(groups)
+}
+
+# The groups compared with the control, or the sequence: those named, or
+# every group of the column (a factor's levels present, in order; else
+# sorted), the control left out.
+group_list <- function(group, groups, control) {
+  if (is.null(groups)) {
+    groups <- if (is.factor(group)) levels(droplevels(group)) else sort(unique(group[!is.na(group)]))
+    if (!is.null(control)) groups <- groups[as.character(groups) != as.character(control)]
+  }
+  if (!is.atomic(groups) || anyNA(groups)) fail("groups must name groups of the group column")
+  if (is.factor(groups)) as.character(groups) else groups
+}
+
+# Several groups of the long form, compared by the library's design: a
+# "diffboot" object a comparison, each with its two samples (for confint at
+# another level and its figure), and the frame's columns as analysed.
+several_groups <- function(frame, id, named, design, paired, settings, call) {
+  group_name <- names(frame)[2L]
+  value_name <- names(frame)[1L]
+  by <- frame_cells(frame[[2L]], group_name, FALSE)
+  value <- frame_cells(frame[[1L]], value_name, TRUE)
+  id_name <- if (is.null(id)) "" else id
+  ids <- if (!is.null(id)) frame_cells(frame[["(pair_id)"]], id, FALSE)
+  keys <- group_keys(named)
+  out <- .analyse_groups(group_name, by, value_name, value, id_name, ids, keys, design, settings)
+  if (!is.null(out$error)) fail(out$error)
+  if (paired && is.null(id)) {
+    message("diffboot: the rows of each two groups paired in the order they come (id = names a column of pairs)")
+  }
+  labels <- as.character(named)
+  comparisons <- lapply(out$comparisons, function(c) {
+    pair <- c(c$x, c$y)
+    samples <- from_library(.frame_groups(group_name, by, value_name, value, id_name, ids, keys[pair], paired))
+    result_object(c$results, samples, settings, labels[pair], call, comparison = c$name, stopped = c$stopped)
+  })
+  names(comparisons) <- vapply(out$comparisons, `[[`, "", "name")
+  data <- frame[c(2L, 1L)]
+  if (!is.null(id)) data[[id]] <- frame[["(pair_id)"]]
+  structure(class = "diffboot_comparisons", list(
+    comparisons = comparisons,
+    design = design,
+    groups = labels,
+    keys = keys,
+    data = data,
+    columns = c(by = group_name, value = value_name, id = if (is.null(id)) NA_character_ else id),
+    settings = settings,
+    call = call
+  ))
 }
 
 # The samples a frame gave, or the library's refusal.
@@ -263,10 +345,21 @@ from_library <- function(samples) {
 run_analysis <- function(samples, settings, labels, call) {
   core <- .analyse(samples$x, samples$y, samples$counts, settings)
   if (!is.null(core$error)) fail(core$error)
-  # The notes the program says on standard error beside its numbers.
-  for (note in core$notes) {
-    warning(structure(class = c("diffboot_warning", "warning", "condition"), list(message = note, call = NULL)))
-  }
+  result_object(core, samples, settings, labels, call)
+}
+
+say <- function(message) {
+  warning(structure(class = c("diffboot_warning", "warning", "condition"), list(message = message, call = NULL)))
+}
+
+# The "diffboot" object of a run's results; of several groups, with the
+# comparison's name and, when its samples were too few, why it stopped.
+result_object <- function(core, samples, settings, labels, call, comparison = NULL, stopped = "") {
+  # What the program says on standard error beside its numbers, each line
+  # of a comparison after its name.
+  said <- if (is.null(comparison)) "" else paste0(comparison, ": ")
+  if (nzchar(stopped)) say(paste0(said, stopped))
+  for (note in core$notes) say(paste0(said, note))
   paired <- settings$paired
   structure(class = "diffboot", list(
     measures = as.data.frame(core$measures, stringsAsFactors = FALSE),
@@ -285,6 +378,8 @@ run_analysis <- function(samples, settings, labels, call) {
     call = call,
     percent = core$percent,
     settings = settings,
-    counts = samples$counts
+    counts = samples$counts,
+    comparison = comparison,
+    stopped = if (nzchar(stopped)) stopped
   ))
 }

@@ -10,7 +10,8 @@ caption <- function(x) {
     sprintf("%s%% intervals, B = %d, seed %d", format(100 * x$conf.level), x$R, x$seed),
     paste0(sprintf("n = %s, %s; missing %s, %s", format(x$n[["x"]]), format(x$n[["y"]]),
                    format(x$missing[["x"]]), format(x$missing[["y"]])),
-           if (!is.null(x$pairs_dropped)) sprintf("; pairs left out %s", format(x$pairs_dropped))))
+           if (!is.null(x$pairs_dropped)) sprintf("; pairs left out %s", format(x$pairs_dropped))),
+    if (!is.null(x$stopped)) paste("stopped:", x$stopped))
 }
 
 # The fields a measure printed in percent (lift) shows times 100: its
@@ -73,6 +74,7 @@ measure_table <- function(x, columns, headings) {
 #' @export
 print.diffboot <- function(x, digits = max(3L, getOption("digits") - 3L), ...) {
   cat("", caption(x), "", sep = "\n")
+  if (!is.null(x$stopped)) return(invisible(x))
   print(measure_table(x, c("estimate", "t_lower", "t_upper", "bca_lower", "bca_upper"),
                       c("estimate", "t lower", "t upper", "BCa lower", "BCa upper")), digits = digits, ...)
   invisible(x)
@@ -82,9 +84,10 @@ print.diffboot <- function(x, digits = max(3L, getOption("digits") - 3L), ...) {
 #' @method summary diffboot
 #' @export
 summary.diffboot <- function(object, ...) {
-  columns <- c(result_fields, if (object$permutations > 0L) c("p_permutation", "p_t"))
+  columns <- c(result_fields, if (object$permutations > 0L) c("p_permutation", "p_t"),
+               if (object$permutations > 0L && !is.null(object$measures$p_holm)) "p_holm")
   structure(class = "summary.diffboot",
-            list(caption = caption(object), permutations = object$permutations,
+            list(caption = caption(object), permutations = object$permutations, stopped = object$stopped,
                  table = measure_table(object, columns, columns)))
 }
 
@@ -93,6 +96,7 @@ summary.diffboot <- function(object, ...) {
 #' @export
 print.summary.diffboot <- function(x, digits = max(3L, getOption("digits") - 3L), ...) {
   cat("", x$caption, sep = "\n")
+  if (!is.null(x$stopped)) return(invisible(x))
   if (x$permutations > 0L) cat(sprintf("p-values from %d permutations\n", x$permutations))
   cat("\n")
   print(t(x$table), digits = digits, ...)
@@ -113,9 +117,11 @@ as.data.frame.diffboot <- function(x, row.names = NULL, optional = FALSE, ...) {
     out$p_permutation <- m$p_permutation
     out$p_t <- m$p_t
     out$permutations <- x$permutations
+    if (!is.null(m$p_holm)) out$p_holm <- m$p_holm
   }
   out$sample1 <- x$labels[1L]
   out$sample2 <- x$labels[2L]
+  if (!is.null(x$comparison)) out <- cbind(comparison = rep(x$comparison, nrow(out)), out, stringsAsFactors = FALSE)
   out
 }
 
@@ -162,4 +168,131 @@ at_level <- function(object, level) {
   object$conf.level <- core$level
   object$alpha <- core$alpha
   object
+}
+
+#' The results of diffboot() of several groups
+#'
+#' \code{diffboot(value ~ group, data, control = )} and \code{sequential =
+#' TRUE} give an object of class \code{"diffboot_comparisons"}: in
+#' \code{$comparisons} a \code{"diffboot"} object a comparison, named by it
+#' (\code{"horsebean - casein"}), each the run of its two groups alone, with
+#' \code{$comparison}, and \code{$stopped} saying why when its samples were
+#' too few (it then has no measures). \code{print} and \code{summary} show
+#' each comparison as \code{\link{print.diffboot}} does; with permutations
+#' each measure's \code{p_holm} is its permutation p-value adjusted across
+#' the comparisons by Holm's method (the intervals are each comparison's
+#' own). \code{as.data.frame} gives the command line's csv: a first column
+#' \code{comparison}, then the columns of \code{as.data.frame.diffboot}.
+#' \code{coef} and \code{confint} give each comparison's, their rows named
+#' \code{"comparison: measure"}.
+#'
+#' The object also keeps \code{design} (\code{"control"} or
+#' \code{"sequential"}), \code{groups} (in the order compared, the control
+#' first), \code{data} (the frame's group, value and id columns as
+#' analysed), \code{columns} (their names: \code{by}, \code{value},
+#' \code{id}) and \code{settings} (the options).
+#'
+#' @param x,object a result of \code{\link{diffboot}} of several groups (or
+#'   of its \code{summary}).
+#' @param digits significant digits printed.
+#' @param row.names,optional as for \code{\link{as.data.frame}}.
+#' @param parm the measures, by name or number; all by default.
+#' @param level the intervals' level, as for \code{\link{confint.diffboot}};
+#'   \code{NULL}, the run's.
+#' @param type which interval: BCa, Student's t, percentile or basic.
+#' @param ... passed on to \code{print}, unused elsewhere.
+#'
+#' @return \code{as.data.frame}: a data frame, a row per comparison and
+#'   measure (none for a comparison that stopped); \code{coef}: a named
+#'   vector; \code{confint}: a matrix, a row per comparison and measure.
+#'
+#' @examples
+#' r <- diffboot(weight ~ feed, data = chickwts, control = "casein", groups = c("horsebean", "linseed"),
+#'               permutations = 999, R = 999)
+#' r
+#' summary(r)
+#' as.data.frame(r)
+#' confint(r, "d_AVE")
+#' r$comparisons[["linseed - casein"]]
+#' @method print diffboot_comparisons
+#' @export
+print.diffboot_comparisons <- function(x, digits = max(3L, getOption("digits") - 3L), ...) {
+  cat(comparisons_head(x), "\n", sep = "")
+  for (name in names(x$comparisons)) {
+    cat("\n== ", name, " ==\n", sep = "")
+    print(x$comparisons[[name]], digits = digits, ...)
+  }
+  invisible(x)
+}
+
+comparisons_head <- function(x) {
+  sprintf("%d comparisons of %d groups, %s", length(x$comparisons), length(x$groups),
+          if (x$design == "control") paste("against the control", x$groups[1L]) else "each against the one before it")
+}
+
+# The comparisons that did not stop.
+given <- function(x) Filter(function(c) is.null(c$stopped), x$comparisons)
+
+#' @rdname print.diffboot_comparisons
+#' @method summary diffboot_comparisons
+#' @export
+summary.diffboot_comparisons <- function(object, ...) {
+  structure(class = "summary.diffboot_comparisons",
+            list(head = comparisons_head(object), summaries = lapply(object$comparisons, summary)))
+}
+
+#' @rdname print.diffboot_comparisons
+#' @method print summary.diffboot_comparisons
+#' @export
+print.summary.diffboot_comparisons <- function(x, digits = max(3L, getOption("digits") - 3L), ...) {
+  cat(x$head, "\n", sep = "")
+  for (name in names(x$summaries)) {
+    cat("\n== ", name, " ==\n", sep = "")
+    print(x$summaries[[name]], digits = digits, ...)
+  }
+  invisible(x)
+}
+
+#' @rdname print.diffboot_comparisons
+#' @method as.data.frame diffboot_comparisons
+#' @export
+as.data.frame.diffboot_comparisons <- function(x, row.names = NULL, optional = FALSE, ...) {
+  out <- do.call(rbind, lapply(unname(given(x)), as.data.frame))
+  if (is.null(out)) return(data.frame(comparison = character(0), measure = character(0)))
+  rownames(out) <- row.names
+  out
+}
+
+#' @rdname print.diffboot_comparisons
+#' @method coef diffboot_comparisons
+#' @export
+coef.diffboot_comparisons <- function(object, ...) {
+  by_comparison(given(object), function(c) {
+    v <- coef(c)
+    matrix(v, dimnames = list(names(v), NULL))
+  })[, 1L]
+}
+
+#' @rdname print.diffboot_comparisons
+#' @method confint diffboot_comparisons
+#' @export
+confint.diffboot_comparisons <- function(object, parm, level = NULL, type = c("bca", "t", "percentile", "basic"),
+                                         ...) {
+  type <- match.arg(type)
+  every <- missing(parm)
+  by_comparison(given(object), function(c) {
+    at <- if (is.null(level)) c$conf.level else level
+    if (every) confint(c, level = at, type = type) else confint(c, parm, level = at, type = type)
+  })
+}
+
+# The matrices `f` gives of each comparison, one under the other, their rows
+# named "comparison: measure".
+by_comparison <- function(comparisons, f) {
+  parts <- lapply(names(comparisons), function(name) {
+    m <- f(comparisons[[name]])
+    rownames(m) <- paste0(name, ": ", rownames(m))
+    m
+  })
+  do.call(rbind, parts)
 }

@@ -54,6 +54,24 @@ BEGIN_RCPP
     return rcpp_result_gen;
 END_RCPP
 }
+// analyse_groups
+Rcpp::List analyse_groups(std::string by_name, SEXP by, std::string value_name, SEXP value, std::string id_name, SEXP id, std::vector<std::string> groups, std::string design, Rcpp::List settings);
+RcppExport SEXP _diffboot_analyse_groups(SEXP by_nameSEXP, SEXP bySEXP, SEXP value_nameSEXP, SEXP valueSEXP, SEXP id_nameSEXP, SEXP idSEXP, SEXP groupsSEXP, SEXP designSEXP, SEXP settingsSEXP) {
+BEGIN_RCPP
+    Rcpp::RObject rcpp_result_gen;
+    Rcpp::traits::input_parameter< std::string >::type by_name(by_nameSEXP);
+    Rcpp::traits::input_parameter< SEXP >::type by(bySEXP);
+    Rcpp::traits::input_parameter< std::string >::type value_name(value_nameSEXP);
+    Rcpp::traits::input_parameter< SEXP >::type value(valueSEXP);
+    Rcpp::traits::input_parameter< std::string >::type id_name(id_nameSEXP);
+    Rcpp::traits::input_parameter< SEXP >::type id(idSEXP);
+    Rcpp::traits::input_parameter< std::vector<std::string> >::type groups(groupsSEXP);
+    Rcpp::traits::input_parameter< std::string >::type design(designSEXP);
+    Rcpp::traits::input_parameter< Rcpp::List >::type settings(settingsSEXP);
+    rcpp_result_gen = Rcpp::wrap(analyse_groups(by_name, by, value_name, value, id_name, id, groups, design, settings));
+    return rcpp_result_gen;
+END_RCPP
+}
 // figure_layout
 Rcpp::List figure_layout(Rcpp::NumericVector x, Rcpp::NumericVector y, Rcpp::List settings, Rcpp::List figure);
 RcppExport SEXP _diffboot_figure_layout(SEXP xSEXP, SEXP ySEXP, SEXP settingsSEXP, SEXP figureSEXP) {
@@ -72,6 +90,7 @@ static const R_CallMethodDef CallEntries[] = {
     {"_diffboot_analyse", (DL_FUNC) &_diffboot_analyse, 4},
     {"_diffboot_frame_columns", (DL_FUNC) &_diffboot_frame_columns, 5},
     {"_diffboot_frame_groups", (DL_FUNC) &_diffboot_frame_groups, 8},
+    {"_diffboot_analyse_groups", (DL_FUNC) &_diffboot_analyse_groups, 9},
     {"_diffboot_figure_layout", (DL_FUNC) &_diffboot_figure_layout, 4},
     {NULL, NULL, 0}
 };

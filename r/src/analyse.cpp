@@ -16,6 +16,7 @@
 #include "diffboot/diffboot.h"
 #include "diffboot/figure.h"
 #include "diffboot/frames.h"
+#include "diffboot/groups.h"
 #include "diffboot/rules.h"
 #include "diffboot/watch.h"
 
@@ -132,7 +133,8 @@ std::vector<std::string> notes_of(const diffboot::Results& r) {
   return out;
 }
 
-Rcpp::List measures_list(const diffboot::Results& r) {
+// The measures as columns; `holm`: with each measure's p_holm (several groups).
+Rcpp::List measures_list(const diffboot::Results& r, bool holm) {
   const std::size_t n = r.measures.size();
   Rcpp::CharacterVector name(n);
   std::vector<std::vector<double>> columns(15, std::vector<double>(n));
@@ -151,6 +153,11 @@ Rcpp::List measures_list(const diffboot::Results& r) {
                                   "basic_lower",      "basic_upper", "z0",        "acceleration",
                                   "p_permutation",    "p_t"};
   for (std::size_t k = 0; k < 15; ++k) out[fields[k]] = Rcpp::wrap(columns[k]);
+  if (holm) {
+    std::vector<double> p_holm(n);
+    for (std::size_t i = 0; i < n; ++i) p_holm[i] = r.measures[i].p_holm;
+    out["p_holm"] = p_holm;
+  }
   return out;
 }
 
@@ -176,6 +183,22 @@ SEXP replicates_matrix(const diffboot::Results& r) {
   }
   Rcpp::colnames(out) = names;
   return out;
+}
+
+// A run's results as the R side makes its object of them.
+Rcpp::List results_list(const diffboot::Results& r, double level, bool holm) {
+  return Rcpp::List::create(
+      Rcpp::Named("n_x") = static_cast<double>(r.n_x), Rcpp::Named("n_y") = static_cast<double>(r.n_y),
+      Rcpp::Named("missing_x") = static_cast<double>(r.missing_x),
+      Rcpp::Named("missing_y") = static_cast<double>(r.missing_y),
+      Rcpp::Named("pairs_dropped") = static_cast<double>(r.pairs_dropped),
+      Rcpp::Named("alpha") = r.options.alpha, Rcpp::Named("level") = level,
+      Rcpp::Named("R") = static_cast<double>(r.options.replications),
+      Rcpp::Named("seed") = static_cast<double>(r.options.seed.value_or(diffboot::limits::fixed_seed)),
+      Rcpp::Named("permutations") = static_cast<double>(r.options.permutations),
+      Rcpp::Named("measures") = measures_list(r, holm), Rcpp::Named("replicates") = replicates_matrix(r),
+      Rcpp::Named("notes") = notes_of(r),
+      Rcpp::Named("percent") = percent_of(r));
 }
 
 }  // namespace
@@ -206,18 +229,7 @@ Rcpp::List analyse(Rcpp::NumericVector x, Rcpp::NumericVector y, Rcpp::Nullable<
   } catch (const diffboot::Error& e) {
     return error_list(e);
   }
-  return Rcpp::List::create(
-      Rcpp::Named("n_x") = static_cast<double>(r.n_x), Rcpp::Named("n_y") = static_cast<double>(r.n_y),
-      Rcpp::Named("missing_x") = static_cast<double>(r.missing_x),
-      Rcpp::Named("missing_y") = static_cast<double>(r.missing_y),
-      Rcpp::Named("pairs_dropped") = static_cast<double>(r.pairs_dropped),
-      Rcpp::Named("alpha") = r.options.alpha, Rcpp::Named("level") = level,
-      Rcpp::Named("R") = static_cast<double>(r.options.replications),
-      Rcpp::Named("seed") = static_cast<double>(r.options.seed.value_or(diffboot::limits::fixed_seed)),
-      Rcpp::Named("permutations") = static_cast<double>(r.options.permutations),
-      Rcpp::Named("measures") = measures_list(r), Rcpp::Named("replicates") = replicates_matrix(r),
-      Rcpp::Named("notes") = notes_of(r),
-      Rcpp::Named("percent") = percent_of(r));
+  return results_list(r, level, false);
 }
 
 // Two columns of a frame (paired: the rows are the pairs), each a double or
@@ -244,6 +256,35 @@ Rcpp::List frame_groups(std::string by_name, SEXP by, std::string value_name, SE
   } catch (const diffboot::Error& e) {
     return error_list(e);
   }
+}
+
+// Several groups of a long frame (`groups` as the library matches them),
+// each against the first (design "control") or each against the one before
+// it ("sequential"), paired by `id` when it is not NULL: a list a
+// comparison, its name, its groups' places (from 1), why it stopped ("" when
+// it did not) and its results.
+// [[Rcpp::export(name = ".analyse_groups", rng = false)]]
+Rcpp::List analyse_groups(std::string by_name, SEXP by, std::string value_name, SEXP value, std::string id_name, SEXP id,
+                          std::vector<std::string> groups, std::string design, Rcpp::List settings) {
+  std::vector<diffboot::Comparison> comparisons;
+  double level = 0;
+  try {
+    const diffboot::Options o = options_of(settings, level);
+    const ColumnHolder g = column_of(by_name, by), v = column_of(value_name, value), i = column_of(id_name, id);
+    const diffboot::Design d = design == "sequential" ? diffboot::Design::sequential : diffboot::Design::control;
+    comparisons = diffboot::analyse_groups(g.column, v.column, i.column, groups, d, o);
+  } catch (const diffboot::Error& e) {
+    return error_list(e);
+  }
+  Rcpp::List out(comparisons.size());
+  for (std::size_t k = 0; k < comparisons.size(); ++k) {
+    const diffboot::Comparison& c = comparisons[k];
+    out[static_cast<R_xlen_t>(k)] = Rcpp::List::create(
+        Rcpp::Named("name") = c.name, Rcpp::Named("x") = static_cast<double>(c.x + 1),
+        Rcpp::Named("y") = static_cast<double>(c.y + 1), Rcpp::Named("stopped") = c.stopped,
+        Rcpp::Named("results") = results_list(c.results, level, true));
+  }
+  return Rcpp::List::create(Rcpp::Named("comparisons") = out);
 }
 
 namespace {
@@ -284,7 +325,7 @@ Rcpp::List panel_list(const diffboot::FigurePanel& p) {
       Rcpp::Named("categories") = ticks_list(p.categories), Rcpp::Named("marks") = marks,
       Rcpp::Named("texts") = Rcpp::List::create(Rcpp::Named("text") = text, Rcpp::Named("x") = x, Rcpp::Named("y") = y,
                                                 Rcpp::Named("colour") = colour),
-      Rcpp::Named("zero_line") = p.zero_line);
+      Rcpp::Named("zero_line") = p.zero_line, Rcpp::Named("upright") = p.upright);
 }
 
 }  // namespace
