@@ -75,7 +75,10 @@ def _key(group):
         return str(group)
     if isinstance(group, numbers.Integral):
         return str(int(group))
-    return repr(float(group)) if math.isfinite(group) else str(group)
+    if not math.isfinite(group):
+        return str(group)
+    text = repr(float(group))  # the shortest that reads back as the same number; 2.0 as "2"
+    return text[:-2] if text.endswith(".0") else text
 
 
 def analyse_frame(df, columns=None, by=None, groups=None, value=None, id=None, control=None, sequential=False,
@@ -234,9 +237,9 @@ def _several_groups(df, by, value, id, control, groups, design, paired, o, inter
         s = _core.frame_groups(*args, (keys[c.x], keys[c.y]), bool(paired))
         return (s.x, s.y), None
 
-    results = results_of(comparisons, names, samples_of, interval, o.quantiles, stacklevel=4)
+    results = results_of(comparisons, keys, samples_of, interval, o.quantiles, stacklevel=4)
     data = df[[c for c in (by, value, id) if c is not None]]
-    return Comparisons(results, design.name, [str(n) for n in names], o, interval, data=data, by=by, value=value,
+    return Comparisons(results, design.name, keys, o, interval, data=data, by=by, value=value,
                        id=id, columns=cells)
 
 
