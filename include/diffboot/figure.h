@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "diffboot/diffboot.h"
+#include "diffboot/groups.h"
 
 namespace diffboot {
 
@@ -73,7 +74,8 @@ struct FigurePanel {
   std::vector<FigureTick> categories;    // samples: the columns under x; effects: the rows on y
   std::vector<FigureMark> marks;         // in drawing order
   std::vector<FigureText> texts;
-  bool zero_line;                        // a dashed line at 0
+  bool zero_line;                        // a dashed line at 0 (across an upright panel)
+  bool upright;                          // an effect panel of several groups: comparisons in columns under x, values on y
 };
 
 // A legend entry: its mark ("mean_sd", "median", "bca", "t") from `left` to
@@ -98,5 +100,22 @@ struct FigureLayout {
 // a value that is not positive.
 FigureLayout figure_layout(std::span<const double> x, std::span<const double> y, const Results& results,
                            const FigureOptions& options = {});
+
+// A comparison of several groups as the figure shows it: the groups
+// compared (x − y, by their places among the names), the values it analysed
+// (paired: its pairs by position), and its results, which kept their
+// replicates (nullptr where it stopped). Its first measure is drawn.
+struct FigureComparison {
+  std::size_t x, y;
+  std::span<const double> values_x, values_y;
+  const Results* results;
+};
+
+// The figure of several groups (`groups` their names, in order): every
+// group's values above, the values of the first comparison it is in (a line
+// per pair of a paired comparison), and below, each comparison under its
+// group. Options' labels are not used. Throws Error as figure_layout does.
+FigureLayout groups_figure_layout(std::span<const std::string> groups, std::span<const FigureComparison> comparisons,
+                                  Design design, const FigureOptions& options = {});
 
 }  // namespace diffboot

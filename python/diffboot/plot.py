@@ -172,11 +172,13 @@ class _Painter:
         ax.xaxis.labelpad = ax.yaxis.labelpad = 0.3 * self.points
         for side in ("top", "right"):
             ax.spines[side].set_visible(False)
-        self.axis(ax, "x", p.x, p.categories if p.samples else None)
-        self.axis(ax, "y", p.y, None if p.samples else p.categories)
+        columns = p.samples or p.upright  # categories under x; else the rows' names on y
+        self.axis(ax, "x", p.x, p.categories if columns else None)
+        self.axis(ax, "y", p.y, None if columns else p.categories)
         if not p.samples:
-            ax.spines["left"].set_visible(False)
-            ax.grid(axis="x", color="0.92")
+            if not p.upright:
+                ax.spines["left"].set_visible(False)
+            ax.grid(axis="y" if p.upright else "x", color="0.92")
             ax.set_axisbelow(True)
         second = None
         if p.y2 is not None:
@@ -186,7 +188,8 @@ class _Painter:
             self.axis(second, "y", p.y2, None)
             second.spines["top"].set_visible(False)
         if p.zero_line:
-            ax.axvline(0.0, color="0.5", ls="--", lw=0.8 * self.points / 8.0, zorder=1)
+            across = ax.axhline if p.upright else ax.axvline
+            across(0.0, color="0.5", ls="--", lw=0.8 * self.points / 8.0, zorder=1)
         for mark in p.marks:
             self.mark(second if mark.second_axis and second is not None else ax, mark)
         from matplotlib.transforms import blended_transform_factory

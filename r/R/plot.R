@@ -84,8 +84,12 @@ figure_shapes <- function(l) {
     py <- function(v, second = FALSE) if (second) on_axis(p$y2, v, b[3L], b[4L]) else on_axis(p$y, v, b[3L], b[4L])
     # The axes: the samples' on the left (and the differences' on the right), the effects' along the bottom.
     path(c(b[1L], b[2L]), c(b[3L], b[3L]), "#000000", 1 * scale, "axis")
-    if (p$samples) {
+    if (p$samples || p$upright) {
       path(c(b[1L], b[1L]), c(b[3L], b[4L]), "#000000", 1 * scale, "axis")
+      if (p$upright) {
+        for (at in py(p$y$ticks$at)) path(c(b[1L], b[2L]), c(at, at), "#ebebeb", 0.5 * scale, "grid")
+        if (p$zero_line) path(c(b[1L], b[2L]), c(py(0), py(0)), "#808080", 0.8 * scale, "zero", dashed = TRUE)
+      }
       at <- py(p$y$ticks$at)
       for (k in seq_along(at)) path(c(b[1L] - tick, b[1L]), c(at[k], at[k]), "#000000", 1 * scale, "tick")
       text(b[1L] - tick - 0.5 * ch, at, p$y$ticks$label, hjust = 1, role = "tick_label")
@@ -167,16 +171,21 @@ paint_ggplot <- function(s, l) {
     ggplot2::theme_void() +
     ggplot2::scale_colour_identity() + ggplot2::scale_fill_identity() + ggplot2::scale_alpha_identity() +
     ggplot2::scale_linewidth_identity() + ggplot2::scale_size_identity() + ggplot2::scale_linetype_identity()
+  paths <- function(d) {
+    if (is.null(d) || nrow(d) == 0L) return(NULL)
+    d$lw <- d$width / pt / 0.75
+    d$lt <- ifelse(d$dashed, "dashed", "solid")
+    ggplot2::geom_path(ggplot2::aes(x = x, y = y, group = group, colour = colour, linewidth = lw, linetype = lt),
+                       data = d, lineend = "butt")
+  }
+  # Grid, zero and pair lines under the shapes; the rest over them.
+  under <- if (is.null(s$paths)) logical(0) else s$paths$role %in% c("grid", "zero", "pairs")
+  g <- g + paths(s$paths[under, , drop = FALSE])
   if (!is.null(s$areas)) {
     g <- g + ggplot2::geom_polygon(ggplot2::aes(x = x, y = y, group = group, fill = colour, alpha = opacity),
                                    data = s$areas, colour = NA)
   }
-  if (!is.null(s$paths)) {
-    s$paths$lw <- s$paths$width / pt / 0.75
-    s$paths$lt <- ifelse(s$paths$dashed, "dashed", "solid")
-    g <- g + ggplot2::geom_path(ggplot2::aes(x = x, y = y, group = group, colour = colour, linewidth = lw,
-                                             linetype = lt), data = s$paths, lineend = "butt")
-  }
+  g <- g + paths(s$paths[!under, , drop = FALSE])
   if (!is.null(s$points)) {
     s$points$sz <- s$points$size / pt / 0.75  # a disc of shape 16 is three quarters of its size across
     g <- g + ggplot2::geom_point(ggplot2::aes(x = x, y = y, colour = colour, size = sz), data = s$points,

@@ -48,7 +48,7 @@ FigureMark mark_of(const figure::Mark& m) {
 
 FigurePanel panel_of(const figure::Panel& p) {
   FigurePanel out{p.samples, p.box.left, p.box.right, p.box.bottom, p.box.top, axis_of(p.x), axis_of(p.y),
-                  std::nullopt, ticks_of(p.categories), {}, {}, p.zero_line};
+                  std::nullopt, ticks_of(p.categories), {}, {}, p.zero_line, p.upright};
   if (p.y2) out.y2 = axis_of(*p.y2);
   for (const figure::Mark& m : p.marks) out.marks.push_back(mark_of(m));
   for (const figure::ModelText& t : p.texts) out.texts.push_back({t.text, t.x, t.y, t.colour});
@@ -65,13 +65,76 @@ const char* legend_kind(figure::LegendKind k) {
   return "";
 }
 
-}  // namespace
-
-FigureLayout figure_layout(std::span<const double> x, std::span<const double> y, const Results& results,
-                           const FigureOptions& options) {
+void check_size(const FigureOptions& options) {
   if (!(options.width >= 1.0 && options.width <= 40.0 && options.height >= 1.0 && options.height <= 40.0)) {
     throw Error("a figure's width and height are 1 to 40 inches each");
   }
+}
+
+// The model in the public kinds, once every panel has room.
+FigureLayout layout_of(const figure::FigureModel& m, const FigureOptions& options, std::size_t measures) {
+  for (const figure::Panel& p : m.panels) {
+    if (!(p.box.width() > 0.0 && p.box.height() > 0.0)) {
+      char size[64];
+      std::snprintf(size, sizeof size, "%g x %g inches", options.width, options.height);
+      throw Error(std::string("a figure of ") + size + " has no room for " + std::to_string(measures) +
+                  " measures: make it larger");
+    }
+  }
+  FigureLayout out{m.width, m.height, m.font, m.title, {}, {}, m.bca_thickness, m.line, m.ch};
+  for (const figure::Panel& p : m.panels) out.panels.push_back(panel_of(p));
+  for (const figure::LegendEntry& e : m.legend) out.legend.push_back({legend_kind(e.kind), e.text, e.left, e.right, e.y, e.text_x});
+  return out;
+}
+
+void check_replicates(const Results& results) {
+  for (const MeasureResult& m : results.measures) {
+    if (m.replicates.empty() && results.options.replications > 0) {
+      throw Error("the figure needs the measures' replicates: run with keep_replicates");
+    }
+  }
+}
+
+std::string words_of(const std::string& name) {
+  const std::optional<MeasureFacts> facts = measure_facts(name);
+  return facts ? facts->words : name;
+}
+
+}  // namespace
+
+FigureLayout groups_figure_layout(std::span<const std::string> groups, std::span<const FigureComparison> comparisons,
+                                  Design design, const FigureOptions& options) {
+  check_size(options);
+  figure::GroupsFigure f;
+  f.sequential = design == Design::sequential;
+  f.groups.assign(groups.begin(), groups.end());
+  std::vector<std::string> words;
+  words.reserve(comparisons.size());  // the figure's words point into them
+  for (const FigureComparison& c : comparisons) {
+    if (c.x >= groups.size() || c.y >= groups.size()) throw Error("a comparison names a group that is not among the groups");
+    figure::GroupComparison g{c.x, c.y, c.values_x, c.values_y, std::nullopt};
+    if (c.results != nullptr && !c.results->measures.empty()) {
+      const Results& r = *c.results;
+      check_replicates(r);
+      f.paired = r.options.experiment == Experiment::paired;
+      f.level_percent = analysis::decimal15(analysis::level_of_alpha(r.options.alpha) * 100);
+      f.replications = static_cast<std::int32_t>(r.options.replications);
+      const MeasureResult& m = r.measures.front();
+      words.push_back(words_of(m.name));
+      g.measure = figure::FigureMeasure{words.back(), m.name, m.estimate, m.t_lower, m.t_upper, m.bca_lower, m.bca_upper,
+                                        m.replicates};
+    }
+    f.comparisons.push_back(g);
+  }
+  f.width = options.width, f.height = options.height;
+  f.value_name = options.value_name, f.unit = options.unit;
+  if (options.log_scale) throw Error("a figure of several groups has no log axis");
+  return layout_of(figure::groups_model(f), options, 1);
+}
+
+FigureLayout figure_layout(std::span<const double> x, std::span<const double> y, const Results& results,
+                           const FigureOptions& options) {
+  check_size(options);
   const bool paired = results.options.experiment == Experiment::paired;
   const auto [kept_x, kept_y] = analysed(x, y, paired);
   const auto summary = [](std::string_view label, const std::vector<double>& values) {
@@ -86,31 +149,14 @@ FigureLayout figure_layout(std::span<const double> x, std::span<const double> y,
   f.width = options.width, f.height = options.height;
   f.value_name = options.value_name, f.unit = options.unit, f.log_scale = options.log_scale;
   std::vector<std::string> words;  // the figure's words point into them
-  for (const MeasureResult& m : results.measures) {
-    const std::optional<MeasureFacts> facts = measure_facts(m.name);
-    words.push_back(facts ? facts->words : m.name);
-  }
+  for (const MeasureResult& m : results.measures) words.push_back(words_of(m.name));
+  check_replicates(results);
   for (std::size_t k = 0; k < results.measures.size(); ++k) {
     const MeasureResult& m = results.measures[k];
-    if (m.replicates.empty() && results.options.replications > 0) {
-      throw Error("the figure needs the measures' replicates: run with keep_replicates");
-    }
     f.measures.push_back({words[k], m.name, m.estimate, m.t_lower, m.t_upper, m.bca_lower, m.bca_upper, m.replicates});
   }
   if (const std::optional<std::string> problem = figure::figure_problem(f)) throw Error(*problem);
-  const figure::FigureModel m = figure::figure_model(f);
-  for (const figure::Panel& p : m.panels) {
-    if (!(p.box.width() > 0.0 && p.box.height() > 0.0)) {
-      char size[64];
-      std::snprintf(size, sizeof size, "%g x %g inches", options.width, options.height);
-      throw Error(std::string("a figure of ") + size + " has no room for " + std::to_string(results.measures.size()) +
-                  " measures: make it larger");
-    }
-  }
-  FigureLayout out{m.width, m.height, m.font, m.title, {}, {}, m.bca_thickness, m.line, m.ch};
-  for (const figure::Panel& p : m.panels) out.panels.push_back(panel_of(p));
-  for (const figure::LegendEntry& e : m.legend) out.legend.push_back({legend_kind(e.kind), e.text, e.left, e.right, e.y, e.text_x});
-  return out;
+  return layout_of(figure::figure_model(f), options, results.measures.size());
 }
 
 }  // namespace diffboot

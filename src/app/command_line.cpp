@@ -451,7 +451,7 @@ std::vector<Rule> option_rules() {
       [](const Given& given, const RunConfig& o) -> Problem {
         if (!o.design) return std::nullopt;
         const char* design = given.contains("--control") ? "--control" : "--sequential";
-        for (const char* option : {"--directory", "--show", "--replicates", "--figure", "--labels"}) {
+        for (const char* option : {"--directory", "--show", "--replicates", "--labels", "--log"}) {
           if (given.contains(option)) {
             return std::string(option) + " is for a run of two samples, not for the comparisons of " + design;
           }

@@ -1,6 +1,7 @@
 #include "app/groups.h"
 
 #include <algorithm>
+#include <deque>
 #include <cmath>
 #include <exception>
 #include <optional>
@@ -12,6 +13,9 @@
 #include "app/command_line.h"
 #include "app/run_end.h"
 #include "app/stages.h"
+#include "plot/figure.h"
+#include "plot/figure_run.h"
+#include "text/shown.h"
 #include "report/report.h"
 #include "text/line_feed_stream.h"
 #include "text/stops.h"
@@ -164,6 +168,47 @@ void print_machine(const std::vector<Comparison>& comparisons, const RunConfig& 
                                                     options.groups, all));
 }
 
+// The figure of the comparisons: every group's values, and each
+// comparison's first measure under its group. A figure that cannot be drawn
+// stops the run after everything else is written.
+void draw_groups(const std::vector<Comparison>& comparisons, const RunConfig& o) {
+  plot::GroupsFigure f;
+  f.file = o.figure;
+  f.format = *plot::figure_format(o.figure);
+  f.sequential = *o.design == analysis::Design::sequential;
+  f.replications = o.replications;
+  const std::vector<analysis::GroupPair> pairs = analysis::comparisons(o.groups.size(), *o.design);
+  for (const std::string& g : o.groups) {
+    // A plain file is named without its directory and extension, as in a figure of two samples.
+    f.groups.push_back(o.table.empty() ? plot::sample_labels(g, g, g, "", false).first : g);
+  }
+  std::deque<MeasureOfRun> measures;  // the figure's words point into them
+  for (std::size_t k = 0; k < comparisons.size(); ++k) {
+    const Comparison& c = comparisons[k];
+    figure::GroupComparison g{pairs[k].x, pairs[k].y, {}, {}, std::nullopt};
+    if (c.samples) {
+      f.paired = *c.config.experiment == Experiment::paired;
+      f.level_percent = analysis::decimal15(c.config.level * 100);
+      g.values_x = c.samples->x, g.values_y = c.samples->y;
+      for (const MeasureOfRun& m : measures_of(c.measures)) {
+        if (!m.run->chosen) continue;
+        measures.push_back(m);
+        const bootstrap::Result& r = m.run->result;
+        g.measure = figure::FigureMeasure{measures.back().words, measures.back().name, r.estimate, r.t_lower, r.t_upper,
+                                          r.bca_lower, r.bca_upper, m.run->replicates};
+        break;
+      }
+    }
+    f.comparisons.push_back(g);
+  }
+  if (o.figure_size) std::tie(f.width, f.height) = *o.figure_size;
+  if (!o.value.empty()) f.value_name = o.value;
+  f.unit = o.unit;
+  if (const std::string problem = plot::draw_groups_figure(f); !problem.empty()) {
+    throw RunEnd{stop_status, "diffboot: " + text::shown("cannot draw the figure \"" + o.figure + "\": " + problem) + "\n"};
+  }
+}
+
 }  // namespace
 
 int run_groups(const RunConfig& options, unsigned threads) {
@@ -200,6 +245,7 @@ int run_groups(const RunConfig& options, unsigned threads) {
     } else {
       print_machine(comparisons, asked, *messages.previous().out);
     }
+    if (!asked.figure.empty()) draw_groups(comparisons, asked);
     if (any_stopped) throw RunEnd{stop_status, {}};
   });
 }

@@ -59,6 +59,31 @@ struct Figure {
   bool log_scale = false;            // --log: the data axis logarithmic (every value positive)
 };
 
+// Several groups in one figure: every group's values above (the control or
+// first group leftmost), and below, each comparison's difference in one
+// measure under its group, on one axis. A group's values are those of the
+// first comparison it is in (a paired comparison's: the pairs it kept), and
+// a paired comparison draws a line per pair between its two groups.
+struct GroupComparison {
+  std::size_t x, y;                       // the groups compared, x − y, by position in GroupsFigure::groups
+  std::span<const double> values_x, values_y;  // as analysed; paired: the pairs by position
+  std::optional<FigureMeasure> measure;   // none where the comparison stopped
+};
+
+struct GroupsFigure {
+  std::string file;
+  FigureFormat format = FigureFormat::svg;
+  bool paired = false;
+  bool sequential = false;           // each group against the one before it; else against the first
+  double level_percent = 95;
+  std::int32_t replications = 0;
+  std::vector<std::string> groups;   // their names
+  std::vector<GroupComparison> comparisons;
+  double width = 7.0, height = 5.0;
+  std::string value_name = "value";
+  std::string unit = {};
+};
+
 // Why `f` cannot be drawn as asked (a log axis with a value that is not
 // positive), or nothing.
 std::optional<std::string> figure_problem(const Figure& f);

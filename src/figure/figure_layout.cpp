@@ -596,6 +596,211 @@ Panel effect_panel(const Figure& f, const Layout& l, const EffectPanel& panel, c
   return p;
 }
 
+
+// ---- Several groups -----------------------------------------------------
+
+// The groups' colours in turn: Okabe and Ito's, without the intervals' two.
+constexpr const char* group_colours[] = {"#0072B2", "#E69F00", "#56B4E9", "#D55E00", "#999999", "#F0E442", "#000000"};
+
+// The text under a comparison's column: its estimate and BCa bounds, then its t bounds.
+std::pair<std::string, std::string> comparison_numbers(const GroupComparison& c) {
+  if (!c.measure) return {"stopped", ""};
+  return measure_numbers(*c.measure);
+}
+
+// A group of the figure: its values, those of the first comparison it is in.
+struct GroupColumn {
+  std::string_view label;
+  std::vector<double> values;
+  Summary summary;
+};
+
+std::vector<GroupColumn> group_columns(const GroupsFigure& f) {
+  std::vector<GroupColumn> columns(f.groups.size());
+  std::vector<bool> taken(f.groups.size(), false);
+  for (std::size_t g = 0; g < f.groups.size(); ++g) columns[g].label = f.groups[g];
+  for (const GroupComparison& c : f.comparisons) {
+    for (const auto& [g, v] : {std::pair{c.x, c.values_x}, std::pair{c.y, c.values_y}}) {
+      if (g >= columns.size() || taken[g]) continue;
+      taken[g] = true;
+      for (double value : v) {
+        if (std::isfinite(value)) columns[g].values.push_back(value);
+      }
+    }
+  }
+  for (GroupColumn& c : columns) {
+    c.summary = c.values.empty() ? Summary{NAN, NAN, NAN} : differences_summary(c.values);
+  }
+  return columns;
+}
+
+// The layout of several groups: the title; the samples' panel, a column per
+// group (the legend in its top left corner); the upright effect panel, a
+// column per comparison under its group, with the comparison's name and
+// numbers beneath.
+Layout groups_layout(const GroupsFigure& f) {
+  const double w = f.width, h = f.height, columns = static_cast<double>(std::max<std::size_t>(f.groups.size(), 1));
+  double widest = 0.0;  // characters a column's texts need
+  for (const std::string& g : f.groups) widest = std::max(widest, text_width(g) + 9.0);
+  for (const GroupComparison& c : f.comparisons) {
+    const auto [bca, t] = comparison_numbers(c);
+    widest = std::max({widest, text_width(bca), text_width(t)});
+  }
+  const double proportional = std::clamp(8.0 * std::min(w / 7.0, h / 5.0), 6.0, largest_font);
+  const double lines = 2.2 + 1.6 + 8.0 + 0.7 + 6.0 + 1.2 + 4.6;  // title, samples, effects and their texts
+  const double by_height = h * 72.0 / (lines * line_ems);
+  const double by_width = (0.8 * w / columns) * 72.0 / (std::min(widest, 40.0) * em_width);
+  Layout l{w, h, std::max(smallest_font, std::min({proportional, by_height, by_width})), true, 0, {}, {}, 0.0, true};
+  const double line = l.line(), ch = l.ch();
+  const double left = 0.4 * line + 1.3 * line + 9.0 * ch, right = w - 2.0 * ch;
+  const double effects_bottom = 0.3 * line + 4.6 * line, top = h - 2.2 * line;
+  const double split = effects_bottom + 0.42 * (top - effects_bottom - 2.3 * line);
+  l.effects = {{left, right, effects_bottom, split}};
+  l.samples = {left, right, split + 2.3 * line, top};
+  l.legend_in_one_row = legend_characters(true) * ch <= l.samples.width() - 2.0 * ch;
+  l.legend = (l.legend_in_one_row ? 1.0 : 2.0) * line + 0.5 * line;
+  const double column_room = std::floor(l.samples.width() / columns / ch - 2.0 - 9.0);
+  l.label_length = static_cast<std::size_t>(std::clamp(column_room, 3.0, static_cast<double>(longest_label)));
+  return l;
+}
+
+// The data axis of several groups: every value and each mean ± SD, padded,
+// with room above for the legend.
+Axis groups_data_axis(const std::vector<GroupColumn>& groups, const Layout& l) {
+  Range r;
+  for (const GroupColumn& g : groups) {
+    for (double v : g.values) r.add(v);
+    r.add(g.summary.mean - g.summary.sd), r.add(g.summary.mean + g.summary.sd);
+  }
+  Range p = r.padded(0.05);
+  const double plot = l.samples.height(), free = std::min(l.legend, 0.5 * plot);
+  p.high += (p.high - p.low) * free / (plot - free);
+  return {p.low, p.high, false, axis_ticks(p.low, p.high, false, plot, 1.8 * l.line()), {}};
+}
+
+// A line per pair of each paired comparison, between its two groups.
+Mark pair_lines(const GroupsFigure& f) {
+  Mark m = lines_mark("pairs: a line between the two groups of a comparison each", "#999999", 0.6);
+  m.role = "pairs";
+  for (const GroupComparison& c : f.comparisons) {
+    for (std::size_t i = 0; i < c.values_x.size() && i < c.values_y.size(); ++i) {
+      if (!std::isfinite(c.values_x[i]) || !std::isfinite(c.values_y[i])) continue;
+      if (!m.x.empty()) m.breaks.push_back(m.x.size());
+      add_point(m, static_cast<double>(c.x + 1), c.values_x[i]), add_point(m, static_cast<double>(c.y + 1), c.values_y[i]);
+    }
+  }
+  return m;
+}
+
+Panel groups_samples_panel(const GroupsFigure& f, const Layout& l) {
+  const std::vector<GroupColumn> groups = group_columns(f);
+  Panel p;
+  p.samples = true;
+  p.box = l.samples;
+  p.y = groups_data_axis(groups, l);
+  std::string name = f.value_name;
+  if (!f.unit.empty()) name += " (" + f.unit + ")";
+  p.y.title = shortened(name, static_cast<std::size_t>(l.samples.height() / l.ch()));
+  const auto k = static_cast<double>(f.groups.size());
+  p.x = {0.5, k + 0.5, false, {}, {}};
+  const double per_unit = l.samples.width() / k;
+  if (f.paired) p.marks.push_back(pair_lines(f));
+  const double mark_diameter = point_diameter(10, l);
+  for (std::size_t g = 0; g < groups.size(); ++g) {
+    const GroupColumn& c = groups[g];
+    const double column = static_cast<double>(g + 1);
+    const std::string what = "group " + std::to_string(g + 1);
+    p.categories.push_back({column, shortened(c.label, l.label_length) + " (n = " + std::to_string(c.values.size()) + ")"});
+    if (!c.values.empty()) {
+      const char* colour = group_colours[g % std::size(group_colours)];
+      add_column(p, what, f.paired ? column : column - 0.05, -1.0, c.values, colour, p.y, l, per_unit, 0.2, !f.paired,
+                 false);
+      add_summary(p, what, column + 0.28, c.summary, p.y, mark_diameter, false);
+    }
+  }
+  return p;
+}
+
+// The measure's axis in its own terms: the difference in the data's units,
+// or a unitless scale.
+std::string groups_effect_axis(const GroupsFigure& f, const FigureMeasure& m) {
+  if (const EffectScale* s = unitless_scale(m.name)) return std::string(s->axis);
+  return std::string(m.words) + (f.unit.empty() ? "" : " (" + f.unit + ")");
+}
+
+Panel groups_effect_panel(const GroupsFigure& f, const Layout& l) {
+  Panel p;
+  p.upright = true;
+  p.box = l.effects.front();
+  const auto k = static_cast<double>(f.groups.size());
+  p.x = {0.5, k + 0.5, false, {}, {}};
+  const double per_unit = p.box.width() / k, ch = l.ch(), line = l.line();
+  EffectPanel drawn{nullptr, {}};
+  for (const GroupComparison& c : f.comparisons) {
+    if (c.measure) drawn.scale = unitless_scale(c.measure->name), drawn.rows.push_back(&*c.measure);
+  }
+  const Range y = effect_range(drawn).padded(0.06);
+  p.y = {y.low, y.high, false, axis_ticks(y.low, y.high, false, p.box.height(), 1.8 * line), {}};
+  if (!drawn.rows.empty()) {  // its title may reach into the gap above, left of the samples' axis
+    const std::string title = groups_effect_axis(f, *drawn.rows.front());
+    const double room = (p.box.height() + 2.0 * line) / ch;
+    p.y.title = text_width(title) <= room ? title : shortened(title, static_cast<std::size_t>(room));
+  }
+  p.zero_line = y.holds(0.0);
+  // Below the axis, in the panel's units: a line of text `lines` lines down.
+  const auto below = [&](double lines) { return y.low - lines * line / p.box.height() * (y.high - y.low); };
+  const std::size_t room = static_cast<std::size_t>(std::max(3.0, std::floor(per_unit / ch - 1.0)));
+  for (const GroupComparison& c : f.comparisons) {
+    const double column = static_cast<double>(c.x + 1);
+    const double centre = p.box.left + (column - p.x.low) * per_unit;
+    p.categories.push_back({column, shortened(f.groups[c.x] + " − " + f.groups[c.y], room)});
+    const auto [bca_text, t_text] = comparison_numbers(c);
+    p.texts.push_back({bca_text, centre - 0.5 * text_width(bca_text) * ch, below(2.3), "#000000"});
+    if (!t_text.empty()) p.texts.push_back({t_text, centre - 0.5 * text_width(t_text) * ch, below(3.4), t_colour});
+    if (!c.measure || !std::isfinite(c.measure->estimate)) continue;
+    const FigureMeasure& e = *c.measure;
+    const double factor = factor_of(e);
+    const std::string name = std::string(e.name) + " of " + p.categories.back().label;
+    std::vector<double> scaled;
+    for (double v : e.replicates) scaled.push_back(factor * v);
+    if (const Density shape = density_of(scaled); !shape.at.empty()) {
+      Mark m = area_mark(name + ": replicates' half violin outline (x, y)", "#8c8c8c", 0.35);
+      m.role = "replicates";
+      upright_violin(m, column + 0.04, 1.0, shape, false);
+      p.marks.push_back(std::move(m));
+    }
+    if (finite(e.t_lower, e.t_upper)) {
+      Mark m = lines_mark(name + ": t interval", t_colour, 1.5);
+      m.role = "t";
+      add_point(m, column - 0.1, factor * e.t_lower), add_point(m, column - 0.1, factor * e.t_upper);
+      p.marks.push_back(std::move(m));
+    }
+    if (finite(e.bca_lower, e.bca_upper)) {
+      const double half = bca_points * l.font / 8.0 / 144.0 / per_unit;
+      Mark m = area_mark(name + ": BCa interval", bca_colour, 1.0);
+      m.role = "bca";
+      const double lower = factor * e.bca_lower, upper = factor * e.bca_upper;
+      add_point(m, column - half, lower), add_point(m, column + half, lower);
+      add_point(m, column + half, upper), add_point(m, column - half, upper);
+      p.marks.push_back(std::move(m));
+    }
+    Mark m = discs_mark(name + ": estimate (x, y, radius)", "#000000", false);
+    m.role = "estimate";
+    add_point(m, column, factor * e.estimate);
+    m.diameter.push_back(point_diameter(10, l));
+    p.marks.push_back(std::move(m));
+  }
+  return p;
+}
+
+std::string groups_title(const GroupsFigure& f, const Layout& l) {
+  const std::string against = f.sequential || f.groups.empty()
+                                  ? std::string("each group − the one before")
+                                  : "each group − " + shortened(f.groups.front(), l.label_length);
+  return against + " (" + (f.paired ? "paired" : "unpaired") + "): " + percent_text(f.level_percent) +
+         "% intervals, B = " + std::to_string(f.replications);
+}
+
 }  // namespace
 
 double ModelAxis::at(double v) const {
@@ -629,5 +834,14 @@ FigureModel figure_model(const Figure& f) {
 }
 
 std::string figure_title(const Figure& f) { return figure_model(f).title; }
+
+FigureModel groups_model(const GroupsFigure& f) {
+  const Layout l = groups_layout(f);
+  FigureModel m{l.width, l.height, l.font, groups_title(f, l), {}, legend(l), bca_points * l.font / 8.0, l.line(), l.ch(),
+                point_diameter(10, l)};
+  m.panels.push_back(groups_samples_panel(f, l));
+  m.panels.push_back(groups_effect_panel(f, l));
+  return m;
+}
 
 }  // namespace diffboot::figure

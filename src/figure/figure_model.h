@@ -69,6 +69,9 @@ struct Panel {
   std::vector<Mark> marks;         // in drawing order
   std::vector<ModelText> texts;
   bool zero_line = false;          // effects: a dashed line at 0
+  // An effect panel standing upright: its columns (the comparisons of
+  // several groups) named under x, values on y; its zero line across.
+  bool upright = false;
 };
 
 enum class LegendKind { mean_sd, median, bca, t };
@@ -94,5 +97,8 @@ struct FigureModel {
 
 // The figure `f` laid out on its canvas.
 FigureModel figure_model(const Figure& f);
+
+// The figure of several groups laid out on its canvas.
+FigureModel groups_model(const GroupsFigure& f);
 
 }  // namespace diffboot::figure

@@ -59,24 +59,24 @@ struct Page {
   double sy(double inches) const { return inches / height; }
 };
 
-std::string terminal_line(const Figure& f, const FigureModel& m) {
+std::string terminal_line(FigureFormat format, const FigureModel& m) {
   // Text and lines in points, lines thinner with the font.
   const std::string font = " noenhanced font 'sans," + number(std::round(m.font * 10) / 10) + "'";
   // The cairo terminals draw a font a third larger than its size in points
   // (they reckon text at 96 an inch): scaled by 3/4, its em is the point
   // size the layout reckons with, as in the svg.
   const double lines = m.font / 8.0;
-  switch (f.format) {
+  switch (format) {
     case FigureFormat::svg:  // a unit is a point
-      return "set terminal svg size " + number(std::round(f.width * 72)) + "," + number(std::round(f.height * 72)) +
+      return "set terminal svg size " + number(std::round(m.width * 72)) + "," + number(std::round(m.height * 72)) +
              font + " linewidth " + number(lines) + " background '#ffffff'\n";
     case FigureFormat::png:  // 200 pixels an inch
-      return "set terminal pngcairo size " + number(std::round(f.width * png_dots_per_inch)) + "," +
-             number(std::round(f.height * png_dots_per_inch)) + font + " fontscale " +
+      return "set terminal pngcairo size " + number(std::round(m.width * png_dots_per_inch)) + "," +
+             number(std::round(m.height * png_dots_per_inch)) + font + " fontscale " +
              number(0.75 * png_dots_per_inch / 72.0) + " linewidth " + number(lines * png_dots_per_inch / 72.0) +
              " background '#ffffff'\n";
     case FigureFormat::pdf:  // a cairo line width of 1 is half a point
-      return "set terminal pdfcairo size " + number(f.width) + "in," + number(f.height) + "in" + font +
+      return "set terminal pdfcairo size " + number(m.width) + "in," + number(m.height) + "in" + font +
              " fontscale 0.75 linewidth " + number(2.0 * lines) + "\n";
   }
   return {};
@@ -184,50 +184,58 @@ std::string samples_panel(Drawing& d, const FigureModel& m, const Page& page, co
   return s + paint_marks(d, p) + "unset y2tics\nunset y2label\nunset logscale y\nunset object\nset border 31\n";
 }
 
-std::string effect_panel(Drawing& d, const FigureModel& m, const Page& page, const Panel& p) {
+std::string effect_panel(Drawing& d, const Page& page, const Panel& p) {
   std::string s = panel_frame(page, p.box);
-  s += "unset key\nunset label\nunset arrow\nunset object\nset border 1\nunset logscale y\nset ytics nomirror scale 0 (";
+  // The categories name the rows on y, or the columns under x of an upright panel.
+  const std::string across = p.upright ? "x" : "y", along = p.upright ? "y" : "x";
+  const ModelAxis& values = p.upright ? p.y : p.x;
+  s += std::string("unset key\nunset label\nunset arrow\nunset object\nset border ") + (p.upright ? "3" : "1") +
+       "\nunset logscale y\nset " + across + "tics nomirror scale 0 (";
   for (std::size_t k = 0; k < p.categories.size(); ++k) {
     s += (k == 0 ? "" : ", ") + gnuplot_tic_text(p.categories[k].label) + " " + number(p.categories[k].at);
   }
-  s += ")\nset xtics nomirror scale 1 " + tics_list(p.x.ticks) + "\nset grid xtics lc rgb 'gray92'\n";
+  s += ")\nset " + along + "tics nomirror scale 1 " + tics_list(values.ticks) + "\n" + (p.upright ? "unset grid\n" : "") +
+       "set grid " + along + "tics lc rgb 'gray92'\n";
   s += "set xrange [" + number(p.x.low) + ":" + number(p.x.high) + "]\nset yrange [" + number(p.y.low) + ":" +
        number(p.y.high) + "]\n";
-  s += "unset ylabel\nset xlabel " + gnuplot_text(p.x.title) + "\n";
-  if (p.zero_line) s += "set arrow from 0, graph 0 to 0, graph 1 nohead dashtype 2 lc rgb 'gray50'\n";
+  s += "unset " + across + "label\nset " + along + "label " + gnuplot_text(values.title) + "\n";
+  if (p.zero_line) {
+    s += p.upright ? "set arrow from graph 0, first 0 to graph 1, first 0 nohead dashtype 2 lc rgb 'gray50'\n"
+                   : "set arrow from 0, graph 0 to 0, graph 1 nohead dashtype 2 lc rgb 'gray50'\n";
+  }
   for (const ModelText& t : p.texts) {
     s += "set label " + gnuplot_text(t.text) + " at screen " + number(page.sx(t.x)) + ", first " + number(t.y) + " left" +
          (t.colour == "#000000" ? std::string() : " tc rgb '" + t.colour + "'") + "\n";
   }
-  (void)m;
-  return s + paint_marks(d, p);
+  return s + paint_marks(d, p) + (p.upright ? "unset ylabel\n" : "");
 }
 
 }  // namespace
 
 // The script's commands and the data they draw, made together so that the
 // commands' block numbers are the data's.
-Composition compose_figure(const Figure& f) {
-  const FigureModel m = figure_model(f);
+Composition compose_model(const FigureModel& m, FigureFormat format) {
   const Page page{m.width, m.height};
   Drawing d;
   d.data = "# " + comment_text(m.title) + "\n";
   std::string s = "set multiplot title " + gnuplot_text(m.title) + "\n";
-  for (const Panel& p : m.panels) s += p.samples ? samples_panel(d, m, page, p) : effect_panel(d, m, page, p);
-  return {terminal_line(f, m), s + "unset multiplot\n", d.data};
+  for (const Panel& p : m.panels) s += p.samples ? samples_panel(d, m, page, p) : effect_panel(d, page, p);
+  return {terminal_line(format, m), s + "unset multiplot\n", d.data};
 }
+
+Composition compose_figure(const Figure& f) { return compose_model(figure_model(f), f.format); }
 
 std::string figure_data(const Figure& f) { return compose_figure(f).data; }
 
-std::string figure_script(const Figure& f, const Composition& c, std::string_view output, std::string_view data) {
+std::string figure_script(std::string_view file, const Composition& c, std::string_view output, std::string_view data) {
   std::string s = "# The figure of a diffboot run. Restyle it here and draw it again with: gnuplot " +
-                  gnuplot_text(comment_text(f.file + ".gp")) + "\n";
+                  gnuplot_text(comment_text(std::string(file) + ".gp")) + "\n";
   s += "set encoding utf8\n" + c.terminal + "set output " + file_name_expression(output) + "\n";
   s += "data = " + file_name_expression(data) + "\n";
   s += "set style fill transparent solid 0.45\n";
   return s + c.commands + "unset output\n";
 }
 
-std::string figure_script(const Figure& f) { return figure_script(f, compose_figure(f), f.file, f.file + ".dat"); }
+std::string figure_script(const Figure& f) { return figure_script(f.file, compose_figure(f), f.file, f.file + ".dat"); }
 
 }  // namespace diffboot::plot

@@ -5,6 +5,7 @@
 #include <string_view>
 
 #include "figure/figure.h"
+#include "figure/figure_model.h"
 
 namespace diffboot::plot {
 
@@ -12,6 +13,7 @@ using figure::Figure;
 using figure::FigureFormat;
 using figure::FigureMeasure;
 using figure::FigureSample;
+using figure::GroupsFigure;
 using figure::figure_format;
 using figure::figure_problem;
 using figure::figure_title;
@@ -27,13 +29,16 @@ struct Composition {
 };
 Composition compose_figure(const Figure& f);
 
+// A figure laid out (figure_model.h) composed for gnuplot in `format`.
+Composition compose_model(const figure::FigureModel& m, FigureFormat format);
+
 // The gnuplot script that draws `f`, composed as `c`, from the data file
 // `data` into `output`. Names enter it as string expressions of their exact
 // bytes (relative ones after "./"), text (titles, keys) as single-quoted
 // strings with control characters and bytes that are not UTF-8 shown as \n,
 // \xNN: nothing the user named is ever read by gnuplot as a command, a pipe
 // or an option.
-std::string figure_script(const Figure& f, const Composition& c, std::string_view output, std::string_view data);
+std::string figure_script(std::string_view file, const Composition& c, std::string_view output, std::string_view data);
 
 // The data file of `f`, and the script kept beside the figure (it draws
 // f.file from f.file + ".dat").
@@ -49,5 +54,11 @@ std::string figure_script(const Figure& f);
 // string, or the reason ("gnuplot was not found", "gnuplot ended with status
 // 1", "gnuplot wrote no complete figure", ...).
 std::string draw_figure(const Figure& f);
+
+// Draws the composition `c` of a figure into `file` in `format`, as draw_figure does.
+std::string draw_composition(const std::string& file, FigureFormat format, const Composition& c);
+
+// Draws the figure of several groups, as draw_figure does: an empty string, or the reason.
+std::string draw_groups_figure(const GroupsFigure& f);
 
 }  // namespace diffboot::plot

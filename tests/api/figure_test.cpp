@@ -50,6 +50,30 @@ TEST(FigureLayoutTest, TheRunsValuesMeasuresAndWords) {
   }
 }
 
+TEST(FigureLayoutTest, SeveralGroupsAColumnEachAndAStoppedComparison) {
+  const std::vector<std::string> names{"c", "a", "b"};
+  const std::vector<double> c{5.1, 4.7, 6.2, 5.5, 4.9}, a{5.8, 5.0, 6.9, 5.9, 6.1, 6.3}, b{7.0};
+  Options o;
+  o.replications = 99, o.keep_replicates = true;
+  const Results ac = analyse(a, c, o);
+  const FigureComparison comparisons[] = {{1, 0, a, c, &ac}, {2, 0, b, c, nullptr}};
+  FigureOptions fo;
+  fo.unit = "g";
+  const FigureLayout f = groups_figure_layout(names, comparisons, Design::control, fo);
+  ASSERT_EQ(f.panels.size(), 2u);
+  EXPECT_EQ(discs(f.panels[0], "values"), c.size() + a.size() + b.size());
+  EXPECT_EQ(f.panels[0].categories.size(), 3u);
+  const FigurePanel& effects = f.panels[1];
+  EXPECT_TRUE(effects.upright);
+  EXPECT_EQ(discs(effects, "estimate"), 1u);
+  ASSERT_EQ(effects.categories.size(), 2u);
+  EXPECT_EQ(effects.categories[0].at, 2.0);  // under its group
+  EXPECT_EQ(effects.categories[1].label, "b \u2212 c");
+  EXPECT_EQ(effects.texts.back().text, "stopped");
+  EXPECT_EQ(effects.y.title, "difference of means (g)");
+  EXPECT_EQ(f.title, "each group \u2212 c (unpaired): 95% intervals, B = 99");
+}
+
 TEST(FigureLayoutTest, RefusesWhatCannotBeDrawn) {
   const std::vector<double> x{1.0, 2.0, 3.0, 4.0}, y{-1.0, 2.0, 3.0, 5.0};
   Options o;

@@ -241,6 +241,39 @@ TEST_F(RenderedFigure, SvgHoldsEveryValueAndEveryMeasureWithItsNumbers) {
   }
 }
 
+TEST_F(RenderedFigure, SeveralGroupsEachValueAndAColumnPerComparison) {
+  testing::write_file("third.txt", "5.9\n6.4\n7.1\n5.5\n6.8\n");
+  // Columns: the experiment, the elements that draw each group's points (a
+  // paired figure's first element draws the lines of its pairs).
+  const std::tuple<const char*, std::vector<const char*>> runs[] = {
+      {"-u", {"gnuplot_plot_1a", "gnuplot_plot_4a", "gnuplot_plot_7a"}},
+      {"-p --sequential", {"gnuplot_plot_2a", "gnuplot_plot_5a", "gnuplot_plot_8a"}},
+  };
+  for (const auto& [type, points] : runs) {
+    const bool paired = std::string(type) != "-u";
+    testing::write_file("third.txt", paired ? "5.9\n6.4\n7.1\n5.5\n6.8\n6.0\n6.2\n5.8\n" : "5.9\n6.4\n7.1\n5.5\n6.8\n");
+    ASSERT_EQ(run(std::string(type) + " -f json -B 999 --figure fig.svg" + (paired ? "" : " --control"),
+                  " first.txt second.txt third.txt"), 0) << outcome_.err;
+    const std::string svg = testing::read_file("fig.svg");
+    for (std::size_t g = 0; g < 3; ++g) {
+      EXPECT_EQ(count(svg_group(svg, points[g]), "<polygon"), !paired && g == 2 ? 5u : 8u) << type << ": group " << g;
+    }
+    if (paired) {
+      EXPECT_EQ(count(svg_group(svg, "gnuplot_plot_1a"), " L"), 16u) << "a line per pair";
+    }
+    const nlohmann::json results = nlohmann::json::parse(outcome_.out);
+    ASSERT_EQ(results["comparisons"].size(), 2u);
+    for (const auto& c : results["comparisons"]) {
+      std::string name = c["comparison"];
+      name.replace(name.find(" - "), 3, " \u2212 ");
+      EXPECT_EQ(count(svg, ">" + name + "<"), 1u) << name;
+      const auto& m = c["measures"][0];
+      const std::string bca = interval_text(m["estimate"], m["bca_lower"], m["bca_upper"]) + " BCa";
+      EXPECT_EQ(count(svg, ">" + bca + "<"), 1u) << bca;
+    }
+  }
+}
+
 TEST_F(RenderedFigure, LabelsAreDrawnAsWritten) {
   // Quotes, formats, a macro, escapes and backquotes at the start, in the
   // middle and at the end of a label: each is drawn as it is written, in the

@@ -435,7 +435,8 @@ PYBIND11_MODULE(_core, m) {
       .def_readonly("categories", &FigurePanel::categories)
       .def_readonly("marks", &FigurePanel::marks)
       .def_readonly("texts", &FigurePanel::texts)
-      .def_readonly("zero_line", &FigurePanel::zero_line);
+      .def_readonly("zero_line", &FigurePanel::zero_line)
+      .def_readonly("upright", &FigurePanel::upright);
   py::class_<diffboot::FigureLegendEntry>(m, "FigureLegendEntry")
       .def_readonly("kind", &diffboot::FigureLegendEntry::kind)
       .def_readonly("text", &diffboot::FigureLegendEntry::text)
