@@ -279,10 +279,15 @@ two_groups <- function(group, group_name, groups) {
   list(keys = group_keys(groups), labels = as.character(groups))
 }
 
-# Groups as the library matches them: numbers by a text that reads back as
-# the same number.
+# Groups as the library matches them: numbers by the shortest text of 15 or
+# 17 digits that reads back as the same number (the comparisons are named
+# by them: "1 - 0.5").
 group_keys <- function(groups) {
-  if (is.numeric(groups)) formatC(as.double(groups), digits = 17L, format = "g") else as.character(groups)
+  if (!is.numeric(groups)) return(as.character(groups))
+  vapply(as.double(groups), function(v) {
+    text <- format(v, digits = 15L)
+    if (identical(as.double(text), v)) text else trimws(formatC(v, digits = 17L, format = "g"))
+  }, "")
 }
 
 # The groups compared with the control, or the sequence: those named, or
@@ -313,7 +318,7 @@ several_groups <- function(frame, id, named, design, paired, settings, call) {
   if (paired && is.null(id)) {
     message("diffboot: the rows of each two groups paired in the order they come (id = names a column of pairs)")
   }
-  labels <- as.character(named)
+  labels <- keys
   comparisons <- lapply(out$comparisons, function(c) {
     pair <- c(c$x, c$y)
     samples <- from_library(.frame_groups(group_name, by, value_name, value, id_name, ids, keys[pair], paired))
