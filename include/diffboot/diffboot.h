@@ -29,6 +29,21 @@ enum class Missing { error, skip };
 // (samples).
 enum class Acceleration { grid, samples };
 
+// The clusters of an unpaired experiment's values (users whose sessions
+// are the values, orders whose items are): x[i] names the cluster of sample
+// 1's i-th value, y[j] that of sample 2's j-th. The values of one key form
+// one unit: the cluster bootstrap draws each sample's units with
+// replacement and computes every measure on the values of the units drawn;
+// the BCa acceleration leaves out one cluster at a time. Keys are compared
+// as text; no key may be in both samples; each sample needs at least 3
+// clusters. An empty key is a missing cluster: its value is left out and
+// counted with Missing::skip, an Error otherwise. Both empty (the default):
+// every value is its own unit. Keys of one value each give the plain run's
+// numbers, bit for bit. No permutation p-values with clusters.
+struct Clusters {
+  std::vector<std::string> x, y;
+};
+
 struct Options {
   Experiment experiment = Experiment::unpaired;
   double alpha = 0.025;                 // probability beyond each bound, 0.0005 to 0.25
@@ -40,6 +55,7 @@ struct Options {
   bool keep_replicates = false;         // each measure's B replicates in MeasureResult::replicates
   Missing missing = Missing::error;     // skip: NaN left out and counted (paired: the pair at that position)
   Acceleration acceleration = Acceleration::grid;  // of the unpaired differences' BCa intervals
+  Clusters clusters = {};               // unpaired: the cluster bootstrap, a key per value (see Clusters)
   // Probabilities strictly between 0 and 1, at most 9: the quantile measures
   // d_Q90 (unpaired: the 0.9-quantile of x less that of y) or Q90_d (paired:
   // the 0.9-quantile of the differences), after the other measures; with
@@ -69,6 +85,10 @@ struct Results {
   std::vector<MeasureResult> measures;  // as asked for; by default paired: AVE_d, MED_d; unpaired: d_AVE, d_MED, d_STD, d_MAD
   std::int64_t missing_x = 0, missing_y = 0;  // with Missing::skip, the missing values (NaN) of each sample
   std::int64_t pairs_dropped = 0;             // paired, with Missing::skip: the pairs left out for a missing half
+  // With Options::clusters: the clusters analysed in each sample, and the
+  // values left out for want of a key (Missing::skip).
+  std::int64_t clusters_x = 0, clusters_y = 0;
+  std::int64_t no_cluster_x = 0, no_cluster_y = 0;
 };
 
 // Bad input: its message is the program's (without its console framing).

@@ -10,6 +10,7 @@
 #include "analysis/notes.h"
 #include "analysis/settings.h"
 #include "bootstrap/bootstrap.h"
+#include "bootstrap/clusters.h"
 #include "bootstrap/effect_sizes.h"
 #include "bootstrap/permutation.h"
 #include "numeric/distributions.h"
@@ -265,6 +266,14 @@ std::optional<std::string> measures_problem(const std::vector<std::string>& name
 
 namespace {
 
+// Whether the settings ask for the cluster bootstrap: clusters given, not
+// all of one value each (those are the plain run, draw for draw).
+bool clustered(const Settings& settings) {
+  if (settings.clusters_x.empty() && settings.clusters_y.empty()) return false;
+  return !bootstrap::one_value_each({std::span<const double>(), settings.clusters_x}) ||
+         !bootstrap::one_value_each({std::span<const double>(), settings.clusters_y});
+}
+
 // run_bootstrap on samples of any magnitude but the smallest, without the
 // notes on the lift's sample 2.
 std::vector<MeasureRun> bootstrap_in_range(std::span<const double> x, std::span<const double> y,
@@ -313,8 +322,14 @@ std::vector<MeasureRun> bootstrap_in_range(std::span<const double> x, std::span<
     if (lift) lift->result.estimate = bootstrap::lift(a.ave, b.ave);
     std::array<bootstrap::Measure, 4> m{measure(runs[0], t.means), measure(runs[1], t.means), measure(runs[2], t.spreads),
                                         measure(runs[3], t.spreads)};
-    bootstrap::bootstrap_unpaired({x, y, x1_resample, x2_resample}, m, settings.alpha, g, settings.threads,
-                                  progress, effect_sizes, settings.jackknife, acceleration_method(settings));
+    if (clustered(settings)) {
+      bootstrap::bootstrap_clusters({x, settings.clusters_x}, {y, settings.clusters_y}, m, settings.alpha, g,
+                                    settings.threads, progress, effect_sizes, settings.jackknife,
+                                    acceleration_method(settings));
+    } else {
+      bootstrap::bootstrap_unpaired({x, y, x1_resample, x2_resample}, m, settings.alpha, g, settings.threads,
+                                    progress, effect_sizes, settings.jackknife, acceleration_method(settings));
+    }
   }
   const std::string samples = paired ? "the " + std::to_string(x.size()) + " pairs"
                                      : "the samples' sizes (" + std::to_string(x.size()) + " and " +
@@ -392,6 +407,18 @@ std::optional<std::string> problem(std::size_t n_x, std::size_t n_y, const Setti
   if (std::optional<std::string> quantiles = quantiles_problem(settings.quantiles)) return quantiles;
   if (settings.seed < 1) {
     return "seed " + std::to_string(settings.seed) + " is not a whole number from 1 to " + std::to_string(largest_seed);
+  }
+  if (settings.clusters_x.empty() && settings.clusters_y.empty()) return std::nullopt;
+  if (settings.experiment == Experiment::paired) {
+    return "clusters go with an unpaired experiment: in a paired one the pair is the unit resampled";
+  }
+  if (settings.clusters_x.size() != n_x || settings.clusters_y.size() != n_y) {
+    return "the clusters: " + std::to_string(settings.clusters_x.size()) + " and " +
+           std::to_string(settings.clusters_y.size()) + " for samples of " + std::to_string(n_x) + " and " +
+           std::to_string(n_y) + " values (one for each value)";
+  }
+  if (settings.permutations > 0) {
+    return "permutation p-values move values one at a time, not clusters: they are not given with clusters";
   }
   return std::nullopt;
 }

@@ -33,6 +33,10 @@ struct Settings {
   bool replication_order = false;     // keep each measure's replicates in replication order too
   bootstrap::JackknifeSums jackknife = bootstrap::JackknifeSums::by_size;  // by_algebra: at any size (tests)
   Acceleration acceleration = Acceleration::grid;  // of the unpaired differences
+  // Unpaired: the cluster of each value of x and of y, numbered from 0 per
+  // sample (bootstrap::ClusteredSample), for the cluster bootstrap; empty:
+  // each value is its own unit. Clusters of one value each are the plain run.
+  std::span<const std::uint32_t> clusters_x = {}, clusters_y = {};
   // `measures` are exactly the measures named, even none (only quantile
   // measures named): the experiment's own are then not chosen.
   bool measures_named = false;

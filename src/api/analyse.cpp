@@ -6,6 +6,7 @@
 #include <thread>
 
 #include "analysis/analysis.h"
+#include "analysis/clusters.h"
 #include "analysis/settings.h"
 #include "api/control_access.h"
 #include "api/mapping.h"
@@ -108,8 +109,76 @@ Present present_values(std::span<const double> x, std::span<const double> y, boo
   return p;
 }
 
+// The cluster bootstrap: the values with a key kept (with Missing::skip,
+// those that are numbers), the keys numbered per sample.
+Results clustered_run(std::span<const double> x_given, std::span<const double> y_given, const Options& options,
+                      bootstrap::Progress* progress) {
+  analysis::Settings settings = settings_of(options);
+  const Clusters& c = options.clusters;
+  if (options.experiment == Experiment::paired) {
+    throw Error("clusters go with an unpaired experiment: in a paired one the pair is the unit resampled");
+  }
+  if (c.x.size() != x_given.size() || c.y.size() != y_given.size()) {
+    throw Error("the clusters: " + std::to_string(c.x.size()) + " and " + std::to_string(c.y.size()) +
+                " keys for samples of " + std::to_string(x_given.size()) + " and " + std::to_string(y_given.size()) +
+                " values (one for each value)");
+  }
+  const bool skip = options.missing == Missing::skip;
+  check_values(x_given, "sample 1", skip);
+  check_values(y_given, "sample 2", skip);
+  std::vector<double> values[2];
+  std::vector<std::string> keys[2];
+  std::int64_t missing[2] = {0, 0};
+  const std::span<const double> given[2] = {x_given, y_given};
+  const std::vector<std::string>* given_keys[2] = {&c.x, &c.y};
+  for (std::size_t s = 0; s < 2; ++s) {
+    for (std::size_t i = 0; i < given[s].size(); ++i) {
+      if (std::isnan(given[s][i])) {  // a missing value: check_values let it through with Missing::skip only
+        ++missing[s];
+        continue;
+      }
+      const std::string& key = (*given_keys[s])[i];
+      if (key.empty() && !skip) {
+        throw Error("sample " + std::to_string(s + 1) + " has a value without a cluster (an empty key) at position " +
+                    std::to_string(i + 1) + "; Missing::skip leaves such values out");
+      }
+      values[s].push_back(given[s][i]);
+      keys[s].push_back(key);
+    }
+  }
+  analysis::NumberedClusters n;
+  try {
+    n = analysis::number_clusters(values[0], keys[0], values[1], keys[1], "sample 1", "sample 2");
+  } catch (const analysis::ClusterError& e) {
+    throw Error(e.what());
+  }
+  settings.clusters_x = n.cluster_x, settings.clusters_y = n.cluster_y;
+  if (const std::optional<std::string> problem = analysis::problem(n.x.size(), n.y.size(), settings)) throw Error(*problem);
+  Results out{options, static_cast<std::int64_t>(n.x.size()), static_cast<std::int64_t>(n.y.size()), {},
+              missing[0], missing[1], 0};
+  out.clusters_x = n.clusters_x, out.clusters_y = n.clusters_y;
+  out.no_cluster_x = n.keyless_x, out.no_cluster_y = n.keyless_y;
+  if (progress != nullptr) {
+    progress->total = bootstrap::work_units(static_cast<std::size_t>(n.clusters_x), static_cast<std::size_t>(n.clusters_y),
+                                            static_cast<std::size_t>(settings.replications), false);
+    progress->done.store(0, std::memory_order_relaxed);
+  }
+  try {
+    const analysis::Summaries summaries = analysis::summarise(n.x, n.y);
+    for (analysis::MeasureRun& m : analysis::run_bootstrap(n.x, n.y, summaries, settings, progress)) {
+      if (m.chosen) out.measures.push_back(result_of(m));
+    }
+  } catch (const numeric::LibraryError& e) {
+    throw Error(e.record());
+  } catch (const bootstrap::Stopped& e) {
+    throw Cancelled(e.what());
+  }
+  return out;
+}
+
 Results run(std::span<const double> x_given, std::span<const double> y_given, const Options& options,
             bootstrap::Progress* progress) {
+  if (!options.clusters.x.empty() || !options.clusters.y.empty()) return clustered_run(x_given, y_given, options, progress);
   const analysis::Settings settings = settings_of(options);
   const bool paired = options.experiment == Experiment::paired;
   if (paired && x_given.size() != y_given.size()) {
