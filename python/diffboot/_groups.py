@@ -100,6 +100,20 @@ class Comparisons(collections.abc.Sequence):
                                                     names=["comparison", "measure"])
         return frame
 
+    def plot(self, path=None, ax=None, size=(7, 5), unit=None, value_name="value"):
+        """The figure of --control and --sequential in matplotlib; saved to path (.svg, .png, .pdf) when given.
+
+        Every group's values above; below, each comparison's first measure
+        under its group, on one axis. See diffboot.plot.plot_groups.
+
+        Returns
+        -------
+        matplotlib.figure.Figure
+        """
+        from .plot import plot_groups
+
+        return plot_groups(self, path=path, ax=ax, size=size, unit=unit, value_name=value_name)
+
     def _head(self):
         against = ("against the control %s" % self.groups[0] if self.design == "control"
                    else "each against the one before it")
@@ -160,6 +174,7 @@ def results_of(comparisons, names, samples_of, level, quantiles, stacklevel):
         out.append(Result(c.results, (str(names[c.x]), str(names[c.y])), level, samples=samples,
                           quantiles=quantiles, counts=counts, comparison=c.name, stopped=c.stopped or None,
                           stacklevel=stacklevel + 1))
+        out[-1]._groups = (c.x, c.y)  # the groups compared, by place: the figure's columns
     return out
 
 

@@ -19,7 +19,7 @@ import numpy as np
 
 MINUS = "\u2212"
 
-__all__ = ["plot", "layout"]
+__all__ = ["plot", "plot_groups", "layout"]
 
 
 def layout(result, size=(7, 5), unit=None, log=False, value_name="value"):
@@ -61,20 +61,21 @@ def layout(result, size=(7, 5), unit=None, log=False, value_name="value"):
 
 
 def _core_with_replicates(result):
-    """The library's results of this run with its replicates: the run again, keeping them, where they were not."""
+    """The library's results of this run with its replicates: the run again with its own options, keeping them,
+    where they were not kept (the same numbers)."""
+    from . import _core
+
     if result.replicates is not None:
         return result._core
-    import warnings
-
-    from . import analyse  # the same run again, keeping them: the same numbers (its notes said already)
-
-    x, y = result._samples
-    with warnings.catch_warnings():
-        warnings.simplefilter("ignore")
-        return analyse(x, y, paired=result.experiment == "paired", level=result.level,
-                       replications=result.replications, seed=result.seed,
-                       measures=[m.name for m in result.measures], replicates=True,
-                       quantiles=getattr(result, "_quantiles", None) or None, method=result.method)._core
+    kept = result._core.options
+    options = _core.Options()
+    for field in ("experiment", "alpha", "replications", "seed", "threads", "missing", "acceleration", "quantiles"):
+        setattr(options, field, getattr(kept, field))
+    options.measures = [m.name for m in result.measures]
+    options.keep_replicates = True
+    x, y = (np.asarray(v, dtype=float) for v in result._samples)
+    run = _core.poisson_analyse if result.method == "poisson" else _core.analyse
+    return run(x, y, options, None)
 
 
 def plot(result, path=None, ax=None, size=(7, 5), unit=None, log=False, value_name="value"):
@@ -120,18 +121,7 @@ def plot(result, path=None, ax=None, size=(7, 5), unit=None, log=False, value_na
 
     if path is not None and str(path).rsplit(".", 1)[-1].lower() not in ("svg", "png", "pdf"):
         raise Error("the figure %r is not .svg, .png or .pdf" % (str(path),))
-    if ax is None:
-        from matplotlib.figure import Figure
-
-        figure = Figure(figsize=size)
-        place = (0.0, 0.0, 1.0, 1.0)
-        inches = size
-    else:
-        figure = ax.figure
-        p = ax.get_position()
-        ax.set_axis_off()
-        place = (p.x0, p.y0, p.width, p.height)
-        inches = (p.width * figure.get_figwidth(), p.height * figure.get_figheight())
+    figure, place, inches = _place(ax, size)
     model = layout(result, size=inches, unit=unit, log=log, value_name=value_name)
     # Labels are drawn as written: a $ is a dollar, not math.
     with matplotlib.rc_context({"text.parse_math": False, "svg.fonttype": "none", "font.family": "sans-serif"}):
@@ -139,6 +129,62 @@ def plot(result, path=None, ax=None, size=(7, 5), unit=None, log=False, value_na
         if path is not None:
             figure.savefig(path)
     return figure
+
+
+def plot_groups(comparisons, path=None, ax=None, size=(7, 5), unit=None, value_name="value"):
+    """The figure of several groups (diffboot.Comparisons) in the program's design; into path when given.
+
+    Parameters
+    ----------
+    comparisons : diffboot.Comparisons
+    path, ax, size, unit, value_name
+        As for :func:`plot`.
+
+    Returns
+    -------
+    matplotlib.figure.Figure
+
+    Raises
+    ------
+    diffboot.Error
+        A path that is not .svg, .png or .pdf, a size out of range.
+    """
+    import matplotlib
+
+    from . import Error, _core
+
+    if path is not None and str(path).rsplit(".", 1)[-1].lower() not in ("svg", "png", "pdf"):
+        raise Error("the figure %r is not .svg, .png or .pdf" % (str(path),))
+    figure, place, inches = _place(ax, size)
+    options = _core.FigureOptions()
+    options.width, options.height = (float(v) for v in inches)
+    if value_name == "value" and getattr(comparisons, "value", None):
+        value_name = comparisons.value
+    options.value_name = str(value_name)
+    options.unit = "" if unit is None else str(unit)
+    items = []
+    for r in comparisons:
+        x, y = (np.asarray(v, dtype=float) for v in (r._samples or ((), ())))
+        items.append((r._groups[0], r._groups[1], x, y, None if r.stopped is not None else _core_with_replicates(r)))
+    design = getattr(_core.Design, comparisons.design)
+    model = _core.groups_figure_layout([str(g) for g in comparisons.groups], items, design, options)
+    with matplotlib.rc_context({"text.parse_math": False, "svg.fonttype": "none", "font.family": "sans-serif"}):
+        _Painter(figure, model, place).paint()
+        if path is not None:
+            figure.savefig(path)
+    return figure
+
+
+def _place(ax, size):
+    """The figure to draw in, the place in it (figure fractions) and that place's inches."""
+    if ax is None:
+        from matplotlib.figure import Figure
+
+        return Figure(figsize=size), (0.0, 0.0, 1.0, 1.0), size
+    p = ax.get_position()
+    ax.set_axis_off()
+    return ax.figure, (p.x0, p.y0, p.width, p.height), (p.width * ax.figure.get_figwidth(),
+                                                        p.height * ax.figure.get_figheight())
 
 
 class _Painter:

@@ -130,3 +130,19 @@ def test_the_results_plot_takes_the_unit_and_words_from_the_catalogue():
     texts += [t.get_text() for a in figure.axes for t in a.get_yticklabels()]
     assert any("mm Hg" in t for t in texts)
     assert any("difference of means (d_AVE)" in t for t in texts) or any("d_AVE" in t for t in texts)
+
+
+def test_several_groups_draw_a_column_each(tmp_path):
+    import pandas as pd
+
+    frame = pd.DataFrame({"feed": ["c"] * 6 + ["a"] * 5 + ["b"] * 7,
+                          "weight": np.r_[np.linspace(300, 360, 6), np.linspace(150, 190, 5), np.linspace(240, 290, 7)]})
+    r = diffboot.analyse_frame(frame, by="feed", value="weight", control="c", groups=["a", "b"], replications=199)
+    figure = r.plot(path=tmp_path / "g.svg", unit="g")
+    svg = ET.parse(tmp_path / "g.svg").getroot()
+    ns = "{http://www.w3.org/2000/svg}"
+    assert sum(len(list(g.iter(ns + "use"))) for g in _svg_groups(svg, "values")) == 18, "a mark per value"
+    assert len(_svg_groups(svg, "estimate")) == 2, "a column per comparison"
+    texts = [t.text or "" for t in svg.iter(ns + "text")]
+    assert "a %s c" % MINUS in texts and "weight (g)" in texts
+    assert len(figure.axes) == 2

@@ -21,3 +21,7 @@
     .Call(`_diffboot_figure_layout`, x, y, settings, figure)
 }
 
+.groups_figure_layout <- function(groups, comparisons, sequential, settings, figure) {
+    .Call(`_diffboot_groups_figure_layout`, groups, comparisons, sequential, settings, figure)
+}
+

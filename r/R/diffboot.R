@@ -322,7 +322,9 @@ several_groups <- function(frame, id, named, design, paired, settings, call) {
   comparisons <- lapply(out$comparisons, function(c) {
     pair <- c(c$x, c$y)
     samples <- from_library(.frame_groups(group_name, by, value_name, value, id_name, ids, keys[pair], paired))
-    result_object(c$results, samples, settings, labels[pair], call, comparison = c$name, stopped = c$stopped)
+    r <- result_object(c$results, samples, settings, labels[pair], call, comparison = c$name, stopped = c$stopped)
+    r$groups_compared <- pair  # the groups' places: the figure's columns
+    r
   })
   names(comparisons) <- vapply(out$comparisons, `[[`, "", "name")
   data <- frame[c(2L, 1L)]

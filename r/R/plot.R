@@ -41,6 +41,38 @@ plot.diffboot <- function(x, y, unit = NULL, log = FALSE, width = 7, height = 5,
   if (requireNamespace("ggplot2", quietly = TRUE)) paint_ggplot(shapes, layout) else paint_base(shapes, layout)
 }
 
+#' The figure of several groups
+#'
+#' Every group's values above, the control (or first group) leftmost, each
+#' with its mean \eqn{\pm}{+/-} SD and median; below, each comparison's
+#' first measure under its group, with its replicates' density, its BCa and
+#' t intervals and their numbers, on one axis.
+#'
+#' @param x a result of \code{\link{diffboot}} with \code{control} or
+#'   \code{sequential}.
+#' @inheritParams plot.diffboot
+#' @return As \code{\link{plot.diffboot}}.
+#' @examples
+#' r <- diffboot(weight ~ feed, data = chickwts, control = "casein",
+#'               groups = c("horsebean", "linseed", "soybean"), R = 999)
+#' plot(r, unit = "g")
+#' @method plot diffboot_comparisons
+#' @export
+plot.diffboot_comparisons <- function(x, y, unit = NULL, width = 7, height = 5, value_name = NULL, ...) {
+  comparisons <- lapply(x$comparisons, function(r) {
+    list(x = r$groups_compared[1L], y = r$groups_compared[2L], values_x = as.numeric(r$data$x),
+         values_y = as.numeric(r$data$y), stopped = !is.null(r$stopped))
+  })
+  if (is.null(value_name)) value_name <- if (is.null(x$columns)) "value" else x$columns[["value"]]
+  figure <- list(size = c(as.numeric(width), as.numeric(height)), value_name = as.character(value_name),
+                 unit = if (is.null(unit)) "" else as.character(unit))
+  layout <- .groups_figure_layout(as.character(x$groups), unname(comparisons), identical(x$design, "sequential"),
+                                  x$settings, figure)
+  if (!is.null(layout$error)) fail(layout$error)
+  shapes <- figure_shapes(layout)
+  if (requireNamespace("ggplot2", quietly = TRUE)) paint_ggplot(shapes, layout) else paint_base(shapes, layout)
+}
+
 # The figure of result `r` as the library lays it out.
 figure_layout <- function(r, unit = NULL, log = FALSE, width = 7, height = 5, value_name = "value") {
   if (is.null(r$data)) fail("this result keeps no values to draw")

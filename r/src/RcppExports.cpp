@@ -85,6 +85,20 @@ BEGIN_RCPP
     return rcpp_result_gen;
 END_RCPP
 }
+// groups_figure_layout
+Rcpp::List groups_figure_layout(std::vector<std::string> groups, Rcpp::List comparisons, bool sequential, Rcpp::List settings, Rcpp::List figure);
+RcppExport SEXP _diffboot_groups_figure_layout(SEXP groupsSEXP, SEXP comparisonsSEXP, SEXP sequentialSEXP, SEXP settingsSEXP, SEXP figureSEXP) {
+BEGIN_RCPP
+    Rcpp::RObject rcpp_result_gen;
+    Rcpp::traits::input_parameter< std::vector<std::string> >::type groups(groupsSEXP);
+    Rcpp::traits::input_parameter< Rcpp::List >::type comparisons(comparisonsSEXP);
+    Rcpp::traits::input_parameter< bool >::type sequential(sequentialSEXP);
+    Rcpp::traits::input_parameter< Rcpp::List >::type settings(settingsSEXP);
+    Rcpp::traits::input_parameter< Rcpp::List >::type figure(figureSEXP);
+    rcpp_result_gen = Rcpp::wrap(groups_figure_layout(groups, comparisons, sequential, settings, figure));
+    return rcpp_result_gen;
+END_RCPP
+}
 
 static const R_CallMethodDef CallEntries[] = {
     {"_diffboot_analyse", (DL_FUNC) &_diffboot_analyse, 4},
@@ -92,6 +106,7 @@ static const R_CallMethodDef CallEntries[] = {
     {"_diffboot_frame_groups", (DL_FUNC) &_diffboot_frame_groups, 8},
     {"_diffboot_analyse_groups", (DL_FUNC) &_diffboot_analyse_groups, 9},
     {"_diffboot_figure_layout", (DL_FUNC) &_diffboot_figure_layout, 4},
+    {"_diffboot_groups_figure_layout", (DL_FUNC) &_diffboot_groups_figure_layout, 5},
     {NULL, NULL, 0}
 };
 

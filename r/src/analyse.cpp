@@ -328,6 +328,26 @@ Rcpp::List panel_list(const diffboot::FigurePanel& p) {
       Rcpp::Named("zero_line") = p.zero_line, Rcpp::Named("upright") = p.upright);
 }
 
+// The layout as R lists.
+Rcpp::List layout_list(const diffboot::FigureLayout& l) {
+  Rcpp::List panels(l.panels.size());
+  for (std::size_t k = 0; k < l.panels.size(); ++k) panels[static_cast<R_xlen_t>(k)] = panel_list(l.panels[k]);
+  std::vector<std::string> kind, text;
+  std::vector<double> left, right, at, text_x;
+  for (const diffboot::FigureLegendEntry& e : l.legend) {
+    kind.push_back(e.kind), text.push_back(e.text), left.push_back(e.left), right.push_back(e.right);
+    at.push_back(e.y), text_x.push_back(e.text_x);
+  }
+  return Rcpp::List::create(
+      Rcpp::Named("width") = l.width, Rcpp::Named("height") = l.height, Rcpp::Named("font") = l.font,
+      Rcpp::Named("title") = l.title, Rcpp::Named("panels") = panels,
+      Rcpp::Named("legend") = Rcpp::DataFrame::create(Rcpp::Named("kind") = kind, Rcpp::Named("text") = text,
+                                                       Rcpp::Named("left") = left, Rcpp::Named("right") = right,
+                                                       Rcpp::Named("y") = at, Rcpp::Named("text_x") = text_x,
+                                                       Rcpp::Named("stringsAsFactors") = false),
+      Rcpp::Named("bca_thickness") = l.bca_thickness, Rcpp::Named("line") = l.line, Rcpp::Named("ch") = l.ch);
+}
+
 }  // namespace
 
 // The figure of the run of x and y with the options of `settings`, as the
@@ -350,24 +370,59 @@ Rcpp::List figure_layout(Rcpp::NumericVector x, Rcpp::NumericVector y, Rcpp::Lis
     f.value_name = Rcpp::as<std::string>(figure["value_name"]);
     f.unit = Rcpp::as<std::string>(figure["unit"]);
     f.log_scale = Rcpp::as<bool>(figure["log"]);
-    const diffboot::FigureLayout l = diffboot::figure_layout(span_of(x), span_of(y), r, f);
-    Rcpp::List panels(l.panels.size());
-    for (std::size_t k = 0; k < l.panels.size(); ++k) panels[static_cast<R_xlen_t>(k)] = panel_list(l.panels[k]);
-    std::vector<std::string> kind, text;
-    std::vector<double> left, right, at, text_x;
-    for (const diffboot::FigureLegendEntry& e : l.legend) {
-      kind.push_back(e.kind), text.push_back(e.text), left.push_back(e.left), right.push_back(e.right);
-      at.push_back(e.y), text_x.push_back(e.text_x);
-    }
-    return Rcpp::List::create(
-        Rcpp::Named("width") = l.width, Rcpp::Named("height") = l.height, Rcpp::Named("font") = l.font,
-        Rcpp::Named("title") = l.title, Rcpp::Named("panels") = panels,
-        Rcpp::Named("legend") = Rcpp::DataFrame::create(Rcpp::Named("kind") = kind, Rcpp::Named("text") = text,
-                                                         Rcpp::Named("left") = left, Rcpp::Named("right") = right,
-                                                         Rcpp::Named("y") = at, Rcpp::Named("text_x") = text_x,
-                                                         Rcpp::Named("stringsAsFactors") = false),
-        Rcpp::Named("bca_thickness") = l.bca_thickness, Rcpp::Named("line") = l.line, Rcpp::Named("ch") = l.ch);
+    return layout_list(diffboot::figure_layout(span_of(x), span_of(y), r, f));
   } catch (const diffboot::Error& e) {
     return error_list(e);
   }
 }
+
+namespace {
+
+// A figure's options from R's list: size, value name, unit (and labels and log scale where given).
+diffboot::FigureOptions figure_options(const Rcpp::List& figure) {
+  diffboot::FigureOptions f;
+  const std::vector<double> size = Rcpp::as<std::vector<double>>(figure["size"]);
+  f.width = size.at(0), f.height = size.at(1);
+  f.value_name = Rcpp::as<std::string>(figure["value_name"]);
+  f.unit = Rcpp::as<std::string>(figure["unit"]);
+  return f;
+}
+
+}  // namespace
+
+// The figure of several groups: `comparisons` a list of list(x, y, values_x,
+// values_y, stopped), x and y the groups' places (from 1); each comparison
+// that did not stop run again with `settings`, keeping its replicates.
+// [[Rcpp::export(name = ".groups_figure_layout", rng = false)]]
+Rcpp::List groups_figure_layout(std::vector<std::string> groups, Rcpp::List comparisons, bool sequential,
+                                Rcpp::List settings, Rcpp::List figure) {
+  try {
+    double level = 0;
+    diffboot::Options o = options_of(settings, level);
+    o.keep_replicates = true;
+    std::vector<Rcpp::NumericVector> values;  // kept alive for the spans
+    std::vector<diffboot::Results> results;
+    values.reserve(2 * static_cast<std::size_t>(comparisons.size()));
+    results.reserve(static_cast<std::size_t>(comparisons.size()));
+    std::vector<diffboot::FigureComparison> c;
+    for (R_xlen_t k = 0; k < comparisons.size(); ++k) {
+      const Rcpp::List item = comparisons[k];
+      values.push_back(item["values_x"]), values.push_back(item["values_y"]);
+      const Rcpp::NumericVector& x = values[values.size() - 2];
+      const Rcpp::NumericVector& y = values.back();
+      const diffboot::Results* r = nullptr;
+      if (!Rcpp::as<bool>(item["stopped"])) {
+        const double work = diffboot::work_of(static_cast<std::size_t>(x.size()), static_cast<std::size_t>(y.size()), o);
+        r = &results.emplace_back(
+            watched_run(work, [&](diffboot::Control& control) { return diffboot::analyse(span_of(x), span_of(y), o, control); }));
+      }
+      c.push_back({static_cast<std::size_t>(Rcpp::as<double>(item["x"])) - 1,
+                   static_cast<std::size_t>(Rcpp::as<double>(item["y"])) - 1, span_of(x), span_of(y), r});
+    }
+    return layout_list(diffboot::groups_figure_layout(
+        groups, c, sequential ? diffboot::Design::sequential : diffboot::Design::control, figure_options(figure)));
+  } catch (const diffboot::Error& e) {
+    return error_list(e);
+  }
+}
+

@@ -461,6 +461,23 @@ PYBIND11_MODULE(_core, m) {
                                    {y.data(), static_cast<std::size_t>(y.size())}, r, o);
   }, py::arg("x"), py::arg("y"), py::arg("results"), py::arg("options"));
 
+  // Several groups: (x, y, values_x, values_y, results or None) a comparison.
+  m.def("groups_figure_layout", [](const std::vector<std::string>& groups, const py::list& comparisons,
+                                   diffboot::Design design, const diffboot::FigureOptions& o) {
+    std::vector<std::vector<double>> values;  // the spans below point into them
+    std::vector<diffboot::Results> results;
+    values.reserve(2 * comparisons.size()), results.reserve(comparisons.size());
+    std::vector<diffboot::FigureComparison> c;
+    for (const py::handle item : comparisons) {
+      const py::tuple t = py::reinterpret_borrow<py::tuple>(item);
+      values.push_back(t[2].cast<std::vector<double>>()), values.push_back(t[3].cast<std::vector<double>>());
+      const diffboot::Results* r = nullptr;
+      if (!t[4].is_none()) r = &results.emplace_back(t[4].cast<diffboot::Results>());
+      c.push_back({t[0].cast<std::size_t>(), t[1].cast<std::size_t>(), values[values.size() - 2], values.back(), r});
+    }
+    return diffboot::groups_figure_layout(groups, c, design, o);
+  }, py::arg("groups"), py::arg("comparisons"), py::arg("design"), py::arg("options"));
+
   m.attr("version") = DIFFBOOT_VERSION;
   namespace l = diffboot::limits;
   m.attr("default_level") = l::default_level;

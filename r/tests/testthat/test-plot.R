@@ -51,3 +51,13 @@ test_that("a paired figure draws a line per pair, and the figure's bad input sto
   expect_error(plot(r, log = TRUE), "--log draws positive values only", class = "diffboot_error")
   expect_error(plot(r, width = 0.5), "1 to 40 inches", class = "diffboot_error")
 })
+
+test_that("several groups draw every value and a column per comparison", {
+  r <- diffboot(weight ~ feed, data = chickwts, control = "casein", groups = c("horsebean", "linseed"), R = 199)
+  g <- plot(r, unit = "g")
+  kept <- chickwts$feed %in% c("casein", "horsebean", "linseed")
+  expect_equal(nrow(shapes_of(g, "values")), sum(kept))
+  expect_equal(nrow(shapes_of(g, "estimate")), 2L)
+  expect_true(all(c("horsebean \u2212 casein", "linseed \u2212 casein") %in% shapes_of(g, "category")$label))
+  expect_true("weight (g)" %in% shapes_of(g, "axis_title")$label)
+})
