@@ -67,6 +67,11 @@ report::MachineReport machine_report(const RunResults& run) {
   r.permutations = o.permutations;
   r.pairs_dropped = s.counts.pairs_dropped;
   if (o.poisson) r.method = "poisson";
+  if (!o.cluster.empty()) {
+    r.cluster = o.cluster;
+    r.clusters_x = s.counts.clusters_x, r.clusters_y = s.counts.clusters_y;
+    r.no_cluster_x = s.counts.no_cluster_x, r.no_cluster_y = s.counts.no_cluster_y;
+  }
   return r;
 }
 
@@ -152,6 +157,7 @@ class CommandLineQuestions : public Questions {
       source.table = tables::SampleSource{o.table, o.sample1,  o.sample2,     o.column,
                                           o.by,    o.value,    o.id,          o.delimiter,
                                           o.decimal_comma, o.experiment == Experiment::paired};
+      source.table->cluster = o.cluster;
     }
     return source;
   }

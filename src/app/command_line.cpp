@@ -384,6 +384,14 @@ std::vector<OptionSpec> option_table() {
        [](S t, O o) { return apply_if(two_names(t), [&](std::pair<std::string, std::string> n) { o.labels = n; }); },
        "is not two names A,B"},
       {"--id", "COLUMN", "With --by and -p: pair the two groups' rows by the id in COLUMN", store(&RunConfig::id)},
+      {"--cluster", "COLUMN",
+       "With --by: the rows of one value of COLUMN (a user, an order) are one unit, and the bootstrap draws "
+       "units, each sample's from its own, computing every measure on the rows of the units drawn (unpaired; "
+       "at least 3 units a sample; rows without one are left out and counted)",
+       [](S t, O o) {
+         if (!o.experiment) o.experiment = Experiment::unpaired;  // a unit is randomised to one arm
+         return o.cluster = t, Problem();
+       }},
       {"--control", "G0",
        "Compare each group named after the options with the control G0 (groups of --by, columns of --table, "
        "or files): G1 - G0, G2 - G0, ..., each the run of its two samples; with --p-values, Holm's p_holm too",
@@ -447,6 +455,16 @@ std::vector<Rule> option_rules() {
       needs("--value", {"--by"}, "--value and --id go with --by COLUMN"),
       needs("--id", {"--by"}, "--value and --id go with --by COLUMN"),
       needs("--id", {"--paired"}, "--id pairs rows: it goes with --paired"),
+      needs("--cluster", {"--by"}, "--cluster groups the rows of a long table: it goes with --table FILE --by COLUMN"),
+      excludes("--cluster", "--paired",
+               "--cluster with --paired: the pair is already the unit resampled (pair the rows with --id)"),
+      excludes("--cluster", "--p-values",
+               "--p-values permute values one at a time, not clusters: they are not given with --cluster"),
+      excludes("--cluster", "--poisson", "--cluster is not part of the Poisson bootstrap (--poisson)"),
+      excludes("--cluster", "--counts", "--cluster groups rows of values: counts (--counts) have none"),
+      excludes("--cluster", "--control", "--cluster is for a run of two samples, not for the comparisons of --control"),
+      excludes("--cluster", "--sequential",
+               "--cluster is for a run of two samples, not for the comparisons of --sequential"),
       excludes("--control", "--sequential", "--control and --sequential are two designs: give one"),
       [](const Given& given, const RunConfig& o) -> Problem {
         if (!o.design) return std::nullopt;

@@ -26,6 +26,7 @@ struct RunConfig {
   std::string table;                 // --table FILE: sample1 and sample2 name two of its columns
   std::string column;                // -c COLUMN: the column of each of the two sample tables
   std::string by, value, id;         // long form: the group column, the value column, the pairs' id column
+  std::string cluster;               // --cluster COLUMN: long form, unpaired: the column naming each row's cluster
   std::optional<char> delimiter;     // --delimiter: the tables' cell separator, else guessed
   bool decimal_comma = false;        // --decimal-comma: a comma in a value is its decimal point
   std::optional<std::pair<std::string, std::string>> labels;  // --labels A,B

@@ -42,6 +42,8 @@ struct SampleCounts {
   std::int64_t pairs_dropped = 0;  // pairs of a table left out for a missing half
   bool missing_in_step = true;     // sample files whose missing values stand at the same lines
   bool from_table = false;         // the samples come from tables
+  // --cluster: each sample's clusters and its rows left out without one.
+  std::int64_t clusters_x = 0, clusters_y = 0, no_cluster_x = 0, no_cluster_y = 0;
 };
 
 // The samples found, not yet read: their names and counts, and a table's
@@ -50,6 +52,7 @@ struct FoundSamples {
   SampleNames names;
   SampleCounts counts;
   std::vector<double> table_x, table_y;
+  std::vector<std::uint32_t> cluster_x = {}, cluster_y = {};  // --cluster: each value's, numbered per sample
 };
 
 // The samples as read, with their names, counts and summaries.
@@ -58,6 +61,7 @@ struct Samples {
   SampleCounts counts;
   std::vector<double> x, y;
   analysis::Summaries summaries;
+  std::vector<std::uint32_t> cluster_x = {}, cluster_y = {};  // --cluster: each value's, numbered per sample
 };
 
 // A sample's histogram: k + 1 class bounds and k counts.

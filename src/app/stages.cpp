@@ -14,6 +14,7 @@
 #include <utility>
 
 #include "analysis/analysis.h"
+#include "analysis/clusters.h"
 #include "app/run_end.h"
 #include "app/run_files.h"
 #include "app/run_values.h"
@@ -52,6 +53,21 @@ std::vector<double> values_or_stop(std::int64_t n, std::string_view message) {
   }
 }
 
+// The clusters of the samples' values numbered; a cluster of both groups,
+// or a group of fewer than 3, stops the run.
+void number_clusters(FoundSamples& found, const tables::TwoSamples& t, const tables::SampleSource& source) {
+  analysis::NumberedClusters n;
+  try {
+    n = analysis::number_clusters(found.table_x, t.cluster_x, found.table_y, t.cluster_y,
+                                  "the group \"" + source.sample1 + "\"", "the group \"" + source.sample2 + "\"");
+  } catch (const analysis::ClusterError& e) {
+    throw RunEnd{stop_status, "diffboot: " + text::shown(e.what()) + "\n"};
+  }
+  found.cluster_x = std::move(n.cluster_x), found.cluster_y = std::move(n.cluster_y);
+  SampleCounts& c = found.counts;
+  c.clusters_x = n.clusters_x, c.clusters_y = n.clusters_y, c.no_cluster_x = t.no_cluster_x, c.no_cluster_y = t.no_cluster_y;
+}
+
 // The two samples of a run's tables, what was left out said on standard
 // error. A table that cannot be used stops the run, its message on standard
 // error; one that could not be read is a fatal input error.
@@ -74,6 +90,7 @@ FoundSamples read_tables(const tables::SampleSource& source) {
                   t.missing_x, t.missing_y, t.pairs_dropped, true, true};
   found.table_x = std::move(t.x);
   found.table_y = std::move(t.y);
+  if (!source.cluster.empty()) number_clusters(found, t, source);
   return found;
 }
 
@@ -129,6 +146,7 @@ Samples read_samples(const SampleSource& source, FoundSamples found) {
   if (s.counts.from_table) {
     s.x = std::move(found.table_x);
     s.y = std::move(found.table_y);
+    s.cluster_x = std::move(found.cluster_x), s.cluster_y = std::move(found.cluster_y);
   } else {
     s.x = values_or_stop(s.counts.n_x, "x: space requested not possible - terminate");
     s.y = values_or_stop(s.counts.n_y, "y: space requested not possible - terminate");
@@ -229,6 +247,13 @@ MeasureRuns resampled_intervals(const Samples& samples, const RunConfig& config)
   bootstrap::Progress progress;
   progress.total = bootstrap::work_units(samples.x.size(), samples.y.size(), static_cast<std::size_t>(config.replications),
                                          paired, bootstrap::JackknifeSums::by_size, analysis::acceleration_method(settings));
+  settings.clusters_x = samples.cluster_x, settings.clusters_y = samples.cluster_y;
+  if (!samples.cluster_x.empty()) {  // the units drawn are the clusters
+    progress.total = bootstrap::work_units(static_cast<std::size_t>(samples.counts.clusters_x),
+                                           static_cast<std::size_t>(samples.counts.clusters_y),
+                                           static_cast<std::size_t>(config.replications), false,
+                                           bootstrap::JackknifeSums::by_size, analysis::acceleration_method(settings));
+  }
   const terminal::ProgressLine line([&progress] { return progress.fraction(); },
                                     paired ? "bootstrap replications" : "bootstrap replications and jackknife",
                                     text::error_stream());
@@ -253,6 +278,7 @@ report::Report report_of(const RunResults& run) {
   report::Report r{names.filename_x, names.filename_y, counts.n_x, counts.n_y, *run.config.experiment,
                    run.config.alpha, run.config.replications, {}, run.config.permutations};
   if (counts.from_table) r.missing_x = counts.missing_x, r.missing_y = counts.missing_y, r.pairs_dropped = counts.pairs_dropped;
+  if (!run.config.cluster.empty()) r.clusters_x = counts.clusters_x, r.clusters_y = counts.clusters_y, r.cluster = run.config.cluster;
   for (const MeasureOfRun& m : measures_of(run.measures)) {
     if (!m.run->chosen) continue;  // not asked for: not formed, its numbers NaN
     r.rows.push_back({m.label, &m.run->result, m.run->p_permutation, m.run->p_t, m.name == "d_AVE" || m.name == "AVE_d",

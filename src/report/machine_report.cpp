@@ -65,6 +65,7 @@ std::string results_csv(const MachineReport& r) {
   if (r.permutations > 0) out += ",p_permutation,p_t,permutations";
   if (r.permutations > 0 && r.holm) out += ",p_holm";
   if (!r.method.empty()) out += ",method";
+  if (!r.cluster.empty()) out += ",cluster,clusters_x,clusters_y,no_cluster_x,no_cluster_y";
   out += ",sample1,sample2\n";
   // Each cell appended after its comma: GCC 12 at -O3 warns (-Wrestrict) on
   // "," + std::string&&.
@@ -86,6 +87,10 @@ std::string results_csv(const MachineReport& r) {
       if (r.holm) cell(shortest(m.p_holm));
     }
     if (!r.method.empty()) cell(std::string(r.method));
+    if (!r.cluster.empty()) {
+      cell(csv_cell(r.cluster));
+      for (std::int64_t v : {r.clusters_x, r.clusters_y, r.no_cluster_x, r.no_cluster_y}) cell(std::to_string(v));
+    }
     cell(csv_cell(r.sample1));
     cell(csv_cell(r.sample2));
     out += "\n";
@@ -126,6 +131,11 @@ nlohmann::json json_of(const MachineReport& r) {
   if (r.experiment == "paired") j["inputs"]["pairs_dropped"] = r.pairs_dropped;
   if (!r.method.empty()) j["inputs"]["method"] = r.method;
   if (!r.comparison.empty()) j["comparison"] = r.comparison;
+  if (!r.cluster.empty()) {
+    j["inputs"]["cluster"] = r.cluster;
+    j["inputs"]["clusters_x"] = r.clusters_x, j["inputs"]["clusters_y"] = r.clusters_y;
+    j["inputs"]["no_cluster_x"] = r.no_cluster_x, j["inputs"]["no_cluster_y"] = r.no_cluster_y;
+  }
   return j;
 }
 

@@ -42,6 +42,10 @@ struct MachineReport {
   // a json key; empty: none.
   std::string_view comparison = {};
   bool holm = false;                  // with p-values and several groups: each measure's p_holm
+  // --cluster: the cluster column (empty: none), each sample's clusters and
+  // its rows left out without one (csv columns and json inputs when set).
+  std::string_view cluster = {};
+  std::int64_t clusters_x = 0, clusters_y = 0, no_cluster_x = 0, no_cluster_y = 0;
 };
 
 // The shortest text of `v` that reads back as the same double; NaN, Inf, -Inf.

@@ -23,6 +23,9 @@ void write_header(int out, const Report& r) {
   for (const auto& [label, count] : left_out) {
     if (count > 0) write_record(out, "(a,a)", {label, std::to_string(count)});
   }
+  for (const auto& [label, count] : {std::pair{"clusters_x = ", r.clusters_x}, std::pair{"clusters_y = ", r.clusters_y}}) {
+    if (count > 0) write_record(out, "(a,a)", {label, std::to_string(count) + " (" + r.cluster + ")"});
+  }
   write_record(out, "(a)", {" "});
   write_record(out, "(a)", {r.experiment == Experiment::paired ? "Experiment type:   paired" : "Experiment type: unpaired"});
   write_record(out, "(a)", {" "});

@@ -38,6 +38,10 @@ struct Report {
   // missing cells of each sample, and pairs left out for a missing half.
   std::int64_t missing_x = 0, missing_y = 0, pairs_dropped = 0;
   bool holm = false;                 // with permutations and several groups: p_holm after each row's p-values
+  // --cluster: each sample's clusters, in a line under its missing values
+  // ("clusters_x = 300 (user)"), when above 0.
+  std::int64_t clusters_x = 0, clusters_y = 0;
+  std::string cluster = {};
 };
 
 // The report: its header, a line per row, and with permutations a line of

@@ -66,7 +66,9 @@ TwoSamples groups_of(const SampleSource& o) {
                      " columns: name the values with --value COLUMN");
   }
   const LongForm form{by, o.value.empty() ? 1 - by : column_of(t, o.value),
-                      o.paired && !o.id.empty() ? std::optional(column_of(t, o.id)) : std::nullopt,
+                      o.paired && !o.id.empty() ? std::optional(column_of(t, o.id))
+                      : !o.cluster.empty()      ? std::optional(column_of(t, o.cluster))  // read as the rows' ids
+                                                : std::nullopt,
                       {o.sample1, o.sample2}};
   s.name_x = o.table + ": " + t.header[by] + " = " + o.sample1, s.name_y = o.table + ": " + t.header[by] + " = " + o.sample2;
   s.label_x = o.sample1, s.label_y = o.sample2;
@@ -78,13 +80,28 @@ TwoSamples groups_of(const SampleSource& o) {
     return s;
   }
   std::array<ColumnValues, 2> v;
+  std::array<std::vector<std::string>*, 2> clusters{&s.cluster_x, &s.cluster_y};
+  std::array<std::int64_t*, 2> keyless{&s.no_cluster_x, &s.no_cluster_y};
+  std::array<std::int64_t, 2> first_keyless{0, 0};
   for (std::size_t k = 0; k < 2; ++k) {
     for (const GroupRow& r : rows[k]) {
-      if (r.value) v[k].values.push_back(*r.value);
-      else if (v[k].missing++ == 0) v[k].first_missing_line = r.line;
+      if (r.value && !o.cluster.empty() && r.id.empty()) {
+        if ((*keyless[k])++ == 0) first_keyless[k] = r.line;
+      } else if (r.value) {
+        v[k].values.push_back(*r.value);
+        if (!o.cluster.empty()) clusters[k]->push_back(r.id);
+      } else if (v[k].missing++ == 0) {
+        v[k].first_missing_line = r.line;
+      }
     }
   }
   take_columns(s, std::move(v[0]), std::move(v[1]), "x1", "x2", "line");
+  for (std::size_t k = 0; k < 2; ++k) {
+    if (*keyless[k] == 0) continue;
+    s.notes.append(" ").append(k == 0 ? "x1" : "x2").append(": ").append(std::to_string(*keyless[k]));
+    s.notes.append(*keyless[k] == 1 ? " row" : " rows").append(" without a cluster (" + t.header[*form.id] + ") left out");
+    s.notes.append(" (first at line ").append(std::to_string(first_keyless[k])).append(")\n");
+  }
   return s;
 }
 

@@ -24,6 +24,7 @@ struct SampleSource {
   std::optional<char> delimiter;  // else guessed
   bool decimal_comma = false;
   bool paired = false;
+  std::string cluster = {};  // long form, unpaired: the column naming each row's cluster
 };
 
 // The two samples and how they are named.
@@ -35,6 +36,10 @@ struct TwoSamples {
   std::vector<double> x, y;
   std::int64_t missing_x = 0, missing_y = 0;  // missing cells skipped in each sample
   std::int64_t pairs_dropped = 0;             // pairs left out for a missing half
+  // With a cluster column: the cluster cell of each value kept, and the
+  // rows left out for an empty or missing one.
+  std::vector<std::string> cluster_x, cluster_y;
+  std::int64_t no_cluster_x = 0, no_cluster_y = 0;
   std::string notes;  // lines for standard error: missing values skipped, pairs left out
 };
 

@@ -192,3 +192,57 @@ TEST(BadInputTest, FullStandardOutput) {
 
 }  // namespace
 }  // namespace diffboot
+
+namespace diffboot {
+namespace {
+
+// A long table of sessions by user: `users_a` users in arm A, 4 in arm B.
+std::string sessions(int users_a, const std::string& extra = "") {
+  std::string t = "user,arm,revenue\n";
+  for (int u = 0; u < users_a; ++u) t += "a" + std::to_string(u) + ",A," + std::to_string(u + 1) + "\na" + std::to_string(u) + ",A,2\n";
+  for (int u = 0; u < 4; ++u) t += "b" + std::to_string(u) + ",B," + std::to_string(2 * u) + "\n";
+  return t + extra;
+}
+
+TEST(BadInputTest, ClustersRefusedAsDescribed) {
+  struct Case {
+    const char* name;
+    std::string table, arguments;
+    int status;
+    std::string err;  // how standard error begins
+  };
+  const std::string run = "--table s.csv --by arm --value revenue ";
+  const Case cases[] = {
+      {"two clusters in a sample", sessions(2), run + "--cluster user A B", 1,
+       "diffboot: the group \"A\" has 2 clusters: the cluster bootstrap needs at least 3 in each sample\n"},
+      {"a cluster in both samples", sessions(3, "a1,B,5\n"), run + "--cluster user A B", 1,
+       "diffboot: the cluster \"a1\" has values in both the group \"A\" and the group \"B\": each cluster is one unit, "
+       "randomised to one arm\n"},
+      {"a cluster column that does not exist", sessions(3), run + "--cluster visitor A B", 1,
+       "diffboot: the table \"s.csv\" has no column \"visitor\" (its columns: user, arm, revenue)\n"},
+      {"with --paired", sessions(3), run + "--cluster user -p --id user A B", 2,
+       "diffboot: --cluster with --paired: the pair is already the unit resampled (pair the rows with --id)\n"
+       "Try 'diffboot --help'.\n"},
+      {"without --by", sessions(3), "--table s.csv --cluster user arm revenue", 2,
+       "diffboot: --cluster groups the rows of a long table: it goes with --table FILE --by COLUMN\nTry 'diffboot --help'.\n"},
+      {"with --p-values", sessions(3), run + "--cluster user --p-values A B", 2,
+       "diffboot: --p-values permute values one at a time, not clusters: they are not given with --cluster\n"
+       "Try 'diffboot --help'.\n"},
+      {"rows without a cluster", sessions(3, ",B,7\nNA,B,8\n"), run + "--cluster user -f csv A B", 0,
+       " x2: 2 rows without a cluster (user) left out (first at line 12)\n"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    testing::TempDir dir;
+    testing::write_file("s.csv", c.table);
+    testing::write_file("answers.txt", "");
+    testing::Launch launch;
+    launch.arguments = c.arguments;
+    const testing::Outcome outcome = testing::run_built_program(launch);
+    EXPECT_EQ(outcome.status, c.status);
+    EXPECT_EQ(outcome.err.substr(0, c.err.size()), c.err);  // notes on the numbers may follow
+  }
+}
+
+}  // namespace
+}  // namespace diffboot
