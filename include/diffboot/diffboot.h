@@ -61,13 +61,20 @@ struct Options {
   // the 0.9-quantile of the differences), after the other measures; with
   // `measures`, those it names ("all": every one).
   std::vector<double> quantiles = {};
+  // The values are 0/1 (outcomes: a success 1, a failure 0), any other
+  // value an Error naming it: the measures are those of proportions, d_PROP
+  // (p_x - p_y, the same numbers as d_AVE's), lift (p_x / p_y - 1) and h
+  // (Cohen's h), paired PROP_d, lift and h; with permutations, p_t holds the
+  // two-proportion z-test's p-value (paired: McNemar's) in place of the
+  // t-test's. No quantile measures.
+  bool proportions = false;
 };
 
 struct MeasureResult {
   std::string name;                     // "d_AVE", "AVE_d", ...
   double estimate, se, bias, t_lower, t_upper, bca_lower, bca_upper,
          percentile_lower, percentile_upper, basic_lower, basic_upper, z0, acceleration;
-  double p_permutation, p_t;            // NaN unless asked for (p_t: the mean measures only)
+  double p_permutation, p_t;            // NaN unless asked for (p_t: the mean measures only; of proportions the z-test's or McNemar's)
   std::vector<double> replicates;       // with keep_replicates: the B replicates in replication order
   // What a reader must know to read the numbers, a line each: a lift whose
   // sign reads reversed or that is unstable, bounds at the last replicate,
@@ -135,5 +142,28 @@ Results analyse(std::span<const double> x, std::span<const double> y, const Opti
 
 // As analyse() above, followed by `control`; throws Cancelled when it was cancelled.
 Results analyse(std::span<const double> x, std::span<const double> y, const Options& options, Control& control);
+
+// A sample of 0/1 outcomes by its counts: `successes` ones among `trials`
+// values. Whole numbers from 0 to 2^53, trials above 0, successes at most
+// the trials (an Error else, naming the sample).
+struct Counts {
+  double successes = 0.0, trials = 0.0;
+};
+
+// The paired outcomes' 2 x 2 table: pairs whose two values are 1, whose
+// first value alone is 1, whose second alone is 1, and whose two are 0.
+struct PairedTable {
+  double both = 0.0, x_only = 0.0, y_only = 0.0, neither = 0.0;
+};
+
+// The analysis of proportions given by their counts, as analyse() of the
+// 0/1 values written out with options.proportions, within Monte Carlo error
+// (other draws: a replicate draws each count, Binomial(n, k/n), in O(1)).
+// Unpaired (options.experiment must be): x against y. Paired (whatever
+// options.experiment says): the table, each replicate a multinomial draw of
+// its four cells. With permutations, p_t is the z-test's or McNemar's
+// p-value; p_permutation is not given (NaN, with a note).
+Results analyse_counts(const Counts& x, const Counts& y, const Options& options);
+Results analyse_counts(const PairedTable& table, const Options& options);
 
 }  // namespace diffboot

@@ -41,7 +41,10 @@ struct FrameSamples {
 
 // Two columns of a frame (paired: each row a pair, a row with a missing cell
 // left out whole).
-FrameSamples frame_columns(const Column& a, const Column& b, Experiment e);
+// With `proportions` the values are 0/1 outcomes: texts TRUE/FALSE, true/
+// false, yes/no (any letter case) are 1/0, and any value other than 0 or 1
+// is an Error naming its column and row.
+FrameSamples frame_columns(const Column& a, const Column& b, Experiment e, bool proportions = false);
 
 // The rows of groups `groups` of the column `by` and their values in `value`;
 // paired by `id` when it has cells, else the groups' rows in order (which
@@ -50,7 +53,7 @@ FrameSamples frame_columns(const Column& a, const Column& b, Experiment e);
 // id is missing pairs with nothing and is counted; an id twice in a group,
 // and ids in an unpaired experiment, are Errors.
 FrameSamples frame_groups(const Column& by, const Column& value, const Column& id, const std::array<std::string, 2>& groups,
-                          Experiment e);
+                          Experiment e, bool proportions = false);
 
 // The analysis of a frame's samples: analyse() of their values, the counts
 // of what the frame left out in place of the analysis' own.

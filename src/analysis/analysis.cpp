@@ -50,7 +50,8 @@ std::string list_of(const std::array<double, 4>& values) {
 // name none, as one of the experiment's own.
 bool asked_for(const Settings& settings, MeasureKind kind) {
   if (settings.measures_named || !settings.measures.empty()) return std::ranges::find(settings.measures, kind) != settings.measures.end();
-  const std::span<const std::string_view> own = measure_names(settings.experiment);
+  const std::span<const std::string_view> own =
+      settings.proportions ? proportion_measure_names(settings.experiment) : measure_names(settings.experiment);
   return std::ranges::find(own, info(kind).name) != own.end();
 }
 
@@ -59,9 +60,19 @@ std::vector<MeasureRun> measure_runs(const Settings& settings) {
   std::vector<MeasureRun> runs;
   const auto replications = static_cast<std::size_t>(settings.replications);
   const std::size_t standard = measure_names(settings.experiment).size();
-  for (std::string_view name : all_measure_names(settings.experiment)) {
+  const bool paired = settings.experiment == Experiment::paired;
+  // Of proportions: the difference in the place of the mean's, the other
+  // standard measures not drawn, then the lift and h.
+  std::vector<std::string_view> names(all_measure_names(settings.experiment).begin(),
+                                      all_measure_names(settings.experiment).end());
+  if (settings.proportions) {
+    names.resize(standard);
+    names[0] = paired ? "PROP_d" : "d_PROP";
+    names.insert(names.end(), {"lift", "h"});
+  }
+  for (std::string_view name : names) {
     const MeasureKind kind = *measure_named(name);
-    const bool chosen = asked_for(settings, kind);
+    const bool chosen = asked_for(settings, kind) && (!settings.proportions || info(kind).of_proportions);
     if (runs.size() >= standard && !chosen) continue;
     MeasureRun& run = runs.emplace_back();
     run.kind = kind;
@@ -173,6 +184,25 @@ void t_test(MeasureRun& run, bool no_spread, double t, double degrees, bool pair
   run.p_t = numeric::t_two_sided_p(t, degrees);
 }
 
+// The test of the difference of proportions of 0/1 samples: the
+// two-proportion z-test (unpaired) or McNemar's (paired); NaN with a note
+// where it cannot be formed.
+void proportion_test(MeasureRun& run, std::span<const double> x, std::span<const double> y, bool paired) {
+  const auto ones = [](std::span<const double> v) { return static_cast<double>(std::ranges::count(v, 1.0)); };
+  if (paired) {
+    double b = 0.0, c = 0.0;
+    for (std::size_t i = 0; i < x.size(); ++i) b += x[i] > y[i] ? 1.0 : 0.0, c += x[i] < y[i] ? 1.0 : 0.0;
+    run.p_t = mcnemar_p(b, c);
+  } else {
+    run.p_t = z_test_p(ones(x), static_cast<double>(x.size()), ones(y), static_cast<double>(y.size()));
+  }
+  if (std::isnan(run.p_t)) {
+    run.notes.push_back(run.name + ": " + std::string(test_name(true, paired ? Experiment::paired : Experiment::unpaired)) +
+                        " is not given: " +
+                        (paired ? "no pair's two values differ" : "the values are all 0 or all 1"));
+  }
+}
+
 // The permutation p-value of every measure, and the t-test's of the mean:
 // Welch's (unpaired) or the paired t-test's (on the differences d); a stop
 // asked of `progress` ends the permutations.
@@ -193,6 +223,7 @@ void p_values(std::vector<MeasureRun>& runs, std::span<const double> x, std::spa
   for (MeasureRun& run : runs) {
     if (is_quantile(run)) run.notes.push_back(run.name + ": p_permutation is not given: the permutation test takes no quantile");
   }
+  if (settings.proportions) return proportion_test(runs[0], x, y, paired);
   if (paired) {
     const numeric::MeanSd m = numeric::mean_and_sd(d);
     const auto n = static_cast<double>(d.size());
@@ -260,8 +291,8 @@ std::span<const std::string_view> all_measure_names(Experiment e) {
 }
 
 std::optional<std::string> measures_problem(const std::vector<std::string>& names, Experiment e,
-                                           std::span<const double> quantiles) {
-  return parse_measures(names, e, quantiles).problem;
+                                           std::span<const double> quantiles, bool proportions) {
+  return parse_measures(names, e, quantiles, proportions).problem;
 }
 
 namespace {
@@ -292,7 +323,8 @@ std::vector<MeasureRun> bootstrap_in_range(std::span<const double> x, std::span<
   std::vector<double> differences(paired ? x.size() : 0), differences_resample(paired ? x.size() : 0);
   std::vector<double> x1_resample(paired ? 0 : x.size()), x2_resample(paired ? 0 : y.size());
   // The effect sizes: their t intervals take the mean measure's degrees of freedom.
-  std::optional<bootstrap::Measure> hedges, cliff, lift;
+  std::optional<bootstrap::Measure> hedges, cliff, lift, cohen;
+  if (MeasureRun* run = run_of(runs, MeasureKind::h)) cohen.emplace(measure(*run, paired ? t.paired : t.means));
   if (MeasureRun* run = run_of(runs, MeasureKind::g)) hedges.emplace(measure(*run, paired ? t.paired : t.means));
   if (MeasureRun* run = run_of(runs, MeasureKind::delta)) cliff.emplace(measure(*run, t.means));
   if (MeasureRun* run = run_of(runs, MeasureKind::lift)) {
@@ -307,7 +339,8 @@ std::vector<MeasureRun> bootstrap_in_range(std::span<const double> x, std::span<
     probabilities.push_back(run.probability);
   }
   const bootstrap::EffectSizes effect_sizes{hedges ? &*hedges : nullptr, cliff ? &*cliff : nullptr,
-                                            lift ? &*lift : nullptr, {probabilities, quantile_measures}};
+                                            lift ? &*lift : nullptr, {probabilities, quantile_measures},
+                                            cohen ? &*cohen : nullptr};
   if (paired) {
     std::array<bootstrap::Measure, 2> m{measure(runs[0], t.paired), measure(runs[1], t.paired)};
     bootstrap::bootstrap_paired({x, y, differences, differences_resample}, m, settings.alpha, g, settings.threads,
@@ -320,6 +353,7 @@ std::vector<MeasureRun> bootstrap_in_range(std::span<const double> x, std::span<
     if (hedges) hedges->result.estimate = bootstrap::hedges_g(a.ave, a.std, x.size(), b.ave, b.std, y.size());
     if (cliff) cliff->result.estimate = bootstrap::cliffs_delta(x, y);
     if (lift) lift->result.estimate = bootstrap::lift(a.ave, b.ave);
+    if (cohen) cohen->result.estimate = bootstrap::cohens_h(a.ave, b.ave);
     std::array<bootstrap::Measure, 4> m{measure(runs[0], t.means), measure(runs[1], t.means), measure(runs[2], t.spreads),
                                         measure(runs[3], t.spreads)};
     if (clustered(settings)) {
@@ -374,6 +408,43 @@ std::vector<MeasureRun> run_bootstrap(std::span<const double> x, std::span<const
     for (std::string& note : lift_notes(second.ave, second.std, y.size())) lift_run->notes.push_back(std::move(note));
   }
   return runs;
+}
+
+std::vector<MeasureRun> runs_of_measures(const Settings& settings) { return measure_runs(settings); }
+
+void notes_on_replicates(MeasureRun& run, const std::string& samples, std::string_view cause, double alpha) {
+  replicate_notes(run, samples, cause, alpha);
+}
+
+std::string_view test_name(bool proportions, Experiment e) {
+  if (!proportions) return "p_t";
+  return e == Experiment::paired ? "p_mcnemar" : "p_z";
+}
+
+double z_test_p(double k_x, double n_x, double k_y, double n_y) {
+  const double p = (k_x + k_y) / (n_x + n_y);
+  const double se = std::sqrt(p * (1.0 - p) * (1.0 / n_x + 1.0 / n_y));
+  if (!(se > 0.0)) return std::numeric_limits<double>::quiet_NaN();
+  const double z = (k_x / n_x - k_y / n_y) / se;
+  return 2.0 * numeric::norm_cdf(-std::fabs(z));
+}
+
+double mcnemar_p(double b, double c) {
+  if (!(b + c > 0.0)) return std::numeric_limits<double>::quiet_NaN();
+  // chi-squared of 1 degree of freedom beyond (b - c)^2 / (b + c) is the
+  // normal's two tails beyond |b - c| / sqrt(b + c).
+  return 2.0 * numeric::norm_cdf(-std::fabs(b - c) / std::sqrt(b + c));
+}
+
+std::optional<std::string> binary_problem(std::span<const double> values, std::string_view sample) {
+  for (std::size_t i = 0; i < values.size(); ++i) {
+    const double v = values[i];
+    if (v == 0.0 || v == 1.0 || std::isnan(v)) continue;
+    char text[32];
+    return std::string(sample) + " holds " + std::string(text, std::to_chars(text, text + sizeof text, v).ptr) +
+           ", at position " + std::to_string(i + 1) + ", which is not 0 or 1 (--proportions)";
+  }
+  return std::nullopt;
 }
 
 std::optional<std::string> too_few_values(std::int64_t n_x, std::int64_t n_y, Experiment e) {

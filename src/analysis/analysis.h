@@ -40,6 +40,11 @@ struct Settings {
   // `measures` are exactly the measures named, even none (only quantile
   // measures named): the experiment's own are then not chosen.
   bool measures_named = false;
+  // The values are 0/1 (see binary_problem): the measures are those of
+  // proportions (proportion_measure_names; d_PROP and PROP_d are the runs of
+  // d_AVE and AVE_d under their own names), and the p-values' test is the
+  // two-proportion z-test or McNemar's in place of the t-test.
+  bool proportions = false;
 };
 
 // The bootstrap's method for the acceleration the settings ask for.
@@ -70,7 +75,7 @@ std::span<const std::string_view> all_measure_names(Experiment e);
 // ("delta is not a measure of a paired experiment", "\"cohen\" is not a
 // measure; the measures of ... are ..."), or nothing.
 std::optional<std::string> measures_problem(const std::vector<std::string>& names, Experiment e,
-                                           std::span<const double> quantiles = {});
+                                           std::span<const double> quantiles = {}, bool proportions = false);
 
 // One measure of an analysis: its results and its B replicates, sorted.
 struct MeasureRun {
@@ -82,7 +87,8 @@ struct MeasureRun {
   bool chosen = true;                // asked for: in csv, json, the figure and the replicates file
   std::vector<double> in_order;      // the replicates in replication order, when kept
   double p_permutation = std::numeric_limits<double>::quiet_NaN();  // when p-values are asked for
-  double p_t = std::numeric_limits<double>::quiet_NaN();            // Welch's or the paired t-test's (means only)
+  double p_t = std::numeric_limits<double>::quiet_NaN();            // Welch's or the paired t-test's (means only);
+                                                                    // of proportions the z-test's or McNemar's
   std::vector<std::string> notes;    // what a user must know to read its numbers, a line each (no line end)
 };
 
@@ -100,6 +106,37 @@ struct MeasureRun {
 std::vector<MeasureRun> run_bootstrap(std::span<const double> x, std::span<const double> y,
                                       const Summaries& summaries, const Settings& settings,
                                       bootstrap::Progress* progress);
+
+// The runs of the measures `settings` ask for, in report order, their B
+// replicates unset: what run_bootstrap fills (and the counts' bootstrap).
+std::vector<MeasureRun> runs_of_measures(const Settings& settings);
+
+// Notes on a measure's replicates once its intervals are formed: some not
+// finite numbers (`cause` says why), all equal to the estimate (as
+// `samples`, "the 12 pairs", would have it), bounds beyond their levels.
+void notes_on_replicates(MeasureRun& run, const std::string& samples, std::string_view cause, double alpha);
+
+// The name of the p-value of the test beside the permutation test: p_t
+// (Welch's or the paired t-test), of proportions p_z (the two-proportion
+// z-test) or p_mcnemar (McNemar's test).
+std::string_view test_name(bool proportions, Experiment e);
+
+// The two-sided p-value of the two-proportion z-test of k_x successes of
+// n_x against k_y of n_y, the proportions pooled under the null hypothesis:
+// z = (p_x - p_y) / sqrt(p (1 - p) (1/n_x + 1/n_y)), p = (k_x + k_y) /
+// (n_x + n_y); NaN where every value is 0 or every one is 1.
+double z_test_p(double k_x, double n_x, double k_y, double n_y);
+
+// The two-sided p-value of McNemar's test (McNemar 1947) of the discordant
+// pairs b (x's value 1 only) and c (y's only), without continuity
+// correction: (b - c)^2 / (b + c) against chi-squared of 1 degree of
+// freedom; NaN where no pair is discordant.
+double mcnemar_p(double b, double c);
+
+// The first value of a sample that is not 0 or 1, as the program names it:
+// "sample 1 holds 2, at position 5, which is not 0 or 1 (--proportions)"
+// (NaN, a missing value, is passed over); nothing when every value is.
+std::optional<std::string> binary_problem(std::span<const double> values, std::string_view sample);
 
 // The program's message for samples too small for the experiment ("Too few
 // values for an unpaired experiment: each sample needs at least 3"), or nothing.

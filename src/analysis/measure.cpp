@@ -12,23 +12,34 @@ using bootstrap::Statistic;
 constexpr bootstrap::Range unbounded{};
 
 // In the order the kinds are declared.
-constexpr std::array<MeasureInfo, 11> measures{{
-    {MeasureKind::AVE_d, "AVE_d", true, false, true, unbounded, Statistic::mean, "mean difference"},
-    {MeasureKind::MED_d, "MED_d", true, false, true, unbounded, Statistic::median, "median difference"},
-    {MeasureKind::d_AVE, "d_AVE", false, true, true, unbounded, Statistic::mean_difference, "difference of means"},
-    {MeasureKind::d_MED, "d_MED", false, true, true, unbounded, Statistic::median_difference, "difference of medians"},
-    {MeasureKind::d_STD, "d_STD", false, true, true, unbounded, Statistic::sd_difference, "difference of SDs"},
-    {MeasureKind::d_MAD, "d_MAD", false, true, true, unbounded, Statistic::mad_difference, "difference of MADs"},
-    {MeasureKind::g, "g", true, true, false, unbounded, Statistic::g, "Hedges' g"},
-    {MeasureKind::delta, "delta", false, true, false, {-1.0, 1.0}, Statistic::delta, "Cliff's delta"},
-    {MeasureKind::lift, "lift", true, true, false, bootstrap::lift_range, Statistic::lift, "relative difference of means"},
-    {MeasureKind::Q_d, "Q_d", true, false, true, unbounded, Statistic::quantile, "quantile of differences"},
-    {MeasureKind::d_Q, "d_Q", false, true, true, unbounded, Statistic::quantile_difference, "difference of quantiles"},
+constexpr std::array<MeasureInfo, 14> measures{{
+    {MeasureKind::AVE_d, "AVE_d", true, false, true, unbounded, Statistic::mean, "mean difference", true, false},
+    {MeasureKind::MED_d, "MED_d", true, false, true, unbounded, Statistic::median, "median difference", true, false},
+    {MeasureKind::d_AVE, "d_AVE", false, true, true, unbounded, Statistic::mean_difference, "difference of means", true, false},
+    {MeasureKind::d_MED, "d_MED", false, true, true, unbounded, Statistic::median_difference, "difference of medians", true, false},
+    {MeasureKind::d_STD, "d_STD", false, true, true, unbounded, Statistic::sd_difference, "difference of SDs", true, false},
+    {MeasureKind::d_MAD, "d_MAD", false, true, true, unbounded, Statistic::mad_difference, "difference of MADs", true, false},
+    {MeasureKind::g, "g", true, true, false, unbounded, Statistic::g, "Hedges' g", true, false},
+    {MeasureKind::delta, "delta", false, true, false, {-1.0, 1.0}, Statistic::delta, "Cliff's delta", true, false},
+    {MeasureKind::lift, "lift", true, true, false, bootstrap::lift_range, Statistic::lift, "relative difference of means", true, true},
+    {MeasureKind::Q_d, "Q_d", true, false, true, unbounded, Statistic::quantile, "quantile of differences", true, false},
+    {MeasureKind::d_Q, "d_Q", false, true, true, unbounded, Statistic::quantile_difference, "difference of quantiles", true, false},
+    {MeasureKind::d_PROP, "d_PROP", false, true, false, unbounded, Statistic::mean_difference,
+     "difference of proportions", false, true},
+    {MeasureKind::PROP_d, "PROP_d", true, false, false, unbounded, Statistic::mean, "difference of proportions",
+     false, true},
+    {MeasureKind::h, "h", true, true, false, {-3.141592653589793, 3.141592653589793}, Statistic::h, "Cohen's h", false,
+     true},
 }};
 
 bool is_quantile(MeasureKind kind) { return kind == MeasureKind::Q_d || kind == MeasureKind::d_Q; }
 
 bool of_experiment(const MeasureInfo& m, Experiment e) { return e == Experiment::paired ? m.paired : m.unpaired; }
+
+bool of_data(const MeasureInfo& m, bool proportions) { return proportions ? m.of_proportions : m.of_values; }
+
+constexpr std::string_view unpaired_proportions[] = {"d_PROP", "lift", "h"};
+constexpr std::string_view paired_proportions[] = {"PROP_d", "lift", "h"};
 
 // The shortest text of a double that reads back as it ("0.999", "1.5").
 std::string shortest_text(double v) {
@@ -94,9 +105,14 @@ std::optional<std::string> quantiles_problem(std::span<const double> p) {
   return std::nullopt;
 }
 
-ParsedMeasures parse_measures(const std::vector<std::string>& names, Experiment e, std::span<const double> quantiles) {
+ParsedMeasures parse_measures(const std::vector<std::string>& names, Experiment e, std::span<const double> quantiles,
+                              bool proportions) {
   ParsedMeasures out;
   out.named = !names.empty();
+  if (proportions && !quantiles.empty()) {
+    out.problem = "the quantile measures are not measures of proportions";
+    return out;
+  }
   for (double p : quantiles) {  // in their own order, as the other measures keep theirs
     if (names.empty() || std::ranges::find(names, quantile_name(p, e)) != names.end()) out.quantiles.push_back(p);
   }
@@ -105,26 +121,36 @@ ParsedMeasures parse_measures(const std::vector<std::string>& names, Experiment 
     const auto named = [&name](Experiment x) { return [&name, x](double p) { return quantile_name(p, x) == name; }; };
     if (std::ranges::any_of(quantiles, named(e))) continue;
     const std::optional<MeasureKind> kind = measure_named(name);
-    if (kind && of_experiment(info(*kind), e)) {
+    if (kind && of_experiment(info(*kind), e) && of_data(info(*kind), proportions)) {
       out.kinds.push_back(*kind);
       continue;
     }
     out.kinds.clear();
     out.quantiles.clear();  // nothing chosen where a name is wrong
+    if (kind && of_experiment(info(*kind), e)) {
+      out.problem = name + (proportions ? " is not a measure of proportions (0/1 values)"
+                                        : " is a measure of proportions: it goes with --proportions");
+      return out;
+    }
     if (kind || std::ranges::any_of(quantiles, named(other))) {
       out.problem = name + " is not a measure of " + experiment_words(e) + " experiment";
       return out;
     }
     std::string list;
     for (const MeasureInfo& m : measures) {
-      if (of_experiment(m, e) && !is_quantile(m.kind)) list += std::string(m.name) + ", ";
+      if (of_experiment(m, e) && of_data(m, proportions) && !is_quantile(m.kind)) list += std::string(m.name) + ", ";
     }
     for (double p : quantiles) list += quantile_name(p, e) + ", ";
-    out.problem = "\"" + name + "\" is not a measure; the measures of " + experiment_words(e) + " experiment are " +
-                  list + "all";
+    out.problem = "\"" + name + "\" is not a measure; the measures of " + (proportions ? "proportions of " : "") +
+                  experiment_words(e) + " experiment are " + list + "all";
     return out;
   }
   return out;
+}
+
+std::span<const std::string_view> proportion_measure_names(Experiment e) {
+  if (e == Experiment::paired) return paired_proportions;
+  return unpaired_proportions;
 }
 
 }  // namespace diffboot::analysis

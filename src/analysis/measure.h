@@ -17,8 +17,12 @@ namespace diffboot::analysis {
 
 // Q_d and d_Q are the quantile measures, each named by its probability
 // (quantile_name): the p-quantile of the differences (paired), the
-// p-quantile of x less that of y (unpaired).
-enum class MeasureKind { AVE_d, MED_d, d_AVE, d_MED, d_STD, d_MAD, g, delta, lift, Q_d, d_Q };
+// p-quantile of x less that of y (unpaired). d_PROP, PROP_d and h are the
+// measures of proportions (0/1 values): p_x - p_y unpaired and paired (the
+// bootstrap of d_AVE and AVE_d of the same values) and Cohen's h,
+// 2 asin(sqrt(p_x)) - 2 asin(sqrt(p_y)) (Cohen 1988, sec. 6.2); the lift is
+// a measure of both kinds of data.
+enum class MeasureKind { AVE_d, MED_d, d_AVE, d_MED, d_STD, d_MAD, g, delta, lift, Q_d, d_Q, d_PROP, PROP_d, h };
 
 struct MeasureInfo {
   MeasureKind kind;
@@ -28,6 +32,7 @@ struct MeasureInfo {
   bootstrap::Range range;         // the values it can take
   bootstrap::Statistic statistic;  // what its permutation test computes
   std::string_view words;         // what it is, as the report and figures say: "difference of means"
+  bool of_values, of_proportions;  // a measure of any values, of proportions (--proportions), or of both
 };
 
 // The facts of a kind of measure.
@@ -56,6 +61,8 @@ std::optional<std::string> quantiles_problem(std::span<const double> p);
 // quantile measures of the probabilities `quantiles` are measures too (the
 // list of measures names them before all): without names all of them are
 // chosen, with names those named.
+// With `proportions` the measures are those of proportions (d_PROP, lift,
+// h; paired PROP_d, lift, h), and no quantile measure is one of them.
 struct ParsedMeasures {
   std::vector<MeasureKind> kinds;  // with names, exactly those named: none where only quantile measures are
   bool named = false;              // names were given (kinds empty then means none, not the experiment's)
@@ -63,6 +70,10 @@ struct ParsedMeasures {
   std::optional<std::string> problem;
 };
 ParsedMeasures parse_measures(const std::vector<std::string>& names, Experiment e,
-                              std::span<const double> quantiles = {});
+                              std::span<const double> quantiles = {}, bool proportions = false);
+
+// The measures of proportions of experiment e in report order: d_PROP,
+// lift, h (unpaired); PROP_d, lift, h (paired).
+std::span<const std::string_view> proportion_measure_names(Experiment e);
 
 }  // namespace diffboot::analysis

@@ -4,9 +4,11 @@
 #include <algorithm>
 #include <cmath>
 #include <thread>
+#include <variant>
 
 #include "analysis/analysis.h"
 #include "analysis/clusters.h"
+#include "analysis/counts.h"
 #include "analysis/settings.h"
 #include "api/control_access.h"
 #include "api/mapping.h"
@@ -52,11 +54,14 @@ analysis::Settings settings_of(const Options& o) {
   const bootstrap::Experiment experiment = api::engine_experiment(o.experiment);
   if (const std::optional<std::string> problem = analysis::quantiles_problem(o.quantiles)) throw Error(*problem);
   std::vector<std::string> measures = o.measures;
-  if (measures == std::vector<std::string>{"all"}) {
+  if (measures == std::vector<std::string>{"all"} && o.proportions) {
+    const auto names = analysis::proportion_measure_names(experiment);
+    measures.assign(names.begin(), names.end());
+  } else if (measures == std::vector<std::string>{"all"}) {
     measures.assign(analysis::all_measure_names(experiment).begin(), analysis::all_measure_names(experiment).end());
     for (double p : o.quantiles) measures.push_back(analysis::quantile_name(p, experiment));
   }
-  analysis::ParsedMeasures parsed = analysis::parse_measures(measures, experiment, o.quantiles);
+  analysis::ParsedMeasures parsed = analysis::parse_measures(measures, experiment, o.quantiles, o.proportions);
   if (parsed.problem) throw Error(*parsed.problem);
   const unsigned threads = o.threads != 0 ? o.threads : std::max(1u, std::thread::hardware_concurrency());
   analysis::Settings settings{experiment, o.alpha,  static_cast<std::int32_t>(o.replications),
@@ -64,6 +69,7 @@ analysis::Settings settings_of(const Options& o) {
                               o.permutations, o.keep_replicates};
   settings.acceleration = api::engine_acceleration(o.acceleration);
   settings.measures_named = parsed.named;
+  settings.proportions = o.proportions;
   return settings;
 }
 
@@ -190,6 +196,10 @@ Results run(std::span<const double> x_given, std::span<const double> y_given, co
   if (const std::optional<std::string> problem = analysis::problem(x.size(), y.size(), settings)) throw Error(*problem);
   check_values(x_given, "sample 1", options.missing == Missing::skip);
   check_values(y_given, "sample 2", options.missing == Missing::skip);
+  if (options.proportions) {
+    if (std::optional<std::string> p = analysis::binary_problem(x_given, "sample 1")) throw Error(*p);
+    if (std::optional<std::string> p = analysis::binary_problem(y_given, "sample 2")) throw Error(*p);
+  }
   Results out{options, static_cast<std::int64_t>(x.size()), static_cast<std::int64_t>(y.size()), {},
               values.missing_x, values.missing_y, values.pairs_dropped};
   if (progress != nullptr) {
@@ -210,7 +220,49 @@ Results run(std::span<const double> x_given, std::span<const double> y_given, co
   return out;
 }
 
+template <typename T>
+T checked(std::variant<T, std::string> v) {
+  if (std::string* problem = std::get_if<std::string>(&v)) throw Error(*problem);
+  return std::get<T>(std::move(v));
+}
+
+Results counts_results(const Options& options, std::int64_t n_x, std::int64_t n_y,
+                       const analysis::Settings& settings, std::vector<analysis::MeasureRun> runs) {
+  if (std::optional<std::string> problem = analysis::counts_problem(n_x, n_y, settings)) throw Error(*problem);
+  Results out{options, n_x, n_y, {}};
+  out.options.proportions = true;
+  for (analysis::MeasureRun& m : runs) {
+    if (m.chosen) out.measures.push_back(result_of(m));
+  }
+  return out;
+}
+
 }  // namespace
+
+Results analyse_counts(const Counts& x, const Counts& y, const Options& options) {
+  if (options.experiment == Experiment::paired) {
+    throw Error("counts of two samples are unpaired: a paired experiment's counts are its table both/x_only/y_only/neither");
+  }
+  Options o = options;
+  o.proportions = true;
+  const analysis::Settings settings = settings_of(o);
+  const analysis::Counts cx = checked(analysis::counts_of(x.successes, x.trials, "sample 1"));
+  const analysis::Counts cy = checked(analysis::counts_of(y.successes, y.trials, "sample 2"));
+  if (std::optional<std::string> problem = analysis::counts_problem(cx.trials, cy.trials, settings)) throw Error(*problem);
+  return counts_results(o, cx.trials, cy.trials, settings, analysis::bootstrap_counts(cx, cy, settings));
+}
+
+Results analyse_counts(const PairedTable& table, const Options& options) {
+  Options o = options;
+  o.proportions = true;
+  o.experiment = Experiment::paired;
+  const analysis::Settings settings = settings_of(o);
+  const analysis::PairedCounts cells =
+      checked(analysis::paired_counts_of({table.both, table.x_only, table.y_only, table.neither}));
+  const std::int64_t n = numeric::total(cells);
+  if (std::optional<std::string> problem = analysis::counts_problem(n, n, settings)) throw Error(*problem);
+  return counts_results(o, n, n, settings, analysis::bootstrap_paired_counts(cells, settings));
+}
 
 Results analyse(std::span<const double> x, std::span<const double> y, const Options& options) {
   return run(x, y, options, nullptr);

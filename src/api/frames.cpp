@@ -7,7 +7,9 @@
 namespace diffboot {
 namespace {
 
-tables::FrameColumn internal(const Column& c) { return {c.name, c.numbers, c.texts, c.missing, c.is_text}; }
+tables::FrameColumn internal(const Column& c, bool outcomes = false) {
+  return {c.name, c.numbers, c.texts, c.missing, c.is_text, outcomes};
+}
 
 FrameSamples samples_of(tables::TwoSamples s) {
   FrameSamples out;
@@ -35,14 +37,16 @@ Results with_counts(Results r, const FrameSamples& s) {
 
 }  // namespace
 
-FrameSamples frame_columns(const Column& a, const Column& b, Experiment e) {
-  return read([&] { return tables::frame_columns(internal(a), internal(b), e == Experiment::paired); });
+FrameSamples frame_columns(const Column& a, const Column& b, Experiment e, bool proportions) {
+  return read([&] {
+    return tables::frame_columns(internal(a, proportions), internal(b, proportions), e == Experiment::paired);
+  });
 }
 
 FrameSamples frame_groups(const Column& by, const Column& value, const Column& id, const std::array<std::string, 2>& groups,
-                          Experiment e) {
+                          Experiment e, bool proportions) {
   return read([&] {
-    return tables::frame_groups(internal(by), internal(value), internal(id), groups, e == Experiment::paired);
+    return tables::frame_groups(internal(by), internal(value, proportions), internal(id), groups, e == Experiment::paired);
   });
 }
 

@@ -13,6 +13,7 @@
 #include "app/stages.h"
 #include "app/run_values.h"
 #include "app/groups.h"
+#include "app/counts.h"
 #include "input/sample_files.h"
 #include "poisson/results.h"
 #include "plot/figure_run.h"
@@ -66,6 +67,11 @@ report::MachineReport machine_report(const RunResults& run) {
   }
   r.permutations = o.permutations;
   r.pairs_dropped = s.counts.pairs_dropped;
+  if (o.proportions) {
+    r.test = analysis::test_name(true, *o.experiment);
+    r.proportions = true;
+    r.successes_x = std::ranges::count(s.x, 1.0), r.successes_y = std::ranges::count(s.y, 1.0);
+  }
   if (o.poisson) r.method = "poisson";
   if (!o.cluster.empty()) {
     r.cluster = o.cluster;
@@ -117,6 +123,7 @@ void draw_figure(const RunResults& run) {
   if (!s.names.value_name.empty()) f.value_name = s.names.value_name;
   f.unit = o.unit;
   f.log_scale = o.log_scale;
+  if (!o.cluster.empty()) f.x.clusters = s.cluster_x, f.y.clusters = s.cluster_y, f.cluster_name = o.cluster;
   const std::vector<MeasureOfRun> measures = measures_of(run.measures);  // the figure's words point into them
   for (const MeasureOfRun& m : measures) {
     if (!m.run->chosen) continue;
@@ -156,7 +163,7 @@ class CommandLineQuestions : public Questions {
     if (!o.table.empty() || !o.column.empty()) {
       source.table = tables::SampleSource{o.table, o.sample1,  o.sample2,     o.column,
                                           o.by,    o.value,    o.id,          o.delimiter,
-                                          o.decimal_comma, o.experiment == Experiment::paired};
+                                          o.decimal_comma, o.experiment == Experiment::paired, o.proportions};
       source.table->cluster = o.cluster;
     }
     return source;
@@ -171,7 +178,8 @@ class CommandLineQuestions : public Questions {
       if (std::min(counts.n_x, counts.n_y) < poisson::engine::min_size) {
         usage_stop("--poisson needs at least " + std::to_string(poisson::engine::min_size) + " values in each sample");
       }
-    } else if (const std::optional<std::string> problem = analysis::measures_problem(o.measures, e, o.quantiles)) {
+    } else if (const std::optional<std::string> problem =
+                   analysis::measures_problem(o.measures, e, o.quantiles, o.proportions)) {
       usage_stop("--measures: " + *problem);
     }
     return e;
@@ -199,6 +207,7 @@ std::unique_ptr<Questions> command_line_questions() { return std::make_unique<Co
 
 int run_batch(const RunConfig& options, unsigned threads, FinishedRun* finished) {
   if (options.design) return run_groups(options, threads);
+  if (options.counts) return run_counts(options);
   // In a batch run standard output holds the results only: the console's
   // records (messages) go to standard error.
   // Messages end in a line feed alone.

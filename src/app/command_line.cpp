@@ -177,8 +177,12 @@ std::vector<std::string> items(const std::string& text) {
 // The measures "LIST" names, "all" for every measure of either type and the
 // quantile measures of `quantiles`; nothing when a name is none of them.
 std::optional<std::vector<std::string>> measure_list(const std::string& text, bool paired,
-                                                     const std::vector<double>& quantiles) {
+                                                     const std::vector<double>& quantiles, bool proportions) {
   const Experiment e = paired ? Experiment::paired : Experiment::unpaired;
+  if (text == "all" && proportions) {
+    const auto names = analysis::proportion_measure_names(e);
+    return std::vector<std::string>(names.begin(), names.end());
+  }
   if (text == "all") {
     const auto names = analysis::all_measure_names(e);
     std::vector<std::string> all(names.begin(), names.end());
@@ -187,8 +191,8 @@ std::optional<std::vector<std::string>> measure_list(const std::string& text, bo
   }
   const std::vector<std::string> names = items(text);
   for (const std::string& name : names) {
-    if (analysis::measures_problem({name}, Experiment::paired, quantiles) &&
-        analysis::measures_problem({name}, Experiment::unpaired, quantiles)) {
+    if (analysis::measures_problem({name}, Experiment::paired, quantiles, proportions) &&
+        analysis::measures_problem({name}, Experiment::unpaired, quantiles, proportions)) {
       return std::nullopt;
     }
   }
@@ -225,7 +229,11 @@ std::optional<std::string> set_measures(const std::string& text, RunConfig& o) {
     o.measures = poisson_measure_list(text, paired);
     return std::nullopt;
   }
-  const std::optional<std::vector<std::string>> names = measure_list(text, paired, o.quantiles);
+  const std::optional<std::vector<std::string>> names = measure_list(text, paired, o.quantiles, o.proportions);
+  if (!names && o.proportions) {
+    return "--measures \"" + text + "\" is not a list of the measures of proportions d_PROP, h (unpaired), PROP_d, h "
+           "(paired), lift, all";
+  }
   if (!names) {
     return "--measures \"" + text + "\" is not a list of " + measure_choices +
            (o.quantiles.empty() ? "" : " and the names of the quantiles asked for");
@@ -357,6 +365,15 @@ std::vector<OptionSpec> option_table() {
        "(measures d_AVE, d_STD, g, lift; paired AVE_d, g, lift; at least " +
            std::to_string(poisson::engine::min_size) + " values a sample; no p-values)",
        raise(&RunConfig::poisson)},
+      {"--proportions", "",
+       "The values are 0/1 outcomes (in tables also TRUE/FALSE, true/false, yes/no): measures d_PROP "
+       "(p_x - p_y), lift and Cohen's h (paired PROP_d, lift, h); with --p-values the z-test "
+       "(paired: McNemar's) in place of the t-test",
+       raise(&RunConfig::proportions)},
+      {"--counts", "",
+       "The samples are counts SUCCESSES/TRIALS (412/10000 455/10000), or with one argument the paired "
+       "table BOTH/X_ONLY/Y_ONLY/NEITHER; implies --proportions",
+       [](S, O o) { return o.counts = o.proportions = true, Problem(); }},
       {"--replicates", "FILE",
        "Write the bootstrap replicates of every measure, a column each in replication order, to FILE (csv)",
        store(&RunConfig::replicates)},
@@ -447,6 +464,19 @@ std::vector<Rule> option_rules() {
       excludes("--poisson", "--quantiles", "--quantiles are" + poisson + ", which weighs sums"),
       excludes("--poisson", "--acceleration", "--acceleration is" + poisson + ", whose BCa acceleration is its own"),
       needs("--permutations", {"--p-values"}, "--permutations goes with --p-values"),
+      [](const Given& given, const RunConfig& o) -> Problem {
+        if (!o.proportions) return std::nullopt;
+        const char* which = given.contains("--counts") ? "--counts" : "--proportions";
+        for (const char* option : {"--poisson", "--quantiles"}) {
+          if (given.contains(option)) return std::string(option) + " does not go with " + which;
+        }
+        if (!o.counts) return std::nullopt;
+        for (const char* option : {"--table", "--column", "--by", "--directory", "--show", "--figure", "--control",
+                                   "--sequential", "--delimiter", "--decimal-comma"}) {
+          if (given.contains(option)) return std::string(option) + " is for samples of values, not for --counts";
+        }
+        return std::nullopt;
+      },
       needs("--figure-size", {"--figure"}, "--figure-size goes with --figure FILE"),
       needs("--unit", {"--figure"}, "--unit goes with --figure FILE"),
       needs("--log", {"--figure"}, "--log goes with --figure FILE"),
@@ -498,6 +528,8 @@ class HelpFormat : public CLI::Formatter {
  public:
   std::string make_usage(const CLI::App*, std::string) const override {
     return "Usage: diffboot [OPTIONS] SAMPLE1 SAMPLE2\n"
+           "       diffboot [OPTIONS] --counts SUCCESSES/TRIALS SUCCESSES/TRIALS\n"
+           "       diffboot [OPTIONS] --counts BOTH/X_ONLY/Y_ONLY/NEITHER\n"
            "       diffboot [OPTIONS] --control G0 G1 [G2 ...]\n"
            "       diffboot [OPTIONS] --sequential G0 G1 [G2 ...]\n";
   }
@@ -527,9 +559,13 @@ void define(CLI::App& app, const std::vector<OptionSpec>& table, Texts& texts) {
 // The samples or groups named (after "--" every argument is one), or the
 // problem with them: an unknown option, which CLI11 lets through; two
 // samples missing or more than two named, unless the run compares groups.
-std::variant<std::vector<std::string>, std::string> named_samples(const CLI::App& app, const Texts& texts, bool groups) {
+std::variant<std::vector<std::string>, std::string> named_samples(const CLI::App& app, const Texts& texts, bool groups,
+                                                                 bool counts) {
   std::vector<std::string> extra = app.remaining();
   const bool separated = std::erase(extra, "--") > 0;
+  if (counts && app.get_option("SAMPLE1")->count() > 0 && app.get_option("SAMPLE2")->count() == 0 && extra.empty()) {
+    return std::vector<std::string>{texts.sample1};  // a paired table
+  }
   if (!groups) {
     for (const char* sample : {"SAMPLE1", "SAMPLE2"}) {
       if (app.get_option(sample)->count() == 0) return std::string(sample) + " is required";
@@ -559,7 +595,7 @@ std::optional<std::string> interpret(const CLI::App& app, const std::vector<Opti
     given[table[i].name()] = texts.values[i];
   }
   std::variant<std::vector<std::string>, std::string> named =
-      named_samples(app, texts, given.contains("--control") || given.contains("--sequential"));
+      named_samples(app, texts, given.contains("--control") || given.contains("--sequential"), given.contains("--counts"));
   if (const std::string* problem = std::get_if<std::string>(&named)) return *problem;
   o.sample1 = texts.sample1, o.sample2 = texts.sample2;
   const std::vector<std::string>& groups = std::get<std::vector<std::string>>(named);

@@ -47,6 +47,8 @@ struct RunConfig {
   std::int32_t permutations = 0;      // --p-values [--permutations N]: N; 0: no p-values
   Acceleration acceleration = Acceleration::grid;  // --acceleration: of the unpaired differences
   bool poisson = false;               // --poisson: the Poisson bootstrap of the measures of sums
+  bool proportions = false;           // --proportions (or --counts): 0/1 values, the measures of proportions
+  bool counts = false;                // --counts: the samples are SUCCESSES/TRIALS (paired: one table B/X/Y/N)
   unsigned threads = 1;               // threads the computation may use; the results never depend on it
 
   // Where the results go.

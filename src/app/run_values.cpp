@@ -12,6 +12,8 @@ std::vector<MeasureOfRun> measures_of(const MeasureRuns& measures) {
       {"d_STD", "d_STD = ", "difference of SDs"},   {"d_MAD", "d_MAD = ", "difference of MADs"},
       {"g", "g     = ", "Hedges' g"},                 {"delta", "delta = ", "Cliff's delta"},
       {"lift", "lift% = ", "relative difference of means"},
+      {"d_PROP", "d_PROP= ", "difference of proportions"}, {"PROP_d", "PROP_d= ", "difference of proportions"},
+      {"h", "h     = ", "Cohen's h"},
   };
   std::vector<MeasureOfRun> out;
   for (const analysis::MeasureRun& m : measures) {

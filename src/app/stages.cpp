@@ -237,12 +237,22 @@ MeasureRuns poisson_intervals(const Samples& samples, const RunConfig& config) {
 
 MeasureRuns resampled_intervals(const Samples& samples, const RunConfig& config) {
   const Experiment experiment = *config.experiment;
-  analysis::ParsedMeasures asked = analysis::parse_measures(config.measures, experiment, config.quantiles);
+  if (config.proportions) {
+    // Sample files' values (a table's cells are checked as they are read, by their line).
+    for (const auto& [values, name] : {std::pair{&samples.x, "sample 1"}, std::pair{&samples.y, "sample 2"}}) {
+      if (std::optional<std::string> problem = analysis::binary_problem(*values, name)) {
+        throw RunEnd{stop_status, "diffboot: " + *problem + "\n"};
+      }
+    }
+  }
+  analysis::ParsedMeasures asked =
+      analysis::parse_measures(config.measures, experiment, config.quantiles, config.proportions);
   analysis::Settings settings{experiment, config.alpha, config.replications, config.seed, config.threads,
                               std::move(asked.kinds), std::move(asked.quantiles), config.permutations,
                               !config.replicates.empty()};
   settings.acceleration = config.acceleration;
   settings.measures_named = asked.named;
+  settings.proportions = config.proportions;
   const bool paired = experiment == Experiment::paired;
   bootstrap::Progress progress;
   progress.total = bootstrap::work_units(samples.x.size(), samples.y.size(), static_cast<std::size_t>(config.replications),
@@ -281,9 +291,11 @@ report::Report report_of(const RunResults& run) {
   if (!run.config.cluster.empty()) r.clusters_x = counts.clusters_x, r.clusters_y = counts.clusters_y, r.cluster = run.config.cluster;
   for (const MeasureOfRun& m : measures_of(run.measures)) {
     if (!m.run->chosen) continue;  // not asked for: not formed, its numbers NaN
-    r.rows.push_back({m.label, &m.run->result, m.run->p_permutation, m.run->p_t, m.name == "d_AVE" || m.name == "AVE_d",
+    r.rows.push_back({m.label, &m.run->result, m.run->p_permutation, m.run->p_t,
+                      m.name == "d_AVE" || m.name == "AVE_d" || m.name == "d_PROP" || m.name == "PROP_d",
                       m.name == "lift" ? 100.0 : 1.0});
   }
+  r.test = analysis::test_name(run.config.proportions, *run.config.experiment);
   return r;
 }
 

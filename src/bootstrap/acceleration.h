@@ -52,4 +52,28 @@ std::array<double, 4> two_sample_accelerations(const LeaveOneOut& x1, const Leav
 // delta, the lift).
 double two_sample_acceleration(std::span<const double> jack, std::size_t n_x);
 
+// Jackknife values that take few distinct values, each with how often it
+// occurs: those of measures of 0/1 values, given by their counts of ones
+// and zeros whatever the number of values.
+struct Repeated {
+  double value;  // a jackknife value
+  double count;  // how many of the jackknife values it is (0: none)
+};
+
+// `acceleration` of the values repeated as counted, in O(distinct values):
+// 0 where they are flat as there (the values counted at least once), else
+// sum c (m - v)^3 / (6 (sum c (m - v)^2)^1.5), m their mean, the sums in
+// long double. The same number as `acceleration` of the values written out
+// within rounding, not the same bits.
+double acceleration_of_repeated(std::span<const Repeated> jack);
+
+// The same from the deviations m - v themselves (`value` holding m - v),
+// where they are known in closed form: 0 where every deviation counted is 0.
+double acceleration_of_deviations(std::span<const Repeated> deviations);
+
+// `two_sample_acceleration` of a measure's own jackknife values, repeated
+// as counted: those of x without each of its values (`x_part`, n_x the sum
+// of their counts), then of y (`y_part`).
+double two_sample_acceleration_of_repeated(std::span<const Repeated> x_part, std::span<const Repeated> y_part);
+
 }  // namespace diffboot::bootstrap

@@ -319,6 +319,7 @@ void bootstrap_unpaired(const UnpairedSamples& s, std::array<Measure, 4>& measur
       measures[3].boot[i] = a.mad - b.mad;
       if (effect_sizes.delta != nullptr) effect_sizes.delta->boot[i] = resample_delta(sample1, sample2, places);
       if (effect_sizes.lift != nullptr) effect_sizes.lift->boot[i] = lift(a.ave, b.ave);
+      if (effect_sizes.h != nullptr) effect_sizes.h->boot[i] = cohens_h(a.ave, b.ave);
       for (std::size_t k = 0; k < quantiles.p.size(); ++k) {
         quantiles.measures[k].boot[i] = sample1.quantile(quantiles.p[k]) - sample2.quantile(quantiles.p[k]);
       }
@@ -353,6 +354,8 @@ void bootstrap_unpaired(const UnpairedSamples& s, std::array<Measure, 4>& measur
     effect_size_intervals(effect_sizes.delta, cliffs_delta_jackknife(s.x1, s.x2), alpha, acc);
   }
   if (effect_sizes.lift != nullptr) lift_intervals(effect_sizes.lift, lift_jackknife(s.x1, s.x2), alpha, acc);
+  effect_size_intervals(effect_sizes.h, effect_sizes.h == nullptr ? std::vector<double>() : cohens_h_jackknife(s.x1, s.x2),
+                        alpha, acc);
   if (with_quantiles) {
     const std::vector<double> acc =
         quantile_accelerations(s, sorted1, sorted2, quantiles.p, by_algebra(n_x, n_y, false, sums), method);
@@ -387,12 +390,17 @@ void bootstrap_paired(const PairedSamples& s, std::array<Measure, 2>& measures, 
   std::vector<double> y_by_rank;
   if (effect_sizes.lift != nullptr) {
     effect_sizes.lift->result.estimate = measures[0].result.estimate / numeric::mean_and_sd(s.x2).ave;
+  }
+  if (effect_sizes.h != nullptr) {
+    effect_sizes.h->result.estimate = cohens_h(numeric::mean_and_sd(s.x1).ave, numeric::mean_and_sd(s.x2).ave);
+  }
+  const bool companion = effect_sizes.lift != nullptr || effect_sizes.h != nullptr;
+  if (companion) {
     for (std::uint32_t p : counter.positions_by_rank()) y_by_rank.push_back(s.x2[p]);
   }
   // The sd for g alone; the order for the median, the quantiles and the
   // lift's reference (summed by rank); the MAD for nothing.
-  const Wanted wanted{effect_sizes.g != nullptr, measures[1].drawn || !quantiles.p.empty() || effect_sizes.lift != nullptr,
-                      false};
+  const Wanted wanted{effect_sizes.g != nullptr, measures[1].drawn || !quantiles.p.empty() || companion, false};
   const auto block = [&](std::size_t begin, std::size_t end, numeric::UniformState& gen, bool last) {
     ResampleCounter differences = counter;
     for (std::size_t i = begin; i < end; ++i) {
@@ -400,7 +408,9 @@ void bootstrap_paired(const PairedSamples& s, std::array<Measure, 2>& measures, 
       measures[0].boot[i] = r.ave;
       measures[1].boot[i] = r.med;
       if (effect_sizes.g != nullptr) effect_sizes.g->boot[i] = hedges_g_paired(r.ave, r.std, n);
-      if (effect_sizes.lift != nullptr) effect_sizes.lift->boot[i] = r.ave / differences.companion_mean(y_by_rank, s.x2);
+      const double mean_y = companion ? differences.companion_mean(y_by_rank, s.x2) : 0.0;
+      if (effect_sizes.lift != nullptr) effect_sizes.lift->boot[i] = r.ave / mean_y;
+      if (effect_sizes.h != nullptr) effect_sizes.h->boot[i] = cohens_h(r.ave + mean_y, mean_y);
       for (std::size_t k = 0; k < quantiles.p.size(); ++k) quantiles.measures[k].boot[i] = differences.quantile(quantiles.p[k]);
       if (progress != nullptr) {
         progress->add(n);
@@ -419,6 +429,7 @@ void bootstrap_paired(const PairedSamples& s, std::array<Measure, 2>& measures, 
   bca_bounds(measures, {acceleration(jack.ave), acceleration(jack.med)}, alpha);
   effect_size_intervals(effect_sizes.g, hedges_g_paired_jackknife(diffs), alpha);
   if (effect_sizes.lift != nullptr) lift_intervals(effect_sizes.lift, lift_paired_jackknife(diffs, s.x2), alpha);
+  if (effect_sizes.h != nullptr) effect_size_intervals(effect_sizes.h, cohens_h_paired_jackknife(s.x1, s.x2), alpha);
   for (std::size_t k = 0; k < quantiles.p.size(); ++k) {
     measure_intervals(quantiles.measures[k], acceleration(leave_one_out_quantiles(diffs, sorted_diffs, quantiles.p[k])), alpha);
   }

@@ -74,6 +74,7 @@ struct EffectSizes {
   Measure* delta = nullptr;   // Cliff's delta, unpaired runs only
   Measure* lift = nullptr;    // the lift of the means; without an estimate (mean(y) = 0) its bounds are NaN
   QuantileMeasures quantiles = {};
+  Measure* h = nullptr;       // Cohen's h of the means (of 0/1 values: of the proportions); paired: set by the run
 };
 
 // How the jackknife's sums are formed: in their written order (the unpaired

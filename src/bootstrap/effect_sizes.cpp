@@ -161,6 +161,31 @@ std::vector<double> lift_paired_jackknife(std::span<const double> d, std::span<c
   return jack;
 }
 
+double cohens_h(double p_x, double p_y) {
+  const auto angle = [](double p) { return 2.0 * std::asin(std::sqrt(std::clamp(p, 0.0, 1.0))); };
+  if (std::isnan(p_x) || std::isnan(p_y)) return std::numeric_limits<double>::quiet_NaN();
+  return angle(p_x) - angle(p_y);
+}
+
+std::vector<double> cohens_h_jackknife(std::span<const double> x, std::span<const double> y) {
+  const Sums sx = sums_of(x), sy = sums_of(y);
+  std::vector<double> jack;
+  jack.reserve(x.size() + y.size());
+  for (double v : x) jack.push_back(cohens_h(without(sx, x.size(), v).mean, sy.mean));
+  for (double v : y) jack.push_back(cohens_h(sx.mean, without(sy, y.size(), v).mean));
+  return jack;
+}
+
+std::vector<double> cohens_h_paired_jackknife(std::span<const double> x, std::span<const double> y) {
+  const Sums sx = sums_of(x), sy = sums_of(y);
+  std::vector<double> jack;
+  jack.reserve(x.size());
+  for (std::size_t i = 0; i < x.size(); ++i) {
+    jack.push_back(cohens_h(without(sx, x.size(), x[i]).mean, without(sy, y.size(), y[i]).mean));
+  }
+  return jack;
+}
+
 double cliffs_delta(std::span<const double> sorted_x, std::span<const std::uint32_t> below_x,
                     std::span<const double> sorted_y, std::span<const std::uint32_t> below_y) {
   const auto count = [](std::span<const std::uint32_t> below, std::size_t i) -> std::int64_t {

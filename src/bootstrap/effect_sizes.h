@@ -47,6 +47,19 @@ std::vector<double> lift_jackknife(std::span<const double> x, std::span<const do
 // their differences d = x − y and their second halves y.
 std::vector<double> lift_paired_jackknife(std::span<const double> d, std::span<const double> y);
 
+// Cohen's h of two proportions, 2 asin(sqrt(p_x)) - 2 asin(sqrt(p_y))
+// (Cohen 1988, sec. 6.2), each proportion taken within [0, 1] first (a
+// mean of 0/1 values formed by sums may round a hair beyond); NaN for NaN.
+double cohens_h(double p_x, double p_y);
+
+// The jackknife values of the unpaired h: x without each of its values in
+// turn, then y without each of its values (as lift_jackknife).
+std::vector<double> cohens_h_jackknife(std::span<const double> x, std::span<const double> y);
+
+// The jackknife values of the paired h: the pairs without each one, from
+// their first halves x and second halves y.
+std::vector<double> cohens_h_paired_jackknife(std::span<const double> x, std::span<const double> y);
+
 // Cliff's delta of two sorted samples, value i counted below[i + 1] − below[i]
 // times (cumulative counts, below[0] = 0; an empty `below` counts each once):
 // exact for ties, O(n_x + n_y).

@@ -184,6 +184,7 @@ double unpaired_value(Statistic s, const Group& a, std::size_t n_x, const Group&
     case Statistic::g: return (a.mean - b.mean) / pooled_sd(a.sd, n_x, b.sd, n_y) * correction;
     case Statistic::delta: return delta;
     case Statistic::lift: return (a.mean - b.mean) / (centre + b.mean);
+    case Statistic::h: return cohens_h(centre + a.mean, centre + b.mean);
     default: return std::nan("");
   }
 }
@@ -193,6 +194,7 @@ double unpaired_value(Statistic s, const Group& a, std::size_t n_x, const Group&
 double paired_value(Statistic s, const Group& d, double correction, double mean_y) {
   switch (s) {
     case Statistic::lift: return d.mean / mean_y;
+    case Statistic::h: return cohens_h(d.mean + mean_y, mean_y);
     case Statistic::mean: return d.mean;
     case Statistic::median: return d.med;
     case Statistic::g: return d.mean / d.sd * correction;

@@ -25,10 +25,11 @@ namespace diffboot::bootstrap {
 // What a permutation test measures on the two groups (unpaired) or on the
 // signed differences (paired).
 // The quantile statistics have no permutation test: their p-values are NaN
-// (the caller gives them a NaN observed value).
+// (the caller gives them a NaN observed value). h is Cohen's h of the two
+// groups' means (unpaired) or of the pairs' two halves (paired).
 enum class Statistic {
   mean_difference, median_difference, sd_difference, mad_difference, g, delta, mean, median, lift,
-  quantile, quantile_difference
+  quantile, quantile_difference, h
 };
 
 // Where the permutations' stream starts: this many deviates after the

@@ -62,7 +62,7 @@ std::string results_csv(const MachineReport& r) {
   const bool paired = r.experiment == "paired";
   out += ",alpha,level,B,n_x,n_y,experiment,seed,missing_x,missing_y";
   if (paired) out += ",pairs_dropped";
-  if (r.permutations > 0) out += ",p_permutation,p_t,permutations";
+  if (r.permutations > 0) out += ",p_permutation," + std::string(r.test) + ",permutations";
   if (r.permutations > 0 && r.holm) out += ",p_holm";
   if (!r.method.empty()) out += ",method";
   if (!r.cluster.empty()) out += ",cluster,clusters_x,clusters_y,no_cluster_x,no_cluster_y";
@@ -105,7 +105,7 @@ nlohmann::json json_of(const MachineReport& r) {
   for (const MeasureRow& m : r.measures) {
     nlohmann::json row = {{"measure", m.name}};
     for (const Column& c : result_columns) row[c.name] = number(m.result->*c.field);
-    if (r.permutations > 0) row["p_permutation"] = number(m.p_permutation), row["p_t"] = number(m.p_t);
+    if (r.permutations > 0) row["p_permutation"] = number(m.p_permutation), row[std::string(r.test)] = number(m.p_t);
     if (r.permutations > 0 && r.holm) row["p_holm"] = number(m.p_holm);
     measures.push_back(row);
   }
@@ -128,6 +128,13 @@ nlohmann::json json_of(const MachineReport& r) {
       {"measures", measures},
   };
   if (r.permutations > 0) j["inputs"]["permutations"] = r.permutations;
+  if (r.proportions) {
+    j["inputs"]["proportions"] = true;
+    if (r.counts) j["inputs"]["counts"] = true;
+    const auto n = [](std::int64_t v) { return static_cast<double>(v); };
+    j["samples"]["x"]["successes"] = r.successes_x, j["samples"]["x"]["proportion"] = n(r.successes_x) / n(r.n_x);
+    j["samples"]["y"]["successes"] = r.successes_y, j["samples"]["y"]["proportion"] = n(r.successes_y) / n(r.n_y);
+  }
   if (r.experiment == "paired") j["inputs"]["pairs_dropped"] = r.pairs_dropped;
   if (!r.method.empty()) j["inputs"]["method"] = r.method;
   if (!r.comparison.empty()) j["comparison"] = r.comparison;

@@ -27,7 +27,7 @@ struct MeasureRow {
 struct MachineReport {
   std::string_view version;
   std::string_view sample1, sample2;  // the file names as given
-  std::int32_t n_x, n_y;
+  std::int64_t n_x, n_y;
   std::int64_t missing_x, missing_y;  // missing cells (or values) skipped in each sample
   std::string_view experiment;        // "paired" or "unpaired"
   double alpha, level;                // level = 1 - 2 alpha
@@ -46,6 +46,12 @@ struct MachineReport {
   // its rows left out without one (csv columns and json inputs when set).
   std::string_view cluster = {};
   std::int64_t clusters_x = 0, clusters_y = 0, no_cluster_x = 0, no_cluster_y = 0;
+  // Of proportions (0/1 values): the test's p-value is named p_z or
+  // p_mcnemar in place of p_t; inputs.proportions (and with counts
+  // inputs.counts) is true, and each sample has its successes and proportion.
+  std::string_view test = "p_t";
+  bool proportions = false, counts = false;
+  std::int64_t successes_x = 0, successes_y = 0;
 };
 
 // The shortest text of `v` that reads back as the same double; NaN, Inf, -Inf.

@@ -1,6 +1,7 @@
 #include "report/report.h"
 
 #include <charconv>
+#include <cstdint>
 #include <cmath>
 #include <string>
 #include <utility>
@@ -11,13 +12,21 @@
 namespace diffboot::report {
 namespace {
 
+// A sample's size in ten places, as counts of more than 2^31 - 1 trials too.
+void write_size(int out, const char* label, std::int64_t n) {
+  if (n <= INT32_MAX) return text::write_record(out, "(a,i10)", {label, static_cast<std::int32_t>(n)});
+  std::string digits = std::to_string(n);
+  if (digits.size() < 10) digits.insert(0, 10 - digits.size(), ' ');
+  text::write_record(out, "(a,a)", {label, digits});
+}
+
 void write_header(int out, const Report& r) {
   using text::write_record;
   write_record(out, "(a,a)", {"Sample 1 (x): ", r.filename_x});
-  write_record(out, "(a,i10)", {"n_x = ", r.n_x});
+  write_size(out, "n_x = ", r.n_x);
   write_record(out, "(a)", {" "});
   write_record(out, "(a,a)", {"Sample 2 (y): ", r.filename_y});
-  write_record(out, "(a,i10)", {"n_y = ", r.n_y});
+  write_size(out, "n_y = ", r.n_y);
   const std::pair<const char*, std::int64_t> left_out[] = {
       {"missing_x = ", r.missing_x}, {"missing_y = ", r.missing_y}, {"pairs_dropped = ", r.pairs_dropped}};
   for (const auto& [label, count] : left_out) {
@@ -47,6 +56,8 @@ void write_header(int out, const Report& r) {
 }
 
 void write_rows(int out, const Report& r) {
+  const std::string test_label = std::string(r.test) + " = ";
+  const std::string_view test = test_label;
   for (const ResultRow& row : r.rows) {
     const bootstrap::Result& v = *row.result;
     const double k = row.factor;
@@ -60,12 +71,12 @@ void write_rows(int out, const Report& r) {
                          {row.label, "p_permutation = ", row.p_permutation, "p_holm = ", row.p_holm});
     } else if (r.holm) {
       text::write_record(out, "(a,4x,a,es11.4,4x,a,es11.4,4x,a,es11.4)",
-                         {row.label, "p_permutation = ", row.p_permutation, "p_holm = ", row.p_holm, "p_t = ", row.p_t});
+                         {row.label, "p_permutation = ", row.p_permutation, "p_holm = ", row.p_holm, test, row.p_t});
     } else if (!row.t_test) {
       text::write_record(out, "(a,4x,a,es11.4)", {row.label, "p_permutation = ", row.p_permutation});
     } else {
       text::write_record(out, "(a,4x,a,es11.4,4x,a,es11.4)",
-                         {row.label, "p_permutation = ", row.p_permutation, "p_t = ", row.p_t});
+                         {row.label, "p_permutation = ", row.p_permutation, test, row.p_t});
     }
   }
 }

@@ -28,7 +28,7 @@ struct ResultRow {
 
 struct Report {
   std::string_view filename_x, filename_y;  // 79-character fields
-  std::int32_t n_x, n_y;
+  std::int64_t n_x, n_y;
   Experiment experiment;
   double alpha;
   std::int32_t replications;
@@ -42,6 +42,7 @@ struct Report {
   // ("clusters_x = 300 (user)"), when above 0.
   std::int64_t clusters_x = 0, clusters_y = 0;
   std::string cluster = {};
+  std::string_view test = "p_t";     // the test of the mean measure's row: p_t, or of proportions p_z, p_mcnemar
 };
 
 // The report: its header, a line per row, and with permutations a line of

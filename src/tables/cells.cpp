@@ -25,9 +25,28 @@ std::string_view without_blanks(std::string_view cell) {
   return cell.substr(first, cell.find_last_not_of(" \t") - first + 1);
 }
 
-CellReading read_cell(std::string_view cell, bool decimal_comma) {
+namespace {
+
+// TRUE, FALSE, yes or no in any letter case: 1 or 0.
+std::optional<double> outcome_word(std::string_view text) {
+  std::string lower(text);
+  for (char& c : lower) c = c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+  if (lower == "true" || lower == "yes") return 1.0;
+  if (lower == "false" || lower == "no") return 0.0;
+  return std::nullopt;
+}
+
+}  // namespace
+
+CellReading read_cell(std::string_view cell, bool decimal_comma, bool outcomes) {
   std::string_view text = without_blanks(cell);
   if (text.empty() || numbers::is_missing_value(text)) return {};
+  if (outcomes) {
+    if (const std::optional<double> word = outcome_word(text)) return {word, nullptr};
+    const CellReading number = read_cell(cell, decimal_comma, false);
+    if (number.value && *number.value != 0.0 && *number.value != 1.0) return {std::nullopt, "not 0 or 1 (--proportions)"};
+    return number;
+  }
   std::string decimal_point;
   if (decimal_comma && text.find(',') != std::string_view::npos) {
     decimal_point.assign(text);

@@ -41,11 +41,14 @@ bool FrameColumn::missing_at(std::size_t i) const {
 
 std::optional<double> FrameColumn::value(std::size_t i) const {
   if (missing_at(i)) return std::nullopt;
-  if (!is_text) return numbers[i];
-  const CellReading r = read_cell(texts[i]);
+  if (!is_text && (!outcomes || numbers[i] == 0.0 || numbers[i] == 1.0)) return numbers[i];
+  char number[40];
+  const std::string_view cell =
+      is_text ? std::string_view(texts[i]) : std::string_view(number, std::to_chars(number, number + sizeof number, numbers[i]).ptr);
+  const CellReading r = read_cell(cell, false, outcomes);
   if (r.problem != nullptr) {
     throw TableError("the column \"" + shortened(name) + "\", row " + std::to_string(i + 1) + ": \"" +
-                     shortened(texts[i]) + "\" is " + r.problem);
+                     shortened(cell) + "\" is " + r.problem);
   }
   return r.value;
 }

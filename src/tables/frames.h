@@ -21,6 +21,7 @@ struct FrameColumn {
   std::span<const std::string> texts;
   std::span<const std::uint8_t> missing;
   bool is_text = false;
+  bool outcomes = false;  // 0/1 outcomes: texts TRUE/FALSE/yes/no, numbers 0 or 1 only (read_cell)
 
   std::size_t size() const { return is_text ? texts.size() : numbers.size(); }
   // Whether cell i is masked, NaN, or an empty or missing text.

@@ -145,9 +145,10 @@ std::string quoted_path(const std::string& path) { return "the table \"" + path 
 
 }  // namespace
 
-TableReader::TableReader(const std::string& path, std::optional<char> delimiter, bool decimal_comma)
+TableReader::TableReader(const std::string& path, std::optional<char> delimiter, bool decimal_comma, bool outcomes)
     : parse_(std::make_unique<TableParse>()) {
   table_.path = path;
+  table_.outcomes = outcomes;
   TableParse& p = *parse_;
   p.file = std::fopen(path.c_str(), "rb");
   struct stat info {};
@@ -318,7 +319,7 @@ std::size_t column_of(const Table& t, const std::string& name) {
 
 std::optional<double> cell_value(const Table& t, const Row& row, std::size_t column) {
   const std::string_view cell = column < row.cells.size() ? std::string_view(row.cells[column]) : std::string_view();
-  const CellReading r = read_cell(cell, t.decimal_comma);
+  const CellReading r = read_cell(cell, t.decimal_comma, t.outcomes);
   if (r.problem != nullptr) {
     throw TableError(quoted_path(t.path) + ", line " + std::to_string(row.line) + ", column \"" +
                      shortened(column_name(t, column)) + "\": \"" + shortened(cell) + "\" is " + r.problem);

@@ -44,6 +44,7 @@ struct Table {
   std::vector<std::string> header;  // the names of the columns of values
   bool row_names = false;           // a first column of row names precedes them
   bool decimal_comma = false;       // a comma in a cell is a decimal point
+  bool outcomes = false;            // cells are 0/1 outcomes (--proportions): see read_cell
 };
 
 // A row's cells (row names left out) and the line it begins at, counting
@@ -65,8 +66,9 @@ class TableReader {
   // With a semicolon, or any delimiter but a comma when `decimal_comma`, a
   // decimal comma in a cell is read as a decimal point. A file that cannot be
   // read throws TableReadError; one that is not a table, TableError.
+  // With `outcomes` its cells are read as 0/1 outcomes (read_cell).
   explicit TableReader(const std::string& path, std::optional<char> delimiter = std::nullopt,
-                       bool decimal_comma = false);
+                       bool decimal_comma = false, bool outcomes = false);
   ~TableReader();
   TableReader(const TableReader&) = delete;
   TableReader& operator=(const TableReader&) = delete;
@@ -109,7 +111,11 @@ struct CellReading {
   std::optional<double> value;
   const char* problem = nullptr;
 };
-CellReading read_cell(std::string_view cell, bool decimal_comma = false);
+// With `outcomes` (the values are 0/1, as --proportions has them), the
+// words TRUE, FALSE, yes and no (in any letter case: R writes TRUE, pandas
+// True, spreadsheets and people true or yes) are 1 and 0, and a number
+// other than 0 or 1 is "not 0 or 1 (--proportions)".
+CellReading read_cell(std::string_view cell, bool decimal_comma = false, bool outcomes = false);
 
 // The cell of `row` in `column` as a number; nothing for a missing cell. A
 // cell that is not a number, or lies beyond the largest double, is an error.

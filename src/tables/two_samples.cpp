@@ -15,7 +15,7 @@ namespace {
 // A column of each of two tables.
 TwoSamples column_of_each(const SampleSource& o) {
   TwoSamples s;
-  TableReader a(o.sample1, o.delimiter, o.decimal_comma), b(o.sample2, o.delimiter, o.decimal_comma);
+  TableReader a(o.sample1, o.delimiter, o.decimal_comma, o.outcomes), b(o.sample2, o.delimiter, o.decimal_comma, o.outcomes);
   const std::size_t ca = column_of(a.table(), o.column), cb = column_of(b.table(), o.column);
   s.name_x = o.sample1 + ": " + a.table().header[ca], s.name_y = o.sample2 + ": " + b.table().header[cb];
   s.label_x = s.path_x = o.sample1, s.label_y = s.path_y = o.sample2;
@@ -58,7 +58,7 @@ std::array<std::vector<GroupRow>, 2> group_rows(TableReader& reader, const LongF
 // The long form: the rows of groups sample1 and sample2 of the column `by`.
 TwoSamples groups_of(const SampleSource& o) {
   TwoSamples s;
-  TableReader reader(o.table, o.delimiter, o.decimal_comma);
+  TableReader reader(o.table, o.delimiter, o.decimal_comma, o.outcomes);
   const Table& t = reader.table();
   const std::size_t by = column_of(t, o.by);
   if (o.value.empty() && t.header.size() != 2) {
@@ -108,7 +108,7 @@ TwoSamples groups_of(const SampleSource& o) {
 // Two columns of one table; with pairs, the rows whose two cells both hold numbers.
 TwoSamples two_columns(const SampleSource& o) {
   TwoSamples s;
-  TableReader reader(o.table, o.delimiter, o.decimal_comma);
+  TableReader reader(o.table, o.delimiter, o.decimal_comma, o.outcomes);
   const Table& t = reader.table();
   const std::size_t cx = column_of(t, o.sample1), cy = column_of(t, o.sample2);
   if (cx == cy) throw TableError("\"" + o.sample1 + "\" and \"" + o.sample2 + "\" name the same column: compare two columns");

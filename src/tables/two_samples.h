@@ -24,6 +24,7 @@ struct SampleSource {
   std::optional<char> delimiter;  // else guessed
   bool decimal_comma = false;
   bool paired = false;
+  bool outcomes = false;  // the cells are 0/1 outcomes (read_cell)
   std::string cluster = {};  // long form, unpaired: the column naming each row's cluster
 };
 

@@ -164,6 +164,11 @@ std::vector<double> literal_p_values(const PermutationTest& t) {
           value = t.paired ? hedges_g_paired(ma.ave, ma.sd, a.size())
                            : hedges_g(ma.ave, ma.sd, a.size(), mb.ave, mb.sd, b.size());
           break;
+        case Statistic::h: {
+          const double mean_y = t.paired ? numeric::mean_and_sd(second).ave : mb.ave;
+          value = cohens_h(t.paired ? ma.ave + mean_y : ma.ave, mean_y);
+          break;
+        }
         case Statistic::quantile:
         case Statistic::quantile_difference: value = std::nan(""); break;  // not tested by permutation
       }
