@@ -228,6 +228,11 @@ TEST(BadInputTest, ClustersRefusedAsDescribed) {
       {"with --p-values", sessions(3), run + "--cluster user --p-values A B", 2,
        "diffboot: --p-values permute values one at a time, not clusters: they are not given with --cluster\n"
        "Try 'diffboot --help'.\n"},
+      {"with --poisson", sessions(3), run + "--cluster user --poisson A B", 2,
+       "diffboot: --cluster is not part of the Poisson bootstrap (--poisson)\nTry 'diffboot --help'.\n"},
+      {"with --control", sessions(3), run + "--cluster user --control A B", 2,
+       "diffboot: --cluster is for a run of two samples, not for the comparisons of --control\n"
+       "Try 'diffboot --help'.\n"},
       {"rows without a cluster", sessions(3, ",B,7\nNA,B,8\n"), run + "--cluster user -f csv A B", 0,
        " x2: 2 rows without a cluster (user) left out (first at line 12)\n"},
   };
