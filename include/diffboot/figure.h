@@ -26,6 +26,7 @@ struct FigureOptions {
   std::string value_name = "value";  // what the values are, on the data axis
   std::string unit;                  // the values' unit, such as "g"; empty for none
   bool log_scale = false;            // the data axis logarithmic (every value positive)
+  std::string cluster_name = "cluster";  // with Options::clusters: what a cluster is ("user"), a disc each
 };
 
 struct FigureTick {

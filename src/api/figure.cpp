@@ -2,8 +2,10 @@
 // public kinds.
 #include "diffboot/figure.h"
 
+#include <array>
 #include <cmath>
 #include <cstdio>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -148,6 +150,24 @@ FigureLayout figure_layout(std::span<const double> x, std::span<const double> y,
                    summary(options.label_y, kept_y), {}};
   f.width = options.width, f.height = options.height;
   f.value_name = options.value_name, f.unit = options.unit, f.log_scale = options.log_scale;
+  // The cluster bootstrap: each analysed value's cluster, numbered in the order they come.
+  std::array<std::vector<std::uint32_t>, 2> numbers;
+  const std::vector<std::string>* keys[] = {&results.options.clusters.x, &results.options.clusters.y};
+  const std::vector<double>* kept[] = {&kept_x, &kept_y};
+  if (!keys[0]->empty() && keys[0]->size() == x.size() && keys[1]->size() == y.size()) {
+    const std::span<const double> given[] = {x, y};
+    for (std::size_t k = 0; k < 2; ++k) {
+      std::map<std::string, std::uint32_t> number;
+      for (std::size_t i = 0; i < given[k].size(); ++i) {
+        if (std::isnan(given[k][i]) || (*keys[k])[i].empty()) continue;
+        numbers[k].push_back(number.try_emplace((*keys[k])[i], static_cast<std::uint32_t>(number.size())).first->second);
+      }
+    }
+    if (numbers[0].size() == kept[0]->size() && numbers[1].size() == kept[1]->size()) {
+      f.x.clusters = numbers[0], f.y.clusters = numbers[1];
+      f.cluster_name = options.cluster_name;
+    }
+  }
   std::vector<std::string> words;  // the figure's words point into them
   for (const MeasureResult& m : results.measures) words.push_back(words_of(m.name));
   check_replicates(results);

@@ -20,6 +20,7 @@ inline constexpr EffectScale unitless_scales[] = {
     {"g", "g in sd units", 1.0, "", false, 0.0, 0.0},
     {"delta", "delta from \u22121 to 1", 1.0, "", true, -1.0, 1.0},
     {"lift", "lift in percent", 100.0, "%", false, 0.0, 0.0},
+    {"h", "h, a difference of arcsines", 1.0, "", false, 0.0, 0.0},
 };
 
 // The scale of the measure `code`; nullptr for a difference in the data's units.

@@ -7,6 +7,7 @@
 // estimate, its BCa interval (thick) and its Student's t interval (thin),
 // and their numbers. What is described here is laid out as data
 // (figure_model.h); painters draw that.
+#include <array>
 #include <cstdint>
 #include <optional>
 #include <span>
@@ -33,6 +34,9 @@ struct FigureSample {
   std::string_view label;          // the file, the table's column or group, or --labels
   std::span<const double> values;  // as read: a paired run's pairs by position
   double mean, sd, median;
+  // The cluster bootstrap: each value's cluster, numbered from 0 in the
+  // sample; the sample is then drawn as one disc per cluster (its mean).
+  std::span<const std::uint32_t> clusters = {};
 };
 
 // A measure's row in an effect panel: the panel of differences in the
@@ -57,6 +61,13 @@ struct Figure {
   std::string value_name = "value";  // what the values are: a table's value column, else "value"
   std::string unit = {};             // --unit: the values' unit, empty for none
   bool log_scale = false;            // --log: the data axis logarithmic (every value positive)
+  // Binary outcomes: each sample's successes of its trials, shown as its
+  // proportion with Wilson's 95% interval in place of its values.
+  struct Counts {
+    std::int64_t successes, trials;
+  };
+  std::optional<std::array<Counts, 2>> proportions = {};
+  std::string cluster_name = {};  // what the clusters are (--cluster's column), with FigureSample::clusters
 };
 
 // Several groups in one figure: every group's values above (the control or

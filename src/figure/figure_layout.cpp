@@ -114,7 +114,7 @@ std::pair<std::string, std::string> measure_numbers(const FigureMeasure& m) {
 
 // Whether the run shows its differences in a third column (a paired run
 // with too many pairs for a line each).
-bool differences_column(const Figure& f) { return f.paired && f.x.values.size() > most_pair_lines; }
+bool differences_column(const Figure& f) { return f.paired && !f.proportions && f.x.values.size() > most_pair_lines; }
 bool pair_lines(const Figure& f) { return f.paired && !differences_column(f); }
 
 // ---- The canvas and the layout ------------------------------------------
@@ -185,6 +185,25 @@ std::string title_of(const Figure& f, std::string_view x, std::string_view y) {
 
 std::string sample_label(const FigureSample& s, std::size_t length) {
   return shortened(s.label, length) + " (n = " + std::to_string(s.values.size()) + ")";
+}
+
+// The means of a sample's clusters, in the clusters' order.
+std::vector<double> cluster_means(const FigureSample& s) {
+  std::size_t k = 0;
+  for (std::uint32_t c : s.clusters) k = std::max<std::size_t>(k, c + std::size_t{1});
+  std::vector<double> sums(k, 0.0), counts(k, 0.0);
+  for (std::size_t i = 0; i < s.values.size() && i < s.clusters.size(); ++i) {
+    sums[s.clusters[i]] += s.values[i], counts[s.clusters[i]] += 1.0;
+  }
+  for (std::size_t c = 0; c < k; ++c) sums[c] /= counts[c];
+  return sums;
+}
+
+// "B (n = 150 users, 1206 rows)": a sample drawn by its clusters.
+std::string cluster_label(const Figure& f, const FigureSample& s, std::size_t clusters, std::size_t length) {
+  const std::string what = f.cluster_name.empty() || f.cluster_name.back() == 's' ? f.cluster_name : f.cluster_name + "s";
+  return shortened(s.label, length) + " (n = " + std::to_string(clusters) + " " + shortened(what, 12) + ", " +
+         std::to_string(s.values.size()) + " rows)";
 }
 
 constexpr const char* legend_entries[] = {"mean ± SD", "median", "BCa", "t"};
@@ -405,11 +424,17 @@ std::string data_axis_name(const Figure& f) {
 
 // The legend in the samples' top left corner, which the data axis keeps
 // free: a sample of each mark and its name.
-std::vector<LegendEntry> legend(const Layout& l) {
+std::vector<LegendEntry> legend(const Layout& l, bool proportions = false) {
   const double ch = l.ch(), line = l.line();
   const double x0 = l.samples.left + ch, top = l.samples.top - 0.25 * line - 0.5 * line;
   const auto width = [&](const char* text) { return (6.0 + static_cast<double>(character_count(text))) * ch; };
   std::vector<LegendEntry> entries;
+  if (proportions) {  // no mean ± SD or median: the intervals' marks alone, in a row
+    entries.push_back({LegendKind::bca, legend_entries[2], x0, x0 + 2.2 * ch, top, x0 + 3.2 * ch});
+    const double t = x0 + width(legend_entries[2]);
+    entries.push_back({LegendKind::t, legend_entries[3], t, t + 2.2 * ch, top, t + 3.2 * ch});
+    return entries;
+  }
   double column_x = x0;
   constexpr LegendKind kinds[] = {LegendKind::mean_sd, LegendKind::median, LegendKind::bca, LegendKind::t};
   for (std::size_t k = 0; k < 4; ++k) {
@@ -425,7 +450,55 @@ std::vector<LegendEntry> legend(const Layout& l) {
   return entries;
 }
 
+// Wilson's score interval for `successes` of `trials` at z (Wilson, 1927,
+// J. Amer. Statist. Assoc. 22, 209-212): lower and upper bound.
+std::pair<double, double> wilson_interval(std::int64_t successes, std::int64_t trials, double z) {
+  const auto n = static_cast<double>(trials);
+  const double p = static_cast<double>(successes) / n, z2 = z * z;
+  const double centre = (p + z2 / (2.0 * n)) / (1.0 + z2 / n);
+  const double half = z / (1.0 + z2 / n) * std::sqrt(p * (1.0 - p) / n + z2 / (4.0 * n * n));
+  return {std::max(0.0, centre - half), std::min(1.0, centre + half)};
+}
+
+// The samples of binary outcomes: each one's proportion as a disc on its
+// Wilson 95% interval, its successes and trials under its column.
+Panel proportions_panel(const Figure& f, const Layout& l) {
+  constexpr double z95 = 1.959963984540054;  // the standard normal's 0.975 quantile
+  Panel p;
+  p.samples = true;
+  p.box = l.samples;
+  Range r;
+  r.add(0.0), r.add(1.0);
+  Range padded = r.padded(0.03);
+  const double plot = l.samples.height(), free = std::min(l.legend, 0.5 * plot);
+  padded.high += (padded.high - padded.low) * free / (plot - free);
+  p.y = {padded.low, padded.high, false, axis_ticks(0.0, 1.0, false, plot, 1.8 * l.line()), {}};
+  p.y.title = shortened("proportion, Wilson 95% interval", static_cast<std::size_t>(plot / l.ch()));
+  p.x = {0.45, 2.55, false, {}, {}};
+  const FigureSample* samples[] = {&f.x, &f.y};
+  const char* colours[] = {sample1_colour, sample2_colour};
+  for (std::size_t k = 0; k < 2; ++k) {
+    const Figure::Counts c = (*f.proportions)[k];
+    const double column = static_cast<double>(k + 1);
+    p.categories.push_back({column, shortened(samples[k]->label, l.label_length) + " (" + std::to_string(c.successes) +
+                                        " of " + std::to_string(c.trials) + ")"});
+    if (c.trials <= 0) continue;
+    const auto [lower, upper] = wilson_interval(c.successes, c.trials, z95);
+    Mark bar = lines_mark("sample " + std::to_string(k + 1) + ": Wilson interval", colours[k], 3.0);
+    bar.role = "wilson";
+    add_point(bar, column, lower), add_point(bar, column, upper);
+    p.marks.push_back(std::move(bar));
+    Mark dot = discs_mark("sample " + std::to_string(k + 1) + ": proportion (x, y, radius)", colours[k], false);
+    dot.role = "proportion";
+    add_point(dot, column, static_cast<double>(c.successes) / static_cast<double>(c.trials));
+    dot.diameter.push_back(1.5 * point_diameter(10, l));
+    p.marks.push_back(std::move(dot));
+  }
+  return p;
+}
+
 Panel samples_panel(const Figure& f, const Layout& l) {
+  if (f.proportions) return proportions_panel(f, l);
   const bool lines = pair_lines(f), differences = differences_column(f);
   Panel p;
   p.samples = true;
@@ -449,9 +522,17 @@ Panel samples_panel(const Figure& f, const Layout& l) {
     }
     p.marks.push_back(std::move(m));
   }
-  add_column(p, "sample 1", 1.0, 1.0, f.x.values, sample1_colour, p.y, l, per_unit, spread, !lines, false);
-  add_column(p, "sample 2", 2.0, differences ? 1.0 : -1.0, f.y.values, sample2_colour, p.y, l, per_unit, spread, !lines,
-             false);
+  if (!f.x.clusters.empty() && !f.y.clusters.empty()) {  // a disc per cluster, at its mean
+    const std::vector<double> x = cluster_means(f.x), y = cluster_means(f.y);
+    p.categories = {{1.0, cluster_label(f, f.x, x.size(), l.label_length)},
+                    {2.0, cluster_label(f, f.y, y.size(), l.label_length)}};
+    add_column(p, "sample 1 by cluster", 1.0, 1.0, x, sample1_colour, p.y, l, per_unit, spread, true, false);
+    add_column(p, "sample 2 by cluster", 2.0, -1.0, y, sample2_colour, p.y, l, per_unit, spread, true, false);
+  } else {
+    add_column(p, "sample 1", 1.0, 1.0, f.x.values, sample1_colour, p.y, l, per_unit, spread, !lines, false);
+    add_column(p, "sample 2", 2.0, differences ? 1.0 : -1.0, f.y.values, sample2_colour, p.y, l, per_unit, spread,
+               !lines, false);
+  }
   const double mark_diameter = point_diameter(10, l);
   add_summary(p, "sample 1", 1.0 - offset, {f.x.mean, f.x.sd, f.x.median}, p.y, mark_diameter, false);
   add_summary(p, "sample 2", differences ? 2.0 - offset : 2.0 + offset, {f.y.mean, f.y.sd, f.y.median}, p.y,
@@ -826,7 +907,7 @@ std::optional<std::string> figure_problem(const Figure& f) {
 FigureModel figure_model(const Figure& f) {
   const Layout l = layout_of(f);
   FigureModel m{l.width, l.height, l.font, title_of(f, shortened(f.x.label, l.label_length), shortened(f.y.label, l.label_length)),
-                {}, legend(l), bca_points * l.font / 8.0, l.line(), l.ch(), point_diameter(10, l)};
+                {}, legend(l, f.proportions.has_value()), bca_points * l.font / 8.0, l.line(), l.ch(), point_diameter(10, l)};
   m.panels.push_back(samples_panel(f, l));
   const std::vector<EffectPanel> panels = effect_panels(f);
   for (std::size_t k = 0; k < panels.size(); ++k) m.panels.push_back(effect_panel(f, l, panels[k], l.effects[k]));

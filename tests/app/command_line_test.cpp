@@ -170,7 +170,7 @@ TEST(CommandLineTest, EveryValuedOptionInTheHelpNeedsAValue) {
       valued.push_back(help.substr(dashes, end - dashes));
     }
   }
-  EXPECT_EQ(valued.size(), 22u);
+  EXPECT_EQ(valued.size(), 23u);
   for (const std::string& name : valued) {
     const ParsedCommandLine parsed = parse_command_line(Args{name, "", "x", "y"});
     EXPECT_EQ(parsed.err, usage(name + " needs a value")) << name;

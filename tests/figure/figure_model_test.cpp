@@ -96,5 +96,57 @@ TEST(FigureModelTest, PanelsMarksTicksAndTexts) {
   }
 }
 
+// The cluster bootstrap: a disc per cluster at its mean, the clusters and
+// rows counted under each sample.
+TEST(FigureModelTest, ClustersAreDrawnADiscEach) {
+  const std::vector<double> x{1.0, 3.0, 10.0, 2.0, 4.0}, y{5.0, 7.0, 6.0, 8.0};
+  const std::vector<std::uint32_t> cx{0, 0, 1, 2, 2}, cy{0, 1, 1, 2};
+  Figure f{"f.svg", FigureFormat::svg, false, 95, 1999, {"a", x, 4.0, 3.5, 3.0, cx}, {"b", y, 6.5, 1.3, 6.5, cy}, {}};
+  f.cluster_name = "user";
+  const Panel p = figure_model(f).panels.at(0);
+  const struct {
+    const char* what;
+    std::vector<double> means;
+    const char* label;
+  } samples[] = {{"sample 1 by cluster", {2.0, 10.0, 3.0}, "a (n = 3 users, 5 rows)"},
+                 {"sample 2 by cluster", {5.0, 6.5, 8.0}, "b (n = 3 users, 4 rows)"}};
+  for (std::size_t k = 0; k < 2; ++k) {
+    const Mark* m = find_mark(p, std::string(samples[k].what) + ": column, value, radius");
+    ASSERT_TRUE(m != nullptr) << samples[k].what;
+    EXPECT_EQ(m->y, samples[k].means);
+    EXPECT_EQ(p.categories[k].label, samples[k].label);
+  }
+}
+
+// Binary outcomes: each sample's proportion on its Wilson interval (the
+// published 95% bounds of 5 of 10 and of 0 of 10), its counts under it, and
+// a legend of the intervals alone.
+TEST(FigureModelTest, ProportionsShowWilsonIntervals) {
+  const std::vector<double> none;
+  const std::vector<double> r{-0.1, 0.2, 0.3, 0.45, 0.5};
+  Figure f{"f.svg", FigureFormat::svg, false, 95, 1999, {"a", none, 0, 0, 0}, {"b", none, 0, 0, 0}, {}};
+  f.proportions = std::array<Figure::Counts, 2>{{{5, 10}, {0, 10}}};
+  f.measures = {{"difference of proportions", "d_PROP", 0.5, 0.2, 0.8, 0.2, 0.8, r}};
+  const FigureModel m = figure_model(f);
+  const Panel& p = m.panels.at(0);
+  const struct {
+    const char* what;
+    double lower, upper, proportion;
+    const char* label;
+  } samples[] = {{"sample 1", 0.2366, 0.7634, 0.5, "a (5 of 10)"}, {"sample 2", 0.0, 0.2775, 0.0, "b (0 of 10)"}};
+  for (std::size_t k = 0; k < 2; ++k) {
+    const Mark* bar = find_mark(p, std::string(samples[k].what) + ": Wilson interval");
+    const Mark* dot = find_mark(p, std::string(samples[k].what) + ": proportion (x, y, radius)");
+    ASSERT_TRUE(bar != nullptr && dot != nullptr) << samples[k].what;
+    EXPECT_NEAR(bar->y[0], samples[k].lower, 5e-5);
+    EXPECT_NEAR(bar->y[1], samples[k].upper, 5e-5);
+    EXPECT_EQ(dot->y[0], samples[k].proportion);
+    EXPECT_EQ(p.categories[k].label, samples[k].label);
+  }
+  ASSERT_EQ(m.legend.size(), 2u);
+  EXPECT_EQ(m.legend[0].kind, LegendKind::bca);
+  EXPECT_TRUE(p.y.low < 0.0 && p.y.high > 1.0);
+}
+
 }  // namespace
 }  // namespace diffboot::figure
