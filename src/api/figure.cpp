@@ -2,6 +2,7 @@
 // public kinds.
 #include "diffboot/figure.h"
 
+#include <algorithm>
 #include <array>
 #include <cmath>
 #include <cstdio>
@@ -150,6 +151,12 @@ FigureLayout figure_layout(std::span<const double> x, std::span<const double> y,
                    summary(options.label_y, kept_y), {}};
   f.width = options.width, f.height = options.height;
   f.value_name = options.value_name, f.unit = options.unit, f.log_scale = options.log_scale;
+  if (results.options.proportions) {  // each sample's ones of its values (a paired run's: the two margins)
+    const auto counts = [](const std::vector<double>& v) {
+      return figure::Figure::Counts{std::count(v.begin(), v.end(), 1.0), static_cast<std::int64_t>(v.size())};
+    };
+    f.proportions = std::array{counts(kept_x), counts(kept_y)};
+  }
   // The cluster bootstrap: each analysed value's cluster, numbered in the order they come.
   std::array<std::vector<std::uint32_t>, 2> numbers;
   const std::vector<std::string>* keys[] = {&results.options.clusters.x, &results.options.clusters.y};

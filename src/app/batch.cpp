@@ -124,6 +124,12 @@ void draw_figure(const RunResults& run) {
   f.unit = o.unit;
   f.log_scale = o.log_scale;
   if (!o.cluster.empty()) f.x.clusters = s.cluster_x, f.y.clusters = s.cluster_y, f.cluster_name = o.cluster;
+  if (o.proportions) {  // each sample's ones of its values (a paired run's: the two margins)
+    const auto counts = [](const std::vector<double>& v) {
+      return plot::Figure::Counts{std::count(v.begin(), v.end(), 1.0), static_cast<std::int64_t>(v.size())};
+    };
+    f.proportions = std::array{counts(s.x), counts(s.y)};
+  }
   const std::vector<MeasureOfRun> measures = measures_of(run.measures);  // the figure's words point into them
   for (const MeasureOfRun& m : measures) {
     if (!m.run->chosen) continue;

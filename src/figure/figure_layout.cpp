@@ -473,7 +473,10 @@ Panel proportions_panel(const Figure& f, const Layout& l) {
   const double plot = l.samples.height(), free = std::min(l.legend, 0.5 * plot);
   padded.high += (padded.high - padded.low) * free / (plot - free);
   p.y = {padded.low, padded.high, false, axis_ticks(0.0, 1.0, false, plot, 1.8 * l.line()), {}};
-  p.y.title = shortened("proportion, Wilson 95% interval", static_cast<std::size_t>(plot / l.ch()));
+  for (const char* title : {"proportion, Wilson 95% interval", "proportion (Wilson 95%)", "proportion"}) {
+    p.y.title = title;
+    if (text_width(title) * l.ch() <= plot) break;
+  }
   p.x = {0.45, 2.55, false, {}, {}};
   const FigureSample* samples[] = {&f.x, &f.y};
   const char* colours[] = {sample1_colour, sample2_colour};
@@ -484,9 +487,12 @@ Panel proportions_panel(const Figure& f, const Layout& l) {
                                         " of " + std::to_string(c.trials) + ")"});
     if (c.trials <= 0) continue;
     const auto [lower, upper] = wilson_interval(c.successes, c.trials, z95);
-    Mark bar = lines_mark("sample " + std::to_string(k + 1) + ": Wilson interval", colours[k], 3.0);
+    // A bar three points wide at 8-point text, drawn as a filled outline.
+    const double half = 1.5 * l.font / 8.0 / 72.0 / (l.samples.width() / (p.x.high - p.x.low));
+    Mark bar = area_mark("sample " + std::to_string(k + 1) + ": Wilson interval", colours[k], 1.0);
     bar.role = "wilson";
-    add_point(bar, column, lower), add_point(bar, column, upper);
+    add_point(bar, column - half, lower), add_point(bar, column + half, lower);
+    add_point(bar, column + half, upper), add_point(bar, column - half, upper);
     p.marks.push_back(std::move(bar));
     Mark dot = discs_mark("sample " + std::to_string(k + 1) + ": proportion (x, y, radius)", colours[k], false);
     dot.role = "proportion";

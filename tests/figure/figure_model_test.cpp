@@ -139,7 +139,7 @@ TEST(FigureModelTest, ProportionsShowWilsonIntervals) {
     const Mark* dot = find_mark(p, std::string(samples[k].what) + ": proportion (x, y, radius)");
     ASSERT_TRUE(bar != nullptr && dot != nullptr) << samples[k].what;
     EXPECT_NEAR(bar->y[0], samples[k].lower, 5e-5);
-    EXPECT_NEAR(bar->y[1], samples[k].upper, 5e-5);
+    EXPECT_NEAR(bar->y[2], samples[k].upper, 5e-5);
     EXPECT_EQ(dot->y[0], samples[k].proportion);
     EXPECT_EQ(p.categories[k].label, samples[k].label);
   }

@@ -274,6 +274,20 @@ TEST_F(RenderedFigure, SeveralGroupsEachValueAndAColumnPerComparison) {
   }
 }
 
+TEST_F(RenderedFigure, ProportionsAndClustersDrawWhatWasResampled) {
+  testing::write_file("ones.txt", "1\n0\n1\n1\n0\n1\n1\n0\n1\n1\n");
+  testing::write_file("zeros.txt", "0\n0\n1\n0\n0\n1\n0\n1\n0\n0\n");
+  ASSERT_EQ(run("-u --proportions --figure fig.svg", " ones.txt zeros.txt"), 0) << outcome_.err;
+  std::string data = testing::read_file("fig.svg.dat"), svg = testing::read_file("fig.svg");
+  EXPECT_EQ(count(data, ": Wilson interval"), 2u);
+  EXPECT_NE(svg.find(">ones (7 of 10)<"), std::string::npos);
+  testing::write_file("s.csv", "user,arm,v\nu1,A,1\nu1,A,3\nu2,A,10\nu3,A,2\nu3,A,4\nu4,B,5\nu5,B,7\nu5,B,6\nu6,B,8\n");
+  ASSERT_EQ(run("--table s.csv --by arm --value v --cluster user --figure fig.svg", " A B"), 0) << outcome_.err;
+  data = testing::read_file("fig.svg.dat"), svg = testing::read_file("fig.svg");
+  EXPECT_NE(data.find("# sample 1 by cluster: column, value, radius\n"), std::string::npos);
+  EXPECT_NE(svg.find(">A (n = 3 users, 5 rows)<"), std::string::npos);
+}
+
 TEST_F(RenderedFigure, LabelsAreDrawnAsWritten) {
   // Quotes, formats, a macro, escapes and backquotes at the start, in the
   // middle and at the end of a label: each is drawn as it is written, in the
