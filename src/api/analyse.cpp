@@ -121,6 +121,9 @@ Results clustered_run(std::span<const double> x_given, std::span<const double> y
                       bootstrap::Progress* progress) {
   analysis::Settings settings = settings_of(options);
   const Clusters& c = options.clusters;
+  if (options.proportions) {
+    throw Error("clusters with proportions: the cluster bootstrap does not form Cohen's h of the clusters drawn");
+  }
   if (options.experiment == Experiment::paired) {
     throw Error("clusters go with an unpaired experiment: in a paired one the pair is the unit resampled");
   }

@@ -492,6 +492,8 @@ std::vector<Rule> option_rules() {
                "--p-values permute values one at a time, not clusters: they are not given with --cluster"),
       excludes("--cluster", "--poisson", "--cluster is not part of the Poisson bootstrap (--poisson)"),
       excludes("--cluster", "--counts", "--cluster groups rows of values: counts (--counts) have none"),
+      excludes("--cluster", "--proportions",
+               "--cluster with --proportions: the cluster bootstrap does not form Cohen's h of the clusters drawn"),
       excludes("--cluster", "--control", "--cluster is for a run of two samples, not for the comparisons of --control"),
       excludes("--cluster", "--sequential",
                "--cluster is for a run of two samples, not for the comparisons of --sequential"),

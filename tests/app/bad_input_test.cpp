@@ -230,6 +230,9 @@ TEST(BadInputTest, ClustersRefusedAsDescribed) {
        "Try 'diffboot --help'.\n"},
       {"with --poisson", sessions(3), run + "--cluster user --poisson A B", 2,
        "diffboot: --cluster is not part of the Poisson bootstrap (--poisson)\nTry 'diffboot --help'.\n"},
+      {"with --proportions", sessions(3), run + "--cluster user --proportions A B", 2,
+       "diffboot: --cluster with --proportions: the cluster bootstrap does not form Cohen's h of the clusters "
+       "drawn\nTry 'diffboot --help'.\n"},
       {"with --control", sessions(3), run + "--cluster user --control A B", 2,
        "diffboot: --cluster is for a run of two samples, not for the comparisons of --control\n"
        "Try 'diffboot --help'.\n"},
