@@ -55,6 +55,14 @@ FrameSamples frame_columns(const Column& a, const Column& b, Experiment e, bool 
 FrameSamples frame_groups(const Column& by, const Column& value, const Column& id, const std::array<std::string, 2>& groups,
                           Experiment e, bool proportions = false);
 
+// The cluster of each value frame_groups() takes from the rows of `groups`
+// (unpaired), in its order: the key of the row's `cluster` cell (a text
+// without its surrounding blanks, a number's shortest text), empty where the
+// cell is missing, for Options::clusters. A paired experiment is an Error:
+// the pair is its unit.
+Clusters frame_clusters(const Column& by, const Column& value, const Column& cluster,
+                        const std::array<std::string, 2>& groups, Experiment e);
+
 // The analysis of a frame's samples: analyse() of their values, the counts
 // of what the frame left out in place of the analysis' own.
 Results analyse(const FrameSamples& samples, const Options& options);

@@ -86,10 +86,16 @@ class Result:
     stopped : str or None
         Of several groups: why the comparison stopped (its samples too few
         for the experiment); it then has no measures.
+    cluster : str or None
+        With clusters: the column that named them (analyse_frame's
+        ``cluster=``), else None.
+    clusters_x, clusters_y, no_cluster_x, no_cluster_y : int or None
+        With clusters: each sample's clusters, and its values left out for
+        want of a key; None without clusters.
     """
 
     def __init__(self, core, labels, level, method="bootstrap", samples=None, quantiles=(), counts=None,
-                 comparison=None, stopped=None, stacklevel=3):
+                 comparison=None, stopped=None, stacklevel=3, cluster=None):
         options = core.options
         self.method = method
         self.experiment = options.experiment.name
@@ -103,6 +109,10 @@ class Result:
         source = core if counts is None else counts
         self.missing_x, self.missing_y = source.missing_x, source.missing_y
         self.pairs_dropped = source.pairs_dropped if self.experiment == "paired" else None
+        clustered = bool(options.clusters[0] or options.clusters[1])
+        self.cluster = cluster if clustered else None
+        for name in ("clusters_x", "clusters_y", "no_cluster_x", "no_cluster_y"):
+            setattr(self, name, getattr(core, name) if clustered else None)
         self.measures = list(core.measures)
         kept = [m for m in self.measures if m.replicates is not None]
         self.replicates = {m.name: m.replicates for m in kept} if kept else None
@@ -164,6 +174,9 @@ class Result:
                     row.update(p_holm=m.p_holm)
             if self.method == "poisson":
                 row.update(method=self.method)
+            if self.clusters_x is not None:
+                row.update(cluster=self.cluster, clusters_x=self.clusters_x, clusters_y=self.clusters_y,
+                           no_cluster_x=self.no_cluster_x, no_cluster_y=self.no_cluster_y)
             row.update(sample1=self.labels[0], sample2=self.labels[1])
             rows.append(row)
         frame = pd.DataFrame(rows)
@@ -200,6 +213,8 @@ class Result:
         counts = "n = %d, %d; missing %d, %d" % (self.n_x, self.n_y, self.missing_x, self.missing_y)
         if self.pairs_dropped is not None:
             counts += "; pairs left out %d" % self.pairs_dropped
+        if self.clusters_x is not None:
+            counts += "; clusters %d, %d" % (self.clusters_x, self.clusters_y)
         lines = ["%s intervals, %s experiment: %s - %s" % (method, self.experiment, x, y),
                  "%g%% intervals, B = %d, seed %d" % (100 * self.level, self.replications, self.seed), counts]
         return lines + (["stopped: " + self.stopped] if self.stopped is not None else [])
@@ -266,6 +281,23 @@ def _missing_cell(cell):
     import pandas as pd
 
     return cell is None or cell is pd.NA or cell is pd.NaT or (isinstance(cell, float) and _math.isnan(cell))
+
+
+def _cluster_keys(clusters):
+    """The two samples' cluster keys as the library takes them: texts (a number's shortest text, 7.0 as "7"),
+    a missing key (None, NaN, pandas' NA) the empty text, which the library leaves out and counts."""
+    from ._frame import _key
+
+    if isinstance(clusters, (str, bytes)) or len(clusters) != 2:
+        raise TypeError("clusters must be two sequences of keys, (clusters of x, clusters of y)")
+    keys = []
+    for sample, given in zip("xy", clusters):
+        if isinstance(given, (str, bytes)) or not hasattr(given, "__len__"):
+            raise TypeError("the clusters of %s must be a sequence of keys, one a value, not %s"
+                            % (sample, type(given).__name__))
+        cells = given.tolist() if hasattr(given, "tolist") else list(given)
+        keys.append(["" if _missing_cell(c) else c if isinstance(c, str) else _key(c) for c in cells])
+    return tuple(keys)
 
 
 def _whole(v, name, low, high):
@@ -415,7 +447,7 @@ class _Bar:
 
 def analyse(x, y, paired=False, level=None, replications=None, seed=None, measures=None, permutations=0,
             replicates=False, threads=None, progress=False, labels=None, method="bootstrap", quantiles=None,
-            acceleration="grid", **aliases):
+            acceleration="grid", clusters=None, **aliases):
     """Bootstrap confidence intervals of the effect of y to x (differences x - y).
 
     Parameters
@@ -464,6 +496,12 @@ def analyse(x, y, paired=False, level=None, replications=None, seed=None, measur
     acceleration : {'grid', 'samples'}, default 'grid'
         The BCa acceleration of the unpaired differences, as the program's
         --acceleration.
+    clusters : pair of sequences, optional
+        Unpaired: the cluster (a user, an order) of each value of x and of
+        y, ``(cx, cy)``; the cluster bootstrap draws each sample's clusters
+        and measures the values of those drawn, as the program's
+        --cluster. Keys are compared as text (7 and 7.0 are one); a missing
+        key (None, NaN) leaves its value out, counted in ``no_cluster_x``.
 
     Returns
     -------
@@ -498,6 +536,10 @@ def analyse(x, y, paired=False, level=None, replications=None, seed=None, measur
     if labels is None:
         labels = _labels(x, y)
     xs, ys = _values(x, "x"), _values(y, "y")
+    if clusters is not None:
+        if method == "poisson":
+            raise Error("clusters are not part of the Poisson bootstrap (method='poisson')")
+        options.clusters = _cluster_keys(clusters)
     run = _core.poisson_analyse if method == "poisson" else _core.analyse
     try:
         core = _watched(lambda bar: run(xs, ys, options, bar), progress)

@@ -82,7 +82,7 @@ def _key(group):
 
 
 def analyse_frame(df, columns=None, by=None, groups=None, value=None, id=None, control=None, sequential=False,
-                  **options):
+                  cluster=None, **options):
     """analyse() of two columns or two groups of a pandas DataFrame, or of several groups.
 
     The same rules and numbers as the program's --table: the library pairs
@@ -118,6 +118,11 @@ def analyse_frame(df, columns=None, by=None, groups=None, value=None, id=None, c
         With ``by``: each group against the one before it (G1 - G0,
         G2 - G1, ...). With permutations, each measure's p-values are
         adjusted across the comparisons by Holm's method (``p_holm``).
+    cluster : column name, optional
+        With ``by`` (unpaired, two groups): the column naming each row's
+        cluster (a user); the cluster bootstrap draws users, not rows, as
+        the program's --cluster. A row whose cluster is missing is left
+        out and counted (``no_cluster_x``, ``no_cluster_y``).
     **options
         analyse()'s keyword arguments (paired, level, replications, seed,
         measures, ..., and scipy's names confidence_level, n_resamples).
@@ -161,6 +166,10 @@ def analyse_frame(df, columns=None, by=None, groups=None, value=None, id=None, c
     known = _analyse_defaults(options)
     known["level"], known["replications"] = _aliases(options, known["level"], known["replications"])
     o, interval = _options(paired, **known)
+    if cluster is not None and (by is None or columns is not None):
+        raise Error("cluster= groups the rows of a long frame: it goes with by=COLUMN")
+    if cluster is not None and several:
+        raise Error("cluster= is for a run of two groups, not for the comparisons of control= or sequential=")
     if several:
         if by is None or columns is not None:
             raise Error("control= and sequential= compare groups of a column: name it with by=COLUMN")
@@ -180,8 +189,15 @@ def analyse_frame(df, columns=None, by=None, groups=None, value=None, id=None, c
         by_cells = _cells(_column(df, by), False)
         value_cells = _cells(_column(df, value), True)
         id_cells = _cells(_column(df, id), False) if id is not None else (None, None)
-        samples = _core.frame_groups(str(by), *by_cells, str(value), *value_cells, str(id), *id_cells,
-                                     (_key(groups[0]), _key(groups[1])), bool(paired))
+        keys = (_key(groups[0]), _key(groups[1]))
+        if cluster is not None:  # the library numbers the keys, counts the missing ones and refuses what it must
+            cluster_cells = _cells(_column(df, cluster), False)
+            o.clusters = _core.frame_clusters(str(by), *by_cells, str(value), *value_cells, str(cluster),
+                                              *cluster_cells, keys, bool(paired))
+            if method == "poisson":
+                raise Error("cluster= is not part of the Poisson bootstrap (method='poisson')")
+        samples = _core.frame_groups(str(by), *by_cells, str(value), *value_cells, str(id), *id_cells, keys,
+                                     bool(paired))
     if labels is None:
         labels = tuple(str(c) for c in columns) if columns is not None else tuple(str(g) for g in groups)
     if method == "poisson":
@@ -190,7 +206,7 @@ def analyse_frame(df, columns=None, by=None, groups=None, value=None, id=None, c
         run = lambda bar: _core.analyse_samples(samples, o, bar)
     core = _watched(run, progress)
     return Result(core, labels, interval, method=method, samples=(samples.x, samples.y), quantiles=o.quantiles,
-                  counts=samples)
+                  counts=samples, cluster=None if cluster is None else str(cluster))
 
 
 def _value_column(df, by, value):
@@ -251,7 +267,7 @@ def _analyse_defaults(options, caller="analyse_frame"):
     from . import analyse
 
     known = {name: p.default for name, p in inspect.signature(analyse).parameters.items()
-             if p.default is not inspect.Parameter.empty and name not in ("paired", "labels", "progress")}
+             if p.default is not inspect.Parameter.empty and name not in ("paired", "labels", "progress", "clusters")}
     unknown = set(options) - set(known) - {"n_resamples", "confidence_level"}
     if unknown:
         raise TypeError("%s() got unexpected keyword arguments: %s" % (caller, ", ".join(sorted(unknown))))

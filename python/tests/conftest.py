@@ -41,6 +41,8 @@ def assert_equals_json(result, j):
                        ("experiment", "experiment"), ("B", "replications"), ("seed", "seed")):
         assert getattr(result, field) == inputs[key], key
     assert result.pairs_dropped == inputs.get("pairs_dropped"), "pairs_dropped"
+    for key in ("clusters_x", "clusters_y", "no_cluster_x", "no_cluster_y"):
+        assert getattr(result, key) == inputs.get(key), key
     assert bits(result.alpha) == bits(inputs["alpha"]) and bits(result.level) == bits(inputs["level"])
     assert result.permutations == inputs.get("permutations", 0)
     assert [m.name for m in result.measures] == [m["measure"] for m in j["measures"]]

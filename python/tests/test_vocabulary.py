@@ -41,7 +41,9 @@ def test_the_table_of_options_is_the_doors_own(program):
     designs = {"control", "sequential"}  # several groups: analyse_frame()'s and analyse_groups()'s own
     for several in (diffboot.analyse_frame, diffboot.analyse_groups):
         assert designs <= set(inspect.signature(several).parameters), several.__name__
-    assert named == parameters | {"confidence_level", "n_resamples"} | designs
+    frame_only = {"cluster"}  # analyse(clusters=) takes keys; analyse_frame() a column of them
+    assert frame_only <= set(inspect.signature(diffboot.analyse_frame).parameters)
+    assert named == parameters | {"confidence_level", "n_resamples"} | designs | frame_only
     help_text = subprocess.run([program, "--help"], capture_output=True, text=True).stdout
     for option, (cli, _, _) in rows.items():
         for name in cli:

@@ -2,6 +2,7 @@
 #include "diffboot/frames.h"
 
 #include "tables/frames.h"
+#include "tables/long_form.h"
 #include "tables/table.h"
 
 namespace diffboot {
@@ -54,6 +55,29 @@ Results analyse(const FrameSamples& s, const Options& options) { return with_cou
 
 Results analyse(const FrameSamples& s, const Options& options, Control& control) {
   return with_counts(analyse(s.x, s.y, options, control), s);
+}
+
+Clusters frame_clusters(const Column& by, const Column& value, const Column& cluster,
+                        const std::array<std::string, 2>& groups, Experiment e) {
+  if (e == Experiment::paired) {
+    throw Error("clusters go with an unpaired experiment: in a paired one the pair is the unit resampled");
+  }
+  const tables::FrameColumn b{by.name, by.numbers, by.texts, by.missing, by.is_text};
+  const tables::FrameColumn v{value.name, value.numbers, value.texts, value.missing, value.is_text};
+  const tables::FrameColumn c{cluster.name, cluster.numbers, cluster.texts, cluster.missing, cluster.is_text};
+  if (v.size() != b.size() || c.size() != b.size() || (!c.missing.empty() && c.missing.size() != c.size())) {
+    throw Error("the column \"" + cluster.name + "\" has " + std::to_string(c.size()) + " rows, not " +
+                std::to_string(b.size()) + " as the others");
+  }
+  Clusters out;
+  for (std::size_t i = 0; i < b.size(); ++i) {
+    if (b.missing_at(i) || v.missing_at(i)) continue;  // not a value of either sample
+    const std::string group = b.key(i);
+    for (std::size_t k = 0; k < 2; ++k) {
+      if (tables::same_group(group, groups[k])) (k == 0 ? out.x : out.y).push_back(c.key(i));
+    }
+  }
+  return out;
 }
 
 }  // namespace diffboot

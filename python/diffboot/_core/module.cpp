@@ -125,6 +125,18 @@ diffboot::FrameSamples frame_groups(const std::string& by, const py::object& by_
   return diffboot::frame_groups(b.column, v.column, i.column, groups, experiment_of(paired));
 }
 
+// The cluster keys of frame_groups' values, as two lists of texts.
+std::pair<std::vector<std::string>, std::vector<std::string>> frame_clusters(
+    const std::string& by, const py::object& by_cells, const py::object& by_missing, const std::string& value,
+    const py::object& value_cells, const py::object& value_missing, const std::string& cluster,
+    const py::object& cluster_cells, const py::object& cluster_missing, const std::array<std::string, 2>& groups,
+    bool paired) {
+  const ColumnHolder b = column_of(by, by_cells, by_missing), v = column_of(value, value_cells, value_missing),
+                     c = column_of(cluster, cluster_cells, cluster_missing);
+  diffboot::Clusters keys = diffboot::frame_clusters(b.column, v.column, c.column, groups, experiment_of(paired));
+  return {std::move(keys.x), std::move(keys.y)};
+}
+
 diffboot::Results analyse_samples(const diffboot::FrameSamples& s, const diffboot::Options& o,
                                   const std::function<void(double)>& progress) {
   const auto analyse = [&](diffboot::Control* control) {
@@ -268,7 +280,12 @@ PYBIND11_MODULE(_core, m) {
       .def_readwrite("keep_replicates", &diffboot::Options::keep_replicates)
       .def_readwrite("missing", &diffboot::Options::missing)
       .def_readwrite("acceleration", &diffboot::Options::acceleration)
-      .def_readwrite("quantiles", &diffboot::Options::quantiles);
+      .def_readwrite("quantiles", &diffboot::Options::quantiles)
+      .def_property(
+          "clusters", [](const diffboot::Options& o) { return std::pair(o.clusters.x, o.clusters.y); },
+          [](diffboot::Options& o, std::pair<std::vector<std::string>, std::vector<std::string>> keys) {
+            o.clusters = {std::move(keys.first), std::move(keys.second)};
+          });
 
   py::class_<diffboot::MeasureResult>(m, "MeasureResult", "One measure's estimate, intervals and bootstrap quantities.")
       .def_readonly("name", &diffboot::MeasureResult::name)
@@ -300,7 +317,11 @@ PYBIND11_MODULE(_core, m) {
       .def_readonly("measures", &diffboot::Results::measures)
       .def_readonly("missing_x", &diffboot::Results::missing_x)
       .def_readonly("missing_y", &diffboot::Results::missing_y)
-      .def_readonly("pairs_dropped", &diffboot::Results::pairs_dropped);
+      .def_readonly("pairs_dropped", &diffboot::Results::pairs_dropped)
+      .def_readonly("clusters_x", &diffboot::Results::clusters_x)
+      .def_readonly("clusters_y", &diffboot::Results::clusters_y)
+      .def_readonly("no_cluster_x", &diffboot::Results::no_cluster_x)
+      .def_readonly("no_cluster_y", &diffboot::Results::no_cluster_y);
 
   py::enum_<diffboot::Design>(m, "Design")
       .value("control", diffboot::Design::control)
@@ -338,6 +359,7 @@ PYBIND11_MODULE(_core, m) {
   m.def("poisson_analyse", &poisson_analyse, py::arg("x"), py::arg("y"), py::arg("options"), py::arg("progress"));
   m.def("frame_columns", &frame_columns);
   m.def("frame_groups", &frame_groups);
+  m.def("frame_clusters", &frame_clusters);
   m.def("analyse_samples", &analyse_samples, py::arg("samples"), py::arg("options"), py::arg("progress"));
   m.def("analyse_groups", &analyse_groups, py::arg("groups"), py::arg("design"), py::arg("options"));
   m.def("frame_analyse_groups", &frame_analyse_groups);
