@@ -163,3 +163,35 @@ fuzz:
 	  echo "fuzz_$$t: $$(grep -o 'number_of_executed_units: [0-9]*' $(FUZZ)/$$t.log)"; \
 	  if [ $$status -ne 0 ]; then tail -n 40 $(FUZZ)/$$t.log; exit 1; fi; \
 	done
+
+# The web page: the engine compiled to WebAssembly by Debian's emscripten
+# into build/web-obj, the page and its engine in build/web. Its JavaScript
+# optimiser needs Debian's acorn, which Node finds in /usr/share/nodejs.
+WEB := $(SOURCE)build/web
+WEB_OBJ := $(SOURCE)build/web-obj
+WEB_PACKAGES := emscripten chromium nodejs
+WEB_PORT ?= 8000
+.PHONY: web web-serve web-test web-deps
+web-deps:
+	$(call install_missing,$(WEB_PACKAGES) libfast-float-dev libboost-math-dev nlohmann-json3-dev)
+
+web: web-deps
+	NODE_PATH=/usr/share/nodejs emcmake cmake -S $(SOURCE)web -B $(WEB_OBJ) -DCMAKE_BUILD_TYPE=Release -DDIFFBOOT_SOURCE=$(SOURCE) \
+	  $$(command -v ccache >/dev/null && echo -DCMAKE_CXX_COMPILER_LAUNCHER=ccache -DCMAKE_C_COMPILER_LAUNCHER=ccache) > $(WEB_OBJ).log 2>&1 || { cat $(WEB_OBJ).log; exit 1; }
+	NODE_PATH=/usr/share/nodejs cmake --build $(WEB_OBJ) -j 2
+	mkdir -p $(WEB)
+	cp $(SOURCE)web/page/index.html $(SOURCE)web/page/app.js $(SOURCE)web/page/figure.js $(SOURCE)web/page/worker.js \
+	   $(SOURCE)web/page/style.css $(WEB_OBJ)/engine.js $(WEB_OBJ)/engine.wasm $(WEB)/
+
+web-serve: web
+	cd $(WEB) && python3 -m http.server $(WEB_PORT) --bind 127.0.0.1
+
+# The page in headless Chromium (puppeteer-core from web/package-lock.json)
+# against the program's json, and the browser build's number formatting
+# against the native one.
+WEB_PROGRAM ?= $(RELEASE)/diffboot
+web-test: web
+	@[ -x $(WEB_PROGRAM) ] || $(MAKE) -f $(SOURCE)Makefile build
+	g++ -std=c++20 -O2 -include $(SOURCE)web/compat/portable.h $(SOURCE)web/tests/shortest_test.cpp -o $(WEB_OBJ)/shortest_test && $(WEB_OBJ)/shortest_test
+	cd $(SOURCE)web && npm ci --offline --no-audit --no-fund >/dev/null 2>&1 || (cd $(SOURCE)web && npm ci --no-audit --no-fund)
+	node $(SOURCE)web/tests/browser_test.js $(WEB) $(WEB_PROGRAM)

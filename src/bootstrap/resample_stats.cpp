@@ -158,7 +158,7 @@ void cumulative_counts(std::span<const std::uint8_t> narrow, std::span<const std
 ResampleCounter::ResampleCounter(std::span<const double> x)
     : x_(x),
       positions_(x.size()),
-      counted_(!x.empty() && numeric::has_plain_order(x) && x.size() < (std::size_t{1} << 32)),
+      counted_(!x.empty() && numeric::has_plain_order(x) && static_cast<std::uint64_t>(x.size()) < (std::uint64_t{1} << 32)),
       by_rank_(counted_ && x.size() > numeric::largest_single_deviate_resample && finite_and_varied(x)),
       sums_fit_(std::all_of(x.begin(), x.end(), [](double v) { return std::fabs(v) < 0x1p400; })) {
   if (!counted_) return;

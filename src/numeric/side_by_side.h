@@ -16,11 +16,16 @@ namespace diffboot::numeric {
 template <typename First, typename Second>
 std::pair<std::invoke_result_t<First>, std::invoke_result_t<Second>> side_by_side(First first, Second second) {
   std::future<std::invoke_result_t<Second>> other;
+#if defined(__EMSCRIPTEN__) && !defined(__EMSCRIPTEN_PTHREADS__)
+  // WebAssembly without threads: an asynchronous launch would wait forever.
+  other = std::async(std::launch::deferred, second);
+#else
   try {
     other = std::async(std::launch::async, second);
   } catch (const std::system_error&) {
     other = std::async(std::launch::deferred, second);
   }
+#endif
   auto result = first();
   return {std::move(result), other.get()};
 }

@@ -44,7 +44,8 @@ std::optional<double> FrameColumn::value(std::size_t i) const {
   if (!is_text && (!outcomes || numbers[i] == 0.0 || numbers[i] == 1.0)) return numbers[i];
   char number[40];
   const std::string_view cell =
-      is_text ? std::string_view(texts[i]) : std::string_view(number, std::to_chars(number, number + sizeof number, numbers[i]).ptr);
+      is_text ? std::string_view(texts[i])
+              : std::string_view(number, static_cast<std::size_t>(std::to_chars(number, number + sizeof number, numbers[i]).ptr - number));
   const CellReading r = read_cell(cell, false, outcomes);
   if (r.problem != nullptr) {
     throw TableError("the column \"" + shortened(name) + "\", row " + std::to_string(i + 1) + ": \"" +
