@@ -18,7 +18,10 @@
 // d_STD (unpaired), Hedges' g and lift (mean(x)/mean(y) - 1; paired, it
 // takes the sums of the pairs' second halves besides). Medians, MADs
 // and Cliff's delta need order statistics across parts: asking for them is
-// an Error that says so. p-values are not part of it; a Control follows the
+// an Error that says so. With Options::proportions (0/1 values) they are
+// d_PROP (PROP_d), the d_AVE (AVE_d) of the values, and lift, both by
+// default; h is an Error that names the counts' analysis, which gives it.
+// p-values are not part of it; a Control follows the
 // whole run in one process (analyse()), not the parts.
 #include <array>
 #include <cstdint>

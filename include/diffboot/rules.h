@@ -85,4 +85,9 @@ std::vector<std::string> measure_names(Experiment e, Method method = Method::boo
 // The name of the p-quantile measure: d_Q90 (unpaired), Q99.9_d (paired).
 std::string quantile_name(double p, Experiment e);
 
+// The name the program's csv and json give MeasureResult::p_t: p_t (the
+// t-test), of proportions p_z (the two-proportion z-test) or, paired,
+// p_mcnemar (McNemar's test).
+std::string test_name(Experiment e, bool proportions);
+
 }  // namespace diffboot

@@ -20,7 +20,7 @@ from . import _core
 from ._frame import analyse_frame
 from ._groups import Comparisons, analyse_groups
 
-__all__ = ["analyse", "analyse_frame", "analyse_groups", "Result", "Comparisons", "MeasureResult", "Error",
+__all__ = ["analyse", "analyse_frame", "analyse_groups", "analyse_counts", "Result", "Comparisons", "MeasureResult", "Error",
            "DiffbootWarning", "FIELDS", "__version__"]
 
 __version__ = _core.version
@@ -109,6 +109,9 @@ class Result:
         source = core if counts is None else counts
         self.missing_x, self.missing_y = source.missing_x, source.missing_y
         self.pairs_dropped = source.pairs_dropped if self.experiment == "paired" else None
+        self.proportions = options.proportions
+        # The name the program's csv gives p_t: p_z or p_mcnemar for proportions.
+        self.test = _core.test_name(options.experiment, options.proportions)
         clustered = bool(options.clusters[0] or options.clusters[1])
         self.cluster = cluster if clustered else None
         for name in ("clusters_x", "clusters_y", "no_cluster_x", "no_cluster_y"):
@@ -169,7 +172,7 @@ class Result:
             if self.pairs_dropped is not None:
                 row.update(pairs_dropped=self.pairs_dropped)
             if self.permutations > 0:
-                row.update(p_permutation=m.p_permutation, p_t=m.p_t, permutations=self.permutations)
+                row.update({"p_permutation": m.p_permutation, self.test: m.p_t, "permutations": self.permutations})
                 if self.comparison is not None:
                     row.update(p_holm=m.p_holm)
             if self.method == "poisson":
@@ -239,13 +242,27 @@ class Result:
                 % ("<br>".join(html.escape(c) for c in self._caption()), cells(head, "th"), body))
 
 
-def _values(v, name):
-    """v as a one-dimensional float64 array (NaN and masked values missing): the same memory for a contiguous float64 array."""
+def _truth_values(v):
+    """Whether v holds truth values: a numpy or pandas bool column, pandas' boolean (NA missing), or bools."""
+    dtype = getattr(v, "dtype", None)
+    if dtype is not None and dtype != object:
+        return dtype == bool or str(dtype) == "boolean"
+    if isinstance(v, (str, bytes, dict, set)) or isinstance(v, _numbers.Number):
+        return False
+    cells = [c for c in (v.tolist() if hasattr(v, "tolist") else list(v)) if not _missing_cell(c)]
+    return bool(cells) and all(isinstance(c, (bool, _np.bool_)) for c in cells)
+
+
+def _values(v, name, outcomes=False):
+    """v as a one-dimensional float64 array (NaN and masked values missing): the same memory for a contiguous float64 array.
+
+    outcomes: truth values are taken, as 1 and 0.
+    """
     import pandas as pd
 
     if isinstance(v, (pd.Series, pd.Index)) or hasattr(v, "to_numpy") and not isinstance(v, _np.ndarray):
         if v.dtype == object or str(v.dtype) == "boolean" or v.dtype == bool:
-            return _values(_np.asarray(v, dtype=object), name)
+            return _values(_np.asarray(v, dtype=object), name, outcomes)
         if not pd.api.types.is_numeric_dtype(v.dtype) or pd.api.types.is_complex_dtype(v.dtype):
             raise TypeError("%s must hold real numbers, not %s" % (name, v.dtype))
         v = v.to_numpy(dtype=_np.float64, na_value=_np.nan)
@@ -264,11 +281,13 @@ def _values(v, name):
         for i, cell in enumerate(a):
             if _missing_cell(cell):
                 out[i] = _math.nan
-            elif isinstance(cell, _numbers.Real) and not isinstance(cell, (bool, _np.bool_)):
+            elif isinstance(cell, _numbers.Real) and (outcomes or not isinstance(cell, (bool, _np.bool_))):
                 out[i] = float(cell)
             else:
                 raise TypeError("%s[%d] is %r, not a real number" % (name, i, cell))
         return out
+    if a.dtype.kind == "b" and outcomes:
+        return a.astype(_np.float64)
     if a.dtype.kind not in "iuf":
         raise TypeError("%s must hold real numbers, not %s" % (name, a.dtype))
     if a.dtype != _np.float64 or not a.dtype.isnative:
@@ -368,7 +387,7 @@ def _acceleration(acceleration):
 
 
 def _options(paired, level, replications, seed, measures, permutations, replicates, threads, quantiles, method,
-             acceleration="grid"):
+             acceleration="grid", proportions=False):
     """The library's Options of analyse()'s arguments, and the interval level."""
     if method not in ("bootstrap", "poisson"):
         raise Error("method %r is neither 'bootstrap' nor 'poisson'" % (method,))
@@ -381,8 +400,12 @@ def _options(paired, level, replications, seed, measures, permutations, replicat
     o.permutations = 0 if permutations == 0 else _whole(permutations, "permutations", *_core.permutations_range)
     o.threads = 0 if threads is None else _whole(threads, "threads", 1, 2**32 - 1)
     o.quantiles = _quantiles(quantiles)
+    if not isinstance(proportions, (bool, _np.bool_)):
+        raise TypeError("proportions must be True or False")
+    o.proportions = bool(proportions)
     names = _measures(measures, paired, poisson=method == "poisson")
-    o.measures = ["all"] if o.quantiles and measures == "all" else names  # the library's all names the quantiles too
+    # The library's all names the quantiles too, and of proportions their own measures.
+    o.measures = ["all"] if (o.quantiles or o.proportions) and measures == "all" else names
     o.keep_replicates = bool(replicates)
     o.missing = _core.Missing.skip
     return o, interval
@@ -415,13 +438,13 @@ def _aliases(options, level, replications):
             _core.default_replications if replications is None else replications)
 
 
-_POSITION = _re.compile(r"^(sample [12] holds a value that is not a finite number), at position (\d+)$")
+_POSITION = _re.compile(r"^(sample [12] holds .+), at position (\d+)(.*)$")
 
 
 def _zero_based(error):
     """The library's message with a 1-based position as Python's 0-based index."""
     found = _POSITION.match(str(error))
-    return Error("%s, at index %d" % (found.group(1), int(found.group(2)) - 1)) if found else error
+    return Error("%s, at index %d%s" % (found.group(1), int(found.group(2)) - 1, found.group(3))) if found else error
 
 
 class _Bar:
@@ -447,7 +470,7 @@ class _Bar:
 
 def analyse(x, y, paired=False, level=None, replications=None, seed=None, measures=None, permutations=0,
             replicates=False, threads=None, progress=False, labels=None, method="bootstrap", quantiles=None,
-            acceleration="grid", clusters=None, **aliases):
+            acceleration="grid", proportions=False, clusters=None, **aliases):
     """Bootstrap confidence intervals of the effect of y to x (differences x - y).
 
     Parameters
@@ -496,6 +519,13 @@ def analyse(x, y, paired=False, level=None, replications=None, seed=None, measur
     acceleration : {'grid', 'samples'}, default 'grid'
         The BCa acceleration of the unpaired differences, as the program's
         --acceleration.
+    proportions : bool, default False
+        The values are 0/1 outcomes (a success 1, a failure 0), as the
+        program's --proportions: the measures are d_PROP, lift and h
+        (paired PROP_d, lift, h), and with permutations the z-test's
+        (paired McNemar's) p-value stands in for the t-test's, named
+        ``p_z`` (``p_mcnemar``) in ``to_frame()``. Truth values (a bool
+        array or Series, pandas' boolean with NA missing) imply it.
     clusters : pair of sequences, optional
         Unpaired: the cluster (a user, an order) of each value of x and of
         y, ``(cx, cy)``; the cluster bootstrap draws each sample's clusters
@@ -531,11 +561,12 @@ def analyse(x, y, paired=False, level=None, replications=None, seed=None, measur
     if unknown:
         raise TypeError("analyse() got unexpected keyword arguments: %s" % ", ".join(sorted(unknown)))
     level, replications = _aliases(dict(aliases), level, replications)
+    proportions = True if _truth_values(x) or _truth_values(y) else proportions  # truth values are outcomes
     options, interval = _options(paired, level, replications, seed, measures, permutations, replicates, threads,
-                                 quantiles, method, acceleration)
+                                 quantiles, method, acceleration, proportions)
     if labels is None:
         labels = _labels(x, y)
-    xs, ys = _values(x, "x"), _values(y, "y")
+    xs, ys = _values(x, "x", options.proportions), _values(y, "y", options.proportions)
     if clusters is not None:
         if method == "poisson":
             raise Error("clusters are not part of the Poisson bootstrap (method='poisson')")
@@ -556,3 +587,88 @@ def _watched(run, progress):
     finally:
         if bar is not None:
             bar.close()
+
+
+def _count(v, name):
+    """A count as the library takes it (it says whether it is a whole number in range)."""
+    if isinstance(v, (bool, _np.bool_)) or not isinstance(v, _numbers.Real):
+        raise TypeError("%s must be a number, not %s" % (name, type(v).__name__))
+    return float(v)
+
+
+_TABLE = ("both", "x_only", "y_only", "neither")
+
+
+def analyse_counts(x, y=None, level=None, replications=None, seed=None, measures=None, permutations=0,
+                   replicates=False, threads=None, labels=None, **aliases):
+    """Bootstrap confidence intervals of proportions given by their counts, as the program's --counts.
+
+    ``analyse_counts((412, 10000), (455, 10000))`` compares two samples of
+    0/1 outcomes, each (successes, trials): unpaired. ``analyse_counts((40,
+    12, 25, 123))`` (or a dict with the keys both, x_only, y_only, neither)
+    is a paired experiment's 2 x 2 table: the pairs whose two outcomes are
+    1, whose first alone is, whose second alone is, and whose two are 0.
+    The form decides the experiment.
+
+    A replicate draws each count (Binomial(n, k/n); paired, a multinomial
+    draw of the table's four cells), which is the distribution of the ones
+    in a resample of the rows: the numbers agree with ``analyse(...,
+    proportions=True)`` of the 0/1 values written out within Monte Carlo
+    error (other draws), at a cost that does not grow with the trials.
+
+    Parameters
+    ----------
+    x : tuple of two numbers, or the paired table
+        (successes, trials) of sample 1; or the paired table (4 numbers or
+        a dict) with y left out. Whole numbers up to 2**53; the library
+        refuses others, negative ones, successes above the trials and no
+        trials, naming the sample.
+    y : tuple of two numbers, optional
+        (successes, trials) of sample 2.
+    level, replications, seed, measures, permutations, replicates, threads, labels
+        As for analyse(); measures among d_PROP, lift, h (paired PROP_d,
+        lift, h). With permutations, only the z-test's (paired McNemar's)
+        p-value is given, ``p_z`` (``p_mcnemar``) in ``to_frame()``: the
+        permutation p-value needs the rows.
+
+    Returns
+    -------
+    Result
+        The numbers of the program's json for ``diffboot --counts`` with
+        the same counts and options, bit for bit.
+
+    Examples
+    --------
+    >>> import diffboot
+    >>> r = diffboot.analyse_counts((412, 10000), (455, 10000))
+    >>> [m.name for m in r.measures]
+    ['d_PROP', 'lift', 'h']
+    >>> diffboot.analyse_counts(dict(both=40, x_only=12, y_only=25, neither=123)).experiment
+    'paired'
+    """
+    unknown = set(aliases) - {"n_resamples", "confidence_level"}
+    if unknown:
+        raise TypeError("analyse_counts() got unexpected keyword arguments: %s" % ", ".join(sorted(unknown)))
+    level, replications = _aliases(dict(aliases), level, replications)
+    paired = y is None
+    if paired:
+        if isinstance(x, dict):
+            if set(x) != set(_TABLE):
+                raise TypeError("the paired table is a dict with the keys %s" % ", ".join(_TABLE))
+            x = tuple(x[k] for k in _TABLE)
+        if isinstance(x, (str, bytes)) or not hasattr(x, "__len__") or len(x) != 4:
+            raise TypeError("analyse_counts() takes two samples (successes, trials), or one paired table "
+                            "(both, x_only, y_only, neither)")
+        table = _core.PairedTable(*(_count(v, "the table's " + k) for v, k in zip(x, _TABLE)))
+    else:
+        for v, name in ((x, "x"), (y, "y")):
+            if isinstance(v, (str, bytes, dict)) or not hasattr(v, "__len__") or len(v) != 2:
+                raise TypeError("%s must be (successes, trials)" % name)
+    options, interval = _options(paired, level, replications, seed, measures, permutations, replicates, threads,
+                                 None, "bootstrap", proportions=True)
+    if paired:
+        core = _core.analyse_table(table, options)
+    else:
+        core = _core.analyse_counts(_core.Counts(_count(x[0], "x's successes"), _count(x[1], "x's trials")),
+                                    _core.Counts(_count(y[0], "y's successes"), _count(y[1], "y's trials")), options)
+    return Result(core, ("x", "y") if labels is None else labels, interval)

@@ -25,10 +25,11 @@ def _column(df, name, kind="column"):
     return df[name]
 
 
-def _text(cell, column, row, values):
-    """An object cell as the library reads it: a number's exact text, or the cell's text."""
+def _text(cell, column, row, values, outcomes=False):
+    """An object cell as the library reads it: a number's exact text, or the cell's text (True of outcomes as
+    "True", which the library reads as 1)."""
     if isinstance(cell, (bool, np.bool_)):
-        if values:
+        if values and not outcomes:
             raise TypeError("the column %r, row %r: %r is a truth value, not a number" % (column, row, cell))
         return str(cell)
     if isinstance(cell, numbers.Integral):
@@ -42,11 +43,12 @@ def _text(cell, column, row, values):
     return str(cell)
 
 
-def _cells(series, values):
+def _cells(series, values, outcomes=False):
     """(cells, mask) of a column: float64 or a list of texts, and its missing cells (or None).
 
     values: the column holds a sample's values (not groups or ids), whose
-    cells must be numbers or texts of numbers.
+    cells must be numbers or texts of numbers; outcomes: 0/1 values, truth
+    values among them (a bool column as 1 and 0, pandas' NA missing).
     """
     import pandas as pd
 
@@ -54,6 +56,8 @@ def _cells(series, values):
 
     dtype = series.dtype
     if pd.api.types.is_bool_dtype(dtype):
+        if values and outcomes:
+            return series.to_numpy(dtype=np.float64, na_value=np.nan), None
         if values:
             from . import Error
 
@@ -65,7 +69,7 @@ def _cells(series, values):
         raise TypeError("the column %r holds %s, not numbers" % (series.name, dtype))
     cells = series.astype(object).tolist()
     mask = np.fromiter((_missing_cell(c) for c in cells), dtype=np.uint8, count=len(cells))
-    texts = ["" if m else _text(c, series.name, row, values) for c, m, row in zip(cells, mask, series.index)]
+    texts = ["" if m else _text(c, series.name, row, values, outcomes) for c, m, row in zip(cells, mask, series.index)]
     return texts, mask
 
 
@@ -164,6 +168,8 @@ def analyse_frame(df, columns=None, by=None, groups=None, value=None, id=None, c
     progress = options.pop("progress", False)
     method = options.get("method", "bootstrap")
     known = _analyse_defaults(options)
+    if _truth_column(df, columns, by, value):
+        known["proportions"] = True  # truth values are outcomes
     known["level"], known["replications"] = _aliases(options, known["level"], known["replications"])
     o, interval = _options(paired, **known)
     if cluster is not None and (by is None or columns is not None):
@@ -180,14 +186,14 @@ def analyse_frame(df, columns=None, by=None, groups=None, value=None, id=None, c
     if columns is not None:
         if isinstance(columns, str) or len(columns) != 2:
             raise Error("columns must name two columns")
-        cells = [(str(c),) + _cells(_column(df, c), True) for c in columns]
-        samples = _core.frame_columns(*cells[0], *cells[1], bool(paired))
+        cells = [(str(c),) + _cells(_column(df, c), True, o.proportions) for c in columns]
+        samples = _core.frame_columns(*cells[0], *cells[1], bool(paired), o.proportions)
     else:
         if groups is None or isinstance(groups, str) or len(groups) != 2:
             raise Error("groups must name two groups of the column %r" % (by,))
         value = _value_column(df, by, value)
         by_cells = _cells(_column(df, by), False)
-        value_cells = _cells(_column(df, value), True)
+        value_cells = _cells(_column(df, value), True, o.proportions)
         id_cells = _cells(_column(df, id), False) if id is not None else (None, None)
         keys = (_key(groups[0]), _key(groups[1]))
         if cluster is not None:  # the library numbers the keys, counts the missing ones and refuses what it must
@@ -197,7 +203,7 @@ def analyse_frame(df, columns=None, by=None, groups=None, value=None, id=None, c
             if method == "poisson":
                 raise Error("cluster= is not part of the Poisson bootstrap (method='poisson')")
         samples = _core.frame_groups(str(by), *by_cells, str(value), *value_cells, str(id), *id_cells, keys,
-                                     bool(paired))
+                                     bool(paired), o.proportions)
     if labels is None:
         labels = tuple(str(c) for c in columns) if columns is not None else tuple(str(g) for g in groups)
     if method == "poisson":
@@ -207,6 +213,20 @@ def analyse_frame(df, columns=None, by=None, groups=None, value=None, id=None, c
     core = _watched(run, progress)
     return Result(core, labels, interval, method=method, samples=(samples.x, samples.y), quantiles=o.quantiles,
                   counts=samples, cluster=None if cluster is None else str(cluster))
+
+
+def _truth_column(df, columns, by, value):
+    """Whether a column of the values (those of columns=, or value=, or the other of two) holds truth values,
+    which imply proportions."""
+    from . import _truth_values
+
+    if columns is not None and not isinstance(columns, str):
+        names = list(columns)
+    elif value is not None:
+        names = [value]
+    else:
+        names = [c for c in df.columns if by is not None and c != by][:1] if len(df.columns) == 2 else []
+    return any(int(np.count_nonzero(np.asarray(df.columns == n))) == 1 and _truth_values(df[n]) for n in names)
 
 
 def _value_column(df, by, value):
@@ -244,13 +264,13 @@ def _several_groups(df, by, value, id, control, groups, design, paired, o, inter
     by_series = _column(df, by)
     names = group_names(control, groups, lambda: _present_groups(by_series))
     keys = [_key(g) for g in names]
-    cells = [(str(by),) + _cells(by_series, False), (str(value),) + _cells(_column(df, value), True),
+    cells = [(str(by),) + _cells(by_series, False), (str(value),) + _cells(_column(df, value), True, o.proportions),
              (str(id),) + (_cells(_column(df, id), False) if id is not None else (None, None))]
     args = [a for c in cells for a in c]
     comparisons = _core.frame_analyse_groups(*args, keys, design, o)
 
     def samples_of(c):
-        s = _core.frame_groups(*args, (keys[c.x], keys[c.y]), bool(paired))
+        s = _core.frame_groups(*args, (keys[c.x], keys[c.y]), bool(paired), o.proportions)
         return (s.x, s.y), None
 
     results = results_of(comparisons, keys, samples_of, interval, o.quantiles, stacklevel=4)

@@ -33,6 +33,33 @@ def _floats(values, name):
     return np.ascontiguousarray(a, dtype=np.float64)
 
 
+def _zero_one(values, name):
+    """A partition's 0/1 outcomes as float64 (truth values as 1 and 0, NA missing); any other value an Error."""
+    if isinstance(values, (pd.Series, pd.Index)) and pd.api.types.is_bool_dtype(values.dtype):
+        values = values.to_numpy(dtype=np.float64, na_value=np.nan)
+    elif isinstance(values, np.ndarray) and values.dtype == bool:
+        values = values.astype(np.float64)
+    a = _floats(values, name)
+    bad = ~(np.isnan(a) | (a == 0.0) | (a == 1.0))
+    if bad.any():
+        raise Error("%s holds %r, which is not 0 or 1 (proportions=True)" % (name, float(a[bad][0])))
+    return a
+
+
+def _outcomes(part, name, paired):
+    """A part of 0/1 outcomes as the Poisson tasks take values: each sample's values checked and as float64."""
+    if paired:
+        (x, ids), (y, other) = part
+        return (_zero_one(x, name[0]), ids), (_zero_one(y, name[1]), other)
+    values, ids = part
+    return _zero_one(values, name), ids
+
+
+def _truth_values(*columns):
+    """Whether a dask column or array holds truth values, which imply proportions."""
+    return any(pd.api.types.is_bool_dtype(getattr(c, "dtype", None)) for c in columns)
+
+
 _MISSING_IDS = ("", "NA", "NAN", "NULL")
 
 
@@ -166,15 +193,21 @@ def _compute(*objects, retries):
 
 
 def _run(samples, names, paired, level, replications, seed, measures, replicates, labels, retries, ids=False,
-         absent=None):
+         absent=None, proportions=False):
     """The two passes over samples (one delayed part a partition, per sample).
 
     absent(k): called when sample k has no rows at all (a group the frame
-    does not hold), to raise the library's message for it.
+    does not hold), to raise the library's message for it. proportions:
+    the values are 0/1 outcomes, checked in each part.
     """
     import dask
 
-    options, interval = _options(paired, level, replications, seed, measures, 0, replicates, None, None, "poisson")
+    if proportions is True:
+        samples = [[dask.delayed(_outcomes)(p, names[k], paired) for p in parts] for k, parts in enumerate(samples)]
+        if measures is None or measures == "all":  # the library's default, named: a paired lift needs its halves
+            measures = ["PROP_d" if paired else "d_PROP", "lift"]
+    options, interval = _options(paired, level, replications, seed, measures, 0, replicates, None, None, "poisson",
+                                 "grid", proportions)
     replications, seed, measures = options.replications, options.seed, options.measures
     # A paired lift weighs the pairs' second halves by their differences' counts.
     halves = paired and "lift" in measures
@@ -257,7 +290,7 @@ def _with_ids(parts):
 
 
 def analyse(x, y, paired=False, level=0.95, replications=1999, seed=None, measures=None, replicates=False,
-            labels=None, retries=2):
+            labels=None, retries=2, proportions=False):
     """The Poisson bootstrap of the effect of y to x (differences x - y).
 
     Parameters
@@ -271,6 +304,13 @@ def analyse(x, y, paired=False, level=0.95, replications=1999, seed=None, measur
         AVE_d, g, lift).
     retries : int, default 2
         How often a failed partition is tried again on a distributed client.
+    proportions : bool, default False
+        The values are 0/1 outcomes (truth values imply it; any other value
+        is an Error): d_PROP (paired PROP_d), the Poisson d_AVE of the 0/1
+        values, and lift, their Poisson lift. Cohen's h is refused here:
+        the Poisson bootstrap has no h; of 0/1 values the counts are all
+        there is, and ``diffboot.analyse_counts`` of each sample's
+        (successes, trials), two sums Dask computes, gives h.
 
     Returns
     -------
@@ -294,6 +334,7 @@ def analyse(x, y, paired=False, level=0.95, replications=1999, seed=None, measur
     """
     if not isinstance(paired, (bool, np.bool_)):
         raise TypeError("paired must be True or False")
+    proportions = True if _truth_values(x, y) else proportions
     px, py = _partitions(x, "x"), _partitions(y, "y")
     import dask.dataframe as dd
 
@@ -304,9 +345,10 @@ def analyse(x, y, paired=False, level=0.95, replications=1999, seed=None, measur
         if len(px) != len(py):
             raise Error("a paired experiment needs x and y in as many partitions, not %d and %d" % (len(px), len(py)))
         samples = [[pair for pair in zip(_with_ids(px), _with_ids(py))]]
-        return _run(samples, [("x", "y")], True, level, replications, seed, measures, replicates, labels, retries)
+        return _run(samples, [("x", "y")], True, level, replications, seed, measures, replicates, labels, retries,
+                    proportions=proportions)
     return _run([_with_ids(px), _with_ids(py)], ["x", "y"], False, level, replications, seed, measures, replicates,
-                labels, retries)
+                labels, retries, proportions=proportions)
 
 
 def _column(df, name):
@@ -337,7 +379,7 @@ def _absent_group(df, by, groups):
 
 
 def analyse_frame(df, columns=None, by=None, groups=None, value=None, id=None, paired=False, level=0.95,
-                  replications=1999, seed=None, measures=None, replicates=False, retries=2):
+                  replications=1999, seed=None, measures=None, replicates=False, retries=2, proportions=False):
     """The Poisson bootstrap of two columns or two groups of a dask DataFrame.
 
     Parameters
@@ -352,8 +394,9 @@ def analyse_frame(df, columns=None, by=None, groups=None, value=None, id=None, p
         Keys each row by its hashed id, so that neither the row order nor the
         partitioning changes its counts; without it rows are keyed by
         position.
-    paired, level, replications, seed, measures, replicates, retries
-        As analyse().
+    paired, level, replications, seed, measures, replicates, retries, proportions
+        As analyse(); a bool or boolean column of the values implies
+        proportions.
 
     Returns
     -------
@@ -381,13 +424,14 @@ def analyse_frame(df, columns=None, by=None, groups=None, value=None, id=None, p
     if columns is not None:
         a, b = columns
         _column(df, a), _column(df, b)
+        proportions = True if _truth_values(df[a], df[b]) else proportions
         if paired:
             samples = [[(dask.delayed(_pair)(p, a, b, id, 0), dask.delayed(_pair)(p, a, b, id, 1)) for p in parts]]
             return _run(samples, [(a, b)], True, level, replications, seed, measures, replicates, (a, b), retries,
-                        ids=id is not None)
+                        ids=id is not None, proportions=proportions)
         samples = [[dask.delayed(_pair)(p, a, b, id, k) for p in parts] for k in (0, 1)]
         return _run(samples, [a, b], False, level, replications, seed, measures, replicates, (a, b), retries,
-                    ids=id is not None)
+                    ids=id is not None, proportions=proportions)
     if paired:
         raise Error("a long frame (by=) is unpaired here: pair the groups as two columns of one row")
     if groups is None or len(groups) != 2:
@@ -399,7 +443,8 @@ def analyse_frame(df, columns=None, by=None, groups=None, value=None, id=None, p
             raise Error("by=%r needs value=COLUMN: the frame has %d other columns" % (by, len(others)))
         value = others[0]
     _column(df, value)
+    proportions = True if _truth_values(df[value]) else proportions
     samples = [[dask.delayed(_group)(p, by, g, value, id) for p in parts] for g in groups]
     return _run(samples, [value, value], False, level, replications, seed, measures, replicates,
                 tuple(str(g) for g in groups), retries, ids=id is not None,
-                absent=lambda k: _absent_group(df, by, groups))
+                absent=lambda k: _absent_group(df, by, groups), proportions=proportions)

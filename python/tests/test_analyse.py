@@ -134,7 +134,7 @@ ERRORS = [
     ((5.0, [1.0, 2.0, 3.0]), {}, TypeError, "one-dimensional"),
     ((np.array([1, "a", 3], dtype=object), [1.0, 2.0, 3.0]), {}, TypeError, "not a real number"),
     ((["1", "2", "3"], [1.0, 2.0, 3.0]), {}, TypeError, "real numbers"),
-    (([True, False, True], [1.0, 2.0, 3.0]), {}, TypeError, "real numbers"),
+    (([True, False, True], [1.0, 2.0, 3.0]), {}, diffboot.Error, "sample 2 holds 2, at index 1, which is not 0 or 1"),
     (([1.0, 2.0, 3.0], [1.0, 2.0, 3.0]), dict(replications=99.5), TypeError, "whole number"),
     (([1.0, 2.0, 3.0], [1.0, 2.0, 3.0]), dict(measures=[1]), TypeError, "measures"),
     (([1.0, 2.0, 3.0], [1.0, 2.0, 3.0]), dict(threads=-1), diffboot.Error, "threads -1"),

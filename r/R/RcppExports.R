@@ -5,12 +5,16 @@
     .Call(`_diffboot_analyse`, x, y, counts, settings)
 }
 
-.frame_columns <- function(a_name, a, b_name, b, paired) {
-    .Call(`_diffboot_frame_columns`, a_name, a, b_name, b, paired)
+.analyse_counts <- function(x, y, settings) {
+    .Call(`_diffboot_analyse_counts`, x, y, settings)
 }
 
-.frame_groups <- function(by_name, by, value_name, value, id_name, id, groups, paired) {
-    .Call(`_diffboot_frame_groups`, by_name, by, value_name, value, id_name, id, groups, paired)
+.frame_columns <- function(a_name, a, b_name, b, paired, proportions) {
+    .Call(`_diffboot_frame_columns`, a_name, a, b_name, b, paired, proportions)
+}
+
+.frame_groups <- function(by_name, by, value_name, value, id_name, id, groups, paired, proportions) {
+    .Call(`_diffboot_frame_groups`, by_name, by, value_name, value, id_name, id, groups, paired, proportions)
 }
 
 .analyse_groups <- function(by_name, by, value_name, value, id_name, id, groups, design, settings) {

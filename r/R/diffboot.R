@@ -57,6 +57,16 @@ fail <- function(message) {
 #'   over every pair of values left out of the two samples) or
 #'   \code{"samples"} (the two-sample formula, one value of one sample left
 #'   out at a time).
+#' @param proportions \code{TRUE}: the values are 0/1 outcomes (a success 1,
+#'   a failure 0; in a frame's columns also \code{TRUE}/\code{FALSE},
+#'   \code{"yes"}/\code{"no"}), as the command line's \code{--proportions}.
+#'   The measures are \code{"d_PROP"} (the difference of the proportions),
+#'   \code{"lift"} and \code{"h"} (Cohen's h); paired \code{"PROP_d"},
+#'   \code{"lift"}, \code{"h"}; with permutations the two-proportion
+#'   z-test's (paired McNemar's) p-value stands in for the t-test's, named
+#'   \code{p_z} (\code{p_mcnemar}) by \code{as.data.frame} and
+#'   \code{summary}. Logical samples and columns imply it (\code{NA}
+#'   missing). Counts alone: \code{\link{diffboot_counts}}.
 #' @param formula \code{value ~ group} (the long form: the rows of two
 #'   groups) or \code{Pair(a, b) ~ 1} (the wide form: two columns).
 #' @param data a data frame (or a list or an environment) holding the
@@ -127,14 +137,15 @@ diffboot <- function(x, ...) UseMethod("diffboot")
 #' @export
 diffboot.default <- function(x, y, paired = FALSE, conf.level = 0.95, R = 1999, seed = NULL, measures = NULL,
                              permutations = 0, replicates = FALSE, threads = NULL, labels = NULL, quantiles = NULL,
-                             acceleration = "grid", ...) {
+                             acceleration = "grid", proportions = FALSE, ...) {
   no_more_arguments(...)
   if (missing(y)) fail("diffboot() compares two samples: give x and y, or a formula")
   if (is.null(labels)) labels <- c(deparse1(substitute(x)), deparse1(substitute(y)))
-  samples <- list(x = sample_values(x, "x"), y = sample_values(y, "y"))
-  run_analysis(samples, settings(paired, conf.level, R, seed, measures, permutations, replicates, threads, quantiles,
-                                 acceleration),
-               labels, match.call())
+  if (truth_values(x) || truth_values(y)) proportions <- TRUE  # logical samples are outcomes
+  s <- settings(paired, conf.level, R, seed, measures, permutations, replicates, threads, quantiles, acceleration,
+                proportions)
+  samples <- list(x = sample_values(x, "x", s$proportions), y = sample_values(y, "y", s$proportions))
+  run_analysis(samples, s, labels, match.call())
 }
 
 #' @rdname diffboot
@@ -165,6 +176,10 @@ diffboot.formula <- function(formula, data = parent.frame(), subset, na.action =
   if (!is.null(id)) frame_call$pair_id <- as.name(id)
   frame <- eval(frame_call, parent.frame())
   call <- match.call()
+  # The options, proportions implied by logical values.
+  run_settings <- settings(paired, ...)
+  if (truth_values(frame[[1L]])) run_settings$proportions <- TRUE
+  outcomes <- run_settings$proportions
   wide <- identical(formula[[3L]], 1) || identical(formula[[3L]], 1L)
   if (wide) {
     response <- frame[[1L]]
@@ -173,28 +188,28 @@ diffboot.formula <- function(formula, data = parent.frame(), subset, na.action =
       fail("groups, id, control and sequential go with the long form value ~ group")
     }
     names <- vapply(as.list(formula[[2L]])[2:3], deparse1, "")
-    samples <- from_library(.frame_columns(names[1L], frame_cells(response[, 1L], names[1L], TRUE), names[2L],
-                                           frame_cells(response[, 2L], names[2L], TRUE), paired))
-    return(run_analysis(samples, settings(paired, ...), if (is.null(labels)) names else labels, call))
+    samples <- from_library(.frame_columns(names[1L], frame_cells(response[, 1L], names[1L], TRUE, outcomes), names[2L],
+                                           frame_cells(response[, 2L], names[2L], TRUE, outcomes), paired, outcomes))
+    return(run_analysis(samples, run_settings, if (is.null(labels)) names else labels, call))
   }
   if (ncol(frame) != 2L + !is.null(id)) fail("the formula must be value ~ group, with one group variable")
   group_name <- names(frame)[2L]
   if (several) {
     if (!is.null(labels)) fail("labels name the two samples of one run; the comparisons are named by their groups")
     return(several_groups(frame, id, c(if (!is.null(control)) control, group_list(frame[[2L]], groups, control)),
-                          if (sequential) "sequential" else "control", paired, settings(paired, ...), call))
+                          if (sequential) "sequential" else "control", paired, run_settings, call))
   }
   groups <- two_groups(frame[[2L]], group_name, groups)
   value_name <- names(frame)[1L]
   samples <- from_library(.frame_groups(
-    group_name, frame_cells(frame[[2L]], group_name, FALSE), value_name, frame_cells(frame[[1L]], value_name, TRUE),
-    if (is.null(id)) "" else id, if (!is.null(id)) frame_cells(frame[["(pair_id)"]], id, FALSE),
-    groups$keys, paired))
+    group_name, frame_cells(frame[[2L]], group_name, FALSE), value_name,
+    frame_cells(frame[[1L]], value_name, TRUE, outcomes), if (is.null(id)) "" else id,
+    if (!is.null(id)) frame_cells(frame[["(pair_id)"]], id, FALSE), groups$keys, paired, outcomes))
   if (paired && is.null(id)) {
     message(sprintf("diffboot: the rows of \"%s\" and \"%s\" paired in the order they come (id = names a column of pairs)",
                     groups$labels[1L], groups$labels[2L]))
   }
-  run_analysis(samples, settings(paired, ...), if (is.null(labels)) groups$labels else labels, call)
+  run_analysis(samples, run_settings, if (is.null(labels)) groups$labels else labels, call)
 }
 
 no_more_arguments <- function(...) {
@@ -219,7 +234,8 @@ one_number <- function(value, name) {
 # The options of a run as R values of the kinds the library takes; it reads
 # the level, the ranges and the measures.
 settings <- function(paired, conf.level = 0.95, R = 1999, seed = NULL, measures = NULL, permutations = 0,
-                     replicates = FALSE, threads = NULL, quantiles = NULL, acceleration = "grid", ...) {
+                     replicates = FALSE, threads = NULL, quantiles = NULL, acceleration = "grid", proportions = FALSE,
+                     ...) {
   no_more_arguments(...)
   if (!is.character(acceleration) || length(acceleration) != 1L || is.na(acceleration)) {
     fail("acceleration must be \"grid\" or \"samples\"")
@@ -237,12 +253,17 @@ settings <- function(paired, conf.level = 0.95, R = 1999, seed = NULL, measures 
        R = one_number(R, "R"), seed = if (!is.null(seed)) one_number(seed, "seed"),
        measures = as.character(measures), permutations = one_number(permutations, "permutations"),
        replicates = flag(replicates, "replicates"), threads = if (!is.null(threads)) one_number(threads, "threads"),
-       quantiles = as.double(quantiles), acceleration = acceleration)
+       quantiles = as.double(quantiles), acceleration = acceleration, proportions = flag(proportions, "proportions"))
 }
 
+# Whether v holds truth values (some not NA), which are outcomes.
+truth_values <- function(v) is.logical(v) && !all(is.na(v))
+
 # The values of a sample as doubles; NA and NaN stay, as missing values.
-sample_values <- function(v, name) {
-  if (is.factor(v) || !(is.numeric(v) || (is.logical(v) && all(is.na(v)))) || !is.null(dim(v)) && length(dim(v)) > 1L) {
+# `outcomes`: truth values are taken, as 1 and 0.
+sample_values <- function(v, name, outcomes = FALSE) {
+  if (is.factor(v) || !(is.numeric(v) || (is.logical(v) && (outcomes || all(is.na(v))))) ||
+      !is.null(dim(v)) && length(dim(v)) > 1L) {
     fail(sprintf("%s must be a numeric vector, not %s", name, class(v)[1L]))
   }
   as.double(v)
@@ -251,10 +272,10 @@ sample_values <- function(v, name) {
 # A frame's column as the library takes it: numbers (NA and NaN missing) or
 # texts (NA missing), factors and other columns by their texts, which the
 # library reads as it reads a table's cells. `values`: the column holds a
-# sample's values, which truth values and dates are not.
-frame_cells <- function(v, name, values) {
+# sample's values, which dates are not, nor truth values but of outcomes.
+frame_cells <- function(v, name, values, outcomes = FALSE) {
   if (!is.null(dim(v)) && length(dim(v)) > 1L) fail(sprintf("the column \"%s\" is not one column", name))
-  if (is.numeric(v) || is.logical(v) && all(is.na(v))) return(as.double(v))
+  if (is.numeric(v) || is.logical(v) && (all(is.na(v)) || values && outcomes)) return(as.double(v))
   if (values && !is.character(v) && !is.factor(v)) {
     fail(sprintf("the column \"%s\" holds %s, not numbers", name, if (is.logical(v)) "truth values" else class(v)[1L]))
   }
@@ -309,7 +330,7 @@ several_groups <- function(frame, id, named, design, paired, settings, call) {
   group_name <- names(frame)[2L]
   value_name <- names(frame)[1L]
   by <- frame_cells(frame[[2L]], group_name, FALSE)
-  value <- frame_cells(frame[[1L]], value_name, TRUE)
+  value <- frame_cells(frame[[1L]], value_name, TRUE, settings$proportions)
   id_name <- if (is.null(id)) "" else id
   ids <- if (!is.null(id)) frame_cells(frame[["(pair_id)"]], id, FALSE)
   keys <- group_keys(named)
@@ -321,7 +342,8 @@ several_groups <- function(frame, id, named, design, paired, settings, call) {
   labels <- keys
   comparisons <- lapply(out$comparisons, function(c) {
     pair <- c(c$x, c$y)
-    samples <- from_library(.frame_groups(group_name, by, value_name, value, id_name, ids, keys[pair], paired))
+    samples <- from_library(.frame_groups(group_name, by, value_name, value, id_name, ids, keys[pair], paired,
+                                          settings$proportions))
     r <- result_object(c$results, samples, settings, labels[pair], call, comparison = c$name, stopped = c$stopped)
     r$groups_compared <- pair  # the groups' places: the figure's columns
     r
@@ -386,7 +408,65 @@ result_object <- function(core, samples, settings, labels, call, comparison = NU
     percent = core$percent,
     settings = settings,
     counts = samples$counts,
+    proportions = settings$proportions,
+    test = core$test,
     comparison = comparison,
     stopped = if (nzchar(stopped)) stopped
   ))
+}
+
+#' Bootstrap confidence intervals of proportions given by their counts
+#'
+#' The command line's \code{--counts}: two samples of 0/1 outcomes, each
+#' given as \code{c(successes, trials)} (unpaired), or a paired experiment's
+#' 2 x 2 table \code{c(both, x_only, y_only, neither)}: the pairs whose two
+#' outcomes are 1, whose first alone is, whose second alone is, and whose two
+#' are 0 (named in any order, or unnamed in this one). The form decides the
+#' experiment. A replicate draws each count (Binomial(n, k/n); paired, a
+#' multinomial draw of the table's four cells), which is the distribution of
+#' the ones in a resample of the rows: the numbers agree with those of
+#' \code{diffboot(..., proportions = TRUE)} of the 0/1 values written out
+#' within Monte Carlo error, at a cost that does not grow with the trials.
+#'
+#' @param x \code{c(successes, trials)} of sample 1, or the paired table.
+#' @param y \code{c(successes, trials)} of sample 2; \code{NULL} with a table.
+#' @param conf.level,R,seed,replicates,threads,labels as for
+#'   \code{\link{diffboot}}.
+#' @param measures among \code{"d_PROP"}, \code{"lift"}, \code{"h"} (paired
+#'   \code{"PROP_d"}, \code{"lift"}, \code{"h"}), or \code{"all"}.
+#' @param permutations 0, or 99 to 1000000: only the z-test's (paired
+#'   McNemar's) p-value is given, \code{p_z} (\code{p_mcnemar}); the
+#'   permutation p-value needs the rows (\code{NaN}, with a warning).
+#'
+#' @return An object of class \code{"diffboot"}, as \code{\link{diffboot}}
+#'   gives, without the data. Counts that are not whole numbers from 0 to
+#'   2^53, successes above the trials and no trials stop with the command
+#'   line's message, naming the sample.
+#'
+#' @examples
+#' diffboot_counts(c(412, 10000), c(455, 10000))
+#' diffboot_counts(c(both = 40, x_only = 12, y_only = 25, neither = 123), R = 999)
+#' @export
+diffboot_counts <- function(x, y = NULL, conf.level = 0.95, R = 1999, seed = NULL, measures = NULL, permutations = 0,
+                            replicates = FALSE, threads = NULL, labels = c("x", "y")) {
+  paired <- is.null(y)
+  table <- c("both", "x_only", "y_only", "neither")
+  counts <- function(v, size, what) {
+    if (!is.numeric(v) || length(v) != size || anyNA(v)) fail(sprintf("%s must be %s", deparse1(substitute(v)), what))
+    as.double(v)
+  }
+  if (paired) {
+    if (!is.null(names(x))) {
+      if (!setequal(names(x), table) || length(x) != 4L) fail(paste("the paired table is named", paste(table, collapse = ", ")))
+      x <- x[table]
+    }
+    x <- counts(x, 4L, "a paired table c(both, x_only, y_only, neither), or y given")
+  } else {
+    x <- counts(x, 2L, "c(successes, trials)")
+    y <- counts(y, 2L, "c(successes, trials)")
+  }
+  s <- settings(paired, conf.level, R, seed, measures, permutations, replicates, threads, NULL, "grid", TRUE)
+  core <- .analyse_counts(x, y, s)
+  if (!is.null(core$error)) fail(core$error)
+  result_object(core, list(x = NULL, y = NULL), s, labels, match.call())
 }

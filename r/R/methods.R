@@ -86,9 +86,10 @@ print.diffboot <- function(x, digits = max(3L, getOption("digits") - 3L), ...) {
 summary.diffboot <- function(object, ...) {
   columns <- c(result_fields, if (object$permutations > 0L) c("p_permutation", "p_t"),
                if (object$permutations > 0L && !is.null(object$measures$p_holm)) "p_holm")
+  headings <- replace(columns, columns == "p_t", test_name(object))
   structure(class = "summary.diffboot",
             list(caption = caption(object), permutations = object$permutations, stopped = object$stopped,
-                 table = measure_table(object, columns, columns)))
+                 table = measure_table(object, columns, headings)))
 }
 
 #' @rdname print.diffboot
@@ -115,7 +116,7 @@ as.data.frame.diffboot <- function(x, row.names = NULL, optional = FALSE, ...) {
   if (!is.null(x$pairs_dropped)) out$pairs_dropped <- x$pairs_dropped
   if (x$permutations > 0L) {
     out$p_permutation <- m$p_permutation
-    out$p_t <- m$p_t
+    out[[test_name(x)]] <- m$p_t
     out$permutations <- x$permutations
     if (!is.null(m$p_holm)) out$p_holm <- m$p_holm
   }
@@ -124,6 +125,10 @@ as.data.frame.diffboot <- function(x, row.names = NULL, optional = FALSE, ...) {
   if (!is.null(x$comparison)) out <- cbind(comparison = rep(x$comparison, nrow(out)), out, stringsAsFactors = FALSE)
   out
 }
+
+# The name the command line's csv gives the test's p-value: p_t, of
+# proportions p_z or p_mcnemar (the library says which).
+test_name <- function(x) if (is.null(x$test)) "p_t" else x$test
 
 #' @rdname print.diffboot
 #' @method coef diffboot

@@ -23,9 +23,21 @@ BEGIN_RCPP
     return rcpp_result_gen;
 END_RCPP
 }
+// analyse_counts
+Rcpp::List analyse_counts(Rcpp::NumericVector x, Rcpp::Nullable<Rcpp::NumericVector> y, Rcpp::List settings);
+RcppExport SEXP _diffboot_analyse_counts(SEXP xSEXP, SEXP ySEXP, SEXP settingsSEXP) {
+BEGIN_RCPP
+    Rcpp::RObject rcpp_result_gen;
+    Rcpp::traits::input_parameter< Rcpp::NumericVector >::type x(xSEXP);
+    Rcpp::traits::input_parameter< Rcpp::Nullable<Rcpp::NumericVector> >::type y(ySEXP);
+    Rcpp::traits::input_parameter< Rcpp::List >::type settings(settingsSEXP);
+    rcpp_result_gen = Rcpp::wrap(analyse_counts(x, y, settings));
+    return rcpp_result_gen;
+END_RCPP
+}
 // frame_columns
-Rcpp::List frame_columns(std::string a_name, SEXP a, std::string b_name, SEXP b, bool paired);
-RcppExport SEXP _diffboot_frame_columns(SEXP a_nameSEXP, SEXP aSEXP, SEXP b_nameSEXP, SEXP bSEXP, SEXP pairedSEXP) {
+Rcpp::List frame_columns(std::string a_name, SEXP a, std::string b_name, SEXP b, bool paired, bool proportions);
+RcppExport SEXP _diffboot_frame_columns(SEXP a_nameSEXP, SEXP aSEXP, SEXP b_nameSEXP, SEXP bSEXP, SEXP pairedSEXP, SEXP proportionsSEXP) {
 BEGIN_RCPP
     Rcpp::RObject rcpp_result_gen;
     Rcpp::traits::input_parameter< std::string >::type a_name(a_nameSEXP);
@@ -33,13 +45,14 @@ BEGIN_RCPP
     Rcpp::traits::input_parameter< std::string >::type b_name(b_nameSEXP);
     Rcpp::traits::input_parameter< SEXP >::type b(bSEXP);
     Rcpp::traits::input_parameter< bool >::type paired(pairedSEXP);
-    rcpp_result_gen = Rcpp::wrap(frame_columns(a_name, a, b_name, b, paired));
+    Rcpp::traits::input_parameter< bool >::type proportions(proportionsSEXP);
+    rcpp_result_gen = Rcpp::wrap(frame_columns(a_name, a, b_name, b, paired, proportions));
     return rcpp_result_gen;
 END_RCPP
 }
 // frame_groups
-Rcpp::List frame_groups(std::string by_name, SEXP by, std::string value_name, SEXP value, std::string id_name, SEXP id, std::vector<std::string> groups, bool paired);
-RcppExport SEXP _diffboot_frame_groups(SEXP by_nameSEXP, SEXP bySEXP, SEXP value_nameSEXP, SEXP valueSEXP, SEXP id_nameSEXP, SEXP idSEXP, SEXP groupsSEXP, SEXP pairedSEXP) {
+Rcpp::List frame_groups(std::string by_name, SEXP by, std::string value_name, SEXP value, std::string id_name, SEXP id, std::vector<std::string> groups, bool paired, bool proportions);
+RcppExport SEXP _diffboot_frame_groups(SEXP by_nameSEXP, SEXP bySEXP, SEXP value_nameSEXP, SEXP valueSEXP, SEXP id_nameSEXP, SEXP idSEXP, SEXP groupsSEXP, SEXP pairedSEXP, SEXP proportionsSEXP) {
 BEGIN_RCPP
     Rcpp::RObject rcpp_result_gen;
     Rcpp::traits::input_parameter< std::string >::type by_name(by_nameSEXP);
@@ -50,7 +63,8 @@ BEGIN_RCPP
     Rcpp::traits::input_parameter< SEXP >::type id(idSEXP);
     Rcpp::traits::input_parameter< std::vector<std::string> >::type groups(groupsSEXP);
     Rcpp::traits::input_parameter< bool >::type paired(pairedSEXP);
-    rcpp_result_gen = Rcpp::wrap(frame_groups(by_name, by, value_name, value, id_name, id, groups, paired));
+    Rcpp::traits::input_parameter< bool >::type proportions(proportionsSEXP);
+    rcpp_result_gen = Rcpp::wrap(frame_groups(by_name, by, value_name, value, id_name, id, groups, paired, proportions));
     return rcpp_result_gen;
 END_RCPP
 }
@@ -102,8 +116,9 @@ END_RCPP
 
 static const R_CallMethodDef CallEntries[] = {
     {"_diffboot_analyse", (DL_FUNC) &_diffboot_analyse, 4},
-    {"_diffboot_frame_columns", (DL_FUNC) &_diffboot_frame_columns, 5},
-    {"_diffboot_frame_groups", (DL_FUNC) &_diffboot_frame_groups, 8},
+    {"_diffboot_analyse_counts", (DL_FUNC) &_diffboot_analyse_counts, 3},
+    {"_diffboot_frame_columns", (DL_FUNC) &_diffboot_frame_columns, 6},
+    {"_diffboot_frame_groups", (DL_FUNC) &_diffboot_frame_groups, 9},
     {"_diffboot_analyse_groups", (DL_FUNC) &_diffboot_analyse_groups, 9},
     {"_diffboot_figure_layout", (DL_FUNC) &_diffboot_figure_layout, 4},
     {"_diffboot_groups_figure_layout", (DL_FUNC) &_diffboot_groups_figure_layout, 5},

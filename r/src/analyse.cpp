@@ -123,6 +123,7 @@ diffboot::Options options_of(const Rcpp::List& s, double& level) {
   o.keep_replicates = Rcpp::as<bool>(s["replicates"]);
   o.acceleration = diffboot::acceleration_from_text(Rcpp::as<std::string>(s["acceleration"]));
   o.missing = diffboot::Missing::skip;
+  o.proportions = Rcpp::as<bool>(s["proportions"]);
   return o;
 }
 
@@ -198,7 +199,8 @@ Rcpp::List results_list(const diffboot::Results& r, double level, bool holm) {
       Rcpp::Named("permutations") = static_cast<double>(r.options.permutations),
       Rcpp::Named("measures") = measures_list(r, holm), Rcpp::Named("replicates") = replicates_matrix(r),
       Rcpp::Named("notes") = notes_of(r),
-      Rcpp::Named("percent") = percent_of(r));
+      Rcpp::Named("percent") = percent_of(r),
+      Rcpp::Named("test") = diffboot::test_name(r.options.experiment, r.options.proportions));
 }
 
 }  // namespace
@@ -232,13 +234,35 @@ Rcpp::List analyse(Rcpp::NumericVector x, Rcpp::NumericVector y, Rcpp::Nullable<
   return results_list(r, level, false);
 }
 
+// Proportions by their counts: `x` and `y` each (successes, trials), or
+// with `y` NULL `x` the paired table (both, x_only, y_only, neither). A
+// replicate costs O(1): no watch.
+// [[Rcpp::export(name = ".analyse_counts", rng = false)]]
+Rcpp::List analyse_counts(Rcpp::NumericVector x, Rcpp::Nullable<Rcpp::NumericVector> y, Rcpp::List settings) {
+  diffboot::Results r;
+  double level = 0;
+  try {
+    const diffboot::Options o = options_of(settings, level);
+    if (y.isNull()) {
+      r = diffboot::analyse_counts(diffboot::PairedTable{x[0], x[1], x[2], x[3]}, o);
+    } else {
+      const Rcpp::NumericVector b(y.get());
+      r = diffboot::analyse_counts(diffboot::Counts{x[0], x[1]}, diffboot::Counts{b[0], b[1]}, o);
+    }
+  } catch (const diffboot::Error& e) {
+    return error_list(e);
+  }
+  return results_list(r, level, false);
+}
+
 // Two columns of a frame (paired: the rows are the pairs), each a double or
 // a character vector, as the library reads a table's columns.
+// With `proportions` the values are 0/1 outcomes (texts TRUE/FALSE, yes/no too).
 // [[Rcpp::export(name = ".frame_columns", rng = false)]]
-Rcpp::List frame_columns(std::string a_name, SEXP a, std::string b_name, SEXP b, bool paired) {
+Rcpp::List frame_columns(std::string a_name, SEXP a, std::string b_name, SEXP b, bool paired, bool proportions) {
   try {
     const ColumnHolder x = column_of(a_name, a), y = column_of(b_name, b);
-    return samples_list(diffboot::frame_columns(x.column, y.column, experiment_of(paired)));
+    return samples_list(diffboot::frame_columns(x.column, y.column, experiment_of(paired), proportions));
   } catch (const diffboot::Error& e) {
     return error_list(e);
   }
@@ -248,11 +272,11 @@ Rcpp::List frame_columns(std::string a_name, SEXP a, std::string b_name, SEXP b,
 // NULL, as the library reads a long table.
 // [[Rcpp::export(name = ".frame_groups", rng = false)]]
 Rcpp::List frame_groups(std::string by_name, SEXP by, std::string value_name, SEXP value, std::string id_name, SEXP id,
-                        std::vector<std::string> groups, bool paired) {
+                        std::vector<std::string> groups, bool paired, bool proportions) {
   try {
     const ColumnHolder g = column_of(by_name, by), v = column_of(value_name, value), i = column_of(id_name, id);
-    return samples_list(
-        diffboot::frame_groups(g.column, v.column, i.column, {groups.at(0), groups.at(1)}, experiment_of(paired)));
+    return samples_list(diffboot::frame_groups(g.column, v.column, i.column, {groups.at(0), groups.at(1)},
+                                               experiment_of(paired), proportions));
   } catch (const diffboot::Error& e) {
     return error_list(e);
   }

@@ -119,7 +119,7 @@ std::vector<Comparison> analyse_groups(const Column& by, const Column& value, co
   std::vector<Comparison> comparisons = planned(groups, design);
   std::vector<FrameSamples> samples;
   for (const Comparison& c : comparisons) {
-    samples.push_back(frame_groups(by, value, id, {groups[c.x], groups[c.y]}, options.experiment));
+    samples.push_back(frame_groups(by, value, id, {groups[c.x], groups[c.y]}, options.experiment, options.proportions));
   }
   for (std::size_t k = 0; k < comparisons.size(); ++k) {
     Comparison& c = comparisons[k];

@@ -45,6 +45,30 @@ Sums public_sums(engine::Sums s) {
           s.cross};
 }
 
+// The measures of proportions as the engine's: d_PROP (PROP_d) is the mean
+// difference of the 0/1 values, d_AVE (AVE_d), lift their lift; none or
+// "all" both. h is not one of the engine's measures.
+std::vector<std::string> proportion_measures(const Options& o) {
+  const bool paired = o.experiment == diffboot::Experiment::paired;
+  const std::string mean = paired ? "AVE_d" : "d_AVE";
+  if (o.measures.empty() || o.measures == std::vector<std::string>{"all"}) return {mean, "lift"};
+  std::vector<std::string> out;
+  for (const std::string& name : o.measures) {
+    if (name == (paired ? "PROP_d" : "d_PROP")) {
+      out.push_back(mean);
+    } else if (name == "lift") {
+      out.push_back(name);
+    } else if (name == "h") {
+      throw Error("h is not given by the Poisson bootstrap of proportions, whose engine has no Cohen's h; of 0/1 "
+                  "values the two counts (successes, trials) are all there is: their analysis (--counts, "
+                  "analyse_counts) gives h with " + std::string(paired ? "PROP_d" : "d_PROP") + " and lift");
+    } else {
+      throw Error(name + " is not a measure of proportions (0/1 values)");
+    }
+  }
+  return out;
+}
+
 // The options as the engine's settings; the experiment must be one of its
 // two values before it is mapped.
 engine::Settings settings_of(const Options& o) {
@@ -57,14 +81,21 @@ engine::Settings settings_of(const Options& o) {
   }
   const unsigned threads = o.threads != 0 ? o.threads : std::max(1u, std::thread::hardware_concurrency());
   return {api::engine_experiment(o.experiment), o.alpha, o.replications, o.seed.value_or(analysis::fixed_seed),
-          threads, o.measures, o.permutations, o.keep_replicates};
+          threads, o.proportions ? proportion_measures(o) : o.measures, o.permutations, o.keep_replicates};
+}
+
+// A measure's name in the results: of proportions, the mean difference is d_PROP (PROP_d).
+std::string public_name(std::string_view name, const Options& o) {
+  if (o.proportions && name == "d_AVE") return "d_PROP";
+  if (o.proportions && name == "AVE_d") return "PROP_d";
+  return std::string(name);
 }
 
 Results public_results(engine::Outcome r, const Options& o) {
   Results out{o, r.n_x, r.n_y, {}, r.missing_x, r.missing_y};
   for (engine::MeasureRun& m : r.measures) {
     const bootstrap::Result& e = m.result;
-    out.measures.push_back({std::string(m.name), e.estimate, e.se, e.bias, e.t_lower, e.t_upper, e.bca_lower,
+    out.measures.push_back({public_name(m.name, o), e.estimate, e.se, e.bias, e.t_lower, e.t_upper, e.bca_lower,
                             e.bca_upper, e.percentile_lower, e.percentile_upper, e.basic_lower, e.basic_upper, e.z0,
                             e.acceleration, std::nan(""), std::nan(""), std::move(m.in_order), std::move(m.notes)});
   }

@@ -138,4 +138,6 @@ std::vector<std::string> measure_names(Experiment e, Method method) {
 
 std::string quantile_name(double p, Experiment e) { return a::quantile_name(p, internal(e)); }
 
+std::string test_name(Experiment e, bool proportions) { return std::string(a::test_name(proportions, internal(e))); }
+
 }  // namespace diffboot

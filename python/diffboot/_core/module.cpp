@@ -111,18 +111,19 @@ diffboot::Experiment experiment_of(bool paired) { return paired ? diffboot::Expe
 
 diffboot::FrameSamples frame_columns(const std::string& a, const py::object& a_cells, const py::object& a_missing,
                                      const std::string& b, const py::object& b_cells, const py::object& b_missing,
-                                     bool paired) {
+                                     bool paired, bool proportions) {
   const ColumnHolder x = column_of(a, a_cells, a_missing), y = column_of(b, b_cells, b_missing);
-  return diffboot::frame_columns(x.column, y.column, experiment_of(paired));
+  return diffboot::frame_columns(x.column, y.column, experiment_of(paired), proportions);
 }
 
 diffboot::FrameSamples frame_groups(const std::string& by, const py::object& by_cells, const py::object& by_missing,
                                     const std::string& value, const py::object& value_cells,
                                     const py::object& value_missing, const std::string& id, const py::object& id_cells,
-                                    const py::object& id_missing, const std::array<std::string, 2>& groups, bool paired) {
+                                    const py::object& id_missing, const std::array<std::string, 2>& groups, bool paired,
+                                    bool proportions) {
   const ColumnHolder b = column_of(by, by_cells, by_missing), v = column_of(value, value_cells, value_missing),
                      i = column_of(id, id_cells, id_missing);
-  return diffboot::frame_groups(b.column, v.column, i.column, groups, experiment_of(paired));
+  return diffboot::frame_groups(b.column, v.column, i.column, groups, experiment_of(paired), proportions);
 }
 
 // The cluster keys of frame_groups' values, as two lists of texts.
@@ -170,6 +171,18 @@ std::vector<diffboot::Comparison> frame_analyse_groups(
                      i = column_of(id, id_cells, id_missing);
   const py::gil_scoped_release released;
   return diffboot::analyse_groups(b.column, v.column, i.column, groups, design, o);
+}
+
+// Proportions by their counts: two samples' (successes, trials), or the
+// paired table's four cells; a replicate costs O(1), so no watch.
+diffboot::Results analyse_counts(const diffboot::Counts& x, const diffboot::Counts& y, const diffboot::Options& o) {
+  const py::gil_scoped_release released;
+  return diffboot::analyse_counts(x, y, o);
+}
+
+diffboot::Results analyse_table(const diffboot::PairedTable& table, const diffboot::Options& o) {
+  const py::gil_scoped_release released;
+  return diffboot::analyse_counts(table, o);
 }
 
 py::array_t<double> array_of(const std::vector<double>& v) {
@@ -281,11 +294,21 @@ PYBIND11_MODULE(_core, m) {
       .def_readwrite("missing", &diffboot::Options::missing)
       .def_readwrite("acceleration", &diffboot::Options::acceleration)
       .def_readwrite("quantiles", &diffboot::Options::quantiles)
+      .def_readwrite("proportions", &diffboot::Options::proportions)
       .def_property(
           "clusters", [](const diffboot::Options& o) { return std::pair(o.clusters.x, o.clusters.y); },
           [](diffboot::Options& o, std::pair<std::vector<std::string>, std::vector<std::string>> keys) {
             o.clusters = {std::move(keys.first), std::move(keys.second)};
           });
+
+  py::class_<diffboot::Counts>(m, "Counts")
+      .def(py::init([](double successes, double trials) { return diffboot::Counts{successes, trials}; }),
+           py::arg("successes"), py::arg("trials"));
+  py::class_<diffboot::PairedTable>(m, "PairedTable")
+      .def(py::init([](double both, double x_only, double y_only, double neither) {
+             return diffboot::PairedTable{both, x_only, y_only, neither};
+           }),
+           py::arg("both"), py::arg("x_only"), py::arg("y_only"), py::arg("neither"));
 
   py::class_<diffboot::MeasureResult>(m, "MeasureResult", "One measure's estimate, intervals and bootstrap quantities.")
       .def_readonly("name", &diffboot::MeasureResult::name)
@@ -357,12 +380,18 @@ PYBIND11_MODULE(_core, m) {
 
   m.def("analyse", &analyse, py::arg("x"), py::arg("y"), py::arg("options"), py::arg("progress"));
   m.def("poisson_analyse", &poisson_analyse, py::arg("x"), py::arg("y"), py::arg("options"), py::arg("progress"));
-  m.def("frame_columns", &frame_columns);
-  m.def("frame_groups", &frame_groups);
+  m.def("frame_columns", &frame_columns, py::arg("a"), py::arg("a_cells"), py::arg("a_missing"), py::arg("b"),
+        py::arg("b_cells"), py::arg("b_missing"), py::arg("paired"), py::arg("proportions") = false);
+  m.def("frame_groups", &frame_groups, py::arg("by"), py::arg("by_cells"), py::arg("by_missing"), py::arg("value"),
+        py::arg("value_cells"), py::arg("value_missing"), py::arg("id"), py::arg("id_cells"), py::arg("id_missing"),
+        py::arg("groups"), py::arg("paired"), py::arg("proportions") = false);
   m.def("frame_clusters", &frame_clusters);
   m.def("analyse_samples", &analyse_samples, py::arg("samples"), py::arg("options"), py::arg("progress"));
   m.def("analyse_groups", &analyse_groups, py::arg("groups"), py::arg("design"), py::arg("options"));
   m.def("frame_analyse_groups", &frame_analyse_groups);
+  m.def("analyse_counts", &analyse_counts, py::arg("x"), py::arg("y"), py::arg("options"));
+  m.def("analyse_table", &analyse_table, py::arg("table"), py::arg("options"));
+  m.def("test_name", &diffboot::test_name, py::arg("experiment"), py::arg("proportions"));
   m.def("level_from_text", &diffboot::level_from_text);
   m.def("level_from_number", &diffboot::level_from_number);
   m.def("acceleration_from_text", &diffboot::acceleration_from_text);
