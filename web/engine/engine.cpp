@@ -5,7 +5,10 @@
 #include <emscripten/bind.h>
 #include <emscripten/val.h>
 
+#include <algorithm>
+#include <cctype>
 #include <cmath>
+#include <cstdlib>
 #include <nlohmann/json.hpp>
 #include <optional>
 #include <string>
@@ -225,11 +228,32 @@ std::string run(const std::string& request_text, const emscripten::val& x, const
   }
 }
 
-// A table's header and cells, for the page's choice of columns and groups.
+// What the page shows of a table for the choice of columns and groups: its
+// header, rows, each column's first distinct cells (missing ones left out)
+// and whether it holds text.
 std::string cells(const std::string& path, bool decimal_comma) {
+  constexpr std::size_t most_shown = 500;
   try {
     const TableCells t = table_cells(path, decimal_comma);
-    return json{{"header", t.header}, {"columns", t.columns}}.dump(-1, ' ', false, json::error_handler_t::replace);
+    json distinct = json::array(), textual = json::array();
+    for (const std::vector<std::string>& column : t.columns) {
+      std::vector<std::string> seen;
+      bool text = false;
+      for (const std::string& cell : column) {
+        std::string lower = cell;
+        for (char& c : lower) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+        if (cell.empty() || lower == "na" || lower == "nan" || lower == "null") continue;
+        char* end = nullptr;
+        std::strtod(cell.c_str(), &end);
+        text = text || end != cell.c_str() + cell.size();
+        if (seen.size() < most_shown && std::find(seen.begin(), seen.end(), cell) == seen.end()) seen.push_back(cell);
+      }
+      distinct.push_back(seen);
+      textual.push_back(text);
+    }
+    const std::size_t rows = t.columns.empty() ? 0 : t.columns[0].size();
+    return json{{"header", t.header}, {"rows", rows}, {"distinct", distinct}, {"textual", textual}}.dump(
+        -1, ' ', false, json::error_handler_t::replace);
   } catch (const std::exception& e) {
     return stop(e.what());
   }

@@ -61,16 +61,10 @@ function stopShown(message) {
   show("stop", Boolean(message));
 }
 
-function distinct(cells) {
-  const seen = new Set();
-  for (const c of cells) if (c !== "" && !/^(na|nan|null)$/i.test(c)) seen.add(c);
-  return [...seen];
-}
-
 function refreshGroups() {
   if (!state.table) return;
   const k = state.table.header.indexOf($("by").value);
-  const groups = k >= 0 ? distinct(state.table.columns[k]) : [];
+  const groups = k >= 0 ? state.table.distinct[k] : [];
   fillSelect($("group1"), groups, true);
   fillSelect($("group2"), groups, true);
   if ($("group1").value === $("group2").value && groups.length > 1) $("group2").value = groups[1];
@@ -79,12 +73,12 @@ function refreshGroups() {
 function showTable(table) {
   state.table = table;
   const h = table.header;
-  $("table-facts").textContent = `${state.name}: ${h.length} columns, ${table.columns[0]?.length ?? 0} rows`;
+  $("table-facts").textContent = `${state.name}: ${h.length} columns, ${table.rows} rows`;
   for (const id of ["column1", "column2", "by", "value"]) fillSelect($(id), h, true);
   fillSelect($("id"), h, true, "none");
   if (h.length > 1 && $("column1").value === $("column2").value) $("column2").value = h[1];
   // A long table: its first column of texts is likely the groups.
-  const textual = h.findIndex((_, k) => table.columns[k].some((c) => c !== "" && isNaN(Number(c))));
+  const textual = table.textual.indexOf(true);
   if (textual >= 0) {
     $("by").value = h[textual];
     const other = h.findIndex((_, k) => k !== textual);
@@ -130,7 +124,7 @@ function options() {
 function request() {
   const groups = document.querySelector('input[name="layout"]:checked').value === "groups";
   const o = options();
-  const table = { path: "/data/" + state.name };
+  const table = { path: state.name };
   if (groups) {
     Object.assign(table, { by: $("by").value, value: $("value").value, sample1: $("group1").value,
       sample2: $("group2").value, id: o.paired ? $("id").value : "" });
@@ -271,8 +265,7 @@ async function analyse(event) {
   if (!state.table) return stopShown("open a table or paste columns first");
   const req = request();
   const started = performance.now();
-  const { work } = await engine.ask({ type: "work", n_x: state.table.columns[0].length,
-    n_y: state.table.columns[0].length, options: req.options });
+  const { work } = await engine.ask({ type: "work", n_x: state.table.rows, n_y: state.table.rows, options: req.options });
   $("run").disabled = true;
   $("cancel").disabled = false;
   show("progress", true);

@@ -10,9 +10,12 @@ self.onmessage = async (event) => {
   const { id, type } = event.data;
   let answer;
   if (type === "file") {
+    // The table under its own name in the working folder, so that the
+    // program's names and messages name it as the user knows it.
     engine.FS.mkdirTree("/data");
-    engine.FS.writeFile("/data/" + event.data.name, event.data.text);
-    answer = JSON.parse(engine.cells("/data/" + event.data.name, false));
+    engine.FS.chdir("/data");
+    engine.FS.writeFile(event.data.name, event.data.text);
+    answer = JSON.parse(engine.cells(event.data.name, false));
   } else if (type === "work") {
     answer = { work: engine.work(event.data.n_x, event.data.n_y, JSON.stringify(event.data.options)) };
   } else if (type === "run") {

@@ -169,7 +169,7 @@ async function main() {
         await runAndWait();
       }
       const stop = await page.evaluate(() => document.querySelector("#stop").textContent);
-      check(message !== "" && stop === message.replace(file, "/data/" + s.name),
+      check(message !== "" && stop === message.replace(file, s.name),
         `${s.what}: the page says "${stop}", the program "${message}"`);
     }
 
