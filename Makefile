@@ -140,6 +140,7 @@ test: test-deps python-module r-test-package
 	cmake -S $(SOURCE) -B $(TEST) -DCMAKE_BUILD_TYPE=Debug -DDIFFBOOT_SANITIZE=ON -DDIFFBOOT_TESTS=ON -DDIFFBOOT_WERROR=ON -DDIFFBOOT_PYTHON_BUILD=$(PYTHON_BUILD) -DDIFFBOOT_R_LIBRARY=$(R_BUILD)/library
 	cmake --build $(TEST) -j $(JOBS)
 	ctest --test-dir $(TEST) --output-on-failure
+	$(MAKE) -f $(SOURCE)Makefile web-test WEB_PROGRAM=$(TEST)/diffboot
 
 bench: build-deps
 	cmake -S $(SOURCE) -B $(SOURCE)build/bench -DCMAKE_BUILD_TYPE=Release -DDIFFBOOT_BENCH=ON
