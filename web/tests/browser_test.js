@@ -101,7 +101,13 @@ async function main() {
       if (!url.startsWith(origin) && !url.startsWith("blob:") && !url.startsWith("data:")) foreign.push(url);
     };
     page.on("request", (r) => watch(r.url()));
-    page.on("workercreated", (w) => watch(w.url()));
+    let workerRequests = 0;
+    page.on("workercreated", async (w) => {
+      watch(w.url());
+      // The worker's own requests (the engine's .wasm) are seen by its session.
+      w.client.on("Network.requestWillBeSent", (e) => { ++workerRequests; watch(e.request.url); });
+      await w.client.send("Network.enable").catch(() => {});
+    });
     for (let tries = 0; ; ++tries) {
       try { await page.goto(origin + "/index.html", { waitUntil: "load" }); break; } catch (e) {
         if (tries > 50) throw e;
@@ -151,6 +157,23 @@ async function main() {
     check(await page.evaluate(() => Boolean(document.querySelector("#figure svg desc")?.textContent)), "the figure has no text alternative");
 
     console.log("step: The program's stops");
+    // Pasted columns without a header line: x and y, as two sample files.
+    const pastedX = [4.2, 3.9, 5.5, 4.8, 5.0, 4.1], pastedY = [5.1, 6.0, 5.7, 4.9, 6.3, 5.8, 6.1];
+    const rowsPasted = pastedY.map((v, i) => (i < pastedX.length ? `${pastedX[i]}\t${v}` : `NA\t${v}`)).join("\n");
+    await page.evaluate((text) => {
+      document.querySelector("#table-facts").textContent = "";
+      document.querySelector("#paste").value = text;
+    }, rowsPasted);
+    await page.click("#use-paste");
+    await page.waitForFunction(() => document.querySelector("#table-facts").textContent !== "", { timeout: 20000 });
+    check(await page.evaluate(() => document.querySelector("#column1").value === "x" && document.querySelector("#column2").value === "y"),
+      "pasted columns are not named x and y");
+    await page.click('input[name="layout"][value="columns"]');
+    await runAndWait();
+    const pastedWant = programJson(["-u", writeSamples(dir, "px.txt", pastedX), writeSamples(dir, "py.txt", pastedY)]);
+    const pastedShown = await page.evaluate(() => document.querySelector('#results-table tr[data-measure="d_AVE"] [data-key="estimate"]')?.textContent);
+    check(pastedShown === String(pastedWant.measures[0].estimate), `pasted: d_AVE ${pastedShown}, program ${pastedWant.measures[0].estimate}`);
+
     // The program's stops, with its messages.
     const stops = [
       { what: "a decimal-comma file", name: "decimal.csv", text: "a,b\n1,5,2,5\n3,1,4\n", args: ["a", "b"] },
@@ -213,6 +236,7 @@ async function main() {
     await page.evaluate(() => diffboot.analyse([1, 2, 3, 4], [2, 3, 4, 6], {})).catch((e) => check(false, "after Cancel: " + e));
 
     check(foreign.length === 0, "requests beyond the origin: " + foreign.join(" "));
+    check(workerRequests > 0, "the worker's requests were not seen");
   } finally {
     await browser.close();
     server.kill();
