@@ -10,8 +10,14 @@ std::string_view design_name(Design d) { return d == Design::control ? "control"
 std::optional<std::string> groups_problem(std::span<const std::string> groups, Design d, const SameGroup& same) {
   const auto one = [&same](std::string_view a, std::string_view b) { return same ? same(a, b) : a == b; };
   if (groups.size() < 2) {
-    return std::to_string(groups.size()) + (groups.size() == 1 ? " group named (\"" + groups[0] + "\")" : " groups named") +
-           ", but a comparison needs two";
+    // Appended piece by piece: GCC 12 at -O3 warns (-Wrestrict) on "literal" + std::string&&.
+    std::string s = std::to_string(groups.size());
+    if (groups.size() == 1) {
+      s.append(" group named (\"").append(groups[0]).append("\")");
+    } else {
+      s.append(" groups named");
+    }
+    return s.append(", but a comparison needs two");
   }
   for (std::size_t j = 1; j < groups.size(); ++j) {
     for (std::size_t i = 0; i < j; ++i) {
