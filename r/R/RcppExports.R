@@ -17,6 +17,10 @@
     .Call(`_diffboot_frame_groups`, by_name, by, value_name, value, id_name, id, groups, paired, proportions)
 }
 
+.frame_clusters <- function(by_name, by, value_name, value, cluster_name, cluster, groups, paired) {
+    .Call(`_diffboot_frame_clusters`, by_name, by, value_name, value, cluster_name, cluster, groups, paired)
+}
+
 .analyse_groups <- function(by_name, by, value_name, value, id_name, id, groups, design, settings) {
     .Call(`_diffboot_analyse_groups`, by_name, by, value_name, value, id_name, id, groups, design, settings)
 }

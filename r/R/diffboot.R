@@ -90,6 +90,12 @@ fail <- function(message) {
 #' @param sequential several groups of the long form: \code{TRUE} compares
 #'   each group with the one before it (a dose series, a time course), as
 #'   the command line's \code{--sequential}.
+#' @param cluster unpaired long form: the column naming each row's cluster
+#'   (a user), as a name (\code{"user"}) or a one-sided formula
+#'   (\code{~user}): the cluster bootstrap draws the clusters, not the rows,
+#'   as the program's \code{--cluster}; a row whose cluster is \code{NA} is
+#'   left out and counted. The result's \code{clusters} then gives each
+#'   sample's clusters and rows left out without one.
 #' @param id paired long form: the name of the column whose values pair the
 #'   rows. An id in one group only pairs with a missing value; a row whose id
 #'   is \code{NA} or empty is left out and counted with the pairs left out.
@@ -151,7 +157,7 @@ diffboot.default <- function(x, y, paired = FALSE, conf.level = 0.95, R = 1999, 
 #' @rdname diffboot
 #' @export
 diffboot.formula <- function(formula, data = parent.frame(), subset, na.action = NULL, groups = NULL, id = NULL,
-                             paired = FALSE, labels = NULL, control = NULL, sequential = FALSE, ...) {
+                             paired = FALSE, labels = NULL, control = NULL, sequential = FALSE, cluster = NULL, ...) {
   if (length(formula) != 3L) fail("the formula must be value ~ group, or Pair(x, y) ~ 1")
   flag(paired, "paired")
   flag(sequential, "sequential")
@@ -166,6 +172,19 @@ diffboot.formula <- function(formula, data = parent.frame(), subset, na.action =
     found <- if (is.environment(where)) exists(id, envir = where) else id %in% names(where)
     if (!found) fail(sprintf("the data have no column \"%s\"", id))
   }
+  if (inherits(cluster, "formula")) {
+    if (length(cluster) != 2L || !is.name(cluster[[2L]])) fail("cluster must name one column of data, or be ~column")
+    cluster <- as.character(cluster[[2L]])
+  }
+  if (!is.null(cluster)) {
+    if (!is.character(cluster) || length(cluster) != 1L || is.na(cluster)) {
+      fail("cluster must name one column of data, or be ~column")
+    }
+    if (several || !is.null(id)) fail("cluster goes with a run of two groups, unpaired, without id")
+    where <- if (missing(data)) environment(formula) else data
+    found <- if (is.environment(where)) exists(cluster, envir = where) else cluster %in% names(where)
+    if (!found) fail(sprintf("the data have no column \"%s\"", cluster))
+  }
   # The formula's columns, and the id's, as model.frame() evaluates them
   # in data, with subset; missing values stay for the library to count
   # unless na.action takes them out first.
@@ -174,6 +193,7 @@ diffboot.formula <- function(formula, data = parent.frame(), subset, na.action =
   frame_call[[1L]] <- quote(stats::model.frame)
   if (is.null(na.action)) frame_call$na.action <- quote(stats::na.pass)
   if (!is.null(id)) frame_call$pair_id <- as.name(id)
+  if (!is.null(cluster)) frame_call$cluster_key <- as.name(cluster)
   frame <- eval(frame_call, parent.frame())
   call <- match.call()
   # The options, proportions implied by logical values.
@@ -184,15 +204,17 @@ diffboot.formula <- function(formula, data = parent.frame(), subset, na.action =
   if (wide) {
     response <- frame[[1L]]
     if (!is.matrix(response) || ncol(response) != 2L) fail("the wide form is Pair(x, y) ~ 1: two columns")
-    if (!is.null(groups) || !is.null(id) || several) {
-      fail("groups, id, control and sequential go with the long form value ~ group")
+    if (!is.null(groups) || !is.null(id) || several || !is.null(cluster)) {
+      fail("groups, id, control, sequential and cluster go with the long form value ~ group")
     }
     names <- vapply(as.list(formula[[2L]])[2:3], deparse1, "")
     samples <- from_library(.frame_columns(names[1L], frame_cells(response[, 1L], names[1L], TRUE, outcomes), names[2L],
                                            frame_cells(response[, 2L], names[2L], TRUE, outcomes), paired, outcomes))
     return(run_analysis(samples, run_settings, if (is.null(labels)) names else labels, call))
   }
-  if (ncol(frame) != 2L + !is.null(id)) fail("the formula must be value ~ group, with one group variable")
+  if (ncol(frame) != 2L + (!is.null(id)) + (!is.null(cluster))) {
+    fail("the formula must be value ~ group, with one group variable")
+  }
   group_name <- names(frame)[2L]
   if (several) {
     if (!is.null(labels)) fail("labels name the two samples of one run; the comparisons are named by their groups")
@@ -205,6 +227,12 @@ diffboot.formula <- function(formula, data = parent.frame(), subset, na.action =
     group_name, frame_cells(frame[[2L]], group_name, FALSE), value_name,
     frame_cells(frame[[1L]], value_name, TRUE, outcomes), if (is.null(id)) "" else id,
     if (!is.null(id)) frame_cells(frame[["(pair_id)"]], id, FALSE), groups$keys, paired, outcomes))
+  if (!is.null(cluster)) {
+    run_settings$clusters <- from_library(.frame_clusters(
+      group_name, frame_cells(frame[[2L]], group_name, FALSE), value_name,
+      frame_cells(frame[[1L]], value_name, TRUE, outcomes), cluster, frame_cells(frame[["(cluster_key)"]], cluster, FALSE),
+      groups$keys, paired))
+  }
   if (paired && is.null(id)) {
     message(sprintf("diffboot: the rows of \"%s\" and \"%s\" paired in the order they come (id = names a column of pairs)",
                     groups$labels[1L], groups$labels[2L]))
@@ -401,6 +429,10 @@ result_object <- function(core, samples, settings, labels, call, comparison = NU
     n = c(x = core$n_x, y = core$n_y),
     missing = c(x = core$missing_x, y = core$missing_y),
     pairs_dropped = if (paired) core$pairs_dropped else NULL,
+    clusters = if (!is.null(settings$clusters)) {
+      c(x = core$clusters[[1L]], y = core$clusters[[2L]], no_cluster_x = core$clusters[[3L]],
+        no_cluster_y = core$clusters[[4L]])
+    },
     labels = as.character(labels),
     replicates = core$replicates,
     data = list(x = samples$x, y = samples$y),

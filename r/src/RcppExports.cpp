@@ -68,6 +68,23 @@ BEGIN_RCPP
     return rcpp_result_gen;
 END_RCPP
 }
+// frame_clusters
+Rcpp::List frame_clusters(std::string by_name, SEXP by, std::string value_name, SEXP value, std::string cluster_name, SEXP cluster, std::vector<std::string> groups, bool paired);
+RcppExport SEXP _diffboot_frame_clusters(SEXP by_nameSEXP, SEXP bySEXP, SEXP value_nameSEXP, SEXP valueSEXP, SEXP cluster_nameSEXP, SEXP clusterSEXP, SEXP groupsSEXP, SEXP pairedSEXP) {
+BEGIN_RCPP
+    Rcpp::RObject rcpp_result_gen;
+    Rcpp::traits::input_parameter< std::string >::type by_name(by_nameSEXP);
+    Rcpp::traits::input_parameter< SEXP >::type by(bySEXP);
+    Rcpp::traits::input_parameter< std::string >::type value_name(value_nameSEXP);
+    Rcpp::traits::input_parameter< SEXP >::type value(valueSEXP);
+    Rcpp::traits::input_parameter< std::string >::type cluster_name(cluster_nameSEXP);
+    Rcpp::traits::input_parameter< SEXP >::type cluster(clusterSEXP);
+    Rcpp::traits::input_parameter< std::vector<std::string> >::type groups(groupsSEXP);
+    Rcpp::traits::input_parameter< bool >::type paired(pairedSEXP);
+    rcpp_result_gen = Rcpp::wrap(frame_clusters(by_name, by, value_name, value, cluster_name, cluster, groups, paired));
+    return rcpp_result_gen;
+END_RCPP
+}
 // analyse_groups
 Rcpp::List analyse_groups(std::string by_name, SEXP by, std::string value_name, SEXP value, std::string id_name, SEXP id, std::vector<std::string> groups, std::string design, Rcpp::List settings);
 RcppExport SEXP _diffboot_analyse_groups(SEXP by_nameSEXP, SEXP bySEXP, SEXP value_nameSEXP, SEXP valueSEXP, SEXP id_nameSEXP, SEXP idSEXP, SEXP groupsSEXP, SEXP designSEXP, SEXP settingsSEXP) {
@@ -119,6 +136,7 @@ static const R_CallMethodDef CallEntries[] = {
     {"_diffboot_analyse_counts", (DL_FUNC) &_diffboot_analyse_counts, 3},
     {"_diffboot_frame_columns", (DL_FUNC) &_diffboot_frame_columns, 6},
     {"_diffboot_frame_groups", (DL_FUNC) &_diffboot_frame_groups, 9},
+    {"_diffboot_frame_clusters", (DL_FUNC) &_diffboot_frame_clusters, 8},
     {"_diffboot_analyse_groups", (DL_FUNC) &_diffboot_analyse_groups, 9},
     {"_diffboot_figure_layout", (DL_FUNC) &_diffboot_figure_layout, 4},
     {"_diffboot_groups_figure_layout", (DL_FUNC) &_diffboot_groups_figure_layout, 5},

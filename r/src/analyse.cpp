@@ -124,6 +124,10 @@ diffboot::Options options_of(const Rcpp::List& s, double& level) {
   o.acceleration = diffboot::acceleration_from_text(Rcpp::as<std::string>(s["acceleration"]));
   o.missing = diffboot::Missing::skip;
   o.proportions = Rcpp::as<bool>(s["proportions"]);
+  if (s.containsElementNamed("clusters") && !Rf_isNull(s["clusters"])) {  // a frame's keys, from .frame_clusters
+    const Rcpp::List keys = s["clusters"];
+    o.clusters = {Rcpp::as<std::vector<std::string>>(keys["x"]), Rcpp::as<std::vector<std::string>>(keys["y"])};
+  }
   return o;
 }
 
@@ -200,7 +204,10 @@ Rcpp::List results_list(const diffboot::Results& r, double level, bool holm) {
       Rcpp::Named("measures") = measures_list(r, holm), Rcpp::Named("replicates") = replicates_matrix(r),
       Rcpp::Named("notes") = notes_of(r),
       Rcpp::Named("percent") = percent_of(r),
-      Rcpp::Named("test") = diffboot::test_name(r.options.experiment, r.options.proportions));
+      Rcpp::Named("test") = diffboot::test_name(r.options.experiment, r.options.proportions),
+      Rcpp::Named("clusters") = Rcpp::NumericVector::create(
+          static_cast<double>(r.clusters_x), static_cast<double>(r.clusters_y),
+          static_cast<double>(r.no_cluster_x), static_cast<double>(r.no_cluster_y)));
 }
 
 }  // namespace
@@ -277,6 +284,21 @@ Rcpp::List frame_groups(std::string by_name, SEXP by, std::string value_name, SE
     const ColumnHolder g = column_of(by_name, by), v = column_of(value_name, value), i = column_of(id_name, id);
     return samples_list(diffboot::frame_groups(g.column, v.column, i.column, {groups.at(0), groups.at(1)},
                                                experiment_of(paired), proportions));
+  } catch (const diffboot::Error& e) {
+    return error_list(e);
+  }
+}
+
+// The cluster keys of .frame_groups' values (unpaired), as the library reads
+// them from the column `cluster`: list(x =, y =) of texts, "" missing.
+// [[Rcpp::export(name = ".frame_clusters", rng = false)]]
+Rcpp::List frame_clusters(std::string by_name, SEXP by, std::string value_name, SEXP value, std::string cluster_name,
+                          SEXP cluster, std::vector<std::string> groups, bool paired) {
+  try {
+    const ColumnHolder g = column_of(by_name, by), v = column_of(value_name, value), c = column_of(cluster_name, cluster);
+    diffboot::Clusters keys =
+        diffboot::frame_clusters(g.column, v.column, c.column, {groups.at(0), groups.at(1)}, experiment_of(paired));
+    return Rcpp::List::create(Rcpp::Named("x") = keys.x, Rcpp::Named("y") = keys.y);
   } catch (const diffboot::Error& e) {
     return error_list(e);
   }

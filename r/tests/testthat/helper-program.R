@@ -57,3 +57,12 @@ program_refusal <- function(args, dir) {
   expect_false(is.null(attr(out, "status")))
   sub("^diffboot: ", "", out[grepl("^diffboot: ", out)][1L])
 }
+
+# The source tree: DIFFBOOT_SOURCE, else the tree the test directory is in.
+source_dir <- function() {
+  dir <- Sys.getenv("DIFFBOOT_SOURCE")
+  if (nzchar(dir)) return(dir)
+  up <- normalizePath(file.path(testthat::test_path(), "..", "..", ".."), mustWork = FALSE)
+  if (!file.exists(file.path(up, "doc", "r.md"))) skip("no source tree with doc/r.md")
+  up
+}

@@ -14,21 +14,12 @@ door_table <- function(page) {
          function(c) list(program = names(c[2L]), r = gsub("`| =", "", names(c[4L]))))
 }
 
-# The source tree: DIFFBOOT_SOURCE, else the tree the test directory is in.
-source_dir <- function() {
-  dir <- Sys.getenv("DIFFBOOT_SOURCE")
-  if (nzchar(dir)) return(dir)
-  up <- normalizePath(file.path(testthat::test_path(), "..", "..", ".."), mustWork = FALSE)
-  if (!file.exists(file.path(up, "doc", "r.md"))) skip("no source tree with doc/r.md")
-  up
-}
-
 test_that("the doc's table of options is diffboot()'s formals", {
   rows <- door_table("r.md")
   expect_gte(length(rows), 12L)
   named <- unlist(lapply(rows, `[[`, "r"), use.names = FALSE)
   own <- setdiff(names(formals(diffboot:::diffboot.default)), c("x", "y", "..."))
-  designs <- c("control", "sequential")  # several groups: the formula method's own
+  designs <- c("control", "sequential", "cluster")  # several groups and clusters: the formula method's own
   expect_setequal(named, c(own, designs))
   # The formula method hands them on: each is taken there too.
   formula_own <- names(formals(diffboot:::diffboot.formula))
