@@ -45,6 +45,17 @@ void BM_analyse_n30(benchmark::State& state) {
 }
 BENCHMARK(BM_analyse_n30)->Unit(benchmark::kMicrosecond);
 
+// Proportions from counts, 10^9 trials an arm, B = 1999: a replicate is a
+// binomial draw an arm, whatever the trials.
+void BM_analyse_counts(benchmark::State& state) {
+  diffboot::Options o;
+  o.proportions = true;
+  for (auto _ : state) {
+    benchmark::DoNotOptimize(diffboot::analyse_counts({41200000, 1e9}, {45500000, 1e9}, o));
+  }
+}
+BENCHMARK(BM_analyse_counts)->Unit(benchmark::kMillisecond);
+
 void BM_resample(benchmark::State& state) {
   const auto x = normal_sample(static_cast<std::size_t>(state.range(0)));
   std::vector<double> out(x.size());
