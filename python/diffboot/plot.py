@@ -48,9 +48,11 @@ def layout(result, size=(7, 5), unit=None, log=False, value_name="value"):
     from . import Error, _core
 
     if result._samples is None:
-        raise Error("this result of the Poisson bootstrap on Dask keeps no values to draw: plot a result of "
-                    "diffboot.analyse(x, y, method='poisson') on values that fit in memory, or a sample of them")
+        raise Error("this result keeps no values to draw (a result of counts, or of the Poisson bootstrap on Dask): "
+                    "plot a result of diffboot.analyse(x, y, ...) on the values, or a sample of them")
     options = _core.FigureOptions()
+    if getattr(result, "cluster", None):
+        options.cluster_name = str(result.cluster)
     options.width, options.height = (float(v) for v in size)
     options.label_x, options.label_y = (str(v) for v in result.labels)
     options.value_name = str(value_name)
@@ -69,7 +71,8 @@ def _core_with_replicates(result):
         return result._core
     kept = result._core.options
     options = _core.Options()
-    for field in ("experiment", "alpha", "replications", "seed", "threads", "missing", "acceleration", "quantiles"):
+    for field in ("experiment", "alpha", "replications", "seed", "threads", "missing", "acceleration", "quantiles",
+                  "proportions", "clusters"):
         setattr(options, field, getattr(kept, field))
     options.measures = [m.name for m in result.measures]
     options.keep_replicates = True

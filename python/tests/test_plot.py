@@ -146,3 +146,19 @@ def test_several_groups_draw_a_column_each(tmp_path):
     texts = [t.text or "" for t in svg.iter(ns + "text")]
     assert "a %s c" % MINUS in texts and "weight (g)" in texts
     assert len(figure.axes) == 2
+
+
+def test_proportions_and_clusters_draw_what_was_resampled():
+    import pandas as pd
+
+    ones = np.array([1, 0, 1, 1, 0, 1, 1, 0, 1, 1], bool)
+    r = diffboot.analyse(ones, ~ones, replications=199)
+    p = layout(r).panels[0]
+    assert [m.role for m in p.marks] == ["wilson", "proportion"] * 2
+    assert [c.label for c in p.categories] == ["x (7 of 10)", "y (3 of 10)"]
+    frame = pd.DataFrame({"user": ["u1", "u1", "u2", "u3", "u3", "u4", "u5", "u5", "u6"],
+                          "arm": list("AAAAABBBB"), "v": [1.0, 3, 10, 2, 4, 5, 7, 6, 8]})
+    c = diffboot.analyse_frame(frame, by="arm", groups=("A", "B"), value="v", cluster="user", replications=199)
+    p = layout(c).panels[0]
+    assert sum(len(m.x) for m in p.marks if m.role == "values") == 6, "a disc per user"
+    assert p.categories[0].label == "A (n = 3 users, 5 rows)"

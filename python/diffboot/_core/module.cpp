@@ -443,7 +443,8 @@ PYBIND11_MODULE(_core, m) {
       .def_readwrite("label_y", &diffboot::FigureOptions::label_y)
       .def_readwrite("value_name", &diffboot::FigureOptions::value_name)
       .def_readwrite("unit", &diffboot::FigureOptions::unit)
-      .def_readwrite("log_scale", &diffboot::FigureOptions::log_scale);
+      .def_readwrite("log_scale", &diffboot::FigureOptions::log_scale)
+      .def_readwrite("cluster_name", &diffboot::FigureOptions::cluster_name);
   py::class_<diffboot::FigureTick>(m, "FigureTick")
       .def_readonly("at", &diffboot::FigureTick::at)
       .def_readonly("label", &diffboot::FigureTick::label);
