@@ -471,7 +471,7 @@ std::vector<Rule> option_rules() {
           if (given.contains(option)) return std::string(option) + " does not go with " + which;
         }
         if (!o.counts) return std::nullopt;
-        for (const char* option : {"--table", "--column", "--by", "--directory", "--show", "--figure", "--control",
+        for (const char* option : {"--table", "--column", "--by", "--directory", "--show", "--log", "--control",
                                    "--sequential", "--delimiter", "--decimal-comma"}) {
           if (given.contains(option)) return std::string(option) + " is for samples of values, not for --counts";
         }

@@ -2,6 +2,8 @@
 
 #include <array>
 #include <string>
+#include <tuple>
+#include <string>
 #include <variant>
 #include <vector>
 
@@ -11,6 +13,8 @@
 #include "app/run.h"
 #include "app/run_end.h"
 #include "app/run_values.h"
+#include "plot/figure.h"
+#include "plot/figure_run.h"
 #include "report/machine_report.h"
 #include "report/replicates.h"
 #include "report/report.h"
@@ -55,7 +59,7 @@ void counts_run(const RunConfig& asked, const text::ConsoleStreams& results) {
   analysis::ParsedMeasures asked_measures = analysis::parse_measures(o.measures, *o.experiment, {}, true);
   if (asked_measures.problem) throw RunEnd{usage_status, usage_error("--measures: " + *asked_measures.problem)};
   analysis::Settings settings{*o.experiment, o.alpha, o.replications, o.seed, 1, std::move(asked_measures.kinds), {},
-                              o.permutations, !o.replicates.empty()};
+                              o.permutations, !o.replicates.empty() || !o.figure.empty()};
   settings.acceleration = o.acceleration;
   settings.measures_named = asked_measures.named;
   settings.proportions = true;
@@ -116,6 +120,21 @@ void counts_run(const RunConfig& asked, const text::ConsoleStreams& results) {
     const std::string csv = report::replicates_csv(columns, o.replications);
     if (const std::string problem = staging::write_whole_file(o.replicates, csv); !problem.empty()) {
       stop("cannot write the replicates \"" + o.replicates + "\": " + problem);
+    }
+  }
+  if (!o.figure.empty()) {  // each sample's proportion on its Wilson interval, and the measures
+    plot::Figure f{o.figure, *plot::figure_format(o.figure), paired, analysis::decimal15(o.level * 100),
+                   o.replications, {"x", {}, 0, 0, 0}, {"y", {}, 0, 0, 0}, {}};
+    f.proportions = std::array{plot::Figure::Counts{k_x, n_x}, plot::Figure::Counts{k_y, n_y}};
+    if (o.figure_size) std::tie(f.width, f.height) = *o.figure_size;
+    f.unit = o.unit;
+    for (const MeasureOfRun& m : measures) {
+      if (!m.run->chosen) continue;
+      const bootstrap::Result& r = m.run->result;
+      f.measures.push_back({m.words, m.name, r.estimate, r.t_lower, r.t_upper, r.bca_lower, r.bca_upper, m.run->replicates});
+    }
+    if (const std::string problem = plot::draw_checked(f); !problem.empty()) {
+      throw RunEnd{stop_status, "diffboot: " + text::shown("cannot draw the figure \"" + o.figure + "\": " + problem) + "\n"};
     }
   }
 }

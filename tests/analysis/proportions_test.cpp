@@ -209,7 +209,7 @@ TEST(Proportions, BadInputsOfTheCommandLine) {
       {{"--counts", "412/x", "455/10000"}, 1, "diffboot: --counts \"412/x\": \"x\" is not a number"},
       {{"--counts", "412", "455/10000"}, 1, "diffboot: --counts \"412\" is not SUCCESSES/TRIALS"},
       {{"--counts", "-p", "4/10", "5/10"}, 1, "diffboot: --paired counts are one table"},
-      {{"--counts", "--figure", "f.svg", "4/10", "5/10"}, 2, "diffboot: --figure is for samples of values, not for --counts"},
+      {{"--counts", "--log", "--figure", "f.svg", "4/10", "5/10"}, 2, "diffboot: --log is for samples of values, not for --counts"},
       {{"--proportions", "--quantiles", "0.9", "x", "y"}, 2, "diffboot: --quantiles does not go with --proportions"},
       {{"--proportions", "--poisson", "x", "y"}, 2, "diffboot: --poisson does not go with --proportions"},
   };

@@ -281,6 +281,9 @@ TEST_F(RenderedFigure, ProportionsAndClustersDrawWhatWasResampled) {
   std::string data = testing::read_file("fig.svg.dat"), svg = testing::read_file("fig.svg");
   EXPECT_EQ(count(data, ": Wilson interval"), 2u);
   EXPECT_NE(svg.find(">ones (7 of 10)<"), std::string::npos);
+  ASSERT_EQ(run("--counts --figure fig.svg", " 7/10 3/10"), 0) << outcome_.err;  // counts alone draw the same
+  EXPECT_EQ(count(testing::read_file("fig.svg.dat"), ": Wilson interval"), 2u);
+  EXPECT_NE(testing::read_file("fig.svg").find(">x (7 of 10)<"), std::string::npos);
   testing::write_file("s.csv", "user,arm,v\nu1,A,1\nu1,A,3\nu2,A,10\nu3,A,2\nu3,A,4\nu4,B,5\nu5,B,7\nu5,B,6\nu6,B,8\n");
   ASSERT_EQ(run("--table s.csv --by arm --value v --cluster user --figure fig.svg", " A B"), 0) << outcome_.err;
   data = testing::read_file("fig.svg.dat"), svg = testing::read_file("fig.svg");
