@@ -686,8 +686,9 @@ Panel effect_panel(const Figure& f, const Layout& l, const EffectPanel& panel, c
 
 // ---- Several groups -----------------------------------------------------
 
-// The groups' colours in turn: Okabe and Ito's, without the intervals' two.
-constexpr const char* group_colours[] = {"#0072B2", "#E69F00", "#56B4E9", "#D55E00", "#999999", "#F0E442", "#000000"};
+// The groups' colours in turn: Okabe and Ito's without the intervals' two and black (the
+// summaries' colour), then a wine red.
+constexpr const char* group_colours[] = {"#0072B2", "#E69F00", "#56B4E9", "#D55E00", "#999999", "#F0E442", "#882255"};
 
 // The text under a comparison's column: its estimate and BCa bounds, then its t bounds.
 std::pair<std::string, std::string> comparison_numbers(const GroupComparison& c) {
