@@ -81,6 +81,24 @@ MeasureResult result_of(analysis::MeasureRun& m) {
           m.p_permutation,     m.p_t,              std::move(m.in_order), std::move(m.notes)};
 }
 
+// The measures asked for of samples x and y, in the library's kinds; the
+// engine's stops as the library's Error and Cancelled.
+std::vector<MeasureResult> measured(std::span<const double> x, std::span<const double> y,
+                                    const analysis::Settings& settings, bootstrap::Progress* progress) {
+  std::vector<MeasureResult> out;
+  try {
+    const analysis::Summaries summaries = analysis::summarise(x, y);
+    for (analysis::MeasureRun& m : analysis::run_bootstrap(x, y, summaries, settings, progress)) {
+      if (m.chosen) out.push_back(result_of(m));
+    }
+  } catch (const numeric::LibraryError& e) {
+    throw Error(e.record());
+  } catch (const bootstrap::Stopped& e) {
+    throw Cancelled(e.what());
+  }
+  return out;
+}
+
 // The samples with their missing values (NaN) left out, and how many each
 // holds; paired, a pair with a missing half is left out whole and counted in
 // pairs_dropped. Holds no copy when nothing is missing.
@@ -172,16 +190,7 @@ Results clustered_run(std::span<const double> x_given, std::span<const double> y
                                             static_cast<std::size_t>(settings.replications), false);
     progress->done.store(0, std::memory_order_relaxed);
   }
-  try {
-    const analysis::Summaries summaries = analysis::summarise(n.x, n.y);
-    for (analysis::MeasureRun& m : analysis::run_bootstrap(n.x, n.y, summaries, settings, progress)) {
-      if (m.chosen) out.measures.push_back(result_of(m));
-    }
-  } catch (const numeric::LibraryError& e) {
-    throw Error(e.record());
-  } catch (const bootstrap::Stopped& e) {
-    throw Cancelled(e.what());
-  }
+  out.measures = measured(n.x, n.y, settings, progress);
   return out;
 }
 
@@ -210,16 +219,7 @@ Results run(std::span<const double> x_given, std::span<const double> y_given, co
                       static_cast<std::uint64_t>(settings.permutations) * (x.size() + y.size());
     progress->done.store(0, std::memory_order_relaxed);
   }
-  try {
-    const analysis::Summaries summaries = analysis::summarise(x, y);
-    for (analysis::MeasureRun& m : analysis::run_bootstrap(x, y, summaries, settings, progress)) {
-      if (m.chosen) out.measures.push_back(result_of(m));
-    }
-  } catch (const numeric::LibraryError& e) {
-    throw Error(e.record());
-  } catch (const bootstrap::Stopped& e) {
-    throw Cancelled(e.what());
-  }
+  out.measures = measured(x, y, settings, progress);
   return out;
 }
 
