@@ -130,15 +130,7 @@ void draw_figure(const RunResults& run) {
     };
     f.proportions = std::array{counts(s.x), counts(s.y)};
   }
-  const std::vector<MeasureOfRun> measures = measures_of(run.measures);  // the figure's words point into them
-  for (const MeasureOfRun& m : measures) {
-    if (!m.run->chosen) continue;
-    const bootstrap::Result& r = m.run->result;
-    f.measures.push_back({m.words, m.name, r.estimate, r.t_lower, r.t_upper, r.bca_lower, r.bca_upper, m.run->replicates});
-  }
-  if (const std::string problem = plot::draw_checked(f); !problem.empty()) {
-    throw RunEnd{stop_status, "diffboot: " + text::shown("cannot draw the figure \"" + o.figure + "\": " + problem) + "\n"};
-  }
+  draw_with_measures(std::move(f), measures_of(run.measures), o.figure);
 }
 
 // The replicates file of the measures asked for.
@@ -208,6 +200,17 @@ class BatchResults : public ResultsSink {
 };
 
 }  // namespace
+
+void draw_with_measures(plot::Figure f, const std::vector<MeasureOfRun>& measures, const std::string& file) {
+  for (const MeasureOfRun& m : measures) {
+    if (!m.run->chosen) continue;
+    const bootstrap::Result& r = m.run->result;
+    f.measures.push_back({m.words, m.name, r.estimate, r.t_lower, r.t_upper, r.bca_lower, r.bca_upper, m.run->replicates});
+  }
+  if (const std::string problem = plot::draw_checked(f); !problem.empty()) {
+    throw RunEnd{stop_status, "diffboot: " + text::shown("cannot draw the figure \"" + file + "\": " + problem) + "\n"};
+  }
+}
 
 std::unique_ptr<Questions> command_line_questions() { return std::make_unique<CommandLineQuestions>(); }
 

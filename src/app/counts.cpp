@@ -128,14 +128,7 @@ void counts_run(const RunConfig& asked, const text::ConsoleStreams& results) {
     f.proportions = std::array{plot::Figure::Counts{k_x, n_x}, plot::Figure::Counts{k_y, n_y}};
     if (o.figure_size) std::tie(f.width, f.height) = *o.figure_size;
     f.unit = o.unit;
-    for (const MeasureOfRun& m : measures) {
-      if (!m.run->chosen) continue;
-      const bootstrap::Result& r = m.run->result;
-      f.measures.push_back({m.words, m.name, r.estimate, r.t_lower, r.t_upper, r.bca_lower, r.bca_upper, m.run->replicates});
-    }
-    if (const std::string problem = plot::draw_checked(f); !problem.empty()) {
-      throw RunEnd{stop_status, "diffboot: " + text::shown("cannot draw the figure \"" + o.figure + "\": " + problem) + "\n"};
-    }
+    draw_with_measures(std::move(f), measures, o.figure);
   }
 }
 

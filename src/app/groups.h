@@ -10,6 +10,7 @@
 #include "app/run.h"
 #include "app/run_config.h"
 #include "app/run_values.h"
+#include "plot/figure.h"
 #include "report/machine_report.h"
 
 namespace diffboot::app {
@@ -19,6 +20,11 @@ std::unique_ptr<Questions> command_line_questions();
 
 // The csv and json facts of a run.
 report::MachineReport machine_report(const RunResults& run);
+
+// Draws `f` with the measures of `measures` that were asked for (the
+// figure's words point into them); a figure that cannot be drawn stops the
+// run after everything else is written.
+void draw_with_measures(plot::Figure f, const std::vector<MeasureOfRun>& measures, const std::string& file);
 
 // `text` on `out`; a write that fails is a fatal output error.
 void write_results(std::ostream& out, const std::string& text);
